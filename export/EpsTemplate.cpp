@@ -1,0 +1,97 @@
+#include "EpsTemplate.h"
+
+#include "LineRaster.h"
+#include "SafeFile.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr const char* kEol = "\r\n";
+
+void AppendNumber(std::string& text, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    text.append(digits, end);
+}
+
+void AppendLine(std::string& text, const std::string& line) {
+    text += line;
+    text += kEol;
+}
+
+void AppendPair(std::string& text, long long a, long long b, const char* op) {
+    AppendNumber(text, a);
+    text += ' ';
+    AppendNumber(text, b);
+    text += op;
+    text += kEol;
+}
+
+struct EpsPoint {
+    long long x, y;
+};
+
+EpsPoint PointOf(const SurfaceRecord& r, int vertex, double w, double h) {
+    return {TruncateCoordinate(w * r.u[vertex]), TruncateCoordinate((1.0 - r.v[vertex]) * h)};
+}
+
+} // namespace
+
+std::string FormatCreationDate(const std::tm* localTime) {
+    if (!localTime)
+        return {};
+    char date[64];
+    const size_t n = std::strftime(date, sizeof date, "(%m/%d/%y) (%H:%M:%S)", localTime);
+    return std::string(date, n);
+}
+
+std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
+                         const std::string& title, const std::tm* localTime) {
+    std::string text;
+    const int triangles = record ? TriangleLimit(*record) : 0;
+    text.reserve(600 + size_t(triangles) * 64);
+    AppendLine(text, "%!PS-Adobe-3.0 EPSF-3.0");
+    AppendLine(text, "%%Creator: Gridwright 0.99B");
+    AppendLine(text, "%%Title: (" + title + ")");
+    AppendLine(text, "%%CreationDate: " + FormatCreationDate(localTime));
+    AppendLine(text, "%%DocumentData: Clean7Bit");
+    AppendLine(text, "%%DocumentProcessColors: Cyan Magenta Yellow Black");
+    text += "%%BoundingBox: 0 0 ";
+    AppendPair(text, width, height, "");
+    AppendLine(text, "%%EndComments");
+    AppendLine(text, "%%BeginProlog");
+    AppendLine(text, "%%Copyright: (C) 1999 the Gridwright authors. Templates are yours to use.");
+    AppendLine(text, "%%EndProlog");
+    AppendLine(text, "%%BeginSetup");
+    AppendLine(text, "%%EndSetup");
+    const double w = width, h = height;
+    for (int k = 0; k < triangles; ++k) {
+        int a, b, c;
+        if (!TriangleCorners(*record, k, a, b, c))
+            continue;
+        const EpsPoint pa = PointOf(*record, a, w, h), pb = PointOf(*record, b, w, h),
+                       pc = PointOf(*record, c, w, h);
+        AppendPair(text, pa.x, pa.y, " moveto");
+        AppendPair(text, pb.x - pa.x, pb.y - pa.y, " rlineto");
+        AppendPair(text, pc.x - pb.x, pc.y - pb.y, " rlineto");
+        AppendLine(text, "closepath");
+    }
+    AppendLine(text, "stroke");
+    AppendLine(text, "1 setlinewidth");
+    AppendLine(text, "%%EOF");
+    return text;
+}
+
+bool WriteEpsTemplate(int width, int height, const std::string& path,
+                      const ShowWriteFailure& showFailure) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    const bool haveTime = now != std::time_t(-1) && localtime_r(&now, &local) != nullptr;
+    const std::string text = BuildEpsText(SurfaceAt(g_exportSurface), width, height,
+                                          FileNameOf(path), haveTime ? &local : nullptr);
+    const WriteOutcome outcome = WriteFileSafely(path, text);
+    if (!outcome.ok && showFailure)
+        showFailure(outcome.reason);
+    return outcome.ok;
+}

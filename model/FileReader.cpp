@@ -1,0 +1,73 @@
+#include "FileReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+FileReader::~FileReader() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool FileReader::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        m_error = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_error = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_size = info.st_size;
+    return true;
+}
+
+bool FileReader::Contains(int64_t position, int64_t length) const {
+    return position >= 0 && length >= 0 && position <= m_size && length <= m_size - position;
+}
+
+bool FileReader::ReadAt(int64_t position, void* destination, size_t length) {
+    if (!Contains(position, static_cast<int64_t>(length))) {
+        m_error = OutOfBoundsText(position, static_cast<int64_t>(length), m_size);
+        return false;
+    }
+    auto* out = static_cast<char*>(destination);
+    while (length > 0) {
+        const ssize_t got = ::pread(m_fd, out, length, position);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            m_error = got == 0 ? "the file ended early while it was being read"
+                               : std::strerror(errno);
+            return false;
+        }
+        out += got;
+        position += got;
+        length -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool FileReader::ReadI32(int64_t position, int32_t& value) {
+    unsigned char bytes[4];
+    if (!ReadAt(position, bytes, 4))
+        return false;
+    const uint32_t raw = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                         uint32_t(bytes[3]) << 24;
+    value = static_cast<int32_t>(raw);
+    return true;
+}
+
+std::string OutOfBoundsText(int64_t position, int64_t length, int64_t size) {
+    if (length <= 1)
+        return "position " + std::to_string(position) + " is out of bounds for a file of " +
+               std::to_string(size) + " bytes";
+    return "bytes " + std::to_string(position) + " to " + std::to_string(position + length - 1) +
+           " are out of bounds for a file of " + std::to_string(size) + " bytes";
+}

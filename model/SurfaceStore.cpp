@@ -1,0 +1,41 @@
+#include "SurfaceStore.h"
+
+#include <algorithm>
+#include <cstring>
+
+// Zero-initialised static storage: the kernel maps its pages only when the
+// reader writes them, so a small model costs only the memory it uses.
+SurfaceRecord g_surfaces[kMaxSurfaces];
+int32_t g_surfaceCount = 0;
+std::string g_modelPath;
+int32_t g_selectedSurface = -1;
+int32_t g_exportSurface = 0;
+
+const SurfaceRecord* SurfaceAt(int32_t index) {
+    if (index < 0 || index >= kMaxSurfaces)
+        return nullptr;
+    return &g_surfaces[index];
+}
+
+int TriangleLimit(const SurfaceRecord& record) {
+    return std::clamp(record.triangleCount, 0, kMaxTriangles);
+}
+
+bool TriangleCorners(const SurfaceRecord& record, int k, int& a, int& b, int& c) {
+    const int vertexLimit = std::clamp(record.vertexCount, 0, kMaxVertices);
+    a = record.cornerA[k];
+    b = record.cornerB[k];
+    c = record.cornerC[k];
+    auto inside = [vertexLimit](int i) { return i >= 0 && i < vertexLimit; };
+    return inside(a) && inside(b) && inside(c);
+}
+
+std::string NameText(const char (&field)[kNameSize]) {
+    return std::string(field, strnlen(field, kNameSize));
+}
+
+std::string TextureNameOf(const SurfaceRecord& record) {
+    const std::string shader = NameText(record.shaderName);
+    const auto slash = shader.rfind('/');
+    return slash == std::string::npos ? shader : shader.substr(slash + 1);
+}

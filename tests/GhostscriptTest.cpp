@@ -1,0 +1,89 @@
+// An EPS we write must render: Ghostscript draws it, and the lines of a known
+// layout land on the pixels where they belong.
+#include "EpsTemplate.h"
+#include "TestModels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cctype>
+
+namespace {
+
+struct Grey {
+    int width = 0, height = 0;
+    std::string pixels;
+    int At(int x, int y) const { return uint8_t(pixels[size_t(y) * size_t(width) + size_t(x)]); }
+    // Dark within one pixel of (x, y): a 1-unit stroke may straddle rows.
+    bool DarkNear(int x, int y) const {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (x + dx >= 0 && x + dx < width && y + dy >= 0 && y + dy < height &&
+                    At(x + dx, y + dy) < 128)
+                    return true;
+        return false;
+    }
+};
+
+// A binary PGM: "P5", width, height and maximum, with '#' comments between.
+Grey ReadPgm(const std::string& bytes) {
+    size_t at = 0;
+    auto token = [&] {
+        while (at < bytes.size() && (std::isspace(uint8_t(bytes[at])) || bytes[at] == '#')) {
+            if (bytes[at] == '#')
+                at = bytes.find('\n', at);
+            else
+                ++at;
+        }
+        const size_t start = at;
+        while (at < bytes.size() && !std::isspace(uint8_t(bytes[at])))
+            ++at;
+        return bytes.substr(start, at - start);
+    };
+    Grey g;
+    const std::string magic = token();
+    g.width = std::atoi(token().c_str());
+    g.height = std::atoi(token().c_str());
+    token(); // maximum value
+    g.pixels = bytes.substr(std::min(at + 1, bytes.size()));
+    if (magic != "P5" || g.pixels.size() != size_t(g.width) * size_t(g.height))
+        g.width = g.height = 0;
+    return g;
+}
+
+} // namespace
+
+TEST(Ghostscript, RendersTheTemplateWithItsLinesInPlace) {
+    if (std::system("gs --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    TempDir dir;
+    Md3ModelSpec model;
+    model.surfaces.push_back(
+        TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
+    LoadBytes(BuildMd3(model).bytes, dir);
+    g_exportSurface = 0;
+    const std::string eps = dir.File("t.eps"), pgm = dir.File("t.pgm");
+    ASSERT_TRUE(WriteEpsTemplate(128, 64, eps, nullptr));
+    const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=pgmraw "
+                                "-sOutputFile='" + pgm + "' '" + eps + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Grey g = ReadPgm(ReadWholeFile(pgm));
+    ASSERT_EQ(g.width, 128);
+    ASSERT_EQ(g.height, 64);
+    // Image rows grow downwards: v = 0.75 is row 48, v = 0.25 is row 16.
+    for (int x = 36; x <= 92; x += 4)
+        EXPECT_TRUE(g.DarkNear(x, 48)) << "bottom edge at x " << x;
+    EXPECT_TRUE(g.DarkNear(64, 16)) << "apex";
+    EXPECT_TRUE(g.DarkNear(48, 32)) << "left edge";
+    EXPECT_TRUE(g.DarkNear(80, 32)) << "right edge";
+    int dark = 0;
+    for (int y = 0; y < g.height; ++y)
+        for (int x = 0; x < g.width; ++x)
+            dark += g.At(x, y) < 128;
+    EXPECT_FALSE(g.DarkNear(64, 38)) << "inside";
+    EXPECT_FALSE(g.DarkNear(10, 10)) << "outside";
+    EXPECT_FALSE(g.DarkNear(120, 60)) << "outside";
+    // Edges of 64 and twice 45 units, a 1-unit stroke on pixel borders covering two pixels.
+    EXPECT_GT(dark, 150);
+    EXPECT_LT(dark, 400);
+}

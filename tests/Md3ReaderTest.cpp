@@ -1,0 +1,252 @@
+#include "TestModels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+Md3ModelSpec TwoSurfaces() {
+    Md3ModelSpec model;
+    Md3SurfaceSpec head = TriangleSurface("b_head", {0.25f, -0.25f}, {0.0078125f, 1.0000001f},
+                                          {0.1234567f, 0.9999996f});
+    head.shaders = {{"models/players/x/head.tga", 7}, {"second", 8}};
+    Md3SurfaceSpec legs = GridSurface("a_legs", 2, "models/players/x/legs.tga");
+    legs.shadersAfterLists = true;
+    legs.flags = 5;
+    legs.frames = 3;
+    model.surfaces = {head, legs};
+    return model;
+}
+
+// Builds a model, loads it and expects it to be refused with this reason.
+void ExpectRefused(const std::vector<uint8_t>& bytes, const std::string& reasonAfterPath) {
+    TempDir dir;
+    const RecordingView view = LoadBytes(bytes, dir);
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.failures[0], "\"" + dir.File("model.md3") + "\": " + reasonAfterPath);
+    EXPECT_TRUE(view.names.empty());
+}
+
+class Md3Reader : public ::testing::Test {
+protected:
+    // Every test starts from a known model in the store.
+    void SetUp() override {
+        const RecordingView view = LoadBytes(BuildMd3(TwoSurfaces()).bytes, m_dir, "known.md3");
+        ASSERT_TRUE(view.failures.empty());
+    }
+    void ExpectKnownModelKept() {
+        EXPECT_EQ(g_surfaceCount, 2);
+        EXPECT_STREQ(g_surfaces[0].name, "b_head");
+        EXPECT_STREQ(g_surfaces[1].name, "a_legs");
+        EXPECT_EQ(g_surfaces[1].vertexCount, 9);
+    }
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(Md3Reader, ReadsHeadersNamesAndListsInFileOrder) {
+    const BuiltMd3 built = BuildMd3(TwoSurfaces());
+    TempDir dir;
+    const RecordingView view = LoadBytes(built.bytes, dir);
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_EQ(view.names, (std::vector<std::string>{"b_head", "a_legs"}));
+    EXPECT_EQ(g_surfaceCount, 2);
+
+    const SurfaceRecord& head = g_surfaces[0];
+    EXPECT_EQ(head.fileOffset, int32_t(built.surfaceOffsets[0]));
+    EXPECT_EQ(head.vertexCount, 3);
+    EXPECT_EQ(head.triangleCount, 1);
+    EXPECT_EQ(head.shaderCount, 2);
+    EXPECT_STREQ(head.shaderName, "models/players/x/head.tga");
+    EXPECT_EQ(head.shaderIndex, 7);
+    EXPECT_EQ(head.triangleOffset, 108 + 2 * 68);
+    EXPECT_EQ(head.texCoordOffset, 108 + 2 * 68 + 12);
+    EXPECT_EQ(head.vertexOffset, head.texCoordOffset + 3 * 8);
+    EXPECT_EQ(head.endOffset, head.vertexOffset + 3 * 8);
+    EXPECT_EQ((std::vector<double>{head.u[0], head.v[0], head.u[1], head.v[1], head.u[2], head.v[2]}),
+              (std::vector<double>{0.25, 0.25, 0.007813, 1.0, 0.123457, 1.0}));
+    EXPECT_EQ((std::vector<int>{head.cornerA[0], head.cornerB[0], head.cornerC[0]}),
+              (std::vector<int>{0, 1, 2}));
+
+    // The shader list of this one lies after the other lists, not at 108.
+    const SurfaceRecord& legs = g_surfaces[1];
+    EXPECT_EQ(legs.fileOffset, head.fileOffset + head.endOffset);
+    EXPECT_STREQ(legs.shaderName, "models/players/x/legs.tga");
+    EXPECT_EQ(legs.flags, 5);
+    EXPECT_EQ(legs.frameCount, 3);
+    EXPECT_EQ(legs.triangleCount, 8);
+    EXPECT_EQ(legs.u[8], 1.0);
+    EXPECT_EQ(legs.v[8], 1.0);
+    EXPECT_EQ(legs.cornerA[7], 5);
+    EXPECT_EQ(TextureNameOf(legs), "legs.tga");
+}
+
+TEST_F(Md3Reader, NamesEndAtTheirFirstZeroAndKeepAtMost63Characters) {
+    Md3ModelSpec model = TwoSurfaces();
+    model.surfaces[0].name = std::string(64, 'n');
+    model.surfaces[1].shaders[0].name = std::string("tex") + '\0' + "leftover";
+    model.surfaces[1].name = std::string("legs") + '\0' + "junk";
+    TempDir dir;
+    const RecordingView view = LoadBytes(BuildMd3(model).bytes, dir);
+    EXPECT_EQ(view.names, (std::vector<std::string>{std::string(63, 'n'), "legs"}));
+    EXPECT_EQ(g_surfaces[0].name[63], '\0');
+    EXPECT_EQ(NameText(g_surfaces[1].shaderName), "tex");
+    EXPECT_EQ(g_surfaces[1].shaderName[4], '\0'); // nothing left over after the zero
+}
+
+TEST_F(Md3Reader, ShaderCountOfZeroGivesAnEmptyShader) {
+    Md3ModelSpec model = TwoSurfaces();
+    model.surfaces[0].shaders.clear();
+    TempDir dir;
+    LoadBytes(BuildMd3(model).bytes, dir);
+    EXPECT_STREQ(g_surfaces[0].shaderName, "");
+    EXPECT_EQ(g_surfaces[0].shaderIndex, 0);
+    EXPECT_EQ(TextureNameOf(g_surfaces[0]), "");
+}
+
+TEST_F(Md3Reader, ZeroAndNegativeCountsReadNothing) {
+    Md3ModelSpec empty;
+    TempDir dir;
+    RecordingView view = LoadBytes(BuildMd3(empty).bytes, dir, "empty.md3");
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_TRUE(view.names.empty());
+    EXPECT_EQ(g_surfaceCount, 0);
+    // Records past the count keep the earlier model's surfaces.
+    EXPECT_STREQ(g_surfaces[1].name, "a_legs");
+
+    std::vector<uint8_t> bytes = BuildMd3(TwoSurfaces()).bytes;
+    PatchI32(bytes, 84, -3);
+    view = LoadBytes(bytes, dir, "negative.md3");
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_TRUE(view.names.empty());
+    EXPECT_EQ(g_surfaceCount, -3);
+
+    BuiltMd3 built = BuildMd3(TwoSurfaces());
+    PatchI32(built.bytes, built.surfaceOffsets[0] + 80, -1); // vertices
+    PatchI32(built.bytes, built.surfaceOffsets[0] + 84, 0);  // triangles
+    view = LoadBytes(built.bytes, dir, "negative-vertices.md3");
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_EQ(g_surfaces[0].vertexCount, -1);
+    EXPECT_EQ(g_surfaces[0].triangleCount, 0);
+}
+
+TEST_F(Md3Reader, EndOffsetOfZeroRepeatsTheSurface) {
+    Md3ModelSpec model = TwoSurfaces();
+    model.surfaces.push_back(TriangleSurface("c_third", {0, 0}, {1, 0}, {0, 1}));
+    BuiltMd3 built = BuildMd3(model);
+    PatchI32(built.bytes, built.surfaceOffsets[0] + 104, 0);
+    TempDir dir;
+    const RecordingView view = LoadBytes(built.bytes, dir);
+    EXPECT_EQ(view.names, (std::vector<std::string>{"b_head", "b_head", "b_head"}));
+    EXPECT_EQ(g_surfaces[2].fileOffset, g_surfaces[0].fileOffset);
+    EXPECT_EQ(g_surfaces[2].u[2], 0.123457);
+}
+
+TEST_F(Md3Reader, SmallerModelOverwritesOnlyWhatItReads) {
+    Md3ModelSpec small;
+    small.surfaces.push_back(TriangleSurface("only", {0.5f, 0.5f}, {0, 0}, {1, 1}));
+    TempDir dir;
+    LoadBytes(BuildMd3(small).bytes, dir);
+    EXPECT_EQ(g_surfaceCount, 1);
+    EXPECT_EQ(g_surfaces[0].vertexCount, 3);
+    EXPECT_EQ(g_surfaces[0].u[0], 0.5);
+    // Past the new counts the earlier model's values stay.
+    EXPECT_STREQ(g_surfaces[1].name, "a_legs");
+    EXPECT_EQ(g_surfaces[1].vertexCount, 9);
+}
+
+TEST_F(Md3Reader, NonFiniteCoordinatesAreStoredAsZero) {
+    BuiltMd3 built = BuildMd3(TwoSurfaces());
+    const size_t uv = built.surfaceOffsets[0] + 108 + 2 * 68 + 12;
+    PatchF32(built.bytes, uv, std::numeric_limits<float>::infinity());
+    PatchF32(built.bytes, uv + 4, std::numeric_limits<float>::quiet_NaN());
+    TempDir dir;
+    LoadBytes(built.bytes, dir);
+    EXPECT_EQ(g_surfaces[0].u[0], 0.0);
+    EXPECT_EQ(g_surfaces[0].v[0], 0.0);
+}
+
+TEST_F(Md3Reader, HoldsSurfacesAtFullCapacity) {
+    Md3ModelSpec model;
+    Md3SurfaceSpec big;
+    big.name = "big";
+    big.uv.assign(kMaxVertices, {0.5f, 0.25f});
+    big.triangles.assign(kMaxTriangles, {0, 1, kMaxVertices - 1});
+    model.surfaces = {big};
+    TempDir dir;
+    const RecordingView view = LoadBytes(BuildMd3(model).bytes, dir);
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_EQ(g_surfaces[0].vertexCount, kMaxVertices);
+    EXPECT_EQ(g_surfaces[0].v[kMaxVertices - 1], 0.25);
+    EXPECT_EQ(g_surfaces[0].cornerC[kMaxTriangles - 1], kMaxVertices - 1);
+}
+
+TEST_F(Md3Reader, RefusesFilesItCannotOpenAndCreatesNothing) {
+    TempDir dir;
+    const std::string missing = dir.File("missing.md3");
+    RecordingView view = LoadPath(missing);
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.failures[0], "Cannot open \"" + missing + "\": No such file or directory.");
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    ExpectKnownModelKept();
+
+    view = LoadPath(dir.path().string());
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.failures[0],
+              "Cannot open \"" + dir.path().string() + "\": it is a folder, not a file.");
+    ExpectKnownModelKept();
+}
+
+TEST_F(Md3Reader, RefusesWhatDoesNotFitAndKeepsTheStore) {
+    const BuiltMd3 good = BuildMd3(TwoSurfaces());
+    const size_t s0 = good.surfaceOffsets[0], s1 = good.surfaceOffsets[1];
+    const std::string size = std::to_string(good.bytes.size());
+    auto patched = [&](size_t at, int32_t value) {
+        std::vector<uint8_t> bytes = good.bytes;
+        PatchI32(bytes, at, value);
+        return bytes;
+    };
+
+    ExpectRefused(std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 90),
+                  "too short for a model header (bytes 100 to 103 are out of bounds for a file "
+                  "of 90 bytes).");
+    ExpectKnownModelKept();
+    ExpectRefused(patched(84, 256), "it has 256 surfaces; Gridwright holds at most 255.");
+    ExpectRefused(patched(s0 + 80, 4097),
+                  "surface 0 (\"b_head\") has 4097 vertices; Gridwright holds at most 4096.");
+    ExpectRefused(patched(s1 + 84, 8193),
+                  "surface 1 (\"a_legs\") has 8193 triangles; Gridwright holds at most 8192.");
+    ExpectRefused(patched(100, -8), "the header of surface 0 is out of bounds (bytes -8 to 99 "
+                                    "are out of bounds for a file of " + size + " bytes).");
+    ExpectRefused(patched(s0 + 104, 1 << 30),
+                  "the header of surface 1 is out of bounds (bytes " +
+                      std::to_string(s0 + (1 << 30)) + " to " +
+                      std::to_string(s0 + (1 << 30) + 107) + " are out of bounds for a file of " +
+                      size + " bytes).");
+    ExpectRefused(patched(s0 + 92, -int32_t(s0) - 1),
+                  "the first shader of surface 0 (\"b_head\") is out of bounds (bytes -1 to 66 "
+                  "are out of bounds for a file of " + size + " bytes).");
+    ExpectRefused(patched(s1 + 96, int32_t(good.bytes.size() - s1 - 71)),
+                  "the texture coordinates of surface 1 (\"a_legs\") are out of bounds (bytes " +
+                      std::to_string(good.bytes.size() - 71) + " to " +
+                      std::to_string(good.bytes.size()) + " are out of bounds for a file of " +
+                      size + " bytes).");
+    ExpectRefused(patched(s0 + 88, std::numeric_limits<int32_t>::min()),
+                  "the triangles of surface 0 (\"b_head\") are out of bounds (bytes " +
+                      std::to_string(int64_t(s0) + std::numeric_limits<int32_t>::min()) + " to " +
+                      std::to_string(int64_t(s0) + std::numeric_limits<int32_t>::min() + 11) +
+                      " are out of bounds for a file of " + size + " bytes).");
+    ExpectKnownModelKept();
+}
+
+TEST_F(Md3Reader, SaysWhenAFileIsProbablyNotAModel) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    png.resize(60, 0);
+    ExpectRefused(png, "too short for a model header (bytes 84 to 87 are out of bounds for a file "
+                       "of 60 bytes). The file does not start with \"IDP3\", so it is probably "
+                       "not an MD3 model: load the model's .md3 file instead.");
+    ExpectKnownModelKept();
+}

@@ -1,0 +1,78 @@
+// Real models made by others: every one loads, lists as an independent parser
+// saw it, and flattens. Skipped when the corpus folder is absent.
+#include "EpsTemplate.h"
+#include "LayoutRaster.h"
+#include "TestModels.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct SeenSurface {
+    std::string name, shader;
+    int vertices = 0, triangles = 0;
+};
+
+// STATS.txt: one tab-separated line per surface, made by another parser.
+std::map<std::string, std::vector<SeenSurface>> ReadStats(const fs::path& file) {
+    std::map<std::string, std::vector<SeenSurface>> models;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, '\t');)
+            cells.push_back(cell);
+        if (cells.size() < 6 || cells[0] == "file" || cells[0][0] == '#')
+            continue;
+        models[cells[0]]; // a model with no surfaces still counts
+        if (cells[1] == "!")
+            continue;
+        models[cells[0]].push_back({cells[2], cells[3] == "(empty name)" ? "" : cells[3],
+                                    std::stoi(cells[4]), std::stoi(cells[5])});
+    }
+    return models;
+}
+
+} // namespace
+
+TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
+    const fs::path corpus = GW_MD3_CORPUS;
+    if (!fs::exists(corpus / "STATS.txt"))
+        GTEST_SKIP() << "no model corpus at " << corpus;
+    const auto stats = ReadStats(corpus / "STATS.txt");
+    int models = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
+        if (entry.path().extension() != ".md3")
+            continue;
+        ++models;
+        const std::string key = fs::relative(entry.path(), corpus).string();
+        SCOPED_TRACE(key);
+        const RecordingView view = LoadPath(entry.path().string());
+        ASSERT_TRUE(view.failures.empty()) << view.failures[0];
+        ASSERT_TRUE(stats.count(key)) << "not in STATS.txt";
+        const std::vector<SeenSurface>& seen = stats.at(key);
+        ASSERT_EQ(view.names.size(), seen.size());
+        for (size_t i = 0; i < seen.size(); ++i) {
+            const SurfaceRecord& r = g_surfaces[i];
+            EXPECT_EQ(view.names[i], seen[i].name);
+            EXPECT_EQ(NameText(r.shaderName), seen[i].shader);
+            EXPECT_EQ(r.vertexCount, seen[i].vertices);
+            EXPECT_EQ(r.triangleCount, seen[i].triangles);
+            for (int j = 0; j < r.vertexCount; ++j)
+                ASSERT_TRUE(r.u[j] >= 0 && r.v[j] >= 0 && r.u[j] < 3 && r.v[j] < 3);
+            const LayoutRaster raster = DrawLayoutRaster(&r, 256, 256);
+            const std::string eps = BuildEpsText(&r, 256, 256, "t.eps", nullptr);
+            EXPECT_EQ(std::count(eps.begin(), eps.end(), '\n'), 16 + 4 * r.triangleCount);
+            EXPECT_EQ(raster.ink.size(), 256u * 256u);
+        }
+    }
+    EXPECT_EQ(models, int(stats.size()));
+    EXPECT_GE(models, 34);
+}

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# gridwright-flatten end to end: exit codes, listing, JSON and every format.
+set -u
+flatten=$1 sample=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_exit() { # code, command...
+    local want=$1; shift
+    "$@" > "$work/out" 2> "$work/err"
+    local got=$?
+    [ "$got" = "$want" ] || fail "'$*' exited $got, not $want ($(cat "$work/err"))"
+}
+
+expect_exit 0 "$flatten" --help
+grep -q "Exit status" "$work/out" || fail "--help says nothing of exit codes"
+expect_exit 2 "$flatten"
+expect_exit 2 "$flatten" "$sample" -o "$work/x.txt"
+grep -q "extension .eps, .bmp, .png or .svg" "$work/err" || fail "unknown format not explained"
+expect_exit 2 "$flatten" "$sample" --size 0x10 -o "$work/x.eps"
+expect_exit 2 "$flatten" "$sample" --size 8193x10 -o "$work/x.eps"
+expect_exit 2 "$flatten" "$sample" --surface nosuch -o "$work/x.eps"
+grep -q -- "--list" "$work/err" || fail "unknown surface does not point to --list"
+expect_exit 2 "$flatten" "$sample" --bogus
+expect_exit 3 "$flatten" --list "$work/missing.md3"
+grep -q "Hola ombre, ca chie !!!" "$work/err" || fail "load failure without the message"
+grep -q "No such file or directory" "$work/err" || fail "load failure without the reason"
+[ -e "$work/missing.md3" ] && fail "a missing model was created"
+echo kept > "$work/ro.eps"; chmod 444 "$work/ro.eps"
+expect_exit 4 "$flatten" "$sample" -o "$work/ro.eps"
+[ "$(cat "$work/ro.eps")" = kept ] || fail "a read-only template was changed"
+expect_exit 4 "$flatten" "$sample" -o "$work/no/folder/x.eps"
+
+expect_exit 0 "$flatten" --list "$sample"
+expected=$(printf '0\tu_torso\ttorso.tga\t44\t48\n1\th_head\thead.tga\t17\t16\n2\tl_legs\tlegs.tga\t42\t48\n3\ta_antenna\tantenna.tga\t3\t1')
+[ "$(cat "$work/out")" = "$expected" ] || fail "--list gave: $(cat "$work/out")"
+
+expect_exit 0 "$flatten" --dump "$sample"
+if command -v python3 > /dev/null; then
+    python3 - "$work/out" <<'PY' || fail "--dump is not the expected JSON"
+import json, sys
+d = json.load(open(sys.argv[1]))
+assert d["surfaceCount"] == 4, d["surfaceCount"]
+a = d["surfaces"][3]
+assert a["name"] == "a_antenna" and a["shaderName"] == "models/players/gridbot/antenna.tga"
+assert a["u"] == [0.25, 0.75, 0.5] and a["v"] == [0.75, 0.75, 0.25]
+assert a["triangles"] == [[0, 1, 2]]
+assert set(a) >= {"fileOffset", "flags", "frameCount", "shaderCount", "vertexCount",
+                  "triangleCount", "triangleOffset", "texCoordOffset", "vertexOffset",
+                  "endOffset", "shaderIndex"}
+PY
+    grep -q '"u": \[0.250000, 0.750000, 0.500000\]' "$work/out" || fail "u not written with six decimals"
+fi
+
+
+mkdir -p "$work/dir"
+expect_exit 0 "$flatten" "$sample" --surface a_antenna --size 64x32 -o "$work/dir/../t.eps"
+grep -q $'^%%Title: (t.eps)\r$' "$work/t.eps" || fail "EPS title is not the bare name"
+grep -q $'^%%BoundingBox: 0 0 64 32\r$' "$work/t.eps" || fail "EPS size"
+grep -q $'^16 8 moveto\r$' "$work/t.eps" || fail "EPS triangle"
+expect_exit 0 "$flatten" "$sample" --surface 3 --size 64x32 -o "$work/t.BMP"
+[ "$(head -c 2 "$work/t.BMP")" = "BM" ] || fail "BMP signature"
+[ "$(stat -c %s "$work/t.BMP")" = $((54 + 64 * 3 * 32)) ] || fail "BMP size"
+expect_exit 0 "$flatten" "$sample" --surface 1 --size 100x50 -o "$work/t.png"
+expect_exit 0 "$flatten" "$sample" --size 100x50 -o "$work/t.svg"
+grep -q '<svg' "$work/t.svg" || fail "SVG"
+if command -v identify > /dev/null && identify -version 2>/dev/null | grep -q ImageMagick; then
+    [ "$(identify -format '%w %h' "$work/t.png")" = "100 50" ] || fail "PNG not readable"
+    [ "$(identify -format '%w %h' "$work/t.BMP")" = "64 32" ] || fail "BMP not readable"
+fi
+
+
+echo "$((failures == 0 ? 1 : 0)) passed, $failures failed"
+[ "$failures" = 0 ]

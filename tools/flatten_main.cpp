@@ -1,0 +1,204 @@
+// gridwright-flatten: the painting template of a model's surface, from the
+// command line, for batch work and scripts.
+#include "EpsTemplate.h"
+#include "LayoutRaster.h"
+#include "Md3Reader.h"
+#include "ModelJson.h"
+#include "SafeFile.h"
+#include "SurfaceStore.h"
+#include "TemplateImages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum ExitCode { kOk = 0, kUsage = 2, kCannotLoad = 3, kCannotWrite = 4 };
+
+const char* const kUsageText =
+    "usage:\n"
+    "  gridwright-flatten --list MODEL.md3\n"
+    "  gridwright-flatten --dump MODEL.md3\n"
+    "  gridwright-flatten MODEL.md3 [--surface N|NAME] [--size WxH] -o OUT\n"
+    "\n"
+    "Writes the texture layout of one surface of an MD3 model as a painting\n"
+    "template. OUT's extension picks the format: .eps, .bmp, .png or .svg.\n"
+    "W and H are 1 to 8192 (default 128x128); the surface is 0 by default.\n"
+    "\n"
+    "  --list   one line per surface: index, name, texture, vertices, triangles\n"
+    "  --dump   the loaded surfaces as JSON\n"
+    "\n"
+    "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template not written.\n";
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "gridwright-flatten: %s\nTry 'gridwright-flatten --help'.\n",
+                 problem.c_str());
+    return kUsage;
+}
+
+class CommandLineView : public ModelLoadView {
+public:
+    void AppendSurfaceName(const std::string& name) override { names.push_back(name); }
+    void ShowLoadFailure(const std::string& reason) override { failure = reason; }
+    std::vector<std::string> names;
+    std::string failure;
+};
+
+bool Load(const std::string& path) {
+    CommandLineView view;
+    g_modelPath = path;
+    LoadModel(path, view);
+    if (!view.failure.empty()) {
+        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
+                     view.failure.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const auto x = text.find_first_of("xX");
+    if (x == std::string::npos)
+        return false;
+    auto number = [](const std::string& digits, int& out) {
+        if (digits.empty() || digits.size() > 5 ||
+            !std::all_of(digits.begin(), digits.end(), ::isdigit))
+            return false;
+        out = std::atoi(digits.c_str());
+        return out >= 1 && out <= kMaxTemplateSide;
+    };
+    return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
+}
+
+// A surface by index or by name; -1 when the model has no such surface.
+int FindSurface(const std::string& wanted) {
+    const int count = std::clamp(g_surfaceCount, 0, kMaxSurfaces);
+    if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), ::isdigit) &&
+        wanted.size() < 6) {
+        const int index = std::atoi(wanted.c_str());
+        return index < count ? index : -1;
+    }
+    for (int i = 0; i < count; ++i)
+        if (NameText(g_surfaces[i].name) == wanted)
+            return i;
+    return -1;
+}
+
+std::string LowerExtension(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const auto dot = name.rfind('.');
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    for (char& c : ext)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+int List(const std::string& path) {
+    if (!Load(path))
+        return kCannotLoad;
+    for (int i = 0; i < std::clamp(g_surfaceCount, 0, kMaxSurfaces); ++i) {
+        const SurfaceRecord& r = g_surfaces[i];
+        std::printf("%d\t%s\t%s\t%d\t%d\n", i, NameText(r.name).c_str(),
+                    TextureNameOf(r).c_str(), r.vertexCount, r.triangleCount);
+    }
+    return kOk;
+}
+
+int Dump(const std::string& path) {
+    if (!Load(path))
+        return kCannotLoad;
+    const std::string json = StoreAsJson();
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return kOk;
+}
+
+int Flatten(const std::string& model, const std::string& surface, int width, int height,
+            const std::string& out) {
+    const std::string ext = LowerExtension(out);
+    if (ext != "eps" && ext != "bmp" && ext != "png" && ext != "svg")
+        return Usage("cannot tell the format of \"" + out +
+                     "\": give it the extension .eps, .bmp, .png or .svg");
+    if (!Load(model))
+        return kCannotLoad;
+    g_exportSurface = FindSurface(surface);
+    if (g_exportSurface < 0) {
+        std::fprintf(stderr,
+                     "gridwright-flatten: \"%s\" has no surface \"%s\"; "
+                     "'gridwright-flatten --list %s' shows its surfaces.\n",
+                     model.c_str(), surface.c_str(), model.c_str());
+        return kUsage;
+    }
+    std::string failure;
+    const ShowWriteFailure show = [&failure](const std::string& reason) { failure = reason; };
+    bool ok;
+    if (ext == "eps") {
+        ok = WriteEpsTemplate(width, height, out, show);
+    } else if (ext == "bmp") {
+        ok = WriteBmpTemplate(width, height, out, 24, show);
+    } else {
+        const SurfaceRecord* record = SurfaceAt(g_exportSurface);
+        const std::string bytes = ext == "png"
+                                      ? EncodePng(DrawLayoutRaster(record, width, height))
+                                      : BuildSvgText(record, width, height);
+        const WriteOutcome outcome = WriteFileSafely(out, bytes);
+        ok = outcome.ok;
+        failure = outcome.reason;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage, failure.c_str());
+        return kCannotWrite;
+    }
+    std::printf("wrote %s (%dx%d, surface %d \"%s\")\n", out.c_str(), width, height,
+                g_exportSurface, NameText(g_surfaces[g_exportSurface].name).c_str());
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return Usage("no model given");
+    if (args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsageText, stdout);
+        return kOk;
+    }
+    if (args[0] == "--list" || args[0] == "--dump") {
+        if (args.size() != 2)
+            return Usage(args[0] + " takes exactly one model file");
+        return args[0] == "--list" ? List(args[1]) : Dump(args[1]);
+    }
+    std::string model, surface = "0", out;
+    int width = 128, height = 128;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--surface" || a == "--size" || a == "-o") {
+            if (!hasValue)
+                return Usage(a + " needs a value");
+            const std::string& value = args[++i];
+            if (a == "--surface")
+                surface = value;
+            else if (a == "-o")
+                out = value;
+            else if (!ParseSize(value, width, height))
+                return Usage("--size takes WxH with W and H from 1 to 8192, not \"" + value +
+                             "\"");
+        } else if (!a.empty() && a[0] == '-') {
+            return Usage("unknown option \"" + a + "\"");
+        } else if (model.empty()) {
+            model = a;
+        } else {
+            return Usage("more than one model given (\"" + model + "\" and \"" + a + "\")");
+        }
+    }
+    if (model.empty())
+        return Usage("no model given");
+    if (out.empty())
+        return Usage("no output file given: add -o OUT.eps (or .bmp, .png, .svg)");
+    return Flatten(model, surface, width, height, out);
+}
