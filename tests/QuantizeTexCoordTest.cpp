@@ -64,10 +64,10 @@ TEST(QuantizeTexCoord, StoresNonFiniteValuesAsZero) {
 }
 
 TEST(QuantizeTexCoord, MatchesTheDecimalTextRoundTripAcrossTheFloats) {
-    // Every 61st bit pattern from 0 up to 2^26, covering the subnormals,
+    // Every 4099th bit pattern up to 2^25 as a float, covering the subnormals,
     // the coordinates models use and values far beyond them.
     int compared = 0;
-    for (uint64_t bits = 0; bits < 0x4C800000u; bits += 61 * 7) {
+    for (uint64_t bits = 0; bits < 0x4C800000u; bits += 4099) {
         const float f = FromBits(uint32_t(bits));
         ASSERT_EQ(QuantizeTexCoord(f), ThroughText(f)) << "bits " << bits;
         ASSERT_EQ(QuantizeTexCoord(-f), ThroughText(f));

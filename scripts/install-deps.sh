@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Gridwright needs to build and test, if missing.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev   # build, fuzzing
+  libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
+  ghostscript imagemagick                          # EPS rendering, image checks
+  xvfb xauth xdotool xclip x11-utils               # the real window under X
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
+fi
