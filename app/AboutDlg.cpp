@@ -1,0 +1,5 @@
+#include "AboutDlg.h"
+
+#include "Templates.h"
+
+CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(AboutDialogTemplate(), parent) {}

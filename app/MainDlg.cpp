@@ -1,0 +1,166 @@
+#include "MainDlg.h"
+
+#include "AboutDlg.h"
+#include "Resources.h"
+#include "SurfaceStore.h"
+#include "Templates.h"
+
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+int32_t g_regionPending = 1;
+
+CMainDlg::CMainDlg(QWidget* parent) : CDialog(MainDialogTemplate(), parent) {
+    // Its own top-level window with a task-bar button, no frame of any kind.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    m_hIcon = LoadAppIcon(IDR_ICON);
+}
+
+void CMainDlg::DoDataExchange(DataExchange& exchange) {
+    m_previewFrame = exchange.Control(IDC_PREVIEW_FRAME);
+    exchange.Bind(IDC_TEXTURE_LIST, m_textureList);
+    exchange.Bind(IDC_SURFACE_LIST, m_surfaceList);
+}
+
+namespace {
+
+// The lists sit in the skin's dark wells.
+const char* const kListStyle =
+    "QListWidget { background: rgb(14, 17, 22); color: rgb(214, 226, 232);"
+    "  font: 12px 'DejaVu Sans'; outline: none; }"
+    "QListWidget:disabled { color: rgb(126, 214, 184); }"
+    "QListWidget::item { padding: 1px 3px; }"
+    "QListWidget::item:selected { background: rgb(236, 132, 34); color: rgb(20, 22, 26); }"
+    "QScrollBar:vertical { background: rgb(32, 38, 48); width: 10px; margin: 0; }"
+    "QScrollBar::handle:vertical { background: rgb(84, 98, 116); min-height: 20px;"
+    "  border-radius: 4px; }"
+    "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }";
+
+} // namespace
+
+bool CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_surfaceList.widget()->setStyleSheet(kListStyle);
+    m_textureList.widget()->setStyleSheet(kListStyle);
+    setWindowTitle("Gridwright");
+    setWindowIcon(m_hIcon);
+    g_selectedSurface = -1;
+    g_regionPending = 1;
+    setGeometry(50, 50, 560, 475);
+    return true;
+}
+
+void CMainDlg::OnCommand(int id, int notification) {
+    if (id == IDC_SURFACE_LIST && notification == LBN_SELCHANGE)
+        DrawSurfacePreview();
+    else if (notification != BN_CLICKED)
+        return;
+    else if (id == IDC_LOAD_MD3)
+        OnLoadMd3();
+    else if (id == IDC_FLATTEN)
+        OnFlatten();
+    else if (id == IDC_ABOUT)
+        OnAbout();
+    else
+        CDialog::OnCommand(id, notification);
+}
+
+QStringList CMainDlg::systemMenuEntries() const {
+    const QString about = LoadResourceString(IDS_ABOUTBOX);
+    return about.isEmpty() ? QStringList{} : QStringList{about};
+}
+
+// A window without a caption has no system menu here; its entries live in the
+// context menu of the window's face instead.
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8("&Fermer"), this, [this] { OnSysCommand(SC_CLOSE, 0); });
+    for (const QString& entry : systemMenuEntries()) {
+        menu.addSeparator();
+        menu.addAction(entry, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
+    }
+    menu.exec(event->globalPos());
+}
+
+void CMainDlg::OnSysCommand(int command, int) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX)
+        OnAbout();
+    else if ((command & 0xFFF0) == SC_CLOSE)
+        close();
+}
+
+void CMainDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.DoModal();
+}
+
+void CMainDlg::paintEvent(QPaintEvent*) {
+    QPainter dc(this);
+    PaintSkin(dc);
+    // The preview belongs to the window's own painting, so a repaint keeps it.
+    if (!m_previewLayer.isNull())
+        dc.drawImage(0, 0, m_previewLayer);
+}
+
+void CMainDlg::OnLButtonDown(QPoint globalPoint) { m_mover.Begin(this, globalPoint); }
+
+void CMainDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        OnLButtonDown(event->globalPosition().toPoint());
+    CDialog::mousePressEvent(event);
+}
+
+void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (m_mover.following() && (event->buttons() & Qt::LeftButton))
+        m_mover.Follow(event->globalPosition().toPoint());
+    CDialog::mouseMoveEvent(event);
+}
+
+void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_mover.End();
+    CDialog::mouseReleaseEvent(event);
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        OnSetFocus();
+    CDialog::changeEvent(event);
+}
+
+void CMainDlg::OnSetFocus() {
+    if (g_selectedSurface != -1)
+        DrawSurfacePreview();
+}
+
+void CMainDlg::OnClose() {
+    g_selectedSurface = -1;
+    CDialog::OnClose();
+}
+
+void CMainDlg::OnLoadMd3() {
+    FileDialogSettings settings;
+    settings.open = true;
+    settings.defaultExtension = "MD3";
+    settings.initialName = "*.MD3";
+    settings.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    settings.filter = QString::fromUtf8("Modèle (*.MD3)|*.MD3|");
+    const FileDialogResult chosen = RunFileDialog(this, settings);
+    if (!chosen.accepted)
+        return;
+    m_surfaceList.ResetContent();
+    g_modelPath = QFile::encodeName(chosen.path).toStdString();
+    setWindowTitle("Gridwright");
+    LoadModel(g_modelPath);
+}
+
+void CMainDlg::LoadModel(const std::string& path) { ::LoadModel(path, *this); }
+
+void CMainDlg::AppendSurfaceName(const std::string& name) { m_surfaceList.AddString(name); }
+
+void CMainDlg::ShowLoadFailure(const std::string& reason) {
+    ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(reason.c_str()));
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The main window: surface list, texture name, preview and the four buttons,
+// painted from the skin and cut to its outline.
+#include "Desktop.h"
+#include "Dialog.h"
+#include "ListBox.h"
+#include "Md3Reader.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QRegion>
+
+extern int32_t g_regionPending; // nonzero until the first paint has built the outline
+
+inline constexpr int IDM_ABOUTBOX = 0x0010;
+inline constexpr int SC_CLOSE = 0xF060;
+
+class CMainDlg : public CDialog, private ModelLoadView {
+public:
+    explicit CMainDlg(QWidget* parent = nullptr);
+
+    // Handlers, public so that tests can drive them like the user does.
+    void OnLoadMd3();
+    void OnFlatten();
+    void OnAbout();
+    void OnSysCommand(int command, int parameter);
+    void OnSetFocus();
+    void OnLButtonDown(QPoint globalPoint);
+    void DrawSurfacePreview();
+    void LoadModel(const std::string& path);
+    void PaintSkin(QPainter& dc);
+
+    CListBox& surfaceList() { return m_surfaceList; }
+    CListBox& textureList() { return m_textureList; }
+    QWidget* previewFrame() const { return m_previewFrame; }
+    // The preview as the window paints it over the skin; null when none.
+    const QImage& previewLayer() const { return m_previewLayer; }
+    const QRegion& windowOutline() const { return m_windowRegion; }
+    QStringList systemMenuEntries() const;
+
+protected:
+    bool OnInitDialog() override;
+    void DoDataExchange(DataExchange& exchange) override;
+    void OnCommand(int id, int notification) override;
+    void OnClose() override;
+
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void AppendSurfaceName(const std::string& name) override;
+    void ShowLoadFailure(const std::string& reason) override;
+
+    QWidget* m_previewFrame = nullptr;
+    CListBox m_textureList;
+    CListBox m_surfaceList;
+    QIcon m_hIcon;
+    QRegion m_windowRegion;
+    QImage m_previewLayer;
+    WindowMover m_mover;
+};

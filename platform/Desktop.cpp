@@ -1,0 +1,159 @@
+#include "Desktop.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+std::function<void(const MessageBoxCall&)>& MessageHook() {
+    static std::function<void(const MessageBoxCall&)> hook;
+    return hook;
+}
+
+std::function<FileDialogResult(const FileDialogSettings&)>& FileHook() {
+    static std::function<FileDialogResult(const FileDialogSettings&)> hook;
+    return hook;
+}
+
+// "*.eps" -> "eps"; patterns without a plain extension give nothing.
+QString ExtensionOfPattern(const QString& pattern) {
+    const int dot = pattern.lastIndexOf('.');
+    const QString ext = dot < 0 ? QString() : pattern.mid(dot + 1);
+    return ext.contains('*') || ext.contains('?') ? QString() : ext;
+}
+
+} // namespace
+
+QString ApplicationName() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+void ShowMessageBox(QWidget* owner, const QString& text, const QString& detail, MessageIcon icon) {
+    const MessageBoxCall call{owner, ApplicationName(), text, detail, icon};
+    if (MessageHook()) {
+        MessageHook()(call);
+        return;
+    }
+    QMessageBox box(owner);
+    box.setWindowTitle(call.caption);
+    box.setText(text);
+    box.setInformativeText(detail);
+    box.setIcon(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+void ShowResourceFailure(QWidget* owner) {
+    ShowMessageBox(owner, QString::fromUtf8("Une ressource requise était non disponible."), {},
+                   MessageIcon::Stop);
+}
+
+void SetMessageBoxHook(std::function<void(const MessageBoxCall&)> hook) {
+    MessageHook() = std::move(hook);
+}
+
+QList<QPair<QString, QString>> ParseFilter(const QString& filter) {
+    const QStringList fields = filter.split('|');
+    QList<QPair<QString, QString>> pairs;
+    for (int i = 0; i + 1 < fields.size(); i += 2)
+        if (!fields[i].isEmpty())
+            pairs.append({fields[i], fields[i + 1]});
+    return pairs;
+}
+
+QString CaseInsensitiveGlob(const QString& glob) {
+    QString out;
+    for (const QChar c : glob) {
+        if (c.isLetter() && c.toLower() != c.toUpper())
+            out += QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper());
+        else
+            out += c;
+    }
+    return out;
+}
+
+FileDialogResult DescribeChosenFile(const QString& chosen, const QString& defaultExtension) {
+    FileDialogResult result;
+    result.accepted = true;
+    result.path = chosen;
+    QString name = QFileInfo(chosen).fileName();
+    if (!name.contains('.') && !defaultExtension.isEmpty() && defaultExtension != "*") {
+        result.path += '.' + defaultExtension;
+        name += '.' + defaultExtension;
+    }
+    result.name = name;
+    const int dot = name.lastIndexOf('.');
+    result.extension = dot < 0 ? QString() : name.mid(dot + 1);
+    return result;
+}
+
+FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& settings) {
+    if (FileHook())
+        return FileHook()(settings);
+    QFileDialog dialog(owner);
+    // Qt's own dialog behaves the same on every desktop and takes typed paths.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(settings.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    // Like the classic open dialog without "file must exist": a typed name that
+    // names nothing comes back, and the reader says what is wrong with it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                     !(settings.flags & OFN_OVERWRITEPROMPT));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+
+    const QList<QPair<QString, QString>> filters = ParseFilter(settings.filter);
+    QStringList names;
+    QStringList extensions;
+    for (const auto& [label, pattern] : filters) {
+        // Model files come as .md3 as often as .MD3 on case-sensitive disks.
+        names << label + " (" + CaseInsensitiveGlob(pattern) + ")";
+        extensions << ExtensionOfPattern(pattern);
+    }
+    dialog.setNameFilters(names);
+    if (settings.defaultExtension == "*") {
+        // The selected file type completes a name typed without an extension.
+        dialog.setDefaultSuffix(extensions.value(0));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, names, extensions](const QString& selected) {
+                             dialog.setDefaultSuffix(extensions.value(names.indexOf(selected)));
+                         });
+    } else {
+        dialog.setDefaultSuffix(settings.defaultExtension);
+    }
+    if (!settings.initialName.contains('*') && !settings.initialName.contains('?'))
+        dialog.selectFile(settings.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return DescribeChosenFile(dialog.selectedFiles().first(), dialog.defaultSuffix());
+}
+
+void SetFileDialogHook(std::function<FileDialogResult(const FileDialogSettings&)> hook) {
+    FileHook() = std::move(hook);
+}
+
+bool SetClipboardImage(const QImage& image) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setImage(image);
+    return true;
+}
+
+void WindowMover::Begin(QWidget* window, QPoint globalPress) {
+    m_window = nullptr;
+    if (window->windowHandle() && window->windowHandle()->startSystemMove())
+        return;
+    m_window = window;
+    m_offset = globalPress - window->frameGeometry().topLeft();
+}
+
+void WindowMover::Follow(QPoint globalPointer) {
+    if (m_window)
+        m_window->move(globalPointer - m_offset);
+}

@@ -1,0 +1,72 @@
+#pragma once
+// What the program asks of the desktop: message boxes, file dialogs, the
+// clipboard and moving a window. Tests replace the interactive parts.
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+// The application's name: the executable's file name without its extension.
+QString ApplicationName();
+
+enum class MessageIcon { None, Stop };
+
+struct MessageBoxCall {
+    QWidget* owner;
+    QString caption, text, detail;
+    MessageIcon icon;
+};
+
+// Modal, OK only, captioned with the application's name.
+void ShowMessageBox(QWidget* owner, const QString& text, const QString& detail = {},
+                    MessageIcon icon = MessageIcon::None);
+// "Une ressource requise était non disponible." with a stop icon.
+void ShowResourceFailure(QWidget* owner);
+void SetMessageBoxHook(std::function<void(const MessageBoxCall&)> hook);
+
+inline constexpr unsigned OFN_HIDEREADONLY = 0x4;
+inline constexpr unsigned OFN_OVERWRITEPROMPT = 0x2;
+
+struct FileDialogSettings {
+    bool open = true;
+    QString defaultExtension; // added to a name typed without one; "*": the selected type's
+    QString initialName;
+    unsigned flags = 0;
+    QString filter;           // "label|pattern|label|pattern|"
+};
+
+struct FileDialogResult {
+    bool accepted = false;
+    QString path;      // full path
+    QString name;      // without its folder
+    QString extension; // after the last '.', empty when none
+};
+
+FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& settings);
+void SetFileDialogHook(std::function<FileDialogResult(const FileDialogSettings&)> hook);
+
+// The "label|pattern|" pairs of a filter.
+QList<QPair<QString, QString>> ParseFilter(const QString& filter);
+// A glob that matches letters in either case: "*.MD3" -> "*.[mM][dD]3".
+QString CaseInsensitiveGlob(const QString& glob);
+// Completes a chosen path: a name without an extension gets defaultExtension.
+FileDialogResult DescribeChosenFile(const QString& path, const QString& defaultExtension);
+
+bool SetClipboardImage(const QImage& image);
+
+// Moves a window with the mouse while the left button is held: the window
+// manager's own move where it offers one, else by following the pointer.
+class WindowMover {
+public:
+    void Begin(QWidget* window, QPoint globalPress);
+    void Follow(QPoint globalPointer);
+    void End() { m_window = nullptr; }
+    bool following() const { return m_window != nullptr; }
+
+private:
+    QWidget* m_window = nullptr;
+    QPoint m_offset;
+};

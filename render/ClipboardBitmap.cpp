@@ -1,0 +1,17 @@
+// Copy: the template of the selected surface as a picture on the clipboard.
+#include "Desktop.h"
+#include "ExportDlg.h"
+#include "LayoutImage.h"
+#include "SurfaceStore.h"
+
+void CExportDlg::CopyLayoutToClipboard() {
+    UpdateData(true);
+    const int width = SizeFromIndex(m_widthIndex), height = SizeFromIndex(m_heightIndex);
+    const QImage image = LayoutImage(DrawLayoutRaster(SurfaceAt(g_selectedSurface), width, height));
+    if (image.isNull()) {
+        ShowResourceFailure(this);
+        return;
+    }
+    SetClipboardImage(image);
+    CDialog::OnOK();
+}

@@ -1,0 +1,8 @@
+#pragma once
+#include "LayoutRaster.h"
+
+#include <QImage>
+
+// The template raster as a picture: black lines on white. Null when the
+// picture cannot be made (out of memory).
+QImage LayoutImage(const LayoutRaster& raster);

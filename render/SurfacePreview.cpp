@@ -1,0 +1,50 @@
+// The main window's preview of the selected surface: its texture name, and
+// its layout as a white wireframe on black inside the preview frame.
+#include "LayoutDrawing.h"
+#include "MainDlg.h"
+#include "SurfaceStore.h"
+
+#include <algorithm>
+
+void CMainDlg::DrawSurfacePreview() {
+    m_textureList.ResetContent();
+    const int selected = m_surfaceList.GetCurSel();
+    const int loaded = std::clamp(g_surfaceCount, 0, kMaxSurfaces);
+    if (selected < 0 || selected >= loaded) {
+        // No line selected (after a new load): no surface, no name, no wireframe.
+        g_selectedSurface = -1;
+        m_previewLayer = QImage();
+        update();
+        return;
+    }
+    const SurfaceRecord& record = g_surfaces[selected];
+    m_textureList.AddString(TextureNameOf(record));
+
+    QImage layer(size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) {
+        ShowResourceFailure(this);
+        return;
+    }
+    layer.fill(Qt::transparent);
+    const QRect frame = m_previewFrame->geometry();
+    const int L = frame.left(), T = frame.top();
+    const int R = L + frame.width(), B = T + frame.height();
+    // The fill rectangle leaves out its right and bottom edges.
+    const QRect fill(QPoint(L + 1, T + 7), QPoint(R - 2, B - 2));
+    for (int y = std::max(fill.top(), 0); y <= std::min(fill.bottom(), layer.height() - 1); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(layer.scanLine(y));
+        for (int x = std::max(fill.left(), 0); x <= std::min(fill.right(), layer.width() - 1); ++x)
+            line[x] = qRgb(0, 0, 0);
+    }
+    g_selectedSurface = selected;
+
+    // One scale for both axes, from the frame's width; lines are not clipped
+    // to the frame, only to the window.
+    const double scale = R - L - 2;
+    const LayoutMapping mapping{scale, scale, double(L + 2), double(T + 8)};
+    ForEachLayoutPixel(record, mapping, layer.width(), layer.height(), [&layer](int x, int y) {
+        reinterpret_cast<QRgb*>(layer.scanLine(y))[x] = qRgb(255, 255, 255);
+    });
+    m_previewLayer = layer;
+    update();
+}
