@@ -75,7 +75,7 @@ void CDialog::CreateControls() {
             list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             if (c.style & ControlStyle::kNotify) {
                 const int id = c.id;
-                connect(list, &QListWidget::currentRowChanged, this,
+                connect(list, &QListWidget::itemSelectionChanged, this,
                         [this, id] { OnCommand(id, LBN_SELCHANGE); });
             }
             widget = list;
@@ -107,9 +107,13 @@ void CDialog::CreateControls() {
         (*it)->raise();
 }
 
-int CDialog::DoModal() {
+bool CDialog::Create() {
     CreateControls();
-    OnInitDialog();
+    return OnInitDialog();
+}
+
+int CDialog::DoModal() {
+    Create();
     return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 

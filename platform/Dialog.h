@@ -48,6 +48,8 @@ public:
 
     // Creates the controls, initialises, and runs until EndDialog; IDOK or IDCANCEL.
     int DoModal();
+    // Creates the controls and initialises, without running: for modeless use and tests.
+    bool Create();
     void EndDialog(int result);
     // Moves control values into fields (true) or fields into controls (false).
     bool UpdateData(bool saveAndValidate = true);

@@ -1,0 +1,140 @@
+#include "ExportDlg.h"
+#include "GuiHarness.h"
+#include "SurfaceStore.h"
+#include "Templates.h"
+#include "TestModels.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QAbstractButton* Button(QWidget* dialog, int id) {
+    return qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dialog)->GetDlgItem(id));
+}
+
+class ExportDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = StartMainWindow();
+        desktop.answers.push_back(QString::fromStdString(WriteSampleModel(dir.path().string())));
+        window->OnLoadMd3();
+        SelectRow(*window, 0); // the unit triangle
+    }
+    // Opens the dialog with Flatten, picks the sizes and presses a button.
+    ModalSeen Flatten(int widthId, int heightId, int pressId) {
+        return WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_FLATTEN), Qt::LeftButton); },
+                         [&](QWidget* d) {
+                             checkedWhenOpened = Button(d, 1013)->isChecked() &&
+                                                 Button(d, 1017)->isChecked();
+                             if (widthId)
+                                 QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
+                             if (heightId)
+                                 QTest::mouseClick(Button(d, heightId), Qt::LeftButton);
+                             QTest::mouseClick(Button(d, pressId), Qt::LeftButton);
+                         });
+    }
+    TempDir dir;
+    DesktopStandIn desktop;
+    std::unique_ptr<CMainDlg> window;
+    bool checkedWhenOpened = false;
+};
+
+} // namespace
+
+TEST(ExportSizes, PositionsMapToTemplateSizes) {
+    EXPECT_EQ(SizeFromIndex(0), 32);
+    EXPECT_EQ(SizeFromIndex(1), 64);
+    EXPECT_EQ(SizeFromIndex(2), 128);
+    EXPECT_EQ(SizeFromIndex(3), 256);
+}
+
+TEST_F(ExportDialog, OpensAt128By128EveryTimeAndSavesTheChosenSizeAsEps) {
+    const std::string path = dir.File("skin.eps");
+    desktop.answers.push_back(QString::fromStdString(path));
+    const ModalSeen dialog = Flatten(1014, 1015, IDOK);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog.size, QSize(336, 68));
+    EXPECT_TRUE(checkedWhenOpened);
+    ASSERT_EQ(desktop.asked.size(), 2u);
+    EXPECT_FALSE(desktop.asked[1].open);
+    EXPECT_EQ(desktop.asked[1].filter, "Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|");
+    EXPECT_EQ(desktop.asked[1].defaultExtension, "*");
+    EXPECT_TRUE(desktop.asked[1].flags & OFN_OVERWRITEPROMPT);
+    const std::string eps = ReadWholeFile(path);
+    EXPECT_NE(eps.find("%%BoundingBox: 0 0 256 32\r\n"), std::string::npos);
+    EXPECT_NE(eps.find("%%Title: (skin.eps)\r\n"), std::string::npos);
+    EXPECT_NE(eps.find("0 32 moveto\r\n256 0 rlineto\r\n-256 -32 rlineto\r\n"), std::string::npos);
+    EXPECT_EQ(g_exportSurface, 0);
+
+    // The next Flatten starts again at 128 x 128.
+    desktop.answers.push_back(QString::fromStdString(dir.File("again.eps")));
+    Flatten(0, 0, IDOK);
+    EXPECT_TRUE(checkedWhenOpened);
+    EXPECT_NE(ReadWholeFile(dir.File("again.eps")).find("%%BoundingBox: 0 0 128 128\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ExportDialog, TheExtensionPicksTheWriterWhateverItsCase) {
+    for (const char* name : {"upper.EPS", "mixed.Eps"}) {
+        desktop.answers.push_back(QString::fromStdString(dir.File(name)));
+        Flatten(0, 0, IDOK);
+        EXPECT_EQ(ReadWholeFile(dir.File(name)).substr(0, 10), "%!PS-Adobe") << name;
+    }
+    desktop.answers.push_back(QString::fromStdString(dir.File("layout.BMP")));
+    Flatten(1012, 1018, IDOK);
+    const std::string bmp = ReadWholeFile(dir.File("layout.BMP"));
+    EXPECT_EQ(bmp.size(), 54u + 64 * 3 * 256);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+
+    desktop.answers.push_back(QString::fromStdString(dir.File("notes.txt")));
+    EXPECT_TRUE(Flatten(0, 0, IDOK));
+    desktop.answers.push_back(""); // the save dialog is cancelled
+    EXPECT_TRUE(Flatten(0, 0, IDOK));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("notes.txt")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {
+    desktop.answers.push_back(dir.path().string().c_str() + QString("/no/such/folder.eps"));
+    ASSERT_TRUE(Flatten(0, 0, IDOK)); // and it returned: the dialog closed
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text, "Hola ombre, ca chie !!!");
+    EXPECT_TRUE(desktop.messages[0].detail.contains("no/such/folder.eps"));
+    EXPECT_NE(desktop.messages[0].owner, window.get()); // the export dialog owns it
+}
+
+TEST_F(ExportDialog, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
+    ASSERT_TRUE(Flatten(1014, 1016, IDC_COPY));
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(256, 64));
+    // The unit triangle: top row, left column, and the diagonal.
+    auto black = [&](int x, int y) { return (copied.pixel(x, y) & 0xFFFFFF) == 0; };
+    EXPECT_TRUE(black(0, 0) && black(255, 0) && black(0, 63));
+    EXPECT_TRUE(black(128, 32)); // (256 - 4y, y)
+    EXPECT_FALSE(black(100, 10));
+    EXPECT_FALSE(black(255, 63));
+    int ink = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 256; ++x)
+            ink += black(x, y);
+    // Top row 256, left column 63, and the diagonal rows 1 to 63 (252 pixels off the top row).
+    EXPECT_EQ(ink, 256 + 63 + 252);
+
+    Flatten(0, 0, IDCANCEL);
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(256, 64)); // Cancel exports nothing
+}
+
+TEST_F(ExportDialog, EnterSavesAndEscapeCancels) {
+    desktop.answers.push_back(QString::fromStdString(dir.File("enter.eps")));
+    WithModal([&] { window->OnFlatten(); }, [](QWidget* d) { QTest::keyClick(d, Qt::Key_Return); });
+    EXPECT_TRUE(std::filesystem::exists(dir.File("enter.eps")));
+    const size_t asked = desktop.asked.size();
+    EXPECT_TRUE(WithModal([&] { window->OnFlatten(); },
+                          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }));
+    EXPECT_EQ(desktop.asked.size(), asked);
+}

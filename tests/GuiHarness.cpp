@@ -1,0 +1,78 @@
+#include "GuiHarness.h"
+
+#include "Md3Builder.h"
+
+#include <QApplication>
+#include <QTimer>
+
+DesktopStandIn::DesktopStandIn() {
+    SetFileDialogHook([this](const FileDialogSettings& settings) {
+        asked.push_back(settings);
+        if (answers.empty())
+            return FileDialogResult{};
+        const QString answer = answers.front();
+        answers.erase(answers.begin());
+        if (answer.isEmpty())
+            return FileDialogResult{};
+        return DescribeChosenFile(answer, settings.defaultExtension);
+    });
+    SetMessageBoxHook([this](const MessageBoxCall& call) { messages.push_back(call); });
+}
+
+DesktopStandIn::~DesktopStandIn() {
+    SetFileDialogHook(nullptr);
+    SetMessageBoxHook(nullptr);
+}
+
+ModalSeen WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& act) {
+    ModalSeen seen;
+    QWidget* const before = QApplication::activeModalWidget();
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == before || seen.shown)
+            return;
+        seen.shown = true;
+        seen.size = modal->size();
+        act(modal);
+    });
+    poll.start();
+    open();
+    poll.stop();
+    QApplication::processEvents();
+    return seen;
+}
+
+std::unique_ptr<CMainDlg> StartMainWindow() {
+    auto window = std::make_unique<CMainDlg>();
+    window->Create();
+    window->show();
+    QApplication::processEvents();
+    return window;
+}
+
+std::string WriteSampleModel(const std::string& folder, const std::string& name) {
+    Md3ModelSpec model;
+    Md3SurfaceSpec head;
+    head.name = "b_head";
+    head.shaders.push_back({"models/players/test/head_skin.tga", 0});
+    head.uv = {{0, 0}, {1, 0}, {0, 1}};
+    head.triangles = {{0, 1, 2}};
+    model.surfaces.push_back(head);
+    model.surfaces.push_back(GridSurface("a_legs", 2, "legs"));
+    Md3SurfaceSpec tri;
+    tri.name = "c_tri";
+    tri.shaders.push_back({"textures\\back\\slash.tga", 0});
+    tri.uv = {{0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}};
+    tri.triangles = {{0, 1, 2}};
+    model.surfaces.push_back(tri);
+    const std::string path = folder + "/" + name;
+    WriteBytesToFile(path, BuildMd3(model).bytes);
+    return path;
+}
+
+void SelectRow(CMainDlg& window, int row) {
+    window.surfaceList().widget()->setCurrentRow(row);
+    QApplication::processEvents();
+}

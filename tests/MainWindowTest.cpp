@@ -1,0 +1,198 @@
+#include "GuiHarness.h"
+#include "SurfaceStore.h"
+#include "Templates.h"
+#include "TestModels.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QRgb Pixel(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+constexpr QRgb kWhite = 0xFFFFFF, kBlack = 0x000000;
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        model = WriteSampleModel(dir.path().string());
+        window = StartMainWindow();
+    }
+    void Load(const std::string& path) {
+        desktop.answers.push_back(QString::fromStdString(path));
+        window->OnLoadMd3();
+    }
+    QStringList Names() {
+        QStringList names;
+        for (int i = 0; i < window->surfaceList().GetCount(); ++i)
+            names << window->surfaceList().GetText(i);
+        return names;
+    }
+    TempDir dir;
+    std::string model;
+    DesktopStandIn desktop;
+    std::unique_ptr<CMainDlg> window;
+};
+
+} // namespace
+
+TEST_F(MainWindow, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt) {
+    EXPECT_EQ(window->geometry(), QRect(50, 50, 560, 475));
+    EXPECT_EQ(window->windowTitle(), "Gridwright");
+    EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(g_selectedSurface, -1);
+    for (const ControlTemplate& c : MainDialogTemplate().controls) {
+        if (c.id >= 0) {
+            EXPECT_EQ(window->GetDlgItem(c.id)->geometry(), c.rect) << c.id;
+        }
+    }
+    EXPECT_FALSE(window->GetDlgItem(IDC_TEXTURE_LIST)->isEnabled());
+    EXPECT_EQ(window->systemMenuEntries(), QStringList{"&A propos de Gridwright..."});
+    EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(MainWindow, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
+    Load(model);
+    EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
+    ASSERT_EQ(desktop.asked.size(), 1u);
+    EXPECT_TRUE(desktop.asked[0].open);
+    EXPECT_EQ(desktop.asked[0].filter, QString::fromUtf8("Modèle (*.MD3)|*.MD3|"));
+    EXPECT_EQ(desktop.asked[0].defaultExtension, "MD3");
+    EXPECT_EQ(g_modelPath, model);
+
+    SelectRow(*window, 1);
+    desktop.answers.push_back(""); // cancel
+    window->OnLoadMd3();
+    EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
+    EXPECT_EQ(window->surfaceList().GetCurSel(), 1);
+    EXPECT_EQ(g_selectedSurface, 1);
+    EXPECT_EQ(g_modelPath, model);
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(MainWindow, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
+    Load(model);
+    const std::string missing = dir.File("nothing.md3");
+    Load(missing);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text, "Hola ombre, ca chie !!!");
+    EXPECT_EQ(desktop.messages[0].detail,
+              QString::fromStdString("Cannot open \"" + missing + "\": No such file or directory."));
+    EXPECT_EQ(desktop.messages[0].caption, "gui_tests");
+    EXPECT_EQ(desktop.messages[0].owner, window.get());
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_TRUE(Names().isEmpty());
+    EXPECT_EQ(g_modelPath, missing);
+    EXPECT_EQ(g_surfaceCount, 3); // the earlier model stays in the store
+    // A name typed without an extension gets .MD3.
+    Load(dir.File("typed"));
+    EXPECT_EQ(g_modelPath, dir.File("typed.MD3"));
+}
+
+TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
+    Load(model);
+    SelectRow(*window, 0);
+    EXPECT_EQ(g_selectedSurface, 0);
+    ASSERT_EQ(window->textureList().GetCount(), 1);
+    EXPECT_EQ(window->textureList().GetText(0), "head_skin.tga");
+
+    const QRect frame = window->previewFrame()->geometry();
+    const int L = frame.left(), T = frame.top(), R = L + frame.width(), B = T + frame.height();
+    const int S = R - L - 2, x0 = L + 2, y0 = T + 8;
+    // The window's own painting holds the preview, repaint or not.
+    window->repaint();
+    const QImage shot = window->grab().toImage();
+    // (0,0) -> (x0, y0), (1,0) -> (R, y0), (0,1) -> (x0, y0 + S).
+    EXPECT_EQ(Pixel(shot, x0, y0), kWhite);
+    EXPECT_EQ(Pixel(shot, x0 + S / 2, y0), kWhite);
+    EXPECT_EQ(Pixel(shot, x0, y0 + S / 2), kWhite);
+    EXPECT_EQ(Pixel(shot, x0 + S - 101, y0 + 101), kWhite); // on the diagonal
+    EXPECT_EQ(Pixel(shot, x0 + S / 4, y0 + S / 4), kBlack); // inside the triangle
+    EXPECT_EQ(Pixel(shot, x0 + 3 * S / 4, y0 + 3 * S / 4 - 20), kBlack);
+    EXPECT_EQ(Pixel(shot, L + 1, T + 7), kBlack);   // fill corner
+    EXPECT_EQ(Pixel(shot, R - 2, B - 2), kBlack);   // last filled pixel
+    EXPECT_NE(Pixel(shot, R - 1, B - 20), kBlack);  // right edge left out
+
+    // A backslash does not separate; the other triangle lands where computed.
+    SelectRow(*window, 2);
+    EXPECT_EQ(window->textureList().GetText(0), "textures\\back\\slash.tga");
+    const QImage layer = window->previewLayer();
+    const int ax = int(S * 0.25 + x0), ay = int(S * 0.75 + y0), cx = int(S * 0.5 + x0),
+              cy = int(S * 0.25 + y0);
+    EXPECT_EQ(Pixel(layer, ax, ay), kWhite);
+    EXPECT_EQ(Pixel(layer, cx, cy), kWhite);
+    EXPECT_EQ(Pixel(layer, x0, y0), kBlack); // the earlier drawing was erased
+}
+
+TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadLeavesNothingToFlatten) {
+    window->OnSetFocus(); // nothing selected since start-up: nothing drawn
+    EXPECT_TRUE(window->previewLayer().isNull());
+    Load(model);
+    SelectRow(*window, 2);
+    const QImage before = window->previewLayer();
+    window->OnSetFocus();
+    EXPECT_EQ(window->previewLayer(), before);
+    EXPECT_EQ(window->textureList().GetText(0), "textures\\back\\slash.tga");
+
+    // A second model: names replaced, no line selected, the old preview kept.
+    Load(WriteSampleModel(dir.path().string(), "second.md3"));
+    EXPECT_EQ(window->surfaceList().GetCurSel(), -1);
+    EXPECT_EQ(g_selectedSurface, 2);
+    EXPECT_EQ(window->previewLayer(), before);
+    // Flatten must not export a surface the user no longer sees.
+    EXPECT_FALSE(WithModal([&] { window->OnFlatten(); }, [](QWidget* w) { w->close(); }));
+    // The focus redraw then finds no selection: no surface, no name, no wireframe.
+    window->OnSetFocus();
+    EXPECT_EQ(g_selectedSurface, -1);
+    EXPECT_EQ(window->textureList().GetCount(), 0);
+    EXPECT_TRUE(window->previewLayer().isNull());
+    EXPECT_FALSE(WithModal([&] { window->OnFlatten(); }, [](QWidget* w) { w->close(); }));
+}
+
+TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
+    const ModalSeen about = WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_ABOUT), Qt::LeftButton); },
+                               [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about.size, QSize(300, 284));
+    for (int command : {0x10, 0x1F}) {
+        const ModalSeen shown = WithModal([&] { window->OnSysCommand(command, 0); }, [](QWidget* w) {
+            QTest::mouseClick(static_cast<CDialog*>(w)->GetDlgItem(IDOK), Qt::LeftButton);
+        });
+        EXPECT_TRUE(shown) << command;
+    }
+    EXPECT_FALSE(WithModal([&] { window->OnSysCommand(0x20, 0); }, [](QWidget* w) { w->close(); }));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindow, DraggingTheFaceMovesTheWindowWhileTheListSelects) {
+    Load(model);
+    const QPoint start = window->pos();
+    // A press on the skin, then a move with the button held.
+    QTest::mousePress(window.get(), Qt::LeftButton, {}, QPoint(240, 20));
+    QMouseEvent move(QEvent::MouseMove, QPointF(270, 45), window->mapToGlobal(QPointF(270, 45)),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window.get(), &move);
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(270, 45));
+    EXPECT_EQ(window->pos(), start + QPoint(30, 25));
+
+    auto* list = window->surfaceList().widget();
+    const QPoint before = window->pos();
+    // Later than a double-click would be.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center(),
+                      QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(window->surfaceList().GetCurSel(), 1);
+    EXPECT_EQ(g_selectedSurface, 1);
+    EXPECT_EQ(window->pos(), before);
+}
+
+TEST_F(MainWindow, ClosingClearsTheSelectionAndEndsTheWindow) {
+    Load(model);
+    SelectRow(*window, 0);
+    window->close();
+    QApplication::processEvents();
+    EXPECT_EQ(g_selectedSurface, -1);
+    EXPECT_FALSE(window->isVisible());
+}
