@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The real program in a real X server: load through the open dialog, select,
+# Flatten, Copy (read back by another program) and Save through the save
+# dialog; the window's shape, its cut-away corners and dragging it.
+# Usage: e2e_window_test.sh GRIDWRIGHT SAMPLE.md3 SKIN.png   (runs its own Xvfb)
+set -u
+gridwright=$1 sample=$2 skin=$3
+for tool in Xvfb xdotool xclip xwininfo import convert identify; do
+    command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+work=$(mktemp -d)
+failures=0 checks=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() { checks=$((checks + 1)); }
+
+display=:$((90 + RANDOM % 400))
+Xvfb "$display" -screen 0 1280x1024x24 -br -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+cleanup() { kill "$app" "$xvfb" 2> /dev/null; wait 2> /dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+for _ in $(seq 50); do xwininfo -root > /dev/null 2>&1 && break; sleep 0.1; done
+
+export XDG_RUNTIME_DIR=$work HOME=$work
+"$gridwright" > "$work/app.log" 2>&1 &
+app=$!
+win=$(timeout 15 xdotool search --sync --onlyvisible --name '^Gridwright$' | head -n 1)
+[ -n "$win" ] || { echo "FAIL: no Gridwright window"; cat "$work/app.log"; exit 1; }
+sleep 0.5
+
+pixel() { # x y -> "r,g,b" of the screen
+    import -window root "$work/shot.png"
+    convert "$work/shot.png" -crop "1x1+$1+$2" -depth 8 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+}
+geometry() { xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width/{w=$NF} /Height/{h=$NF} END{print x","y","w","h}'; }
+click() { xdotool mousemove "$1" "$2" sleep 0.1 click 1; sleep 0.4; }
+
+# The window: place, size, and the skin's outline as its shape.
+check; [ "$(geometry)" = "50,50,560,475" ] || fail "window geometry $(geometry)"
+expected=$(convert "$skin" -crop 560x475+0+0 +repage -trim -format '%wx%h%O' info:)
+shape=$(xwininfo -shape -id "$win" | sed -n 's/.*Window shape extents: *//p')
+check; [ -n "$shape" ] && [ "$shape" = "$expected" ] ||
+    fail "window shape '$shape', skin outline '$expected'"
+check; [ "$(pixel 52 52)" = "0,0,0" ] || fail "the cut-away corner shows $(pixel 52 52), not the root window"
+check; [ "$(pixel 600 500)" = "0,0,0" ] || fail "outside the shape at the bottom right"
+check; [ "$(pixel 150 250)" != "0,0,0" ] || fail "the face is not painted"
+
+# Load the sample through the real open dialog, by keyboard.
+click $((50 + 109)) $((50 + 425))
+dialog=$(timeout 10 xdotool search --sync --onlyvisible --class gridwright | grep -v "^$win$" | head -n 1)
+check; [ -n "$dialog" ] || fail "no open dialog"
+sleep 0.5
+xdotool type --delay 20 "$sample"
+xdotool key Return
+sleep 1
+
+# Select the last surface (a_antenna): first line, then End.
+click $((50 + 60)) $((50 + 73 + 6))
+xdotool key End
+sleep 0.5
+# Its triangle (0.25,0.75) (0.75,0.75) (0.5,0.25) in the frame at 273,193,203,212:
+# scale 201, origin 275,201 -> (325,351) (425,351) (375,251).
+check; [ "$(pixel $((50 + 375)) $((50 + 351)))" = "255,255,255" ] || fail "preview: bottom edge not drawn"
+check; [ "$(pixel $((50 + 375)) $((50 + 251)))" = "255,255,255" ] || fail "preview: apex not drawn"
+check; [ "$(pixel $((50 + 375)) $((50 + 320)))" = "0,0,0" ] || fail "preview: inside not black"
+
+export_dialog() { # finds the 336x68 export dialog; prints "id x y"
+    for id in $(xdotool search --onlyvisible --class gridwright); do
+        info=$(xwininfo -id "$id")
+        if echo "$info" | grep -q 'Width: 336' && echo "$info" | grep -q 'Height: 68'; then
+            echo "$id $(echo "$info" | awk '/Absolute upper-left X/{print $NF}') $(echo "$info" | awk '/Absolute upper-left Y/{print $NF}')"
+            return
+        fi
+    done
+}
+
+# Flatten, 256 wide and 64 high, Copy; another program reads the clipboard.
+click $((50 + 512)) $((50 + 359))
+read -r edlg ex ey <<< "$(export_dialog)"
+check; [ -n "${edlg:-}" ] || fail "Flatten opened no export dialog"
+if [ -n "${edlg:-}" ]; then
+    click $((ex + 233)) $((ey + 23))   # width 256
+    click $((ex + 143)) $((ey + 45))   # height 64
+    click $((ex + 308)) $((ey + 34))   # Copy
+    xclip -selection clipboard -t image/png -o > "$work/clip.png" 2> "$work/xclip.err"
+    check; [ "$(identify -format '%wx%h' "$work/clip.png" 2>/dev/null)" = "256x64" ] ||
+        fail "clipboard image: $(identify -format '%wx%h' "$work/clip.png" 2>&1) $(cat "$work/xclip.err")"
+    # At 256 x 64 the corners land on (64,48) (192,48) (128,16).
+    value() { convert "$work/clip.png" -crop "1x1+$1+$2" -depth 8 -format '%[fx:int(255*r)]' info:; }
+    check; [ "$(value 128 48)" = 0 ] && [ "$(value 128 16)" = 0 ] && [ "$(value 64 48)" = 0 ] ||
+        fail "clipboard lines missing"
+    check; [ "$(value 128 35)" = 255 ] && [ "$(value 5 5)" = 255 ] || fail "clipboard background"
+fi
+
+# Flatten again and Save through the real save dialog.
+click $((50 + 512)) $((50 + 359))
+read -r edlg ex ey <<< "$(export_dialog)"
+if [ -n "${edlg:-}" ]; then
+    click $((ex + 308)) $((ey + 13))   # Save
+    sleep 0.5
+    xdotool type --delay 20 "$work/template"
+    xdotool key Return
+    sleep 1
+fi
+check; [ -f "$work/template.eps" ] || fail "Save wrote no template.eps (the type's extension)"
+check; grep -q $'^%%Title: (template.eps)\r$' "$work/template.eps" 2>/dev/null || fail "EPS title"
+check; grep -q $'^%%BoundingBox: 0 0 128 128\r$' "$work/template.eps" 2>/dev/null || fail "EPS size"
+check; grep -q $'^32 32 moveto\r$' "$work/template.eps" 2>/dev/null || fail "EPS triangle"
+
+# Drag the window by its face.
+xdotool mousemove $((50 + 240)) $((50 + 20)) sleep 0.1 mousedown 1 sleep 0.1 \
+    mousemove $((50 + 290)) $((50 + 60)) sleep 0.1 mousemove $((50 + 340)) $((50 + 100)) sleep 0.2 mouseup 1
+sleep 0.5
+check; [ "$(geometry)" = "150,130,560,475" ] || fail "dragging moved the window to $(geometry)"
+check; [ -n "$(xwininfo -shape -id "$win" | sed -n 's/.*Window shape extents: *//p')" ] || fail "shape lost after moving"
+
+# The close cross ends the program.
+click $((150 + 475)) $((130 + 26))
+for _ in $(seq 30); do kill -0 "$app" 2> /dev/null || break; sleep 0.1; done
+check; kill -0 "$app" 2> /dev/null && fail "the close button did not end the program"
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" = 0 ]
