@@ -36,6 +36,13 @@ void CExportDlg::DoDataExchange(DataExchange& exchange) {
 
 bool CExportDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    // Size buttons in the product's colours; a checked one stays pressed in orange.
+    setStyleSheet("QPushButton { background: rgb(52, 62, 76); color: rgb(232, 236, 240);"
+                  "  border: 1px solid rgb(18, 22, 30); border-radius: 3px;"
+                  "  font: bold 11px 'DejaVu Sans'; }"
+                  "QPushButton:hover { background: rgb(84, 98, 116); }"
+                  "QPushButton:checked { background: rgb(236, 132, 34); color: rgb(20, 22, 26);"
+                  "  border-style: inset; }");
     m_widthIndex = 2;
     m_heightIndex = 2;
     UpdateData(false);

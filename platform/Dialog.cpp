@@ -102,9 +102,14 @@ void CDialog::CreateControls() {
             m_controls.insert(c.id, widget);
         created.push_back(widget);
     }
-    // Template order is stacking order, first on top.
+    // Template order is stacking order, first on top; a picture that covers the
+    // whole dialog is its background and lies under everything.
     for (auto it = created.rbegin(); it != created.rend(); ++it)
         (*it)->raise();
+    for (size_t i = 0; i < created.size(); ++i)
+        if (m_template.controls[i].kind == ControlKind::Picture &&
+            created[i]->geometry().contains(QRect(QPoint(0, 0), m_template.size)))
+            created[i]->lower();
 }
 
 bool CDialog::Create() {

@@ -281,15 +281,17 @@ QImage AboutPicture() {
         p.drawLine(QPointF(22 + i * 21, 24), QPointF(22, 24 + i * 21));
         p.drawLine(QPointF(106, 24 + i * 21), QPointF(22 + i * 21, 108));
     }
-    Label(p, {122, 24, 170, 34}, "GRIDWRIGHT", 22, kPaper, Qt::AlignLeft | Qt::AlignVCenter);
+    Label(p, {122, 24, 170, 34}, "GRIDWRIGHT", 17, kPaper, Qt::AlignLeft | Qt::AlignVCenter);
     Label(p, {122, 58, 170, 20}, "Version 0.99B", 12, kOrange, Qt::AlignLeft | Qt::AlignVCenter);
-    p.setFont(LabelFont(11, false));
+    QFont text("DejaVu Sans");
+    text.setPixelSize(12);
+    p.setFont(text);
     p.setPen(kPaper);
     p.drawText(QRectF(22, 128, 256, 70), Qt::AlignLeft | Qt::TextWordWrap,
                "Flattens the texture layout of an MD3 model's surfaces into painting "
                "templates: EPS files, bitmaps and the clipboard.");
     p.setPen(kSlateLight.lighter(150));
-    p.drawText(QRectF(90, 236, 200, 30), Qt::AlignLeft | Qt::AlignVCenter,
+    p.drawText(QRectF(84, 228, 200, 40), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
                "For skin painters and modders.");
     p.setBrush(kSlateDark);
     p.setPen(QPen(kEdge, 1.5));
