@@ -91,6 +91,42 @@ void BM_ReadFullCapacityBytesOnce(benchmark::State& state) {
     }
 }
 
+// A layout as exporters make them: a 64 x 64 grid wrapped round like a
+// cylinder's, 4096 vertices and 8192 small triangles.
+Md3SurfaceSpec MeshLayout() {
+    Md3SurfaceSpec s;
+    s.name = "mesh";
+    const int side = 64;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            s.uv.push_back({float(x) / side, float(y) / side});
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int32_t i = y * side + x, right = y * side + (x + 1) % side,
+                          down = ((y + 1) % side) * side + x,
+                          diagonal = ((y + 1) % side) * side + (x + 1) % side;
+            s.triangles.push_back({i, right, down});
+            s.triangles.push_back({right, diagonal, down});
+        }
+    return s;
+}
+
+const SurfaceRecord& MeshSurface() {
+    static bool loaded = false;
+    if (!loaded) {
+        const std::string path =
+            (std::filesystem::temp_directory_path() / "gridwright-bench-mesh.md3").string();
+        Md3ModelSpec model;
+        model.surfaces.push_back(MeshLayout());
+        WriteBytesToFile(path, BuildMd3(model).bytes);
+        NullView view;
+        g_modelPath = path;
+        LoadModel(path, view);
+        loaded = true;
+    }
+    return g_surfaces[0];
+}
+
 const SurfaceRecord& FullSurface() {
     static bool loaded = false;
     if (!loaded) {
@@ -104,15 +140,29 @@ const SurfaceRecord& FullSurface() {
 }
 
 void BM_EpsText8192Triangles(benchmark::State& state) {
-    const SurfaceRecord& r = FullSurface();
+    const SurfaceRecord& r = MeshSurface();
     for (auto _ : state)
         benchmark::DoNotOptimize(BuildEpsText(&r, 256, 256, "bench.eps", nullptr));
 }
 
 void BM_Raster256For8192Triangles(benchmark::State& state) {
+    const SurfaceRecord& r = MeshSurface();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawLayoutRaster(&r, 256, 256));
+}
+
+// The worst case: 8192 triangles between random points, most edges crossing
+// the whole template.
+void BM_Raster256For8192ScatteredTriangles(benchmark::State& state) {
     const SurfaceRecord& r = FullSurface();
     for (auto _ : state)
         benchmark::DoNotOptimize(DrawLayoutRaster(&r, 256, 256));
+}
+
+void BM_EpsText8192ScatteredTriangles(benchmark::State& state) {
+    const SurfaceRecord& r = FullSurface();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(BuildEpsText(&r, 256, 256, "bench.eps", nullptr));
 }
 
 } // namespace
@@ -122,4 +172,6 @@ BENCHMARK(BM_Load255AtFullCapacity)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFullCapacityBytesOnce)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EpsText8192Triangles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Raster256For8192Triangles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EpsText8192ScatteredTriangles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Raster256For8192ScatteredTriangles)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

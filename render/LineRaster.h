@@ -41,16 +41,27 @@ void ForEachLinePixel(int x0, int y0, int x1, int y1, int width, int height, Plo
     int64_t last = majorSign > 0 ? majorSize - 1 - major0 : major0;
     first = std::max<int64_t>(first, 0);
     last = std::min<int64_t>(last, steps - 1);
+    if (first > last)
+        return;
+    // The minor offset of step i is floor((2 i m + s) / 2s): computed once with
+    // a division, then carried forward exactly, at most one unit per step.
+    const int64_t twiceSteps = 2 * steps, twiceDelta = 2 * minorDelta;
+    // first and minorDelta are at most 2e9 each: 2 * 2e9 * 2e9 < 2^63.
+    int64_t offset = (first * twiceDelta + steps) / twiceSteps;
+    int64_t remainder = (first * twiceDelta + steps) % twiceSteps;
     for (int64_t i = first; i <= last; ++i) {
-        // Up to 2e9 * 2e9: fits in 64 bits.
-        const int64_t offset = (2 * i * minorDelta + steps) / (2 * steps);
         const int64_t minor = minor0 + minorSign * offset;
-        if (minor < 0 || minor >= minorSize)
-            continue;
-        const int64_t major = major0 + majorSign * i;
-        if (xMajor)
-            plot(static_cast<int>(major), static_cast<int>(minor));
-        else
-            plot(static_cast<int>(minor), static_cast<int>(major));
+        if (minor >= 0 && minor < minorSize) {
+            const int64_t major = major0 + majorSign * i;
+            if (xMajor)
+                plot(static_cast<int>(major), static_cast<int>(minor));
+            else
+                plot(static_cast<int>(minor), static_cast<int>(major));
+        }
+        remainder += twiceDelta;
+        if (remainder >= twiceSteps) {
+            remainder -= twiceSteps;
+            ++offset;
+        }
     }
 }

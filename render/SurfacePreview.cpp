@@ -31,20 +31,23 @@ void CMainDlg::DrawSurfacePreview() {
     const int R = L + frame.width(), B = T + frame.height();
     // The fill rectangle leaves out its right and bottom edges.
     const QRect fill(QPoint(L + 1, T + 7), QPoint(R - 2, B - 2));
-    for (int y = std::max(fill.top(), 0); y <= std::min(fill.bottom(), layer.height() - 1); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(layer.scanLine(y));
+    // Direct pixel access: scanLine() on a writable image checks for sharing each call.
+    uchar* const bits = layer.bits();
+    const qsizetype stride = layer.bytesPerLine();
+    auto pixel = [bits, stride](int x, int y) {
+        return reinterpret_cast<QRgb*>(bits + y * stride) + x;
+    };
+    for (int y = std::max(fill.top(), 0); y <= std::min(fill.bottom(), layer.height() - 1); ++y)
         for (int x = std::max(fill.left(), 0); x <= std::min(fill.right(), layer.width() - 1); ++x)
-            line[x] = qRgb(0, 0, 0);
-    }
+            *pixel(x, y) = qRgb(0, 0, 0);
     g_selectedSurface = selected;
 
     // One scale for both axes, from the frame's width; lines are not clipped
     // to the frame, only to the window.
     const double scale = R - L - 2;
     const LayoutMapping mapping{scale, scale, double(L + 2), double(T + 8)};
-    ForEachLayoutPixel(record, mapping, layer.width(), layer.height(), [&layer](int x, int y) {
-        reinterpret_cast<QRgb*>(layer.scanLine(y))[x] = qRgb(255, 255, 255);
-    });
+    ForEachLayoutPixel(record, mapping, layer.width(), layer.height(),
+                       [&pixel](int x, int y) { *pixel(x, y) = qRgb(255, 255, 255); });
     m_previewLayer = layer;
     update();
 }

@@ -1,0 +1,177 @@
+// Window actions on a model at full capacity: 255 surfaces of 4096 vertices
+// and 8192 triangles. Runs offscreen.
+//   QT_QPA_PLATFORM=offscreen build/bin/gui_bench
+#include "Desktop.h"
+#include "ExportDlg.h"
+#include "MainDlg.h"
+#include "Md3Builder.h"
+#include "Resources.h"
+#include "Skin.h"
+#include "SurfaceStore.h"
+#include "Templates.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// Surfaces of 4096 vertices and 8192 triangles: meshes as exporters lay them
+// out (a wrapped 64 x 64 grid), or triangles between random points, whose
+// edges mostly cross the whole layout (the worst case for drawing).
+Md3SurfaceSpec FullSurface(int index, bool scattered) {
+    Md3SurfaceSpec s;
+    s.name = "surface_" + std::to_string(index);
+    s.shaders.push_back({"models/bench/s" + std::to_string(index) + ".tga", 0});
+    uint32_t seed = 99u + uint32_t(index);
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return float(seed >> 8) / float(1 << 24);
+    };
+    const int side = 64;
+    for (int j = 0; j < kMaxVertices; ++j)
+        s.uv.push_back(scattered ? std::array<float, 2>{next(), next()}
+                                 : std::array<float, 2>{float(j % side) / side,
+                                                        float(j / side) / side});
+    for (int k = 0; k < kMaxTriangles; ++k) {
+        if (scattered) {
+            const int32_t a = int32_t(next() * float(kMaxVertices - 3));
+            s.triangles.push_back({a, a + 1, a + 2});
+            continue;
+        }
+        const int cell = k / 2, x = cell % side, y = cell / side;
+        const int32_t i = y * side + x, right = y * side + (x + 1) % side,
+                      down = ((y + 1) % side) * side + x,
+                      diagonal = ((y + 1) % side) * side + (x + 1) % side;
+        s.triangles.push_back(k % 2 ? std::array<int32_t, 3>{right, diagonal, down}
+                                    : std::array<int32_t, 3>{i, right, down});
+    }
+    return s;
+}
+
+std::string FullModel(bool scattered = false) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              (scattered ? "gridwright-gui-bench-scattered.md3"
+                                         : "gridwright-gui-bench-mesh.md3"))
+                                 .string();
+    if (!std::filesystem::exists(path)) {
+        Md3ModelSpec model;
+        for (int i = 0; i < kMaxSurfaces; ++i)
+            model.surfaces.push_back(FullSurface(i, scattered));
+        WriteBytesToFile(path, BuildMd3(model).bytes);
+    }
+    return path;
+}
+
+// One window, shared by the benchmarks, with a full model loaded.
+CMainDlg& Window(bool scattered = false) {
+    static std::unique_ptr<CMainDlg> window;
+    static int loaded = -1;
+    if (!window) {
+        window = std::make_unique<CMainDlg>();
+        window->Create();
+        window->show();
+    }
+    if (loaded != int(scattered)) {
+        const QString path = QString::fromStdString(FullModel(scattered));
+        SetFileDialogHook([path](const FileDialogSettings& s) {
+            return DescribeChosenFile(path, s.defaultExtension);
+        });
+        window->OnLoadMd3();
+        QApplication::processEvents();
+        loaded = int(scattered);
+    }
+    return *window;
+}
+
+void BM_LoadThroughTheWindow(benchmark::State& state) {
+    CMainDlg& window = Window();
+    for (auto _ : state)
+        window.OnLoadMd3();
+    state.counters["surfaces"] = window.surfaceList().GetCount();
+}
+
+void BM_ReadTheModelBytesOnce(benchmark::State& state) {
+    const std::string path = FullModel();
+    std::vector<char> buffer(std::filesystem::file_size(path));
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        size_t done = 0;
+        for (ssize_t got; done < buffer.size() &&
+                          (got = ::read(fd, buffer.data() + done, buffer.size() - done)) > 0;)
+            done += size_t(got);
+        ::close(fd);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+}
+
+// Selecting a surface: texture name, preview drawing, and the repaint that shows it.
+void BM_SelectSurfaceAndPaint(benchmark::State& state) {
+    CMainDlg& window = Window(state.range(0) != 0);
+    int row = 0;
+    for (auto _ : state) {
+        window.surfaceList().widget()->setCurrentRow(row);
+        row = (row + 37) % kMaxSurfaces;
+        window.repaint();
+    }
+}
+
+void BM_OpenExportDialog(benchmark::State& state) {
+    CMainDlg& window = Window();
+    for (auto _ : state) {
+        CExportDlg dialog(&window);
+        dialog.Create();
+        dialog.show();
+        QApplication::processEvents();
+        dialog.EndDialog(IDCANCEL);
+    }
+}
+
+void BM_CopyAt256(benchmark::State& state) {
+    CMainDlg& window = Window(state.range(0) != 0);
+    window.surfaceList().widget()->setCurrentRow(3);
+    CExportDlg dialog(&window);
+    dialog.Create();
+    for (auto _ : state) {
+        dialog.m_widthIndex = dialog.m_heightIndex = 3;
+        dialog.UpdateData(false);
+        dialog.CopyLayoutToClipboard();
+    }
+}
+
+void BM_BuildSkinOutline(benchmark::State& state) {
+    const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(OutlineOf(skin, 560, 475));
+}
+
+void BM_PaintTheWindow(benchmark::State& state) {
+    CMainDlg& window = Window();
+    window.surfaceList().widget()->setCurrentRow(5);
+    for (auto _ : state)
+        window.repaint();
+}
+
+} // namespace
+
+BENCHMARK(BM_ReadTheModelBytesOnce)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadThroughTheWindow)->Unit(benchmark::kMillisecond);
+// Argument 0: mesh layouts; 1: scattered triangles.
+BENCHMARK(BM_SelectSurfaceAndPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenExportDialog)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyAt256)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildSkinOutline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintTheWindow)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
