@@ -77,18 +77,18 @@ void CExportDlg::OnOK() {
     CDialog::OnOK();
 }
 
+ShowWriteFailure CExportDlg::FailureMessage() {
+    return [this](const std::string& reason) {
+        ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(reason.c_str()));
+    };
+}
+
 bool CExportDlg::WriteEpsTemplate(int width, int height, const QString& path) {
     return ::WriteEpsTemplate(width, height, QFile::encodeName(path).toStdString(),
-                              [this](const std::string& reason) {
-                                  ShowMessageBox(this, kFailureMessage,
-                                                 QString::fromLocal8Bit(reason.c_str()));
-                              });
+                              FailureMessage());
 }
 
 bool CExportDlg::WriteBmpTemplate(int width, int height, const QString& path, int bitsPerPixel) {
     return ::WriteBmpTemplate(width, height, QFile::encodeName(path).toStdString(), bitsPerPixel,
-                              [this](const std::string& reason) {
-                                  ShowMessageBox(this, kFailureMessage,
-                                                 QString::fromLocal8Bit(reason.c_str()));
-                              });
+                              FailureMessage());
 }

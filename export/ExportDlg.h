@@ -1,6 +1,7 @@
 #pragma once
 // The export dialog: template width and height, then Save, Copy or Cancel.
 #include "Dialog.h"
+#include "EpsTemplate.h"
 
 #include <QString>
 
@@ -21,6 +22,8 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    // The writers' failure, shown in a message box owned by this dialog.
+    ShowWriteFailure FailureMessage();
     void DoDataExchange(DataExchange& exchange) override;
     void OnCommand(int id, int notification) override;
 };

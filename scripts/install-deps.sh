@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # build, fuzzing
   libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
-  ghostscript imagemagick                          # EPS rendering, image checks
+  ghostscript imagemagick locales                  # EPS rendering, image checks, a comma locale
   xvfb xauth xdotool xclip x11-utils               # the real window under X
 )
 missing=()
@@ -17,4 +17,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" = 0 ] || sudo=sudo
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
+fi
+# A locale that writes a decimal comma, for the tests that numbers never change with it.
+if [ "$(id -u)" = 0 ] && ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
+  localedef -i de_DE -c -f UTF-8 de_DE.UTF-8 || echo "note: could not make the de_DE.UTF-8 locale"
 fi

@@ -1,4 +1,6 @@
+#include "ModelJson.h"
 #include "QuantizeTexCoord.h"
+#include "SurfaceStore.h"
 
 #include <gtest/gtest.h>
 
@@ -81,12 +83,21 @@ TEST(QuantizeTexCoord, MatchesTheDecimalTextRoundTripAcrossTheFloats) {
     EXPECT_GT(compared, 100000);
 }
 
-TEST(QuantizeTexCoord, DoesNotDependOnTheLocale) {
+// The window runs under French and German locales, where "%f" writes a comma.
+TEST(QuantizeTexCoord, NumbersDoNotDependOnTheLocale) {
     const std::string before = std::setlocale(LC_ALL, nullptr);
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
         GTEST_SKIP() << "no locale with a decimal comma is installed";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%f", 0.5);
     const double half = QuantizeTexCoord(0.5f), tie = QuantizeTexCoord(0.0078125f);
+    g_surfaceCount = 1;
+    g_surfaces[0].vertexCount = 1;
+    g_surfaces[0].u[0] = 0.5;
+    const std::string json = StoreAsJson();
     std::setlocale(LC_ALL, before.c_str());
+    EXPECT_STREQ(probe, "0,500000"); // the locale really is in force
     EXPECT_EQ(half, 0.5);
     EXPECT_EQ(tie, 0.007813);
+    EXPECT_NE(json.find("\"u\": [0.500000]"), std::string::npos) << json;
 }
