@@ -1,6 +1,7 @@
 // Window actions on a model at full capacity: 255 surfaces of 4096 vertices
 // and 8192 triangles. Runs offscreen.
 //   QT_QPA_PLATFORM=offscreen build/bin/gui_bench
+#include "BenchModels.h"
 #include "Desktop.h"
 #include "ExportDlg.h"
 #include "MainDlg.h"
@@ -20,52 +21,7 @@
 
 namespace {
 
-// Surfaces of 4096 vertices and 8192 triangles: meshes as exporters lay them
-// out (a wrapped 64 x 64 grid), or triangles between random points, whose
-// edges mostly cross the whole layout (the worst case for drawing).
-Md3SurfaceSpec FullSurface(int index, bool scattered) {
-    Md3SurfaceSpec s;
-    s.name = "surface_" + std::to_string(index);
-    s.shaders.push_back({"models/bench/s" + std::to_string(index) + ".tga", 0});
-    uint32_t seed = 99u + uint32_t(index);
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return float(seed >> 8) / float(1 << 24);
-    };
-    const int side = 64;
-    for (int j = 0; j < kMaxVertices; ++j)
-        s.uv.push_back(scattered ? std::array<float, 2>{next(), next()}
-                                 : std::array<float, 2>{float(j % side) / side,
-                                                        float(j / side) / side});
-    for (int k = 0; k < kMaxTriangles; ++k) {
-        if (scattered) {
-            const int32_t a = int32_t(next() * float(kMaxVertices - 3));
-            s.triangles.push_back({a, a + 1, a + 2});
-            continue;
-        }
-        const int cell = k / 2, x = cell % side, y = cell / side;
-        const int32_t i = y * side + x, right = y * side + (x + 1) % side,
-                      down = ((y + 1) % side) * side + x,
-                      diagonal = ((y + 1) % side) * side + (x + 1) % side;
-        s.triangles.push_back(k % 2 ? std::array<int32_t, 3>{right, diagonal, down}
-                                    : std::array<int32_t, 3>{i, right, down});
-    }
-    return s;
-}
-
-std::string FullModel(bool scattered = false) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              (scattered ? "gridwright-gui-bench-scattered.md3"
-                                         : "gridwright-gui-bench-mesh.md3"))
-                                 .string();
-    if (!std::filesystem::exists(path)) {
-        Md3ModelSpec model;
-        for (int i = 0; i < kMaxSurfaces; ++i)
-            model.surfaces.push_back(FullSurface(i, scattered));
-        WriteBytesToFile(path, BuildMd3(model).bytes);
-    }
-    return path;
-}
+std::string FullModel(bool scattered = false) { return BenchModelFile(kMaxSurfaces, scattered); }
 
 // One window, shared by the benchmarks, with a full model loaded.
 CMainDlg& Window(bool scattered = false) {

@@ -206,42 +206,45 @@ void LoadModel(const std::string& path, ModelLoadView& view) {
     ReadTriangles();
 }
 
-void ReadTexCoords() {
+namespace {
+
+// One pass: reopens the model and hands every entry of one list of every
+// surface to fill, reading each list with a single read.
+template <typename Fill>
+void ReadEverySurfaceList(int32_t SurfaceRecord::*count, int32_t SurfaceRecord::*offset,
+                          int32_t limit, int64_t entrySize, Fill fill) {
     FileReader file;
     if (!file.Open(g_modelPath))
         return;
     std::vector<unsigned char> bytes;
     for (int i = 0; i < g_surfaceCount && i < kMaxSurfaces; ++i) {
         SurfaceRecord& r = g_surfaces[i];
-        const int32_t n = std::min(r.vertexCount, kMaxVertices);
+        const int32_t n = std::min(r.*count, limit);
         if (n <= 0)
             continue;
-        if (!ReadList(file, int64_t(r.fileOffset) + r.texCoordOffset, n, kTexCoordSize, bytes))
+        if (!ReadList(file, int64_t(r.fileOffset) + r.*offset, n, entrySize, bytes))
             return;
-        for (int j = 0; j < n; ++j) {
-            r.u[j] = QuantizeTexCoord(DecodeF32(&bytes[size_t(j) * 8]));
-            r.v[j] = QuantizeTexCoord(DecodeF32(&bytes[size_t(j) * 8 + 4]));
-        }
+        for (int j = 0; j < n; ++j)
+            fill(r, j, &bytes[size_t(j) * size_t(entrySize)]);
     }
 }
 
+} // namespace
+
+void ReadTexCoords() {
+    ReadEverySurfaceList(&SurfaceRecord::vertexCount, &SurfaceRecord::texCoordOffset, kMaxVertices,
+                         kTexCoordSize, [](SurfaceRecord& r, int j, const unsigned char* entry) {
+                             r.u[j] = QuantizeTexCoord(DecodeF32(entry));
+                             r.v[j] = QuantizeTexCoord(DecodeF32(entry + 4));
+                         });
+}
+
 void ReadTriangles() {
-    FileReader file;
-    if (!file.Open(g_modelPath))
-        return;
-    std::vector<unsigned char> bytes;
-    for (int i = 0; i < g_surfaceCount && i < kMaxSurfaces; ++i) {
-        SurfaceRecord& r = g_surfaces[i];
-        const int32_t n = std::min(r.triangleCount, kMaxTriangles);
-        if (n <= 0)
-            continue;
-        if (!ReadList(file, int64_t(r.fileOffset) + r.triangleOffset, n, kTriangleSize, bytes))
-            return;
-        for (int k = 0; k < n; ++k) {
-            const unsigned char* t = &bytes[size_t(k) * 12];
-            r.cornerA[k] = DecodeI32(t);
-            r.cornerB[k] = DecodeI32(t + 4);
-            r.cornerC[k] = DecodeI32(t + 8);
-        }
-    }
+    ReadEverySurfaceList(&SurfaceRecord::triangleCount, &SurfaceRecord::triangleOffset,
+                         kMaxTriangles, kTriangleSize,
+                         [](SurfaceRecord& r, int k, const unsigned char* entry) {
+                             r.cornerA[k] = DecodeI32(entry);
+                             r.cornerB[k] = DecodeI32(entry + 4);
+                             r.cornerC[k] = DecodeI32(entry + 8);
+                         });
 }
