@@ -3,9 +3,9 @@
 
 // The about box: a picture with an OK dial.
 class CAboutDlg : public CDialog {
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 
-protected:
+  protected:
     void OnOK() override { CDialog::OnOK(); }
 };

@@ -2,6 +2,6 @@
 
 // Runs the main window; the program ends when it closes.
 class CMainApp {
-public:
+  public:
     bool InitInstance();
 };

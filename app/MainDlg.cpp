@@ -105,7 +105,9 @@ void CMainDlg::paintEvent(QPaintEvent*) {
         dc.drawImage(0, 0, m_previewLayer);
 }
 
-void CMainDlg::OnLButtonDown(QPoint globalPoint) { m_mover.Begin(this, globalPoint); }
+void CMainDlg::OnLButtonDown(QPoint globalPoint) {
+    m_mover.Begin(this, globalPoint);
+}
 
 void CMainDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
@@ -157,9 +159,13 @@ void CMainDlg::OnLoadMd3() {
     LoadModel(g_modelPath);
 }
 
-void CMainDlg::LoadModel(const std::string& path) { ::LoadModel(path, *this); }
+void CMainDlg::LoadModel(const std::string& path) {
+    ::LoadModel(path, *this);
+}
 
-void CMainDlg::AppendSurfaceName(const std::string& name) { m_surfaceList.AddString(name); }
+void CMainDlg::AppendSurfaceName(const std::string& name) {
+    m_surfaceList.AddString(name);
+}
 
 void CMainDlg::ShowLoadFailure(const std::string& reason) {
     ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(reason.c_str()));

@@ -16,7 +16,7 @@ inline constexpr int IDM_ABOUTBOX = 0x0010;
 inline constexpr int SC_CLOSE = 0xF060;
 
 class CMainDlg : public CDialog, private ModelLoadView {
-public:
+  public:
     explicit CMainDlg(QWidget* parent = nullptr);
 
     // Handlers, public so that tests can drive them like the user does.
@@ -38,7 +38,7 @@ public:
     const QRegion& windowOutline() const { return m_windowRegion; }
     QStringList systemMenuEntries() const;
 
-protected:
+  protected:
     bool OnInitDialog() override;
     void DoDataExchange(DataExchange& exchange) override;
     void OnCommand(int id, int notification) override;
@@ -51,7 +51,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void AppendSurfaceName(const std::string& name) override;
     void ShowLoadFailure(const std::string& reason) override;
 

@@ -18,13 +18,13 @@ const QImage& SkinBitmap() {
 } // namespace
 
 void DrawTransparentBitmap(QPainter& destination, int x, int y, int width, int height,
-                           const QImage& bitmap, int sourceX, int sourceY,
-                           QRgb transparentColour, const QPalette*) {
+                           const QImage& bitmap, int sourceX, int sourceY, QRgb transparentColour,
+                           const QPalette*) {
     if (bitmap.isNull() || width <= 0 || height <= 0)
         return;
     // The masked copy: a picture whose transparent pixels have no alpha.
-    QImage block = bitmap.copy(sourceX, sourceY, width, height)
-                       .convertToFormat(QImage::Format_ARGB32);
+    QImage block =
+        bitmap.copy(sourceX, sourceY, width, height).convertToFormat(QImage::Format_ARGB32);
     const QRgb key = transparentColour & 0xFFFFFF;
     for (int row = 0; row < block.height(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(block.scanLine(row));

@@ -4,7 +4,7 @@
 // no windowing system, so it is tested on plain pictures.
 #include <cstdint>
 
-inline constexpr int64_t kInvalidColour = -1;  // a pixel that cannot be read back
+inline constexpr int64_t kInvalidColour = -1;   // a pixel that cannot be read back
 inline constexpr int64_t kKeyColour = 0x0000FF; // pure blue, as 0xRRGGBB
 
 struct OutlineRect {

@@ -36,7 +36,9 @@ void Load(benchmark::State& state, int vertices, int triangles) {
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
-void BM_Load255x1024(benchmark::State& state) { Load(state, 1024, 1024); }
+void BM_Load255x1024(benchmark::State& state) {
+    Load(state, 1024, 1024);
+}
 void BM_Load255AtFullCapacity(benchmark::State& state) {
     Load(state, kMaxVertices, kMaxTriangles);
 }
@@ -72,8 +74,12 @@ const SurfaceRecord& OneSurface(bool scattered) {
     return g_surfaces[0];
 }
 
-const SurfaceRecord& MeshSurface() { return OneSurface(false); }
-const SurfaceRecord& ScatteredSurface() { return OneSurface(true); }
+const SurfaceRecord& MeshSurface() {
+    return OneSurface(false);
+}
+const SurfaceRecord& ScatteredSurface() {
+    return OneSurface(true);
+}
 void BM_EpsText8192Triangles(benchmark::State& state) {
     const SurfaceRecord& r = MeshSurface();
     for (auto _ : state)

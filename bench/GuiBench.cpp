@@ -21,7 +21,9 @@
 
 namespace {
 
-std::string FullModel(bool scattered = false) { return BenchModelFile(kMaxSurfaces, scattered); }
+std::string FullModel(bool scattered = false) {
+    return BenchModelFile(kMaxSurfaces, scattered);
+}
 
 // One window, shared by the benchmarks, with a full model loaded.
 CMainDlg& Window(bool scattered = false) {

@@ -8,7 +8,7 @@
 int SizeFromIndex(int position);
 
 class CExportDlg : public CDialog {
-public:
+  public:
     explicit CExportDlg(QWidget* parent = nullptr);
 
     int m_widthIndex = -1;  // first row: 0..3 for 32, 64, 128, 256; -1 none
@@ -20,7 +20,7 @@ public:
     // The Save action.
     void OnOK() override;
 
-protected:
+  protected:
     bool OnInitDialog() override;
     // The writers' failure, shown in a message box owned by this dialog.
     ShowWriteFailure FailureMessage();

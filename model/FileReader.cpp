@@ -43,8 +43,8 @@ bool FileReader::ReadAt(int64_t position, void* destination, size_t length) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            m_error = got == 0 ? "the file ended early while it was being read"
-                               : std::strerror(errno);
+            m_error =
+                got == 0 ? "the file ended early while it was being read" : std::strerror(errno);
             return false;
         }
         out += got;

@@ -5,7 +5,7 @@
 #include <string>
 
 class FileReader {
-public:
+  public:
     FileReader() = default;
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
@@ -24,7 +24,7 @@ public:
     bool ReadAt(int64_t position, void* destination, size_t length);
     bool ReadI32(int64_t position, int32_t& value);
 
-private:
+  private:
     int m_fd = -1;
     int64_t m_size = 0;
     std::string m_error;

@@ -56,13 +56,13 @@ struct SurfaceHeader {
 };
 
 class HeaderPass {
-public:
+  public:
     explicit HeaderPass(const std::string& path) : m_path(path) {}
 
     bool Run(std::vector<SurfaceHeader>& surfaces, int32_t& count);
     const std::string& reason() const { return m_reason; }
 
-private:
+  private:
     bool Fail(const std::string& what);
     bool ReadSurface(int index, int64_t position, SurfaceHeader& s);
     bool CheckList(int index, const SurfaceHeader& s, const char* what, int32_t offset,

@@ -8,7 +8,7 @@ inline constexpr const char* kFailureMessage = "Hola ombre, ca chie !!!";
 // What the reader needs from whoever shows the model: the window, the
 // command-line tool or a test.
 class ModelLoadView {
-public:
+  public:
     virtual ~ModelLoadView() = default;
     virtual void AppendSurfaceName(const std::string& name) = 0;
     // The load was refused; reason says which file and what is wrong.

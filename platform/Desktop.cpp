@@ -103,8 +103,7 @@ FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& setting
     // Like the classic open dialog without "file must exist": a typed name that
     // names nothing comes back, and the reader says what is wrong with it.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                     !(settings.flags & OFN_OVERWRITEPROMPT));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(settings.flags & OFN_OVERWRITEPROMPT));
     dialog.setOption(QFileDialog::HideNameFilterDetails);
 
     const QList<QPair<QString, QString>> filters = ParseFilter(settings.filter);

@@ -35,7 +35,7 @@ struct FileDialogSettings {
     QString defaultExtension; // added to a name typed without one; "*": the selected type's
     QString initialName;
     unsigned flags = 0;
-    QString filter;           // "label|pattern|label|pattern|"
+    QString filter; // "label|pattern|label|pattern|"
 };
 
 struct FileDialogResult {
@@ -60,13 +60,13 @@ bool SetClipboardImage(const QImage& image);
 // Moves a window with the mouse while the left button is held: the window
 // manager's own move where it offers one, else by following the pointer.
 class WindowMover {
-public:
+  public:
     void Begin(QWidget* window, QPoint globalPress);
     void Follow(QPoint globalPointer);
     void End() { m_window = nullptr; }
     bool following() const { return m_window != nullptr; }
 
-private:
+  private:
     QWidget* m_window = nullptr;
     QPoint m_offset;
 };

@@ -15,16 +15,16 @@ namespace {
 
 // A push button with no face of its own: a click area over a picture.
 class ClickArea : public QAbstractButton {
-public:
+  public:
     using QAbstractButton::QAbstractButton;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {}
 };
 
 // An empty frame around a drawing area; the dialog itself paints inside it.
 class FrameBox : public QWidget {
-public:
+  public:
     using QWidget::QWidget;
 };
 
@@ -49,7 +49,8 @@ void CDialog::CreateControls() {
             auto* button = new ClickArea(this);
             button->setText(QString::fromUtf8(c.caption));
             const int id = c.id;
-            connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id, BN_CLICKED); });
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { OnCommand(id, BN_CLICKED); });
             widget = button;
             break;
         }
@@ -146,7 +147,9 @@ void CDialog::OnOK() {
         EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::OnCommand(int id, int notification) {
     if (notification != BN_CLICKED)
@@ -181,7 +184,9 @@ void CDialog::closeEvent(QCloseEvent* event) {
     OnClose();
 }
 
-void CDialog::reject() { OnCancel(); }
+void CDialog::reject() {
+    OnCancel();
+}
 
 void DataExchange::Radio(int firstId, int& position) {
     auto* first = qobject_cast<QAbstractButton*>(m_dialog.GetDlgItem(firstId));

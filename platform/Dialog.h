@@ -19,19 +19,19 @@ enum class ControlKind { PushButton, RadioButton, ListBox, GroupBox, Picture };
 
 namespace ControlStyle {
 inline constexpr unsigned kNone = 0;
-inline constexpr unsigned kStartsGroup = 1;  // first radio button of a group
+inline constexpr unsigned kStartsGroup = 1; // first radio button of a group
 inline constexpr unsigned kDisabled = 2;
-inline constexpr unsigned kNotify = 4;       // a list box that reports its selection
+inline constexpr unsigned kNotify = 4; // a list box that reports its selection
 inline constexpr unsigned kVerticalScroll = 8;
 } // namespace ControlStyle
 
 struct ControlTemplate {
-    int id;         // -1 for pictures
+    int id; // -1 for pictures
     ControlKind kind;
     const char* caption;
-    QRect rect;     // pixels in the dialog; pictures take their bitmap's size
+    QRect rect; // pixels in the dialog; pictures take their bitmap's size
     unsigned style;
-    int bitmap;     // pictures only
+    int bitmap; // pictures only
 };
 
 struct DialogTemplate {
@@ -43,7 +43,7 @@ struct DialogTemplate {
 class DataExchange;
 
 class CDialog : public QDialog {
-public:
+  public:
     CDialog(const DialogTemplate& dialogTemplate, QWidget* parent);
 
     // Creates the controls, initialises, and runs until EndDialog; IDOK or IDCANCEL.
@@ -56,7 +56,7 @@ public:
     QWidget* GetDlgItem(int id) const { return m_controls.value(id); }
     const DialogTemplate& dialogTemplate() const { return m_template; }
 
-protected:
+  protected:
     virtual bool OnInitDialog();
     virtual void DoDataExchange(DataExchange& exchange);
     virtual void OnOK();
@@ -69,7 +69,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
-private:
+  private:
     void CreateControls();
 
     DialogTemplate m_template;
@@ -80,7 +80,7 @@ private:
 
 // Binds controls to member objects and moves radio positions to and from fields.
 class DataExchange {
-public:
+  public:
     DataExchange(CDialog& dialog, bool saveAndValidate)
         : m_dialog(dialog), m_save(saveAndValidate) {}
     bool saving() const { return m_save; }
@@ -90,7 +90,7 @@ public:
     QWidget* Control(int id) const { return m_dialog.GetDlgItem(id); }
     template <typename T> void Bind(int id, T& object) { object.Attach(Control(id)); }
 
-private:
+  private:
     CDialog& m_dialog;
     bool m_save;
 };

@@ -7,7 +7,7 @@
 #include <string>
 
 class CListBox {
-public:
+  public:
     void Attach(QWidget* widget) { m_list = qobject_cast<QListWidget*>(widget); }
     QListWidget* widget() const { return m_list; }
 
@@ -28,6 +28,6 @@ public:
     }
     QString GetText(int index) const { return m_list->item(index)->text(); }
 
-private:
+  private:
     QListWidget* m_list = nullptr;
 };

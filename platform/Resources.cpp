@@ -2,7 +2,9 @@
 
 #include <QFile>
 
-QImage LoadBitmap(int id) { return QImage(QStringLiteral(":/art/%1.png").arg(id)); }
+QImage LoadBitmap(int id) {
+    return QImage(QStringLiteral(":/art/%1.png").arg(id));
+}
 
 QIcon LoadAppIcon(int id) {
     QIcon icon;

@@ -28,8 +28,7 @@ void ForEachLayoutPixel(const SurfaceRecord& r, const LayoutMapping& m, int widt
         int a, b, c;
         if (!TriangleCorners(r, k, a, b, c))
             continue;
-        const LayoutPoint pa = MapVertex(r, a, m), pb = MapVertex(r, b, m),
-                          pc = MapVertex(r, c, m);
+        const LayoutPoint pa = MapVertex(r, a, m), pb = MapVertex(r, b, m), pc = MapVertex(r, c, m);
         ForEachLinePixel(pa.x, pa.y, pb.x, pb.y, width, height, plot);
         ForEachLinePixel(pb.x, pb.y, pc.x, pc.y, width, height, plot);
         ForEachLinePixel(pc.x, pc.y, pa.x, pa.y, width, height, plot);

@@ -72,9 +72,9 @@ TEST(EpsText, DrawsEachTriangleAsMovetoTwoRlinetosAndClosepath) {
     TestRecord r;
     r.SetVertices({{0.25, 0.25}, {0.75, 0.25}, {0.5, 0.75}, {0, 0}, {1, 0}, {0, 1}});
     r.AddTriangle(0, 1, 2);
-    EXPECT_EQ(PathLines(r.record, 64, 32),
-              (std::vector<std::string>{"16 24 moveto", "32 0 rlineto", "-16 -16 rlineto",
-                                        "closepath"}));
+    EXPECT_EQ(
+        PathLines(r.record, 64, 32),
+        (std::vector<std::string>{"16 24 moveto", "32 0 rlineto", "-16 -16 rlineto", "closepath"}));
     r->triangleCount = 0;
     r.AddTriangle(3, 4, 5);
     EXPECT_EQ(PathLines(r.record, 128, 128),
@@ -91,7 +91,7 @@ TEST(EpsText, TruncatesTowardZeroAndWritesPointsOutsideTheBox) {
     EXPECT_EQ(PathLines(r.record, 256, 256)[1], "65 -179 rlineto"); // v = 1.0039 gives 0, not -1
     const std::vector<std::string> lines = PathLines(r.record, 64, 128);
     EXPECT_EQ(lines[0], "63 89 moveto");
-    EXPECT_EQ(lines[1], "17 -89 rlineto"); // to (80, 0): 1 - 1.0039 = -0.0039 -> 0
+    EXPECT_EQ(lines[1], "17 -89 rlineto");  // to (80, 0): 1 - 1.0039 = -0.0039 -> 0
     EXPECT_EQ(lines[2], "-80 -64 rlineto"); // to (0, -64)
 }
 

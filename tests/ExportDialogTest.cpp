@@ -17,7 +17,7 @@ QAbstractButton* Button(QWidget* dialog, int id) {
 }
 
 class ExportDialog : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window = StartMainWindow();
         desktop.answers.push_back(QString::fromStdString(WriteSampleModel(dir.path().string())));
@@ -26,16 +26,16 @@ protected:
     }
     // Opens the dialog with Flatten, picks the sizes and presses a button.
     ModalSeen Flatten(int widthId, int heightId, int pressId) {
-        return WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_FLATTEN), Qt::LeftButton); },
-                         [&](QWidget* d) {
-                             checkedWhenOpened = Button(d, 1013)->isChecked() &&
-                                                 Button(d, 1017)->isChecked();
-                             if (widthId)
-                                 QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
-                             if (heightId)
-                                 QTest::mouseClick(Button(d, heightId), Qt::LeftButton);
-                             QTest::mouseClick(Button(d, pressId), Qt::LeftButton);
-                         });
+        return WithModal(
+            [&] { QTest::mouseClick(window->GetDlgItem(IDC_FLATTEN), Qt::LeftButton); },
+            [&](QWidget* d) {
+                checkedWhenOpened = Button(d, 1013)->isChecked() && Button(d, 1017)->isChecked();
+                if (widthId)
+                    QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
+                if (heightId)
+                    QTest::mouseClick(Button(d, heightId), Qt::LeftButton);
+                QTest::mouseClick(Button(d, pressId), Qt::LeftButton);
+            });
     }
     TempDir dir;
     DesktopStandIn desktop;

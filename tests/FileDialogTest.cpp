@@ -45,8 +45,8 @@ TEST(FileFilter, TheOpenDialogShowsModelsWhateverTheirCase) {
                   dialog->setDirectory(QString::fromStdString(dir.path().string()));
                   auto* view = dialog->findChild<QAbstractItemView*>("listView");
                   ASSERT_NE(view, nullptr);
-                  (void)QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= 3; },
-                                  5000);
+                  (void)QTest::qWaitFor(
+                      [&] { return view->model()->rowCount(view->rootIndex()) >= 3; }, 5000);
                   QTest::qWait(200); // let the filter settle
                   for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
                       shown << view->model()->index(row, 0, view->rootIndex()).data().toString();

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cctype>
+#include <cstdlib>
 
 namespace {
 
@@ -58,14 +58,14 @@ TEST(Ghostscript, RendersTheTemplateWithItsLinesInPlace) {
         GTEST_SKIP() << "Ghostscript (gs) is not installed";
     TempDir dir;
     Md3ModelSpec model;
-    model.surfaces.push_back(
-        TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
+    model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
     LoadBytes(BuildMd3(model).bytes, dir);
     g_exportSurface = 0;
     const std::string eps = dir.File("t.eps"), pgm = dir.File("t.pgm");
     ASSERT_TRUE(WriteEpsTemplate(128, 64, eps, nullptr));
     const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=pgmraw "
-                                "-sOutputFile='" + pgm + "' '" + eps + "' 2>&1";
+                                "-sOutputFile='" +
+                                pgm + "' '" + eps + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Grey g = ReadPgm(ReadWholeFile(pgm));
     ASSERT_EQ(g.width, 128);

@@ -1,5 +1,5 @@
-#include "LayoutRaster.h"
 #include "LineRaster.h"
+#include "LayoutRaster.h"
 #include "TestModels.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,9 @@ using Pixels = std::set<std::pair<int, int>>;
 
 Pixels Line(int x0, int y0, int x1, int y1, int width = 64, int height = 64) {
     Pixels pixels;
-    ForEachLinePixel(x0, y0, x1, y1, width, height,
-                     [&](int x, int y) { EXPECT_TRUE(pixels.insert({x, y}).second); });
+    ForEachLinePixel(x0, y0, x1, y1, width, height, [&](int x, int y) {
+        EXPECT_TRUE(pixels.insert({x, y}).second);
+    });
     return pixels;
 }
 

@@ -11,11 +11,13 @@
 
 namespace {
 
-QRgb Pixel(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
+QRgb Pixel(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
 constexpr QRgb kWhite = 0xFFFFFF, kBlack = 0x000000;
 
 class MainWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         model = WriteSampleModel(dir.path().string());
         window = StartMainWindow();
@@ -78,8 +80,8 @@ TEST_F(MainWindow, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
     Load(missing);
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].text, "Hola ombre, ca chie !!!");
-    EXPECT_EQ(desktop.messages[0].detail,
-              QString::fromStdString("Cannot open \"" + missing + "\": No such file or directory."));
+    EXPECT_EQ(desktop.messages[0].detail, QString::fromStdString("Cannot open \"" + missing +
+                                                                 "\": No such file or directory."));
     EXPECT_EQ(desktop.messages[0].caption, "gui_tests");
     EXPECT_EQ(desktop.messages[0].owner, window.get());
     EXPECT_FALSE(std::filesystem::exists(missing));
@@ -111,9 +113,9 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     EXPECT_EQ(Pixel(shot, x0 + S - 101, y0 + 101), kWhite); // on the diagonal
     EXPECT_EQ(Pixel(shot, x0 + S / 4, y0 + S / 4), kBlack); // inside the triangle
     EXPECT_EQ(Pixel(shot, x0 + 3 * S / 4, y0 + 3 * S / 4 - 20), kBlack);
-    EXPECT_EQ(Pixel(shot, L + 1, T + 7), kBlack);   // fill corner
-    EXPECT_EQ(Pixel(shot, R - 2, B - 2), kBlack);   // last filled pixel
-    EXPECT_NE(Pixel(shot, R - 1, B - 20), kBlack);  // right edge left out
+    EXPECT_EQ(Pixel(shot, L + 1, T + 7), kBlack);  // fill corner
+    EXPECT_EQ(Pixel(shot, R - 2, B - 2), kBlack);  // last filled pixel
+    EXPECT_NE(Pixel(shot, R - 1, B - 20), kBlack); // right edge left out
 
     // A backslash does not separate; the other triangle lands where computed.
     SelectRow(*window, 2);
@@ -152,14 +154,17 @@ TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadLeavesNothingToFlatten) {
 }
 
 TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
-    const ModalSeen about = WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_ABOUT), Qt::LeftButton); },
-                               [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    const ModalSeen about =
+        WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_ABOUT), Qt::LeftButton); },
+                  [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     ASSERT_TRUE(about);
     EXPECT_EQ(about.size, QSize(300, 284));
     for (int command : {0x10, 0x1F}) {
-        const ModalSeen shown = WithModal([&] { window->OnSysCommand(command, 0); }, [](QWidget* w) {
-            QTest::mouseClick(static_cast<CDialog*>(w)->GetDlgItem(IDOK), Qt::LeftButton);
-        });
+        const ModalSeen shown = WithModal(
+            [&] { window->OnSysCommand(command, 0); },
+            [](QWidget* w) {
+                QTest::mouseClick(static_cast<CDialog*>(w)->GetDlgItem(IDOK), Qt::LeftButton);
+            });
         EXPECT_TRUE(shown) << command;
     }
     EXPECT_FALSE(WithModal([&] { window->OnSysCommand(0x20, 0); }, [](QWidget* w) { w->close(); }));

@@ -30,7 +30,7 @@ void ExpectRefused(const std::vector<uint8_t>& bytes, const std::string& reasonA
 }
 
 class Md3Reader : public ::testing::Test {
-protected:
+  protected:
     // Every test starts from a known model in the store.
     void SetUp() override {
         const RecordingView view = LoadBytes(BuildMd3(TwoSurfaces()).bytes, m_dir, "known.md3");
@@ -66,8 +66,9 @@ TEST_F(Md3Reader, ReadsHeadersNamesAndListsInFileOrder) {
     EXPECT_EQ(head.texCoordOffset, 108 + 2 * 68 + 12);
     EXPECT_EQ(head.vertexOffset, head.texCoordOffset + 3 * 8);
     EXPECT_EQ(head.endOffset, head.vertexOffset + 3 * 8);
-    EXPECT_EQ((std::vector<double>{head.u[0], head.v[0], head.u[1], head.v[1], head.u[2], head.v[2]}),
-              (std::vector<double>{0.25, 0.25, 0.007813, 1.0, 0.123457, 1.0}));
+    EXPECT_EQ(
+        (std::vector<double>{head.u[0], head.v[0], head.u[1], head.v[1], head.u[2], head.v[2]}),
+        (std::vector<double>{0.25, 0.25, 0.007813, 1.0, 0.123457, 1.0}));
     EXPECT_EQ((std::vector<int>{head.cornerA[0], head.cornerB[0], head.cornerC[0]}),
               (std::vector<int>{0, 1, 2}));
 
@@ -220,15 +221,17 @@ TEST_F(Md3Reader, RefusesWhatDoesNotFitAndKeepsTheStore) {
     ExpectRefused(patched(s1 + 84, 8193),
                   "surface 1 (\"a_legs\") has 8193 triangles; Gridwright holds at most 8192.");
     ExpectRefused(patched(100, -8), "the header of surface 0 is out of bounds (bytes -8 to 99 "
-                                    "are out of bounds for a file of " + size + " bytes).");
-    ExpectRefused(patched(s0 + 104, 1 << 30),
-                  "the header of surface 1 is out of bounds (bytes " +
-                      std::to_string(s0 + (1 << 30)) + " to " +
-                      std::to_string(s0 + (1 << 30) + 107) + " are out of bounds for a file of " +
-                      size + " bytes).");
+                                    "are out of bounds for a file of " +
+                                        size + " bytes).");
+    ExpectRefused(patched(s0 + 104, 1 << 30), "the header of surface 1 is out of bounds (bytes " +
+                                                  std::to_string(s0 + (1 << 30)) + " to " +
+                                                  std::to_string(s0 + (1 << 30) + 107) +
+                                                  " are out of bounds for a file of " + size +
+                                                  " bytes).");
     ExpectRefused(patched(s0 + 92, -int32_t(s0) - 1),
                   "the first shader of surface 0 (\"b_head\") is out of bounds (bytes -1 to 66 "
-                  "are out of bounds for a file of " + size + " bytes).");
+                  "are out of bounds for a file of " +
+                      size + " bytes).");
     ExpectRefused(patched(s1 + 96, int32_t(good.bytes.size() - s1 - 71)),
                   "the texture coordinates of surface 1 (\"a_legs\") are out of bounds (bytes " +
                       std::to_string(good.bytes.size() - 71) + " to " +

@@ -1,5 +1,5 @@
-#include "ModelJson.h"
 #include "QuantizeTexCoord.h"
+#include "ModelJson.h"
 #include "SurfaceStore.h"
 
 #include <gtest/gtest.h>

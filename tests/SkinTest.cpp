@@ -1,6 +1,6 @@
+#include "Skin.h"
 #include "GuiHarness.h"
 #include "Resources.h"
-#include "Skin.h"
 #include "SkinOutline.h"
 #include "Templates.h"
 
@@ -20,7 +20,9 @@ std::vector<std::array<int, 4>> Outline(const std::vector<std::vector<int64_t>>&
     const bool any = BuildOutline(
         int(rows[0].size()), int(rows.size()),
         [&](int x, int y) { return rows[size_t(y)][size_t(x)]; },
-        [&](const OutlineRect& r) { rects.push_back({r.left, r.top, r.right, r.bottom}); });
+        [&](const OutlineRect& r) {
+            rects.push_back({r.left, r.top, r.right, r.bottom});
+        });
     if (started)
         *started = any;
     return rects;

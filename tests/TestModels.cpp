@@ -44,7 +44,9 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
 }
 
 TestRecord::TestRecord() : record(new SurfaceRecord{}) {}
-TestRecord::~TestRecord() { delete record; }
+TestRecord::~TestRecord() {
+    delete record;
+}
 
 void TestRecord::SetVertices(const std::vector<std::array<double, 2>>& uv) {
     record->vertexCount = int32_t(uv.size());

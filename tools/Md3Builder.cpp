@@ -87,14 +87,14 @@ BuiltMd3 BuildMd3(const Md3ModelSpec& model) {
     out.insert(out.end(), {'I', 'D', 'P', '3'});
     PutI32(out, 15);
     PutName(out, model.name);
-    PutI32(out, 0);                             // flags
-    PutI32(out, 1);                             // frames
-    PutI32(out, 0);                             // tags
+    PutI32(out, 0);                              // flags
+    PutI32(out, 1);                              // frames
+    PutI32(out, 0);                              // tags
     PutI32(out, int32_t(model.surfaces.size())); // at 84
-    PutI32(out, 0);                             // skins
-    PutI32(out, headerSize);                    // frames at
-    PutI32(out, headerSize + frameSize);        // tags at
-    PutI32(out, headerSize + frameSize);        // surfaces at (100)
+    PutI32(out, 0);                              // skins
+    PutI32(out, headerSize);                     // frames at
+    PutI32(out, headerSize + frameSize);         // tags at
+    PutI32(out, headerSize + frameSize);         // surfaces at (100)
     const size_t endAt = out.size();
     PutI32(out, 0); // end, patched below
     out.resize(out.size() + frameSize, 0);

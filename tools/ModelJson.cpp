@@ -33,8 +33,8 @@ void Field(std::string& out, const char* name, const std::string& value, bool la
 
 std::string Fixed6(double value) {
     char digits[64];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value,
-                                   std::chars_format::fixed, 6).ptr;
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 6).ptr;
     return std::string(digits, end);
 }
 

@@ -152,8 +152,12 @@ QImage Skin() {
     const QPainterPath loadLobe = Circle({108.5, 425}, 45);
     const QPainterPath openTab = Rounded({120, 400, 88, 50}, 14);
     const QPainterPath bridge = Rounded({180, 40, 40, 60}, 8);
-    QPainterPath shape = left.united(bar).united(preview).united(flattenLobe).united(loadLobe)
-                             .united(openTab).united(bridge);
+    QPainterPath shape = left.united(bar)
+                             .united(preview)
+                             .united(flattenLobe)
+                             .united(loadLobe)
+                             .united(openTab)
+                             .united(bridge);
 
     QImage silhouette = Canvas(561, 477, Qt::black);
     {
@@ -362,9 +366,10 @@ QImage Icon(int size) {
 
 bool Save(const QImage& image, const QString& folder, const QString& name) {
     const QString path = folder + "/" + name;
-    const bool ok = image.convertToFormat(image.hasAlphaChannel() && name.startsWith("128")
-                                              ? QImage::Format_ARGB32
-                                              : QImage::Format_RGB32)
+    const bool ok = image
+                        .convertToFormat(image.hasAlphaChannel() && name.startsWith("128")
+                                             ? QImage::Format_ARGB32
+                                             : QImage::Format_RGB32)
                         .save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;

@@ -41,7 +41,7 @@ int Usage(const std::string& problem) {
 }
 
 class CommandLineView : public ModelLoadView {
-public:
+  public:
     void AppendSurfaceName(const std::string& name) override { names.push_back(name); }
     void ShowLoadFailure(const std::string& reason) override { failure = reason; }
     std::vector<std::string> names;
@@ -53,8 +53,7 @@ bool Load(const std::string& path) {
     g_modelPath = path;
     LoadModel(path, view);
     if (!view.failure.empty()) {
-        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
-                     view.failure.c_str());
+        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage, view.failure.c_str());
         return false;
     }
     return true;
@@ -102,8 +101,8 @@ int List(const std::string& path) {
         return kCannotLoad;
     for (int i = 0; i < std::clamp(g_surfaceCount, 0, kMaxSurfaces); ++i) {
         const SurfaceRecord& r = g_surfaces[i];
-        std::printf("%d\t%s\t%s\t%d\t%d\n", i, NameText(r.name).c_str(),
-                    TextureNameOf(r).c_str(), r.vertexCount, r.triangleCount);
+        std::printf("%d\t%s\t%s\t%d\t%d\n", i, NameText(r.name).c_str(), TextureNameOf(r).c_str(),
+                    r.vertexCount, r.triangleCount);
     }
     return kOk;
 }
@@ -141,9 +140,8 @@ int Flatten(const std::string& model, const std::string& surface, int width, int
         ok = WriteBmpTemplate(width, height, out, 24, show);
     } else {
         const SurfaceRecord* record = SurfaceAt(g_exportSurface);
-        const std::string bytes = ext == "png"
-                                      ? EncodePng(DrawLayoutRaster(record, width, height))
-                                      : BuildSvgText(record, width, height);
+        const std::string bytes = ext == "png" ? EncodePng(DrawLayoutRaster(record, width, height))
+                                               : BuildSvgText(record, width, height);
         const WriteOutcome outcome = WriteFileSafely(out, bytes);
         ok = outcome.ok;
         failure = outcome.reason;
@@ -186,8 +184,7 @@ int main(int argc, char** argv) {
             else if (a == "-o")
                 out = value;
             else if (!ParseSize(value, width, height))
-                return Usage("--size takes WxH with W and H from 1 to 8192, not \"" + value +
-                             "\"");
+                return Usage("--size takes WxH with W and H from 1 to 8192, not \"" + value + "\"");
         } else if (!a.empty() && a[0] == '-') {
             return Usage("unknown option \"" + a + "\"");
         } else if (model.empty()) {

@@ -28,8 +28,8 @@ void AddPanel(Md3SurfaceSpec& s, float x0, float y0, float x1, float y1, int nx,
     const int32_t base = int32_t(s.uv.size());
     for (int y = 0; y <= ny; ++y)
         for (int x = 0; x <= nx; ++x)
-            s.uv.push_back({x0 + (x1 - x0) * float(x) / float(nx),
-                            y0 + (y1 - y0) * float(y) / float(ny)});
+            s.uv.push_back(
+                {x0 + (x1 - x0) * float(x) / float(nx), y0 + (y1 - y0) * float(y) / float(ny)});
     for (int y = 0; y < ny; ++y)
         for (int x = 0; x < nx; ++x) {
             const int32_t i = base + y * (nx + 1) + x;
@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     AddPanel(torso, 0.05f, 0.62f, 0.45f, 0.95f, 3, 2); // arms
     model.surfaces.push_back(torso);
 
-    model.surfaces.push_back(Disc("h_head", "models/players/gridbot/head.tga", 0.5f, 0.5f, 0.45f, 16));
+    model.surfaces.push_back(
+        Disc("h_head", "models/players/gridbot/head.tga", 0.5f, 0.5f, 0.45f, 16));
 
     Md3SurfaceSpec legs;
     legs.name = "l_legs";
