@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, the
-# unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and a
-# one-minute run of the reader's fuzzer.
+# Installs what is missing, builds, and runs every test: the normal build, a
+# one-minute run of the reader's fuzzer, and every test again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -12,12 +12,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF > /dev/null
-cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs"
-
 echo "== fuzzing the MD3 reader for ${GW_FUZZ_SECONDS:=60} s =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON > /dev/null
@@ -27,3 +21,9 @@ build-fuzz/bin/make_fuzz_seeds build-fuzz/corpus
 cp res/samples/*.md3 build-fuzz/corpus/
 build-fuzz/bin/fuzz_md3_reader -max_total_time="$GW_FUZZ_SECONDS" -print_final_stats=1 \
   build-fuzz/corpus 2>&1 | tail -n 12
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF > /dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
