@@ -1,6 +1,7 @@
 #include "GuiHarness.h"
 
 #include "Md3Builder.h"
+#include "TestModels.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -54,18 +55,12 @@ std::unique_ptr<CMainDlg> StartMainWindow() {
 
 std::string WriteSampleModel(const std::string& folder, const std::string& name) {
     Md3ModelSpec model;
-    Md3SurfaceSpec head;
-    head.name = "b_head";
-    head.shaders.push_back({"models/players/test/head_skin.tga", 0});
-    head.uv = {{0, 0}, {1, 0}, {0, 1}};
-    head.triangles = {{0, 1, 2}};
+    Md3SurfaceSpec head = TriangleSurface("b_head", {0, 0}, {1, 0}, {0, 1});
+    head.shaders = {{"models/players/test/head_skin.tga", 0}};
     model.surfaces.push_back(head);
     model.surfaces.push_back(GridSurface("a_legs", 2, "legs"));
-    Md3SurfaceSpec tri;
-    tri.name = "c_tri";
-    tri.shaders.push_back({"textures\\back\\slash.tga", 0});
-    tri.uv = {{0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}};
-    tri.triangles = {{0, 1, 2}};
+    Md3SurfaceSpec tri = TriangleSurface("c_tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f});
+    tri.shaders = {{"textures\\back\\slash.tga", 0}};
     model.surfaces.push_back(tri);
     const std::string path = folder + "/" + name;
     WriteBytesToFile(path, BuildMd3(model).bytes);
