@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, a
-# one-minute run of the reader's fuzzer, and every test again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs every test: the normal build, the
+# core built and tested without Qt, a one-minute run of the reader's fuzzer,
+# and every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -11,6 +11,11 @@ echo "== build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== the core and the command line without Qt =="
+cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_GUI=OFF -DGW_BENCH=OFF > /dev/null
+cmake --build build-core -j "$jobs"
+ctest --test-dir build-core --output-on-failure -j "$jobs"
 
 echo "== fuzzing the MD3 reader for ${GW_FUZZ_SECONDS:=60} s =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -3,15 +3,15 @@
 // laid out as exporters do (a wrapped 64 x 64 grid of small triangles) or
 // scattered between random points (most edges cross the whole layout: the
 // worst case for drawing).
-#include "Md3Builder.h"
-#include "SurfaceStore.h"
+#include "model/SurfaceStore.h"
+#include "tools/Md3Builder.h"
 
 #include <filesystem>
 #include <string>
 
-inline Md3SurfaceSpec BenchSurface(int index, bool scattered, int vertices = kMaxVertices,
+inline Md3SurfaceDesc BenchSurface(int index, bool scattered, int vertices = kMaxVertices,
                                    int triangles = kMaxTriangles) {
-    Md3SurfaceSpec s;
+    Md3SurfaceDesc s;
     s.name = "surface_" + std::to_string(index);
     s.shaders.push_back({"models/bench/skin_" + std::to_string(index) + ".tga", 0});
     uint32_t seed = 12345u + uint32_t(index);
@@ -49,7 +49,7 @@ inline std::string BenchModelFile(int surfaces, bool scattered, int vertices = k
           std::to_string(triangles) + (scattered ? "-scattered" : "-mesh") + ".md3"))
             .string();
     if (!std::filesystem::exists(path)) {
-        Md3ModelSpec model;
+        Md3ModelDesc model;
         for (int i = 0; i < surfaces; ++i)
             model.surfaces.push_back(BenchSurface(i, scattered, vertices, triangles));
         WriteBytesToFile(path, BuildMd3(model).bytes);

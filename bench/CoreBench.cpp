@@ -1,11 +1,11 @@
 // Loading, EPS text and raster at the sizes the store holds.
 //   build/bin/core_bench
-#include "BenchModels.h"
-#include "EpsTemplate.h"
-#include "LayoutRaster.h"
-#include "Md3Builder.h"
-#include "Md3Reader.h"
-#include "SurfaceStore.h"
+#include "bench/BenchModels.h"
+#include "export/EpsTemplate.h"
+#include "model/Md3Reader.h"
+#include "model/SurfaceStore.h"
+#include "render/LayoutRaster.h"
+#include "tools/Md3Builder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,21 +18,18 @@
 
 namespace {
 
-struct NullView : ModelLoadView {
-    void AppendSurfaceName(const std::string&) override {}
-    void ShowLoadFailure(const std::string& reason) override {
-        std::fprintf(stderr, "load failed: %s\n", reason.c_str());
+void MustLoad(const std::string& path) {
+    const Outcome outcome = LoadModel(path);
+    if (!outcome.ok) {
+        std::fprintf(stderr, "load failed: %s\n", outcome.reason.c_str());
         std::abort();
     }
-};
+}
 
 void Load(benchmark::State& state, int vertices, int triangles) {
     const std::string path = BenchModelFile(255, true, vertices, triangles);
-    NullView view;
-    for (auto _ : state) {
-        g_modelPath = path;
-        LoadModel(path, view);
-    }
+    for (auto _ : state)
+        MustLoad(path);
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
@@ -66,9 +63,7 @@ const SurfaceRecord& OneSurface(bool scattered) {
     static int loaded = -1;
     if (loaded != int(scattered)) {
         const std::string path = BenchModelFile(1, scattered);
-        NullView view;
-        g_modelPath = path;
-        LoadModel(path, view);
+        MustLoad(path);
         loaded = int(scattered);
     }
     return g_surfaces[0];

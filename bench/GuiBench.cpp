@@ -1,15 +1,15 @@
 // Window actions on a model at full capacity: 255 surfaces of 4096 vertices
 // and 8192 triangles. Runs offscreen.
 //   QT_QPA_PLATFORM=offscreen build/bin/gui_bench
-#include "BenchModels.h"
-#include "Desktop.h"
-#include "ExportDlg.h"
-#include "MainDlg.h"
-#include "Md3Builder.h"
-#include "Resources.h"
-#include "Skin.h"
-#include "SurfaceStore.h"
-#include "Templates.h"
+#include "app/ExportDlg/ExportDlg.h"
+#include "app/MainDlg/MainDlg.h"
+#include "app/Skin/Skin.h"
+#include "bench/BenchModels.h"
+#include "model/SurfaceStore.h"
+#include "platform/Desktop.h"
+#include "platform/Resources.h"
+#include "res/Templates.h"
+#include "tools/Md3Builder.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -104,7 +104,8 @@ void BM_CopyAt256(benchmark::State& state) {
 void BM_BuildSkinOutline(benchmark::State& state) {
     const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
     for (auto _ : state)
-        benchmark::DoNotOptimize(OutlineOf(skin, 560, 475));
+        benchmark::DoNotOptimize(
+            OutlineOf(skin, kMainWindowSize.width(), kMainWindowSize.height()));
 }
 
 void BM_PaintTheWindow(benchmark::State& state) {
@@ -128,6 +129,7 @@ BENCHMARK(BM_PaintTheWindow)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    UseGridwrightResources();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

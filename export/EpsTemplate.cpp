@@ -1,7 +1,8 @@
-#include "EpsTemplate.h"
+#include "export/EpsTemplate.h"
 
-#include "LineRaster.h"
-#include "SafeFile.h"
+#include "export/SafeFile.h"
+#include "model/Version.h"
+#include "render/LineRaster.h"
 
 #include <charconv>
 
@@ -49,10 +50,9 @@ std::string FormatCreationDate(const std::tm* localTime) {
 std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
                          const std::string& title, const std::tm* localTime) {
     std::string text;
-    const int triangles = record ? TriangleLimit(*record) : 0;
-    text.reserve(600 + size_t(triangles) * 64);
+    text.reserve(600 + (record ? size_t(TriangleLimit(*record)) * 64 : 0));
     AppendLine(text, "%!PS-Adobe-3.0 EPSF-3.0");
-    AppendLine(text, "%%Creator: Gridwright 0.99B");
+    AppendLine(text, std::string("%%Creator: Gridwright ") + kGridwrightVersion + "B");
     AppendLine(text, "%%Title: (" + title + ")");
     AppendLine(text, "%%CreationDate: " + FormatCreationDate(localTime));
     AppendLine(text, "%%DocumentData: Clean7Bit");
@@ -66,32 +66,26 @@ std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
     AppendLine(text, "%%BeginSetup");
     AppendLine(text, "%%EndSetup");
     const double w = width, h = height;
-    for (int k = 0; k < triangles; ++k) {
-        int a, b, c;
-        if (!TriangleCorners(*record, k, a, b, c))
-            continue;
-        const EpsPoint pa = PointOf(*record, a, w, h), pb = PointOf(*record, b, w, h),
-                       pc = PointOf(*record, c, w, h);
-        AppendPair(text, pa.x, pa.y, " moveto");
-        AppendPair(text, pb.x - pa.x, pb.y - pa.y, " rlineto");
-        AppendPair(text, pc.x - pb.x, pc.y - pb.y, " rlineto");
-        AppendLine(text, "closepath");
-    }
+    if (record)
+        ForEachTriangle(*record, [&](int a, int b, int c) {
+            const EpsPoint pa = PointOf(*record, a, w, h), pb = PointOf(*record, b, w, h),
+                           pc = PointOf(*record, c, w, h);
+            AppendPair(text, pa.x, pa.y, " moveto");
+            AppendPair(text, pb.x - pa.x, pb.y - pa.y, " rlineto");
+            AppendPair(text, pc.x - pb.x, pc.y - pb.y, " rlineto");
+            AppendLine(text, "closepath");
+        });
     AppendLine(text, "stroke");
     AppendLine(text, "1 setlinewidth");
     AppendLine(text, "%%EOF");
     return text;
 }
 
-bool WriteEpsTemplate(int width, int height, const std::string& path,
-                      const ShowWriteFailure& showFailure) {
+Outcome WriteEpsTemplate(int width, int height, const std::string& path) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     const bool haveTime = now != std::time_t(-1) && localtime_r(&now, &local) != nullptr;
     const std::string text = BuildEpsText(SurfaceAt(g_exportSurface), width, height,
                                           FileNameOf(path), haveTime ? &local : nullptr);
-    const WriteOutcome outcome = WriteFileSafely(path, text);
-    if (!outcome.ok && showFailure)
-        showFailure(outcome.reason);
-    return outcome.ok;
+    return WriteFileSafely(path, text);
 }

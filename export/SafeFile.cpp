@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "export/SafeFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -10,8 +10,8 @@
 
 namespace {
 
-WriteOutcome Failure(const std::string& path, const std::string& why) {
-    return {false, "Cannot write \"" + path + "\": " + why + "."};
+Outcome Failure(const std::string& path, const std::string& why) {
+    return Outcome::Failure("Cannot write \"" + path + "\": " + why + ".");
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -29,7 +29,7 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-WriteOutcome WriteInPlace(const std::string& path, std::string_view bytes) {
+Outcome WriteInPlace(const std::string& path, std::string_view bytes) {
     // O_NONBLOCK keeps a pipe without a reader from hanging the program.
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -42,7 +42,7 @@ WriteOutcome WriteInPlace(const std::string& path, std::string_view bytes) {
         return Failure(path, std::strerror(writeError));
     if (!closed)
         return Failure(path, std::strerror(errno));
-    return {true, {}};
+    return Outcome::Success();
 }
 
 std::string FolderOf(const std::string& path) {
@@ -70,7 +70,7 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-WriteOutcome WriteFileSafely(const std::string& path, std::string_view bytes) {
+Outcome WriteFileSafely(const std::string& path, std::string_view bytes) {
     if (path.empty())
         return Failure(path, "no file name was given");
     std::string target = path;
@@ -123,5 +123,5 @@ WriteOutcome WriteFileSafely(const std::string& path, std::string_view bytes) {
         ::unlink(temp.c_str());
         return Failure(path, std::strerror(error));
     }
-    return {true, {}};
+    return Outcome::Success();
 }

@@ -1,4 +1,6 @@
-#include "FileReader.h"
+#include "model/FileReader.h"
+
+#include "model/LittleEndian.h"
 
 #include <cerrno>
 #include <cstring>
@@ -58,9 +60,7 @@ bool FileReader::ReadI32(int64_t position, int32_t& value) {
     unsigned char bytes[4];
     if (!ReadAt(position, bytes, 4))
         return false;
-    const uint32_t raw = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-                         uint32_t(bytes[3]) << 24;
-    value = static_cast<int32_t>(raw);
+    value = DecodeI32(bytes);
     return true;
 }
 

@@ -1,8 +1,9 @@
-#include "Md3Reader.h"
+#include "model/Md3Reader.h"
 
-#include "FileReader.h"
-#include "QuantizeTexCoord.h"
-#include "SurfaceStore.h"
+#include "model/FileReader.h"
+#include "model/LittleEndian.h"
+#include "model/QuantizeTexCoord.h"
+#include "model/SurfaceStore.h"
 
 #include <algorithm>
 #include <climits>
@@ -25,20 +26,6 @@ constexpr int64_t kSurfaceHeaderSize = 108;
 constexpr int64_t kShaderRecordSize = 68; // 64-byte name, then the index word
 constexpr int64_t kTexCoordSize = 8;
 constexpr int64_t kTriangleSize = 12;
-
-int32_t DecodeI32(const unsigned char* p) {
-    const uint32_t raw =
-        uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(raw);
-}
-
-float DecodeF32(const unsigned char* p) {
-    const uint32_t raw =
-        uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    float value;
-    std::memcpy(&value, &raw, sizeof value);
-    return value;
-}
 
 // A name ends at its first zero byte; one that fills all 64 bytes keeps 63.
 void CopyName(char (&field)[kNameSize], const unsigned char* bytes) {
@@ -117,7 +104,9 @@ bool HeaderPass::ReadSurface(int index, int64_t p, SurfaceHeader& s) {
                     OutOfBoundsText(p, kSurfaceHeaderSize, m_file.size()) + ")");
     s.fileOffset = static_cast<int32_t>(p);
     unsigned char header[kSurfaceHeaderSize];
-    m_file.ReadAt(p, header, sizeof header);
+    if (!m_file.ReadAt(p, header, sizeof header))
+        return Fail("the header of surface " + std::to_string(index) + " could not be read (" +
+                    m_file.error() + ")");
     CopyName(s.name, header + kNameAt);
     s.flags = DecodeI32(header + kNameAt + kNameSize);
     s.frameCount = DecodeI32(header + kFrameCountAt);
@@ -189,21 +178,22 @@ bool ReadList(FileReader& file, int64_t at, int32_t entries, int64_t entrySize,
 
 } // namespace
 
-void LoadModel(const std::string& path, ModelLoadView& view) {
+Outcome LoadModel(const std::string& path) {
+    g_modelPath = path;
     std::vector<SurfaceHeader> surfaces;
     int32_t count = 0;
     HeaderPass pass(path);
-    if (!pass.Run(surfaces, count)) {
-        view.ShowLoadFailure(pass.reason());
-        return;
-    }
+    if (!pass.Run(surfaces, count))
+        return Outcome::Failure(pass.reason());
     g_surfaceCount = count;
-    for (size_t i = 0; i < surfaces.size(); ++i) {
+    for (size_t i = 0; i < surfaces.size(); ++i)
         StoreHeader(g_surfaces[i], surfaces[i]);
-        view.AppendSurfaceName(NameText(g_surfaces[i].name));
-    }
-    ReadTexCoords();
-    ReadTriangles();
+    Outcome outcome = ReadTexCoords();
+    if (outcome.ok)
+        outcome = ReadTriangles();
+    if (!outcome.ok)
+        g_surfaceCount = 0; // never leave half a model to be listed or drawn
+    return outcome;
 }
 
 namespace {
@@ -211,40 +201,45 @@ namespace {
 // One pass: reopens the model and hands every entry of one list of every
 // surface to fill, reading each list with a single read.
 template <typename Fill>
-void ReadEverySurfaceList(int32_t SurfaceRecord::*count, int32_t SurfaceRecord::*offset,
-                          int32_t limit, int64_t entrySize, Fill fill) {
+Outcome ReadEverySurfaceList(const char* what, int32_t SurfaceRecord::*count,
+                             int32_t SurfaceRecord::*offset, int32_t limit, int64_t entrySize,
+                             Fill fill) {
     FileReader file;
     if (!file.Open(g_modelPath))
-        return;
+        return Outcome::Failure("Cannot open \"" + g_modelPath + "\": " + file.error() + ".");
     std::vector<unsigned char> bytes;
-    for (int i = 0; i < g_surfaceCount && i < kMaxSurfaces; ++i) {
+    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
         SurfaceRecord& r = g_surfaces[i];
         const int32_t n = std::min(r.*count, limit);
         if (n <= 0)
             continue;
         if (!ReadList(file, int64_t(r.fileOffset) + r.*offset, n, entrySize, bytes))
-            return;
+            return Outcome::Failure("\"" + g_modelPath + "\": the " + what + " of surface " +
+                                    std::to_string(i) + " could not be read (" + file.error() +
+                                    ").");
         for (int j = 0; j < n; ++j)
             fill(r, j, &bytes[size_t(j) * size_t(entrySize)]);
     }
+    return Outcome::Success();
 }
 
 } // namespace
 
-void ReadTexCoords() {
-    ReadEverySurfaceList(&SurfaceRecord::vertexCount, &SurfaceRecord::texCoordOffset, kMaxVertices,
-                         kTexCoordSize, [](SurfaceRecord& r, int j, const unsigned char* entry) {
-                             r.u[j] = QuantizeTexCoord(DecodeF32(entry));
-                             r.v[j] = QuantizeTexCoord(DecodeF32(entry + 4));
-                         });
+Outcome ReadTexCoords() {
+    return ReadEverySurfaceList("texture coordinates", &SurfaceRecord::vertexCount,
+                                &SurfaceRecord::texCoordOffset, kMaxVertices, kTexCoordSize,
+                                [](SurfaceRecord& r, int j, const unsigned char* entry) {
+                                    r.u[j] = QuantizeTexCoord(DecodeF32(entry));
+                                    r.v[j] = QuantizeTexCoord(DecodeF32(entry + 4));
+                                });
 }
 
-void ReadTriangles() {
-    ReadEverySurfaceList(&SurfaceRecord::triangleCount, &SurfaceRecord::triangleOffset,
-                         kMaxTriangles, kTriangleSize,
-                         [](SurfaceRecord& r, int k, const unsigned char* entry) {
-                             r.cornerA[k] = DecodeI32(entry);
-                             r.cornerB[k] = DecodeI32(entry + 4);
-                             r.cornerC[k] = DecodeI32(entry + 8);
-                         });
+Outcome ReadTriangles() {
+    return ReadEverySurfaceList("triangles", &SurfaceRecord::triangleCount,
+                                &SurfaceRecord::triangleOffset, kMaxTriangles, kTriangleSize,
+                                [](SurfaceRecord& r, int k, const unsigned char* entry) {
+                                    r.cornerA[k] = DecodeI32(entry);
+                                    r.cornerB[k] = DecodeI32(entry + 4);
+                                    r.cornerC[k] = DecodeI32(entry + 8);
+                                });
 }

@@ -1,4 +1,4 @@
-#include "QuantizeTexCoord.h"
+#include "model/QuantizeTexCoord.h"
 
 #include <cmath>
 

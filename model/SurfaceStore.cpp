@@ -1,4 +1,4 @@
-#include "SurfaceStore.h"
+#include "model/SurfaceStore.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,17 +17,16 @@ const SurfaceRecord* SurfaceAt(int32_t index) {
     return &g_surfaces[index];
 }
 
+int LoadedSurfaceCount() {
+    return std::clamp(g_surfaceCount, 0, kMaxSurfaces);
+}
+
 int TriangleLimit(const SurfaceRecord& record) {
     return std::clamp(record.triangleCount, 0, kMaxTriangles);
 }
 
-bool TriangleCorners(const SurfaceRecord& record, int k, int& a, int& b, int& c) {
-    const int vertexLimit = std::clamp(record.vertexCount, 0, kMaxVertices);
-    a = record.cornerA[k];
-    b = record.cornerB[k];
-    c = record.cornerC[k];
-    auto inside = [vertexLimit](int i) { return i >= 0 && i < vertexLimit; };
-    return inside(a) && inside(b) && inside(c);
+int VertexLimit(const SurfaceRecord& record) {
+    return std::clamp(record.vertexCount, 0, kMaxVertices);
 }
 
 std::string NameText(const char (&field)[kNameSize]) {

@@ -40,12 +40,23 @@ extern int32_t g_exportSurface;
 // The record at a table index, or nullptr outside the table.
 const SurfaceRecord* SurfaceAt(int32_t index);
 
-// The counts every consumer loops over, confined to the arrays.
+// The counts every consumer loops over, confined to the tables.
+int LoadedSurfaceCount();
 int TriangleLimit(const SurfaceRecord& record);
+int VertexLimit(const SurfaceRecord& record);
 
-// The three vertex indices of triangle k, or false when any of them lies
-// outside the surface's vertices (such a triangle is skipped everywhere).
-bool TriangleCorners(const SurfaceRecord& record, int k, int& a, int& b, int& c);
+// Calls visit(a, b, c) with the vertex indices of every triangle in file
+// order. A triangle with a corner outside the surface's vertices is skipped:
+// every drawing walks the triangles through here, so all of them agree.
+template <typename Visit> void ForEachTriangle(const SurfaceRecord& record, Visit&& visit) {
+    const int triangles = TriangleLimit(record), vertices = VertexLimit(record);
+    auto inside = [vertices](int32_t i) { return i >= 0 && i < vertices; };
+    for (int k = 0; k < triangles; ++k) {
+        const int32_t a = record.cornerA[k], b = record.cornerB[k], c = record.cornerC[k];
+        if (inside(a) && inside(b) && inside(c))
+            visit(int(a), int(b), int(c));
+    }
+}
 
 // The texture name shown for a surface: the shader name after its last '/'.
 std::string TextureNameOf(const SurfaceRecord& record);

@@ -1,4 +1,6 @@
-#include "Desktop.h"
+#include "platform/Desktop.h"
+
+#include "platform/Resources.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -50,8 +52,7 @@ void ShowMessageBox(QWidget* owner, const QString& text, const QString& detail, 
 }
 
 void ShowResourceFailure(QWidget* owner) {
-    ShowMessageBox(owner, QString::fromUtf8("Une ressource requise était non disponible."), {},
-                   MessageIcon::Stop);
+    ShowMessageBox(owner, CurrentResourceTable().resourceFailureText, {}, MessageIcon::Stop);
 }
 
 void SetMessageBoxHook(std::function<void(const MessageBoxCall&)> hook) {
@@ -87,7 +88,6 @@ FileDialogResult DescribeChosenFile(const QString& chosen, const QString& defaul
         result.path += '.' + defaultExtension;
         name += '.' + defaultExtension;
     }
-    result.name = name;
     const int dot = name.lastIndexOf('.');
     result.extension = dot < 0 ? QString() : name.mid(dot + 1);
     return result;

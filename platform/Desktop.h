@@ -23,7 +23,7 @@ struct MessageBoxCall {
 // Modal, OK only, captioned with the application's name.
 void ShowMessageBox(QWidget* owner, const QString& text, const QString& detail = {},
                     MessageIcon icon = MessageIcon::None);
-// "Une ressource requise était non disponible." with a stop icon.
+// The resource table's failure text with a stop icon.
 void ShowResourceFailure(QWidget* owner);
 void SetMessageBoxHook(std::function<void(const MessageBoxCall&)> hook);
 
@@ -41,7 +41,6 @@ struct FileDialogSettings {
 struct FileDialogResult {
     bool accepted = false;
     QString path;      // full path
-    QString name;      // without its folder
     QString extension; // after the last '.', empty when none
 };
 

@@ -1,6 +1,6 @@
-#include "Dialog.h"
+#include "platform/Dialog.h"
 
-#include "Resources.h"
+#include "platform/Resources.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

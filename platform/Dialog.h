@@ -35,7 +35,6 @@ struct ControlTemplate {
 };
 
 struct DialogTemplate {
-    int id;
     QSize size;
     std::vector<ControlTemplate> controls; // first on top
 };
@@ -54,7 +53,6 @@ class CDialog : public QDialog {
     // Moves control values into fields (true) or fields into controls (false).
     bool UpdateData(bool saveAndValidate = true);
     QWidget* GetDlgItem(int id) const { return m_controls.value(id); }
-    const DialogTemplate& dialogTemplate() const { return m_template; }
 
   protected:
     virtual bool OnInitDialog();
@@ -83,7 +81,6 @@ class DataExchange {
   public:
     DataExchange(CDialog& dialog, bool saveAndValidate)
         : m_dialog(dialog), m_save(saveAndValidate) {}
-    bool saving() const { return m_save; }
     // The radio group that starts at firstId: position of the checked button,
     // -1 when none.
     void Radio(int firstId, int& position);

@@ -1,15 +1,36 @@
-#include "Resources.h"
+#include "platform/Resources.h"
 
 #include <QFile>
 
+namespace {
+
+ResourceTable& Table() {
+    static ResourceTable table;
+    return table;
+}
+
+} // namespace
+
+void SetResourceTable(ResourceTable table) {
+    Table() = std::move(table);
+}
+
+const ResourceTable& CurrentResourceTable() {
+    return Table();
+}
+
 QImage LoadBitmap(int id) {
-    return QImage(QStringLiteral(":/art/%1.png").arg(id));
+    if (Table().bitmapPattern.isEmpty())
+        return {};
+    return QImage(Table().bitmapPattern.arg(id));
 }
 
 QIcon LoadAppIcon(int id) {
     QIcon icon;
+    if (Table().iconPattern.isEmpty())
+        return icon;
     for (int size : {16, 32, 48, 128}) {
-        const QString file = QStringLiteral(":/art/%1-%2.png").arg(id).arg(size);
+        const QString file = Table().iconPattern.arg(id).arg(size);
         if (QFile::exists(file))
             icon.addFile(file, QSize(size, size));
     }
@@ -17,10 +38,5 @@ QIcon LoadAppIcon(int id) {
 }
 
 QString LoadResourceString(int id) {
-    switch (id) {
-    case 101:
-        return QString::fromUtf8("&A propos de Gridwright...");
-    default:
-        return {};
-    }
+    return Table().string ? Table().string(id) : QString();
 }

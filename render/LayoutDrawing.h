@@ -1,8 +1,8 @@
 #pragma once
 // The wireframe of a surface's texture layout: every triangle as a closed
 // path a -> b -> c -> a, each vertex placed at trunc(scale * coordinate + origin).
-#include "LineRaster.h"
-#include "SurfaceStore.h"
+#include "model/SurfaceStore.h"
+#include "render/LineRaster.h"
 
 struct LayoutMapping {
     double scaleX, scaleY;   // pixels per unit of u and of v
@@ -23,14 +23,10 @@ inline LayoutPoint MapVertex(const SurfaceRecord& r, int vertex, const LayoutMap
 template <typename Plot>
 void ForEachLayoutPixel(const SurfaceRecord& r, const LayoutMapping& m, int width, int height,
                         Plot&& plot) {
-    const int triangles = TriangleLimit(r);
-    for (int k = 0; k < triangles; ++k) {
-        int a, b, c;
-        if (!TriangleCorners(r, k, a, b, c))
-            continue;
+    ForEachTriangle(r, [&](int a, int b, int c) {
         const LayoutPoint pa = MapVertex(r, a, m), pb = MapVertex(r, b, m), pc = MapVertex(r, c, m);
         ForEachLinePixel(pa.x, pa.y, pb.x, pb.y, width, height, plot);
         ForEachLinePixel(pb.x, pb.y, pc.x, pc.y, width, height, plot);
         ForEachLinePixel(pc.x, pc.y, pa.x, pa.y, width, height, plot);
-    }
+    });
 }

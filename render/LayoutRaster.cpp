@@ -1,6 +1,6 @@
-#include "LayoutRaster.h"
+#include "render/LayoutRaster.h"
 
-#include "LayoutDrawing.h"
+#include "render/LayoutDrawing.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The painting template as a picture: W x H pixels, white, with the layout's
 // triangles as black 1-pixel lines. The clipboard and the BMP/PNG files use it.
-#include "SurfaceStore.h"
+#include "model/SurfaceStore.h"
 
 #include <cstdint>
 #include <vector>

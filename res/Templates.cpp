@@ -1,4 +1,7 @@
-#include "Templates.h"
+#include "res/Templates.h"
+
+#include "platform/Resources.h"
+#include "res/Texts.h"
 
 using namespace ControlStyle;
 
@@ -8,10 +11,23 @@ constexpr ControlKind Push = ControlKind::PushButton, Radio = ControlKind::Radio
                       Picture = ControlKind::Picture;
 }
 
+void UseGridwrightResources() {
+    static const bool installed = [] {
+        SetResourceTable({":/art/%1.png", ":/art/%1-%2.png",
+                          [](int id) {
+                              return id == IDS_ABOUTBOX ? QString::fromUtf8(kAboutMenuText)
+                                                        : QString();
+                          },
+                          QString::fromUtf8(kResourceFailureText)});
+        return true;
+    }();
+    (void)installed;
+}
+
 const DialogTemplate& MainDialogTemplate() {
+    UseGridwrightResources();
     static const DialogTemplate t{
-        IDD_MAIN,
-        {560, 475},
+        kMainWindowSize,
         {
             {IDC_FLATTEN, Push, "Flatten", {489, 336, 47, 46}, kNone, 0},
             {IDCANCEL, Push, "Cancel", {462, 13, 27, 26}, kNone, 0},
@@ -29,8 +45,8 @@ const DialogTemplate& MainDialogTemplate() {
 }
 
 const DialogTemplate& AboutDialogTemplate() {
-    static const DialogTemplate t{IDD_ABOUT,
-                                  {300, 284},
+    UseGridwrightResources();
+    static const DialogTemplate t{{300, 284},
                                   {
                                       {IDOK, Push, "OK", {23, 224, 46, 44}, kStartsGroup, 0},
                                       {-1, Picture, "", {0, 0, 300, 285}, kNone, IDB_ABOUT_PICTURE},
@@ -40,20 +56,20 @@ const DialogTemplate& AboutDialogTemplate() {
 }
 
 const DialogTemplate& ExportDialogTemplate() {
+    UseGridwrightResources();
     static const DialogTemplate t{
-        IDD_EXPORT,
         {336, 68},
         {
             {IDOK, Push, "Save", {287, 5, 43, 16}, kNone, 0},
             {IDCANCEL, Push, "Cancel", {287, 47, 43, 16}, kNone, 0},
-            {1011, Radio, "32", {77, 15, 43, 16}, kStartsGroup, 0},
-            {1012, Radio, "64", {122, 15, 43, 16}, kNone, 0},
-            {1013, Radio, "128", {167, 15, 43, 16}, kNone, 0},
-            {1014, Radio, "256", {212, 15, 43, 16}, kNone, 0},
-            {1015, Radio, "32", {77, 37, 43, 17}, kStartsGroup, 0},
-            {1016, Radio, "64", {122, 37, 43, 17}, kNone, 0},
-            {1017, Radio, "128", {167, 37, 43, 17}, kNone, 0},
-            {1018, Radio, "256", {212, 37, 43, 17}, kNone, 0},
+            {IDC_WIDTH_32, Radio, "32", {77, 15, 43, 16}, kStartsGroup, 0},
+            {IDC_WIDTH_64, Radio, "64", {122, 15, 43, 16}, kNone, 0},
+            {IDC_WIDTH_128, Radio, "128", {167, 15, 43, 16}, kNone, 0},
+            {IDC_WIDTH_256, Radio, "256", {212, 15, 43, 16}, kNone, 0},
+            {IDC_HEIGHT_32, Radio, "32", {77, 37, 43, 17}, kStartsGroup, 0},
+            {IDC_HEIGHT_64, Radio, "64", {122, 37, 43, 17}, kNone, 0},
+            {IDC_HEIGHT_128, Radio, "128", {167, 37, 43, 17}, kNone, 0},
+            {IDC_HEIGHT_256, Radio, "256", {212, 37, 43, 17}, kNone, 0},
             {IDC_COPY, Push, "Copy", {287, 26, 43, 16}, kNone, 0},
             {-1, Picture, "", {0, 0, 336, 69}, kNone, IDB_EXPORT_BACKGROUND},
         }};

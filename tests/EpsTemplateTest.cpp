@@ -1,5 +1,5 @@
-#include "EpsTemplate.h"
-#include "TestModels.h"
+#include "export/EpsTemplate.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
@@ -113,9 +113,9 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
     WriteWholeFile(path, std::string(100000, '~'));
     g_exportSurface = 0;
     g_surfaces[0].triangleCount = 0;
-    std::vector<std::string> shown;
-    EXPECT_TRUE(WriteEpsTemplate(64, 32, path, [&](const std::string& r) { shown.push_back(r); }));
-    EXPECT_TRUE(shown.empty());
+    const Outcome written = WriteEpsTemplate(64, 32, path);
+    EXPECT_TRUE(written.ok);
+    EXPECT_EQ(written.reason, "");
     const std::string text = ReadWholeFile(path);
     const std::vector<std::string> lines = Lines(text);
     ASSERT_EQ(lines.size(), 16u);
@@ -128,24 +128,27 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
 TEST(EpsFile, FailureShowsTheReasonAndKeepsTheFormerContent) {
     TempDir dir;
     std::vector<std::string> shown;
-    const ShowWriteFailure show = [&](const std::string& r) { shown.push_back(r); };
+    auto show = [&shown](const Outcome& outcome) {
+        shown.push_back(outcome.reason);
+        return outcome.ok;
+    };
 
-    EXPECT_FALSE(WriteEpsTemplate(32, 32, "/dev/full", show));
+    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, "/dev/full")));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "Cannot write \"/dev/full\": No space left on device.");
 
     const std::string readOnly = dir.File("kept.eps");
     WriteWholeFile(readOnly, "former");
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
-    EXPECT_FALSE(WriteEpsTemplate(32, 32, readOnly, show));
+    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, readOnly)));
     EXPECT_EQ(shown.back(), "Cannot write \"" + readOnly + "\": the file is read-only.");
     EXPECT_EQ(ReadWholeFile(readOnly), "former");
 
-    EXPECT_FALSE(WriteEpsTemplate(32, 32, dir.path().string(), show));
+    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, dir.path().string())));
     EXPECT_EQ(shown.back(), "Cannot write \"" + dir.path().string() + "\": it is a folder.");
 
     const std::string nowhere = dir.File("no/such/folder.eps");
-    EXPECT_FALSE(WriteEpsTemplate(32, 32, nowhere, show));
+    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, nowhere)));
     EXPECT_EQ(shown.back(), "Cannot write \"" + nowhere +
                                 "\": cannot create a file in its folder (No such file or "
                                 "directory).");

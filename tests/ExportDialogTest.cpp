@@ -1,8 +1,8 @@
-#include "ExportDlg.h"
-#include "GuiHarness.h"
-#include "SurfaceStore.h"
-#include "Templates.h"
-#include "TestModels.h"
+#include "app/ExportDlg/ExportDlg.h"
+#include "model/SurfaceStore.h"
+#include "res/Templates.h"
+#include "tests/GuiHarness.h"
+#include "tests/TestModels.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,7 +29,8 @@ class ExportDialog : public ::testing::Test {
         return WithModal(
             [&] { QTest::mouseClick(window->GetDlgItem(IDC_FLATTEN), Qt::LeftButton); },
             [&](QWidget* d) {
-                checkedWhenOpened = Button(d, 1013)->isChecked() && Button(d, 1017)->isChecked();
+                checkedWhenOpened =
+                    Button(d, IDC_WIDTH_128)->isChecked() && Button(d, IDC_HEIGHT_128)->isChecked();
                 if (widthId)
                     QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
                 if (heightId)
@@ -45,17 +46,10 @@ class ExportDialog : public ::testing::Test {
 
 } // namespace
 
-TEST(ExportSizes, PositionsMapToTemplateSizes) {
-    EXPECT_EQ(SizeFromIndex(0), 32);
-    EXPECT_EQ(SizeFromIndex(1), 64);
-    EXPECT_EQ(SizeFromIndex(2), 128);
-    EXPECT_EQ(SizeFromIndex(3), 256);
-}
-
 TEST_F(ExportDialog, OpensAt128By128EveryTimeAndSavesTheChosenSizeAsEps) {
     const std::string path = dir.File("skin.eps");
     desktop.answers.push_back(QString::fromStdString(path));
-    const ModalSeen dialog = Flatten(1014, 1015, IDOK);
+    const ModalSeen dialog = Flatten(IDC_WIDTH_256, IDC_HEIGHT_32, IDOK);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog.size, QSize(336, 68));
     EXPECT_TRUE(checkedWhenOpened);
@@ -85,7 +79,7 @@ TEST_F(ExportDialog, TheExtensionPicksTheWriterWhateverItsCase) {
         EXPECT_EQ(ReadWholeFile(dir.File(name)).substr(0, 10), "%!PS-Adobe") << name;
     }
     desktop.answers.push_back(QString::fromStdString(dir.File("layout.BMP")));
-    Flatten(1012, 1018, IDOK);
+    Flatten(IDC_WIDTH_64, IDC_HEIGHT_256, IDOK);
     const std::string bmp = ReadWholeFile(dir.File("layout.BMP"));
     EXPECT_EQ(bmp.size(), 54u + 64 * 3 * 256);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -109,7 +103,7 @@ TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {
 }
 
 TEST_F(ExportDialog, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
-    ASSERT_TRUE(Flatten(1014, 1016, IDC_COPY));
+    ASSERT_TRUE(Flatten(IDC_WIDTH_256, IDC_HEIGHT_64, IDC_COPY));
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_EQ(copied.size(), QSize(256, 64));
     // The unit triangle: top row, left column, and the diagonal.

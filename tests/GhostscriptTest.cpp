@@ -1,7 +1,7 @@
 // An EPS we write must render: Ghostscript draws it, and the lines of a known
 // layout land on the pixels where they belong.
-#include "EpsTemplate.h"
-#include "TestModels.h"
+#include "export/EpsTemplate.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +57,12 @@ TEST(Ghostscript, RendersTheTemplateWithItsLinesInPlace) {
     if (std::system("gs --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "Ghostscript (gs) is not installed";
     TempDir dir;
-    Md3ModelSpec model;
+    Md3ModelDesc model;
     model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
     LoadBytes(BuildMd3(model).bytes, dir);
     g_exportSurface = 0;
     const std::string eps = dir.File("t.eps"), pgm = dir.File("t.pgm");
-    ASSERT_TRUE(WriteEpsTemplate(128, 64, eps, nullptr));
+    ASSERT_TRUE(WriteEpsTemplate(128, 64, eps).ok);
     const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=pgmraw "
                                 "-sOutputFile='" +
                                 pgm + "' '" + eps + "' 2>&1";

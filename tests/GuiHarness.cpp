@@ -1,10 +1,17 @@
-#include "GuiHarness.h"
+#include "tests/GuiHarness.h"
 
-#include "Md3Builder.h"
-#include "TestModels.h"
+#include "tests/TestModels.h"
+#include "tools/Md3Builder.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+constexpr qint64 kModalDeadlineMs = 10000;
+}
 
 DesktopStandIn::DesktopStandIn() {
     SetFileDialogHook([this](const FileDialogSettings& settings) {
@@ -28,12 +35,26 @@ DesktopStandIn::~DesktopStandIn() {
 ModalSeen WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& act) {
     ModalSeen seen;
     QWidget* const before = QApplication::activeModalWidget();
+    QElapsedTimer sinceShown;
     QTimer poll;
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == before || seen.shown)
+        if (!modal || modal == before)
             return;
+        if (seen.shown) {
+            // A dialog that `act` failed to end would hang the whole suite.
+            if (sinceShown.elapsed() > kModalDeadlineMs) {
+                ADD_FAILURE() << "a modal dialog was still open " << kModalDeadlineMs
+                              << " ms after the test acted on it";
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->done(QDialog::Rejected);
+                else
+                    modal->hide();
+            }
+            return;
+        }
+        sinceShown.start();
         seen.shown = true;
         seen.size = modal->size();
         act(modal);
@@ -54,12 +75,12 @@ std::unique_ptr<CMainDlg> StartMainWindow() {
 }
 
 std::string WriteSampleModel(const std::string& folder, const std::string& name) {
-    Md3ModelSpec model;
-    Md3SurfaceSpec head = TriangleSurface("b_head", {0, 0}, {1, 0}, {0, 1});
+    Md3ModelDesc model;
+    Md3SurfaceDesc head = TriangleSurface("b_head", {0, 0}, {1, 0}, {0, 1});
     head.shaders = {{"models/players/test/head_skin.tga", 0}};
     model.surfaces.push_back(head);
     model.surfaces.push_back(GridSurface("a_legs", 2, "legs"));
-    Md3SurfaceSpec tri = TriangleSurface("c_tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f});
+    Md3SurfaceDesc tri = TriangleSurface("c_tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f});
     tri.shaders = {{"textures\\back\\slash.tga", 0}};
     model.surfaces.push_back(tri);
     const std::string path = folder + "/" + name;

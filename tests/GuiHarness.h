@@ -1,8 +1,8 @@
 #pragma once
 // Stands in for the person at the desktop: answers file dialogs, records
 // message boxes, and acts inside modal dialogs.
-#include "Desktop.h"
-#include "MainDlg.h"
+#include "app/MainDlg/MainDlg.h"
+#include "platform/Desktop.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "LineRaster.h"
-#include "LayoutRaster.h"
-#include "TestModels.h"
+#include "render/LineRaster.h"
+#include "render/LayoutRaster.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
@@ -121,4 +121,59 @@ TEST(LayoutRaster, CoordinatesFarOutsideLeaveOnlyTheVisibleLines) {
         EXPECT_TRUE(raster.IsInk(x, 8)) << x;
     for (int y = 8; y < 16; ++y)
         EXPECT_TRUE(raster.IsInk(0, y)) << y;
+}
+
+namespace {
+
+// The same line, stepped over its whole length with no clipping, then cut to
+// the area: what the clipped stepping must give exactly.
+Pixels UnclippedLine(int x0, int y0, int x1, int y1, int width, int height) {
+    Pixels pixels;
+    const int64_t dx = int64_t(x1) - x0, dy = int64_t(y1) - y0;
+    const int64_t steps = std::max(std::llabs(dx), std::llabs(dy));
+    for (int64_t i = 0; i < steps; ++i) {
+        // The distance from the start is the exact ratio i * |d| / steps with
+        // halves rounded up, taken in the line's direction.
+        auto along = [&](int64_t start, int64_t delta) {
+            const int64_t distance = (2 * i * std::llabs(delta) + steps) / (2 * steps);
+            return delta < 0 ? start - distance : start + distance;
+        };
+        const int64_t x = along(x0, dx), y = along(y0, dy);
+        if (x >= 0 && x < width && y >= 0 && y < height)
+            pixels.insert({int(x), int(y)});
+    }
+    return pixels;
+}
+
+} // namespace
+
+// Lines that enter and leave through each of the four edges, x-major and
+// y-major, in both directions: clipping must drop exactly the pixels outside.
+TEST(LineRaster, ClippingThroughEveryEdgeKeepsExactlyThePixelsInside) {
+    const int width = 40, height = 24;
+    struct Segment {
+        int x0, y0, x1, y1;
+    };
+    const Segment segments[] = {
+        {-30, 5, 70, 17},  {-30, -9, 70, 30}, {-10, 23, 50, -1},     {5, -30, 17, 60},
+        {-3, -30, 44, 60}, {39, -5, 0, 30},   {-50, 0, 90, 23},      {0, -40, 39, 64},
+        {20, 10, 20, 100}, {-1, 24, 40, 24},  {-100, -1, 100, 24},   {41, 12, -2, 13},
+        {-7, -70, 46, 95}, {3, 23, 3, -1},    {-1000, 11, 1000, 12}, {19, -900, 21, 900},
+    };
+    int lines = 0;
+    for (const Segment& s : segments) {
+        for (const bool reversed : {false, true}) {
+            const Segment d = reversed ? Segment{s.x1, s.y1, s.x0, s.y0} : s;
+            for (const bool transposed : {false, true}) {
+                const Segment t = transposed ? Segment{d.y0, d.x0, d.y1, d.x1} : d;
+                const int w = transposed ? height : width, h = transposed ? width : height;
+                const Pixels expected = UnclippedLine(t.x0, t.y0, t.x1, t.y1, w, h);
+                EXPECT_EQ(Line(t.x0, t.y0, t.x1, t.y1, w, h), expected)
+                    << t.x0 << "," << t.y0 << " -> " << t.x1 << "," << t.y1 << " in " << w << "x"
+                    << h;
+                lines += !expected.empty();
+            }
+        }
+    }
+    EXPECT_GE(lines, 56); // the table really crosses the area
 }

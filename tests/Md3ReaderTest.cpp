@@ -1,4 +1,4 @@
-#include "TestModels.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,12 @@
 
 namespace {
 
-Md3ModelSpec TwoSurfaces() {
-    Md3ModelSpec model;
-    Md3SurfaceSpec head = TriangleSurface("b_head", {0.25f, -0.25f}, {0.0078125f, 1.0000001f},
+Md3ModelDesc TwoSurfaces() {
+    Md3ModelDesc model;
+    Md3SurfaceDesc head = TriangleSurface("b_head", {0.25f, -0.25f}, {0.0078125f, 1.0000001f},
                                           {0.1234567f, 0.9999996f});
     head.shaders = {{"models/players/x/head.tga", 7}, {"second", 8}};
-    Md3SurfaceSpec legs = GridSurface("a_legs", 2, "models/players/x/legs.tga");
+    Md3SurfaceDesc legs = GridSurface("a_legs", 2, "models/players/x/legs.tga");
     legs.shadersAfterLists = true;
     legs.flags = 5;
     legs.frames = 3;
@@ -86,7 +86,7 @@ TEST_F(Md3Reader, ReadsHeadersNamesAndListsInFileOrder) {
 }
 
 TEST_F(Md3Reader, NamesEndAtTheirFirstZeroAndKeepAtMost63Characters) {
-    Md3ModelSpec model = TwoSurfaces();
+    Md3ModelDesc model = TwoSurfaces();
     model.surfaces[0].name = std::string(64, 'n');
     model.surfaces[1].shaders[0].name = std::string("tex") + '\0' + "leftover";
     model.surfaces[1].name = std::string("legs") + '\0' + "junk";
@@ -99,7 +99,7 @@ TEST_F(Md3Reader, NamesEndAtTheirFirstZeroAndKeepAtMost63Characters) {
 }
 
 TEST_F(Md3Reader, ShaderCountOfZeroGivesAnEmptyShader) {
-    Md3ModelSpec model = TwoSurfaces();
+    Md3ModelDesc model = TwoSurfaces();
     model.surfaces[0].shaders.clear();
     TempDir dir;
     LoadBytes(BuildMd3(model).bytes, dir);
@@ -109,7 +109,7 @@ TEST_F(Md3Reader, ShaderCountOfZeroGivesAnEmptyShader) {
 }
 
 TEST_F(Md3Reader, ZeroAndNegativeCountsReadNothing) {
-    Md3ModelSpec empty;
+    Md3ModelDesc empty;
     TempDir dir;
     RecordingView view = LoadBytes(BuildMd3(empty).bytes, dir, "empty.md3");
     EXPECT_TRUE(view.failures.empty());
@@ -135,7 +135,7 @@ TEST_F(Md3Reader, ZeroAndNegativeCountsReadNothing) {
 }
 
 TEST_F(Md3Reader, EndOffsetOfZeroRepeatsTheSurface) {
-    Md3ModelSpec model = TwoSurfaces();
+    Md3ModelDesc model = TwoSurfaces();
     model.surfaces.push_back(TriangleSurface("c_third", {0, 0}, {1, 0}, {0, 1}));
     BuiltMd3 built = BuildMd3(model);
     PatchI32(built.bytes, built.surfaceOffsets[0] + 104, 0);
@@ -147,7 +147,7 @@ TEST_F(Md3Reader, EndOffsetOfZeroRepeatsTheSurface) {
 }
 
 TEST_F(Md3Reader, SmallerModelOverwritesOnlyWhatItReads) {
-    Md3ModelSpec small;
+    Md3ModelDesc small;
     small.surfaces.push_back(TriangleSurface("only", {0.5f, 0.5f}, {0, 0}, {1, 1}));
     TempDir dir;
     LoadBytes(BuildMd3(small).bytes, dir);
@@ -171,8 +171,8 @@ TEST_F(Md3Reader, NonFiniteCoordinatesAreStoredAsZero) {
 }
 
 TEST_F(Md3Reader, HoldsSurfacesAtFullCapacity) {
-    Md3ModelSpec model;
-    Md3SurfaceSpec big;
+    Md3ModelDesc model;
+    Md3SurfaceDesc big;
     big.name = "big";
     big.uv.assign(kMaxVertices, {0.5f, 0.25f});
     big.triangles.assign(kMaxTriangles, {0, 1, kMaxVertices - 1});
@@ -211,38 +211,41 @@ TEST_F(Md3Reader, RefusesWhatDoesNotFitAndKeepsTheStore) {
         return bytes;
     };
 
-    ExpectRefused(std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 90),
-                  "too short for a model header (bytes 100 to 103 are out of bounds for a file "
-                  "of 90 bytes).");
-    ExpectKnownModelKept();
-    ExpectRefused(patched(84, 256), "it has 256 surfaces; Gridwright holds at most 255.");
-    ExpectRefused(patched(s0 + 80, 4097),
-                  "surface 0 (\"b_head\") has 4097 vertices; Gridwright holds at most 4096.");
-    ExpectRefused(patched(s1 + 84, 8193),
-                  "surface 1 (\"a_legs\") has 8193 triangles; Gridwright holds at most 8192.");
-    ExpectRefused(patched(100, -8), "the header of surface 0 is out of bounds (bytes -8 to 99 "
-                                    "are out of bounds for a file of " +
-                                        size + " bytes).");
-    ExpectRefused(patched(s0 + 104, 1 << 30), "the header of surface 1 is out of bounds (bytes " +
-                                                  std::to_string(s0 + (1 << 30)) + " to " +
-                                                  std::to_string(s0 + (1 << 30) + 107) +
-                                                  " are out of bounds for a file of " + size +
-                                                  " bytes).");
-    ExpectRefused(patched(s0 + 92, -int32_t(s0) - 1),
-                  "the first shader of surface 0 (\"b_head\") is out of bounds (bytes -1 to 66 "
-                  "are out of bounds for a file of " +
-                      size + " bytes).");
-    ExpectRefused(patched(s1 + 96, int32_t(good.bytes.size() - s1 - 71)),
-                  "the texture coordinates of surface 1 (\"a_legs\") are out of bounds (bytes " +
-                      std::to_string(good.bytes.size() - 71) + " to " +
-                      std::to_string(good.bytes.size()) + " are out of bounds for a file of " +
-                      size + " bytes).");
-    ExpectRefused(patched(s0 + 88, std::numeric_limits<int32_t>::min()),
-                  "the triangles of surface 0 (\"b_head\") are out of bounds (bytes " +
-                      std::to_string(int64_t(s0) + std::numeric_limits<int32_t>::min()) + " to " +
-                      std::to_string(int64_t(s0) + std::numeric_limits<int32_t>::min() + 11) +
-                      " are out of bounds for a file of " + size + " bytes).");
-    ExpectKnownModelKept();
+    struct Refusal {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+    };
+    const int64_t intMin = std::numeric_limits<int32_t>::min();
+    const std::string outOfFile = " are out of bounds for a file of " + size + " bytes).";
+    const Refusal refusals[] = {
+        {std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 90),
+         "too short for a model header (bytes 100 to 103 are out of bounds for a file of 90 "
+         "bytes)."},
+        {patched(84, 256), "it has 256 surfaces; Gridwright holds at most 255."},
+        {patched(s0 + 80, 4097),
+         "surface 0 (\"b_head\") has 4097 vertices; Gridwright holds at most 4096."},
+        {patched(s1 + 84, 8193),
+         "surface 1 (\"a_legs\") has 8193 triangles; Gridwright holds at most 8192."},
+        {patched(100, -8), "the header of surface 0 is out of bounds (bytes -8 to 99" + outOfFile},
+        {patched(s0 + 104, 1 << 30), "the header of surface 1 is out of bounds (bytes " +
+                                         std::to_string(s0 + (1 << 30)) + " to " +
+                                         std::to_string(s0 + (1 << 30) + 107) + outOfFile},
+        {patched(s0 + 92, -int32_t(s0) - 1),
+         "the first shader of surface 0 (\"b_head\") is out of bounds (bytes -1 to 66" + outOfFile},
+        {patched(s1 + 96, int32_t(good.bytes.size() - s1 - 71)),
+         "the texture coordinates of surface 1 (\"a_legs\") are out of bounds (bytes " +
+             std::to_string(good.bytes.size() - 71) + " to " + std::to_string(good.bytes.size()) +
+             outOfFile},
+        {patched(s0 + 88, int32_t(intMin)),
+         "the triangles of surface 0 (\"b_head\") are out of bounds (bytes " +
+             std::to_string(int64_t(s0) + intMin) + " to " +
+             std::to_string(int64_t(s0) + intMin + 11) + outOfFile},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.reason);
+        ExpectRefused(refusal.bytes, refusal.reason);
+        ExpectKnownModelKept();
+    }
 }
 
 TEST_F(Md3Reader, SaysWhenAFileIsProbablyNotAModel) {
@@ -252,4 +255,48 @@ TEST_F(Md3Reader, SaysWhenAFileIsProbablyNotAModel) {
                        "of 60 bytes). The file does not start with \"IDP3\", so it is probably "
                        "not an MD3 model: load the model's .md3 file instead.");
     ExpectKnownModelKept();
+}
+
+// Each capacity is accepted exactly up to its limit and refused one past it.
+TEST(Md3ReaderCapacity, HoldsEachLimitAndRefusesOneMore) {
+    struct Case {
+        const char* what;
+        int surfaces, vertices, triangles;
+        const char* refusal; // empty: loads
+    };
+    const Case cases[] = {
+        {"255 surfaces", kMaxSurfaces, 3, 1, ""},
+        {"256 surfaces", kMaxSurfaces + 1, 3, 1,
+         "it has 256 surfaces; Gridwright holds at most 255."},
+        {"4096 vertices", 1, kMaxVertices, 1, ""},
+        {"4097 vertices", 1, kMaxVertices + 1, 1,
+         "surface 0 (\"s0\") has 4097 vertices; Gridwright holds at most 4096."},
+        {"8192 triangles", 1, 3, kMaxTriangles, ""},
+        {"8193 triangles", 1, 3, kMaxTriangles + 1,
+         "surface 0 (\"s0\") has 8193 triangles; Gridwright holds at most 8192."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Md3ModelDesc model;
+        for (int i = 0; i < c.surfaces; ++i) {
+            Md3SurfaceDesc s = TriangleSurface("s" + std::to_string(i), {0, 0}, {1, 0}, {0, 1});
+            s.uv.resize(size_t(c.vertices), {0.5f, 0.5f});
+            s.triangles.assign(size_t(c.triangles), {0, 1, c.vertices - 1});
+            model.surfaces.push_back(s);
+        }
+        TempDir dir;
+        const RecordingView view = LoadBytes(BuildMd3(model).bytes, dir);
+        if (*c.refusal) {
+            ASSERT_EQ(view.failures.size(), 1u);
+            EXPECT_EQ(view.failures[0], "\"" + dir.File("model.md3") + "\": " + c.refusal);
+            continue;
+        }
+        ASSERT_TRUE(view.failures.empty()) << view.failures[0];
+        ASSERT_EQ(int(view.names.size()), c.surfaces);
+        const SurfaceRecord& last = g_surfaces[c.surfaces - 1];
+        EXPECT_EQ(view.names.back(), "s" + std::to_string(c.surfaces - 1));
+        EXPECT_EQ(last.vertexCount, c.vertices);
+        EXPECT_EQ(last.u[c.vertices - 1], c.vertices > 3 ? 0.5 : 0.0);
+        EXPECT_EQ(last.cornerC[c.triangles - 1], c.vertices - 1);
+    }
 }

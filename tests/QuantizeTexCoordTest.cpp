@@ -1,6 +1,6 @@
-#include "QuantizeTexCoord.h"
-#include "ModelJson.h"
-#include "SurfaceStore.h"
+#include "model/QuantizeTexCoord.h"
+#include "model/SurfaceStore.h"
+#include "tools/ModelJson.h"
 
 #include <gtest/gtest.h>
 

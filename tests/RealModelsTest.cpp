@@ -1,8 +1,8 @@
 // Real models made by others: every one loads, lists as an independent parser
 // saw it, and flattens. Skipped when the corpus folder is absent.
-#include "EpsTemplate.h"
-#include "LayoutRaster.h"
-#include "TestModels.h"
+#include "export/EpsTemplate.h"
+#include "render/LayoutRaster.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "SafeFile.h"
-#include "TestModels.h"
+#include "export/SafeFile.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +49,7 @@ TEST(SafeFileDeathTest, AFailedWriteLeavesTheFormerFileWhole) {
         rlimit limit{};
         limit.rlim_cur = limit.rlim_max = 4096;
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const WriteOutcome outcome = WriteFileSafely(path, std::string(100000, 'y'));
+        const Outcome outcome = WriteFileSafely(path, std::string(100000, 'y'));
         std::fprintf(stderr, "%s", outcome.reason.c_str());
         std::_Exit(outcome.ok ? 0 : 3);
     };

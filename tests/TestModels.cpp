@@ -1,4 +1,4 @@
-#include "TestModels.h"
+#include "tests/TestModels.h"
 
 #include <cstring>
 #include <fstream>
@@ -20,8 +20,12 @@ TempDir::~TempDir() {
 
 RecordingView LoadPath(const std::string& path) {
     RecordingView view;
-    g_modelPath = path;
-    LoadModel(g_modelPath, view);
+    const Outcome outcome = LoadModel(path);
+    if (!outcome.ok)
+        view.failures.push_back(outcome.reason);
+    else
+        for (int i = 0; i < LoadedSurfaceCount(); ++i)
+            view.names.push_back(NameText(g_surfaces[i].name));
     return view;
 }
 
@@ -63,9 +67,9 @@ void TestRecord::AddTriangle(int a, int b, int c) {
     record->cornerC[k] = c;
 }
 
-Md3SurfaceSpec TriangleSurface(const std::string& name, std::array<float, 2> a,
+Md3SurfaceDesc TriangleSurface(const std::string& name, std::array<float, 2> a,
                                std::array<float, 2> b, std::array<float, 2> c) {
-    Md3SurfaceSpec s;
+    Md3SurfaceDesc s;
     s.name = name;
     s.shaders.push_back({"textures/" + name + ".tga", 0});
     s.uv = {a, b, c};

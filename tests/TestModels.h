@@ -1,9 +1,9 @@
 #pragma once
 // Helpers shared by the tests: temporary folders, loading built models, and
 // records filled by hand.
-#include "Md3Builder.h"
-#include "Md3Reader.h"
-#include "SurfaceStore.h"
+#include "model/Md3Reader.h"
+#include "model/SurfaceStore.h"
+#include "tools/Md3Builder.h"
 
 #include <filesystem>
 #include <string>
@@ -22,14 +22,13 @@ class TempDir {
     std::filesystem::path m_path;
 };
 
-struct RecordingView : ModelLoadView {
-    void AppendSurfaceName(const std::string& name) override { names.push_back(name); }
-    void ShowLoadFailure(const std::string& reason) override { failures.push_back(reason); }
+// What a load showed: the names listed on success, the reason on failure.
+struct RecordingView {
     std::vector<std::string> names;
     std::vector<std::string> failures;
 };
 
-// Sets g_modelPath and loads, as the window's load button does.
+// Loads as the window's load button does.
 RecordingView LoadPath(const std::string& path);
 RecordingView LoadBytes(const std::vector<uint8_t>& bytes, const TempDir& dir,
                         const std::string& name = "model.md3");
@@ -50,5 +49,5 @@ struct TestRecord {
 };
 
 // One surface whose single triangle has the given corners.
-Md3SurfaceSpec TriangleSurface(const std::string& name, std::array<float, 2> a,
+Md3SurfaceDesc TriangleSurface(const std::string& name, std::array<float, 2> a,
                                std::array<float, 2> b, std::array<float, 2> c);

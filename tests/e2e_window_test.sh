@@ -13,27 +13,43 @@ failures=0 checks=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { checks=$((checks + 1)); }
 
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 1280x1024x24 -br -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-cleanup() { kill "$app" "$xvfb" 2> /dev/null; wait 2> /dev/null; rm -rf "$work"; }
+# Waits until the command succeeds, for at most $1 seconds; false on time-out.
+wait_until() {
+    local deadline=$((SECONDS + $1)); shift
+    until "$@" > /dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# The server picks a free display itself and writes its number once it is ready.
+app="" xvfb=""
+cleanup() { kill $app $xvfb 2> /dev/null; wait 2> /dev/null; rm -rf "$work"; }
 trap cleanup EXIT
-for _ in $(seq 50); do xwininfo -root > /dev/null 2>&1 && break; sleep 0.1; done
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -br -nolisten tcp 5> "$work/display" > "$work/xvfb.log" 2>&1 &
+xvfb=$!
+wait_until 15 test -s "$work/display" || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=:$(head -n 1 "$work/display")
+wait_until 15 xwininfo -root || { echo "FAIL: no X display $DISPLAY"; exit 1; }
 
 export XDG_RUNTIME_DIR=$work HOME=$work
 "$gridwright" > "$work/app.log" 2>&1 &
 app=$!
 win=$(timeout 15 xdotool search --sync --onlyvisible --name '^Gridwright$' | head -n 1)
 [ -n "$win" ] || { echo "FAIL: no Gridwright window"; cat "$work/app.log"; exit 1; }
-sleep 0.5
+shaped() { xwininfo -shape -id "$win" | grep -q 'Window shape extents'; }
+wait_until 10 shaped || fail "the window was never shaped"
 
 pixel() { # x y -> "r,g,b" of the screen
     import -window root "$work/shot.png"
     convert "$work/shot.png" -crop "1x1+$1+$2" -depth 8 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
 }
 geometry() { xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width/{w=$NF} /Height/{h=$NF} END{print x","y","w","h}'; }
-click() { xdotool mousemove "$1" "$2" sleep 0.1 click 1; sleep 0.4; }
+click() { xdotool mousemove "$1" "$2" click 1; }
+# True when the screen pixel at x y has the colour "r,g,b".
+pixel_is() { [ "$(pixel "$1" "$2")" = "$3" ]; }
+other_window() { xdotool search --onlyvisible --class gridwright | grep -qv "^$win$"; }
+no_other_window() { ! other_window; }
 
 # The window: place, size, and the skin's outline as its shape.
 check; [ "$(geometry)" = "50,50,560,475" ] || fail "window geometry $(geometry)"
@@ -49,17 +65,17 @@ check; [ "$(pixel 150 250)" != "0,0,0" ] || fail "the face is not painted"
 
 # Load the sample through the real open dialog, by keyboard.
 click $((50 + 109)) $((50 + 425))
-dialog=$(timeout 10 xdotool search --sync --onlyvisible --class gridwright | grep -v "^$win$" | head -n 1)
-check; [ -n "$dialog" ] || fail "no open dialog"
-sleep 0.5
+check; wait_until 10 other_window || fail "no open dialog"
+dialog=$(xdotool search --onlyvisible --class gridwright | grep -v "^$win$" | head -n 1)
+timeout 5 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 20 "$sample"
 xdotool key Return
-sleep 1
+wait_until 10 no_other_window || fail "the open dialog did not close"
 
 # Select the last surface (a_antenna): first line, then End.
 click $((50 + 60)) $((50 + 73 + 6))
 xdotool key End
-sleep 0.5
+wait_until 10 pixel_is $((50 + 375)) $((50 + 351)) "255,255,255"
 # Its triangle (0.25,0.75) (0.75,0.75) (0.5,0.25) in the frame at 273,193,203,212:
 # scale 201, origin 275,201 -> (325,351) (425,351) (375,251).
 check; [ "$(pixel $((50 + 375)) $((50 + 351)))" = "255,255,255" ] || fail "preview: bottom edge not drawn"
@@ -77,13 +93,18 @@ export_dialog() { # finds the 336x68 export dialog; prints "id x y"
 }
 
 # Flatten, 256 wide and 64 high, Copy; another program reads the clipboard.
+has_export_dialog() { [ -n "$(export_dialog)" ]; }
+no_export_dialog() { ! has_export_dialog; }
 click $((50 + 512)) $((50 + 359))
+wait_until 10 has_export_dialog
 read -r edlg ex ey <<< "$(export_dialog)"
 check; [ -n "${edlg:-}" ] || fail "Flatten opened no export dialog"
 if [ -n "${edlg:-}" ]; then
     click $((ex + 233)) $((ey + 23))   # width 256
     click $((ex + 143)) $((ey + 45))   # height 64
     click $((ex + 308)) $((ey + 34))   # Copy
+    wait_until 10 no_export_dialog
+    wait_until 10 xclip -selection clipboard -t image/png -o
     xclip -selection clipboard -t image/png -o > "$work/clip.png" 2> "$work/xclip.err"
     check; [ "$(identify -format '%wx%h' "$work/clip.png" 2>/dev/null)" = "256x64" ] ||
         fail "clipboard image: $(identify -format '%wx%h' "$work/clip.png" 2>&1) $(cat "$work/xclip.err")"
@@ -96,13 +117,15 @@ fi
 
 # Flatten again and Save through the real save dialog.
 click $((50 + 512)) $((50 + 359))
+wait_until 10 has_export_dialog
 read -r edlg ex ey <<< "$(export_dialog)"
 if [ -n "${edlg:-}" ]; then
     click $((ex + 308)) $((ey + 13))   # Save
-    sleep 0.5
+    save_dialog() { xdotool search --onlyvisible --class gridwright | grep -v "^$win$" | grep -qv "^$edlg$"; }
+    wait_until 10 save_dialog
     xdotool type --delay 20 "$work/template"
     xdotool key Return
-    sleep 1
+    wait_until 10 test -s "$work/template.eps"
 fi
 check; [ -f "$work/template.eps" ] || fail "Save wrote no template.eps (the type's extension)"
 check; grep -q $'^%%Title: (template.eps)\r$' "$work/template.eps" 2>/dev/null || fail "EPS title"
@@ -110,15 +133,19 @@ check; grep -q $'^%%BoundingBox: 0 0 128 128\r$' "$work/template.eps" 2>/dev/nul
 check; grep -q $'^32 32 moveto\r$' "$work/template.eps" 2>/dev/null || fail "EPS triangle"
 
 # Drag the window by its face.
-xdotool mousemove $((50 + 240)) $((50 + 20)) sleep 0.1 mousedown 1 sleep 0.1 \
-    mousemove $((50 + 290)) $((50 + 60)) sleep 0.1 mousemove $((50 + 340)) $((50 + 100)) sleep 0.2 mouseup 1
-sleep 0.5
+wait_until 10 no_other_window
+xdotool mousemove $((50 + 240)) $((50 + 20)) mousedown 1 \
+    mousemove $((50 + 290)) $((50 + 60)) mousemove $((50 + 340)) $((50 + 100))
+moved() { [ "$(geometry)" = "150,130,560,475" ]; }
+wait_until 10 moved
+xdotool mouseup 1
 check; [ "$(geometry)" = "150,130,560,475" ] || fail "dragging moved the window to $(geometry)"
 check; [ -n "$(xwininfo -shape -id "$win" | sed -n 's/.*Window shape extents: *//p')" ] || fail "shape lost after moving"
 
 # The close cross ends the program.
 click $((150 + 475)) $((130 + 26))
-for _ in $(seq 30); do kill -0 "$app" 2> /dev/null || break; sleep 0.1; done
+ended() { ! kill -0 "$app"; }
+wait_until 10 ended
 check; kill -0 "$app" 2> /dev/null && fail "the close button did not end the program"
 
 echo "$((checks - failures)) passed, $failures failed"

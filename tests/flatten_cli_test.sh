@@ -18,15 +18,28 @@ grep -q "Exit status" "$work/out" || fail "--help says nothing of exit codes"
 expect_exit 2 "$flatten"
 expect_exit 2 "$flatten" "$sample" -o "$work/x.txt"
 grep -q "extension .eps, .bmp, .png or .svg" "$work/err" || fail "unknown format not explained"
-expect_exit 2 "$flatten" "$sample" --size 0x10 -o "$work/x.eps"
-expect_exit 2 "$flatten" "$sample" --size 8193x10 -o "$work/x.eps"
+# Sizes: every side from 1 to 8192 is accepted, anything else is a usage error.
+for size in 1x1 8192x1 1x8192 8192x8192 64X32; do
+    expect_exit 0 "$flatten" "$sample" --size "$size" -o "$work/size.svg"
+done
+for size in 0x10 10x0 8193x10 10x8193 x10 10x 10 -5x10 10x10x10 1e3x10 99999999x1 ""; do
+    expect_exit 2 "$flatten" "$sample" --size "$size" -o "$work/x.eps"
+done
 expect_exit 2 "$flatten" "$sample" --surface nosuch -o "$work/x.eps"
 grep -q -- "--list" "$work/err" || fail "unknown surface does not point to --list"
 expect_exit 2 "$flatten" "$sample" --bogus
-expect_exit 3 "$flatten" --list "$work/missing.md3"
-grep -q "Hola ombre, ca chie !!!" "$work/err" || fail "load failure without the message"
-grep -q "No such file or directory" "$work/err" || fail "load failure without the reason"
-[ -e "$work/missing.md3" ] && fail "a missing model was created"
+# A model that cannot be loaded is exit status 3 whatever was asked of it.
+for mode in --list --dump flatten; do
+    if [ "$mode" = flatten ]; then
+        expect_exit 3 "$flatten" "$work/missing.md3" -o "$work/never.eps"
+    else
+        expect_exit 3 "$flatten" "$mode" "$work/missing.md3"
+    fi
+    grep -q "Hola ombre, ca chie !!!" "$work/err" || fail "$mode: load failure without the message"
+    grep -q "No such file or directory" "$work/err" || fail "$mode: load failure without the reason"
+    [ -e "$work/missing.md3" ] && fail "$mode: a missing model was created"
+    [ -e "$work/never.eps" ] && fail "$mode: a template was written for a missing model"
+done
 echo kept > "$work/ro.eps"; chmod 444 "$work/ro.eps"
 expect_exit 4 "$flatten" "$sample" -o "$work/ro.eps"
 [ "$(cat "$work/ro.eps")" = kept ] || fail "a read-only template was changed"

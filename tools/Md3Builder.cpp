@@ -1,4 +1,4 @@
-#include "Md3Builder.h"
+#include "tools/Md3Builder.h"
 
 #include <cstring>
 #include <fstream>
@@ -22,7 +22,7 @@ void PutName(std::vector<uint8_t>& out, const std::string& name) {
         out.push_back(i < name.size() ? uint8_t(name[i]) : 0);
 }
 
-std::vector<uint8_t> SurfaceBytes(const Md3SurfaceSpec& s) {
+std::vector<uint8_t> SurfaceBytes(const Md3SurfaceDesc& s) {
     const int32_t headerSize = 108;
     const int32_t shaderBytes = int32_t(s.shaders.size()) * 68;
     const int32_t triangleBytes = int32_t(s.triangles.size()) * 12;
@@ -80,7 +80,7 @@ std::vector<uint8_t> SurfaceBytes(const Md3SurfaceSpec& s) {
 
 } // namespace
 
-BuiltMd3 BuildMd3(const Md3ModelSpec& model) {
+BuiltMd3 BuildMd3(const Md3ModelDesc& model) {
     BuiltMd3 built;
     std::vector<uint8_t>& out = built.bytes;
     const int32_t headerSize = 108, frameSize = 56;
@@ -98,7 +98,7 @@ BuiltMd3 BuildMd3(const Md3ModelSpec& model) {
     const size_t endAt = out.size();
     PutI32(out, 0); // end, patched below
     out.resize(out.size() + frameSize, 0);
-    for (const Md3SurfaceSpec& s : model.surfaces) {
+    for (const Md3SurfaceDesc& s : model.surfaces) {
         built.surfaceOffsets.push_back(out.size());
         const std::vector<uint8_t> bytes = SurfaceBytes(s);
         out.insert(out.end(), bytes.begin(), bytes.end());
@@ -126,8 +126,8 @@ bool WriteBytesToFile(const std::string& path, const std::vector<uint8_t>& bytes
     return bool(out);
 }
 
-Md3SurfaceSpec GridSurface(const std::string& name, int cells, const std::string& shader) {
-    Md3SurfaceSpec s;
+Md3SurfaceDesc GridSurface(const std::string& name, int cells, const std::string& shader) {
+    Md3SurfaceDesc s;
     s.name = name;
     s.shaders.push_back({shader, 0});
     const int side = cells + 1;

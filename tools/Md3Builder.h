@@ -12,7 +12,7 @@ struct Md3Shader {
     int32_t index = 0;
 };
 
-struct Md3SurfaceSpec {
+struct Md3SurfaceDesc {
     std::string name;
     int32_t flags = 0;
     int32_t frames = 1;
@@ -24,9 +24,9 @@ struct Md3SurfaceSpec {
     bool shadersAfterLists = false;
 };
 
-struct Md3ModelSpec {
+struct Md3ModelDesc {
     std::string name = "model";
-    std::vector<Md3SurfaceSpec> surfaces;
+    std::vector<Md3SurfaceDesc> surfaces;
 };
 
 struct BuiltMd3 {
@@ -34,7 +34,7 @@ struct BuiltMd3 {
     std::vector<size_t> surfaceOffsets; // where each surface header starts
 };
 
-BuiltMd3 BuildMd3(const Md3ModelSpec& model);
+BuiltMd3 BuildMd3(const Md3ModelDesc& model);
 
 // Overwrites a little-endian 32-bit value, for models with faults on purpose.
 void PatchI32(std::vector<uint8_t>& bytes, size_t at, int32_t value);
@@ -43,4 +43,4 @@ void PatchF32(std::vector<uint8_t>& bytes, size_t at, float value);
 bool WriteBytesToFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A surface of n x n grid cells, two triangles each, spread over 0..1.
-Md3SurfaceSpec GridSurface(const std::string& name, int cells, const std::string& shader);
+Md3SurfaceDesc GridSurface(const std::string& name, int cells, const std::string& shader);

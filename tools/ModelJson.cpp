@@ -1,6 +1,6 @@
-#include "ModelJson.h"
+#include "tools/ModelJson.h"
 
-#include "SurfaceStore.h"
+#include "model/SurfaceStore.h"
 
 #include <algorithm>
 #include <charconv>
@@ -55,7 +55,7 @@ std::string Triangles(const SurfaceRecord& r) {
 
 std::string Surface(const SurfaceRecord& r) {
     using std::to_string;
-    const int vertices = std::clamp(r.vertexCount, 0, kMaxVertices);
+    const int vertices = VertexLimit(r);
     std::string out = "    {";
     Field(out, "fileOffset", to_string(r.fileOffset));
     Field(out, "name", JsonString(NameText(r.name)));
@@ -80,7 +80,7 @@ std::string Surface(const SurfaceRecord& r) {
 
 std::string StoreAsJson() {
     std::string out = "{\"surfaceCount\": " + std::to_string(g_surfaceCount) + ", \"surfaces\": [";
-    const int count = std::clamp(g_surfaceCount, 0, kMaxSurfaces);
+    const int count = LoadedSurfaceCount();
     for (int i = 0; i < count; ++i)
         out += std::string(i ? ",\n" : "\n") + Surface(g_surfaces[i]);
     return out + (count ? "\n]}\n" : "]}\n");

@@ -1,12 +1,14 @@
 // gridwright-flatten: the painting template of a model's surface, from the
 // command line, for batch work and scripts.
-#include "EpsTemplate.h"
-#include "LayoutRaster.h"
-#include "Md3Reader.h"
-#include "ModelJson.h"
-#include "SafeFile.h"
-#include "SurfaceStore.h"
-#include "TemplateImages.h"
+#include "export/BmpTemplate.h"
+#include "export/EpsTemplate.h"
+#include "export/PngTemplate.h"
+#include "export/SafeFile.h"
+#include "export/SvgTemplate.h"
+#include "model/Md3Reader.h"
+#include "model/SurfaceStore.h"
+#include "render/LayoutRaster.h"
+#include "tools/ModelJson.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -40,23 +42,12 @@ int Usage(const std::string& problem) {
     return kUsage;
 }
 
-class CommandLineView : public ModelLoadView {
-  public:
-    void AppendSurfaceName(const std::string& name) override { names.push_back(name); }
-    void ShowLoadFailure(const std::string& reason) override { failure = reason; }
-    std::vector<std::string> names;
-    std::string failure;
-};
-
 bool Load(const std::string& path) {
-    CommandLineView view;
-    g_modelPath = path;
-    LoadModel(path, view);
-    if (!view.failure.empty()) {
-        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage, view.failure.c_str());
-        return false;
-    }
-    return true;
+    const Outcome outcome = LoadModel(path);
+    if (!outcome.ok)
+        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
+                     outcome.reason.c_str());
+    return outcome.ok;
 }
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -75,7 +66,7 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 
 // A surface by index or by name; -1 when the model has no such surface.
 int FindSurface(const std::string& wanted) {
-    const int count = std::clamp(g_surfaceCount, 0, kMaxSurfaces);
+    const int count = LoadedSurfaceCount();
     if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), ::isdigit) &&
         wanted.size() < 6) {
         const int index = std::atoi(wanted.c_str());
@@ -99,7 +90,7 @@ std::string LowerExtension(const std::string& path) {
 int List(const std::string& path) {
     if (!Load(path))
         return kCannotLoad;
-    for (int i = 0; i < std::clamp(g_surfaceCount, 0, kMaxSurfaces); ++i) {
+    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
         const SurfaceRecord& r = g_surfaces[i];
         std::printf("%d\t%s\t%s\t%d\t%d\n", i, NameText(r.name).c_str(), TextureNameOf(r).c_str(),
                     r.vertexCount, r.triangleCount);
@@ -131,23 +122,20 @@ int Flatten(const std::string& model, const std::string& surface, int width, int
                      model.c_str(), surface.c_str(), model.c_str());
         return kUsage;
     }
-    std::string failure;
-    const ShowWriteFailure show = [&failure](const std::string& reason) { failure = reason; };
-    bool ok;
+    Outcome outcome;
     if (ext == "eps") {
-        ok = WriteEpsTemplate(width, height, out, show);
+        outcome = WriteEpsTemplate(width, height, out);
     } else if (ext == "bmp") {
-        ok = WriteBmpTemplate(width, height, out, 24, show);
+        outcome = WriteBmpTemplate(width, height, out, 24);
     } else {
         const SurfaceRecord* record = SurfaceAt(g_exportSurface);
         const std::string bytes = ext == "png" ? EncodePng(DrawLayoutRaster(record, width, height))
                                                : BuildSvgText(record, width, height);
-        const WriteOutcome outcome = WriteFileSafely(out, bytes);
-        ok = outcome.ok;
-        failure = outcome.reason;
+        outcome = WriteFileSafely(out, bytes);
     }
-    if (!ok) {
-        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage, failure.c_str());
+    if (!outcome.ok) {
+        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
+                     outcome.reason.c_str());
         return kCannotWrite;
     }
     std::printf("wrote %s (%dx%d, surface %d \"%s\")\n", out.c_str(), width, height,

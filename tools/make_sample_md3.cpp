@@ -1,6 +1,6 @@
 // Writes the bundled sample model: a small robot whose surfaces are listed out
 // of alphabetical order and whose shaders live in folders, as real ones do.
-#include "Md3Builder.h"
+#include "tools/Md3Builder.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,9 +8,9 @@
 namespace {
 
 // A closed fan of triangles around a centre: a round island in the layout.
-Md3SurfaceSpec Disc(const std::string& name, const std::string& shader, float cx, float cy,
+Md3SurfaceDesc Disc(const std::string& name, const std::string& shader, float cx, float cy,
                     float radius, int segments) {
-    Md3SurfaceSpec s;
+    Md3SurfaceDesc s;
     s.name = name;
     s.shaders.push_back({shader, 0});
     s.uv.push_back({cx, cy});
@@ -24,7 +24,7 @@ Md3SurfaceSpec Disc(const std::string& name, const std::string& shader, float cx
 }
 
 // Appends an nx x ny grid of quads covering [x0, x1] x [y0, y1].
-void AddPanel(Md3SurfaceSpec& s, float x0, float y0, float x1, float y1, int nx, int ny) {
+void AddPanel(Md3SurfaceDesc& s, float x0, float y0, float x1, float y1, int nx, int ny) {
     const int32_t base = int32_t(s.uv.size());
     for (int y = 0; y <= ny; ++y)
         for (int x = 0; x <= nx; ++x)
@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_sample_md3 OUT.md3\n");
         return 2;
     }
-    Md3ModelSpec model;
+    Md3ModelDesc model;
     model.name = "models/players/gridbot/gridbot.md3";
 
-    Md3SurfaceSpec torso;
+    Md3SurfaceDesc torso;
     torso.name = "u_torso";
     torso.shaders.push_back({"models/players/gridbot/torso.tga", 0});
     AddPanel(torso, 0.05f, 0.05f, 0.60f, 0.55f, 4, 3); // chest
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     model.surfaces.push_back(
         Disc("h_head", "models/players/gridbot/head.tga", 0.5f, 0.5f, 0.45f, 16));
 
-    Md3SurfaceSpec legs;
+    Md3SurfaceDesc legs;
     legs.name = "l_legs";
     legs.shaders.push_back({"models/players/gridbot/legs.tga", 0});
     legs.shadersAfterLists = true;
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     AddPanel(legs, 0.60f, 0.05f, 0.90f, 0.95f, 2, 6);
     model.surfaces.push_back(legs);
 
-    Md3SurfaceSpec antenna;
+    Md3SurfaceDesc antenna;
     antenna.name = "a_antenna";
     antenna.shaders.push_back({"models/players/gridbot/antenna.tga", 0});
     antenna.uv = {{0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}};

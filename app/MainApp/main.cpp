@@ -1,4 +1,4 @@
-#include "MainApp.h"
+#include "app/MainApp/MainApp.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -19,6 +19,6 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     CMainApp theApp;
-    theApp.InitInstance();
-    return 0;
+    // The main window runs inside InitInstance; true would ask for an event loop after it.
+    return theApp.InitInstance() ? app.exec() : 0;
 }

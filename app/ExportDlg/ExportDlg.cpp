@@ -1,30 +1,19 @@
-#include "ExportDlg.h"
+#include "app/ExportDlg/ExportDlg.h"
 
-#include "Desktop.h"
-#include "EpsTemplate.h"
-#include "MainDlg.h"
-#include "Md3Reader.h"
-#include "SurfaceStore.h"
-#include "TemplateImages.h"
-#include "Templates.h"
+#include "export/BmpTemplate.h"
+#include "export/EpsTemplate.h"
+#include "model/Md3Reader.h"
+#include "model/SurfaceStore.h"
+#include "platform/Desktop.h"
+#include "res/Palette.h"
+#include "res/Templates.h"
+#include "res/Texts.h"
 
 #include <QFile>
-#include <algorithm>
 
 int SizeFromIndex(int position) {
     static const int sizes[] = {32, 64, 128, 256};
     return position >= 0 && position < 4 ? sizes[position] : 128;
-}
-
-void CMainDlg::OnFlatten() {
-    // Only a surface of the loaded model that is selected in the list: after a
-    // new load the list has no selection, whatever g_selectedSurface still holds.
-    const int selected = m_surfaceList.GetCurSel();
-    if (g_selectedSurface == -1 || selected != g_selectedSurface ||
-        selected >= std::clamp(g_surfaceCount, 0, kMaxSurfaces))
-        return;
-    CExportDlg dialog(this);
-    dialog.DoModal();
 }
 
 CExportDlg::CExportDlg(QWidget* parent) : CDialog(ExportDialogTemplate(), parent) {}
@@ -41,7 +30,7 @@ bool CExportDlg::OnInitDialog() {
                   "  border: 1px solid rgb(18, 22, 30); border-radius: 3px;"
                   "  font: bold 11px 'DejaVu Sans'; }"
                   "QPushButton:hover { background: rgb(84, 98, 116); }"
-                  "QPushButton:checked { background: rgb(236, 132, 34); color: rgb(20, 22, 26);"
+                  "QPushButton:checked { background: " GW_RGB_ACCENT "; color: " GW_RGB_INK ";"
                   "  border-style: inset; }");
     m_widthIndex = 2;
     m_heightIndex = 2;
@@ -65,7 +54,7 @@ void CExportDlg::OnOK() {
     settings.defaultExtension = "*";
     settings.initialName = "*.*";
     settings.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    settings.filter = "Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|";
+    settings.filter = QString::fromUtf8(kTemplateFilter);
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (chosen.accepted) {
         const QString extension = chosen.extension.toLower();
@@ -77,18 +66,17 @@ void CExportDlg::OnOK() {
     CDialog::OnOK();
 }
 
-ShowWriteFailure CExportDlg::FailureMessage() {
-    return [this](const std::string& reason) {
-        ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(reason.c_str()));
-    };
+bool CExportDlg::ShowOutcome(const Outcome& outcome) {
+    if (!outcome.ok)
+        ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(outcome.reason.c_str()));
+    return outcome.ok;
 }
 
 bool CExportDlg::WriteEpsTemplate(int width, int height, const QString& path) {
-    return ::WriteEpsTemplate(width, height, QFile::encodeName(path).toStdString(),
-                              FailureMessage());
+    return ShowOutcome(::WriteEpsTemplate(width, height, QFile::encodeName(path).toStdString()));
 }
 
 bool CExportDlg::WriteBmpTemplate(int width, int height, const QString& path, int bitsPerPixel) {
-    return ::WriteBmpTemplate(width, height, QFile::encodeName(path).toStdString(), bitsPerPixel,
-                              FailureMessage());
+    return ShowOutcome(
+        ::WriteBmpTemplate(width, height, QFile::encodeName(path).toStdString(), bitsPerPixel));
 }

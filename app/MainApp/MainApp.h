@@ -3,5 +3,6 @@
 // Runs the main window; the program ends when it closes.
 class CMainApp {
   public:
+    // Runs the main window; false, as the program then ends.
     bool InitInstance();
 };

@@ -1,25 +1,9 @@
-#include "Skin.h"
+#include "app/Skin/Skin.h"
 
-#include "MainDlg.h"
-#include "Resources.h"
-#include "SkinOutline.h"
-#include "Templates.h"
-
-namespace {
-
-constexpr int kSkinWidth = 560, kSkinHeight = 475;
-
-// Decoded once: every paint draws from it.
-const QImage& SkinBitmap() {
-    static const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
-    return skin;
-}
-
-} // namespace
+#include "app/Skin/SkinOutline.h"
 
 void DrawTransparentBitmap(QPainter& destination, int x, int y, int width, int height,
-                           const QImage& bitmap, int sourceX, int sourceY, QRgb transparentColour,
-                           const QPalette*) {
+                           const QImage& bitmap, int sourceX, int sourceY, QRgb transparentColour) {
     if (bitmap.isNull() || width <= 0 || height <= 0)
         return;
     // The masked copy: a picture whose transparent pixels have no alpha.
@@ -66,26 +50,4 @@ QRegion OutlineOf(const QImage& drawn, int width, int height, bool* started) {
     if (started)
         *started = any;
     return UniteRects(runs);
-}
-
-void CMainDlg::PaintSkin(QPainter& dc) {
-    const int width = frameGeometry().width(), height = frameGeometry().height();
-    DrawTransparentBitmap(dc, 0, 0, kSkinWidth, kSkinHeight, SkinBitmap(), 0, 0, qRgb(0, 0, 0));
-    if (g_regionPending == 0)
-        return;
-    // Read back what this paint draws: the same drawing, into a picture of the
-    // window's size. The face starts in the window's own colour.
-    QImage drawn(width, height, QImage::Format_RGB32);
-    drawn.fill(palette().color(QPalette::Window));
-    {
-        QPainter readBack(&drawn);
-        DrawTransparentBitmap(readBack, 0, 0, kSkinWidth, kSkinHeight, SkinBitmap(), 0, 0,
-                              qRgb(0, 0, 0));
-    }
-    bool started = false;
-    m_windowRegion = OutlineOf(drawn, width, height, &started);
-    g_regionPending = 0;
-    if (started)
-        setMask(m_windowRegion);
-    update();
 }

@@ -1,16 +1,17 @@
 // The main window's preview of the selected surface: its texture name, and
 // its layout as a white wireframe on black inside the preview frame.
-#include "LayoutDrawing.h"
-#include "MainDlg.h"
-#include "SurfaceStore.h"
+#include "app/MainDlg/MainDlg.h"
+#include "model/SurfaceStore.h"
+#include "platform/Desktop.h"
+#include "render/LayoutDrawing.h"
+#include "res/Templates.h"
 
 #include <algorithm>
 
 void CMainDlg::DrawSurfacePreview() {
     m_textureList.ResetContent();
     const int selected = m_surfaceList.GetCurSel();
-    const int loaded = std::clamp(g_surfaceCount, 0, kMaxSurfaces);
-    if (selected < 0 || selected >= loaded) {
+    if (selected < 0 || selected >= LoadedSurfaceCount()) {
         // No line selected (after a new load): no surface, no name, no wireframe.
         g_selectedSurface = -1;
         m_previewLayer = QImage();
@@ -30,7 +31,8 @@ void CMainDlg::DrawSurfacePreview() {
     const int L = frame.left(), T = frame.top();
     const int R = L + frame.width(), B = T + frame.height();
     // The fill rectangle leaves out its right and bottom edges.
-    const QRect fill(QPoint(L + 1, T + 7), QPoint(R - 2, B - 2));
+    const QRect fill(QPoint(L + kPreviewInsetLeft, T + kPreviewInsetTop),
+                     QPoint(R - kPreviewInsetRight, B - kPreviewInsetBottom));
     // Direct pixel access: scanLine() on a writable image checks for sharing each call.
     uchar* const bits = layer.bits();
     const qsizetype stride = layer.bytesPerLine();
@@ -44,8 +46,9 @@ void CMainDlg::DrawSurfacePreview() {
 
     // One scale for both axes, from the frame's width; lines are not clipped
     // to the frame, only to the window.
-    const double scale = R - L - 2;
-    const LayoutMapping mapping{scale, scale, double(L + 2), double(T + 8)};
+    const double scale = R - L - kPreviewScaleShrink;
+    const LayoutMapping mapping{scale, scale, double(L + kPreviewOriginX),
+                                double(T + kPreviewOriginY)};
     ForEachLayoutPixel(record, mapping, layer.width(), layer.height(),
                        [&pixel](int x, int y) { *pixel(x, y) = qRgb(255, 255, 255); });
     m_previewLayer = layer;

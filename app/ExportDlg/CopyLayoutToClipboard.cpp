@@ -1,8 +1,9 @@
 // Copy: the template of the selected surface as a picture on the clipboard.
-#include "Desktop.h"
-#include "ExportDlg.h"
-#include "LayoutImage.h"
-#include "SurfaceStore.h"
+#include "app/ExportDlg/ExportDlg.h"
+#include "app/ExportDlg/LayoutImage.h"
+#include "model/SurfaceStore.h"
+#include "platform/Desktop.h"
+#include "render/LayoutRaster.h"
 
 void CExportDlg::CopyLayoutToClipboard() {
     UpdateData(true);

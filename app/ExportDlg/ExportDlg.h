@@ -1,7 +1,7 @@
 #pragma once
 // The export dialog: template width and height, then Save, Copy or Cancel.
-#include "Dialog.h"
-#include "EpsTemplate.h"
+#include "model/Outcome.h"
+#include "platform/Dialog.h"
 
 #include <QString>
 
@@ -22,8 +22,8 @@ class CExportDlg : public CDialog {
 
   protected:
     bool OnInitDialog() override;
-    // The writers' failure, shown in a message box owned by this dialog.
-    ShowWriteFailure FailureMessage();
+    // A writer's failure, shown in a message box owned by this dialog.
+    bool ShowOutcome(const Outcome& outcome);
     void DoDataExchange(DataExchange& exchange) override;
     void OnCommand(int id, int notification) override;
 };

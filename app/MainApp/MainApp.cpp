@@ -1,6 +1,6 @@
-#include "MainApp.h"
+#include "app/MainApp/MainApp.h"
 
-#include "MainDlg.h"
+#include "app/MainDlg/MainDlg.h"
 
 bool CMainApp::InitInstance() {
     CMainDlg dialog(nullptr);

@@ -1,5 +1,5 @@
 #pragma once
-#include "LayoutRaster.h"
+#include "render/LayoutRaster.h"
 
 #include <QImage>
 

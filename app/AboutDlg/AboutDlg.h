@@ -1,11 +1,8 @@
 #pragma once
-#include "Dialog.h"
+#include "platform/Dialog.h"
 
 // The about box: a picture with an OK dial.
 class CAboutDlg : public CDialog {
   public:
     explicit CAboutDlg(QWidget* parent = nullptr);
-
-  protected:
-    void OnOK() override { CDialog::OnOK(); }
 };

@@ -1,4 +1,4 @@
-#include "LayoutImage.h"
+#include "app/ExportDlg/LayoutImage.h"
 
 QImage LayoutImage(const LayoutRaster& raster) {
     QImage image(raster.width, raster.height, QImage::Format_RGB32);

@@ -1,9 +1,12 @@
-#include "MainDlg.h"
+#include "app/MainDlg/MainDlg.h"
 
-#include "AboutDlg.h"
-#include "Resources.h"
-#include "SurfaceStore.h"
-#include "Templates.h"
+#include "app/AboutDlg/AboutDlg.h"
+#include "model/Md3Reader.h"
+#include "model/SurfaceStore.h"
+#include "platform/Resources.h"
+#include "res/Palette.h"
+#include "res/Templates.h"
+#include "res/Texts.h"
 
 #include <QContextMenuEvent>
 #include <QFile>
@@ -33,7 +36,7 @@ const char* const kListStyle =
     "  font: 12px 'DejaVu Sans'; outline: none; }"
     "QListWidget:disabled { color: rgb(126, 214, 184); }"
     "QListWidget::item { padding: 1px 3px; }"
-    "QListWidget::item:selected { background: rgb(236, 132, 34); color: rgb(20, 22, 26); }"
+    "QListWidget::item:selected { background: " GW_RGB_ACCENT "; color: " GW_RGB_INK "; }"
     "QScrollBar:vertical { background: rgb(32, 38, 48); width: 10px; margin: 0; }"
     "QScrollBar::handle:vertical { background: rgb(84, 98, 116); min-height: 20px;"
     "  border-radius: 4px; }"
@@ -45,11 +48,11 @@ bool CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_surfaceList.widget()->setStyleSheet(kListStyle);
     m_textureList.widget()->setStyleSheet(kListStyle);
-    setWindowTitle("Gridwright");
+    setWindowTitle(kWindowTitle);
     setWindowIcon(m_hIcon);
     g_selectedSurface = -1;
     g_regionPending = 1;
-    setGeometry(50, 50, 560, 475);
+    setGeometry(QRect(QPoint(50, 50), kMainWindowSize));
     return true;
 }
 
@@ -77,7 +80,7 @@ QStringList CMainDlg::systemMenuEntries() const {
 // context menu of the window's face instead.
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8("&Fermer"), this, [this] { OnSysCommand(SC_CLOSE, 0); });
+    menu.addAction(QString::fromUtf8(kCloseMenuText), this, [this] { OnSysCommand(SC_CLOSE, 0); });
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
         menu.addAction(entry, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
@@ -86,9 +89,9 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CMainDlg::OnSysCommand(int command, int) {
-    if ((command & 0xFFF0) == IDM_ABOUTBOX)
+    if ((command & kSysCommandMask) == IDM_ABOUTBOX)
         OnAbout();
-    else if ((command & 0xFFF0) == SC_CLOSE)
+    else if ((command & kSysCommandMask) == SC_CLOSE)
         close();
 }
 
@@ -149,18 +152,23 @@ void CMainDlg::OnLoadMd3() {
     settings.defaultExtension = "MD3";
     settings.initialName = "*.MD3";
     settings.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    settings.filter = QString::fromUtf8("Modèle (*.MD3)|*.MD3|");
+    settings.filter = QString::fromUtf8(kModelFilter);
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (!chosen.accepted)
         return;
     m_surfaceList.ResetContent();
-    g_modelPath = QFile::encodeName(chosen.path).toStdString();
-    setWindowTitle("Gridwright");
-    LoadModel(g_modelPath);
+    setWindowTitle(kWindowTitle);
+    LoadModel(QFile::encodeName(chosen.path).toStdString());
 }
 
 void CMainDlg::LoadModel(const std::string& path) {
-    ::LoadModel(path, *this);
+    const Outcome outcome = ::LoadModel(path);
+    if (!outcome.ok) {
+        ShowLoadFailure(outcome.reason);
+        return;
+    }
+    for (int i = 0; i < LoadedSurfaceCount(); ++i)
+        AppendSurfaceName(NameText(g_surfaces[i].name));
 }
 
 void CMainDlg::AppendSurfaceName(const std::string& name) {

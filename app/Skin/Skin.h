@@ -4,13 +4,10 @@
 #include <QRegion>
 #include <vector>
 
-class QPalette;
-
 // Copies the width x height block at (sourceX, sourceY) of bitmap to (x, y),
 // leaving out the pixels whose colour is exactly transparentColour.
 void DrawTransparentBitmap(QPainter& destination, int x, int y, int width, int height,
-                           const QImage& bitmap, int sourceX, int sourceY, QRgb transparentColour,
-                           const QPalette* palette = nullptr);
+                           const QImage& bitmap, int sourceX, int sourceY, QRgb transparentColour);
 
 // The union of the outline's rectangles, merged pairwise so that hundreds of
 // runs stay cheap.

@@ -1,5 +1,5 @@
-#include "AboutDlg.h"
+#include "app/AboutDlg/AboutDlg.h"
 
-#include "Templates.h"
+#include "res/Templates.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(AboutDialogTemplate(), parent) {}

@@ -1,10 +1,11 @@
 #pragma once
 // The main window: surface list, texture name, preview and the four buttons,
 // painted from the skin and cut to its outline.
-#include "Desktop.h"
-#include "Dialog.h"
-#include "ListBox.h"
-#include "Md3Reader.h"
+#include "platform/Desktop.h"
+#include "platform/Dialog.h"
+#include "platform/ListBox.h"
+
+#include <string>
 
 #include <QIcon>
 #include <QImage>
@@ -12,10 +13,7 @@
 
 extern int32_t g_regionPending; // nonzero until the first paint has built the outline
 
-inline constexpr int IDM_ABOUTBOX = 0x0010;
-inline constexpr int SC_CLOSE = 0xF060;
-
-class CMainDlg : public CDialog, private ModelLoadView {
+class CMainDlg : public CDialog {
   public:
     explicit CMainDlg(QWidget* parent = nullptr);
 
@@ -52,8 +50,8 @@ class CMainDlg : public CDialog, private ModelLoadView {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    void AppendSurfaceName(const std::string& name) override;
-    void ShowLoadFailure(const std::string& reason) override;
+    void AppendSurfaceName(const std::string& name);
+    void ShowLoadFailure(const std::string& reason);
 
     QWidget* m_previewFrame = nullptr;
     CListBox m_textureList;

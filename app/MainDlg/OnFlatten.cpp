@@ -1,0 +1,15 @@
+// Flatten: the export dialog for the selected surface.
+#include "app/ExportDlg/ExportDlg.h"
+#include "app/MainDlg/MainDlg.h"
+#include "model/SurfaceStore.h"
+
+void CMainDlg::OnFlatten() {
+    // Only a surface of the loaded model that is selected in the list: after a
+    // new load the list has no selection, whatever g_selectedSurface still holds.
+    const int selected = m_surfaceList.GetCurSel();
+    if (g_selectedSurface == -1 || selected != g_selectedSurface ||
+        selected >= LoadedSurfaceCount())
+        return;
+    CExportDlg dialog(this);
+    dialog.DoModal();
+}

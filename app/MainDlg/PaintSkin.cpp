@@ -1,0 +1,38 @@
+// The window's face: the skin picture, and on the first paint the window's
+// outline read back from what was drawn.
+#include "app/MainDlg/MainDlg.h"
+#include "app/Skin/Skin.h"
+#include "platform/Resources.h"
+#include "res/Templates.h"
+
+namespace {
+
+// Decoded once: every paint draws from it.
+const QImage& SkinBitmap() {
+    static const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
+    return skin;
+}
+
+} // namespace
+
+void CMainDlg::PaintSkin(QPainter& dc) {
+    const int width = frameGeometry().width(), height = frameGeometry().height();
+    DrawTransparentBitmap(dc, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(), 0, 0, qRgb(0, 0, 0));
+    if (g_regionPending == 0)
+        return;
+    // Read back what this paint draws: the same drawing, into a picture of the
+    // window's size. The face starts in the window's own colour.
+    QImage drawn(width, height, QImage::Format_RGB32);
+    drawn.fill(palette().color(QPalette::Window));
+    {
+        QPainter readBack(&drawn);
+        DrawTransparentBitmap(readBack, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(), 0, 0,
+                              qRgb(0, 0, 0));
+    }
+    bool started = false;
+    m_windowRegion = OutlineOf(drawn, width, height, &started);
+    g_regionPending = 0;
+    if (started)
+        setMask(m_windowRegion);
+    update();
+}

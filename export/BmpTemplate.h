@@ -1,0 +1,12 @@
+#pragma once
+// The layout raster as a 24-bit BMP file.
+#include "model/Outcome.h"
+#include "render/LayoutRaster.h"
+
+#include <string>
+
+std::string EncodeBmp24(const LayoutRaster& raster);
+
+// The raster of g_exportSurface as a 24-bit BMP at path; on failure the
+// target keeps its former content. bitsPerPixel is always 24.
+Outcome WriteBmpTemplate(int width, int height, const std::string& path, int bitsPerPixel);
