@@ -39,6 +39,27 @@ EpsPoint PointOf(const SurfaceRecord& r, int vertex, double w, double h) {
 
 } // namespace
 
+std::string EscapePostScriptString(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c >= 0x7F) {
+            // A line break would end the comment and run the rest as PostScript;
+            // bytes above 127 would break the file's Clean7Bit promise.
+            out += '\\';
+            out += char('0' + (c >> 6));
+            out += char('0' + ((c >> 3) & 7));
+            out += char('0' + (c & 7));
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 std::string FormatCreationDate(const std::tm* localTime) {
     if (!localTime)
         return {};
@@ -53,7 +74,7 @@ std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
     text.reserve(600 + (record ? size_t(TriangleLimit(*record)) * 64 : 0));
     AppendLine(text, "%!PS-Adobe-3.0 EPSF-3.0");
     AppendLine(text, std::string("%%Creator: Gridwright ") + kGridwrightVersion + "B");
-    AppendLine(text, "%%Title: (" + title + ")");
+    AppendLine(text, "%%Title: (" + EscapePostScriptString(title) + ")");
     AppendLine(text, "%%CreationDate: " + FormatCreationDate(localTime));
     AppendLine(text, "%%DocumentData: Clean7Bit");
     AppendLine(text, "%%DocumentProcessColors: Cyan Magenta Yellow Black");

@@ -7,6 +7,10 @@
 #include <ctime>
 #include <string>
 
+// Text for inside a PostScript string's parentheses: backslash doubled, every
+// control byte and every byte above 126 as a three-digit octal escape.
+std::string EscapePostScriptString(const std::string& text);
+
 // "(%m/%d/%y) (%H:%M:%S)", or empty when there is no time.
 std::string FormatCreationDate(const std::tm* localTime);
 

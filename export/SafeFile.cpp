@@ -1,7 +1,10 @@
 #include "export/SafeFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -52,15 +55,165 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int CreateTemporary(const std::string& target, std::string& tempPath) {
-    const std::string base = FolderOf(target) + "/." + FileNameOf(target) + ".partial-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = base + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+// A short name of fixed length beside the target, whatever the target's
+// length: ".gw-" and eight hex digits.
+std::string TemporaryName(const std::string& folder, unsigned attempt) {
+    static std::atomic<unsigned> counter{0};
+    const unsigned mixed =
+        (unsigned(::getpid()) * 2654435761u) ^ (counter++ * 40503u) ^ (attempt * 9176u);
+    char name[16];
+    std::snprintf(name, sizeof name, ".gw-%08x", mixed);
+    return folder + "/" + name;
+}
+
+// The named temporary file of the fallback path, removed if the program is
+// told to stop while it exists. A fixed buffer: the handler may only unlink.
+char g_pendingTemporary[PATH_MAX];
+volatile sig_atomic_t g_havePendingTemporary = 0;
+
+extern "C" void RemovePendingTemporary(int signal) {
+    if (g_havePendingTemporary)
+        ::unlink(g_pendingTemporary);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+class PendingTemporaryGuard {
+  public:
+    PendingTemporaryGuard() {
+        struct sigaction action {};
+        action.sa_handler = RemovePendingTemporary;
+        sigemptyset(&action.sa_mask);
+        for (int i = 0; i < 3; ++i)
+            ::sigaction(kSignals[i], &action, &m_previous[i]);
     }
-    return -1;
+    // Named before the file is created, so no moment leaves it unguarded.
+    void Guard(const std::string& path) {
+        g_havePendingTemporary = 0;
+        if (path.empty() || path.size() >= sizeof g_pendingTemporary)
+            return;
+        std::memcpy(g_pendingTemporary, path.c_str(), path.size() + 1);
+        g_havePendingTemporary = 1;
+    }
+    ~PendingTemporaryGuard() {
+        g_havePendingTemporary = 0;
+        for (int i = 0; i < 3; ++i)
+            ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    }
+
+  private:
+    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_previous[3]{};
+};
+
+// What a new file must keep of the one it replaces.
+struct Former {
+    bool exists = false;
+    struct stat info {};
+};
+
+// Writes, sets the mode and owner, and flushes to disk; false with errno.
+bool FillAndSync(int fd, std::string_view bytes, const Former& former) {
+    if (!WriteAll(fd, bytes))
+        return false;
+    if (former.exists) {
+        if (::fchmod(fd, former.info.st_mode & 07777) != 0)
+            return false;
+        // Only an administrator can give a file away; for anyone else the
+        // owner is already theirs and the group stays the folder's default.
+        if (::geteuid() == 0 &&
+            (former.info.st_uid != ::geteuid() || former.info.st_gid != ::getegid()) &&
+            ::fchown(fd, former.info.st_uid, former.info.st_gid) != 0)
+            return false;
+    }
+    return ::fsync(fd) == 0;
+}
+
+// The content as an unnamed file in the target's folder, named only once it
+// is complete: a kill at any moment leaves no scrap behind. `unsupported`
+// says that the file system (or a missing /proc) cannot do it this way.
+Outcome WriteUnnamed(const std::string& path, const std::string& target, std::string_view bytes,
+                     const Former& former, bool& unsupported) {
+    unsupported = false;
+    const std::string folder = FolderOf(target);
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        unsupported = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
+        return Failure(path, std::string("cannot create a file in its folder (") +
+                                 std::strerror(errno) + ")");
+    }
+    if (!FillAndSync(fd, bytes, former)) {
+        const int error = errno;
+        ::close(fd);
+        return Failure(path, std::strerror(error));
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    // A new target gets its name directly; an existing one is replaced by a
+    // rename from a short temporary name, the only moment a name is extra.
+    int error = 0;
+    if (!former.exists &&
+        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        ::close(fd);
+        return Outcome::Success();
+    }
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string temp = TemporaryName(folder, attempt);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            error = errno;
+            if (error == EEXIST)
+                continue;
+            break;
+        }
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
+            error = errno;
+            ::unlink(temp.c_str());
+            break;
+        }
+        ::close(fd);
+        return Outcome::Success();
+    }
+    ::close(fd);
+    if (error == ENOENT) // no /proc: write the way that needs no unnamed file
+        unsupported = true;
+    return Failure(path, std::strerror(error));
+}
+
+// The same with a named temporary file, for file systems without unnamed
+// files; the name is removed on failure and when the program is stopped.
+Outcome WriteNamed(const std::string& path, const std::string& target, std::string_view bytes,
+                   const Former& former) {
+    const std::string folder = FolderOf(target);
+    PendingTemporaryGuard guard;
+    std::string temp;
+    int fd = -1;
+    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = TemporaryName(folder, attempt);
+        guard.Guard(temp);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        guard.Guard({}); // never remove a file someone else made under that name
+        return Failure(path, std::string("cannot create a file in its folder (") +
+                                 std::strerror(error) + ")");
+    }
+    bool ok = FillAndSync(fd, bytes, former);
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return Failure(path, std::strerror(error));
+    }
+    return Outcome::Success();
 }
 
 } // namespace
@@ -70,15 +223,28 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool g_safeFileUnnamedOff = false;
+
 Outcome WriteFileSafely(const std::string& path, std::string_view bytes) {
     if (path.empty())
         return Failure(path, "no file name was given");
     std::string target = path;
-    struct stat info {};
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT)
+    Former former;
+    former.exists = ::stat(path.c_str(), &former.info) == 0;
+    if (!former.exists && errno != ENOENT)
         return Failure(path, std::strerror(errno));
-    if (exists) {
+    if (!former.exists) {
+        struct stat link {};
+        if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            char points[PATH_MAX] = {};
+            const ssize_t n = ::readlink(path.c_str(), points, sizeof points - 1);
+            return Failure(path, "it is a link to \"" + std::string(points, n > 0 ? size_t(n) : 0) +
+                                     "\", which does not exist; remove the link or choose "
+                                     "another name");
+        }
+    }
+    if (former.exists) {
+        const struct stat& info = former.info;
         if (S_ISDIR(info.st_mode))
             return Failure(path, "it is a folder");
         if (!S_ISREG(info.st_mode))
@@ -95,33 +261,11 @@ Outcome WriteFileSafely(const std::string& path, std::string_view bytes) {
         if (::realpath(path.c_str(), resolved))
             target = resolved;
     }
-
-    std::string temp;
-    const int fd = CreateTemporary(target, temp);
-    if (fd < 0)
-        return Failure(path, std::string("cannot create a file in its folder (") +
-                                 std::strerror(errno) + ")");
-    bool ok = WriteAll(fd, bytes);
-    int error = errno;
-    if (ok && exists && ::fchmod(fd, info.st_mode & 07777) != 0) {
-        ok = false;
-        error = errno;
+    if (!g_safeFileUnnamedOff) {
+        bool unsupported = false;
+        Outcome outcome = WriteUnnamed(path, target, bytes, former, unsupported);
+        if (outcome.ok || !unsupported)
+            return outcome;
     }
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return Failure(path, std::strerror(error));
-    }
-    return Outcome::Success();
+    return WriteNamed(path, target, bytes, former);
 }

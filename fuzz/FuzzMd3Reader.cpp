@@ -1,6 +1,7 @@
 // Any bytes as a model file: the reader must refuse or load them, and every
 // consumer must then draw what was loaded, without a fault.
 #include "export/EpsTemplate.h"
+#include "export/SvgTemplate.h"
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
 #include "render/LayoutRaster.h"
@@ -30,7 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < count && i < 4; ++i) {
         const SurfaceRecord& r = g_surfaces[i];
         (void)TextureNameOf(r);
-        (void)BuildEpsText(&r, 64, 32, "f.eps", nullptr);
+        // The surface's own name as the file name: fuzzed bytes reach the
+        // title, which must stay printable PostScript whatever they are.
+        const std::string eps = BuildEpsText(&r, 64, 32, NameText(r.name) + ".eps", nullptr);
+        for (const char c : eps)
+            if (c != '\r' && c != '\n' && (c < 0x20 || c > 0x7E))
+                __builtin_trap();
+        (void)BuildSvgText(&r, 48, 40);
         (void)DrawLayoutRaster(&r, 32, 64);
     }
     return 0;

@@ -13,21 +13,48 @@ FileReader::~FileReader() {
         ::close(m_fd);
 }
 
+namespace {
+
+FileReader::Identity IdentityOf(const struct stat& info) {
+    return {uint64_t(info.st_dev), uint64_t(info.st_ino), int64_t(info.st_size),
+            int64_t(info.st_mtim.tv_sec), int64_t(info.st_mtim.tv_nsec)};
+}
+
+const char* NotAFileReason(mode_t mode) {
+    return S_ISDIR(mode) ? "it is a folder, not a file" : "it is not a regular file";
+}
+
+} // namespace
+
 bool FileReader::Open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe, a socket or a device is refused before it is opened: opening
+    // some of them waits for a writer or acts on the device.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        m_error = NotAFileReason(info.st_mode);
+        return false;
+    }
+    // O_NONBLOCK: were it replaced by a pipe meanwhile, opening still returns at once.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         m_error = std::strerror(errno);
         return false;
     }
-    struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        m_error = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+        m_error = NotAFileReason(info.st_mode);
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd;
     m_size = info.st_size;
+    m_identity = IdentityOf(info);
     return true;
+}
+
+bool FileReader::Unchanged() const {
+    struct stat info {};
+    return m_fd >= 0 && ::fstat(m_fd, &info) == 0 && IdentityOf(info) == m_identity;
 }
 
 bool FileReader::Contains(int64_t position, int64_t length) const {

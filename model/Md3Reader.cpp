@@ -59,14 +59,17 @@ class HeaderPass {
     std::string m_path;
     FileReader m_file;
     std::string m_reason;
+
+  public:
+    const FileReader::Identity& identity() const { return m_file.identity(); }
 };
+
+// The file the header pass read; the list passes must find it again.
+FileReader::Identity g_headerIdentity;
+void (*g_betweenPassesHook)() = nullptr;
 
 bool HeaderPass::Fail(const std::string& what) {
     m_reason = "\"" + m_path + "\": " + what + ".";
-    unsigned char magic[4] = {};
-    if (m_file.size() > 0 && (!m_file.ReadAt(0, magic, 4) || std::memcmp(magic, "IDP3", 4) != 0))
-        m_reason += " The file does not start with \"IDP3\", so it is probably not an MD3 "
-                    "model: load the model's .md3 file instead.";
     return false;
 }
 
@@ -79,6 +82,11 @@ bool HeaderPass::Run(std::vector<SurfaceHeader>& surfaces, int32_t& count) {
         m_reason = "Cannot open \"" + m_path + "\": " + m_file.error() + ".";
         return false;
     }
+    // Any version number is accepted (exporters differ), the magic is not.
+    unsigned char magic[4] = {};
+    if (m_file.size() < 4 || !m_file.ReadAt(0, magic, 4) || std::memcmp(magic, "IDP3", 4) != 0)
+        return Fail("it does not start with \"IDP3\", so it is not an MD3 model; load the "
+                    "model's .md3 file instead");
     if (m_file.size() > INT32_MAX)
         return Fail("it is larger than the 2 GB an MD3 model can address");
     int32_t position = 0;
@@ -185,9 +193,12 @@ Outcome LoadModel(const std::string& path) {
     HeaderPass pass(path);
     if (!pass.Run(surfaces, count))
         return Outcome::Failure(pass.reason());
+    g_headerIdentity = pass.identity();
     g_surfaceCount = count;
     for (size_t i = 0; i < surfaces.size(); ++i)
         StoreHeader(g_surfaces[i], surfaces[i]);
+    if (g_betweenPassesHook)
+        g_betweenPassesHook();
     Outcome outcome = ReadTexCoords();
     if (outcome.ok)
         outcome = ReadTriangles();
@@ -204,9 +215,15 @@ template <typename Fill>
 Outcome ReadEverySurfaceList(const char* what, int32_t SurfaceRecord::*count,
                              int32_t SurfaceRecord::*offset, int32_t limit, int64_t entrySize,
                              Fill fill) {
+    const auto changed = [] {
+        return Outcome::Failure("\"" + g_modelPath +
+                                "\": the file changed while it was being read; load it again.");
+    };
     FileReader file;
     if (!file.Open(g_modelPath))
         return Outcome::Failure("Cannot open \"" + g_modelPath + "\": " + file.error() + ".");
+    if (!(file.identity() == g_headerIdentity))
+        return changed();
     std::vector<unsigned char> bytes;
     for (int i = 0; i < LoadedSurfaceCount(); ++i) {
         SurfaceRecord& r = g_surfaces[i];
@@ -220,6 +237,9 @@ Outcome ReadEverySurfaceList(const char* what, int32_t SurfaceRecord::*count,
         for (int j = 0; j < n; ++j)
             fill(r, j, &bytes[size_t(j) * size_t(entrySize)]);
     }
+    // Written to while we read it: what was read may mix two versions.
+    if (!file.Unchanged())
+        return changed();
     return Outcome::Success();
 }
 
@@ -242,4 +262,8 @@ Outcome ReadTriangles() {
                                     r.cornerB[k] = DecodeI32(entry + 4);
                                     r.cornerC[k] = DecodeI32(entry + 8);
                                 });
+}
+
+void SetBetweenPassesHook(void (*hook)()) {
+    g_betweenPassesHook = hook;
 }

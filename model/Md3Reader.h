@@ -12,6 +12,11 @@ inline constexpr const char* kFailureMessage = "Hola ombre, ca chie !!!";
 // store exactly as it was; the reason names the file and what is wrong.
 Outcome LoadModel(const std::string& path);
 
-// The texture-coordinate and triangle passes; each reopens g_modelPath.
+// The texture-coordinate and triangle passes; each reopens g_modelPath and
+// fails unless it finds the very file the header pass read, unchanged.
 Outcome ReadTexCoords();
 Outcome ReadTriangles();
+
+// For tests: runs between the header pass and the list passes, where another
+// program could replace the file.
+void SetBetweenPassesHook(void (*hook)());

@@ -4,6 +4,7 @@
 // user's selection does.
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QStringDecoder>
 #include <string>
 
 class CListBox {
@@ -15,10 +16,16 @@ class CListBox {
         const QSignalBlocker quiet(m_list);
         m_list->clear();
     }
-    // Names are bytes from files; they show as Latin-1, which covers Windows-1252's letters.
+    // Names are bytes from files: valid UTF-8 shows as such, anything else as
+    // Latin-1, which covers the letters of older tools' names.
     void AddString(const std::string& text) {
         const QSignalBlocker quiet(m_list);
-        m_list->addItem(QString::fromLatin1(text.data(), qsizetype(text.size())));
+        m_list->addItem(TextOfBytes(text));
+    }
+    static QString TextOfBytes(const std::string& bytes) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        return utf8.hasError() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : text;
     }
     int GetCount() const { return m_list->count(); }
     // The selected position, or -1 for none.

@@ -4,5 +4,8 @@ inline constexpr const char* kAboutMenuText = "&A propos de Gridwright...";
 inline constexpr const char* kCloseMenuText = "&Fermer";
 inline constexpr const char* kResourceFailureText = "Une ressource requise était non disponible.";
 inline constexpr const char* kModelFilter = "Modèle (*.MD3)|*.MD3|";
-inline constexpr const char* kTemplateFilter = "Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|";
+inline constexpr const char* kTemplateFilter =
+    "Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|";
 inline constexpr const char* kWindowTitle = "Gridwright";
+inline constexpr const char* kUnknownTemplateExtension =
+    "Gridwright does not write \".%1\" files. Give the template the extension .eps or .bmp.";

@@ -65,7 +65,7 @@ TEST(EpsText, WithoutTrianglesIsTheSixteenFixedLines) {
     EXPECT_EQ(Lines(BuildEpsText(r.record, 32, 32, "x", nullptr))[3], "%%CreationDate: ");
     // A name outside 7-bit ASCII stands byte for byte.
     EXPECT_EQ(Lines(BuildEpsText(r.record, 32, 32, "cr\xe8me.eps", &t))[2],
-              "%%Title: (cr\xe8me.eps)");
+              "%%Title: (cr\\350me.eps)");
 }
 
 TEST(EpsText, DrawsEachTriangleAsMovetoTwoRlinetosAndClosepath) {

@@ -84,13 +84,20 @@ TEST_F(ExportDialog, TheExtensionPicksTheWriterWhateverItsCase) {
     EXPECT_EQ(bmp.size(), 54u + 64 * 3 * 256);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
 
-    desktop.answers.push_back(QString::fromStdString(dir.File("notes.txt")));
-    EXPECT_TRUE(Flatten(0, 0, IDOK));
     desktop.answers.push_back(""); // the save dialog is cancelled
     EXPECT_TRUE(Flatten(0, 0, IDOK));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("notes.txt")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
     EXPECT_TRUE(desktop.messages.empty());
+    // An extension that is not written says so, and names the ones that are.
+    for (const char* name : {"notes.txt", "t.png", "t.tga"}) {
+        desktop.answers.push_back(QString::fromStdString(dir.File(name)));
+        EXPECT_TRUE(Flatten(0, 0, IDOK));
+        EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
+    }
+    ASSERT_EQ(desktop.messages.size(), 3u);
+    EXPECT_EQ(desktop.messages[1].text, "Hola ombre, ca chie !!!");
+    EXPECT_EQ(desktop.messages[1].detail, "Gridwright does not write \".png\" files. Give the "
+                                          "template the extension .eps or .bmp.");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
 }
 
 TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {

@@ -87,3 +87,44 @@ TEST(Ghostscript, RendersTheTemplateWithItsLinesInPlace) {
     EXPECT_GT(dark, 150);
     EXPECT_LT(dark, 400);
 }
+
+// A file name cannot reach PostScript as code: a name that holds line breaks,
+// a backslash, "quit" and bytes above 127 gives exactly the template of a
+// plain name, and Ghostscript prints nothing.
+TEST(Ghostscript, HostileFileNamesStayInTheTitle) {
+    if (std::system("gs --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    TempDir dir;
+    Md3ModelDesc model;
+    model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
+    LoadBytes(BuildMd3(model).bytes, dir);
+    g_exportSurface = 0;
+    auto render = [&](const std::string& name, std::string& printed) {
+        const std::string eps = dir.File(name), pgm = dir.File("out.pgm"), log = dir.File("gs.log");
+        EXPECT_TRUE(WriteEpsTemplate(96, 64, eps).ok);
+        // The name goes to Ghostscript through a link, so the shell never sees it.
+        const std::string plain = dir.File("render.eps");
+        std::filesystem::remove(plain);
+        std::filesystem::create_symlink(eps, plain);
+        const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 "
+                                    "-sDEVICE=pgmraw -sOutputFile='" +
+                                    pgm + "' '" + plain + "' > '" + log + "' 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        printed = ReadWholeFile(log);
+        return ReadWholeFile(pgm);
+    };
+    std::string plainPrinted, hostilePrinted;
+    const std::string expected = render("plain.eps", plainPrinted);
+    const std::string hostile = "x\n(INJECTED) print flush\n\\\rquit\r\xC3\xA9\x80(.eps";
+    const std::string got = render(hostile, hostilePrinted);
+    EXPECT_EQ(hostilePrinted, "");
+    EXPECT_EQ(plainPrinted, "");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(got, expected);
+    const std::string text = ReadWholeFile(dir.File(hostile));
+    EXPECT_NE(text.find("%%Title: (x\\012(INJECTED) print "
+                        "flush\\012\\\\\\015quit\\015\\303\\251\\200(.eps)\r\n"),
+              std::string::npos);
+    for (const char c : text)
+        EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
+}

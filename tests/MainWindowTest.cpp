@@ -88,6 +88,43 @@ TEST_F(MainWindow, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
     EXPECT_EQ(g_modelPath, dir.File("typed.MD3"));
 }
 
+// After a failed load nothing of the former model stays on screen: no texture
+// name, no wireframe, no surface to flatten.
+TEST_F(MainWindow, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
+    Load(model);
+    SelectRow(*window, 0);
+    ASSERT_EQ(window->textureList().GetCount(), 1);
+    ASSERT_FALSE(window->previewLayer().isNull());
+    const std::string notAModel = dir.File("notes.md3");
+    WriteWholeFile(notAModel, "just some notes\n");
+    Load(notAModel);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_TRUE(desktop.messages[0].detail.contains("does not start with \"IDP3\""));
+    EXPECT_TRUE(Names().isEmpty());
+    EXPECT_EQ(window->textureList().GetCount(), 0);
+    EXPECT_TRUE(window->previewLayer().isNull());
+    EXPECT_EQ(g_selectedSurface, -1);
+    window->repaint();
+    const QImage shot = window->grab().toImage();
+    const QRect frame = window->previewFrame()->geometry();
+    int white = 0;
+    for (int y = frame.top(); y < frame.bottom(); ++y)
+        for (int x = frame.left(); x < frame.right(); ++x)
+            white += Pixel(shot, x, y) == kWhite;
+    EXPECT_EQ(white, 0);
+}
+
+// Names in valid UTF-8 show as such; other bytes as Latin-1.
+TEST_F(MainWindow, SurfaceNamesShowAsUtf8OrElseLatin1) {
+    Md3ModelDesc named;
+    named.surfaces = {TriangleSurface("caf\xC3\xA9", {0, 0}, {1, 0}, {0, 1}),
+                      TriangleSurface("caf\xE9", {0, 0}, {1, 0}, {0, 1})};
+    const std::string path = dir.File("named.md3");
+    WriteBytesToFile(path, BuildMd3(named).bytes);
+    Load(path);
+    EXPECT_EQ(Names(), (QStringList{QString::fromUtf8("café"), QString::fromUtf8("café")}));
+}
+
 TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     Load(model);
     SelectRow(*window, 0);

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <future>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -248,13 +254,98 @@ TEST_F(Md3Reader, RefusesWhatDoesNotFitAndKeepsTheStore) {
     }
 }
 
-TEST_F(Md3Reader, SaysWhenAFileIsProbablyNotAModel) {
+// Anything that does not start with "IDP3" is refused first, with that
+// reason and no other; another version number is still read.
+TEST_F(Md3Reader, RefusesFilesThatAreNotModelsAndAcceptsAnyVersion) {
+    const std::string notAModel =
+        "it does not start with \"IDP3\", so it is not an MD3 model; load the model's .md3 file "
+        "instead.";
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     png.resize(60, 0);
-    ExpectRefused(png, "too short for a model header (bytes 84 to 87 are out of bounds for a file "
-                       "of 60 bytes). The file does not start with \"IDP3\", so it is probably "
-                       "not an MD3 model: load the model's .md3 file instead.");
+    std::vector<uint8_t> text(300, 'a');
+    std::vector<uint8_t> wrongMagic = BuildMd3(TwoSurfaces()).bytes;
+    wrongMagic[3] = '2';
+    const std::vector<std::vector<uint8_t>> refused = {
+        png, text, std::vector<uint8_t>(4096, 0), wrongMagic, {}, {'I', 'D', 'P'}};
+    for (const auto& bytes : refused) {
+        SCOPED_TRACE(bytes.size());
+        ExpectRefused(bytes, notAModel);
+        ExpectKnownModelKept();
+    }
+    if (std::filesystem::exists("/bin/ls")) {
+        const RecordingView view = LoadPath("/bin/ls");
+        ASSERT_EQ(view.failures.size(), 1u);
+        EXPECT_EQ(view.failures[0], "\"/bin/ls\": " + notAModel);
+        ExpectKnownModelKept();
+    }
+    std::vector<uint8_t> otherVersion = BuildMd3(TwoSurfaces()).bytes;
+    PatchI32(otherVersion, 4, 16);
+    TempDir dir;
+    EXPECT_TRUE(LoadBytes(otherVersion, dir).failures.empty());
+}
+
+// A pipe, a device or a socket is refused at once: opening a pipe with no
+// writer would wait forever.
+TEST_F(Md3Reader, RefusesPipesAndDevicesWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir.File("f.md3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto loading = std::async(std::launch::async, [&] { return LoadPath(fifo); });
+    if (loading.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+        // Unblock the reader so the test can end, then fail.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        loading.wait();
+        ::close(writer);
+        FAIL() << "loading a FIFO did not return within a second";
+    }
+    const RecordingView view = loading.get();
+    ASSERT_EQ(view.failures.size(), 1u);
+    EXPECT_EQ(view.failures[0], "Cannot open \"" + fifo + "\": it is not a regular file.");
     ExpectKnownModelKept();
+    for (const std::string device : {"/dev/null", "/dev/zero"}) {
+        const RecordingView refused = LoadPath(device);
+        ASSERT_EQ(refused.failures.size(), 1u);
+        EXPECT_EQ(refused.failures[0], "Cannot open \"" + device + "\": it is not a regular file.");
+    }
+    ExpectKnownModelKept();
+}
+
+// A model replaced or rewritten between the header pass and the list passes
+// is refused whole: nothing of either file stays listed or drawn.
+namespace {
+std::string g_swapFrom, g_swapTo;
+void SwapTheModel() {
+    std::filesystem::rename(g_swapFrom, g_swapTo);
+}
+void AppendToTheModel() {
+    std::FILE* f = std::fopen(g_swapTo.c_str(), "ab");
+    std::fputs("more", f);
+    std::fclose(f);
+}
+} // namespace
+
+TEST_F(Md3Reader, AModelThatChangesWhileItIsReadIsRefused) {
+    TempDir dir;
+    const BuiltMd3 full = BuildMd3(TwoSurfaces());
+    g_swapTo = dir.File("model.md3");
+    g_swapFrom = dir.File("half.md3");
+    std::vector<uint8_t> half(full.bytes.begin(), full.bytes.begin() + full.bytes.size() / 2);
+    const std::string changed =
+        "\"" + g_swapTo + "\": the file changed while it was being read; load it again.";
+    for (void (*change)() : {SwapTheModel, AppendToTheModel}) {
+        WriteBytesToFile(g_swapTo, full.bytes);
+        WriteBytesToFile(g_swapFrom, half);
+        SetBetweenPassesHook(change);
+        const RecordingView view = LoadPath(g_swapTo);
+        SetBetweenPassesHook(nullptr);
+        ASSERT_EQ(view.failures.size(), 1u);
+        EXPECT_EQ(view.failures[0], changed);
+        EXPECT_EQ(g_surfaceCount, 0);
+    }
+    // Left alone, the same file loads.
+    WriteBytesToFile(g_swapTo, full.bytes);
+    EXPECT_TRUE(LoadPath(g_swapTo).failures.empty());
+    EXPECT_EQ(g_surfaceCount, 2);
 }
 
 // Each capacity is accepted exactly up to its limit and refused one past it.

@@ -47,7 +47,7 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
     if (!fs::exists(corpus / "STATS.txt"))
         GTEST_SKIP() << "no model corpus at " << corpus;
     const auto stats = ReadStats(corpus / "STATS.txt");
-    int models = 0;
+    int models = 0, inkChecked = 0;
     for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
         if (entry.path().extension() != ".md3")
             continue;
@@ -71,8 +71,21 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
             const std::string eps = BuildEpsText(&r, 256, 256, "t.eps", nullptr);
             EXPECT_EQ(std::count(eps.begin(), eps.end(), '\n'), 16 + 4 * r.triangleCount);
             EXPECT_EQ(raster.ink.size(), 256u * 256u);
+            // A surface laid out inside the texture gives ink inside the box
+            // (one whose vertices all share one point has no layout to draw).
+            bool inside = r.vertexCount > 0, spread = false;
+            for (int j = 0; j < r.vertexCount; ++j) {
+                inside = inside && r.u[j] <= 1 && r.v[j] <= 1;
+                spread = spread || r.u[j] != r.u[0] || r.v[j] != r.v[0];
+            }
+            inside = inside && spread;
+            if (inside && r.triangleCount > 0) {
+                EXPECT_GT(std::count(raster.ink.begin(), raster.ink.end(), 1), 0) << view.names[i];
+                ++inkChecked;
+            }
         }
     }
     EXPECT_EQ(models, int(stats.size()));
     EXPECT_GE(models, 34);
+    EXPECT_GE(inkChecked, 60);
 }

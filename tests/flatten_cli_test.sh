@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # gridwright-flatten end to end: exit codes, listing, JSON and every format.
 set -u
-flatten=$1 sample=$2
+flatten=$1 sample=$2 make_models=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -83,6 +83,57 @@ if command -v identify > /dev/null && identify -version 2>/dev/null | grep -q Im
     [ "$(identify -format '%w %h' "$work/t.BMP")" = "64 32" ] || fail "BMP not readable"
 fi
 
+# Output that cannot be written is a failure: a full disk, or a file-size limit.
+for mode in --list --dump; do
+    "$flatten" "$mode" "$sample" > /dev/full 2> "$work/err"
+    code=$?
+    [ "$code" = 4 ] || fail "$mode into /dev/full exited $code, not 4"
+    grep -q "could not write" "$work/err" || fail "$mode into /dev/full said: $(cat "$work/err")"
+done
+( trap '' XFSZ; ulimit -f 1; "$flatten" --dump "$sample" > "$work/cut.json" 2> "$work/err" ); code=$?
+[ "$code" = 4 ] || fail "--dump cut by a file-size limit exited $code, not 4"
+
+# Names cannot forge lines or reach the terminal: one line, five fields each.
+"$make_models" "$work" || fail "test models not made"
+expect_exit 0 "$flatten" --list "$work/hostile.md3"
+[ "$(wc -l < "$work/out")" = 2 ] || fail "--list of hostile names gave $(wc -l < "$work/out") lines"
+awk -F '\t' 'NF != 5 { bad = 1 } END { exit bad }' "$work/out" || fail "--list fields: $(cat -A "$work/out")"
+LC_ALL=C grep -q $'\x1b' "$work/out" && fail "an escape byte reached the listing"
+expected=$(printf '%s\n' \
+    '0\ttab\\there\\nnewline\\\\back\\x1b[31mred\\r\ta\\tb\\nc.tga\t3\t1' \
+    '1\tcafé\t\\x7f.tga\t3\t1')
+[ "$(cat "$work/out")" = "$(printf "$expected")" ] || fail "--list of hostile names: $(cat -A "$work/out")"
+
+# A value of digits below the surface count is an index; anything else a name.
+pick() { # surface value -> the surface index the flatten reports
+    "$flatten" "$work/digits.md3" --surface "$1" -o "$work/pick.svg" 2> "$work/err" |
+        sed -n 's/.*surface \([0-9]*\) .*/\1/p'
+}
+[ "$(pick 7)" = 2 ] || fail "--surface 7 did not pick the surface named 7"
+[ "$(pick 1)" = 1 ] || fail "--surface 1 did not pick index 1"
+[ "$(pick 0)" = 0 ] || fail "--surface 0 did not pick index 0"
+[ "$(pick alpha)" = 0 ] || fail "--surface alpha did not find Alpha regardless of case"
+expect_exit 2 "$flatten" "$work/digits.md3" --surface 12 -o "$work/pick.svg"
+grep -q 'no surface 12 (it has 3) and no surface named "12"' "$work/err" ||
+    fail "unknown digits: $(cat "$work/err")"
+
+# Files that are not models are refused at once, with the reason.
+mkfifo "$work/pipe.md3"
+expect_exit 3 timeout 2 "$flatten" --list "$work/pipe.md3"
+grep -q "not a regular file" "$work/err" || fail "FIFO: $(cat "$work/err")"
+if [ -e /bin/ls ]; then
+    expect_exit 3 "$flatten" --list /bin/ls
+    grep -q 'does not start with "IDP3", so it is not an MD3 model' "$work/err" || fail "/bin/ls: $(cat "$work/err")"
+    [ -s "$work/out" ] && fail "/bin/ls listed surfaces"
+fi
+
+# The output can never be the model itself.
+cp "$sample" "$work/m.eps"
+expect_exit 2 "$flatten" "$work/m.eps" --surface 0 -o "$work/m.eps"
+cmp -s "$sample" "$work/m.eps" || fail "the model was overwritten by its own template"
+ln -s "$work/m.eps" "$work/link.eps"
+expect_exit 2 "$flatten" "$work/m.eps" -o "$work/link.eps"
+cmp -s "$sample" "$work/m.eps" || fail "the model was overwritten through a link"
 
 echo "$((failures == 0 ? 1 : 0)) passed, $failures failed"
 [ "$failures" = 0 ]

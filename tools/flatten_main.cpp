@@ -11,10 +11,12 @@
 #include "tools/ModelJson.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -31,8 +33,13 @@ const char* const kUsageText =
     "template. OUT's extension picks the format: .eps, .bmp, .png or .svg.\n"
     "W and H are 1 to 8192 (default 128x128); the surface is 0 by default.\n"
     "\n"
-    "  --list   one line per surface: index, name, texture, vertices, triangles\n"
+    "  --list   one line per surface: index, name, texture, vertices, triangles,\n"
+    "           tab-separated; in names a backslash, tab, newline, carriage return\n"
+    "           and other control bytes are written \\\\, \\t, \\n, \\r and \\xHH\n"
     "  --dump   the loaded surfaces as JSON\n"
+    "\n"
+    "--surface takes an index when it is only digits and below the surface\n"
+    "count, else a name (exact first, then without regard to letter case).\n"
     "\n"
     "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template not written.\n";
 
@@ -64,18 +71,74 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }
 
-// A surface by index or by name; -1 when the model has no such surface.
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A surface by index or by name; -1 when the model has no such surface. A
+// value of digits only that is below the count is an index, so a surface
+// named "7" is still reachable by its name when there are fewer surfaces.
 int FindSurface(const std::string& wanted) {
     const int count = LoadedSurfaceCount();
-    if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), ::isdigit) &&
-        wanted.size() < 6) {
+    if (!wanted.empty() && wanted.size() < 6 &&
+        std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         const int index = std::atoi(wanted.c_str());
-        return index < count ? index : -1;
+        if (index < count)
+            return index;
     }
     for (int i = 0; i < count; ++i)
         if (NameText(g_surfaces[i].name) == wanted)
             return i;
+    for (int i = 0; i < count; ++i)
+        if (Lower(NameText(g_surfaces[i].name)) == Lower(wanted))
+            return i;
     return -1;
+}
+
+// A name as one field of a tab-separated line: nothing in it can end the
+// field or the line, or reach the terminal as a control sequence.
+std::string EscapeField(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c < 0x20 || c == 0x7F) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else
+            out += ch;
+    }
+    return out;
+}
+
+// Standard output must have taken every byte: a full disk or a closed pipe
+// is a failure, not a success with half a listing.
+int FinishOutput() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "gridwright-flatten: could not write the output (%s).\n",
+                     std::strerror(errno));
+        return kCannotWrite;
+    }
+    return kOk;
+}
+
+// True when both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -92,10 +155,10 @@ int List(const std::string& path) {
         return kCannotLoad;
     for (int i = 0; i < LoadedSurfaceCount(); ++i) {
         const SurfaceRecord& r = g_surfaces[i];
-        std::printf("%d\t%s\t%s\t%d\t%d\n", i, NameText(r.name).c_str(), TextureNameOf(r).c_str(),
-                    r.vertexCount, r.triangleCount);
+        std::printf("%d\t%s\t%s\t%d\t%d\n", i, EscapeField(NameText(r.name)).c_str(),
+                    EscapeField(TextureNameOf(r)).c_str(), r.vertexCount, r.triangleCount);
     }
-    return kOk;
+    return FinishOutput();
 }
 
 int Dump(const std::string& path) {
@@ -103,7 +166,7 @@ int Dump(const std::string& path) {
         return kCannotLoad;
     const std::string json = StoreAsJson();
     std::fwrite(json.data(), 1, json.size(), stdout);
-    return kOk;
+    return FinishOutput();
 }
 
 int Flatten(const std::string& model, const std::string& surface, int width, int height,
@@ -112,14 +175,23 @@ int Flatten(const std::string& model, const std::string& surface, int width, int
     if (ext != "eps" && ext != "bmp" && ext != "png" && ext != "svg")
         return Usage("cannot tell the format of \"" + out +
                      "\": give it the extension .eps, .bmp, .png or .svg");
+    if (SameFile(model, out))
+        return Usage("the output \"" + out + "\" is the model itself; choose another file name");
     if (!Load(model))
         return kCannotLoad;
     g_exportSurface = FindSurface(surface);
     if (g_exportSurface < 0) {
+        const bool digits =
+            !surface.empty() && std::all_of(surface.begin(), surface.end(),
+                                            [](char c) { return c >= '0' && c <= '9'; });
+        const std::string readings = digits ? "no surface " + surface + " (it has " +
+                                                  std::to_string(LoadedSurfaceCount()) +
+                                                  ") and no surface named \"" + surface + "\""
+                                            : "no surface named \"" + surface + "\"";
         std::fprintf(stderr,
-                     "gridwright-flatten: \"%s\" has no surface \"%s\"; "
+                     "gridwright-flatten: \"%s\" has %s; "
                      "'gridwright-flatten --list %s' shows its surfaces.\n",
-                     model.c_str(), surface.c_str(), model.c_str());
+                     model.c_str(), readings.c_str(), model.c_str());
         return kUsage;
     }
     Outcome outcome;

@@ -62,6 +62,9 @@ void CExportDlg::OnOK() {
             WriteEpsTemplate(width, height, chosen.path);
         else if (extension == "bmp")
             WriteBmpTemplate(width, height, chosen.path, 24);
+        else
+            ShowMessageBox(this, kFailureMessage,
+                           QString::fromUtf8(kUnknownTemplateExtension).arg(chosen.extension));
     }
     CDialog::OnOK();
 }

@@ -164,6 +164,11 @@ void CMainDlg::OnLoadMd3() {
 void CMainDlg::LoadModel(const std::string& path) {
     const Outcome outcome = ::LoadModel(path);
     if (!outcome.ok) {
+        // Nothing of the former model stays on screen beside an empty list.
+        m_textureList.ResetContent();
+        m_previewLayer = QImage();
+        g_selectedSurface = -1;
+        update();
         ShowLoadFailure(outcome.reason);
         return;
     }

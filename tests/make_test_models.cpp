@@ -1,0 +1,40 @@
+// Writes the models the command-line test needs into a folder: names that try
+// to break a listing, and surfaces named with digits.
+#include "tools/Md3Builder.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+Md3SurfaceDesc Triangle(const std::string& name, const std::string& shader) {
+    Md3SurfaceDesc s;
+    s.name = name;
+    s.shaders.push_back({shader, 0});
+    s.uv = {{0.25f, 0.25f}, {0.75f, 0.25f}, {0.5f, 0.75f}};
+    s.triangles = {{0, 1, 2}};
+    return s;
+}
+
+bool Write(const std::string& path, const Md3ModelDesc& model) {
+    if (WriteBytesToFile(path, BuildMd3(model).bytes))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_test_models FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    Md3ModelDesc hostile;
+    hostile.surfaces = {Triangle("tab\there\nnewline\\back\x1b[31mred\r", "a\tb\nc.tga"),
+                        Triangle("caf\xC3\xA9", "models/x/\x7F.tga")};
+    Md3ModelDesc digits;
+    digits.surfaces = {Triangle("Alpha", "a.tga"), Triangle("1", "b.tga"), Triangle("7", "c.tga")};
+    return Write(folder + "/hostile.md3", hostile) && Write(folder + "/digits.md3", digits) ? 0 : 1;
+}
