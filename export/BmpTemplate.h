@@ -2,11 +2,14 @@
 // The layout raster as a 24-bit BMP file.
 #include "model/Outcome.h"
 #include "render/LayoutRaster.h"
+#include "render/TemplateImage.h"
 
 #include <string>
 
 std::string EncodeBmp24(const LayoutRaster& raster);
+// A styled template, its pixels over white where they are not opaque.
+std::string EncodeBmp24(const TemplateImage& image);
 
-// The raster of g_exportSurface as a 24-bit BMP at path; on failure the
+// The raster of g_exportSurface (coordinates wrapped) as a 24-bit BMP at path; on failure the
 // target keeps its former content. bitsPerPixel is always 24.
 Outcome WriteBmpTemplate(int width, int height, const std::string& path, int bitsPerPixel);

@@ -3,6 +3,10 @@
 #include "export/SafeFile.h"
 #include "model/Version.h"
 #include "render/LineRaster.h"
+#include "render/OverlapCoverage.h"
+#include "render/PlacedTriangles.h"
+
+#include <cstdio>
 
 #include <charconv>
 
@@ -33,9 +37,6 @@ struct EpsPoint {
     long long x, y;
 };
 
-EpsPoint PointOf(const SurfaceRecord& r, int vertex, double w, double h) {
-    return {TruncateCoordinate(w * r.u[vertex]), TruncateCoordinate((1.0 - r.v[vertex]) * h)};
-}
 
 } // namespace
 
@@ -68,10 +69,54 @@ std::string FormatCreationDate(const std::tm* localTime) {
     return std::string(date, n);
 }
 
-std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
-                         const std::string& title, const std::tm* localTime) {
+namespace {
+
+// A colour as PostScript takes it: no alpha, so a translucent colour is
+// blended over the background (white where there is none).
+void AppendColour(std::string& text, const Rgba& c, const std::optional<Rgba>& background) {
+    const Rgba under = background ? *background : Rgba{255, 255, 255, 255};
+    char line[64];
+    auto channel = [&](uint8_t top, uint8_t bottom) {
+        return (top * c.a + bottom * (255 - c.a)) / (255.0 * 255.0);
+    };
+    std::snprintf(line, sizeof line, "%.4g %.4g %.4g setrgbcolor", channel(c.r, under.r),
+                  channel(c.g, under.g), channel(c.b, under.b));
+    // The C locale's point, whatever the program's locale: PostScript wants it.
+    for (char* p = line; *p; ++p)
+        if (*p == ',')
+            *p = '.';
+    AppendLine(text, line);
+}
+
+struct EpsTriangle {
+    EpsPoint p[3];
+};
+
+EpsTriangle PointsOf(const PlacedTriangle& t, double w, double h) {
+    EpsTriangle e;
+    for (int k = 0; k < 3; ++k)
+        e.p[k] = {TruncateCoordinate(w * t.u[k]), TruncateCoordinate((1.0 - t.v[k]) * h)};
+    return e;
+}
+
+void AppendTriangle(std::string& text, const EpsTriangle& e) {
+    AppendPair(text, e.p[0].x, e.p[0].y, " moveto");
+    AppendPair(text, e.p[1].x - e.p[0].x, e.p[1].y - e.p[0].y, " rlineto");
+    AppendPair(text, e.p[2].x - e.p[1].x, e.p[2].y - e.p[1].y, " rlineto");
+    AppendLine(text, "closepath");
+}
+
+} // namespace
+
+std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
+                         const TemplateStyle& style, const std::string& title,
+                         const std::tm* localTime) {
+    const int width = style.width, height = style.height;
     std::string text;
-    text.reserve(600 + (record ? size_t(TriangleLimit(*record)) * 64 : 0));
+    size_t triangles = 0;
+    for (const SurfaceRecord* r : records)
+        triangles += size_t(TriangleLimit(*r));
+    text.reserve(600 + triangles * 64);
     AppendLine(text, "%!PS-Adobe-3.0 EPSF-3.0");
     AppendLine(text, std::string("%%Creator: Gridwright ") + kGridwrightVersion + "B");
     AppendLine(text, "%%Title: (" + EscapePostScriptString(title) + ")");
@@ -87,26 +132,94 @@ std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
     AppendLine(text, "%%BeginSetup");
     AppendLine(text, "%%EndSetup");
     const double w = width, h = height;
-    if (record)
-        ForEachTriangle(*record, [&](int a, int b, int c) {
-            const EpsPoint pa = PointOf(*record, a, w, h), pb = PointOf(*record, b, w, h),
-                           pc = PointOf(*record, c, w, h);
-            AppendPair(text, pa.x, pa.y, " moveto");
-            AppendPair(text, pb.x - pa.x, pb.y - pa.y, " rlineto");
-            AppendPair(text, pc.x - pb.x, pc.y - pb.y, " rlineto");
-            AppendLine(text, "closepath");
+    auto each = [&](int onlySurface, auto&& visit) {
+        ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
+            if (onlySurface < 0 || t.surface == onlySurface)
+                visit(t);
         });
-    AppendLine(text, "stroke");
+    };
+    auto paths = [&](int onlySurface) {
+        each(onlySurface, [&](const PlacedTriangle& t) { AppendTriangle(text, PointsOf(t, w, h)); });
+    };
+    if (style.IsPlain()) {
+        paths(-1);
+        AppendLine(text, "stroke");
+    } else {
+        if (style.background && style.background->a > 0) {
+            AppendColour(text, *style.background, Rgba{255, 255, 255, 255});
+            AppendPair(text, 0, 0, " moveto");
+            AppendPair(text, width, 0, " rlineto");
+            AppendPair(text, 0, height, " rlineto");
+            AppendPair(text, -width, 0, " rlineto");
+            AppendLine(text, "closepath fill");
+        }
+        if (style.fill) {
+            AppendColour(text, *style.fill, style.background);
+            paths(-1);
+            AppendLine(text, "fill");
+        }
+        if (style.overlaps) {
+            // The faces involved in an overlap, judged on the template's grid.
+            const OverlapCoverage coverage =
+                CountCoverage(records, style.wrap, {w, h, 0.0, 0.0}, width, height);
+            AppendColour(text, style.overlapColour, style.background);
+            each(-1, [&](const PlacedTriangle& t) {
+                double x[3], y[3];
+                for (int k = 0; k < 3; ++k) {
+                    x[k] = w * t.u[k];
+                    y[k] = h * t.v[k];
+                }
+                if (TouchesOverlap(coverage, x, y))
+                    AppendTriangle(text, PointsOf(t, w, h));
+            });
+            AppendLine(text, "fill");
+        }
+        char lineWidth[32];
+        std::snprintf(lineWidth, sizeof lineWidth, "%.4g setlinewidth", style.lineWidth);
+        for (char* p = lineWidth; *p; ++p)
+            if (*p == ',')
+                *p = '.';
+        AppendLine(text, lineWidth);
+        if (style.lineWidth > 1)
+            AppendLine(text, "1 setlinejoin");
+        const int passes = style.colourBySurface ? int(records.size()) : 1;
+        for (int s = 0; s < passes; ++s) {
+            Rgba colour = style.colourBySurface ? SurfacePaletteColour(s) : style.line;
+            colour.a = style.line.a;
+            AppendColour(text, colour, style.background);
+            paths(style.colourBySurface ? s : -1);
+            AppendLine(text, "stroke");
+        }
+    }
     AppendLine(text, "1 setlinewidth");
     AppendLine(text, "%%EOF");
     return text;
 }
 
-Outcome WriteEpsTemplate(int width, int height, const std::string& path) {
+std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
+                         const std::string& title, const std::tm* localTime) {
+    TemplateStyle style;
+    style.width = width;
+    style.height = height;
+    style.wrap = WrapMode::Clip;
+    std::vector<const SurfaceRecord*> records;
+    if (record)
+        records.push_back(record);
+    return BuildEpsText(records, style, title, localTime);
+}
+
+std::tm* LocalTimeNow(std::tm& local) {
     const std::time_t now = std::time(nullptr);
+    return now != std::time_t(-1) && localtime_r(&now, &local) != nullptr ? &local : nullptr;
+}
+
+Outcome WriteEpsTemplate(int width, int height, const std::string& path) {
+    TemplateStyle style;
+    style.width = width;
+    style.height = height;
+    std::vector<const SurfaceRecord*> records;
+    if (const SurfaceRecord* record = SurfaceAt(g_exportSurface))
+        records.push_back(record);
     std::tm local{};
-    const bool haveTime = now != std::time_t(-1) && localtime_r(&now, &local) != nullptr;
-    const std::string text = BuildEpsText(SurfaceAt(g_exportSurface), width, height,
-                                          FileNameOf(path), haveTime ? &local : nullptr);
-    return WriteFileSafely(path, text);
+    return WriteFileSafely(path, BuildEpsText(records, style, FileNameOf(path), LocalTimeNow(local)));
 }

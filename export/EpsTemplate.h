@@ -3,9 +3,11 @@
 // W x H box, y = (1 - v) * H on PostScript's upward axis.
 #include "model/Outcome.h"
 #include "model/SurfaceStore.h"
+#include "render/TemplateStyle.h"
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 // Text for inside a PostScript string's parentheses: backslash doubled, every
 // control byte and every byte above 126 as a three-digit octal escape.
@@ -14,11 +16,22 @@ std::string EscapePostScriptString(const std::string& text);
 // "(%m/%d/%y) (%H:%M:%S)", or empty when there is no time.
 std::string FormatCreationDate(const std::tm* localTime);
 
-// The whole file text, CR LF line ends. A null record draws no triangles.
+// The whole file text, CR LF line ends, for the surfaces in the style's box.
+// A plain style gives the first templates' text; a styled one adds colours,
+// widths, a background, fills and overlaps (PostScript has no alpha: a
+// translucent colour is blended over the background).
+std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
+                         const TemplateStyle& style, const std::string& title,
+                         const std::tm* localTime);
+// One surface, plain, its coordinates as stored. A null record draws no triangles.
 std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
                          const std::string& title, const std::tm* localTime);
 
-// Builds the text of g_exportSurface with the local time and writes it to path;
+// The local time now, in local; null when the clock cannot tell.
+std::tm* LocalTimeNow(std::tm& local);
+
+// Builds the text of g_exportSurface (coordinates wrapped, as the game shows
+// them) with the local time and writes it to path;
 // the title line holds the name without its folder. On failure the target
 // keeps its former content.
 Outcome WriteEpsTemplate(int width, int height, const std::string& path);

@@ -1,87 +1,80 @@
 #include "export/PngTemplate.h"
 
-#include "export/ByteOrder.h"
-
-#include <array>
-#include <cstdint>
+#include <csetjmp>
+#include <png.h>
+#include <vector>
+#include <zlib.h>
 
 namespace {
 
-uint32_t Crc32(const std::string& bytes, size_t from) {
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = from; i < bytes.size(); ++i)
-        c = table[(c ^ uint8_t(bytes[i])) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+void AppendToString(png_structp png, png_bytep data, png_size_t length) {
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<char*>(data), length);
 }
 
-void PutChunk(std::string& png, const char* type, const std::string& data) {
-    PutBE32(png, uint32_t(data.size()));
-    const size_t start = png.size();
-    png += type;
-    png += data;
-    PutBE32(png, Crc32(png, start));
-}
-
-// A zlib stream of stored (uncompressed) blocks: no dependency, and a 1-bit
-// template is small anyway.
-std::string StoredZlib(const std::string& raw) {
-    std::string z = "\x78\x01";
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
+// Writes rows produced by row(y, buffer) as a PNG; empty on a libpng error.
+template <typename Row>
+std::string Encode(int width, int height, int bitDepth, int colourType, size_t rowBytes,
+                   int level, Row&& row) {
+    std::string out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        return out;
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_byte> buffer(rowBytes);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        return {};
     }
-    size_t pos = 0;
-    do {
-        const size_t n = std::min<size_t>(65535, raw.size() - pos);
-        z += static_cast<char>(pos + n == raw.size() ? 1 : 0);
-        PutLE(z, uint32_t(n), 2);
-        PutLE(z, uint32_t(~n & 0xFFFF), 2);
-        z.append(raw, pos, n);
-        pos += n;
-    } while (pos < raw.size());
-    PutBE32(z, (b << 16) | a);
-    return z;
+    png_set_write_fn(png, &out, AppendToString, nullptr);
+    png_set_compression_level(png, level);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colourType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        row(y, buffer.data());
+        png_write_row(png, buffer.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
 }
 
 } // namespace
 
 std::string EncodePng(const LayoutRaster& raster) {
-    std::string png = "\x89PNG\r\n\x1a\n";
-    std::string header;
-    PutBE32(header, uint32_t(raster.width));
-    PutBE32(header, uint32_t(raster.height));
-    header += '\x01'; // 1 bit per pixel
-    header += '\x00'; // greyscale
-    header.append(3, '\0');
-    PutChunk(png, "IHDR", header);
     const size_t rowBytes = (size_t(raster.width) + 7) / 8;
-    std::string raw;
-    raw.reserve((rowBytes + 1) * size_t(raster.height));
-    for (int y = 0; y < raster.height; ++y) {
-        raw += '\0'; // no filter
-        for (size_t byte = 0; byte < rowBytes; ++byte) {
-            unsigned char bits = 0;
-            for (int bit = 0; bit < 8; ++bit) {
-                const int x = int(byte * 8) + bit;
-                const bool white = x >= raster.width || !raster.IsInk(x, y);
-                bits |= (white ? 1 : 0) << (7 - bit);
-            }
-            raw += static_cast<char>(bits);
-        }
-    }
-    PutChunk(png, "IDAT", StoredZlib(raw));
-    PutChunk(png, "IEND", "");
-    return png;
+    return Encode(raster.width, raster.height, 1, PNG_COLOR_TYPE_GRAY, rowBytes,
+                  Z_BEST_COMPRESSION, [&](int y, png_byte* bytes) {
+                      for (size_t byte = 0; byte < rowBytes; ++byte) {
+                          unsigned char bits = 0;
+                          for (int bit = 0; bit < 8; ++bit) {
+                              const int x = int(byte * 8) + bit;
+                              const bool white = x >= raster.width || !raster.IsInk(x, y);
+                              bits |= (white ? 1 : 0) << (7 - bit);
+                          }
+                          bytes[byte] = bits;
+                      }
+                  });
 }
 
+std::string EncodePng(const TemplateImage& image) {
+    const int channels = image.opaque ? 3 : 4;
+    return Encode(image.width, image.height, 8,
+                  image.opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,
+                  size_t(image.width) * size_t(channels), 6, [&](int y, png_byte* bytes) {
+                      for (int x = 0; x < image.width; ++x) {
+                          const uint32_t p = image.At(x, y);
+                          const uint32_t a = p >> 24;
+                          // Stored premultiplied; PNG wants straight colour.
+                          auto straight = [a](uint32_t c) {
+                              return png_byte(a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a);
+                          };
+                          png_byte* out = bytes + size_t(x) * size_t(channels);
+                          out[0] = straight((p >> 16) & 0xFF);
+                          out[1] = straight((p >> 8) & 0xFF);
+                          out[2] = straight(p & 0xFF);
+                          if (channels == 4)
+                              out[3] = png_byte(a);
+                      }
+                  });
+}

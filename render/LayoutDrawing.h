@@ -3,6 +3,7 @@
 // path a -> b -> c -> a, each vertex placed at trunc(scale * coordinate + origin).
 #include "model/SurfaceStore.h"
 #include "render/LineRaster.h"
+#include "render/PlacedTriangles.h"
 
 struct LayoutMapping {
     double scaleX, scaleY;   // pixels per unit of u and of v
@@ -28,5 +29,21 @@ void ForEachLayoutPixel(const SurfaceRecord& r, const LayoutMapping& m, int widt
         ForEachLinePixel(pa.x, pa.y, pb.x, pb.y, width, height, plot);
         ForEachLinePixel(pb.x, pb.y, pc.x, pc.y, width, height, plot);
         ForEachLinePixel(pc.x, pc.y, pa.x, pa.y, width, height, plot);
+    });
+}
+
+// The same for placed triangles: vertex (u, v) lands on
+// trunc(scale * u + origin), and each triangle is a closed path a -> b -> c -> a.
+template <typename Plot>
+void ForEachPlacedLayoutPixel(const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+                              const LayoutMapping& m, int width, int height, Plot&& plot) {
+    ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
+        LayoutPoint p[3];
+        for (int k = 0; k < 3; ++k)
+            p[k] = {TruncateCoordinate(m.scaleX * t.u[k] + m.originX),
+                    TruncateCoordinate(m.scaleY * t.v[k] + m.originY)};
+        ForEachLinePixel(p[0].x, p[0].y, p[1].x, p[1].y, width, height, plot);
+        ForEachLinePixel(p[1].x, p[1].y, p[2].x, p[2].y, width, height, plot);
+        ForEachLinePixel(p[2].x, p[2].y, p[0].x, p[0].y, width, height, plot);
     });
 }

@@ -5,16 +5,22 @@
 #include <algorithm>
 
 LayoutRaster DrawLayoutRaster(const SurfaceRecord* record, int width, int height) {
+    std::vector<const SurfaceRecord*> records;
+    if (record)
+        records.push_back(record);
+    return DrawLayoutRaster(records, width, height, WrapMode::Clip);
+}
+
+LayoutRaster DrawLayoutRaster(const std::vector<const SurfaceRecord*>& records, int width,
+                              int height, WrapMode wrap) {
     LayoutRaster raster;
     raster.width = std::clamp(width, 1, kMaxTemplateSide);
     raster.height = std::clamp(height, 1, kMaxTemplateSide);
     raster.ink.assign(size_t(raster.width) * size_t(raster.height), 0);
-    if (!record)
-        return raster;
     const LayoutMapping mapping{double(raster.width), double(raster.height), 0.0, 0.0};
     uint8_t* ink = raster.ink.data();
     const size_t stride = size_t(raster.width);
-    ForEachLayoutPixel(*record, mapping, raster.width, raster.height,
-                       [ink, stride](int x, int y) { ink[size_t(y) * stride + size_t(x)] = 1; });
+    ForEachPlacedLayoutPixel(records, wrap, mapping, raster.width, raster.height,
+                             [ink, stride](int x, int y) { ink[size_t(y) * stride + size_t(x)] = 1; });
     return raster;
 }

@@ -1,14 +1,14 @@
-// gridwright-flatten: the painting template of a model's surface, from the
+// gridwright-flatten: the painting template of a model's surfaces, from the
 // command line, for batch work and scripts.
-#include "export/BmpTemplate.h"
-#include "export/EpsTemplate.h"
-#include "export/PngTemplate.h"
 #include "export/SafeFile.h"
-#include "export/SvgTemplate.h"
+#include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
+#include "model/Version.h"
 #include "render/LayoutRaster.h"
 #include "tools/ModelJson.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,25 +23,36 @@ namespace {
 
 enum ExitCode { kOk = 0, kUsage = 2, kCannotLoad = 3, kCannotWrite = 4 };
 
-const char* const kUsageText =
-    "usage:\n"
+const char* const kDescription =
+    "Writes the texture layout of an MD3 model's surfaces as a painting template.\n"
+    "OUT's extension picks the format: .eps, .svg, .pdf, .png or .bmp (any case).\n"
+    "\n"
     "  gridwright-flatten --list MODEL.md3\n"
     "  gridwright-flatten --dump MODEL.md3\n"
-    "  gridwright-flatten MODEL.md3 [--surface N|NAME] [--size WxH] -o OUT\n"
+    "  gridwright-flatten MODEL.md3 [--surface N|NAME]... [--texture NAME] [--all]\n"
+    "                     [--size WxH] [style options] -o OUT\n";
+
+const char* const kFooter =
+    "--surface takes an index when it is only digits and below the surface count,\n"
+    "else a name (exact first, then without regard to letter case); it may be\n"
+    "repeated. With no --surface, --texture or --all, surface 0 is drawn.\n"
     "\n"
-    "Writes the texture layout of one surface of an MD3 model as a painting\n"
-    "template. OUT's extension picks the format: .eps, .bmp, .png or .svg.\n"
-    "W and H are 1 to 8192 (default 128x128); the surface is 0 by default.\n"
+    "--list writes one line per surface: index, name, texture, vertices, triangles,\n"
+    "tab-separated; in names a backslash, tab, newline, carriage return and other\n"
+    "control bytes are written \\\\, \\t, \\n, \\r and \\xHH.\n"
     "\n"
-    "  --list   one line per surface: index, name, texture, vertices, triangles,\n"
-    "           tab-separated; in names a backslash, tab, newline, carriage return\n"
-    "           and other control bytes are written \\\\, \\t, \\n, \\r and \\xHH\n"
-    "  --dump   the loaded surfaces as JSON\n"
+    "Colours are #RRGGBB or #RRGGBBAA. With no style option the template is the\n"
+    "classic one: black 1-pixel lines on white, exact to the pixel.\n"
     "\n"
-    "--surface takes an index when it is only digits and below the surface\n"
-    "count, else a name (exact first, then without regard to letter case).\n"
+    "Examples:\n"
+    "  gridwright-flatten --list upper.md3\n"
+    "  gridwright-flatten upper.md3 --surface u_torso --size 1024x1024 -o torso.png\n"
+    "  gridwright-flatten hive.md3 --texture models/buildables/hive/hive --overlaps \\\n"
+    "      --line-width 2 --antialias --background none -o hive.png\n"
+    "  gridwright-flatten tank.md3 --all --colour-by-surface -o tank.pdf\n"
     "\n"
-    "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template not written.\n";
+    "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template or listing\n"
+    "not written.\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "gridwright-flatten: %s\nTry 'gridwright-flatten --help'.\n",
@@ -63,7 +74,7 @@ bool ParseSize(const std::string& text, int& width, int& height) {
         return false;
     auto number = [](const std::string& digits, int& out) {
         if (digits.empty() || digits.size() > 5 ||
-            !std::all_of(digits.begin(), digits.end(), ::isdigit))
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return false;
         out = std::atoi(digits.c_str());
         return out >= 1 && out <= kMaxTemplateSide;
@@ -77,13 +88,17 @@ std::string Lower(std::string text) {
     return text;
 }
 
+bool AllDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // A surface by index or by name; -1 when the model has no such surface. A
 // value of digits only that is below the count is an index, so a surface
 // named "7" is still reachable by its name when there are fewer surfaces.
 int FindSurface(const std::string& wanted) {
     const int count = LoadedSurfaceCount();
-    if (!wanted.empty() && wanted.size() < 6 &&
-        std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (AllDigits(wanted) && wanted.size() < 6) {
         const int index = std::atoi(wanted.c_str());
         if (index < count)
             return index;
@@ -95,6 +110,23 @@ int FindSurface(const std::string& wanted) {
         if (Lower(NameText(g_surfaces[i].name)) == Lower(wanted))
             return i;
     return -1;
+}
+
+// A texture name compared the way painters name it: any letter case, either
+// slash, with or without its extension, as a full path or its last part.
+std::string TextureKey(std::string name) {
+    name = Lower(name);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const auto slash = name.rfind('/'), dot = name.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        name.erase(dot);
+    return name;
+}
+
+bool WearsTexture(const SurfaceRecord& r, const std::string& wanted) {
+    const std::string key = TextureKey(wanted);
+    return !key.empty() && (TextureKey(NameText(r.shaderName)) == key ||
+                            TextureKey(TextureNameOf(r)) == key);
 }
 
 // A name as one field of a tab-separated line: nothing in it can end the
@@ -135,19 +167,9 @@ int FinishOutput() {
 
 // True when both paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
+    struct stat sa {}, sb {};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
-}
-
-std::string LowerExtension(const std::string& path) {
-    const std::string name = FileNameOf(path);
-    const auto dot = name.rfind('.');
-    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (char& c : ext)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
 }
 
 int List(const std::string& path) {
@@ -169,93 +191,205 @@ int Dump(const std::string& path) {
     return FinishOutput();
 }
 
-int Flatten(const std::string& model, const std::string& surface, int width, int height,
-            const std::string& out) {
-    const std::string ext = LowerExtension(out);
-    if (ext != "eps" && ext != "bmp" && ext != "png" && ext != "svg")
-        return Usage("cannot tell the format of \"" + out +
-                     "\": give it the extension .eps, .bmp, .png or .svg");
-    if (SameFile(model, out))
-        return Usage("the output \"" + out + "\" is the model itself; choose another file name");
-    if (!Load(model))
+struct FlattenRequest {
+    std::string model, out, size = "128x128", wrap = "repeat";
+    std::vector<std::string> surfaces;
+    std::string texture;
+    bool all = false;
+    std::string lineColour, background, fill, overlapColour;
+    double lineWidth = 1.0;
+    bool antialias = false, overlaps = false, colourBySurface = false;
+};
+
+// The style the options describe, or a usage problem.
+std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
+    if (!ParseSize(q.size, style.width, style.height))
+        return "--size takes WxH with W and H from 1 to 8192, not \"" + q.size + "\"";
+    if (q.wrap != "repeat" && q.wrap != "clip")
+        return "--wrap takes repeat or clip, not \"" + q.wrap + "\"";
+    style.wrap = q.wrap == "clip" ? WrapMode::Clip : WrapMode::Repeat;
+    auto colour = [](const char* option, const std::string& text, Rgba& out) {
+        if (ParseColour(text, out))
+            return std::string();
+        return std::string(option) + " takes a colour #RRGGBB or #RRGGBBAA, not \"" + text + "\"";
+    };
+    std::string problem;
+    if (!q.lineColour.empty() && !(problem = colour("--line-colour", q.lineColour, style.line)).empty())
+        return problem;
+    if (!(q.lineWidth > 0) || q.lineWidth > kMaxLineWidth)
+        return "--line-width takes a width above 0 and at most 64, not " + std::to_string(q.lineWidth);
+    style.lineWidth = q.lineWidth;
+    style.antialias = q.antialias;
+    if (Lower(q.background) == "none") {
+        style.background.reset();
+    } else if (!q.background.empty()) {
+        Rgba c;
+        if (!(problem = colour("--background", q.background, c)).empty())
+            return problem;
+        style.background = c;
+    }
+    if (!q.fill.empty()) {
+        Rgba c;
+        if (!(problem = colour("--fill", q.fill, c)).empty())
+            return problem;
+        style.fill = c;
+    }
+    style.overlaps = q.overlaps;
+    if (!q.overlapColour.empty()) {
+        if (!q.overlaps)
+            return "--overlap-colour needs --overlaps";
+        if (!(problem = colour("--overlap-colour", q.overlapColour, style.overlapColour)).empty())
+            return problem;
+    }
+    style.colourBySurface = q.colourBySurface;
+    return {};
+}
+
+// The surfaces asked for, in the order asked, each once; a usage problem
+// when one cannot be found.
+std::string SurfacesOf(const FlattenRequest& q, std::vector<int>& chosen) {
+    auto add = [&chosen](int index) {
+        if (std::find(chosen.begin(), chosen.end(), index) == chosen.end())
+            chosen.push_back(index);
+    };
+    for (const std::string& wanted : q.surfaces) {
+        const int index = FindSurface(wanted);
+        if (index < 0) {
+            const std::string readings =
+                AllDigits(wanted) ? "no surface " + wanted + " (it has " +
+                                        std::to_string(LoadedSurfaceCount()) +
+                                        ") and no surface named \"" + wanted + "\""
+                                  : "no surface named \"" + wanted + "\"";
+            return "\"" + q.model + "\" has " + readings + "; 'gridwright-flatten --list " +
+                   q.model + "' shows its surfaces";
+        }
+        add(index);
+    }
+    if (!q.texture.empty()) {
+        const size_t before = chosen.size();
+        for (int i = 0; i < LoadedSurfaceCount(); ++i)
+            if (WearsTexture(g_surfaces[i], q.texture))
+                add(i);
+        if (chosen.size() == before)
+            return "no surface of \"" + q.model + "\" wears the texture \"" + q.texture +
+                   "\"; 'gridwright-flatten --list " + q.model + "' shows their textures";
+    }
+    if (q.all)
+        for (int i = 0; i < LoadedSurfaceCount(); ++i)
+            add(i);
+    if (q.surfaces.empty() && q.texture.empty() && !q.all) {
+        if (LoadedSurfaceCount() == 0)
+            return "\"" + q.model + "\" has no surfaces to draw";
+        add(0);
+    }
+    return {};
+}
+
+int Flatten(const FlattenRequest& q) {
+    const TemplateFormat format = FormatOfPath(q.out);
+    if (format == TemplateFormat::Unknown)
+        return Usage("cannot tell the format of \"" + q.out +
+                     "\": give it the extension .eps, .svg, .pdf, .png or .bmp");
+    TemplateStyle style;
+    std::string problem = StyleOf(q, style);
+    if (problem.empty())
+        problem = StyleProblem(style, format);
+    if (!problem.empty())
+        return Usage(problem);
+    if (SameFile(q.model, q.out))
+        return Usage("the output \"" + q.out + "\" is the model itself; choose another file name");
+    if (!Load(q.model))
         return kCannotLoad;
-    g_exportSurface = FindSurface(surface);
-    if (g_exportSurface < 0) {
-        const bool digits =
-            !surface.empty() && std::all_of(surface.begin(), surface.end(),
-                                            [](char c) { return c >= '0' && c <= '9'; });
-        const std::string readings = digits ? "no surface " + surface + " (it has " +
-                                                  std::to_string(LoadedSurfaceCount()) +
-                                                  ") and no surface named \"" + surface + "\""
-                                            : "no surface named \"" + surface + "\"";
-        std::fprintf(stderr,
-                     "gridwright-flatten: \"%s\" has %s; "
-                     "'gridwright-flatten --list %s' shows its surfaces.\n",
-                     model.c_str(), readings.c_str(), model.c_str());
+    std::vector<int> chosen;
+    problem = SurfacesOf(q, chosen);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "gridwright-flatten: %s.\n", problem.c_str());
         return kUsage;
     }
-    Outcome outcome;
-    if (ext == "eps") {
-        outcome = WriteEpsTemplate(width, height, out);
-    } else if (ext == "bmp") {
-        outcome = WriteBmpTemplate(width, height, out, 24);
-    } else {
-        const SurfaceRecord* record = SurfaceAt(g_exportSurface);
-        const std::string bytes = ext == "png" ? EncodePng(DrawLayoutRaster(record, width, height))
-                                               : BuildSvgText(record, width, height);
-        outcome = WriteFileSafely(out, bytes);
-    }
+    std::vector<const SurfaceRecord*> records;
+    for (int index : chosen)
+        records.push_back(&g_surfaces[index]);
+    g_exportSurface = chosen.front();
+    const Outcome outcome = WriteTemplateFile(q.out, records, style);
     if (!outcome.ok) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
                      outcome.reason.c_str());
         return kCannotWrite;
     }
-    std::printf("wrote %s (%dx%d, surface %d \"%s\")\n", out.c_str(), width, height,
-                g_exportSurface, NameText(g_surfaces[g_exportSurface].name).c_str());
+    std::string which;
+    for (size_t i = 0; i < chosen.size(); ++i)
+        which += (i ? ", " : "") + std::to_string(chosen[i]) + " \"" +
+                 EscapeField(NameText(g_surfaces[chosen[i]].name)) + "\"";
+    std::printf("wrote %s (%dx%d, surface%s %s)\n", q.out.c_str(), style.width, style.height,
+                chosen.size() > 1 ? "s" : "", which.c_str());
     return kOk;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty())
+    CLI::App app(kDescription, "gridwright-flatten");
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
+    app.get_formatter()->column_width(34);
+    FlattenRequest q;
+    bool list = false, dump = false;
+    app.add_option("MODEL", q.model, "the MD3 model");
+    app.add_flag("--list", list, "list the surfaces, one line each (see below)");
+    app.add_flag("--dump", dump, "the loaded surfaces as JSON");
+    app.add_option("--surface", q.surfaces, "a surface to draw, by index or name (repeatable)")
+        ->type_name("N|NAME")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--texture", q.texture,
+                   "every surface wearing this texture (any case, extension optional)")
+        ->type_name("NAME");
+    app.add_flag("--all", q.all, "every surface of the model");
+    app.add_option("--size", q.size, "the template's size, 1 to 8192 each way")
+        ->type_name("WxH")
+        ->capture_default_str();
+    app.add_option("-o", q.out, "the template file: .eps .svg .pdf .png .bmp")->type_name("OUT");
+    app.add_option("--wrap", q.wrap,
+                   "repeat: coordinates wrap as the game repeats the texture; clip: as stored")
+        ->type_name("repeat|clip")
+        ->capture_default_str();
+    app.add_option("--line-colour", q.lineColour, "line colour [default: #000000]")
+        ->type_name("C");
+    app.add_option("--line-width", q.lineWidth,
+                   "line width in pixels (images) or points (vector), above 0 up to 64")
+        ->type_name("W")
+        ->capture_default_str();
+    app.add_flag("--antialias", q.antialias, "smooth lines in images (PNG, BMP)");
+    app.add_option("--background", q.background,
+                   "background colour, or none for a transparent one [default: #ffffff]")
+        ->type_name("C|none");
+    app.add_option("--fill", q.fill, "fill the faces with this colour [default: no fill]")
+        ->type_name("C");
+    app.add_flag("--overlaps", q.overlaps, "highlight where two or more faces overlap");
+    app.add_option("--overlap-colour", q.overlapColour,
+                   "the overlap highlight [default: #ff000080]")
+        ->type_name("C");
+    app.add_flag("--colour-by-surface", q.colourBySurface,
+                 "each surface its own line colour, readable on white and black");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return FinishOutput();
+    } catch (const CLI::CallForVersion&) {
+        std::printf("gridwright-flatten %s\n", kGridwrightVersion);
+        return FinishOutput();
+    } catch (const CLI::ParseError& error) {
+        return Usage(error.what());
+    }
+    if (list && dump)
+        return Usage("--list and --dump go one at a time");
+    if (q.model.empty())
         return Usage("no model given");
-    if (args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kUsageText, stdout);
-        return kOk;
-    }
-    if (args[0] == "--list" || args[0] == "--dump") {
-        if (args.size() != 2)
-            return Usage(args[0] + " takes exactly one model file");
-        return args[0] == "--list" ? List(args[1]) : Dump(args[1]);
-    }
-    std::string model, surface = "0", out;
-    int width = 128, height = 128;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--surface" || a == "--size" || a == "-o") {
-            if (!hasValue)
-                return Usage(a + " needs a value");
-            const std::string& value = args[++i];
-            if (a == "--surface")
-                surface = value;
-            else if (a == "-o")
-                out = value;
-            else if (!ParseSize(value, width, height))
-                return Usage("--size takes WxH with W and H from 1 to 8192, not \"" + value + "\"");
-        } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option \"" + a + "\"");
-        } else if (model.empty()) {
-            model = a;
-        } else {
-            return Usage("more than one model given (\"" + model + "\" and \"" + a + "\")");
-        }
-    }
-    if (model.empty())
-        return Usage("no model given");
-    if (out.empty())
-        return Usage("no output file given: add -o OUT.eps (or .bmp, .png, .svg)");
-    return Flatten(model, surface, width, height, out);
+    if (list)
+        return List(q.model);
+    if (dump)
+        return Dump(q.model);
+    if (q.out.empty())
+        return Usage("no output file given: add -o OUT.eps (or .svg, .pdf, .png, .bmp)");
+    return Flatten(q);
 }

@@ -1,0 +1,55 @@
+#pragma once
+// Where each triangle of the chosen surfaces is drawn on the template. With
+// wrapping, a triangle appears at every whole-tile shift that brings it over
+// the unit square, as the game's repeating texture shows it; one that lies
+// in [0,1]² is drawn once, unshifted, exactly as without wrapping.
+#include "model/SurfaceStore.h"
+#include "render/TemplateStyle.h"
+
+#include <cmath>
+#include <vector>
+
+struct PlacedTriangle {
+    double u[3], v[3]; // texture coordinates after the shift
+    int surface;       // position in the list of surfaces drawn
+};
+
+// The whole-tile shifts of one axis for a triangle spanning [low, high].
+struct ShiftRange {
+    int first = 0, last = -1; // empty when last < first
+};
+
+inline ShiftRange AxisShifts(double low, double high, WrapMode wrap) {
+    if (wrap == WrapMode::Clip || (low >= 0 && high <= 1))
+        return {0, 0};
+    if (!(low == low) || !(high == high) || high - low > 1e6)
+        return {0, 0}; // not a layout anyone paints; drawn as stored
+    if (low == high) {
+        const int shift = int(std::floor(low));
+        return {shift, shift};
+    }
+    // Shifts s with high - s > 0 and low - s < 1.
+    return {int(std::floor(low)), int(std::ceil(high)) - 1};
+}
+
+// Calls visit(const PlacedTriangle&) for every drawn copy of every triangle
+// of the records, in file order, surface by surface.
+template <typename Visit>
+void ForEachPlacedTriangle(const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+                           Visit&& visit) {
+    for (size_t s = 0; s < records.size(); ++s) {
+        const SurfaceRecord& r = *records[s];
+        ForEachTriangle(r, [&](int a, int b, int c) {
+            const double u[3] = {r.u[a], r.u[b], r.u[c]}, v[3] = {r.v[a], r.v[b], r.v[c]};
+            const ShiftRange su =
+                AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), wrap);
+            const ShiftRange sv =
+                AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), wrap);
+            for (int j = sv.first; j <= sv.last; ++j)
+                for (int i = su.first; i <= su.last; ++i)
+                    visit(PlacedTriangle{{u[0] - i, u[1] - i, u[2] - i},
+                                         {v[0] - j, v[1] - j, v[2] - j},
+                                         int(s)});
+        });
+    }
+}

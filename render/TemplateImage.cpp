@@ -1,0 +1,177 @@
+#include "render/TemplateImage.h"
+
+#include "render/LayoutRaster.h"
+#include "render/OverlapCoverage.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <new>
+
+namespace {
+
+void SetColour(cairo_t* cr, const Rgba& c) {
+    cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+}
+
+// Every placed triangle of the records (or of one surface) as closed subpaths.
+void AddTriangles(cairo_t* cr, const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+                  const LayoutMapping& m, int onlySurface = -1) {
+    ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
+        if (onlySurface >= 0 && t.surface != onlySurface)
+            return;
+        cairo_move_to(cr, m.scaleX * t.u[0] + m.originX, m.scaleY * t.v[0] + m.originY);
+        cairo_line_to(cr, m.scaleX * t.u[1] + m.originX, m.scaleY * t.v[1] + m.originY);
+        cairo_line_to(cr, m.scaleX * t.u[2] + m.originX, m.scaleY * t.v[2] + m.originY);
+        cairo_close_path(cr);
+    });
+}
+
+// A one-byte mask surface whose pixels are 255 where has(x, y).
+template <typename Has> cairo_surface_t* MaskOf(int width, int height, Has&& has) {
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+    if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS)
+        return mask;
+    cairo_surface_flush(mask);
+    unsigned char* data = cairo_image_surface_get_data(mask);
+    const int stride = cairo_image_surface_get_stride(mask);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            data[size_t(y) * size_t(stride) + size_t(x)] = has(x, y) ? 255 : 0;
+    cairo_surface_mark_dirty(mask);
+    return mask;
+}
+
+void PaintThroughMask(cairo_t* cr, cairo_surface_t* mask, const Rgba& colour) {
+    if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) {
+        SetColour(cr, colour);
+        cairo_mask_surface(cr, mask, 0, 0);
+    }
+    cairo_surface_destroy(mask);
+}
+
+void DrawOverlaps(cairo_t* cr, const TemplateStyle& style,
+                  const std::vector<const SurfaceRecord*>& records, const DrawTarget& target) {
+    // Judged on the target's own pixel grid (for a page, one cell per unit).
+    const OverlapCoverage coverage =
+        CountCoverage(records, style.wrap, target.mapping, target.width, target.height);
+    if (!target.vector) {
+        PaintThroughMask(cr, MaskOf(target.width, target.height,
+                                    [&](int x, int y) { return coverage.Overlapping(x, y); }),
+                         style.overlapColour);
+        return;
+    }
+    // On a page, the faces involved in an overlap are filled.
+    const LayoutMapping& m = target.mapping;
+    ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
+        double x[3], y[3];
+        for (int k = 0; k < 3; ++k) {
+            x[k] = m.scaleX * t.u[k] + m.originX;
+            y[k] = m.scaleY * t.v[k] + m.originY;
+        }
+        if (!TouchesOverlap(coverage, x, y))
+            return;
+        cairo_move_to(cr, x[0], y[0]);
+        cairo_line_to(cr, x[1], y[1]);
+        cairo_line_to(cr, x[2], y[2]);
+        cairo_close_path(cr);
+    });
+    SetColour(cr, style.overlapColour);
+    cairo_fill(cr);
+}
+
+Rgba LineColourOf(const TemplateStyle& style, int surface) {
+    if (!style.colourBySurface)
+        return style.line;
+    Rgba c = SurfacePaletteColour(surface);
+    c.a = style.line.a;
+    return c;
+}
+
+void DrawLines(cairo_t* cr, const TemplateStyle& style,
+               const std::vector<const SurfaceRecord*>& records, const DrawTarget& target) {
+    const int passes = style.colourBySurface ? int(records.size()) : 1;
+    const bool exactRule = !target.vector && style.lineWidth == 1.0 && !style.antialias;
+    for (int s = 0; s < passes; ++s) {
+        const int only = style.colourBySurface ? s : -1;
+        if (exactRule) {
+            // The first templates' line rule, each pixel painted once.
+            std::vector<uint8_t> ink(size_t(target.width) * size_t(target.height), 0);
+            std::vector<const SurfaceRecord*> chosen =
+                only < 0 ? records : std::vector<const SurfaceRecord*>{records[size_t(only)]};
+            ForEachPlacedLayoutPixel(chosen, style.wrap, target.mapping, target.width,
+                                     target.height, [&](int x, int y) {
+                                         ink[size_t(y) * size_t(target.width) + size_t(x)] = 1;
+                                     });
+            PaintThroughMask(cr, MaskOf(target.width, target.height,
+                                        [&](int x, int y) {
+                                            return ink[size_t(y) * size_t(target.width) +
+                                                       size_t(x)] != 0;
+                                        }),
+                             LineColourOf(style, s));
+            continue;
+        }
+        AddTriangles(cr, records, style.wrap, target.mapping, only);
+        cairo_set_line_width(cr, style.lineWidth);
+        cairo_set_line_join(cr, style.lineWidth > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
+        SetColour(cr, LineColourOf(style, s));
+        cairo_stroke(cr);
+    }
+}
+
+} // namespace
+
+void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
+                  const std::vector<const SurfaceRecord*>& records, const DrawTarget& target) {
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, 0, target.width, target.height);
+    cairo_clip(cr);
+    cairo_set_antialias(cr, target.vector || style.antialias ? CAIRO_ANTIALIAS_DEFAULT
+                                                             : CAIRO_ANTIALIAS_NONE);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    if (style.background) {
+        SetColour(cr, *style.background);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    }
+    if (style.fill) {
+        AddTriangles(cr, records, style.wrap, target.mapping);
+        SetColour(cr, *style.fill);
+        cairo_fill(cr);
+    }
+    if (style.overlaps)
+        DrawOverlaps(cr, style, records, target);
+    DrawLines(cr, style, records, target);
+    cairo_restore(cr);
+}
+
+TemplateImage DrawTemplateImage(const TemplateStyle& style,
+                                const std::vector<const SurfaceRecord*>& records) {
+    TemplateImage image;
+    const int width = std::clamp(style.width, 1, kMaxTemplateSide);
+    const int height = std::clamp(style.height, 1, kMaxTemplateSide);
+    try {
+        image.pixels.assign(size_t(width) * size_t(height), 0);
+    } catch (const std::bad_alloc&) {
+        return image;
+    }
+    image.width = width;
+    image.height = height;
+    image.opaque = style.background && style.background->a == 255;
+    if (style.IsPlain()) {
+        const LayoutRaster raster = DrawLayoutRaster(records, width, height, style.wrap);
+        for (size_t i = 0; i < image.pixels.size(); ++i)
+            image.pixels[i] = raster.ink[i] ? 0xFF000000u : 0xFFFFFFFFu;
+        return image;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(image.pixels.data()), CAIRO_FORMAT_ARGB32, width, height,
+        width * 4);
+    cairo_t* cr = cairo_create(surface);
+    DrawTemplate(cr, style, records,
+                 {{double(width), double(height), 0.0, 0.0}, width, height, false});
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+    return image;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The template as a picture, drawn from a TemplateStyle. Plain templates keep
+// the exact 1-pixel line rule; styled ones are drawn with Cairo.
+#include "render/LayoutDrawing.h"
+#include "render/TemplateStyle.h"
+
+#include <cstdint>
+#include <vector>
+
+typedef struct _cairo cairo_t;
+
+struct TemplateImage {
+    int width = 0, height = 0;
+    // Row-major, top row first: premultiplied 0xAARRGGBB (Cairo's and Qt's
+    // ARGB32_Premultiplied layout).
+    std::vector<uint32_t> pixels;
+    bool opaque = true; // every pixel has full alpha
+
+    uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// The surfaces' template at the style's size (clamped to 1..8192). Empty
+// (zero size) when the memory for it cannot be had.
+TemplateImage DrawTemplateImage(const TemplateStyle& style,
+                                const std::vector<const SurfaceRecord*>& records);
+
+// Draws the template onto any Cairo target (an image, a PDF page, the
+// preview): (u, v) lands on mapping, and nothing is drawn outside clip.
+// vector: the target is a vector page (overlaps as filled faces, lines as
+// paths); otherwise a pixel grid whose size is given.
+struct DrawTarget {
+    LayoutMapping mapping;
+    int width, height; // the area in target units; also the clip
+    bool vector;
+};
+void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
+                  const std::vector<const SurfaceRecord*>& records, const DrawTarget& target);

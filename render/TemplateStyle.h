@@ -1,0 +1,44 @@
+#pragma once
+// What a template shows and how: one description that every output (EPS, SVG,
+// PDF, PNG, BMP, the clipboard and the preview) draws from.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct Rgba {
+    uint8_t r = 0, g = 0, b = 0, a = 255;
+    bool operator==(const Rgba&) const = default;
+};
+
+enum class WrapMode {
+    Repeat, // as the game samples textures: every triangle shifted into the unit square
+    Clip,   // the coordinates as stored; what lies outside the square is not drawn
+};
+
+struct TemplateStyle {
+    int width = 128, height = 128;
+    WrapMode wrap = WrapMode::Repeat;
+    Rgba line{0, 0, 0, 255};
+    double lineWidth = 1.0; // pixels for images, points for vector formats
+    bool antialias = false; // images only; vector formats are always smooth
+    std::optional<Rgba> background = Rgba{255, 255, 255, 255}; // none: transparent
+    std::optional<Rgba> fill;                                  // faces filled when set
+    bool overlaps = false; // highlight areas covered by two or more faces
+    Rgba overlapColour{255, 0, 0, 128};
+    bool colourBySurface = false; // each surface its own line colour
+
+    // The look of the first templates: black 1-pixel aliased lines on white,
+    // nothing else. Such templates keep their exact line rule and bytes.
+    bool IsPlain() const;
+};
+
+// "#RRGGBB" or "#RRGGBBAA" (the '#' may be left out); false when malformed.
+bool ParseColour(const std::string& text, Rgba& colour);
+std::string FormatColour(const Rgba& colour); // "#rrggbbaa"
+
+// Line colours for --colour-by-surface: distinct hues, dark enough on white
+// and light enough on black to read on both.
+Rgba SurfacePaletteColour(int position);
+
+inline constexpr double kMaxLineWidth = 64.0;
