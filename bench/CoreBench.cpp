@@ -5,6 +5,8 @@
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
 #include "render/LayoutRaster.h"
+#include "render/OverlapCoverage.h"
+#include "render/TemplateImage.h"
 #include "tools/Md3Builder.h"
 
 #include <benchmark/benchmark.h>
@@ -101,8 +103,56 @@ void BM_EpsText8192ScatteredTriangles(benchmark::State& state) {
         benchmark::DoNotOptimize(BuildEpsText(&r, 256, 256, "bench.eps", nullptr));
 }
 
+TemplateStyle PainterStyle() {
+    TemplateStyle style;
+    style.width = style.height = 2048;
+    style.antialias = true;
+    style.lineWidth = 2;
+    style.fill = Rgba{40, 120, 255, 64};
+    style.overlaps = true;
+    return style;
+}
+
+// A styled 2048 x 2048 template of one 8192-triangle surface: anti-aliased,
+// width 2, filled, overlaps highlighted.
+void BM_StyledTemplate2048Mesh(benchmark::State& state) {
+    const SurfaceRecord& r = MeshSurface();
+    const TemplateStyle style = PainterStyle();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawTemplateImage(style, {&r}));
+}
+
+// Overlaps judged over every triangle of the full-capacity model (255
+// surfaces of 8192 mesh triangles, about 2 million) at 2048 x 2048.
+void BM_Overlaps2048FullCapacityAll(benchmark::State& state) {
+    MustLoad(BenchModelFile(255, false));
+    std::vector<const SurfaceRecord*> all;
+    for (int i = 0; i < LoadedSurfaceCount(); ++i)
+        all.push_back(&g_surfaces[i]);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            CountCoverage(all, WrapMode::Repeat, {2048.0, 2048.0, 0.0, 0.0}, 2048, 2048));
+    state.counters["triangles"] = double(all.size()) * kMaxTriangles;
+}
+
+// The whole styled template of the full-capacity model, overlaps included.
+void BM_StyledTemplate2048FullCapacityAll(benchmark::State& state) {
+    MustLoad(BenchModelFile(255, false));
+    std::vector<const SurfaceRecord*> all;
+    for (int i = 0; i < LoadedSurfaceCount(); ++i)
+        all.push_back(&g_surfaces[i]);
+    TemplateStyle style;
+    style.width = style.height = 2048;
+    style.overlaps = true;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawTemplateImage(style, all));
+}
+
 } // namespace
 
+BENCHMARK(BM_StyledTemplate2048Mesh)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Overlaps2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_StyledTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Load255x1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load255AtFullCapacity)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFullCapacityBytesOnce)->Unit(benchmark::kMillisecond);

@@ -13,8 +13,8 @@ void AppendToString(png_structp png, png_bytep data, png_size_t length) {
 
 // Writes rows produced by row(y, buffer) as a PNG; empty on a libpng error.
 template <typename Row>
-std::string Encode(int width, int height, int bitDepth, int colourType, size_t rowBytes,
-                   int level, Row&& row) {
+std::string Encode(int width, int height, int bitDepth, int colourType, size_t rowBytes, int level,
+                   Row&& row) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
@@ -27,6 +27,7 @@ std::string Encode(int width, int height, int bitDepth, int colourType, size_t r
     }
     png_set_write_fn(png, &out, AppendToString, nullptr);
     png_set_compression_level(png, level);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colourType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -43,8 +44,8 @@ std::string Encode(int width, int height, int bitDepth, int colourType, size_t r
 
 std::string EncodePng(const LayoutRaster& raster) {
     const size_t rowBytes = (size_t(raster.width) + 7) / 8;
-    return Encode(raster.width, raster.height, 1, PNG_COLOR_TYPE_GRAY, rowBytes,
-                  Z_BEST_COMPRESSION, [&](int y, png_byte* bytes) {
+    return Encode(raster.width, raster.height, 1, PNG_COLOR_TYPE_GRAY, rowBytes, Z_BEST_COMPRESSION,
+                  [&](int y, png_byte* bytes) {
                       for (size_t byte = 0; byte < rowBytes; ++byte) {
                           unsigned char bits = 0;
                           for (int bit = 0; bit < 8; ++bit) {

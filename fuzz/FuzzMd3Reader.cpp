@@ -5,6 +5,7 @@
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
 #include "render/LayoutRaster.h"
+#include "render/TemplateImage.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -38,6 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (c != '\r' && c != '\n' && (c < 0x20 || c > 0x7E))
                 __builtin_trap();
         (void)BuildSvgText(&r, 48, 40);
+        // Every drawing path of the engine, wrapped, on whatever coordinates came.
+        TemplateStyle style;
+        style.width = 40;
+        style.height = 24;
+        style.antialias = true;
+        style.lineWidth = 2.5;
+        style.fill = Rgba{0, 0, 255, 64};
+        style.overlaps = true;
+        (void)DrawTemplateImage(style, {&r});
+        (void)BuildSvgText({&r}, style);
+        (void)BuildEpsText({&r}, style, "f.eps", nullptr);
         (void)DrawLayoutRaster(&r, 32, 64);
     }
     return 0;

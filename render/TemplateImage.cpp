@@ -1,6 +1,7 @@
 #include "render/TemplateImage.h"
 
 #include "render/LayoutRaster.h"
+#include "render/LineMask.h"
 #include "render/OverlapCoverage.h"
 
 #include <algorithm>
@@ -49,18 +50,41 @@ void PaintThroughMask(cairo_t* cr, cairo_surface_t* mask, const Rgba& colour) {
     cairo_surface_destroy(mask);
 }
 
-void DrawOverlaps(cairo_t* cr, const TemplateStyle& style,
-                  const std::vector<const SurfaceRecord*>& records, const DrawTarget& target) {
-    // Judged on the target's own pixel grid (for a page, one cell per unit).
+// Faces filled and overlaps highlighted. On pixels both come from one count
+// of the faces over each pixel centre (filled where one or more cover it,
+// highlighted where two or more do); on a page the fill is a path and the
+// faces involved in an overlap are filled.
+void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
+                          const std::vector<const SurfaceRecord*>& records,
+                          const DrawTarget& target) {
+    if (!style.fill && !style.overlaps)
+        return;
+    if (target.vector && style.fill) {
+        AddTriangles(cr, records, style.wrap, target.mapping);
+        SetColour(cr, *style.fill);
+        cairo_fill(cr);
+    }
+    // Judged on the target's own grid (for a page, one cell per unit).
     const OverlapCoverage coverage =
         CountCoverage(records, style.wrap, target.mapping, target.width, target.height);
     if (!target.vector) {
-        PaintThroughMask(cr, MaskOf(target.width, target.height,
+        if (style.fill)
+            PaintThroughMask(
+                cr,
+                MaskOf(target.width, target.height,
+                       [&](int x, int y) {
+                           return coverage.count[size_t(y) * size_t(target.width) + size_t(x)] != 0;
+                       }),
+                *style.fill);
+        if (style.overlaps)
+            PaintThroughMask(cr,
+                             MaskOf(target.width, target.height,
                                     [&](int x, int y) { return coverage.Overlapping(x, y); }),
-                         style.overlapColour);
+                             style.overlapColour);
         return;
     }
-    // On a page, the faces involved in an overlap are filled.
+    if (!style.overlaps)
+        return;
     const LayoutMapping& m = target.mapping;
     ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
         double x[3], y[3];
@@ -98,23 +122,52 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style,
             std::vector<uint8_t> ink(size_t(target.width) * size_t(target.height), 0);
             std::vector<const SurfaceRecord*> chosen =
                 only < 0 ? records : std::vector<const SurfaceRecord*>{records[size_t(only)]};
-            ForEachPlacedLayoutPixel(chosen, style.wrap, target.mapping, target.width,
-                                     target.height, [&](int x, int y) {
-                                         ink[size_t(y) * size_t(target.width) + size_t(x)] = 1;
-                                     });
-            PaintThroughMask(cr, MaskOf(target.width, target.height,
-                                        [&](int x, int y) {
-                                            return ink[size_t(y) * size_t(target.width) +
-                                                       size_t(x)] != 0;
-                                        }),
+            ForEachPlacedLayoutPixel(
+                chosen, style.wrap, target.mapping, target.width, target.height,
+                [&](int x, int y) { ink[size_t(y) * size_t(target.width) + size_t(x)] = 1; });
+            PaintThroughMask(cr,
+                             MaskOf(target.width, target.height,
+                                    [&](int x, int y) {
+                                        return ink[size_t(y) * size_t(target.width) + size_t(x)] !=
+                                               0;
+                                    }),
                              LineColourOf(style, s));
             continue;
         }
-        AddTriangles(cr, records, style.wrap, target.mapping, only);
         cairo_set_line_width(cr, style.lineWidth);
-        cairo_set_line_join(cr, style.lineWidth > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
-        SetColour(cr, LineColourOf(style, s));
-        cairo_stroke(cr);
+        cairo_set_line_join(cr,
+                            style.lineWidth > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
+        Rgba colour = LineColourOf(style, s);
+        if (target.vector) {
+            // One path: a page keeps it as one stroke.
+            AddTriangles(cr, records, style.wrap, target.mapping, only);
+            SetColour(cr, colour);
+            cairo_stroke(cr);
+            continue;
+        }
+        // On pixels, a coverage mask of capsules, laid down in the colour.
+        cairo_surface_t* lines =
+            cairo_image_surface_create(CAIRO_FORMAT_A8, target.width, target.height);
+        if (cairo_surface_status(lines) == CAIRO_STATUS_SUCCESS) {
+            cairo_surface_flush(lines);
+            const LineMask mask{cairo_image_surface_get_data(lines),
+                                cairo_image_surface_get_stride(lines), target.width, target.height};
+            const LayoutMapping& m = target.mapping;
+            ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
+                if (only >= 0 && t.surface != only)
+                    return;
+                double x[3], y[3];
+                for (int k = 0; k < 3; ++k) {
+                    x[k] = m.scaleX * t.u[k] + m.originX;
+                    y[k] = m.scaleY * t.v[k] + m.originY;
+                }
+                for (int k = 0; k < 3; ++k)
+                    AddSegment(mask, x[k], y[k], x[(k + 1) % 3], y[(k + 1) % 3], style.lineWidth,
+                               style.antialias);
+            });
+            cairo_surface_mark_dirty(lines);
+        }
+        PaintThroughMask(cr, lines, colour);
     }
 }
 
@@ -134,13 +187,7 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     }
-    if (style.fill) {
-        AddTriangles(cr, records, style.wrap, target.mapping);
-        SetColour(cr, *style.fill);
-        cairo_fill(cr);
-    }
-    if (style.overlaps)
-        DrawOverlaps(cr, style, records, target);
+    DrawFacesAndOverlaps(cr, style, records, target);
     DrawLines(cr, style, records, target);
     cairo_restore(cr);
 }
@@ -164,9 +211,9 @@ TemplateImage DrawTemplateImage(const TemplateStyle& style,
             image.pixels[i] = raster.ink[i] ? 0xFF000000u : 0xFFFFFFFFu;
         return image;
     }
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(image.pixels.data()), CAIRO_FORMAT_ARGB32, width, height,
-        width * 4);
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(image.pixels.data()),
+                                            CAIRO_FORMAT_ARGB32, width, height, width * 4);
     cairo_t* cr = cairo_create(surface);
     DrawTemplate(cr, style, records,
                  {{double(width), double(height), 0.0, 0.0}, width, height, false});

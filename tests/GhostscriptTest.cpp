@@ -1,6 +1,8 @@
 // An EPS we write must render: Ghostscript draws it, and the lines of a known
 // layout land on the pixels where they belong.
 #include "export/EpsTemplate.h"
+#include "export/PdfTemplate.h"
+#include "render/TemplateImage.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
@@ -127,4 +129,91 @@ TEST(Ghostscript, HostileFileNamesStayInTheTitle) {
               std::string::npos);
     for (const char c : text)
         EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
+}
+
+namespace {
+
+// Ghostscript's anti-aliased rendering of a template file at 72 dpi.
+Grey RenderSmooth(const std::string& file, const std::string& pgm, bool eps) {
+    const std::string command = std::string("gs -q -dSAFER -dBATCH -dNOPAUSE -r72 ") +
+                                (eps ? "-dEPSCrop " : "") +
+                                "-dGraphicsAlphaBits=4 -sDEVICE=pgmraw -sOutputFile='" + pgm +
+                                "' '" + file + "' > /dev/null 2>&1";
+    if (std::system(command.c_str()) != 0)
+        return {};
+    return ReadPgm(ReadWholeFile(pgm));
+}
+
+// The share of pixels of a that have no pixel of about the same grey within
+// one pixel in b: lines may sit half a pixel apart in the two drawings.
+double Unmatched(const Grey& a, const Grey& b) {
+    int unmatched = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            bool matched = false;
+            for (int dy = -1; dy <= 1 && !matched; ++dy)
+                for (int dx = -1; dx <= 1 && !matched; ++dx) {
+                    const int bx = x + dx, by = y + dy;
+                    matched = bx >= 0 && by >= 0 && bx < b.width && by < b.height &&
+                              std::abs(a.At(x, y) - b.At(bx, by)) <= 64;
+                }
+            unmatched += !matched;
+        }
+    return double(unmatched) / (double(a.width) * a.height);
+}
+
+} // namespace
+
+// A styled PDF and a styled EPS look like the PNG of the same style.
+TEST(Ghostscript, StyledPdfAndEpsMatchThePngOfTheSameStyle) {
+    if (std::system("gs --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    TempDir dir;
+    TestRecord r;
+    std::vector<std::array<double, 2>> uv;
+    for (int y = 0; y <= 3; ++y)
+        for (int x = 0; x <= 3; ++x)
+            uv.push_back({0.1 + x * 0.25, 0.1 + y * 0.2 + x * 0.05});
+    r.SetVertices(uv);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const int i = y * 4 + x;
+            r.AddTriangle(i, i + 1, i + 4);
+            r.AddTriangle(i + 1, i + 5, i + 4);
+        }
+    TemplateStyle style;
+    style.width = 160;
+    style.height = 120;
+    style.line = {20, 20, 120, 255};
+    style.lineWidth = 2;
+    style.fill = Rgba{200, 200, 200, 255};
+    style.background = Rgba{250, 250, 250, 255};
+    TemplateStyle smooth = style;
+    smooth.antialias = true;
+    const TemplateImage image = DrawTemplateImage(smooth, {r.record});
+    Grey expected;
+    expected.width = image.width;
+    expected.height = image.height;
+    for (uint32_t p : image.pixels)
+        expected.pixels +=
+            char((((p >> 16) & 0xFF) * 299 + ((p >> 8) & 0xFF) * 587 + (p & 0xFF) * 114) / 1000);
+    const std::string pdf = dir.File("t.pdf"), eps = dir.File("t.eps");
+    WriteWholeFile(pdf, BuildPdf({r.record}, style, "t.pdf"));
+    WriteWholeFile(eps, BuildEpsText({r.record}, style, "t.eps", nullptr));
+    for (const auto& [file, isEps] : {std::pair{pdf, false}, std::pair{eps, true}}) {
+        SCOPED_TRACE(file);
+        const Grey got = RenderSmooth(file, dir.File("t.pgm"), isEps);
+        ASSERT_EQ(got.width, 160);
+        ASSERT_EQ(got.height, 120);
+        EXPECT_LT(Unmatched(expected, got), 0.01);
+        EXPECT_LT(Unmatched(got, expected), 0.01);
+        // and the drawing is really there: lines, fill and background all show
+        int dark = 0, fill = 0;
+        for (char c : got.pixels) {
+            dark += uint8_t(c) < 100;
+            fill += uint8_t(c) > 190 && uint8_t(c) < 215;
+        }
+        EXPECT_GT(dark, 500);
+        EXPECT_GT(fill, 2000);
+    }
 }

@@ -1,6 +1,7 @@
 // Real models made by others: every one loads, lists as an independent parser
 // saw it, and flattens. Skipped when the corpus folder is absent.
 #include "export/EpsTemplate.h"
+#include "export/PngTemplate.h"
 #include "render/LayoutRaster.h"
 #include "tests/TestModels.h"
 
@@ -47,7 +48,8 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
     if (!fs::exists(corpus / "STATS.txt"))
         GTEST_SKIP() << "no model corpus at " << corpus;
     const auto stats = ReadStats(corpus / "STATS.txt");
-    int models = 0, inkChecked = 0;
+    int models = 0, inkChecked = 0, wrappedChecked = 0, largestTriangles = 0;
+    std::string largest;
     for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
         if (entry.path().extension() != ".md3")
             continue;
@@ -83,9 +85,30 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
                 EXPECT_GT(std::count(raster.ink.begin(), raster.ink.end(), 1), 0) << view.names[i];
                 ++inkChecked;
             }
+            // With wrapping, as the game shows it, every layout with any extent
+            // leaves ink in the box, wherever its coordinates lie.
+            if (spread && r.triangleCount > 0) {
+                const LayoutRaster wrapped = DrawLayoutRaster({&r}, 256, 256, WrapMode::Repeat);
+                EXPECT_GT(std::count(wrapped.ink.begin(), wrapped.ink.end(), 1), 0)
+                    << view.names[i];
+                ++wrappedChecked;
+                if (r.triangleCount > largestTriangles) {
+                    largestTriangles = r.triangleCount;
+                    largest = entry.path().string() + " " + std::to_string(i);
+                }
+            }
         }
     }
     EXPECT_EQ(models, int(stats.size()));
     EXPECT_GE(models, 34);
     EXPECT_GE(inkChecked, 60);
+    EXPECT_GE(wrappedChecked, 78);
+
+    // The busiest real layout at 2048 x 2048 compresses to under 100 KB.
+    const auto space = largest.rfind(' ');
+    ASSERT_TRUE(LoadPath(largest.substr(0, space)).failures.empty());
+    const SurfaceRecord& busiest = g_surfaces[std::stoi(largest.substr(space + 1))];
+    const std::string png = EncodePng(DrawLayoutRaster({&busiest}, 2048, 2048, WrapMode::Repeat));
+    EXPECT_LT(png.size(), 100u * 1024u) << largest;
+    RecordProperty("busiest_png_bytes", int(png.size()));
 }

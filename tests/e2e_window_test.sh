@@ -72,9 +72,9 @@ xdotool type --delay 20 "$sample"
 xdotool key Return
 wait_until 10 no_other_window || fail "the open dialog did not close"
 
-# Select the last surface (a_antenna): first line, then End.
+# Select a_antenna: first line, then End and one up.
 click $((50 + 60)) $((50 + 73 + 6))
-xdotool key End
+xdotool key End Up
 wait_until 10 pixel_is $((50 + 375)) $((50 + 351)) "255,255,255"
 # Its triangle (0.25,0.75) (0.75,0.75) (0.5,0.25) in the frame at 273,193,203,212:
 # scale 201, origin 275,201 -> (325,351) (425,351) (375,251).

@@ -46,7 +46,7 @@ expect_exit 4 "$flatten" "$sample" -o "$work/ro.eps"
 expect_exit 4 "$flatten" "$sample" -o "$work/no/folder/x.eps"
 
 expect_exit 0 "$flatten" --list "$sample"
-expected=$(printf '0\tu_torso\ttorso.tga\t44\t48\n1\th_head\thead.tga\t17\t16\n2\tl_legs\tlegs.tga\t42\t48\n3\ta_antenna\tantenna.tga\t3\t1')
+expected=$(printf '0\tu_torso\ttorso.tga\t44\t48\n1\th_head\thead.tga\t17\t16\n2\tl_legs\tlegs.tga\t42\t48\n3\ta_antenna\tantenna.tga\t3\t1\n4\ts_shoulders\ttorso.tga\t24\t24')
 [ "$(cat "$work/out")" = "$expected" ] || fail "--list gave: $(cat "$work/out")"
 
 expect_exit 0 "$flatten" --dump "$sample"
@@ -54,7 +54,7 @@ if command -v python3 > /dev/null; then
     python3 - "$work/out" <<'PY' || fail "--dump is not the expected JSON"
 import json, sys
 d = json.load(open(sys.argv[1]))
-assert d["surfaceCount"] == 4, d["surfaceCount"]
+assert d["surfaceCount"] == 5, d["surfaceCount"]
 a = d["surfaces"][3]
 assert a["name"] == "a_antenna" and a["shaderName"] == "models/players/gridbot/antenna.tga"
 assert a["u"] == [0.25, 0.75, 0.5] and a["v"] == [0.75, 0.75, 0.25]
@@ -126,6 +126,44 @@ if [ -e /bin/ls ]; then
     grep -q 'does not start with "IDP3", so it is not an MD3 model' "$work/err" || fail "/bin/ls: $(cat "$work/err")"
     [ -s "$work/out" ] && fail "/bin/ls listed surfaces"
 fi
+
+# Style options: checked before anything is loaded, never silently ignored.
+expect_exit 0 "$flatten" --version
+grep -q "^gridwright-flatten [0-9]" "$work/out" || fail "--version: $(cat "$work/out")"
+"$flatten" --help > "$work/help"
+for option in --surface --texture --all --size --wrap --line-colour --line-width --antialias \
+    --background --fill --overlaps --overlap-colour --colour-by-surface --list --dump --version; do
+    grep -q -- "$option" "$work/help" || fail "--help does not list $option"
+done
+for bad in "--line-colour red" "--line-colour #12345" "--fill #gg0000" "--background #1234567" \
+    "--line-width 0" "--line-width -1" "--line-width 64.5" "--line-width x" "--wrap mirror" \
+    "--overlap-colour #ff0000"; do
+    # shellcheck disable=SC2086
+    expect_exit 2 "$flatten" "$sample" $bad -o "$work/bad.png"
+    grep -q "gridwright-flatten: " "$work/err" || fail "$bad: no message"
+done
+expect_exit 2 "$flatten" "$sample" --antialias -o "$work/bad.eps"
+grep -q "antialias does not apply to .eps" "$work/err" || fail "--antialias .eps: $(cat "$work/err")"
+expect_exit 2 "$flatten" "$sample" --background none -o "$work/bad.bmp"
+grep -q "BMP template has no transparency" "$work/err" || fail "BMP none: $(cat "$work/err")"
+[ -e "$work/bad.png" ] || [ -e "$work/bad.eps" ] || [ -e "$work/bad.bmp" ] && fail "a refused template was written"
+for ext in eps svg pdf png bmp PDF; do
+    expect_exit 0 "$flatten" "$sample" --all --line-width 1.5 --line-colour '#204080c0' \
+        --fill '#ffcc0040' --overlaps -o "$work/styled.$ext"
+done
+[ "$(head -c 5 "$work/styled.pdf")" = "%PDF-" ] || fail "PDF signature"
+expect_exit 0 "$flatten" "$sample" --all --background none --antialias -o "$work/clear.png"
+
+# --texture draws every surface wearing the texture, whatever its case, slashes
+# or extension: the same template as naming them.
+expect_exit 0 "$flatten" "$work/shared.md3" --texture models/x/body -o "$work/tex.png"
+grep -q 'surfaces 0 "body", 2 "wheels"' "$work/out" || fail "--texture chose: $(cat "$work/out")"
+expect_exit 0 "$flatten" "$work/shared.md3" --surface body --surface wheels -o "$work/named.png"
+cmp -s "$work/tex.png" "$work/named.png" || fail "--texture differs from naming the surfaces"
+expect_exit 0 "$flatten" "$work/shared.md3" --surface body -o "$work/one.png"
+cmp -s "$work/tex.png" "$work/one.png" && fail "--texture drew only one surface"
+expect_exit 2 "$flatten" "$work/shared.md3" --texture models/x/none -o "$work/none.png"
+grep -q 'wears the texture' "$work/err" || fail "unknown texture: $(cat "$work/err")"
 
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"

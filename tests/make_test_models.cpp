@@ -36,5 +36,13 @@ int main(int argc, char** argv) {
                         Triangle("caf\xC3\xA9", "models/x/\x7F.tga")};
     Md3ModelDesc digits;
     digits.surfaces = {Triangle("Alpha", "a.tga"), Triangle("1", "b.tga"), Triangle("7", "c.tga")};
-    return Write(folder + "/hostile.md3", hostile) && Write(folder + "/digits.md3", digits) ? 0 : 1;
+    // Body and wheels share one texture; the antenna has its own.
+    Md3ModelDesc shared;
+    shared.surfaces = {Triangle("body", "models/x/body.tga"), Triangle("antenna", "models/x/ant"),
+                       Triangle("wheels", "MODELS\\X\\Body.jpg")};
+    shared.surfaces[2].uv = {{0.1f, 0.6f}, {0.4f, 0.6f}, {0.25f, 0.95f}};
+    const bool written = Write(folder + "/hostile.md3", hostile) &&
+                         Write(folder + "/digits.md3", digits) &&
+                         Write(folder + "/shared.md3", shared);
+    return written ? 0 : 1;
 }

@@ -74,6 +74,16 @@ int main(int argc, char** argv) {
     antenna.triangles = {{0, 1, 2}};
     model.surfaces.push_back(antenna);
 
+    // Shoulder pads share the torso's texture. Their exporter stored the layout
+    // one tile down (v in [1, 2]), and the right pad is the left one mirrored
+    // onto the same texels: a wrapped layout and an overlap to see.
+    Md3SurfaceDesc shoulders;
+    shoulders.name = "s_shoulders";
+    shoulders.shaders.push_back({"models/players/gridbot/torso.tga", 0});
+    AddPanel(shoulders, 0.52f, 1.64f, 0.92f, 1.94f, 3, 2);
+    AddPanel(shoulders, 0.92f, 1.64f, 0.52f, 1.94f, 3, 2);
+    model.surfaces.push_back(shoulders);
+
     if (!WriteBytesToFile(argv[1], BuildMd3(model).bytes)) {
         std::perror(argv[1]);
         return 1;

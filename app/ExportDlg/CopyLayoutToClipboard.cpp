@@ -8,7 +8,11 @@
 void CExportDlg::CopyLayoutToClipboard() {
     UpdateData(true);
     const int width = SizeFromIndex(m_widthIndex), height = SizeFromIndex(m_heightIndex);
-    const QImage image = LayoutImage(DrawLayoutRaster(SurfaceAt(g_selectedSurface), width, height));
+    std::vector<const SurfaceRecord*> records;
+    if (const SurfaceRecord* record = SurfaceAt(g_selectedSurface))
+        records.push_back(record);
+    // Wrapped as the game shows the texture, like the saved templates.
+    const QImage image = LayoutImage(DrawLayoutRaster(records, width, height, WrapMode::Repeat));
     if (image.isNull()) {
         ShowResourceFailure(this);
         return;

@@ -1,0 +1,302 @@
+// The template engine, measured on what it draws: wrapped coordinates, line
+// styles, transparency, overlaps and several surfaces.
+#include "export/EpsTemplate.h"
+#include "export/PdfTemplate.h"
+#include "export/SvgTemplate.h"
+#include "render/LayoutRaster.h"
+#include "render/TemplateImage.h"
+#include "tests/TestModels.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using Records = std::vector<const SurfaceRecord*>;
+
+// A 4 x 4 grid of cells over [u0, u0 + 1] x [v0, v0 + 1], two triangles each.
+void Grid(TestRecord& r, double u0, double v0) {
+    std::vector<std::array<double, 2>> uv;
+    for (int y = 0; y <= 4; ++y)
+        for (int x = 0; x <= 4; ++x)
+            uv.push_back({u0 + x / 4.0 * 0.9 + 0.05, v0 + y / 4.0 * 0.9 + 0.05});
+    r.SetVertices(uv);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const int i = y * 5 + x;
+            r.AddTriangle(i, i + 1, i + 5);
+            r.AddTriangle(i + 1, i + 6, i + 5);
+        }
+}
+
+int InkCount(const LayoutRaster& raster) {
+    return int(std::count(raster.ink.begin(), raster.ink.end(), 1));
+}
+
+int Differences(const LayoutRaster& a, const LayoutRaster& b) {
+    int n = 0;
+    for (size_t i = 0; i < a.ink.size(); ++i)
+        n += a.ink[i] != b.ink[i];
+    return n;
+}
+
+uint32_t Alpha(uint32_t p) {
+    return p >> 24;
+}
+
+// How dark a pixel is over white, 0 (white) to 255 (black), for any alpha.
+int Darkness(uint32_t p) {
+    const int under = 255 - int(Alpha(p));
+    const int grey = (int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF)) / 3 + under;
+    return 255 - std::min(grey, 255);
+}
+
+TemplateStyle Styled(int size) {
+    TemplateStyle style;
+    style.width = style.height = size;
+    return style;
+}
+
+} // namespace
+
+// The game repeats the texture: v + 1 and u + 2 paint the same texels.
+TEST(TemplateWrap, ShiftedCoordinatesGiveTheSameTemplate) {
+    TestRecord inside, down, across;
+    Grid(inside, 0, 0);
+    Grid(down, 0, 1);
+    Grid(across, 2, 1);
+    const LayoutRaster expected = DrawLayoutRaster({inside.record}, 256, 256, WrapMode::Repeat);
+    ASSERT_GT(InkCount(expected), 1000);
+    for (TestRecord* shifted : {&down, &across}) {
+        const LayoutRaster got = DrawLayoutRaster({shifted->record}, 256, 256, WrapMode::Repeat);
+        EXPECT_LE(Differences(expected, got), 8); // rounding at most, never a missing line
+        // As stored, the shifted layout lies outside the template.
+        EXPECT_EQ(InkCount(DrawLayoutRaster({shifted->record}, 256, 256, WrapMode::Clip)), 0);
+    }
+    // Inside the texture, wrapping changes nothing at all.
+    EXPECT_EQ(Differences(expected, DrawLayoutRaster({inside.record}, 256, 256, WrapMode::Clip)),
+              0);
+}
+
+TEST(TemplateWrap, ATriangleAcrossTheEdgeShowsAtTheTopAndTheBottom) {
+    TestRecord r;
+    r.SetVertices({{0.25, 0.75}, {0.75, 0.75}, {0.5, 1.25}});
+    r.AddTriangle(0, 1, 2);
+    const LayoutRaster raster = DrawLayoutRaster({r.record}, 100, 100, WrapMode::Repeat);
+    int top = 0, bottom = 0;
+    for (int x = 0; x < 100; ++x)
+        for (int y = 0; y < 20; ++y) {
+            top += raster.IsInk(x, y);
+            bottom += raster.IsInk(x, 99 - y);
+        }
+    EXPECT_GT(top, 5);
+    EXPECT_GT(bottom, 5);
+    // The EPS draws both copies; as stored it draws one, half outside its box.
+    TemplateStyle style = Styled(100);
+    const std::string wrapped = BuildEpsText({r.record}, style, "t.eps", nullptr);
+    style.wrap = WrapMode::Clip;
+    const std::string clipped = BuildEpsText({r.record}, style, "t.eps", nullptr);
+    auto movetos = [](const std::string& text) {
+        size_t n = 0;
+        for (size_t at = text.find("moveto"); at != std::string::npos;
+             at = text.find("moveto", at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(movetos(wrapped), 2u);
+    EXPECT_EQ(movetos(clipped), 1u);
+    EXPECT_EQ(clipped, BuildEpsText(r.record, 100, 100, "t.eps", nullptr));
+    EXPECT_NE(clipped.find("25 25 moveto"), std::string::npos);
+    EXPECT_NE(wrapped.find("25 125 moveto"), std::string::npos);
+    EXPECT_NE(wrapped.find("25 25 moveto"), std::string::npos);
+}
+
+// Default templates are the classic ones whatever the output: the styled
+// drawing path is not taken.
+TEST(TemplateStyle, ThePlainStyleDrawsTheExactLineRule) {
+    TestRecord r;
+    Grid(r, 0, 0);
+    const TemplateStyle style = Styled(97);
+    ASSERT_TRUE(style.IsPlain());
+    const TemplateImage image = DrawTemplateImage(style, {r.record});
+    const LayoutRaster raster = DrawLayoutRaster(r.record, 97, 97);
+    ASSERT_EQ(image.width, 97);
+    for (int y = 0; y < 97; ++y)
+        for (int x = 0; x < 97; ++x)
+            ASSERT_EQ(image.At(x, y), raster.IsInk(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
+    // A colour alone keeps the same pixels, in that colour.
+    TemplateStyle red = style;
+    red.line = {200, 0, 0, 255};
+    const TemplateImage reds = DrawTemplateImage(red, {r.record});
+    for (int y = 0; y < 97; ++y)
+        for (int x = 0; x < 97; ++x)
+            ASSERT_EQ(reds.At(x, y), raster.IsInk(x, y) ? 0xFFC80000u : 0xFFFFFFFFu);
+}
+
+TEST(TemplateStyle, WiderLinesCoverProportionallyMore) {
+    TestRecord r;
+    Grid(r, 0, 0);
+    auto ink = [&](double width) {
+        TemplateStyle style = Styled(512);
+        style.lineWidth = width;
+        style.antialias = true;
+        const TemplateImage image = DrawTemplateImage(style, {r.record});
+        double sum = 0;
+        for (uint32_t p : image.pixels)
+            sum += Darkness(p) / 255.0;
+        return sum;
+    };
+    const double one = ink(1), two = ink(2), four = ink(4);
+    EXPECT_NEAR(two / one, 2.0, 0.25);
+    EXPECT_NEAR(four / two, 2.0, 0.25);
+}
+
+TEST(TemplateStyle, AntialiasingGivesIntermediateLevelsAndAliasingNone) {
+    TestRecord r;
+    Grid(r, 0, 0);
+    for (const bool antialias : {false, true}) {
+        TemplateStyle style = Styled(200);
+        style.lineWidth = 2.5;
+        style.antialias = antialias;
+        std::set<uint32_t> levels;
+        for (uint32_t p : DrawTemplateImage(style, {r.record}).pixels)
+            levels.insert(p);
+        if (antialias)
+            EXPECT_GT(levels.size(), 3u);
+        else
+            EXPECT_EQ(levels, (std::set<uint32_t>{0xFF000000u, 0xFFFFFFFFu}));
+    }
+}
+
+TEST(TemplateStyle, NoBackgroundLeavesThePixelsAwayFromLinesTransparent) {
+    TestRecord r;
+    r.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.1, 0.9}});
+    r.AddTriangle(0, 1, 2);
+    TemplateStyle style = Styled(100);
+    style.background.reset();
+    style.line = {0, 0, 255, 128};
+    const TemplateImage image = DrawTemplateImage(style, {r.record});
+    EXPECT_FALSE(image.opaque);
+    EXPECT_EQ(image.At(95, 95), 0u);          // outside the triangle
+    EXPECT_EQ(image.At(30, 30), 0u);          // inside, away from the lines
+    EXPECT_EQ(Alpha(image.At(50, 10)), 128u); // on the top edge: the line's own alpha
+    // A fill shows inside at its opacity, over nothing.
+    style.fill = Rgba{0, 255, 0, 64};
+    const TemplateImage filled = DrawTemplateImage(style, {r.record});
+    EXPECT_EQ(Alpha(filled.At(30, 30)), 64u);
+    EXPECT_EQ(filled.At(95, 95), 0u);
+}
+
+namespace {
+
+// The highlight's share of a template of these triangles.
+int HighlightedPixels(TestRecord& r, int size, const TemplateStyle& base, int x, int y,
+                      uint32_t* at = nullptr) {
+    TemplateStyle style = base;
+    style.width = style.height = size;
+    style.overlaps = true;
+    style.overlapColour = {255, 0, 0, 255};
+    style.line = {0, 0, 0, 0}; // lines out of the way: only the highlight shows
+    const TemplateImage image = DrawTemplateImage(style, {r.record});
+    if (at)
+        *at = image.At(x, y);
+    int red = 0;
+    for (uint32_t p : image.pixels)
+        red += p == 0xFFFF0000u;
+    return red;
+}
+
+} // namespace
+
+TEST(TemplateOverlaps, StackedAndMirroredFacesAreHighlightedSharedEdgesAreNot) {
+    const TemplateStyle style = Styled(100);
+    uint32_t centre = 0;
+    // Two triangles stacked on the same texels.
+    TestRecord stacked;
+    stacked.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.1, 0.9}, {0.2, 0.2}, {0.8, 0.2}, {0.2, 0.8}});
+    stacked.AddTriangle(0, 1, 2);
+    stacked.AddTriangle(3, 4, 5);
+    EXPECT_GT(HighlightedPixels(stacked, 100, style, 30, 30, &centre), 1000);
+    EXPECT_EQ(centre, 0xFFFF0000u);
+    // A mirrored island: the same quad twice, the second with its corners swapped.
+    TestRecord mirrored;
+    mirrored.SetVertices({{0.2, 0.2}, {0.6, 0.2}, {0.6, 0.6}, {0.2, 0.6}});
+    mirrored.AddTriangle(0, 1, 2);
+    mirrored.AddTriangle(0, 2, 3);
+    mirrored.AddTriangle(1, 0, 3);
+    mirrored.AddTriangle(1, 3, 2);
+    EXPECT_NEAR(HighlightedPixels(mirrored, 100, style, 40, 40, &centre), 40 * 40, 80);
+    EXPECT_EQ(centre, 0xFFFF0000u);
+    // A plain quad, two triangles sharing an edge, and a fan sharing a corner.
+    TestRecord quad;
+    quad.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.9}, {0.1, 0.9}, {0.5, 0.5}});
+    quad.AddTriangle(0, 1, 2);
+    quad.AddTriangle(0, 2, 3);
+    EXPECT_EQ(HighlightedPixels(quad, 100, style, 0, 0), 0);
+    EXPECT_EQ(HighlightedPixels(quad, 37, style, 0, 0), 0); // edges off the pixel grid too
+    TestRecord fan;
+    fan.SetVertices({{0.5, 0.5}, {0.9, 0.5}, {0.9, 0.9}, {0.1, 0.5}, {0.1, 0.1}});
+    fan.AddTriangle(0, 1, 2);
+    fan.AddTriangle(0, 3, 4);
+    EXPECT_EQ(HighlightedPixels(fan, 64, style, 0, 0), 0);
+    // With wrapping, a copy one tile away lands on the same texels.
+    TestRecord wrapped;
+    wrapped.SetVertices({{0.1, 0.1}, {0.5, 0.1}, {0.1, 0.5}, {1.1, 0.1}, {1.5, 0.1}, {1.1, 0.5}});
+    wrapped.AddTriangle(0, 1, 2);
+    wrapped.AddTriangle(3, 4, 5);
+    EXPECT_GT(HighlightedPixels(wrapped, 100, style, 0, 0), 500);
+    TemplateStyle clip = style;
+    clip.wrap = WrapMode::Clip;
+    EXPECT_EQ(HighlightedPixels(wrapped, 100, clip, 0, 0), 0);
+}
+
+TEST(TemplateSurfaces, SeveralSurfacesDrawTheUnionOfTheirLayouts) {
+    TestRecord a, b;
+    Grid(a, 0, 0);
+    b.SetVertices({{0.0, 0.5}, {1.0, 0.6}, {0.3, 0.99}});
+    b.AddTriangle(0, 1, 2);
+    const LayoutRaster ra = DrawLayoutRaster(a.record, 128, 128);
+    const LayoutRaster rb = DrawLayoutRaster(b.record, 128, 128);
+    const LayoutRaster both = DrawLayoutRaster({a.record, b.record}, 128, 128, WrapMode::Repeat);
+    for (size_t i = 0; i < both.ink.size(); ++i)
+        ASSERT_EQ(both.ink[i], ra.ink[i] | rb.ink[i]);
+    // Each its own colour, both readable.
+    TemplateStyle style = Styled(128);
+    style.colourBySurface = true;
+    const TemplateImage image = DrawTemplateImage(style, {a.record, b.record});
+    std::set<uint32_t> colours(image.pixels.begin(), image.pixels.end());
+    EXPECT_TRUE(colours.count(0xFF000000u | (uint32_t(0xd6) << 16 | 0x27 << 8 | 0x28)));
+    EXPECT_TRUE(colours.count(0xFF000000u | (uint32_t(0x1f) << 16 | 0x77 << 8 | 0xb4)));
+}
+
+TEST(TemplateColours, ParsesHexColoursAndRefusesTheRest) {
+    Rgba c;
+    ASSERT_TRUE(ParseColour("#1a2B3c", c));
+    EXPECT_EQ(c, (Rgba{0x1a, 0x2b, 0x3c, 255}));
+    ASSERT_TRUE(ParseColour("ff000080", c));
+    EXPECT_EQ(c, (Rgba{255, 0, 0, 128}));
+    for (const char* bad : {"", "#12345", "#1234567", "#gg0000", "red", "#12 456", "#123456789"})
+        EXPECT_FALSE(ParseColour(bad, c)) << bad;
+    EXPECT_EQ(FormatColour({1, 2, 255, 16}), "#0102ff10");
+}
+
+TEST(TemplateVector, StyledSvgIsWellFormedAndCarriesTheStyle) {
+    TestRecord r;
+    r.SetVertices({{0.25, 0.75}, {0.75, 0.75}, {0.5, 0.25}});
+    r.AddTriangle(0, 1, 2);
+    TemplateStyle style = Styled(64);
+    style.line = {255, 0, 0, 128};
+    style.lineWidth = 2.5;
+    style.background.reset();
+    style.fill = Rgba{0, 0, 255, 64};
+    const std::string svg = BuildSvgText({r.record}, style);
+    EXPECT_NE(svg.find("stroke=\"#ff0000\" stroke-opacity=\"0.502\" stroke-width=\"2.5\" "
+                       "stroke-linejoin=\"round\" d=\"M16 48L48 48L32 16Z\""),
+              std::string::npos)
+        << svg;
+    EXPECT_NE(svg.find("fill=\"#0000ff\" fill-opacity=\"0.251\""), std::string::npos);
+    EXPECT_EQ(svg.find("<rect"), std::string::npos); // no background
+    const std::string pdf = BuildPdf({r.record}, style, "t (1).pdf");
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+}
