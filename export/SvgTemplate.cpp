@@ -3,6 +3,7 @@
 #include "render/LayoutDrawing.h"
 #include "render/OverlapCoverage.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -21,9 +22,9 @@ std::string PlainSvg(const std::vector<const SurfaceRecord*>& records, const Tem
         return std::to_string(TruncateCoordinate(scale * coordinate)) + ".5";
     };
     ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
-        svg += "M" + at(m.scaleX, t.u[0]) + " " + at(m.scaleY, t.v[0]) + "L" + at(m.scaleX, t.u[1]) +
-               " " + at(m.scaleY, t.v[1]) + "L" + at(m.scaleX, t.u[2]) + " " +
-               at(m.scaleY, t.v[2]) + "Z";
+        svg += "M" + at(m.scaleX, t.u[0]) + " " + at(m.scaleY, t.v[0]) + "L" +
+               at(m.scaleX, t.u[1]) + " " + at(m.scaleY, t.v[1]) + "L" + at(m.scaleX, t.u[2]) +
+               " " + at(m.scaleY, t.v[2]) + "Z";
     });
     svg += "\"/>\n</svg>\n";
     return svg;
@@ -31,9 +32,13 @@ std::string PlainSvg(const std::vector<const SurfaceRecord*>& records, const Tem
 
 // A number with at most three decimals, in the C locale's notation.
 void AppendNumber(std::string& out, double value) {
-    char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value,
-                                      std::chars_format::fixed, 3);
+    // Kept within the range every other drawing keeps points in.
+    value = std::clamp(value, -double(kCoordinateLimit), double(kCoordinateLimit));
+    if (value != value)
+        value = 0;
+    char digits[48];
+    const auto result =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
     std::string text(digits, result.ptr);
     while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) {
         const bool dot = text.back() == '.';

@@ -1,6 +1,7 @@
 #include "model/SurfaceStore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 // Zero-initialised static storage: the kernel maps its pages only when the
@@ -37,4 +38,13 @@ std::string TextureNameOf(const SurfaceRecord& record) {
     const std::string shader = NameText(record.shaderName);
     const auto slash = shader.rfind('/');
     return slash == std::string::npos ? shader : shader.substr(slash + 1);
+}
+
+std::string TextureKey(std::string name) {
+    for (char& c : name)
+        c = c == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(c)));
+    const auto slash = name.rfind('/'), dot = name.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        name.erase(dot);
+    return name;
 }

@@ -61,5 +61,9 @@ template <typename Visit> void ForEachTriangle(const SurfaceRecord& record, Visi
 // The texture name shown for a surface: the shader name after its last '/'.
 std::string TextureNameOf(const SurfaceRecord& record);
 
+// A texture name as the game compares it: lower case, '/' for '\\', and
+// without its extension ("Models\\X\\Body.TGA" -> "models/x/body").
+std::string TextureKey(std::string name);
+
 // A zero-terminated name field as text (never reads past the field).
 std::string NameText(const char (&field)[kNameSize]);

@@ -8,18 +8,60 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 
 namespace {
 
-// A push button with no face of its own: a click area over a picture.
+// A push button with no face of its own: a click area over a picture. It
+// shows hover, press and keyboard focus on its dial (the ring), in the
+// palette's highlight colour, and draws nothing else.
 class ClickArea : public QAbstractButton {
   public:
-    using QAbstractButton::QAbstractButton;
+    ClickArea(QWidget* parent, QRect ring) : QAbstractButton(parent), m_ring(ring) {
+        setAttribute(Qt::WA_Hover);
+        setFocusPolicy(Qt::StrongFocus);
+    }
 
   protected:
-    void paintEvent(QPaintEvent*) override {}
+    void paintEvent(QPaintEvent*) override {
+        const bool hover = underMouse(), down = isDown(), focus = hasFocus();
+        if (!hover && !down && !focus)
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRect ring = m_ring.isEmpty() ? rect().adjusted(1, 1, -2, -2)
+                                            : m_ring.translated(-pos()).adjusted(1, 1, -1, -1);
+        const bool round = !m_ring.isEmpty();
+        auto shape = [&](QPainter& painter, const QRect& r) {
+            if (round)
+                painter.drawEllipse(r);
+            else
+                painter.drawRoundedRect(r, 3, 3);
+        };
+        if (hover || down) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(down ? QColor(0, 0, 0, 90) : QColor(255, 255, 255, 40));
+            shape(p, ring);
+        }
+        if (focus) {
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2.5));
+            shape(p, ring);
+        }
+    }
+    void enterEvent(QEnterEvent* event) override {
+        update();
+        QAbstractButton::enterEvent(event);
+    }
+    void leaveEvent(QEvent* event) override {
+        update();
+        QAbstractButton::leaveEvent(event);
+    }
+
+  private:
+    QRect m_ring;
 };
 
 // An empty frame around a drawing area; the dialog itself paints inside it.
@@ -45,8 +87,29 @@ void CDialog::CreateControls() {
     for (const ControlTemplate& c : m_template.controls) {
         QWidget* widget = nullptr;
         switch (c.kind) {
+        case ControlKind::Button: {
+            auto* button = new QPushButton(QString::fromUtf8(c.caption), this);
+            button->setAutoDefault(false);
+            const int id = c.id;
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { OnCommand(id, BN_CLICKED); });
+            widget = button;
+            break;
+        }
+        case ControlKind::Text: {
+            auto* text = new QLabel(QString::fromUtf8(c.caption), this);
+            text->setAttribute(Qt::WA_TransparentForMouseEvents);
+            widget = text;
+            break;
+        }
         case ControlKind::PushButton: {
-            auto* button = new ClickArea(this);
+            auto* button = new ClickArea(this, c.ring);
+            if (!c.ring.isEmpty()) {
+                QRegion shape(c.ring.translated(-c.rect.topLeft()), QRegion::Ellipse);
+                if (!c.label.isEmpty())
+                    shape += QRegion(c.label.translated(-c.rect.topLeft()));
+                button->setMask(shape);
+            }
             button->setText(QString::fromUtf8(c.caption));
             const int id = c.id;
             connect(button, &QAbstractButton::clicked, this,
@@ -63,6 +126,9 @@ void CDialog::CreateControls() {
                 group->setExclusive(true);
             }
             group->addButton(button);
+            const int id = c.id;
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { OnCommand(id, BN_CLICKED); });
             widget = button;
             break;
         }
@@ -164,7 +230,13 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        OnOK();
+        // A focused button is pressed, as the classic dialog manager does;
+        // otherwise Enter means OK.
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+            button && button->isEnabled())
+            button->click();
+        else
+            OnOK();
         break;
     case Qt::Key_Escape:
         OnCancel();

@@ -15,7 +15,9 @@ inline constexpr int IDCANCEL = 2;
 inline constexpr int BN_CLICKED = 0;
 inline constexpr int LBN_SELCHANGE = 1;
 
-enum class ControlKind { PushButton, RadioButton, ListBox, GroupBox, Picture };
+// PushButton: a click area over a picture, with no face of its own; Button: a
+// push button with a visible face and text; Text: a line of static text.
+enum class ControlKind { PushButton, RadioButton, ListBox, GroupBox, Picture, Button, Text };
 
 namespace ControlStyle {
 inline constexpr unsigned kNone = 0;
@@ -32,6 +34,11 @@ struct ControlTemplate {
     QRect rect; // pixels in the dialog; pictures take their bitmap's size
     unsigned style;
     int bitmap; // pictures only
+    // Click areas: the round dial (in dialog pixels) where hover, press and
+    // focus show; empty: the whole area. With a ring, the area answers to
+    // clicks on the ring and on the label rectangle only.
+    QRect ring = {};
+    QRect label = {};
 };
 
 struct DialogTemplate {

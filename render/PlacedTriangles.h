@@ -14,6 +14,10 @@ struct PlacedTriangle {
     int surface;       // position in the list of surfaces drawn
 };
 
+// A triangle spread over more tiles than this in either direction is drawn
+// as stored, so no triangle is drawn more than 17 x 17 times.
+inline constexpr double kMaxWrappedTiles = 16.0;
+
 // The whole-tile shifts of one axis for a triangle spanning [low, high].
 struct ShiftRange {
     int first = 0, last = -1; // empty when last < first
@@ -22,8 +26,11 @@ struct ShiftRange {
 inline ShiftRange AxisShifts(double low, double high, WrapMode wrap) {
     if (wrap == WrapMode::Clip || (low >= 0 && high <= 1))
         return {0, 0};
-    if (!(low == low) || !(high == high) || high - low > 1e6)
-        return {0, 0}; // not a layout anyone paints; drawn as stored
+    // Far off, or spread over more tiles than any real layout (they span one
+    // or two): not a layout anyone paints, and its copies would be countless.
+    // Drawn as stored (the template then clips it).
+    if (!(low > -1e6 && high < 1e6) || high - low > kMaxWrappedTiles)
+        return {0, 0};
     if (low == high) {
         const int shift = int(std::floor(low));
         return {shift, shift};
@@ -47,9 +54,8 @@ void ForEachPlacedTriangle(const std::vector<const SurfaceRecord*>& records, Wra
                 AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), wrap);
             for (int j = sv.first; j <= sv.last; ++j)
                 for (int i = su.first; i <= su.last; ++i)
-                    visit(PlacedTriangle{{u[0] - i, u[1] - i, u[2] - i},
-                                         {v[0] - j, v[1] - j, v[2] - j},
-                                         int(s)});
+                    visit(PlacedTriangle{
+                        {u[0] - i, u[1] - i, u[2] - i}, {v[0] - j, v[1] - j, v[2] - j}, int(s)});
         });
     }
 }

@@ -7,6 +7,7 @@ using namespace ControlStyle;
 
 namespace {
 constexpr ControlKind Push = ControlKind::PushButton, Radio = ControlKind::RadioButton,
+                      Button = ControlKind::Button, Text = ControlKind::Text,
                       List = ControlKind::ListBox, Group = ControlKind::GroupBox,
                       Picture = ControlKind::Picture;
 }
@@ -29,12 +30,26 @@ const DialogTemplate& MainDialogTemplate() {
     static const DialogTemplate t{
         kMainWindowSize,
         {
-            {IDC_FLATTEN, Push, "Flatten", {489, 336, 47, 46}, kNone, 0},
+            {IDC_FLATTEN,
+             Push,
+             "Flatten",
+             {428, 323, 120, 101},
+             kNone,
+             0,
+             {477, 323, 71, 71},
+             {428, 405, 60, 18}},
             {IDCANCEL, Push, "Cancel", {462, 13, 27, 26}, kNone, 0},
             {IDC_SURFACE_LIST, List, "", {26, 73, 162, 283}, kNotify | kVerticalScroll, 0},
             {IDC_TEXTURE_LIST, List, "", {231, 67, 170, 18}, kNotify | kDisabled, 0},
-            {IDC_LOAD_MD3, Push, "Load MD3", {77, 395, 64, 60}, kNone, 0},
-            {IDC_ABOUT, Push, "?", {437, 52, 43, 37}, kNone, 0},
+            {IDC_LOAD_MD3,
+             Push,
+             "Load MD3",
+             {64, 381, 144, 88},
+             kNone,
+             0,
+             {64, 381, 88, 88},
+             {140, 402, 67, 46}},
+            {IDC_ABOUT, Push, "?", {433, 45, 50, 50}, kNone, 0, {433, 45, 50, 50}},
             {IDC_PREVIEW_FRAME, Group, "", {273, 193, 203, 212}, kNone, 0},
             {-1, Picture, "", {461, 11, 30, 30}, kNone, IDB_CLOSE},
             {-1, Picture, "", {488, 335, 49, 48}, kNone, IDB_FLATTEN_DIAL},
@@ -58,7 +73,7 @@ const DialogTemplate& AboutDialogTemplate() {
 const DialogTemplate& ExportDialogTemplate() {
     UseGridwrightResources();
     static const DialogTemplate t{
-        {336, 68},
+        {336, 92},
         {
             {IDOK, Push, "Save", {287, 5, 43, 16}, kNone, 0},
             {IDCANCEL, Push, "Cancel", {287, 47, 43, 16}, kNone, 0},
@@ -71,7 +86,16 @@ const DialogTemplate& ExportDialogTemplate() {
             {IDC_HEIGHT_128, Radio, "128", {167, 37, 43, 17}, kNone, 0},
             {IDC_HEIGHT_256, Radio, "256", {212, 37, 43, 17}, kNone, 0},
             {IDC_COPY, Push, "Copy", {287, 26, 43, 16}, kNone, 0},
+            {IDC_OPTIONS, Button, "Options…", {8, 71, 84, 18}, kNone, 0},
+            {IDC_TEMPLATE_SUMMARY, Text, "", {100, 71, 230, 18}, kNone, 0},
             {-1, Picture, "", {0, 0, 336, 69}, kNone, IDB_EXPORT_BACKGROUND},
         }};
+    return t;
+}
+
+const DialogTemplate& OptionsDialogTemplate() {
+    UseGridwrightResources();
+    // The panel lays out its own controls.
+    static const DialogTemplate t{{620, 296}, {}};
     return t;
 }

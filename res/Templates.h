@@ -19,6 +19,8 @@ inline constexpr int IDC_HEIGHT_64 = 1016;
 inline constexpr int IDC_HEIGHT_128 = 1017;
 inline constexpr int IDC_HEIGHT_256 = 1018;
 inline constexpr int IDC_COPY = 1019;
+inline constexpr int IDC_OPTIONS = 1020;
+inline constexpr int IDC_TEMPLATE_SUMMARY = 1021;
 
 inline constexpr int IDR_ICON = 128;
 inline constexpr int IDB_CLOSE = 130;
@@ -53,3 +55,4 @@ void UseGridwrightResources();
 const DialogTemplate& MainDialogTemplate();
 const DialogTemplate& AboutDialogTemplate();
 const DialogTemplate& ExportDialogTemplate();
+const DialogTemplate& OptionsDialogTemplate();

@@ -5,7 +5,11 @@ inline constexpr const char* kCloseMenuText = "&Fermer";
 inline constexpr const char* kResourceFailureText = "Une ressource requise était non disponible.";
 inline constexpr const char* kModelFilter = "Modèle (*.MD3)|*.MD3|";
 inline constexpr const char* kTemplateFilter =
-    "Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|";
+    "Fichier EPS (*.eps)|*.eps|Image PNG (*.png)|*.png|Dessin SVG (*.svg)|*.svg|"
+    "Document PDF (*.pdf)|*.pdf|Fichier BMP (*.bmp)|*.bmp|";
 inline constexpr const char* kWindowTitle = "Gridwright";
+inline constexpr const char* kModelWindowTitle = "%1 — Gridwright";
+inline constexpr const char* kOptionsMenuText = "&Options du gabarit...";
 inline constexpr const char* kUnknownTemplateExtension =
-    "Gridwright does not write \".%1\" files. Give the template the extension .eps or .bmp.";
+    "Gridwright does not write \".%1\" files. Give the template one of the extensions .eps, "
+    ".png, .svg, .pdf or .bmp.";

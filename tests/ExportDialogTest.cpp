@@ -24,20 +24,26 @@ class ExportDialog : public ::testing::Test {
         window->OnLoadMd3();
         SelectRow(*window, 0); // the unit triangle
     }
-    // Opens the dialog with Flatten, picks the sizes and presses a button.
-    ModalSeen Flatten(int widthId, int heightId, int pressId) {
+    // Opens the dialog with Flatten, picks the sizes and presses a button;
+    // Cancel then, if the dialog is still open (Copy keeps it).
+    ModalSeen Flatten(int widthId, int heightId, int pressId, int checkedWidth = IDC_WIDTH_128,
+                      int checkedHeight = IDC_HEIGHT_128) {
         return WithModal(
             [&] { QTest::mouseClick(window->GetDlgItem(IDC_FLATTEN), Qt::LeftButton); },
             [&](QWidget* d) {
                 checkedWhenOpened =
-                    Button(d, IDC_WIDTH_128)->isChecked() && Button(d, IDC_HEIGHT_128)->isChecked();
+                    Button(d, checkedWidth)->isChecked() && Button(d, checkedHeight)->isChecked();
                 if (widthId)
                     QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
                 if (heightId)
                     QTest::mouseClick(Button(d, heightId), Qt::LeftButton);
                 QTest::mouseClick(Button(d, pressId), Qt::LeftButton);
+                stillOpen = d->isVisible();
+                if (stillOpen)
+                    QTest::mouseClick(Button(d, IDCANCEL), Qt::LeftButton);
             });
     }
+    bool stillOpen = false;
     TempDir dir;
     DesktopStandIn desktop;
     std::unique_ptr<CMainDlg> window;
@@ -46,16 +52,20 @@ class ExportDialog : public ::testing::Test {
 
 } // namespace
 
-TEST_F(ExportDialog, OpensAt128By128EveryTimeAndSavesTheChosenSizeAsEps) {
+TEST_F(ExportDialog, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
     const std::string path = dir.File("skin.eps");
     desktop.answers.push_back(QString::fromStdString(path));
     const ModalSeen dialog = Flatten(IDC_WIDTH_256, IDC_HEIGHT_32, IDOK);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(dialog.size, QSize(336, 68));
-    EXPECT_TRUE(checkedWhenOpened);
+    EXPECT_TRUE(checkedWhenOpened); // 128 x 128 the first time
     ASSERT_EQ(desktop.asked.size(), 2u);
     EXPECT_FALSE(desktop.asked[1].open);
-    EXPECT_EQ(desktop.asked[1].filter, "Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|");
+    // Every format the engine writes, and the surface's name to start with.
+    EXPECT_EQ(desktop.asked[1].filter.toStdString(),
+              "Fichier EPS (*.eps)|*.eps|Image PNG (*.png)|*.png|Dessin SVG (*.svg)|*.svg|"
+              "Document PDF (*.pdf)|*.pdf|Fichier BMP (*.bmp)|*.bmp|");
+    EXPECT_TRUE(desktop.asked[1].initialName.endsWith("/b_head"))
+        << desktop.asked[1].initialName.toStdString();
     EXPECT_EQ(desktop.asked[1].defaultExtension, "*");
     EXPECT_TRUE(desktop.asked[1].flags & OFN_OVERWRITEPROMPT);
     const std::string eps = ReadWholeFile(path);
@@ -64,11 +74,12 @@ TEST_F(ExportDialog, OpensAt128By128EveryTimeAndSavesTheChosenSizeAsEps) {
     EXPECT_NE(eps.find("0 32 moveto\r\n256 0 rlineto\r\n-256 -32 rlineto\r\n"), std::string::npos);
     EXPECT_EQ(g_exportSurface, 0);
 
-    // The next Flatten starts again at 128 x 128.
+    // The next Flatten starts at the size chosen last, in the folder saved to.
     desktop.answers.push_back(QString::fromStdString(dir.File("again.eps")));
-    Flatten(0, 0, IDOK);
+    Flatten(0, 0, IDOK, IDC_WIDTH_256, IDC_HEIGHT_32);
     EXPECT_TRUE(checkedWhenOpened);
-    EXPECT_NE(ReadWholeFile(dir.File("again.eps")).find("%%BoundingBox: 0 0 128 128\r\n"),
+    EXPECT_EQ(desktop.asked.back().initialName, QString::fromStdString(dir.File("b_head")));
+    EXPECT_NE(ReadWholeFile(dir.File("again.eps")).find("%%BoundingBox: 0 0 256 32\r\n"),
               std::string::npos);
 }
 
@@ -88,16 +99,24 @@ TEST_F(ExportDialog, TheExtensionPicksTheWriterWhateverItsCase) {
     EXPECT_TRUE(Flatten(0, 0, IDOK));
     EXPECT_TRUE(desktop.messages.empty());
     // An extension that is not written says so, and names the ones that are.
-    for (const char* name : {"notes.txt", "t.png", "t.tga"}) {
+    for (const char* name : {"notes.txt", "t.tga"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
-        EXPECT_TRUE(Flatten(0, 0, IDOK));
+        EXPECT_TRUE(Flatten(0, 0, IDOK, IDC_WIDTH_64, IDC_HEIGHT_256));
         EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
     }
-    ASSERT_EQ(desktop.messages.size(), 3u);
+    ASSERT_EQ(desktop.messages.size(), 2u);
     EXPECT_EQ(desktop.messages[1].text, "Hola ombre, ca chie !!!");
-    EXPECT_EQ(desktop.messages[1].detail, "Gridwright does not write \".png\" files. Give the "
-                                          "template the extension .eps or .bmp.");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
+    EXPECT_EQ(desktop.messages[1].detail,
+              "Gridwright does not write \".tga\" files. Give the template one of the "
+              "extensions .eps, .png, .svg, .pdf or .bmp.");
+    // PNG, SVG and PDF are written from the window too.
+    for (const char* name : {"t.png", "t.svg", "t.PDF"}) {
+        desktop.answers.push_back(QString::fromStdString(dir.File(name)));
+        Flatten(0, 0, IDOK, IDC_WIDTH_64, IDC_HEIGHT_256);
+        EXPECT_GT(ReadWholeFile(dir.File(name)).size(), 50u) << name;
+    }
+    EXPECT_EQ(desktop.messages.size(), 2u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 7);
 }
 
 TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {
@@ -111,6 +130,7 @@ TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {
 
 TEST_F(ExportDialog, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
     ASSERT_TRUE(Flatten(IDC_WIDTH_256, IDC_HEIGHT_64, IDC_COPY));
+    EXPECT_TRUE(stillOpen); // Copy leaves the dialog open, to Save as well
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_EQ(copied.size(), QSize(256, 64));
     // The unit triangle: top row, left column, and the diagonal.
@@ -126,7 +146,7 @@ TEST_F(ExportDialog, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
     // Top row 256, left column 63, and the diagonal rows 1 to 63 (252 pixels off the top row).
     EXPECT_EQ(ink, 256 + 63 + 252);
 
-    Flatten(0, 0, IDCANCEL);
+    Flatten(IDC_WIDTH_32, 0, IDCANCEL, IDC_WIDTH_256, IDC_HEIGHT_64);
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(256, 64)); // Cancel exports nothing
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -66,8 +67,14 @@ ModalSeen WithModal(const std::function<void()>& open, const std::function<void(
     return seen;
 }
 
-std::unique_ptr<CMainDlg> StartMainWindow() {
-    auto window = std::make_unique<CMainDlg>();
+void ForgetSettings() {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, "Gridwright", "Gridwright").clear();
+}
+
+std::unique_ptr<CMainDlg> StartMainWindow(const std::string& model, bool keepSettings) {
+    if (!keepSettings)
+        ForgetSettings();
+    auto window = std::make_unique<CMainDlg>(nullptr, model);
     window->Create();
     window->show();
     QApplication::processEvents();

@@ -29,8 +29,10 @@ struct ModalSeen {
 // must end the dialog. The dialog is gone when this returns.
 ModalSeen WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& act);
 
-// A main window created and shown as at start-up.
-std::unique_ptr<CMainDlg> StartMainWindow();
+// A main window created and shown as at start-up, with a model argument if
+// given; the remembered options are forgotten first unless kept.
+std::unique_ptr<CMainDlg> StartMainWindow(const std::string& model = {}, bool keepSettings = false);
+void ForgetSettings();
 // A sample with known layouts: surfaces b_head, a_legs (a 2x2 grid), c_tri.
 std::string WriteSampleModel(const std::string& folder, const std::string& name = "sample.md3");
 void SelectRow(CMainDlg& window, int row);

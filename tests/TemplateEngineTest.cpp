@@ -300,3 +300,22 @@ TEST(TemplateVector, StyledSvgIsWellFormedAndCarriesTheStyle) {
     const std::string pdf = BuildPdf({r.record}, style, "t (1).pdf");
     EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
 }
+
+// Coordinates a fuzzer found: far beyond any tile. Every output draws them as
+// stored, without a fault (the sanitizer build checks the arithmetic).
+TEST(TemplateWrap, FarOffCoordinatesAreDrawnAsStoredWithoutAFault) {
+    TestRecord r;
+    r.SetVertices({{6.74222e22, 0.5}, {0.5, 3e38}, {1e7, 1e6 + 0.5}});
+    r.AddTriangle(0, 1, 2);
+    TemplateStyle style = Styled(64);
+    EXPECT_EQ(InkCount(DrawLayoutRaster({r.record}, 64, 64, WrapMode::Repeat)), 0);
+    style.antialias = true;
+    style.lineWidth = 3;
+    style.fill = Rgba{0, 0, 255, 64};
+    style.overlaps = true;
+    EXPECT_EQ(DrawTemplateImage(style, {r.record}).width, 64);
+    EXPECT_NE(BuildSvgText({r.record}, style).find("</svg>"), std::string::npos);
+    EXPECT_NE(BuildEpsText({r.record}, style, "t.eps", nullptr).find("%%EOF"), std::string::npos);
+    style.antialias = false;
+    EXPECT_EQ(BuildPdf({r.record}, style, "t.pdf").substr(0, 5), "%PDF-");
+}

@@ -2,9 +2,11 @@
 # The real program in a real X server: load through the open dialog, select,
 # Flatten, Copy (read back by another program) and Save through the save
 # dialog; the window's shape, its cut-away corners and dragging it.
-# Usage: e2e_window_test.sh GRIDWRIGHT SAMPLE.md3 SKIN.png   (runs its own Xvfb)
+# Also: started with a model argument, keyboard focus, the options panel, a
+# wrapped surface saved as a large PNG, a transparent copy and a real drop.
+# Usage: e2e_window_test.sh GRIDWRIGHT SAMPLE.md3 SKIN.png DROP_SENDER   (runs its own Xvfb)
 set -u
-gridwright=$1 sample=$2 skin=$3
+gridwright=$1 sample=$2 skin=$3 drop_sender=$4
 for tool in Xvfb xdotool xclip xwininfo import convert identify; do
     command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -33,9 +35,11 @@ export DISPLAY=:$(head -n 1 "$work/display")
 wait_until 15 xwininfo -root || { echo "FAIL: no X display $DISPLAY"; exit 1; }
 
 export XDG_RUNTIME_DIR=$work HOME=$work
-"$gridwright" > "$work/app.log" 2>&1 &
+cp "$sample" "$work/gridbot.md3"
+"$gridwright" "$work/gridbot.md3" > "$work/app.log" 2>&1 &
 app=$!
-win=$(timeout 15 xdotool search --sync --onlyvisible --name '^Gridwright$' | head -n 1)
+# Started with a model: the task bar names it.
+win=$(timeout 15 xdotool search --sync --onlyvisible --name '^gridbot.md3 — Gridwright$' | head -n 1)
 [ -n "$win" ] || { echo "FAIL: no Gridwright window"; cat "$work/app.log"; exit 1; }
 shaped() { xwininfo -shape -id "$win" | grep -q 'Window shape extents'; }
 wait_until 10 shaped || fail "the window was never shaped"
@@ -75,6 +79,15 @@ wait_until 10 no_other_window || fail "the open dialog did not close"
 # Select a_antenna: first line, then End and one up.
 click $((50 + 60)) $((50 + 73 + 6))
 xdotool key End Up
+# Keyboard focus is visible: Tab moves it to a dial, and the dial shows it.
+import -window root "$work/before-tab.png"
+xdotool key Tab
+focus_shows() {
+    import -window root "$work/after-tab.png"
+    [ "$(compare -metric AE "$work/before-tab.png" "$work/after-tab.png" null: 2>&1)" != 0 ]
+}
+check; wait_until 10 focus_shows || fail "Tab changed no pixel: focus is invisible"
+xdotool key shift+Tab
 wait_until 10 pixel_is $((50 + 375)) $((50 + 351)) "255,255,255"
 # Its triangle (0.25,0.75) (0.75,0.75) (0.5,0.25) in the frame at 273,193,203,212:
 # scale 201, origin 275,201 -> (325,351) (425,351) (375,251).
@@ -82,10 +95,10 @@ check; [ "$(pixel $((50 + 375)) $((50 + 351)))" = "255,255,255" ] || fail "previ
 check; [ "$(pixel $((50 + 375)) $((50 + 251)))" = "255,255,255" ] || fail "preview: apex not drawn"
 check; [ "$(pixel $((50 + 375)) $((50 + 320)))" = "0,0,0" ] || fail "preview: inside not black"
 
-export_dialog() { # finds the 336x68 export dialog; prints "id x y"
+export_dialog() { # finds the 336x92 export dialog; prints "id x y"
     for id in $(xdotool search --onlyvisible --class gridwright); do
         info=$(xwininfo -id "$id")
-        if echo "$info" | grep -q 'Width: 336' && echo "$info" | grep -q 'Height: 68'; then
+        if echo "$info" | grep -q 'Width: 336' && echo "$info" | grep -q 'Height: 92'; then
             echo "$id $(echo "$info" | awk '/Absolute upper-left X/{print $NF}') $(echo "$info" | awk '/Absolute upper-left Y/{print $NF}')"
             return
         fi
@@ -102,8 +115,7 @@ check; [ -n "${edlg:-}" ] || fail "Flatten opened no export dialog"
 if [ -n "${edlg:-}" ]; then
     click $((ex + 233)) $((ey + 23))   # width 256
     click $((ex + 143)) $((ey + 45))   # height 64
-    click $((ex + 308)) $((ey + 34))   # Copy
-    wait_until 10 no_export_dialog
+    click $((ex + 308)) $((ey + 34))   # Copy: the dialog stays open
     wait_until 10 xclip -selection clipboard -t image/png -o
     xclip -selection clipboard -t image/png -o > "$work/clip.png" 2> "$work/xclip.err"
     check; [ "$(identify -format '%wx%h' "$work/clip.png" 2>/dev/null)" = "256x64" ] ||
@@ -113,6 +125,8 @@ if [ -n "${edlg:-}" ]; then
     check; [ "$(value 128 48)" = 0 ] && [ "$(value 128 16)" = 0 ] && [ "$(value 64 48)" = 0 ] ||
         fail "clipboard lines missing"
     check; [ "$(value 128 35)" = 255 ] && [ "$(value 5 5)" = 255 ] || fail "clipboard background"
+    click $((ex + 308)) $((ey + 55))   # Cancel
+    wait_until 10 no_export_dialog
 fi
 
 # Flatten again and Save through the real save dialog.
@@ -123,14 +137,84 @@ if [ -n "${edlg:-}" ]; then
     click $((ex + 308)) $((ey + 13))   # Save
     save_dialog() { xdotool search --onlyvisible --class gridwright | grep -v "^$win$" | grep -qv "^$edlg$"; }
     wait_until 10 save_dialog
+    xdotool key ctrl+a
     xdotool type --delay 20 "$work/template"
     xdotool key Return
     wait_until 10 test -s "$work/template.eps"
 fi
 check; [ -f "$work/template.eps" ] || fail "Save wrote no template.eps (the type's extension)"
 check; grep -q $'^%%Title: (template.eps)\r$' "$work/template.eps" 2>/dev/null || fail "EPS title"
-check; grep -q $'^%%BoundingBox: 0 0 128 128\r$' "$work/template.eps" 2>/dev/null || fail "EPS size"
-check; grep -q $'^32 32 moveto\r$' "$work/template.eps" 2>/dev/null || fail "EPS triangle"
+# The size chosen last (256 x 64) is remembered.
+check; grep -q $'^%%BoundingBox: 0 0 256 64\r$' "$work/template.eps" 2>/dev/null || fail "EPS size"
+check; grep -q $'^64 16 moveto\r$' "$work/template.eps" 2>/dev/null || fail "EPS triangle"
+
+# The wrapped shoulder pads (v from 1.64 to 1.94), 1024 x 1024 through the
+# options panel (right-click menu, the size list by keyboard), saved as PNG.
+wait_until 10 no_other_window
+click $((50 + 60)) $((50 + 73 + 6))
+xdotool key End
+xdotool mousemove $((50 + 240)) $((50 + 20)) click 3
+menu_up() { [ "$(xdotool search --onlyvisible --class gridwright | wc -l)" -ge 2 ]; }
+wait_until 10 menu_up
+xdotool key o
+options_panel() { xdotool search --onlyvisible --name '^Options du gabarit$'; }
+check; wait_until 10 options_panel || fail "the right-click menu opened no options panel"
+panel=$(options_panel | head -n 1)
+timeout 5 xdotool windowfocus --sync "$panel"
+xdotool key Home Down Down Down Down Down Return   # 32 ... 1024, then OK
+wait_until 10 no_other_window
+click $((50 + 512)) $((50 + 359))
+wait_until 10 has_export_dialog
+read -r edlg ex ey <<< "$(export_dialog)"
+if [ -n "${edlg:-}" ]; then
+    click $((ex + 308)) $((ey + 13))   # Save
+    wait_until 10 save_dialog
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$work/shoulders.png"
+    xdotool key Return
+    wait_until 10 test -s "$work/shoulders.png"
+fi
+check; [ "$(identify -format '%wx%h' "$work/shoulders.png" 2>/dev/null)" = "1024x1024" ] ||
+    fail "the wrapped surface's PNG: $(identify -format '%wx%h' "$work/shoulders.png" 2>&1)"
+# Its pads land at v 0.64 to 0.94 of the template: ink there, none at the top.
+ink() { convert "$work/shoulders.png" -crop "$1" -format '%[fx:mean<1?1:0]' info: 2>/dev/null; }
+check; [ "$(ink 400x300+540+660)" = 1 ] && [ "$(ink 1024x600+0+0)" = 0 ] ||
+    fail "the wrapped layout is not where the game shows it"
+
+# A transparent template on the clipboard keeps its alpha.
+conf=$HOME/.config/Gridwright/Gridwright.ini
+wait_until 10 no_other_window
+check; [ -f "$conf" ] && sed -i 's/^background=.*/background=none/' "$conf" || fail "no settings file"
+click $((50 + 512)) $((50 + 359))
+wait_until 10 has_export_dialog
+read -r edlg ex ey <<< "$(export_dialog)"
+if [ -n "${edlg:-}" ]; then
+    click $((ex + 308)) $((ey + 34))   # Copy
+    transparent_copy() {
+        xclip -selection clipboard -t image/png -o > "$work/clear.png" 2> /dev/null &&
+            [ "$(identify -format '%w' "$work/clear.png" 2> /dev/null)" = 1024 ]
+    }
+    wait_until 10 transparent_copy
+    click $((ex + 308)) $((ey + 55))   # Cancel
+fi
+check; [ "$(identify -format '%A' "$work/clear.png" 2>/dev/null)" = "Blend" ] ||
+    [ "$(identify -format '%[channels]' "$work/clear.png" 2>/dev/null)" = "srgba" ] ||
+    fail "the copied template has no alpha channel: $(identify "$work/clear.png" 2>&1)"
+check; [ "$(convert "$work/clear.png" -crop 1x1+10+10 -format '%[fx:int(255*a)]' info: 2>/dev/null)" = 0 ] ||
+    fail "away from the lines the copy is not transparent"
+
+# A model dropped on the window from another program (XDND) is opened.
+wait_until 10 no_other_window
+cp "$sample" "$work/dropped.md3"
+"$drop_sender" "$work/dropped.md3" 700 600 > "$work/drop.log" 2>&1 &
+sender=$!
+sender_up() { xdotool search --onlyvisible --name '^drop-sender$'; }
+wait_until 10 sender_up
+xdotool mousemove 730 630 mousedown 1 mousemove 740 640 sleep 0.2 mousemove 400 400 sleep 0.2 \
+    mousemove $((50 + 100)) $((50 + 200)) sleep 0.3 mouseup 1
+dropped() { xdotool search --onlyvisible --name '^dropped.md3 — Gridwright$'; }
+check; wait_until 10 dropped || fail "a dropped model was not opened ($(cat "$work/drop.log"))"
+kill "$sender" 2> /dev/null
 
 # Drag the window by its face.
 wait_until 10 no_other_window

@@ -112,21 +112,12 @@ int FindSurface(const std::string& wanted) {
     return -1;
 }
 
-// A texture name compared the way painters name it: any letter case, either
-// slash, with or without its extension, as a full path or its last part.
-std::string TextureKey(std::string name) {
-    name = Lower(name);
-    std::replace(name.begin(), name.end(), '\\', '/');
-    const auto slash = name.rfind('/'), dot = name.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        name.erase(dot);
-    return name;
-}
-
+// A texture named as painters name it: any letter case, either slash, with
+// or without its extension, as a full path or its last part.
 bool WearsTexture(const SurfaceRecord& r, const std::string& wanted) {
     const std::string key = TextureKey(wanted);
-    return !key.empty() && (TextureKey(NameText(r.shaderName)) == key ||
-                            TextureKey(TextureNameOf(r)) == key);
+    return !key.empty() &&
+           (TextureKey(NameText(r.shaderName)) == key || TextureKey(TextureNameOf(r)) == key);
 }
 
 // A name as one field of a tab-separated line: nothing in it can end the
@@ -167,7 +158,8 @@ int FinishOutput() {
 
 // True when both paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
@@ -214,10 +206,12 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
         return std::string(option) + " takes a colour #RRGGBB or #RRGGBBAA, not \"" + text + "\"";
     };
     std::string problem;
-    if (!q.lineColour.empty() && !(problem = colour("--line-colour", q.lineColour, style.line)).empty())
+    if (!q.lineColour.empty() &&
+        !(problem = colour("--line-colour", q.lineColour, style.line)).empty())
         return problem;
     if (!(q.lineWidth > 0) || q.lineWidth > kMaxLineWidth)
-        return "--line-width takes a width above 0 and at most 64, not " + std::to_string(q.lineWidth);
+        return "--line-width takes a width above 0 and at most 64, not " +
+               std::to_string(q.lineWidth);
     style.lineWidth = q.lineWidth;
     style.antialias = q.antialias;
     if (Lower(q.background) == "none") {
@@ -255,11 +249,11 @@ std::string SurfacesOf(const FlattenRequest& q, std::vector<int>& chosen) {
     for (const std::string& wanted : q.surfaces) {
         const int index = FindSurface(wanted);
         if (index < 0) {
-            const std::string readings =
-                AllDigits(wanted) ? "no surface " + wanted + " (it has " +
-                                        std::to_string(LoadedSurfaceCount()) +
-                                        ") and no surface named \"" + wanted + "\""
-                                  : "no surface named \"" + wanted + "\"";
+            const std::string readings = AllDigits(wanted)
+                                             ? "no surface " + wanted + " (it has " +
+                                                   std::to_string(LoadedSurfaceCount()) +
+                                                   ") and no surface named \"" + wanted + "\""
+                                             : "no surface named \"" + wanted + "\"";
             return "\"" + q.model + "\" has " + readings + "; 'gridwright-flatten --list " +
                    q.model + "' shows its surfaces";
         }
@@ -352,8 +346,7 @@ int main(int argc, char** argv) {
                    "repeat: coordinates wrap as the game repeats the texture; clip: as stored")
         ->type_name("repeat|clip")
         ->capture_default_str();
-    app.add_option("--line-colour", q.lineColour, "line colour [default: #000000]")
-        ->type_name("C");
+    app.add_option("--line-colour", q.lineColour, "line colour [default: #000000]")->type_name("C");
     app.add_option("--line-width", q.lineWidth,
                    "line width in pixels (images) or points (vector), above 0 up to 64")
         ->type_name("W")

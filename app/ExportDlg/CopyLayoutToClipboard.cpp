@@ -1,22 +1,32 @@
-// Copy: the template of the selected surface as a picture on the clipboard.
+// Copy: the template, styled as the options say, as a picture on the
+// clipboard. The dialog stays open, so the same template can be saved too.
 #include "app/ExportDlg/ExportDlg.h"
-#include "app/ExportDlg/LayoutImage.h"
 #include "model/SurfaceStore.h"
 #include "platform/Desktop.h"
-#include "render/LayoutRaster.h"
+#include "render/TemplateImage.h"
+
+#include <cstring>
+
+QImage CExportDlg::TemplatePicture() const {
+    const TemplateImage image = DrawTemplateImage(m_options.style, Surfaces());
+    if (image.width == 0)
+        return {};
+    QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull())
+        return picture;
+    for (int y = 0; y < image.height; ++y)
+        std::memcpy(picture.scanLine(y), &image.pixels[size_t(y) * size_t(image.width)],
+                    size_t(image.width) * 4);
+    // An opaque template goes as plain RGB; one with transparency keeps its
+    // alpha (the clipboard then offers image/png with an alpha channel).
+    return image.opaque ? picture.convertToFormat(QImage::Format_RGB32) : picture;
+}
 
 void CExportDlg::CopyLayoutToClipboard() {
-    UpdateData(true);
-    const int width = SizeFromIndex(m_widthIndex), height = SizeFromIndex(m_heightIndex);
-    std::vector<const SurfaceRecord*> records;
-    if (const SurfaceRecord* record = SurfaceAt(g_selectedSurface))
-        records.push_back(record);
-    // Wrapped as the game shows the texture, like the saved templates.
-    const QImage image = LayoutImage(DrawLayoutRaster(records, width, height, WrapMode::Repeat));
+    const QImage image = TemplatePicture();
     if (image.isNull()) {
         ShowResourceFailure(this);
         return;
     }
     SetClipboardImage(image);
-    CDialog::OnOK();
 }

@@ -1,7 +1,8 @@
 #include "app/ExportDlg/ExportDlg.h"
 
-#include "export/BmpTemplate.h"
-#include "export/EpsTemplate.h"
+#include "app/OptionsDlg/OptionsDlg.h"
+#include "export/SafeFile.h"
+#include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
 #include "platform/Desktop.h"
@@ -9,11 +10,31 @@
 #include "res/Templates.h"
 #include "res/Texts.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSettings>
+
+namespace {
+
+const int kRowSizes[] = {32, 64, 128, 256};
+
+int IndexOfSize(int size) {
+    for (int i = 0; i < 4; ++i)
+        if (kRowSizes[i] == size)
+            return i;
+    return -1;
+}
+
+QSettings Store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "Gridwright", "Gridwright");
+}
+
+} // namespace
 
 int SizeFromIndex(int position) {
-    static const int sizes[] = {32, 64, 128, 256};
-    return position >= 0 && position < 4 ? sizes[position] : 128;
+    return position >= 0 && position < 4 ? kRowSizes[position] : 128;
 }
 
 CExportDlg::CExportDlg(QWidget* parent) : CDialog(ExportDialogTemplate(), parent) {}
@@ -26,45 +47,127 @@ void CExportDlg::DoDataExchange(DataExchange& exchange) {
 bool CExportDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // Size buttons in the product's colours; a checked one stays pressed in orange.
-    setStyleSheet("QPushButton { background: rgb(52, 62, 76); color: rgb(232, 236, 240);"
+    setStyleSheet("QDialog { background: rgb(40, 47, 58); }"
+                  "QLabel { color: rgb(214, 226, 232); font: 10px 'DejaVu Sans'; }"
+                  "QPushButton { background: rgb(52, 62, 76); color: rgb(232, 236, 240);"
                   "  border: 1px solid rgb(18, 22, 30); border-radius: 3px;"
                   "  font: bold 11px 'DejaVu Sans'; }"
                   "QPushButton:hover { background: rgb(84, 98, 116); }"
+                  "QPushButton:focus { border: 2px solid " GW_RGB_ACCENT "; }"
                   "QPushButton:checked { background: " GW_RGB_ACCENT "; color: " GW_RGB_INK ";"
                   "  border-style: inset; }");
-    m_widthIndex = 2;
-    m_heightIndex = 2;
-    UpdateData(false);
+    // The last size and options chosen, 128 x 128 and the classic template at first.
+    m_options = TemplateOptions::Load();
+    ShowSize();
     return true;
 }
 
+void CExportDlg::ShowSize() {
+    const TemplateStyle& s = m_options.style;
+    m_widthIndex = IndexOfSize(s.width);
+    m_heightIndex = IndexOfSize(s.height);
+    UpdateData(false);
+    QStringList notes;
+    notes << QString("%1 × %2").arg(s.width).arg(s.height);
+    const size_t surfaces = Surfaces().size();
+    if (surfaces > 1)
+        notes << tr("%1 surfaces").arg(surfaces);
+    if (s.wrap == WrapMode::Clip)
+        notes << tr("telles quelles");
+    if (!s.background)
+        notes << tr("transparent");
+    if (s.overlaps)
+        notes << tr("recouvrements");
+    if (!s.IsPlain() && s.background && !s.overlaps)
+        notes << tr("stylé");
+    if (auto* summary = qobject_cast<QLabel*>(GetDlgItem(IDC_TEMPLATE_SUMMARY)))
+        summary->setText(notes.join(" · "));
+}
+
 void CExportDlg::OnCommand(int id, int notification) {
-    if (id == IDC_COPY && notification == BN_CLICKED)
-        CopyLayoutToClipboard();
-    else
+    if (notification != BN_CLICKED) {
         CDialog::OnCommand(id, notification);
+    } else if (id == IDC_COPY) {
+        CopyLayoutToClipboard();
+    } else if (id == IDC_OPTIONS) {
+        OnOptions();
+    } else if (id >= IDC_WIDTH_32 && id <= IDC_HEIGHT_256) {
+        UpdateData(true);
+        if (m_widthIndex >= 0)
+            m_options.style.width = SizeFromIndex(m_widthIndex);
+        if (m_heightIndex >= 0)
+            m_options.style.height = SizeFromIndex(m_heightIndex);
+        m_options.Save();
+        ShowSize();
+    } else {
+        CDialog::OnCommand(id, notification);
+    }
+}
+
+void CExportDlg::OnOptions() {
+    CTemplateOptionsDlg panel(m_options, g_selectedSurface, this);
+    if (panel.DoModal() == IDOK) {
+        m_options = panel.options();
+        ShowSize();
+    }
+}
+
+std::vector<const SurfaceRecord*> CExportDlg::Surfaces() const {
+    return ChosenSurfaces(m_options.surfaces, g_selectedSurface);
+}
+
+QString CExportDlg::SuggestedName() const {
+    const std::vector<const SurfaceRecord*> records = Surfaces();
+    if (records.empty())
+        return {};
+    std::string name = NameText(records.front()->name);
+    if (records.size() > 1) {
+        // Several surfaces of one texture: the texture's name; of several
+        // textures: the model's. Either without folders or extension.
+        const std::string key = TextureKey(NameText(records.front()->shaderName));
+        bool oneTexture = true;
+        for (const SurfaceRecord* r : records)
+            oneTexture = oneTexture && TextureKey(NameText(r->shaderName)) == key;
+        name = oneTexture ? TextureNameOf(*records.front()) : FileNameOf(g_modelPath);
+        const auto dot = name.rfind('.');
+        if (dot != std::string::npos && dot > 0)
+            name.erase(dot);
+    }
+    QString text = QString::fromUtf8(name.c_str());
+    // Characters a file name cannot hold become '_'.
+    for (QChar& c : text)
+        if (c == '/' || c == '\\' || c.unicode() < 0x20)
+            c = '_';
+    return text.isEmpty() ? QString("template") : text;
 }
 
 void CExportDlg::OnOK() {
-    UpdateData(true);
-    const int width = SizeFromIndex(m_widthIndex), height = SizeFromIndex(m_heightIndex);
     g_exportSurface = g_selectedSurface;
-    FileDialogSettings settings;
-    settings.open = false;
-    settings.defaultExtension = "*";
-    settings.initialName = "*.*";
-    settings.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    settings.filter = QString::fromUtf8(kTemplateFilter);
-    const FileDialogResult chosen = RunFileDialog(this, settings);
+    QSettings settings = Store();
+    const QString folder = settings.value("export/folder", QDir::homePath()).toString();
+    FileDialogSettings dialog;
+    dialog.open = false;
+    dialog.defaultExtension = "*";
+    dialog.initialName = QDir(folder).filePath(SuggestedName());
+    dialog.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    dialog.filter = QString::fromUtf8(kTemplateFilter);
+    const FileDialogResult chosen = RunFileDialog(this, dialog);
     if (chosen.accepted) {
         const QString extension = chosen.extension.toLower();
+        bool written = false;
         if (extension == "eps")
-            WriteEpsTemplate(width, height, chosen.path);
+            written = WriteEpsTemplate(m_options.style.width, m_options.style.height, chosen.path);
         else if (extension == "bmp")
-            WriteBmpTemplate(width, height, chosen.path, 24);
+            written =
+                WriteBmpTemplate(m_options.style.width, m_options.style.height, chosen.path, 24);
+        else if (FormatOfPath(QFile::encodeName(chosen.path).toStdString()) !=
+                 TemplateFormat::Unknown)
+            written = WriteTemplate(chosen.path);
         else
             ShowMessageBox(this, kFailureMessage,
                            QString::fromUtf8(kUnknownTemplateExtension).arg(chosen.extension));
+        if (written)
+            settings.setValue("export/folder", QFileInfo(chosen.path).absolutePath());
     }
     CDialog::OnOK();
 }
@@ -75,11 +178,27 @@ bool CExportDlg::ShowOutcome(const Outcome& outcome) {
     return outcome.ok;
 }
 
-bool CExportDlg::WriteEpsTemplate(int width, int height, const QString& path) {
-    return ShowOutcome(::WriteEpsTemplate(width, height, QFile::encodeName(path).toStdString()));
+bool CExportDlg::WriteTemplate(const QString& path) {
+    return WriteSized(m_options.style.width, m_options.style.height, path);
 }
 
-bool CExportDlg::WriteBmpTemplate(int width, int height, const QString& path, int bitsPerPixel) {
-    return ShowOutcome(
-        ::WriteBmpTemplate(width, height, QFile::encodeName(path).toStdString(), bitsPerPixel));
+bool CExportDlg::WriteSized(int width, int height, const QString& path) {
+    TemplateStyle style = m_options.style;
+    style.width = width;
+    style.height = height;
+    const std::string file = QFile::encodeName(path).toStdString();
+    const TemplateFormat format = FormatOfPath(file);
+    // Smoothing is an option of pictures; pages are smooth anyway.
+    if (format == TemplateFormat::Eps || format == TemplateFormat::Svg ||
+        format == TemplateFormat::Pdf)
+        style.antialias = false;
+    return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
+}
+
+bool CExportDlg::WriteEpsTemplate(int width, int height, const QString& path) {
+    return WriteSized(width, height, path);
+}
+
+bool CExportDlg::WriteBmpTemplate(int width, int height, const QString& path, int) {
+    return WriteSized(width, height, path); // always 24 bits a pixel
 }

@@ -1,8 +1,11 @@
 #pragma once
-// The export dialog: template width and height, then Save, Copy or Cancel.
+// The export dialog: template width and height, the template options, then
+// Save, Copy or Cancel. The size and options chosen are remembered.
+#include "app/OptionsDlg/TemplateOptions.h"
 #include "model/Outcome.h"
 #include "platform/Dialog.h"
 
+#include <QImage>
 #include <QString>
 
 int SizeFromIndex(int position);
@@ -16,9 +19,19 @@ class CExportDlg : public CDialog {
 
     bool WriteEpsTemplate(int width, int height, const QString& path);
     bool WriteBmpTemplate(int width, int height, const QString& path, int bitsPerPixel);
+    // Any format the engine writes, from the file name's extension.
+    bool WriteTemplate(const QString& path);
     void CopyLayoutToClipboard();
+    void OnOptions();
     // The Save action.
     void OnOK() override;
+
+    const TemplateOptions& options() const { return m_options; }
+    // The template as the clipboard gets it.
+    QImage TemplatePicture() const;
+    // What the save dialog's name starts as: the surface's name, or the
+    // texture's when several surfaces are drawn.
+    QString SuggestedName() const;
 
   protected:
     bool OnInitDialog() override;
@@ -26,4 +39,10 @@ class CExportDlg : public CDialog {
     bool ShowOutcome(const Outcome& outcome);
     void DoDataExchange(DataExchange& exchange) override;
     void OnCommand(int id, int notification) override;
+
+  private:
+    std::vector<const SurfaceRecord*> Surfaces() const;
+    bool WriteSized(int width, int height, const QString& path);
+    void ShowSize(); // the rows and the summary line follow the options
+    TemplateOptions m_options;
 };

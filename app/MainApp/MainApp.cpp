@@ -2,8 +2,8 @@
 
 #include "app/MainDlg/MainDlg.h"
 
-bool CMainApp::InitInstance() {
-    CMainDlg dialog(nullptr);
+bool CMainApp::InitInstance(const std::string& startModel) {
+    CMainDlg dialog(nullptr, startModel);
     dialog.DoModal();
     return false;
 }

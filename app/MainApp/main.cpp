@@ -1,24 +1,47 @@
 #include "app/MainApp/MainApp.h"
+#include "model/Version.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        std::fprintf(stderr, "gridwright takes no arguments; for scripts use gridwright-flatten "
-                             "(gridwright-flatten --help).\n");
+    // Without a display only --help and --version can be answered.
+    const bool display =
+        std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
+    std::unique_ptr<QCoreApplication> app;
+    if (display)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName("gridwright");
+    QCoreApplication::setApplicationVersion(kGridwrightVersion);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Gridwright shows the texture layout of an MD3 model's surfaces and flattens it into a "
+        "painting template (EPS, PNG, SVG, PDF, BMP or the clipboard).\n"
+        "For scripts and batch work, use gridwright-flatten.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("model", "An MD3 model to open at once.", "[MODEL.md3]");
+    parser.process(*app);
+    const QStringList models = parser.positionalArguments();
+    if (models.size() > 1) {
+        std::fprintf(stderr, "gridwright opens one model at a time; give only one.\n");
         return 2;
     }
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !platform) {
+    if (!display) {
         std::fprintf(stderr, "gridwright needs a desktop: no display was found (DISPLAY is not "
                              "set).\nWithout one, gridwright-flatten writes templates from the "
                              "command line:\n  gridwright-flatten --help\n");
         return 1;
     }
-    QApplication app(argc, argv);
     CMainApp theApp;
+    const std::string model =
+        models.isEmpty() ? std::string() : QFile::encodeName(models.first()).toStdString();
     // The main window runs inside InitInstance; true would ask for an event loop after it.
-    return theApp.InitInstance() ? app.exec() : 0;
+    return theApp.InitInstance(model) ? app->exec() : 0;
 }

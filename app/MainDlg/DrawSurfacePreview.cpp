@@ -1,12 +1,13 @@
 // The main window's preview of the selected surface: its texture name, and
-// its layout as a white wireframe on black inside the preview frame.
+// the template it would give, drawn by the template engine as a white
+// wireframe on black inside the preview frame, and nowhere else.
 #include "app/MainDlg/MainDlg.h"
 #include "model/SurfaceStore.h"
 #include "platform/Desktop.h"
-#include "render/LayoutDrawing.h"
+#include "render/TemplateImage.h"
 #include "res/Templates.h"
 
-#include <algorithm>
+#include <cairo.h>
 
 void CMainDlg::DrawSurfacePreview() {
     m_textureList.ResetContent();
@@ -21,36 +22,50 @@ void CMainDlg::DrawSurfacePreview() {
     const SurfaceRecord& record = g_surfaces[selected];
     m_textureList.AddString(TextureNameOf(record));
 
-    QImage layer(size(), QImage::Format_ARGB32_Premultiplied);
+    // Drawn at the screen's own pixel density, so it stays crisp at 2x.
+    const qreal ratio = devicePixelRatioF();
+    QImage layer(size() * ratio, QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull()) {
         ShowResourceFailure(this);
         return;
     }
+    layer.setDevicePixelRatio(ratio);
     layer.fill(Qt::transparent);
     const QRect frame = m_previewFrame->geometry();
     const int L = frame.left(), T = frame.top();
     const int R = L + frame.width(), B = T + frame.height();
-    // The fill rectangle leaves out its right and bottom edges.
-    const QRect fill(QPoint(L + kPreviewInsetLeft, T + kPreviewInsetTop),
+    // The drawing area leaves out the frame's right and bottom edges.
+    const QRect area(QPoint(L + kPreviewInsetLeft, T + kPreviewInsetTop),
                      QPoint(R - kPreviewInsetRight, B - kPreviewInsetBottom));
-    // Direct pixel access: scanLine() on a writable image checks for sharing each call.
-    uchar* const bits = layer.bits();
-    const qsizetype stride = layer.bytesPerLine();
-    auto pixel = [bits, stride](int x, int y) {
-        return reinterpret_cast<QRgb*>(bits + y * stride) + x;
-    };
-    for (int y = std::max(fill.top(), 0); y <= std::min(fill.bottom(), layer.height() - 1); ++y)
-        for (int x = std::max(fill.left(), 0); x <= std::min(fill.right(), layer.width() - 1); ++x)
-            *pixel(x, y) = qRgb(0, 0, 0);
+    const QRect pixels(
+        QPoint(int(area.left() * ratio), int(area.top() * ratio)),
+        QPoint(int((area.right() + 1) * ratio) - 1, int((area.bottom() + 1) * ratio) - 1));
+    const QRect inside = pixels.intersected(layer.rect());
+    if (inside.isEmpty()) {
+        m_previewLayer = QImage();
+        update();
+        return;
+    }
     g_selectedSurface = selected;
 
-    // One scale for both axes, from the frame's width; lines are not clipped
-    // to the frame, only to the window.
-    const double scale = R - L - kPreviewScaleShrink;
-    const LayoutMapping mapping{scale, scale, double(L + kPreviewOriginX),
-                                double(T + kPreviewOriginY)};
-    ForEachLayoutPixel(record, mapping, layer.width(), layer.height(),
-                       [&pixel](int x, int y) { *pixel(x, y) = qRgb(255, 255, 255); });
+    // What the template will hold, in the preview's colours.
+    TemplateStyle style = m_options.style;
+    style.line = {255, 255, 255, 255};
+    style.lineWidth = ratio;
+    style.antialias = ratio != 1.0;
+    style.background = Rgba{0, 0, 0, 255};
+    // One scale for both axes, from the frame's width, (0, 0) just inside it.
+    const double scale = (R - L - kPreviewScaleShrink) * ratio;
+    const LayoutMapping mapping{scale, scale, (L + kPreviewOriginX) * ratio - inside.left(),
+                                (T + kPreviewOriginY) * ratio - inside.top()};
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        layer.bits() + inside.top() * layer.bytesPerLine() + inside.left() * 4, CAIRO_FORMAT_ARGB32,
+        inside.width(), inside.height(), int(layer.bytesPerLine()));
+    cairo_t* cr = cairo_create(surface);
+    DrawTemplate(cr, style, ChosenSurfaces(m_options.surfaces, selected),
+                 {mapping, inside.width(), inside.height(), false});
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
     m_previewLayer = layer;
     update();
 }

@@ -8,17 +8,26 @@
 #include "res/Templates.h"
 #include "res/Texts.h"
 
+#include "app/OptionsDlg/OptionsDlg.h"
+
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 int32_t g_regionPending = 1;
 
-CMainDlg::CMainDlg(QWidget* parent) : CDialog(MainDialogTemplate(), parent) {
+CMainDlg::CMainDlg(QWidget* parent, const std::string& startModel)
+    : CDialog(MainDialogTemplate(), parent), m_startModel(startModel) {
     // Its own top-level window with a task-bar button, no frame of any kind.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAcceptDrops(true);
     m_hIcon = LoadAppIcon(IDR_ICON);
 }
 
@@ -53,6 +62,16 @@ bool CMainDlg::OnInitDialog() {
     g_selectedSurface = -1;
     g_regionPending = 1;
     setGeometry(QRect(QPoint(50, 50), kMainWindowSize));
+    // Keyboard focus shows in the program's orange.
+    QPalette focus = palette();
+    focus.setColor(QPalette::Highlight, QColor(236, 132, 34));
+    setPalette(focus);
+    m_options = TemplateOptions::Load();
+    if (!m_startModel.empty()) {
+        // Once the window is on screen, so that a failure has a window to speak from.
+        const std::string path = m_startModel;
+        QTimer::singleShot(0, this, [this, path] { LoadModel(path); });
+    }
     return true;
 }
 
@@ -81,6 +100,7 @@ QStringList CMainDlg::systemMenuEntries() const {
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(kCloseMenuText), this, [this] { OnSysCommand(SC_CLOSE, 0); });
+    menu.addAction(QString::fromUtf8(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
         menu.addAction(entry, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
@@ -93,6 +113,57 @@ void CMainDlg::OnSysCommand(int command, int) {
         OnAbout();
     else if ((command & kSysCommandMask) == SC_CLOSE)
         close();
+}
+
+void CMainDlg::OnTemplateOptions() {
+    CTemplateOptionsDlg panel(m_options, g_selectedSurface, this);
+    if (panel.DoModal() != IDOK)
+        return;
+    m_options = panel.options();
+    if (g_selectedSurface != -1)
+        DrawSurfacePreview();
+}
+
+namespace {
+
+// The model file a drag carries, or empty when it carries none.
+QString DraggedModel(const QMimeData* data) {
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>{};
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return path.endsWith(".md3", Qt::CaseInsensitive) ? path : QString();
+}
+
+} // namespace
+
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+    m_draggedModel = DraggedModel(event->mimeData());
+    if (!m_draggedModel.isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (!m_draggedModel.isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainDlg::dropEvent(QDropEvent* event) {
+    // Some senders' data is no longer readable at the drop itself (seen with
+    // Qt senders under X11): the file named when the drag came in counts.
+    QString path = DraggedModel(event->mimeData());
+    if (path.isEmpty())
+        path = m_draggedModel;
+    m_draggedModel.clear();
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OnDropFile(path);
+}
+
+void CMainDlg::OnDropFile(const QString& path) {
+    m_surfaceList.ResetContent();
+    LoadModel(QFile::encodeName(path).toStdString());
 }
 
 void CMainDlg::OnAbout() {
@@ -168,10 +239,14 @@ void CMainDlg::LoadModel(const std::string& path) {
         m_textureList.ResetContent();
         m_previewLayer = QImage();
         g_selectedSurface = -1;
+        setWindowTitle(kWindowTitle);
         update();
         ShowLoadFailure(outcome.reason);
         return;
     }
+    // The task bar names the model.
+    setWindowTitle(QString::fromUtf8(kModelWindowTitle)
+                       .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));
     for (int i = 0; i < LoadedSurfaceCount(); ++i)
         AppendSurfaceName(NameText(g_surfaces[i].name));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: surface list, texture name, preview and the four buttons,
 // painted from the skin and cut to its outline.
+#include "app/OptionsDlg/TemplateOptions.h"
 #include "platform/Desktop.h"
 #include "platform/Dialog.h"
 #include "platform/ListBox.h"
@@ -15,12 +16,14 @@ extern int32_t g_regionPending; // nonzero until the first paint has built the o
 
 class CMainDlg : public CDialog {
   public:
-    explicit CMainDlg(QWidget* parent = nullptr);
+    // startModel: a model to load once the window is up (empty: none).
+    explicit CMainDlg(QWidget* parent = nullptr, const std::string& startModel = {});
 
     // Handlers, public so that tests can drive them like the user does.
     void OnLoadMd3();
     void OnFlatten();
     void OnAbout();
+    void OnTemplateOptions();
     void OnSysCommand(int command, int parameter);
     void OnSetFocus();
     void OnLButtonDown(QPoint globalPoint);
@@ -48,6 +51,14 @@ class CMainDlg : public CDialog {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  public:
+    const TemplateOptions& templateOptions() const { return m_options; }
+    // Loads a model as a drop does: the path of a dropped .md3 file.
+    void OnDropFile(const QString& path);
 
   private:
     void AppendSurfaceName(const std::string& name);
@@ -60,4 +71,7 @@ class CMainDlg : public CDialog {
     QRegion m_windowRegion;
     QImage m_previewLayer;
     WindowMover m_mover;
+    TemplateOptions m_options;
+    std::string m_startModel;
+    QString m_draggedModel; // the model a drag over the window carries
 };

@@ -12,4 +12,7 @@ void CMainDlg::OnFlatten() {
         return;
     CExportDlg dialog(this);
     dialog.DoModal();
+    // The dialog may have changed the options; the preview follows them.
+    m_options = TemplateOptions::Load();
+    DrawSurfacePreview();
 }

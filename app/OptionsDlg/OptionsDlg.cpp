@@ -1,0 +1,341 @@
+#include "app/OptionsDlg/OptionsDlg.h"
+
+#include "render/LayoutRaster.h"
+#include "render/TemplateImage.h"
+#include "res/Palette.h"
+#include "res/Templates.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <cstring>
+
+namespace {
+
+constexpr int kPreviewSide = 176;
+const int kPresetSizes[] = {32, 64, 128, 256, 512, 1024, 2048, 4096, 8192};
+
+// The skin's slate and orange, so the panel looks like the rest of the program.
+const char* const kPanelStyle =
+    "QDialog { background: rgb(40, 47, 58); border: 2px solid rgb(18, 22, 30); }"
+    "QLabel { color: rgb(214, 226, 232); font: 11px 'DejaVu Sans'; }"
+    "QLabel#title { color: rgb(126, 214, 184); font: bold 13px 'DejaVu Sans';"
+    "  letter-spacing: 2px; }"
+    "QCheckBox { color: rgb(214, 226, 232); font: 11px 'DejaVu Sans'; }"
+    "QCheckBox:focus, QComboBox:focus, QSpinBox:focus, QDoubleSpinBox:focus,"
+    "  QPushButton:focus { border: 2px solid " GW_RGB_ACCENT "; }"
+    "QComboBox, QSpinBox, QDoubleSpinBox { background: rgb(14, 17, 22); color: rgb(214, 226, 232);"
+    "  border: 1px solid rgb(84, 98, 116); border-radius: 3px; padding: 1px 4px;"
+    "  font: 11px 'DejaVu Sans'; }"
+    "QComboBox QAbstractItemView { background: rgb(14, 17, 22); color: rgb(214, 226, 232);"
+    "  selection-background-color: " GW_RGB_ACCENT "; selection-color: " GW_RGB_INK "; }"
+    "QPushButton { background: rgb(52, 62, 76); color: rgb(232, 236, 240);"
+    "  border: 1px solid rgb(18, 22, 30); border-radius: 3px; padding: 3px 10px;"
+    "  font: bold 11px 'DejaVu Sans'; }"
+    "QPushButton:hover { background: rgb(84, 98, 116); }"
+    "QPushButton:pressed { background: " GW_RGB_ACCENT "; color: " GW_RGB_INK "; }";
+
+QColor ToQColor(const Rgba& c) {
+    return QColor(c.r, c.g, c.b, c.a);
+}
+
+Rgba FromQColor(const QColor& c) {
+    return {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()), uint8_t(c.alpha())};
+}
+
+// A colour button shows its colour over a checkerboard, so alpha shows too.
+void ShowSwatch(QPushButton* button, const Rgba& colour) {
+    QPixmap swatch(28, 14);
+    QPainter p(&swatch);
+    for (int y = 0; y < 14; y += 7)
+        for (int x = 0; x < 28; x += 7)
+            p.fillRect(x, y, 7, 7, ((x + y) / 7) % 2 ? QColor(200, 200, 200) : Qt::white);
+    p.fillRect(swatch.rect(), ToQColor(colour));
+    p.end();
+    button->setIcon(swatch);
+    button->setIconSize(swatch.size());
+    button->setToolTip(QString::fromStdString(FormatColour(colour)));
+}
+
+} // namespace
+
+CTemplateOptionsDlg::CTemplateOptionsDlg(const TemplateOptions& options, int selected,
+                                         QWidget* parent)
+    : CDialog(OptionsDialogTemplate(), parent), m_options(options), m_selected(selected) {}
+
+bool CTemplateOptionsDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    setStyleSheet(kPanelStyle);
+    setWindowTitle(tr("Options du gabarit"));
+    BuildControls();
+    WriteControls();
+    DrawPreview();
+    m_sizes->setFocus();
+    return true;
+}
+
+void CTemplateOptionsDlg::BuildControls() {
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(14, 10, 14, 12);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(5);
+    auto* title = new QLabel(tr("OPTIONS DU GABARIT"), this);
+    title->setObjectName("title");
+    grid->addWidget(title, 0, 0, 1, 4);
+
+    int row = 1;
+    auto label = [&](const QString& text) { grid->addWidget(new QLabel(text, this), row, 0); };
+    auto colourButton = [&](const char* name) {
+        auto* b = new QPushButton(this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    label(tr("Taille"));
+    m_sizes = new QComboBox(this);
+    m_sizes->setObjectName("sizes");
+    for (int side : kPresetSizes)
+        m_sizes->addItem(QString("%1 × %1").arg(side), side);
+    m_sizes->addItem(tr("Autre"), 0);
+    grid->addWidget(m_sizes, row, 1);
+    auto* custom = new QHBoxLayout;
+    m_width = new QSpinBox(this);
+    m_height = new QSpinBox(this);
+    m_width->setObjectName("width");
+    m_height->setObjectName("height");
+    for (QSpinBox* box : {m_width, m_height})
+        box->setRange(1, kMaxTemplateSide);
+    custom->addWidget(m_width);
+    custom->addWidget(new QLabel("×", this));
+    custom->addWidget(m_height);
+    grid->addLayout(custom, row++, 2, 1, 2);
+
+    label(tr("Coordonnées"));
+    m_wrap = new QComboBox(this);
+    m_wrap->setObjectName("wrap");
+    m_wrap->addItems({tr("Répétées, comme dans le jeu"), tr("Telles quelles")});
+    grid->addWidget(m_wrap, row++, 1, 1, 3);
+
+    label(tr("Surfaces"));
+    m_surfaces = new QComboBox(this);
+    m_surfaces->setObjectName("surfaces");
+    m_surfaces->addItems(
+        {tr("La surface choisie"), tr("Toutes celles de sa texture"), tr("Toutes")});
+    grid->addWidget(m_surfaces, row++, 1, 1, 3);
+
+    label(tr("Traits"));
+    m_lineColour = colourButton("lineColour");
+    grid->addWidget(m_lineColour, row, 1);
+    m_lineWidth = new QDoubleSpinBox(this);
+    m_lineWidth->setObjectName("lineWidth");
+    m_lineWidth->setRange(0.1, kMaxLineWidth);
+    m_lineWidth->setSingleStep(0.5);
+    m_lineWidth->setDecimals(1);
+    m_lineWidth->setSuffix(tr(" px"));
+    grid->addWidget(m_lineWidth, row, 2);
+    m_antialias = new QCheckBox(tr("Lissés"), this);
+    m_antialias->setObjectName("antialias");
+    grid->addWidget(m_antialias, row++, 3);
+
+    label(tr("Fond"));
+    m_backgroundColour = colourButton("backgroundColour");
+    grid->addWidget(m_backgroundColour, row, 1);
+    m_transparent = new QCheckBox(tr("Transparent"), this);
+    m_transparent->setObjectName("transparent");
+    grid->addWidget(m_transparent, row++, 2, 1, 2);
+
+    label(tr("Faces"));
+    m_fillColour = colourButton("fillColour");
+    grid->addWidget(m_fillColour, row, 1);
+    m_fill = new QCheckBox(tr("Remplies"), this);
+    m_fill->setObjectName("fill");
+    grid->addWidget(m_fill, row++, 2, 1, 2);
+
+    label(tr("Recouvrements"));
+    m_overlapColour = colourButton("overlapColour");
+    grid->addWidget(m_overlapColour, row, 1);
+    m_overlaps = new QCheckBox(tr("Montrés"), this);
+    m_overlaps->setObjectName("overlaps");
+    grid->addWidget(m_overlaps, row++, 2, 1, 2);
+
+    m_colourBySurface = new QCheckBox(tr("Une couleur par surface"), this);
+    m_colourBySurface->setObjectName("colourBySurface");
+    grid->addWidget(m_colourBySurface, row++, 1, 1, 3);
+
+    m_previewLabel = new QLabel(this);
+    m_previewLabel->setObjectName("preview");
+    m_previewLabel->setFixedSize(kPreviewSide + 4, kPreviewSide + 4);
+    m_previewLabel->setAlignment(Qt::AlignCenter);
+    m_previewLabel->setStyleSheet(
+        "background: rgb(14, 17, 22); border: 1px solid rgb(84, 98, 116);");
+    grid->addWidget(m_previewLabel, 1, 4, row - 1, 1, Qt::AlignTop);
+
+    auto* buttons = new QHBoxLayout;
+    auto* reset = new QPushButton(tr("Réinitialiser"), this);
+    reset->setObjectName("reset");
+    auto* cancel = new QPushButton(tr("Annuler"), this);
+    cancel->setObjectName("cancel");
+    auto* ok = new QPushButton(tr("OK"), this);
+    ok->setObjectName("ok");
+    for (QPushButton* b : {reset, cancel, ok})
+        b->setAutoDefault(false);
+    buttons->addWidget(reset);
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    buttons->addWidget(ok);
+    grid->addLayout(buttons, row, 0, 1, 5);
+
+    connect(reset, &QPushButton::clicked, this, [this] { OnReset(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(m_sizes, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_writing)
+            return;
+        const int side = m_sizes->itemData(index).toInt();
+        if (side > 0) {
+            m_writing = true;
+            m_width->setValue(side);
+            m_height->setValue(side);
+            m_writing = false;
+        }
+        ReadControls();
+    });
+    const auto changed = [this] {
+        if (!m_writing)
+            ReadControls();
+    };
+    for (QSpinBox* box : {m_width, m_height})
+        connect(box, &QSpinBox::valueChanged, this, changed);
+    connect(m_lineWidth, &QDoubleSpinBox::valueChanged, this, changed);
+    for (QComboBox* box : {m_wrap, m_surfaces})
+        connect(box, &QComboBox::currentIndexChanged, this, changed);
+    for (QCheckBox* box : {m_antialias, m_transparent, m_fill, m_overlaps, m_colourBySurface})
+        connect(box, &QCheckBox::toggled, this, changed);
+    connect(m_lineColour, &QPushButton::clicked, this,
+            [this] { PickColour(m_lineColour, m_options.style.line); });
+    connect(m_backgroundColour, &QPushButton::clicked, this,
+            [this] { PickColour(m_backgroundColour, m_backgroundPick); });
+    connect(m_fillColour, &QPushButton::clicked, this,
+            [this] { PickColour(m_fillColour, m_fillPick); });
+    connect(m_overlapColour, &QPushButton::clicked, this,
+            [this] { PickColour(m_overlapColour, m_options.style.overlapColour); });
+}
+
+void CTemplateOptionsDlg::PickColour(QPushButton* button, Rgba& colour) {
+    const QColor chosen =
+        QColorDialog::getColor(ToQColor(colour), this, tr("Couleur"),
+                               QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog);
+    if (!chosen.isValid())
+        return;
+    colour = FromQColor(chosen);
+    ShowSwatch(button, colour);
+    ReadControls();
+}
+
+void CTemplateOptionsDlg::WriteControls() {
+    m_writing = true;
+    const TemplateStyle& s = m_options.style;
+    m_width->setValue(s.width);
+    m_height->setValue(s.height);
+    int preset = m_sizes->count() - 1;
+    for (int i = 0; i + 1 < m_sizes->count(); ++i)
+        if (s.width == s.height && m_sizes->itemData(i).toInt() == s.width)
+            preset = i;
+    m_sizes->setCurrentIndex(preset);
+    m_wrap->setCurrentIndex(s.wrap == WrapMode::Clip ? 1 : 0);
+    m_surfaces->setCurrentIndex(int(m_options.surfaces));
+    m_lineWidth->setValue(s.lineWidth);
+    m_antialias->setChecked(s.antialias);
+    if (s.background)
+        m_backgroundPick = *s.background;
+    m_transparent->setChecked(!s.background);
+    if (s.fill)
+        m_fillPick = *s.fill;
+    m_fill->setChecked(bool(s.fill));
+    m_overlaps->setChecked(s.overlaps);
+    m_colourBySurface->setChecked(s.colourBySurface);
+    ShowSwatch(m_lineColour, s.line);
+    ShowSwatch(m_backgroundColour, m_backgroundPick);
+    ShowSwatch(m_fillColour, m_fillPick);
+    ShowSwatch(m_overlapColour, s.overlapColour);
+    m_writing = false;
+}
+
+void CTemplateOptionsDlg::ReadControls() {
+    TemplateStyle& s = m_options.style;
+    s.width = m_width->value();
+    s.height = m_height->value();
+    s.wrap = m_wrap->currentIndex() == 1 ? WrapMode::Clip : WrapMode::Repeat;
+    m_options.surfaces = SurfaceChoice(std::clamp(m_surfaces->currentIndex(), 0, 2));
+    s.lineWidth = m_lineWidth->value();
+    s.antialias = m_antialias->isChecked();
+    s.background =
+        m_transparent->isChecked() ? std::nullopt : std::optional<Rgba>(m_backgroundPick);
+    s.fill = m_fill->isChecked() ? std::optional<Rgba>(m_fillPick) : std::nullopt;
+    s.overlaps = m_overlaps->isChecked();
+    s.colourBySurface = m_colourBySurface->isChecked();
+    // The preset follows the spin boxes.
+    m_writing = true;
+    int preset = m_sizes->count() - 1;
+    for (int i = 0; i + 1 < m_sizes->count(); ++i)
+        if (s.width == s.height && m_sizes->itemData(i).toInt() == s.width)
+            preset = i;
+    m_sizes->setCurrentIndex(preset);
+    m_writing = false;
+    DrawPreview();
+}
+
+void CTemplateOptionsDlg::SetOptions(const TemplateOptions& options) {
+    m_options = options;
+    if (m_width) {
+        WriteControls();
+        DrawPreview();
+    }
+}
+
+void CTemplateOptionsDlg::OnReset() {
+    SetOptions(TemplateOptions{});
+}
+
+void CTemplateOptionsDlg::DrawPreview() {
+    // The template as it will be written, fitted into the preview square.
+    TemplateStyle style = m_options.style;
+    const double scale = double(kPreviewSide) / std::max(style.width, style.height);
+    style.width = std::max(1, int(style.width * scale + 0.5));
+    style.height = std::max(1, int(style.height * scale + 0.5));
+    const TemplateImage image =
+        DrawTemplateImage(style, ChosenSurfaces(m_options.surfaces, m_selected));
+    if (image.width == 0)
+        return;
+    QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);
+    std::memcpy(picture.bits(), image.pixels.data(), image.pixels.size() * 4);
+    // Transparency shows over a checkerboard, as image editors show it.
+    m_preview = QImage(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&m_preview);
+    for (int y = 0; y < m_preview.height(); y += 8)
+        for (int x = 0; x < m_preview.width(); x += 8)
+            p.fillRect(x, y, 8, 8,
+                       ((x + y) / 8) % 2 ? QColor(190, 190, 190) : QColor(235, 235, 235));
+    p.drawImage(0, 0, picture);
+    p.end();
+    if (m_previewLabel)
+        m_previewLabel->setPixmap(QPixmap::fromImage(m_preview));
+}
+
+QWidget* CTemplateOptionsDlg::Control(const char* name) const {
+    return findChild<QWidget*>(name);
+}
+
+void CTemplateOptionsDlg::OnOK() {
+    ReadControls();
+    m_options.Save();
+    CDialog::OnOK();
+}

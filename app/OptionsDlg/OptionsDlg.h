@@ -1,0 +1,53 @@
+#pragma once
+// The template options panel: every option of the template engine, a live
+// preview of the template, Reset to the classic template, OK and Cancel.
+#include "app/OptionsDlg/TemplateOptions.h"
+#include "platform/Dialog.h"
+
+#include <QImage>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+class CTemplateOptionsDlg : public CDialog {
+  public:
+    // selected: the surface whose template is previewed (-1: none).
+    CTemplateOptionsDlg(const TemplateOptions& options, int selected, QWidget* parent = nullptr);
+
+    const TemplateOptions& options() const { return m_options; }
+    // As if the painter had set every control to these options.
+    void SetOptions(const TemplateOptions& options);
+    void OnReset();
+    // The live preview as last drawn.
+    const QImage& previewImage() const { return m_preview; }
+    QWidget* Control(const char* name) const;
+
+  protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+  private:
+    void BuildControls();
+    void ReadControls();  // controls -> m_options, then the preview
+    void WriteControls(); // m_options -> controls
+    void DrawPreview();
+    void PickColour(QPushButton* button, Rgba& colour);
+
+    TemplateOptions m_options;
+    int m_selected;
+    QImage m_preview;
+    bool m_writing = false;
+    QSpinBox *m_width = nullptr, *m_height = nullptr;
+    QComboBox *m_sizes = nullptr, *m_wrap = nullptr, *m_surfaces = nullptr;
+    QPushButton *m_lineColour = nullptr, *m_backgroundColour = nullptr, *m_fillColour = nullptr,
+                *m_overlapColour = nullptr;
+    QDoubleSpinBox* m_lineWidth = nullptr;
+    QCheckBox *m_antialias = nullptr, *m_transparent = nullptr, *m_fill = nullptr,
+              *m_overlaps = nullptr, *m_colourBySurface = nullptr;
+    QLabel* m_previewLabel = nullptr;
+    Rgba m_backgroundPick{255, 255, 255, 255}, m_fillPick{64, 128, 255, 64};
+};

@@ -1,0 +1,251 @@
+// The window and the template engine: options set in the panel reach every
+// output as the command line writes them, are remembered, and show in the
+// preview; the model argument, the keyboard and the clipboard.
+#include "app/ExportDlg/ExportDlg.h"
+#include "app/OptionsDlg/OptionsDlg.h"
+#include "model/SurfaceStore.h"
+#include "res/Templates.h"
+#include "tests/GuiHarness.h"
+#include "tests/TestModels.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+class TemplateOptionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        model = WriteSampleModel(dir.path().string());
+        window = StartMainWindow();
+        Load(model);
+    }
+    void Load(const std::string& path) {
+        desktop.answers.push_back(QString::fromStdString(path));
+        window->OnLoadMd3();
+    }
+    // Sets the options through the panel reached from the window's menu.
+    void ChooseOptions(const TemplateOptions& options) {
+        ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                              [&](QWidget* w) {
+                                  auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                                  panel->SetOptions(options);
+                                  QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
+                              }));
+    }
+    // Flatten, then Save as path.
+    void SaveAs(const std::string& path) {
+        desktop.answers.push_back(QString::fromStdString(path));
+        ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                              [](QWidget* d) {
+                                  QTest::mouseClick(static_cast<CDialog*>(d)->GetDlgItem(IDOK),
+                                                    Qt::LeftButton);
+                              }));
+    }
+    TempDir dir;
+    std::string model;
+    DesktopStandIn desktop;
+    std::unique_ptr<CMainDlg> window;
+};
+
+TemplateOptions PainterOptions() {
+    TemplateOptions o;
+    o.style.width = 300;
+    o.style.height = 200;
+    o.style.line = {20, 60, 200, 200};
+    o.style.lineWidth = 2.5;
+    o.style.antialias = true;
+    o.style.fill = Rgba{255, 200, 0, 64};
+    o.style.overlaps = true;
+    o.style.background.reset();
+    o.surfaces = SurfaceChoice::All;
+    return o;
+}
+
+std::string WithoutDateAndTitle(const std::string& eps) {
+    std::string out;
+    size_t start = 0;
+    while (start < eps.size()) {
+        const size_t end = eps.find('\n', start);
+        const std::string line =
+            eps.substr(start, end == std::string::npos ? end : end - start + 1);
+        if (line.rfind("%%CreationDate", 0) != 0 && line.rfind("%%Title", 0) != 0)
+            out += line;
+        start = end == std::string::npos ? eps.size() : end + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+// A template saved from the window is the command line's, option for option:
+// byte for byte for EPS and SVG, pixel for pixel for PNG.
+TEST_F(TemplateOptionsTest, EveryOptionReachesTheEngineAsTheCommandLineWritesIt) {
+    SelectRow(*window, 1);
+    ChooseOptions(PainterOptions());
+    const std::string cli = std::string(GW_FLATTEN_TOOL) + " '" + model +
+                            "' --all --size 300x200 --line-colour '#143cc8c8' --line-width 2.5 "
+                            "--fill '#ffc80040' --overlaps --background none";
+    for (const std::string ext : {"eps", "svg", "png"}) {
+        SCOPED_TRACE(ext);
+        const std::string fromWindow = dir.File("window." + ext), fromCli = dir.File("cli." + ext);
+        SaveAs(fromWindow);
+        ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0].detail.toStdString();
+        const std::string command =
+            cli + (ext == "png" ? " --antialias" : "") + " -o '" + fromCli + "' > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        if (ext == "eps") {
+            EXPECT_EQ(WithoutDateAndTitle(ReadWholeFile(fromWindow)),
+                      WithoutDateAndTitle(ReadWholeFile(fromCli)));
+        } else if (ext == "svg") {
+            EXPECT_EQ(ReadWholeFile(fromWindow), ReadWholeFile(fromCli));
+        } else {
+            const QImage a(QString::fromStdString(fromWindow)), b(QString::fromStdString(fromCli));
+            ASSERT_EQ(a.size(), QSize(300, 200));
+            EXPECT_TRUE(a.hasAlphaChannel());
+            EXPECT_EQ(a.convertToFormat(QImage::Format_ARGB32),
+                      b.convertToFormat(QImage::Format_ARGB32));
+        }
+    }
+    // Surfaces of several textures: the save dialog starts with the model's name.
+    EXPECT_TRUE(desktop.asked.back().initialName.endsWith("/sample"))
+        << desktop.asked.back().initialName.toStdString();
+}
+
+TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClassicTemplate) {
+    ChooseOptions(PainterOptions());
+    window.reset();
+    window = StartMainWindow({}, /*keepSettings=*/true);
+    EXPECT_EQ(window->templateOptions(), PainterOptions());
+    // Reset in the panel gives the defaults, which are the classic template.
+    ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                          [&](QWidget* w) {
+                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              EXPECT_EQ(panel->options(), PainterOptions());
+                              QTest::mouseClick(panel->Control("reset"), Qt::LeftButton);
+                              EXPECT_EQ(panel->options(), TemplateOptions{});
+                              QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
+                          }));
+    EXPECT_TRUE(TemplateOptions::Load().style.IsPlain());
+    EXPECT_EQ(TemplateOptions::Load(), TemplateOptions{});
+    // Cancel keeps what was there.
+    ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                          [&](QWidget* w) {
+                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              panel->SetOptions(PainterOptions());
+                              QTest::mouseClick(panel->Control("cancel"), Qt::LeftButton);
+                          }));
+    EXPECT_EQ(TemplateOptions::Load(), TemplateOptions{});
+}
+
+// The panel's controls themselves change the options, and the live preview.
+TEST_F(TemplateOptionsTest, ThePanelsControlsDriveItsOptionsAndItsPreview) {
+    SelectRow(*window, 1);
+    CTemplateOptionsDlg panel(TemplateOptions{}, 1, window.get());
+    panel.Create();
+    const QImage before = panel.previewImage();
+    ASSERT_FALSE(before.isNull());
+    static_cast<QAbstractButton*>(panel.Control("transparent"))->click();
+    static_cast<QAbstractButton*>(panel.Control("overlaps"))->click();
+    auto* width = panel.Control("lineWidth");
+    QMetaObject::invokeMethod(width, "setValue", Q_ARG(double, 3.0));
+    EXPECT_FALSE(panel.options().style.background.has_value());
+    EXPECT_TRUE(panel.options().style.overlaps);
+    EXPECT_EQ(panel.options().style.lineWidth, 3.0);
+    EXPECT_NE(panel.previewImage(), before);
+}
+
+// A layout stored one tile down shows in the preview, inside its frame and
+// nowhere else, even where u runs past 1.
+TEST_F(TemplateOptionsTest, ThePreviewWrapsAndStaysInsideItsFrame) {
+    Md3ModelDesc shifted;
+    shifted.surfaces = {TriangleSurface("down", {0.2f, 1.1f}, {0.9f, 1.2f}, {0.3f, 1.9f}),
+                        TriangleSurface("wide", {0.2f, 0.2f}, {1.885f, 0.3f}, {0.5f, 0.8f})};
+    const std::string path = dir.File("shifted.md3");
+    WriteBytesToFile(path, BuildMd3(shifted).bytes);
+    Load(path);
+    const QRect frame = window->previewFrame()->geometry();
+    const QRect area(
+        QPoint(frame.left() + kPreviewInsetLeft, frame.top() + kPreviewInsetTop),
+        QPoint(frame.right() + 1 - kPreviewInsetRight, frame.bottom() + 1 - kPreviewInsetBottom));
+    for (int row : {0, 1}) {
+        SelectRow(*window, row);
+        const QImage layer = window->previewLayer();
+        ASSERT_FALSE(layer.isNull());
+        int inside = 0, outside = 0;
+        for (int y = 0; y < layer.height(); ++y)
+            for (int x = 0; x < layer.width(); ++x) {
+                const QRgb p = layer.pixel(x, y);
+                if (area.contains(x, y))
+                    inside += (p & 0xFFFFFF) == 0xFFFFFF;
+                else
+                    outside += qAlpha(p) != 0;
+            }
+        EXPECT_GT(inside, 100) << row;
+        EXPECT_EQ(outside, 0) << row;
+    }
+}
+
+TEST_F(TemplateOptionsTest, EnterOnAFocusedOpenDialOpensTheFileDialogAndTheProgramGoesOn) {
+    window->GetDlgItem(IDC_LOAD_MD3)->setFocus();
+    const size_t asked = desktop.asked.size();
+    desktop.answers.push_back(""); // the open dialog is cancelled
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    ASSERT_EQ(desktop.asked.size(), asked + 1);
+    EXPECT_TRUE(desktop.asked.back().open);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(TemplateOptionsTest, FocusIsVisibleOnTheDials) {
+    window->activateWindow();
+    window->GetDlgItem(IDC_ABOUT)->clearFocus();
+    window->repaint();
+    const QImage before = window->grab().toImage();
+    window->GetDlgItem(IDC_LOAD_MD3)->setFocus(Qt::TabFocusReason);
+    window->repaint();
+    const QImage after = window->grab().toImage();
+    int changed = 0;
+    for (int y = 381; y < 469; ++y)
+        for (int x = 64; x < 152; ++x)
+            changed += before.pixel(x, y) != after.pixel(x, y);
+    EXPECT_GT(changed, 100);
+}
+
+TEST(TemplateWindow, AModelGivenAtStartIsOpenedAndNamedInTheTitle) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::string model = WriteSampleModel(dir.path().string(), "upper.md3");
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    ASSERT_EQ(window->surfaceList().GetCount(), 3);
+    EXPECT_EQ(window->surfaceList().GetText(1), "a_legs");
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("upper.md3 — Gridwright"));
+    EXPECT_TRUE(desktop.messages.empty());
+    // A drop loads the same way.
+    const std::string other = WriteSampleModel(dir.path().string(), "other.MD3");
+    window->OnDropFile(QString::fromStdString(other));
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("other.MD3 — Gridwright"));
+}
+
+TEST_F(TemplateOptionsTest, ATransparentTemplateIsCopiedWithItsAlpha) {
+    SelectRow(*window, 0);
+    TemplateOptions clear;
+    clear.style.background.reset();
+    ChooseOptions(clear);
+    ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                          [](QWidget* d) {
+                              auto* dialog = static_cast<CDialog*>(d);
+                              QTest::mouseClick(dialog->GetDlgItem(IDC_COPY), Qt::LeftButton);
+                              QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
+                          }));
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(128, 128));
+    EXPECT_TRUE(copied.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(copied.pixel(100, 100)), 0);
+    EXPECT_EQ(qAlpha(copied.pixel(0, 0)), 255);
+}
