@@ -2,6 +2,7 @@
 // and 8192 triangles. Runs offscreen.
 //   QT_QPA_PLATFORM=offscreen build/bin/gui_bench
 #include "app/ExportDlg/ExportDlg.h"
+#include "app/OptionsDlg/OptionsDlg.h"
 #include "app/MainDlg/MainDlg.h"
 #include "app/Skin/Skin.h"
 #include "bench/BenchModels.h"
@@ -11,6 +12,7 @@
 #include "res/Templates.h"
 #include "tools/Md3Builder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
@@ -123,6 +125,40 @@ BENCHMARK(BM_LoadThroughTheWindow)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectSurfaceAndPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenExportDialog)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CopyAt256)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// The options panel over an 8192-triangle surface: opening it (its live
+// preview included), and one option changed with the preview redrawn.
+TemplateOptions PanelOptions() {
+    TemplateOptions options;
+    options.style.width = options.style.height = 2048;
+    options.style.antialias = true;
+    options.style.lineWidth = 2;
+    options.style.fill = Rgba{40, 120, 255, 64};
+    return options;
+}
+
+void BM_OpenOptionsPanel(benchmark::State& state) {
+    CMainDlg& window = Window();
+    window.surfaceList().widget()->setCurrentRow(0);
+    for (auto _ : state) {
+        CTemplateOptionsDlg panel(PanelOptions(), 0, &window);
+        panel.Create();
+        benchmark::DoNotOptimize(panel.previewImage().constBits());
+    }
+}
+
+void BM_ChangeOneOptionWithLivePreview(benchmark::State& state) {
+    CMainDlg& window = Window();
+    CTemplateOptionsDlg panel(PanelOptions(), 0, &window);
+    panel.Create();
+    auto* overlaps = static_cast<QAbstractButton*>(panel.Control("overlaps"));
+    for (auto _ : state) {
+        overlaps->click(); // on, then off: each a change the preview follows
+        benchmark::DoNotOptimize(panel.previewImage().constBits());
+    }
+}
+
+BENCHMARK(BM_OpenOptionsPanel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChangeOneOptionWithLivePreview)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildSkinOutline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintTheWindow)->Unit(benchmark::kMillisecond);
 
