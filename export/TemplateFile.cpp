@@ -51,6 +51,9 @@ std::string StyleProblem(const TemplateStyle& style, TemplateFormat format) {
     if (format == TemplateFormat::Bmp && (!style.background || style.background->a != 255))
         return "a BMP template has no transparency: give --background an opaque colour, or "
                "write a .png";
+    if (style.underlay && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
+        return std::string("--underlay does not apply to .") + ExtensionOf(format) +
+               ": the texture goes under PNG, BMP and PDF templates";
     if (!(style.lineWidth > 0) || style.lineWidth > kMaxLineWidth)
         return "the line width must be above 0 and at most 64";
     return {};

@@ -3,6 +3,7 @@
 #include "render/LayoutRaster.h"
 #include "render/LineMask.h"
 #include "render/OverlapCoverage.h"
+#include "render/TextureImage.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -103,6 +104,42 @@ void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
     cairo_fill(cr);
 }
 
+// The texture over the unit square, under everything else.
+void DrawUnderlay(cairo_t* cr, const TextureImage& texture, double opacity,
+                  const DrawTarget& target) {
+    if (texture.width <= 0 || texture.height <= 0)
+        return;
+    cairo_surface_t* picture =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, texture.width, texture.height);
+    if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(picture);
+        return;
+    }
+    cairo_surface_flush(picture);
+    unsigned char* data = cairo_image_surface_get_data(picture);
+    const int stride = cairo_image_surface_get_stride(picture);
+    for (int y = 0; y < texture.height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * size_t(stride));
+        const uint8_t* in = &texture.rgba[size_t(y) * size_t(texture.width) * 4];
+        for (int x = 0; x < texture.width; ++x, in += 4) {
+            // Cairo wants premultiplied colour.
+            const uint32_t a = in[3];
+            auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
+            row[x] = a << 24 | pre(in[0]) << 16 | pre(in[1]) << 8 | pre(in[2]);
+        }
+    }
+    cairo_surface_mark_dirty(picture);
+    const LayoutMapping& m = target.mapping;
+    cairo_save(cr);
+    cairo_translate(cr, m.originX, m.originY);
+    cairo_scale(cr, m.scaleX / texture.width, m.scaleY / texture.height);
+    cairo_set_source_surface(cr, picture, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint_with_alpha(cr, std::clamp(opacity, 0.0, 1.0));
+    cairo_restore(cr);
+    cairo_surface_destroy(picture);
+}
+
 Rgba LineColourOf(const TemplateStyle& style, int surface) {
     if (!style.colourBySurface)
         return style.line;
@@ -187,6 +224,8 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     }
+    if (style.underlay)
+        DrawUnderlay(cr, *style.underlay, style.underlayOpacity, target);
     DrawFacesAndOverlaps(cr, style, records, target);
     DrawLines(cr, style, records, target);
     cairo_restore(cr);

@@ -4,7 +4,8 @@
 
 bool TemplateStyle::IsPlain() const {
     return line == Rgba{0, 0, 0, 255} && lineWidth == 1.0 && !antialias &&
-           background == Rgba{255, 255, 255, 255} && !fill && !overlaps && !colourBySurface;
+           background == Rgba{255, 255, 255, 255} && !fill && !overlaps && !colourBySurface &&
+           !underlay;
 }
 
 bool ParseColour(const std::string& text, Rgba& colour) {

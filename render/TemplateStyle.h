@@ -27,6 +27,10 @@ struct TemplateStyle {
     bool overlaps = false; // highlight areas covered by two or more faces
     Rgba overlapColour{255, 0, 0, 128};
     bool colourBySurface = false; // each surface its own line colour
+    // The texture drawn under the layout (images and PDF), over the whole
+    // template, at this opacity; none when null. Not owned.
+    const struct TextureImage* underlay = nullptr;
+    double underlayOpacity = 0.5;
 
     // The look of the first templates: black 1-pixel aliased lines on white,
     // nothing else. Such templates keep their exact line rule and bytes.

@@ -5,6 +5,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # build, fuzzing
   libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
   libcairo2-dev libpng-dev zlib1g-dev libcli11-dev pkg-config  # drawing, PNG, the command line
+  libstb-dev                                       # decoding textures (TGA, JPEG, PNG)
   ghostscript imagemagick locales                  # EPS rendering, image checks, a comma locale
   xvfb xauth xdotool xclip x11-utils               # the real window under X
 )

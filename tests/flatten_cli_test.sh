@@ -165,6 +165,33 @@ cmp -s "$work/tex.png" "$work/one.png" && fail "--texture drew only one surface"
 expect_exit 2 "$flatten" "$work/shared.md3" --texture models/x/none -o "$work/none.png"
 grep -q 'wears the texture' "$work/err" || fail "unknown texture: $(cat "$work/err")"
 
+# Textures: where each surface's comes from, its file and size, as the game finds them.
+game=$work/game/models/players/bot
+expect_exit 0 "$flatten" --textures "$game/upper.md3"
+line() { sed -n "$(($1 + 1))p" "$work/out"; }
+[ "$(line 0)" = "$(printf '0\tu_torso\tmodels/players/bot/torso.tga\tskin:upper_default.skin\t%s\t16x8' "$game/torso.tga")" ] ||
+    fail "--textures u_torso: $(line 0)"
+[ "$(line 1)" = "$(printf '1\tu_arm\tmodels\\\\players\\\\bot\\\\arm.tga\tskin:upper_default.skin\t%s\t16x16' "$game/arm.jpg")" ] ||
+    fail "--textures u_arm: $(line 1)"
+[ "$(line 4 | cut -f 5,6)" = "$(printf '\t')" ] || fail "--textures u_gone: $(line 4)"
+[ "$(line 5 | cut -f 5,6)" = "$(printf '%s\t' "$game/bad.tga")" ] || fail "--textures u_bad: $(line 5)"
+grep -q "bad.tga.*not an image" "$work/err" || fail "--textures said nothing of the broken image"
+[ "$(line 6 | cut -f 4)" = model ] || fail "--textures u_own: $(line 6)"
+expect_exit 0 "$flatten" --textures "$game/upper.md3" --skin red
+[ "$(line 0 | cut -f 4,6)" = "$(printf 'skin:upper_red.skin\t8x8')" ] || fail "--skin red: $(line 0)"
+expect_exit 2 "$flatten" --textures "$game/upper.md3" --skin blue
+grep -q 'no skin "blue" (it has: default, red)' "$work/err" || fail "--skin blue: $(cat "$work/err")"
+# --size texture, and the texture under the layout at its opacity.
+expect_exit 0 "$flatten" "$game/upper.md3" --surface u_torso --size texture -o "$work/t.png"
+[ "$(identify -format '%wx%h' "$work/t.png")" = 16x8 ] || fail "--size texture: $(identify "$work/t.png")"
+expect_exit 0 "$flatten" "$game/upper.md3" --surface u_torso --size 64x32 --underlay -o "$work/u.png"
+[ "$(convert "$work/u.png" -crop 1x1+56+26 -depth 8 -format "%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)]" info:)" = "227,147" ] ||
+    fail "--underlay pixel: $(convert "$work/u.png" -crop 1x1+56+26 -depth 8 txt:- | tail -1)"
+expect_exit 0 "$flatten" "$game/upper.md3" --surface u_bad --underlay -o "$work/bad.png"
+grep -q "bad.tga.*not an image" "$work/err" || fail "a broken texture was not reported"
+[ -s "$work/bad.png" ] || fail "a broken texture stopped the template"
+expect_exit 2 "$flatten" "$game/upper.md3" --underlay -o "$work/u.eps"
+
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"
 expect_exit 2 "$flatten" "$work/m.eps" --surface 0 -o "$work/m.eps"

@@ -1,5 +1,6 @@
 // Writes the models the command-line test needs into a folder: names that try
 // to break a listing, and surfaces named with digits.
+#include "tests/TestGame.h"
 #include "tools/Md3Builder.h"
 
 #include <cstdio>
@@ -44,5 +45,6 @@ int main(int argc, char** argv) {
     const bool written = Write(folder + "/hostile.md3", hostile) &&
                          Write(folder + "/digits.md3", digits) &&
                          Write(folder + "/shared.md3", shared);
+    WriteTestGame(folder + "/game");
     return written ? 0 : 1;
 }

@@ -3,9 +3,12 @@
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
+#include "model/SkinFile.h"
 #include "model/SurfaceStore.h"
+#include "model/TextureFinder.h"
 #include "model/Version.h"
 #include "render/LayoutRaster.h"
+#include "render/TextureImage.h"
 #include "tools/ModelJson.h"
 
 #include <CLI/CLI.hpp>
@@ -29,6 +32,7 @@ const char* const kDescription =
     "\n"
     "  gridwright-flatten --list MODEL.md3\n"
     "  gridwright-flatten --dump MODEL.md3\n"
+    "  gridwright-flatten --textures MODEL.md3 [--skin NAME|FILE.skin]\n"
     "  gridwright-flatten MODEL.md3 [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
@@ -40,6 +44,14 @@ const char* const kFooter =
     "--list writes one line per surface: index, name, texture, vertices, triangles,\n"
     "tab-separated; in names a backslash, tab, newline, carriage return and other\n"
     "control bytes are written \\\\, \\t, \\n, \\r and \\xHH.\n"
+    "\n"
+    "--textures writes one line per surface: index, surface name, texture name,\n"
+    "where it came from (skin:FILE or model), the image file found (empty when\n"
+    "none), its size WxH (empty when unknown); tab-separated, escaped like --list.\n"
+    "A model's .skin files (MODEL_<name>.skin) say which texture each surface\n"
+    "wears; --skin picks one (default: \"default\" when there is one). Texture names\n"
+    "are found from the game's folder above the model, as given or as .tga, .jpg,\n"
+    ".jpeg or .png. --size texture makes the template the texture's size.\n"
     "\n"
     "Colours are #RRGGBB or #RRGGBBAA. With no style option the template is the\n"
     "classic one: black 1-pixel lines on white, exact to the pixel.\n"
@@ -175,16 +187,10 @@ int List(const std::string& path) {
     return FinishOutput();
 }
 
-int Dump(const std::string& path) {
-    if (!Load(path))
-        return kCannotLoad;
-    const std::string json = StoreAsJson();
-    std::fwrite(json.data(), 1, json.size(), stdout);
-    return FinishOutput();
-}
-
 struct FlattenRequest {
-    std::string model, out, size = "128x128", wrap = "repeat";
+    std::string model, out, size = "128x128", wrap = "repeat", skin;
+    bool underlay = false;
+    double underlayOpacity = 0.5;
     std::vector<std::string> surfaces;
     std::string texture;
     bool all = false;
@@ -193,10 +199,68 @@ struct FlattenRequest {
     bool antialias = false, overlaps = false, colourBySurface = false;
 };
 
+// The skin the request names, or the model's default one; null for none.
+// False (with a message) when the named skin does not exist.
+bool PickSkin(const FlattenRequest& q, std::vector<Skin>& skins, Skin& loaded, const Skin*& skin) {
+    skins = FindSkins(q.model);
+    skin = nullptr;
+    if (q.skin.empty()) {
+        if (!skins.empty() && skins.front().name == "default")
+            skin = &skins.front();
+        return true;
+    }
+    std::string reason;
+    skin = ChooseSkin(skins, q.skin, loaded, reason);
+    if (!skin)
+        std::fprintf(stderr, "gridwright-flatten: %s.\n", reason.c_str());
+    return skin != nullptr;
+}
+
+SurfaceTexture TextureOfSurface(const FlattenRequest& q, int index, const Skin* skin) {
+    const SurfaceRecord& r = g_surfaces[index];
+    return FindSurfaceTexture(q.model, NameText(r.name), NameText(r.shaderName), skin);
+}
+
+int Textures(const FlattenRequest& q) {
+    if (!Load(q.model))
+        return kCannotLoad;
+    std::vector<Skin> skins;
+    Skin loaded;
+    const Skin* skin = nullptr;
+    if (!PickSkin(q, skins, loaded, skin))
+        return kUsage;
+    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
+        const SurfaceTexture t = TextureOfSurface(q, i, skin);
+        std::string size;
+        if (!t.file.empty()) {
+            TextureImage image;
+            const Outcome decoded = LoadTexture(t.file, image);
+            if (decoded.ok)
+                size = std::to_string(image.width) + "x" + std::to_string(image.height);
+            else
+                std::fprintf(stderr, "gridwright-flatten: %s\n", decoded.reason.c_str());
+        }
+        std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i,
+                    EscapeField(NameText(g_surfaces[i].name)).c_str(), EscapeField(t.name).c_str(),
+                    EscapeField(t.origin).c_str(), EscapeField(t.file).c_str(), size.c_str());
+    }
+    return FinishOutput();
+}
+
+int Dump(const std::string& path) {
+    if (!Load(path))
+        return kCannotLoad;
+    const std::string json = StoreAsJson();
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return FinishOutput();
+}
+
 // The style the options describe, or a usage problem.
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
-    if (!ParseSize(q.size, style.width, style.height))
-        return "--size takes WxH with W and H from 1 to 8192, not \"" + q.size + "\"";
+    if (q.size != "texture" && !ParseSize(q.size, style.width, style.height))
+        return "--size takes WxH with W and H from 1 to 8192, or texture, not \"" + q.size + "\"";
+    if (!(q.underlayOpacity >= 0 && q.underlayOpacity <= 1))
+        return "--underlay-opacity takes a number from 0 to 1";
     if (q.wrap != "repeat" && q.wrap != "clip")
         return "--wrap takes repeat or clip, not \"" + q.wrap + "\"";
     style.wrap = q.wrap == "clip" ? WrapMode::Clip : WrapMode::Repeat;
@@ -304,6 +368,36 @@ int Flatten(const FlattenRequest& q) {
     for (int index : chosen)
         records.push_back(&g_surfaces[index]);
     g_exportSurface = chosen.front();
+    // The texture of the first surface drawn, when the template needs it. A
+    // texture that cannot be found or read is reported; the template is
+    // written all the same.
+    TextureImage texture;
+    if (q.underlay || q.size == "texture") {
+        std::vector<Skin> skins;
+        Skin loaded;
+        const Skin* skin = nullptr;
+        if (!PickSkin(q, skins, loaded, skin))
+            return kUsage;
+        const SurfaceTexture t = TextureOfSurface(q, chosen.front(), skin);
+        Outcome decoded =
+            Outcome::Failure("Cannot find the texture \"" + t.name + "\": " + t.problem + ".");
+        if (!t.file.empty())
+            decoded = LoadTexture(t.file, texture);
+        if (decoded.ok) {
+            if (q.underlay)
+                style.underlay = &texture;
+            if (q.size == "texture") {
+                style.width = texture.width;
+                style.height = texture.height;
+            }
+        } else {
+            std::fprintf(stderr, "gridwright-flatten: %s%s\n", decoded.reason.c_str(),
+                         q.size == "texture" ? " The template keeps its size, 128x128." : "");
+        }
+    }
+    if (q.underlay && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
+        return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
+                     ": the texture goes under PNG, BMP and PDF templates");
     const Outcome outcome = WriteTemplateFile(q.out, records, style);
     if (!outcome.ok) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
@@ -327,10 +421,18 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
     app.get_formatter()->column_width(34);
     FlattenRequest q;
-    bool list = false, dump = false;
+    bool list = false, dump = false, textures = false;
     app.add_option("MODEL", q.model, "the MD3 model");
     app.add_flag("--list", list, "list the surfaces, one line each (see below)");
     app.add_flag("--dump", dump, "the loaded surfaces as JSON");
+    app.add_flag("--textures", textures,
+                 "the texture each surface wears, one line each (see below)");
+    app.add_option("--skin", q.skin, "the .skin to read textures from [default: default]")
+        ->type_name("NAME|FILE.skin");
+    app.add_flag("--underlay", q.underlay, "draw the texture under the layout (PNG, BMP, PDF)");
+    app.add_option("--underlay-opacity", q.underlayOpacity, "the texture's opacity, 0 to 1")
+        ->type_name("X")
+        ->capture_default_str();
     app.add_option("--surface", q.surfaces, "a surface to draw, by index or name (repeatable)")
         ->type_name("N|NAME")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -338,8 +440,8 @@ int main(int argc, char** argv) {
                    "every surface wearing this texture (any case, extension optional)")
         ->type_name("NAME");
     app.add_flag("--all", q.all, "every surface of the model");
-    app.add_option("--size", q.size, "the template's size, 1 to 8192 each way")
-        ->type_name("WxH")
+    app.add_option("--size", q.size, "the template's size, 1 to 8192 each way, or texture")
+        ->type_name("WxH|texture")
         ->capture_default_str();
     app.add_option("-o", q.out, "the template file: .eps .svg .pdf .png .bmp")->type_name("OUT");
     app.add_option("--wrap", q.wrap,
@@ -374,14 +476,16 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         return Usage(error.what());
     }
-    if (list && dump)
-        return Usage("--list and --dump go one at a time");
+    if (int(list) + int(dump) + int(textures) > 1)
+        return Usage("--list, --dump and --textures go one at a time");
     if (q.model.empty())
         return Usage("no model given");
     if (list)
         return List(q.model);
     if (dump)
         return Dump(q.model);
+    if (textures)
+        return Textures(q);
     if (q.out.empty())
         return Usage("no output file given: add -o OUT.eps (or .svg, .pdf, .png, .bmp)");
     return Flatten(q);

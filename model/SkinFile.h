@@ -1,0 +1,32 @@
+#pragma once
+// .skin files: which texture each surface of a model wears. Text, one
+// "surface,texture" pair a line; "//" starts a comment; lines for tag_
+// surfaces (attachment points) are skipped; surface names compare without
+// regard to letter case.
+#include <string>
+#include <vector>
+
+struct SkinEntry {
+    std::string surface, texture;
+};
+
+struct Skin {
+    std::string name; // "default" for upper_default.skin
+    std::string path; // the file
+    std::vector<SkinEntry> entries;
+
+    // The texture the skin gives a surface; empty when it names none.
+    std::string TextureOf(const std::string& surface) const;
+};
+
+std::vector<SkinEntry> ParseSkin(const std::string& text);
+
+// The .skin files beside a model ("foo.md3" -> "foo_<name>.skin", in any
+// letter case), read and parsed, "default" first and the others by name.
+// A file that cannot be read is left out.
+std::vector<Skin> FindSkins(const std::string& modelPath);
+
+// The skin a --skin value names: a skin name among `skins`, or a .skin file.
+// Null (and a reason) when there is no such skin.
+const Skin* ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted, Skin& loaded,
+                       std::string& reason);

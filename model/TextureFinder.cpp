@@ -1,0 +1,99 @@
+#include "model/TextureFinder.h"
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The name's parts, '\' read as '/'; empty when it could leave its folder.
+std::vector<std::string> PartsOf(std::string name) {
+    for (char& c : name)
+        if (c == '\\')
+            c = '/';
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= name.size()) {
+        const size_t slash = name.find('/', start);
+        const std::string part =
+            name.substr(start, slash == std::string::npos ? slash : slash - start);
+        if (part == "..")
+            return {};
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+// True when path lies inside folder once every link is followed.
+bool Inside(const fs::path& folder, const fs::path& path) {
+    std::error_code error;
+    const fs::path base = fs::weakly_canonical(folder, error);
+    const fs::path real = fs::weakly_canonical(path, error);
+    if (error)
+        return false;
+    const std::string b = base.string() + "/", r = real.string();
+    return r.rfind(b, 0) == 0;
+}
+
+} // namespace
+
+std::string FindTextureFile(const std::string& modelPath, const std::string& textureName,
+                            std::string& problem) {
+    const std::vector<std::string> parts = PartsOf(textureName);
+    if (parts.empty()) {
+        problem = textureName.empty() ? "the surface names no texture"
+                                      : "\"" + textureName + "\" is not a texture name";
+        return {};
+    }
+    // The base folder: walk up from the model's folder until the name's first
+    // part is there.
+    std::error_code error;
+    fs::path folder = fs::absolute(fs::path(modelPath), error).parent_path();
+    fs::path base;
+    for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
+        if (fs::is_directory(at / parts.front(), error) ||
+            (parts.size() == 1 && fs::exists(at / parts.front(), error))) {
+            base = at;
+            break;
+        }
+        if (at == at.parent_path())
+            break;
+    }
+    if (base.empty())
+        base = folder; // a bare name: beside the model
+    fs::path relative;
+    for (const std::string& part : parts)
+        relative /= part;
+    const fs::path given = base / relative;
+    std::vector<fs::path> candidates = {given};
+    fs::path stem = given;
+    stem.replace_extension();
+    for (const char* extension : {".tga", ".jpg", ".jpeg", ".png"})
+        candidates.push_back(fs::path(stem.string() + extension));
+    for (const fs::path& candidate : candidates)
+        if (fs::is_regular_file(candidate, error) && Inside(base, candidate))
+            return candidate.string();
+    problem = "no image \"" + relative.string() + "\" (.tga, .jpg, .jpeg or .png) in \"" +
+              base.string() + "\"";
+    return {};
+}
+
+SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
+                                  const std::string& shaderName, const Skin* skin) {
+    SurfaceTexture t;
+    t.origin = "model";
+    t.name = shaderName;
+    if (skin) {
+        const std::string fromSkin = skin->TextureOf(surfaceName);
+        if (!fromSkin.empty()) {
+            t.name = fromSkin;
+            t.origin = "skin:" + fs::path(skin->path).filename().string();
+        }
+    }
+    t.file = FindTextureFile(modelPath, t.name, t.problem);
+    return t;
+}

@@ -1,0 +1,151 @@
+// Which texture each surface wears and what it looks like, on a small game
+// folder written by the test: .skin files, texture names found as the games
+// find them, images decoded in the right row order, and the texture under
+// the layout.
+#include "model/Md3Reader.h"
+#include "model/SkinFile.h"
+#include "model/TextureFinder.h"
+#include "render/TemplateImage.h"
+#include "render/TextureImage.h"
+#include "tests/TestGame.h"
+#include "tests/TestModels.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+TEST(SkinFiles, ParseSurfaceTexturePairsAndSkipCommentsTagsAndNoise) {
+    const std::vector<SkinEntry> entries = ParseSkin("// header\n"
+                                                     "tag_torso,\n"
+                                                     "TAG_weapon,models/x/y.tga\n"
+                                                     "  u_torso , models/a/b.tga // why\r\n"
+                                                     "\"u_arm\",\"models/a/c\"\n"
+                                                     "no comma here\n"
+                                                     ",textures/orphan.tga\n"
+                                                     "u_legs,\n");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].surface, "u_torso");
+    EXPECT_EQ(entries[0].texture, "models/a/b.tga");
+    EXPECT_EQ(entries[1].surface, "u_arm");
+    EXPECT_EQ(entries[1].texture, "models/a/c");
+    EXPECT_EQ(entries[2].texture, "");
+    Skin skin{"default", "x.skin", entries};
+    EXPECT_EQ(skin.TextureOf("U_TORSO"), "models/a/b.tga");
+    EXPECT_EQ(skin.TextureOf("u_head"), "");
+}
+
+TEST(Textures, EverySurfaceResolvesAsTheGameFindsIt) {
+    TempDir dir;
+    const std::string model = WriteTestGame(dir.path().string());
+    ASSERT_TRUE(LoadModel(model).ok);
+    const std::vector<Skin> skins = FindSkins(model);
+    ASSERT_EQ(skins.size(), 2u);
+    EXPECT_EQ(skins[0].name, "default");
+    EXPECT_EQ(skins[1].name, "red");
+    const std::string bot = (dir.path() / "models/players/bot/").string();
+    struct Expected {
+        const char *surface, *name, *origin, *file;
+    };
+    const Expected expected[] = {
+        {"u_torso", "models/players/bot/torso.tga", "skin:upper_default.skin", "torso.tga"},
+        {"u_arm", "models\\players\\bot\\arm.tga", "skin:upper_default.skin", "arm.jpg"},
+        {"u_belt", "models/players/bot/belt", "skin:upper_default.skin", "belt.tga"},
+        {"u_pack", "models/players/bot/pack.tga", "skin:upper_default.skin", "pack.png"},
+        {"u_gone", "models/players/bot/gone.tga", "skin:upper_default.skin", ""},
+        {"u_bad", "models/players/bot/bad.tga", "skin:upper_default.skin", "bad.tga"},
+        {"u_own", "models/players/bot/belt", "model", "belt.tga"},
+        {"u_escape", "../../../../secret", "model", ""},
+    };
+    for (int i = 0; i < 8; ++i) {
+        const Expected& e = expected[i];
+        SCOPED_TRACE(e.surface);
+        ASSERT_EQ(NameText(g_surfaces[i].name), e.surface);
+        const SurfaceTexture t =
+            FindSurfaceTexture(model, e.surface, NameText(g_surfaces[i].shaderName), &skins[0]);
+        EXPECT_EQ(t.name, e.name);
+        EXPECT_EQ(t.origin, e.origin);
+        EXPECT_EQ(t.file, *e.file ? bot + e.file : std::string());
+        EXPECT_EQ(t.problem.empty(), *e.file != 0) << t.problem;
+    }
+    // The red skin gives the torso another texture; the arm, which it does not
+    // name, wears the model's own (none).
+    SurfaceTexture red = FindSurfaceTexture(model, "u_torso", "", &skins[1]);
+    EXPECT_EQ(red.file, bot + "torso_red.tga");
+    EXPECT_EQ(red.origin, "skin:upper_red.skin");
+    red = FindSurfaceTexture(model, "u_arm", "", &skins[1]);
+    EXPECT_EQ(red.origin, "model");
+    EXPECT_EQ(red.problem, "the surface names no texture");
+    // A name that climbs out of the game's folder is never followed there.
+    std::string problem;
+    EXPECT_EQ(FindTextureFile(model, "models/../../secret.tga", problem), "");
+}
+
+TEST(Textures, ImagesDecodeInTheirOwnRowOrder) {
+    TempDir dir;
+    WriteTestGame(dir.path().string());
+    const fs::path bot = dir.path() / "models/players/bot";
+    struct Expected {
+        const char* file;
+        int width, height, r, g, b;
+    };
+    // torso: bottom-up TGA; torso_red: top-down TGA; belt: top-down run-length TGA.
+    const Expected expected[] = {{"torso.tga", 16, 8, 200, 40, 40},
+                                 {"torso_red.tga", 8, 8, 250, 0, 0},
+                                 {"belt.tga", 32, 4, 40, 40, 200},
+                                 {"arm.jpg", 16, 16, 40, 200, 40},
+                                 {"pack.png", 8, 24, 90, 90, 90}};
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.file);
+        TextureImage image;
+        const Outcome loaded = LoadTexture((bot / e.file).string(), image);
+        ASSERT_TRUE(loaded.ok) << loaded.reason;
+        EXPECT_EQ(image.width, e.width);
+        EXPECT_EQ(image.height, e.height);
+        auto near = [](int a, int b) { return std::abs(a - b) <= 12; }; // JPEG is lossy
+        const uint8_t* corner = &image.rgba[0];
+        EXPECT_TRUE(near(corner[0], kCornerR) && near(corner[1], kCornerG) &&
+                    near(corner[2], kCornerB))
+            << int(corner[0]) << "," << int(corner[1]) << "," << int(corner[2]);
+        const uint8_t* far =
+            &image.rgba[(size_t(image.height - 1) * size_t(image.width) + size_t(image.width - 1)) *
+                        4];
+        EXPECT_TRUE(near(far[0], e.r) && near(far[1], e.g) && near(far[2], e.b));
+    }
+    TextureImage broken;
+    const Outcome bad = LoadTexture((bot / "bad.tga").string(), broken);
+    EXPECT_FALSE(bad.ok);
+    EXPECT_EQ(bad.reason.rfind("Cannot read the texture \"" + (bot / "bad.tga").string() +
+                                   "\": it is not an image Gridwright can read (",
+                               0),
+              0u)
+        << bad.reason;
+    EXPECT_FALSE(LoadTexture((bot / "gone.tga").string(), broken).ok);
+}
+
+TEST(Textures, TheUnderlayShowsTheTextureAtItsOpacityAwayFromTheLines) {
+    TempDir dir;
+    WriteTestGame(dir.path().string());
+    TextureImage texture;
+    ASSERT_TRUE(LoadTexture((dir.path() / "models/players/bot/torso.tga").string(), texture).ok);
+    TestRecord r;
+    r.SetVertices({{0.25, 0.25}, {0.75, 0.25}, {0.5, 0.75}});
+    r.AddTriangle(0, 1, 2);
+    for (const double opacity : {0.5, 0.25, 1.0}) {
+        TemplateStyle style;
+        style.width = 64;
+        style.height = 32;
+        style.underlay = &texture;
+        style.underlayOpacity = opacity;
+        const TemplateImage image = DrawTemplateImage(style, {r.record});
+        // Away from the lines and the corner: the texture's red over white.
+        const uint32_t p = image.At(56, 26);
+        auto blend = [opacity](int c) { return int(c * opacity + 255 * (1 - opacity) + 0.5); };
+        EXPECT_NEAR(int((p >> 16) & 0xFF), blend(200), 2) << opacity;
+        EXPECT_NEAR(int((p >> 8) & 0xFF), blend(40), 2) << opacity;
+        EXPECT_NEAR(int(p & 0xFF), blend(40), 2) << opacity;
+        // The lines stay on top, black.
+        EXPECT_EQ(image.At(32, 8) & 0xFFFFFF, 0u);
+    }
+}
