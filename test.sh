@@ -17,15 +17,24 @@ cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_GUI=OFF
 cmake --build build-core -j "$jobs"
 ctest --test-dir build-core --output-on-failure -j "$jobs"
 
-echo "== fuzzing the MD3 reader for ${GW_FUZZ_SECONDS:=60} s =="
+echo "== fuzzing the MD3 reader for ${GW_FUZZ_SECONDS:=60} s, the skin parser and the texture decoder =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON > /dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader make_fuzz_seeds
-mkdir -p build-fuzz/corpus
+cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture make_fuzz_seeds make_test_models
+mkdir -p build-fuzz/corpus build-fuzz/skins build-fuzz/textures
 build-fuzz/bin/make_fuzz_seeds build-fuzz/corpus
 cp res/samples/*.md3 build-fuzz/corpus/
+build-fuzz/bin/make_test_models build-fuzz/seeds > /dev/null
+cp build-fuzz/seeds/game/models/players/bot/*.skin build-fuzz/skins/
+cp build-fuzz/seeds/game/models/players/bot/*.tga build-fuzz/seeds/game/models/players/bot/*.jpg \
+  build-fuzz/seeds/game/models/players/bot/*.png build-fuzz/textures/
 build-fuzz/bin/fuzz_md3_reader -max_total_time="$GW_FUZZ_SECONDS" -print_final_stats=1 \
   build-fuzz/corpus 2>&1 | tail -n 12
+for target in skin texture; do
+  dir=skins; [ "$target" = texture ] && dir=textures
+  build-fuzz/bin/fuzz_$target -max_total_time=$((GW_FUZZ_SECONDS / 3)) -print_final_stats=1 \
+    build-fuzz/$dir 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY"
+done
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF > /dev/null

@@ -4,9 +4,11 @@
 #include "export/EpsTemplate.h"
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
+#include "model/TextureFinder.h"
 #include "render/LayoutRaster.h"
 #include "render/OverlapCoverage.h"
 #include "render/TemplateImage.h"
+#include "render/TextureImage.h"
 #include "tools/Md3Builder.h"
 
 #include <benchmark/benchmark.h>
@@ -148,8 +150,55 @@ void BM_StyledTemplate2048FullCapacityAll(benchmark::State& state) {
         benchmark::DoNotOptimize(DrawTemplateImage(style, all));
 }
 
+// A 2048 x 2048 texture in a game folder, as a painter's model has it.
+std::string BenchTextureModel() {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / "gridwright-bench-game";
+    const std::filesystem::path bot = root / "models/players/bench";
+    const std::string model = (bot / "upper.md3").string();
+    if (!std::filesystem::exists(bot / "skin.tga")) {
+        std::filesystem::create_directories(bot);
+        std::string tga(18, '\0');
+        tga[2] = 2; // true colour
+        tga[12] = tga[14] = 0;
+        tga[13] = tga[15] = 8; // 2048 = 0x0800
+        tga[16] = 24;
+        tga.reserve(18 + 2048 * 2048 * 3);
+        for (int y = 0; y < 2048; ++y)
+            for (int x = 0; x < 2048; ++x) {
+                tga += char(x / 8);
+                tga += char(y / 8);
+                tga += char((x ^ y) & 0xFF);
+            }
+        std::ofstream(bot / "skin.tga", std::ios::binary) << tga;
+        std::filesystem::copy_file(BenchModelFile(1, false), model,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    return model;
+}
+
+// Resolving and decoding a 2048 x 2048 TGA, then drawing it under an
+// 8192-triangle layout at 2048 x 2048.
+void BM_TextureUnderLayout2048(benchmark::State& state) {
+    const std::string model = BenchTextureModel();
+    MustLoad(model);
+    const SurfaceRecord& r = g_surfaces[0];
+    TemplateStyle style;
+    style.width = style.height = 2048;
+    for (auto _ : state) {
+        std::string problem;
+        const std::string file = FindTextureFile(model, "models/players/bench/skin", problem);
+        TextureImage texture;
+        if (file.empty() || !LoadTexture(file, texture).ok)
+            state.SkipWithError("the bench texture was not found");
+        style.underlay = &texture;
+        benchmark::DoNotOptimize(DrawTemplateImage(style, {&r}));
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_TextureUnderLayout2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StyledTemplate2048Mesh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Overlaps2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_StyledTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);

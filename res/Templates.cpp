@@ -96,6 +96,6 @@ const DialogTemplate& ExportDialogTemplate() {
 const DialogTemplate& OptionsDialogTemplate() {
     UseGridwrightResources();
     // The panel lays out its own controls.
-    static const DialogTemplate t{{620, 296}, {}};
+    static const DialogTemplate t{{620, 322}, {}};
     return t;
 }

@@ -130,7 +130,14 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     SelectRow(*window, 0);
     EXPECT_EQ(g_selectedSurface, 0);
     ASSERT_EQ(window->textureList().GetCount(), 1);
-    EXPECT_EQ(window->textureList().GetText(0), "head_skin.tga");
+    // The texture's whole path, shortened in the middle to fit the SKIN box.
+    EXPECT_EQ(window->texturePath(), "models/players/test/head_skin.tga");
+    const QString shown = window->textureList().GetText(0);
+    EXPECT_TRUE(shown.startsWith("models/") && shown.endsWith("skin.tga") &&
+                shown.contains(QChar(0x2026)))
+        << shown.toStdString();
+    EXPECT_TRUE(window->textureList().widget()->toolTip().startsWith(
+        "models/players/test/head_skin.tga\nnommée par le modèle\nno image"));
 
     const QRect frame = window->previewFrame()->geometry();
     const int L = frame.left(), T = frame.top(), R = L + frame.width(), B = T + frame.height();

@@ -6,6 +6,7 @@
 #include "model/SurfaceStore.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
+#include "tests/TestGame.h"
 #include "tests/TestModels.h"
 
 #include <QAbstractButton>
@@ -248,4 +249,50 @@ TEST_F(TemplateOptionsTest, ATransparentTemplateIsCopiedWithItsAlpha) {
     EXPECT_TRUE(copied.hasAlphaChannel());
     EXPECT_EQ(qAlpha(copied.pixel(100, 100)), 0);
     EXPECT_EQ(qAlpha(copied.pixel(0, 0)), 255);
+}
+
+// A player model leaves its texture names empty; the .skin beside it says
+// what each surface wears. The window shows it, follows a change of skin,
+// and draws the texture under the wireframe when asked to.
+TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::string model = WriteTestGame(dir.path().string());
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 0); // u_torso, no texture name of its own
+    EXPECT_EQ(window->texturePath(), "models/players/bot/torso.tga");
+    const QString tip = window->textureList().widget()->toolTip();
+    EXPECT_TRUE(tip.contains("d'après upper_default.skin")) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("torso.tga (16 × 8)")) << tip.toStdString();
+    window->OnChooseSkin(1); // red
+    EXPECT_EQ(window->texturePath(), "models/players/bot/torso_red");
+    EXPECT_TRUE(window->textureList().widget()->toolTip().contains("d'après upper_red.skin"));
+    window->OnChooseSkin(0);
+
+    // The preview without and with the texture under it, away from the lines.
+    const QRect frame = window->previewFrame()->geometry();
+    const QPoint away(frame.left() + 4 + (frame.width() - 4) * 7 / 8,
+                      frame.top() + 8 + (frame.width() - 4) / 16);
+    EXPECT_EQ(window->previewLayer().pixel(away) & 0xFFFFFF, 0u); // black
+    TemplateOptions options;
+    options.underlay = true;
+    options.underlayOpacity = 1.0;
+    ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                          [&](QWidget* w) {
+                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              panel->SetOptions(options);
+                              QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
+                          }));
+    const QRgb under = window->previewLayer().pixel(away);
+    EXPECT_NEAR(qRed(under), 200, 3);
+    EXPECT_NEAR(qGreen(under), 40, 3);
+    EXPECT_NEAR(qBlue(under), 40, 3);
+    // and the template takes the texture's size by default.
+    ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                          [](QWidget* d) {
+                              auto* dialog = static_cast<CExportDlg*>(d);
+                              EXPECT_EQ(dialog->TemplatePicture().size(), QSize(16, 8));
+                              QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
+                          }));
 }

@@ -8,7 +8,8 @@
 #include <cstring>
 
 QImage CExportDlg::TemplatePicture() const {
-    const TemplateImage image = DrawTemplateImage(m_options.style, Surfaces());
+    const TemplateImage image =
+        DrawTemplateImage(StyleFor(m_options, g_selectedSurface), Surfaces());
     if (image.width == 0)
         return {};
     QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);

@@ -63,7 +63,7 @@ bool CExportDlg::OnInitDialog() {
 }
 
 void CExportDlg::ShowSize() {
-    const TemplateStyle& s = m_options.style;
+    const TemplateStyle s = StyleFor(m_options, g_selectedSurface);
     m_widthIndex = IndexOfSize(s.width);
     m_heightIndex = IndexOfSize(s.height);
     UpdateData(false);
@@ -78,7 +78,9 @@ void CExportDlg::ShowSize() {
         notes << tr("transparent");
     if (s.overlaps)
         notes << tr("recouvrements");
-    if (!s.IsPlain() && s.background && !s.overlaps)
+    if (s.underlay)
+        notes << tr("texture dessous");
+    if (!s.IsPlain() && s.background && !s.overlaps && !s.underlay)
         notes << tr("stylé");
     if (auto* summary = qobject_cast<QLabel*>(GetDlgItem(IDC_TEMPLATE_SUMMARY)))
         summary->setText(notes.join(" · "));
@@ -93,6 +95,11 @@ void CExportDlg::OnCommand(int id, int notification) {
         OnOptions();
     } else if (id >= IDC_WIDTH_32 && id <= IDC_HEIGHT_256) {
         UpdateData(true);
+        // A size chosen here replaces the texture's.
+        const TemplateStyle shown = StyleFor(m_options, g_selectedSurface);
+        m_options.style.width = shown.width;
+        m_options.style.height = shown.height;
+        m_options.textureSize = false;
         if (m_widthIndex >= 0)
             m_options.style.width = SizeFromIndex(m_widthIndex);
         if (m_heightIndex >= 0)
@@ -155,11 +162,11 @@ void CExportDlg::OnOK() {
     if (chosen.accepted) {
         const QString extension = chosen.extension.toLower();
         bool written = false;
+        const TemplateStyle style = StyleFor(m_options, g_selectedSurface);
         if (extension == "eps")
-            written = WriteEpsTemplate(m_options.style.width, m_options.style.height, chosen.path);
+            written = WriteEpsTemplate(style.width, style.height, chosen.path);
         else if (extension == "bmp")
-            written =
-                WriteBmpTemplate(m_options.style.width, m_options.style.height, chosen.path, 24);
+            written = WriteBmpTemplate(style.width, style.height, chosen.path, 24);
         else if (FormatOfPath(QFile::encodeName(chosen.path).toStdString()) !=
                  TemplateFormat::Unknown)
             written = WriteTemplate(chosen.path);
@@ -179,19 +186,23 @@ bool CExportDlg::ShowOutcome(const Outcome& outcome) {
 }
 
 bool CExportDlg::WriteTemplate(const QString& path) {
-    return WriteSized(m_options.style.width, m_options.style.height, path);
+    const TemplateStyle style = StyleFor(m_options, g_selectedSurface);
+    return WriteSized(style.width, style.height, path);
 }
 
 bool CExportDlg::WriteSized(int width, int height, const QString& path) {
-    TemplateStyle style = m_options.style;
+    TemplateStyle style = StyleFor(m_options, g_selectedSurface);
     style.width = width;
     style.height = height;
     const std::string file = QFile::encodeName(path).toStdString();
     const TemplateFormat format = FormatOfPath(file);
-    // Smoothing is an option of pictures; pages are smooth anyway.
+    // Smoothing is an option of pictures; pages are smooth anyway. EPS and
+    // SVG templates carry no picture of the texture.
     if (format == TemplateFormat::Eps || format == TemplateFormat::Svg ||
         format == TemplateFormat::Pdf)
         style.antialias = false;
+    if (format == TemplateFormat::Eps || format == TemplateFormat::Svg)
+        style.underlay = nullptr;
     return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
 }
 

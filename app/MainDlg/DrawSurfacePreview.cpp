@@ -2,6 +2,7 @@
 // the template it would give, drawn by the template engine as a white
 // wireframe on black inside the preview frame, and nowhere else.
 #include "app/MainDlg/MainDlg.h"
+#include "app/OptionsDlg/SurfaceTextures.h"
 #include "model/SurfaceStore.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
@@ -15,12 +16,12 @@ void CMainDlg::DrawSurfacePreview() {
     if (selected < 0 || selected >= LoadedSurfaceCount()) {
         // No line selected (after a new load): no surface, no name, no wireframe.
         g_selectedSurface = -1;
+        m_texturePath.clear();
         m_previewLayer = QImage();
         update();
         return;
     }
-    const SurfaceRecord& record = g_surfaces[selected];
-    m_textureList.AddString(TextureNameOf(record));
+    ShowSurfaceTexture(selected);
 
     // Drawn at the screen's own pixel density, so it stays crisp at 2x.
     const qreal ratio = devicePixelRatioF();
@@ -54,6 +55,12 @@ void CMainDlg::DrawSurfacePreview() {
     style.lineWidth = ratio;
     style.antialias = ratio != 1.0;
     style.background = Rgba{0, 0, 0, 255};
+    // The texture under the wireframe, when asked for and found.
+    if (m_options.underlay)
+        if (const TextureImage* picture = PictureOf(TextureOfSurface(selected))) {
+            style.underlay = picture;
+            style.underlayOpacity = m_options.underlayOpacity;
+        }
     // One scale for both axes, from the frame's width, (0, 0) just inside it.
     const double scale = (R - L - kPreviewScaleShrink) * ratio;
     const LayoutMapping mapping{scale, scale, (L + kPreviewOriginX) * ratio - inside.left(),
@@ -68,4 +75,28 @@ void CMainDlg::DrawSurfacePreview() {
     cairo_surface_destroy(surface);
     m_previewLayer = layer;
     update();
+}
+
+void CMainDlg::ShowSurfaceTexture(int selected) {
+    // The texture's full path, shortened in the middle when it does not fit,
+    // where it came from and what was found in the tooltip.
+    const SurfaceTexture texture = TextureOfSurface(selected);
+    const QString name = QString::fromUtf8(texture.name.c_str());
+    QListWidget* box = m_textureList.widget();
+    const QString shown = box->fontMetrics().elidedText(name, Qt::ElideMiddle, box->width() - 10);
+    m_textureList.AddString(shown.toUtf8().toStdString());
+    QString origin = texture.origin.rfind("skin:", 0) == 0
+                         ? tr("d'après %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
+                         : tr("nommée par le modèle");
+    std::string problem;
+    const TextureImage* picture = PictureOf(texture, &problem);
+    QString found = picture ? tr("%1 (%2 × %3)")
+                                  .arg(QString::fromUtf8(texture.file.c_str()))
+                                  .arg(picture->width)
+                                  .arg(picture->height)
+                            : QString::fromUtf8(problem.c_str());
+    if (QListWidgetItem* item = box->item(0))
+        item->setToolTip(name + "\n" + origin + "\n" + found);
+    box->setToolTip(name.isEmpty() ? QString() : name + "\n" + origin + "\n" + found);
+    m_texturePath = name;
 }

@@ -9,12 +9,15 @@
 #include "res/Texts.h"
 
 #include "app/OptionsDlg/OptionsDlg.h"
+#include "app/OptionsDlg/SurfaceTextures.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -101,6 +104,20 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(kCloseMenuText), this, [this] { OnSysCommand(SC_CLOSE, 0); });
     menu.addAction(QString::fromUtf8(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
+    if (!m_texturePath.isEmpty())
+        menu.addAction(tr("Copier le chemin de la texture"), this,
+                       [this] { QGuiApplication::clipboard()->setText(m_texturePath); });
+    // The model's skins, default first; the choice applies at once.
+    if (!ModelSkins().empty()) {
+        QMenu* skins = menu.addMenu(tr("Skin"));
+        for (int i = 0; i < int(ModelSkins().size()); ++i) {
+            QAction* choice =
+                skins->addAction(QString::fromUtf8(ModelSkins()[size_t(i)].name.c_str()), this,
+                                 [this, i] { OnChooseSkin(i); });
+            choice->setCheckable(true);
+            choice->setChecked(i == ChosenSkin());
+        }
+    }
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
         menu.addAction(entry, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
@@ -136,6 +153,12 @@ QString DraggedModel(const QMimeData* data) {
 }
 
 } // namespace
+
+void CMainDlg::OnChooseSkin(int index) {
+    ChooseSkin(index);
+    if (g_selectedSurface != -1)
+        DrawSurfacePreview();
+}
 
 void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
     m_draggedModel = DraggedModel(event->mimeData());
@@ -237,6 +260,7 @@ void CMainDlg::LoadModel(const std::string& path) {
     if (!outcome.ok) {
         // Nothing of the former model stays on screen beside an empty list.
         m_textureList.ResetContent();
+        m_texturePath.clear();
         m_previewLayer = QImage();
         g_selectedSurface = -1;
         setWindowTitle(kWindowTitle);
@@ -244,6 +268,7 @@ void CMainDlg::LoadModel(const std::string& path) {
         ShowLoadFailure(outcome.reason);
         return;
     }
+    ReloadSkins();
     // The task bar names the model.
     setWindowTitle(QString::fromUtf8(kModelWindowTitle)
                        .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));

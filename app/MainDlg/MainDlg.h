@@ -24,6 +24,9 @@ class CMainDlg : public CDialog {
     void OnFlatten();
     void OnAbout();
     void OnTemplateOptions();
+    void OnChooseSkin(int index);
+    // The SKIN box: the texture the surface wears.
+    void ShowSurfaceTexture(int selected);
     void OnSysCommand(int command, int parameter);
     void OnSetFocus();
     void OnLButtonDown(QPoint globalPoint);
@@ -57,6 +60,7 @@ class CMainDlg : public CDialog {
 
   public:
     const TemplateOptions& templateOptions() const { return m_options; }
+    const QString& texturePath() const { return m_texturePath; }
     // Loads a model as a drop does: the path of a dropped .md3 file.
     void OnDropFile(const QString& path);
 
@@ -74,4 +78,5 @@ class CMainDlg : public CDialog {
     TemplateOptions m_options;
     std::string m_startModel;
     QString m_draggedModel; // the model a drag over the window carries
+    QString m_texturePath;  // in full, as the SKIN box's copy gives it
 };

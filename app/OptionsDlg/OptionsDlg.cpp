@@ -102,6 +102,7 @@ void CTemplateOptionsDlg::BuildControls() {
     label(tr("Taille"));
     m_sizes = new QComboBox(this);
     m_sizes->setObjectName("sizes");
+    m_sizes->addItem(tr("Celle de la texture"), -1);
     for (int side : kPresetSizes)
         m_sizes->addItem(QString("%1 × %1").arg(side), side);
     m_sizes->addItem(tr("Autre"), 0);
@@ -170,6 +171,18 @@ void CTemplateOptionsDlg::BuildControls() {
     m_colourBySurface->setObjectName("colourBySurface");
     grid->addWidget(m_colourBySurface, row++, 1, 1, 3);
 
+    label(tr("Texture"));
+    m_underlay = new QCheckBox(tr("Dessous (images et PDF)"), this);
+    m_underlay->setObjectName("underlay");
+    grid->addWidget(m_underlay, row, 1, 1, 2);
+    m_underlayOpacity = new QDoubleSpinBox(this);
+    m_underlayOpacity->setObjectName("underlayOpacity");
+    m_underlayOpacity->setRange(0, 100);
+    m_underlayOpacity->setDecimals(0);
+    m_underlayOpacity->setSingleStep(10);
+    m_underlayOpacity->setSuffix(" %");
+    grid->addWidget(m_underlayOpacity, row++, 3);
+
     m_previewLabel = new QLabel(this);
     m_previewLabel->setObjectName("preview");
     m_previewLabel->setFixedSize(kPreviewSide + 4, kPreviewSide + 4);
@@ -200,6 +213,7 @@ void CTemplateOptionsDlg::BuildControls() {
         if (m_writing)
             return;
         const int side = m_sizes->itemData(index).toInt();
+        m_options.textureSize = side < 0;
         if (side > 0) {
             m_writing = true;
             m_width->setValue(side);
@@ -215,9 +229,17 @@ void CTemplateOptionsDlg::BuildControls() {
     for (QSpinBox* box : {m_width, m_height})
         connect(box, &QSpinBox::valueChanged, this, changed);
     connect(m_lineWidth, &QDoubleSpinBox::valueChanged, this, changed);
+    connect(m_underlayOpacity, &QDoubleSpinBox::valueChanged, this, changed);
+    // A size typed in replaces the texture's.
+    for (QSpinBox* box : {m_width, m_height})
+        connect(box, &QSpinBox::valueChanged, this, [this] {
+            if (!m_writing)
+                m_options.textureSize = false;
+        });
     for (QComboBox* box : {m_wrap, m_surfaces})
         connect(box, &QComboBox::currentIndexChanged, this, changed);
-    for (QCheckBox* box : {m_antialias, m_transparent, m_fill, m_overlaps, m_colourBySurface})
+    for (QCheckBox* box :
+         {m_antialias, m_transparent, m_fill, m_overlaps, m_colourBySurface, m_underlay})
         connect(box, &QCheckBox::toggled, this, changed);
     connect(m_lineColour, &QPushButton::clicked, this,
             [this] { PickColour(m_lineColour, m_options.style.line); });
@@ -240,16 +262,22 @@ void CTemplateOptionsDlg::PickColour(QPushButton* button, Rgba& colour) {
     ReadControls();
 }
 
+int CTemplateOptionsDlg::PresetIndex() const {
+    if (m_options.textureSize)
+        return 0;
+    const TemplateStyle& s = m_options.style;
+    for (int i = 1; i + 1 < m_sizes->count(); ++i)
+        if (s.width == s.height && m_sizes->itemData(i).toInt() == s.width)
+            return i;
+    return m_sizes->count() - 1;
+}
+
 void CTemplateOptionsDlg::WriteControls() {
     m_writing = true;
     const TemplateStyle& s = m_options.style;
     m_width->setValue(s.width);
     m_height->setValue(s.height);
-    int preset = m_sizes->count() - 1;
-    for (int i = 0; i + 1 < m_sizes->count(); ++i)
-        if (s.width == s.height && m_sizes->itemData(i).toInt() == s.width)
-            preset = i;
-    m_sizes->setCurrentIndex(preset);
+    m_sizes->setCurrentIndex(PresetIndex());
     m_wrap->setCurrentIndex(s.wrap == WrapMode::Clip ? 1 : 0);
     m_surfaces->setCurrentIndex(int(m_options.surfaces));
     m_lineWidth->setValue(s.lineWidth);
@@ -262,6 +290,8 @@ void CTemplateOptionsDlg::WriteControls() {
     m_fill->setChecked(bool(s.fill));
     m_overlaps->setChecked(s.overlaps);
     m_colourBySurface->setChecked(s.colourBySurface);
+    m_underlay->setChecked(m_options.underlay);
+    m_underlayOpacity->setValue(m_options.underlayOpacity * 100);
     ShowSwatch(m_lineColour, s.line);
     ShowSwatch(m_backgroundColour, m_backgroundPick);
     ShowSwatch(m_fillColour, m_fillPick);
@@ -282,13 +312,11 @@ void CTemplateOptionsDlg::ReadControls() {
     s.fill = m_fill->isChecked() ? std::optional<Rgba>(m_fillPick) : std::nullopt;
     s.overlaps = m_overlaps->isChecked();
     s.colourBySurface = m_colourBySurface->isChecked();
+    m_options.underlay = m_underlay->isChecked();
+    m_options.underlayOpacity = m_underlayOpacity->value() / 100;
     // The preset follows the spin boxes.
     m_writing = true;
-    int preset = m_sizes->count() - 1;
-    for (int i = 0; i + 1 < m_sizes->count(); ++i)
-        if (s.width == s.height && m_sizes->itemData(i).toInt() == s.width)
-            preset = i;
-    m_sizes->setCurrentIndex(preset);
+    m_sizes->setCurrentIndex(PresetIndex());
     m_writing = false;
     DrawPreview();
 }
@@ -307,7 +335,7 @@ void CTemplateOptionsDlg::OnReset() {
 
 void CTemplateOptionsDlg::DrawPreview() {
     // The template as it will be written, fitted into the preview square.
-    TemplateStyle style = m_options.style;
+    TemplateStyle style = StyleFor(m_options, m_selected);
     const double scale = double(kPreviewSide) / std::max(style.width, style.height);
     style.width = std::max(1, int(style.width * scale + 0.5));
     style.height = std::max(1, int(style.height * scale + 0.5));

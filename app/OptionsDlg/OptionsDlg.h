@@ -35,6 +35,7 @@ class CTemplateOptionsDlg : public CDialog {
     void ReadControls();  // controls -> m_options, then the preview
     void WriteControls(); // m_options -> controls
     void DrawPreview();
+    int PresetIndex() const; // the size list's entry for the options
     void PickColour(QPushButton* button, Rgba& colour);
 
     TemplateOptions m_options;
@@ -47,7 +48,8 @@ class CTemplateOptionsDlg : public CDialog {
                 *m_overlapColour = nullptr;
     QDoubleSpinBox* m_lineWidth = nullptr;
     QCheckBox *m_antialias = nullptr, *m_transparent = nullptr, *m_fill = nullptr,
-              *m_overlaps = nullptr, *m_colourBySurface = nullptr;
+              *m_overlaps = nullptr, *m_colourBySurface = nullptr, *m_underlay = nullptr;
+    QDoubleSpinBox* m_underlayOpacity = nullptr;
     QLabel* m_previewLabel = nullptr;
     Rgba m_backgroundPick{255, 255, 255, 255}, m_fillPick{64, 128, 255, 64};
 };

@@ -1,5 +1,7 @@
 #include "app/OptionsDlg/TemplateOptions.h"
 
+#include "app/OptionsDlg/SurfaceTextures.h"
+
 #include <QSettings>
 #include <algorithm>
 
@@ -22,7 +24,8 @@ bool TemplateOptions::operator==(const TemplateOptions& o) const {
            a.lineWidth == b.lineWidth && a.antialias == b.antialias &&
            a.background == b.background && a.fill == b.fill && a.overlaps == b.overlaps &&
            a.overlapColour == b.overlapColour && a.colourBySurface == b.colourBySurface &&
-           surfaces == o.surfaces;
+           surfaces == o.surfaces && underlay == o.underlay &&
+           underlayOpacity == o.underlayOpacity && textureSize == o.textureSize;
 }
 
 TemplateOptions TemplateOptions::Load() {
@@ -51,6 +54,9 @@ TemplateOptions TemplateOptions::Load() {
     st.overlaps = s.value("template/overlaps", false).toBool();
     st.overlapColour = ColourSetting(s, "template/overlapColour", defaults.overlapColour);
     st.colourBySurface = s.value("template/colourBySurface", false).toBool();
+    o.underlay = s.value("template/underlay", false).toBool();
+    o.underlayOpacity = std::clamp(s.value("template/underlayOpacity", 0.5).toDouble(), 0.0, 1.0);
+    o.textureSize = s.value("template/textureSize", true).toBool();
     const QString surfaces = s.value("template/surfaces").toString();
     o.surfaces = surfaces == "texture" ? SurfaceChoice::SameTexture
                  : surfaces == "all"   ? SurfaceChoice::All
@@ -76,9 +82,30 @@ void TemplateOptions::Save() const {
     s.setValue("template/overlaps", st.overlaps);
     s.setValue("template/overlapColour", QString::fromStdString(FormatColour(st.overlapColour)));
     s.setValue("template/colourBySurface", st.colourBySurface);
+    s.setValue("template/underlay", underlay);
+    s.setValue("template/underlayOpacity", underlayOpacity);
+    s.setValue("template/textureSize", textureSize);
     s.setValue("template/surfaces", surfaces == SurfaceChoice::SameTexture ? "texture"
                                     : surfaces == SurfaceChoice::All       ? "all"
                                                                            : "selected");
+}
+
+TemplateStyle StyleFor(const TemplateOptions& options, int selected) {
+    TemplateStyle style = options.style;
+    if (!options.underlay && !options.textureSize)
+        return style;
+    const TextureImage* picture = PictureOf(TextureOfSurface(selected));
+    if (!picture)
+        return style;
+    if (options.underlay) {
+        style.underlay = picture;
+        style.underlayOpacity = options.underlayOpacity;
+    }
+    if (options.textureSize) {
+        style.width = picture->width;
+        style.height = picture->height;
+    }
+    return style;
 }
 
 std::vector<const SurfaceRecord*> ChosenSurfaces(SurfaceChoice choice, int selected) {

@@ -11,6 +11,9 @@ enum class SurfaceChoice { Selected, SameTexture, All };
 struct TemplateOptions {
     TemplateStyle style; // the defaults give the classic templates, at 128 x 128
     SurfaceChoice surfaces = SurfaceChoice::Selected;
+    bool underlay = false; // the texture under the layout
+    double underlayOpacity = 0.5;
+    bool textureSize = true; // the texture's size, when its picture is found
 
     bool operator==(const TemplateOptions& other) const;
 
@@ -18,6 +21,11 @@ struct TemplateOptions {
     static TemplateOptions Load();
     void Save() const;
 };
+
+// The style for a template of the selected surface: the texture under it and
+// the texture's size when asked for and found. `texture` keeps the picture
+// the style points to.
+TemplateStyle StyleFor(const TemplateOptions& options, int selected);
 
 // The surfaces the template holds, in file order, for the selected one; empty
 // when nothing is selected.
