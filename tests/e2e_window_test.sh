@@ -161,7 +161,7 @@ options_panel() { xdotool search --onlyvisible --name '^Options du gabarit$'; }
 check; wait_until 10 options_panel || fail "the right-click menu opened no options panel"
 panel=$(options_panel | head -n 1)
 timeout 5 xdotool windowfocus --sync "$panel"
-xdotool key Home Down Down Down Down Down Return   # 32 ... 1024, then OK
+xdotool key Home Down Down Down Down Down Down Return   # the texture's, 32 ... 1024, then OK
 wait_until 10 no_other_window
 click $((50 + 512)) $((50 + 359))
 wait_until 10 has_export_dialog
