@@ -12,6 +12,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+echo "== the Debian package: build, lintian, install, remove =="
+status=0
+tests/package_check.sh build || status=$?
+[ "$status" = 0 ] || [ "$status" = 77 ] || exit "$status"
+
 echo "== the core and the command line without Qt =="
 cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_GUI=OFF -DGW_BENCH=OFF > /dev/null
 cmake --build build-core -j "$jobs"
@@ -21,7 +26,7 @@ echo "== fuzzing the MD3 reader for ${GW_FUZZ_SECONDS:=60} s, the skin parser an
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON > /dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture make_fuzz_seeds make_test_models
-mkdir -p build-fuzz/corpus build-fuzz/skins build-fuzz/textures
+mkdir -p build-fuzz/corpus build-fuzz/skins build-fuzz/textures build-fuzz/seeds
 build-fuzz/bin/make_fuzz_seeds build-fuzz/corpus
 cp res/samples/*.md3 build-fuzz/corpus/
 build-fuzz/bin/make_test_models build-fuzz/seeds > /dev/null

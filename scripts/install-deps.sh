@@ -6,6 +6,8 @@ packages=(
   libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
   libcairo2-dev libpng-dev zlib1g-dev libcli11-dev pkg-config  # drawing, PNG, the command line
   libstb-dev                                       # decoding textures (TGA, JPEG, PNG)
+  help2man desktop-file-utils appstream libglib2.0-bin man-db groff-base  # manual pages, desktop files
+  dpkg-dev lintian file                            # the Debian package
   ghostscript imagemagick locales                  # EPS rendering, image checks, a comma locale
   xvfb xauth xdotool xclip x11-utils               # the real window under X
 )

@@ -2,6 +2,7 @@
 // faces, the about picture, the export panel and the icon. The pictures are
 // kept as this program so that they stay editable and consistent.
 //   build/bin/draw_art res/art
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -344,6 +345,19 @@ QImage ExportBackground() {
     return image;
 }
 
+// The icon on a 16-unit grid: a slate tile, a dark well, and a template's
+// triangle in the program's mint and orange. The raster icons and the
+// scalable SVG are both drawn from these numbers.
+struct IconLine {
+    double x0, y0, x1, y1;
+    QColor colour;
+};
+const IconLine kIconLines[] = {
+    {3.5, 3.5, 12.5, 3.5, kMint},     {3.5, 3.5, 3.5, 12.5, kMint},
+    {12.5, 3.5, 3.5, 12.5, kMint},    {12.5, 3.5, 12.5, 12.5, kOrange},
+    {12.5, 12.5, 3.5, 12.5, kOrange},
+};
+
 QImage Icon(int size) {
     QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
@@ -354,14 +368,43 @@ QImage Icon(int size) {
     p.setBrush(kSlate);
     p.drawRoundedRect(QRectF(m, m, size - 2 * m, size - 2 * m), 3 * m, 3 * m);
     p.fillRect(QRectF(3 * m, 3 * m, 10 * m, 10 * m), kInk);
-    p.setPen(QPen(kMint, std::max(1.0, m * 0.8)));
-    p.drawLine(QPointF(3.5 * m, 3.5 * m), QPointF(12.5 * m, 3.5 * m));
-    p.drawLine(QPointF(3.5 * m, 3.5 * m), QPointF(3.5 * m, 12.5 * m));
-    p.drawLine(QPointF(12.5 * m, 3.5 * m), QPointF(3.5 * m, 12.5 * m));
-    p.setPen(QPen(kOrange, std::max(1.0, m * 0.8)));
-    p.drawLine(QPointF(12.5 * m, 3.5 * m), QPointF(12.5 * m, 12.5 * m));
-    p.drawLine(QPointF(12.5 * m, 12.5 * m), QPointF(3.5 * m, 12.5 * m));
+    for (const IconLine& l : kIconLines) {
+        p.setPen(QPen(l.colour, std::max(1.0, m * 0.8)));
+        p.drawLine(QPointF(l.x0 * m, l.y0 * m), QPointF(l.x1 * m, l.y1 * m));
+    }
     return image;
+}
+
+QString IconSvg() {
+    QString svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
+                  "viewBox=\"0 0 16 16\">\n";
+    svg += QString("<rect x=\"1\" y=\"1\" width=\"14\" height=\"14\" rx=\"3\" fill=\"%1\" "
+                   "stroke=\"%2\" stroke-width=\"1\"/>\n")
+               .arg(kSlate.name(), kEdge.name());
+    svg += QString("<rect x=\"3\" y=\"3\" width=\"10\" height=\"10\" fill=\"%1\"/>\n")
+               .arg(kInk.name());
+    for (const IconLine& l : kIconLines)
+        svg += QString("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%4\" stroke=\"%5\" "
+                       "stroke-width=\"0.8\" stroke-linecap=\"square\"/>\n")
+                   .arg(l.x0)
+                   .arg(l.y0)
+                   .arg(l.x1)
+                   .arg(l.y1)
+                   .arg(l.colour.name());
+    return svg + "</svg>\n";
+}
+
+// The desktop's icons, named for the hicolor theme: NAME-SIZE.png and NAME.svg.
+int WriteDesktopIcons(const QString& folder, const QString& name) {
+    bool ok = true;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString path = QString("%1/%2-%3.png").arg(folder, name).arg(size);
+        ok &= Icon(size).save(path);
+    }
+    QFile svg(QString("%1/%2.svg").arg(folder, name));
+    ok &= svg.open(QIODevice::WriteOnly) && svg.write(IconSvg().toUtf8()) > 0;
+    return ok ? 0 : 1;
 }
 
 bool Save(const QImage& image, const QString& folder, const QString& name) {
@@ -379,8 +422,10 @@ bool Save(const QImage& image, const QString& folder, const QString& name) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QString(argv[1]) == "--icons")
+        return WriteDesktopIcons(argv[2], argv[3]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: draw_art FOLDER\n");
+        std::fprintf(stderr, "usage: draw_art FOLDER\n       draw_art --icons FOLDER NAME\n");
         return 2;
     }
     const QString out = argv[1];
