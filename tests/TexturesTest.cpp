@@ -149,3 +149,21 @@ TEST(Textures, TheUnderlayShowsTheTextureAtItsOpacityAwayFromTheLines) {
         EXPECT_EQ(image.At(32, 8) & 0xFFFFFF, 0u);
     }
 }
+
+// Inputs the fuzzer found that Debian's stb_image would decode past its
+// arrays: a JPEG Huffman table of more than 256 symbols, whole or cut short.
+TEST(Textures, JpegHuffmanTablesThatDoNotFitAreRefused) {
+    std::vector<uint8_t> whole = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x13, 0x00};
+    whole.insert(whole.end(), 16, 0x11); // 16 lengths of 17 symbols: 272 in all
+    const std::vector<uint8_t> cut = {0xFF, 0xD8, 0xFF, 0xC4, 0x23, 0x01, 0x01, 0x01,
+                                      0x01, 0x01, 0x01, 0xC4, 0xC4, 0xC4, 0xC4, 0xC4,
+                                      0xC4, 0xC4, 0xC4, 0xC4, 0x2C, 0xFE};
+    for (const auto& bytes : {whole, cut}) {
+        TextureImage image;
+        const Outcome decoded = DecodeTexture(bytes.data(), bytes.size(), image);
+        EXPECT_FALSE(decoded.ok);
+        EXPECT_NE(decoded.reason.find("Huffman table holds more than 256 symbols"),
+                  std::string::npos)
+            << decoded.reason;
+    }
+}
