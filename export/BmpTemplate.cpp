@@ -56,9 +56,7 @@ std::string EncodeBmp24(const TemplateImage& image) {
 }
 
 Outcome WriteBmpTemplate(int width, int height, const std::string& path, int /*bitsPerPixel*/) {
-    std::vector<const SurfaceRecord*> records;
-    if (const SurfaceRecord* record = SurfaceAt(g_exportSurface))
-        records.push_back(record);
-    const LayoutRaster raster = DrawLayoutRaster(records, width, height, WrapMode::Repeat);
+    const LayoutRaster raster =
+        DrawLayoutRaster(OneSurface(SurfaceAt(g_exportSurface)), width, height, WrapMode::Repeat);
     return WriteFileSafely(path, EncodeBmp24(raster));
 }

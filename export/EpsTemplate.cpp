@@ -37,7 +37,6 @@ struct EpsPoint {
     long long x, y;
 };
 
-
 } // namespace
 
 std::string EscapePostScriptString(const std::string& text) {
@@ -139,7 +138,8 @@ std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
         });
     };
     auto paths = [&](int onlySurface) {
-        each(onlySurface, [&](const PlacedTriangle& t) { AppendTriangle(text, PointsOf(t, w, h)); });
+        each(onlySurface,
+             [&](const PlacedTriangle& t) { AppendTriangle(text, PointsOf(t, w, h)); });
     };
     if (style.IsPlain()) {
         paths(-1);
@@ -198,14 +198,8 @@ std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
 
 std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
                          const std::string& title, const std::tm* localTime) {
-    TemplateStyle style;
-    style.width = width;
-    style.height = height;
-    style.wrap = WrapMode::Clip;
-    std::vector<const SurfaceRecord*> records;
-    if (record)
-        records.push_back(record);
-    return BuildEpsText(records, style, title, localTime);
+    return BuildEpsText(OneSurface(record), PlainStyle(width, height, WrapMode::Clip), title,
+                        localTime);
 }
 
 std::tm* LocalTimeNow(std::tm& local) {
@@ -214,12 +208,8 @@ std::tm* LocalTimeNow(std::tm& local) {
 }
 
 Outcome WriteEpsTemplate(int width, int height, const std::string& path) {
-    TemplateStyle style;
-    style.width = width;
-    style.height = height;
-    std::vector<const SurfaceRecord*> records;
-    if (const SurfaceRecord* record = SurfaceAt(g_exportSurface))
-        records.push_back(record);
     std::tm local{};
-    return WriteFileSafely(path, BuildEpsText(records, style, FileNameOf(path), LocalTimeNow(local)));
+    return WriteFileSafely(path, BuildEpsText(OneSurface(SurfaceAt(g_exportSurface)),
+                                              PlainStyle(width, height, WrapMode::Repeat),
+                                              FileNameOf(path), LocalTimeNow(local)));
 }

@@ -28,9 +28,9 @@ std::string BuildPdf(const std::vector<const SurfaceRecord*>& records, const Tem
     const std::string creator = std::string("Gridwright ") + kGridwrightVersion;
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, creator.c_str());
     cairo_t* cr = cairo_create(surface);
-    DrawTemplate(cr, style, records,
-                 {{double(style.width), double(style.height), 0.0, 0.0}, style.width,
-                  style.height, true});
+    DrawTemplate(
+        cr, style, records,
+        {{double(style.width), double(style.height), 0.0, 0.0}, style.width, style.height, true});
     const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     cairo_surface_finish(surface);

@@ -123,12 +123,5 @@ std::string BuildSvgText(const std::vector<const SurfaceRecord*>& records,
 }
 
 std::string BuildSvgText(const SurfaceRecord* record, int width, int height) {
-    TemplateStyle style;
-    style.width = width;
-    style.height = height;
-    style.wrap = WrapMode::Clip;
-    std::vector<const SurfaceRecord*> records;
-    if (record)
-        records.push_back(record);
-    return PlainSvg(records, style);
+    return PlainSvg(OneSurface(record), PlainStyle(width, height, WrapMode::Clip));
 }

@@ -3,6 +3,7 @@
 // them; the preview, the raster and the template writers only read them.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr int kMaxSurfaces = 255;
 // What the MD3 format itself allows per surface; real models go well past 1024.
@@ -39,6 +40,11 @@ extern int32_t g_exportSurface;
 
 // The record at a table index, or nullptr outside the table.
 const SurfaceRecord* SurfaceAt(int32_t index);
+
+// A list of the one surface, or an empty list for none.
+inline std::vector<const SurfaceRecord*> OneSurface(const SurfaceRecord* record) {
+    return record ? std::vector<const SurfaceRecord*>{record} : std::vector<const SurfaceRecord*>{};
+}
 
 // The counts every consumer loops over, confined to the tables.
 int LoadedSurfaceCount();

@@ -5,10 +5,7 @@
 #include <algorithm>
 
 LayoutRaster DrawLayoutRaster(const SurfaceRecord* record, int width, int height) {
-    std::vector<const SurfaceRecord*> records;
-    if (record)
-        records.push_back(record);
-    return DrawLayoutRaster(records, width, height, WrapMode::Clip);
+    return DrawLayoutRaster(OneSurface(record), width, height, WrapMode::Clip);
 }
 
 LayoutRaster DrawLayoutRaster(const std::vector<const SurfaceRecord*>& records, int width,
@@ -20,7 +17,8 @@ LayoutRaster DrawLayoutRaster(const std::vector<const SurfaceRecord*>& records, 
     const LayoutMapping mapping{double(raster.width), double(raster.height), 0.0, 0.0};
     uint8_t* ink = raster.ink.data();
     const size_t stride = size_t(raster.width);
-    ForEachPlacedLayoutPixel(records, wrap, mapping, raster.width, raster.height,
-                             [ink, stride](int x, int y) { ink[size_t(y) * stride + size_t(x)] = 1; });
+    ForEachPlacedLayoutPixel(
+        records, wrap, mapping, raster.width, raster.height,
+        [ink, stride](int x, int y) { ink[size_t(y) * stride + size_t(x)] = 1; });
     return raster;
 }

@@ -8,6 +8,14 @@ bool TemplateStyle::IsPlain() const {
            !underlay;
 }
 
+TemplateStyle PlainStyle(int width, int height, WrapMode wrap) {
+    TemplateStyle style;
+    style.width = width;
+    style.height = height;
+    style.wrap = wrap;
+    return style;
+}
+
 bool ParseColour(const std::string& text, Rgba& colour) {
     const std::string hex = !text.empty() && text[0] == '#' ? text.substr(1) : text;
     if (hex.size() != 6 && hex.size() != 8)

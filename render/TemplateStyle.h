@@ -37,6 +37,9 @@ struct TemplateStyle {
     bool IsPlain() const;
 };
 
+// The classic template at a size, its coordinates wrapped or as stored.
+TemplateStyle PlainStyle(int width, int height, WrapMode wrap);
+
 // "#RRGGBB" or "#RRGGBBAA" (the '#' may be left out); false when malformed.
 bool ParseColour(const std::string& text, Rgba& colour);
 std::string FormatColour(const Rgba& colour); // "#rrggbbaa"
