@@ -20,9 +20,14 @@ constexpr size_t kMaxTextureBytes = size_t(256) << 20;
 // bytes FF C4 (an FF there is always followed by 00 or a restart marker), so
 // looking at every FF C4 in the file finds every table, before or between scans.
 bool HuffmanTablesFit(const uint8_t* bytes, size_t size) {
-    if (size < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
-        return true; // not a JPEG
-    for (size_t p = 2; p + 2 <= size; ++p) {
+    // The decoder takes a file for a JPEG when fill bytes (FF) and then D8
+    // begin it; nothing else reaches its Huffman tables.
+    size_t start = 0;
+    while (start < size && bytes[start] == 0xFF)
+        ++start;
+    if (start == 0 || start >= size || bytes[start] != 0xD8)
+        return true;
+    for (size_t p = start + 1; p + 2 <= size; ++p) {
         if (bytes[p] != 0xFF || bytes[p + 1] != 0xC4)
             continue;
         // As the decoder reads it: tables until the segment's length is used
