@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, the
-# core built and tested without Qt, a one-minute run of the reader's fuzzer,
-# and every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Debian package (built, linted, installed and removed, when root), the core
+# built and tested without Qt, a short run of each fuzzer, and every test
+# again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
