@@ -32,6 +32,7 @@ lineWidth=1.5
 fill=#ffb34760
 overlaps=true
 surfaces=texture
+textureSize=false
 INI
 "$gridwright" "$here/res/samples/gridbot.md3" > "$work/app.log" 2>&1 &
 app=$!
