@@ -62,14 +62,12 @@ void BM_ReadFullCapacityBytesOnce(benchmark::State& state) {
     }
 }
 
-// One surface loaded into the store; the last one asked for stays loaded.
+// One surface loaded into the store.
 const SurfaceRecord& OneSurface(bool scattered) {
-    static int loaded = -1;
-    if (loaded != int(scattered)) {
-        const std::string path = BenchModelFile(1, scattered);
+    // Other benchmarks load other models: load again whenever it is not this one.
+    const std::string path = BenchModelFile(1, scattered);
+    if (g_modelPath != path)
         MustLoad(path);
-        loaded = int(scattered);
-    }
     return g_surfaces[0];
 }
 
