@@ -1,5 +1,7 @@
 #include "model/SkinFile.h"
 
+#include "model/SurfaceStore.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -9,12 +11,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n\"");
@@ -41,9 +37,9 @@ bool ReadSmallFile(const fs::path& path, std::string& text) {
 } // namespace
 
 std::string Skin::TextureOf(const std::string& surface) const {
-    const std::string wanted = Lower(surface);
+    const std::string wanted = LowerCase(surface);
     for (const SkinEntry& e : entries)
-        if (Lower(e.surface) == wanted)
+        if (LowerCase(e.surface) == wanted)
             return e.texture;
     return {};
 }
@@ -59,7 +55,7 @@ std::vector<SkinEntry> ParseSkin(const std::string& text) {
         if (comma == std::string::npos)
             continue;
         SkinEntry e{Trim(line.substr(0, comma)), Trim(line.substr(comma + 1))};
-        if (e.surface.empty() || Lower(e.surface).rfind("tag_", 0) == 0)
+        if (e.surface.empty() || LowerCase(e.surface).rfind("tag_", 0) == 0)
             continue;
         entries.push_back(std::move(e));
     }
@@ -69,21 +65,21 @@ std::vector<SkinEntry> ParseSkin(const std::string& text) {
 std::vector<Skin> FindSkins(const std::string& modelPath) {
     std::vector<Skin> skins;
     const fs::path model(modelPath);
-    const std::string prefix = Lower(model.stem().string()) + "_";
+    const std::string prefix = LowerCase(model.stem().string()) + "_";
     std::error_code error;
     fs::directory_iterator folder(model.has_parent_path() ? model.parent_path() : ".", error);
     if (error)
         return skins;
     for (const fs::directory_entry& entry : folder) {
         const std::string name = entry.path().filename().string();
-        const std::string lower = Lower(name);
+        const std::string lower = LowerCase(name);
         if (lower.size() <= prefix.size() + 5 || lower.rfind(prefix, 0) != 0 ||
             lower.substr(lower.size() - 5) != ".skin")
             continue;
         std::string text;
         if (!ReadSmallFile(entry.path(), text))
             continue;
-        skins.push_back({Lower(name.substr(prefix.size(), name.size() - prefix.size() - 5)),
+        skins.push_back({LowerCase(name.substr(prefix.size(), name.size() - prefix.size() - 5)),
                          entry.path().string(), ParseSkin(text)});
     }
     std::sort(skins.begin(), skins.end(), [](const Skin& a, const Skin& b) {
@@ -97,15 +93,15 @@ std::vector<Skin> FindSkins(const std::string& modelPath) {
 const Skin* ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted, Skin& loaded,
                        std::string& reason) {
     for (const Skin& s : skins)
-        if (s.name == Lower(wanted))
+        if (s.name == LowerCase(wanted))
             return &s;
-    if (Lower(fs::path(wanted).extension().string()) == ".skin") {
+    if (LowerCase(fs::path(wanted).extension().string()) == ".skin") {
         std::string text;
         if (!ReadSmallFile(wanted, text)) {
             reason = "cannot read the skin file \"" + wanted + "\"";
             return nullptr;
         }
-        loaded = {Lower(fs::path(wanted).stem().string()), wanted, ParseSkin(text)};
+        loaded = {LowerCase(fs::path(wanted).stem().string()), wanted, ParseSkin(text)};
         return &loaded;
     }
     std::string names;

@@ -40,9 +40,17 @@ std::string TextureNameOf(const SurfaceRecord& record) {
     return slash == std::string::npos ? shader : shader.substr(slash + 1);
 }
 
+std::string LowerCase(std::string text) {
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 std::string TextureKey(std::string name) {
+    name = LowerCase(std::move(name));
     for (char& c : name)
-        c = c == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(c)));
+        if (c == '\\')
+            c = '/';
     const auto slash = name.rfind('/'), dot = name.rfind('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         name.erase(dot);

@@ -67,6 +67,9 @@ template <typename Visit> void ForEachTriangle(const SurfaceRecord& record, Visi
 // The texture name shown for a surface: the shader name after its last '/'.
 std::string TextureNameOf(const SurfaceRecord& record);
 
+// Text in lower case, byte by byte (names compare without regard to case).
+std::string LowerCase(std::string text);
+
 // A texture name as the game compares it: lower case, '/' for '\\', and
 // without its extension ("Models\\X\\Body.TGA" -> "models/x/body").
 std::string TextureKey(std::string name);

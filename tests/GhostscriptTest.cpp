@@ -53,16 +53,22 @@ Grey ReadPgm(const std::string& bytes) {
     return g;
 }
 
+// A model of one triangle, (0.25, 0.75) (0.75, 0.75) (0.5, 0.25), loaded
+// and chosen for export.
+void LoadOneTriangle(const TempDir& dir) {
+    Md3ModelDesc model;
+    model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
+    LoadBytes(BuildMd3(model).bytes, dir);
+    g_exportSurface = 0;
+}
+
 } // namespace
 
 TEST(Ghostscript, RendersTheTemplateWithItsLinesInPlace) {
     if (std::system("gs --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "Ghostscript (gs) is not installed";
     TempDir dir;
-    Md3ModelDesc model;
-    model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
-    LoadBytes(BuildMd3(model).bytes, dir);
-    g_exportSurface = 0;
+    LoadOneTriangle(dir);
     const std::string eps = dir.File("t.eps"), pgm = dir.File("t.pgm");
     ASSERT_TRUE(WriteEpsTemplate(128, 64, eps).ok);
     const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=pgmraw "
@@ -97,10 +103,7 @@ TEST(Ghostscript, HostileFileNamesStayInTheTitle) {
     if (std::system("gs --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "Ghostscript (gs) is not installed";
     TempDir dir;
-    Md3ModelDesc model;
-    model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
-    LoadBytes(BuildMd3(model).bytes, dir);
-    g_exportSurface = 0;
+    LoadOneTriangle(dir);
     auto render = [&](const std::string& name, std::string& printed) {
         const std::string eps = dir.File(name), pgm = dir.File("out.pgm"), log = dir.File("gs.log");
         EXPECT_TRUE(WriteEpsTemplate(96, 64, eps).ok);

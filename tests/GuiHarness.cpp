@@ -68,7 +68,7 @@ ModalSeen WithModal(const std::function<void()>& open, const std::function<void(
 }
 
 void ForgetSettings() {
-    QSettings(QSettings::IniFormat, QSettings::UserScope, "Gridwright", "Gridwright").clear();
+    GridwrightSettings().clear();
 }
 
 std::unique_ptr<CMainDlg> StartMainWindow(const std::string& model, bool keepSettings) {

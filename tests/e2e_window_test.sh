@@ -129,19 +129,22 @@ if [ -n "${edlg:-}" ]; then
     wait_until 10 no_export_dialog
 fi
 
-# Flatten again and Save through the real save dialog.
-click $((50 + 512)) $((50 + 359))
-wait_until 10 has_export_dialog
-read -r edlg ex ey <<< "$(export_dialog)"
-if [ -n "${edlg:-}" ]; then
+# Flatten, then Save through the real save dialog as the name given
+# (without an extension the chosen type's is added: waits for FILE).
+save_through_dialog() { # name-typed file-expected
+    click $((50 + 512)) $((50 + 359))
+    wait_until 10 has_export_dialog
+    read -r edlg ex ey <<< "$(export_dialog)"
+    [ -n "${edlg:-}" ] || return
     click $((ex + 308)) $((ey + 13))   # Save
     save_dialog() { xdotool search --onlyvisible --class gridwright | grep -v "^$win$" | grep -qv "^$edlg$"; }
     wait_until 10 save_dialog
     xdotool key ctrl+a
-    xdotool type --delay 20 "$work/template"
+    xdotool type --delay 20 "$1"
     xdotool key Return
-    wait_until 10 test -s "$work/template.eps"
-fi
+    wait_until 10 test -s "$2"
+}
+save_through_dialog "$work/template" "$work/template.eps"
 check; [ -f "$work/template.eps" ] || fail "Save wrote no template.eps (the type's extension)"
 check; grep -q $'^%%Title: (template.eps)\r$' "$work/template.eps" 2>/dev/null || fail "EPS title"
 # The size chosen last (256 x 64) is remembered.
@@ -163,17 +166,7 @@ panel=$(options_panel | head -n 1)
 timeout 5 xdotool windowfocus --sync "$panel"
 xdotool key Home Down Down Down Down Down Down Return   # the texture's, 32 ... 1024, then OK
 wait_until 10 no_other_window
-click $((50 + 512)) $((50 + 359))
-wait_until 10 has_export_dialog
-read -r edlg ex ey <<< "$(export_dialog)"
-if [ -n "${edlg:-}" ]; then
-    click $((ex + 308)) $((ey + 13))   # Save
-    wait_until 10 save_dialog
-    xdotool key ctrl+a
-    xdotool type --delay 20 "$work/shoulders.png"
-    xdotool key Return
-    wait_until 10 test -s "$work/shoulders.png"
-fi
+save_through_dialog "$work/shoulders.png" "$work/shoulders.png"
 check; [ "$(identify -format '%wx%h' "$work/shoulders.png" 2>/dev/null)" = "1024x1024" ] ||
     fail "the wrapped surface's PNG: $(identify -format '%wx%h' "$work/shoulders.png" 2>&1)"
 # Its pads land at v 0.64 to 0.94 of the template: ink there, none at the top.

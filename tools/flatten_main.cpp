@@ -94,12 +94,6 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool AllDigits(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -119,7 +113,7 @@ int FindSurface(const std::string& wanted) {
         if (NameText(g_surfaces[i].name) == wanted)
             return i;
     for (int i = 0; i < count; ++i)
-        if (Lower(NameText(g_surfaces[i].name)) == Lower(wanted))
+        if (LowerCase(NameText(g_surfaces[i].name)) == LowerCase(wanted))
             return i;
     return -1;
 }
@@ -278,7 +272,7 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
                std::to_string(q.lineWidth);
     style.lineWidth = q.lineWidth;
     style.antialias = q.antialias;
-    if (Lower(q.background) == "none") {
+    if (LowerCase(q.background) == "none") {
         style.background.reset();
     } else if (!q.background.empty()) {
         Rgba c;

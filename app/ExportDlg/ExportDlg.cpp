@@ -27,10 +27,6 @@ int IndexOfSize(int size) {
     return -1;
 }
 
-QSettings Store() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "Gridwright", "Gridwright");
-}
-
 } // namespace
 
 int SizeFromIndex(int position) {
@@ -150,7 +146,7 @@ QString CExportDlg::SuggestedName() const {
 
 void CExportDlg::OnOK() {
     g_exportSurface = g_selectedSurface;
-    QSettings settings = Store();
+    QSettings settings = GridwrightSettings();
     const QString folder = settings.value("export/folder", QDir::homePath()).toString();
     FileDialogSettings dialog;
     dialog.open = false;

@@ -146,26 +146,21 @@ void CTemplateOptionsDlg::BuildControls() {
     m_antialias->setObjectName("antialias");
     grid->addWidget(m_antialias, row++, 3);
 
-    label(tr("Fond"));
-    m_backgroundColour = colourButton("backgroundColour");
-    grid->addWidget(m_backgroundColour, row, 1);
-    m_transparent = new QCheckBox(tr("Transparent"), this);
-    m_transparent->setObjectName("transparent");
-    grid->addWidget(m_transparent, row++, 2, 1, 2);
-
-    label(tr("Faces"));
-    m_fillColour = colourButton("fillColour");
-    grid->addWidget(m_fillColour, row, 1);
-    m_fill = new QCheckBox(tr("Remplies"), this);
-    m_fill->setObjectName("fill");
-    grid->addWidget(m_fill, row++, 2, 1, 2);
-
-    label(tr("Recouvrements"));
-    m_overlapColour = colourButton("overlapColour");
-    grid->addWidget(m_overlapColour, row, 1);
-    m_overlaps = new QCheckBox(tr("Montrés"), this);
-    m_overlaps->setObjectName("overlaps");
-    grid->addWidget(m_overlaps, row++, 2, 1, 2);
+    // A row of a colour and the switch that goes with it.
+    auto colourRow = [&](const QString& text, const char* colourName, QPushButton*& colour,
+                         const QString& switchText, const char* switchName, QCheckBox*& box) {
+        label(text);
+        colour = colourButton(colourName);
+        grid->addWidget(colour, row, 1);
+        box = new QCheckBox(switchText, this);
+        box->setObjectName(switchName);
+        grid->addWidget(box, row++, 2, 1, 2);
+    };
+    colourRow(tr("Fond"), "backgroundColour", m_backgroundColour, tr("Transparent"), "transparent",
+              m_transparent);
+    colourRow(tr("Faces"), "fillColour", m_fillColour, tr("Remplies"), "fill", m_fill);
+    colourRow(tr("Recouvrements"), "overlapColour", m_overlapColour, tr("Montrés"), "overlaps",
+              m_overlaps);
 
     m_colourBySurface = new QCheckBox(tr("Une couleur par surface"), this);
     m_colourBySurface->setObjectName("colourBySurface");

@@ -5,11 +5,11 @@
 #include <QSettings>
 #include <algorithm>
 
-namespace {
-
-QSettings Store() {
+QSettings GridwrightSettings() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, "Gridwright", "Gridwright");
 }
+
+namespace {
 
 Rgba ColourSetting(const QSettings& s, const char* key, const Rgba& fallback) {
     Rgba c;
@@ -29,7 +29,7 @@ bool TemplateOptions::operator==(const TemplateOptions& o) const {
 }
 
 TemplateOptions TemplateOptions::Load() {
-    const QSettings s = Store();
+    const QSettings s = GridwrightSettings();
     TemplateOptions o;
     TemplateStyle& st = o.style;
     const TemplateStyle defaults;
@@ -65,7 +65,7 @@ TemplateOptions TemplateOptions::Load() {
 }
 
 void TemplateOptions::Save() const {
-    QSettings s = Store();
+    QSettings s = GridwrightSettings();
     const TemplateStyle& st = style;
     s.setValue("template/width", st.width);
     s.setValue("template/height", st.height);

@@ -4,7 +4,11 @@
 #include "model/SurfaceStore.h"
 #include "render/TemplateStyle.h"
 
+#include <QSettings>
 #include <vector>
+
+// The program's settings file, for everything the window remembers.
+QSettings GridwrightSettings();
 
 enum class SurfaceChoice { Selected, SameTexture, All };
 
