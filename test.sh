@@ -23,24 +23,25 @@ cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_GUI=OFF
 cmake --build build-core -j "$jobs"
 ctest --test-dir build-core --output-on-failure -j "$jobs"
 
-echo "== fuzzing the MD3 reader for ${GW_FUZZ_SECONDS:=60} s, the skin parser and the texture decoder =="
+echo "== fuzzing: the committed corpus replayed, then a fixed exploration =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON > /dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture make_fuzz_seeds make_test_models
-mkdir -p build-fuzz/corpus build-fuzz/skins build-fuzz/textures build-fuzz/seeds
-build-fuzz/bin/make_fuzz_seeds build-fuzz/corpus
-cp res/samples/*.md3 build-fuzz/corpus/
-build-fuzz/bin/make_test_models build-fuzz/seeds > /dev/null
-cp build-fuzz/seeds/game/models/players/bot/*.skin build-fuzz/skins/
-cp build-fuzz/seeds/game/models/players/bot/*.tga build-fuzz/seeds/game/models/players/bot/*.jpg \
-  build-fuzz/seeds/game/models/players/bot/*.png build-fuzz/textures/
-build-fuzz/bin/fuzz_md3_reader -max_total_time="$GW_FUZZ_SECONDS" -print_final_stats=1 \
-  build-fuzz/corpus 2>&1 | tail -n 12
-for target in skin texture; do
-  dir=skins; [ "$target" = texture ] && dir=textures
-  build-fuzz/bin/fuzz_$target -max_total_time=$((GW_FUZZ_SECONDS / 3)) -print_final_stats=1 \
-    build-fuzz/$dir 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY"
+scripts/fuzz-seeds.sh build-fuzz
+# Every input that ever made a fuzzer fail is replayed one by one (whole, at
+# any size); then each fuzzer explores from the seeds with a fixed seed and a
+# fixed number of runs, so that every run of this script gives one answer.
+for target in md3_reader skin texture; do
+  corpus=fuzz/corpus/${target%_reader}
+  build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
+explore() { # target runs max_len
+  build-fuzz/bin/fuzz_$1 -seed=1 -runs="$2" -max_len="$3" -print_final_stats=1 \
+    build-fuzz/work/$1 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY"
+}
+explore md3_reader 40000 16384
+explore skin 200000 4096
+explore texture 20000 16384
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF > /dev/null

@@ -2,13 +2,13 @@
 //   build/bin/core_bench
 #include "bench/BenchModels.h"
 #include "export/EpsTemplate.h"
+#include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
 #include "model/TextureFinder.h"
 #include "render/LayoutRaster.h"
 #include "render/OverlapCoverage.h"
 #include "render/TemplateImage.h"
-#include "render/TextureImage.h"
 #include "tools/Md3Builder.h"
 
 #include <benchmark/benchmark.h>

@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<SkinEntry> entries =
         ParseSkin(std::string(reinterpret_cast<const char*>(data), size));
-    Skin skin{"default", "fuzz.skin", entries};
+    Skin skin{"default", "fuzz.skin", entries, {}};
     for (const SkinEntry& e : entries) {
         if (e.surface.empty() || e.surface.find(',') != std::string::npos)
             __builtin_trap();

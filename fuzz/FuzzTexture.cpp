@@ -1,7 +1,7 @@
 // Any bytes as a texture file (TGA, JPEG or PNG): decoding must succeed with
 // a picture of the size it says, or fail with a reason, never fault. The
 // seeds are TGAs, so that is where most of the search goes.
-#include "render/TextureImage.h"
+#include "image/TextureImage.h"
 
 #include <cstdint>
 

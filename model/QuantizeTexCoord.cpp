@@ -17,5 +17,7 @@ double QuantizeTexCoord(float value) {
     double whole = std::floor(scaled);
     if (scaled - whole >= 0.5)
         whole += 1.0;
-    return whole / 1e6;
+    if (whole == 0.0)
+        return 0.0;
+    return std::signbit(value) ? -(whole / 1e6) : whole / 1e6;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// The absolute value of a texture coordinate, rounded to six decimals with
-// halves rounded up, exactly as writing it with six decimals and reading the
-// text back would give. Not-finite values become 0.
+// A texture coordinate rounded to six decimals, halves away from zero,
+// exactly as writing it with six decimals and reading the text back would
+// give. The sign is kept: the game repeats the texture, so u = -0.3 is
+// sampled at 0.7, never at 0.3. Not-finite values and -0 become 0.
 double QuantizeTexCoord(float value);

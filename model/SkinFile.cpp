@@ -1,11 +1,12 @@
 #include "model/SkinFile.h"
 
+#include "model/FileReader.h"
 #include "model/SurfaceStore.h"
+#include "model/TextureFinder.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -20,18 +21,24 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// A skin file is small; anything past this is not one.
-constexpr std::uintmax_t kMaxSkinBytes = 1 << 20;
-
-bool ReadSmallFile(const fs::path& path, std::string& text) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxSkinBytes)
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    text = bytes.str();
-    return bool(in) || in.eof();
+// The text of a skin file, or empty and a problem in plain words.
+std::string ReadSkinText(const std::string& path, std::string& problem) {
+    FileReader file;
+    if (!file.Open(path)) {
+        problem = file.error();
+        return {};
+    }
+    if (file.size() > kMaxSkinBytes) {
+        problem = "it is larger than " + std::to_string(kMaxSkinBytes / 1024) +
+                  " KB, which no skin file is";
+        return {};
+    }
+    std::string text(size_t(file.size()), '\0');
+    if (!text.empty() && !file.ReadAt(0, text.data(), text.size())) {
+        problem = file.error();
+        return {};
+    }
+    return text;
 }
 
 } // namespace
@@ -70,17 +77,28 @@ std::vector<Skin> FindSkins(const std::string& modelPath) {
     fs::directory_iterator folder(model.has_parent_path() ? model.parent_path() : ".", error);
     if (error)
         return skins;
+    const std::string game = GameFolderOf(modelPath);
     for (const fs::directory_entry& entry : folder) {
         const std::string name = entry.path().filename().string();
         const std::string lower = LowerCase(name);
         if (lower.size() <= prefix.size() + 5 || lower.rfind(prefix, 0) != 0 ||
             lower.substr(lower.size() - 5) != ".skin")
             continue;
-        std::string text;
-        if (!ReadSmallFile(entry.path(), text))
-            continue;
-        skins.push_back({LowerCase(name.substr(prefix.size(), name.size() - prefix.size() - 5)),
-                         entry.path().string(), ParseSkin(text)});
+        if (skins.size() == kMaxSkins)
+            break;
+        Skin skin{LowerCase(name.substr(prefix.size(), name.size() - prefix.size() - 5)),
+                  entry.path().string(),
+                  {},
+                  {}};
+        // A link may point anywhere on the painter's disk: only into the game.
+        if (!IsInsideFolder(game, skin.path))
+            skin.problem = "it is a link that leads out of the game folder \"" + game + "\"";
+        else {
+            const std::string text = ReadSkinText(skin.path, skin.problem);
+            if (skin.problem.empty())
+                skin.entries = ParseSkin(text);
+        }
+        skins.push_back(std::move(skin));
     }
     std::sort(skins.begin(), skins.end(), [](const Skin& a, const Skin& b) {
         if ((a.name == "default") != (b.name == "default"))
@@ -93,15 +111,22 @@ std::vector<Skin> FindSkins(const std::string& modelPath) {
 const Skin* ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted, Skin& loaded,
                        std::string& reason) {
     for (const Skin& s : skins)
-        if (s.name == LowerCase(wanted))
+        if (s.name == LowerCase(wanted)) {
+            if (!s.problem.empty()) {
+                reason = "cannot use the skin file \"" + s.path + "\": " + s.problem;
+                return nullptr;
+            }
             return &s;
+        }
     if (LowerCase(fs::path(wanted).extension().string()) == ".skin") {
-        std::string text;
-        if (!ReadSmallFile(wanted, text)) {
-            reason = "cannot read the skin file \"" + wanted + "\"";
+        // Named by the painter on the command line: read wherever it is.
+        std::string problem;
+        const std::string text = ReadSkinText(wanted, problem);
+        if (!problem.empty()) {
+            reason = "cannot read the skin file \"" + wanted + "\": " + problem;
             return nullptr;
         }
-        loaded = {LowerCase(fs::path(wanted).stem().string()), wanted, ParseSkin(text)};
+        loaded = {LowerCase(fs::path(wanted).stem().string()), wanted, ParseSkin(text), {}};
         return &loaded;
     }
     std::string names;

@@ -3,6 +3,7 @@
 // "surface,texture" pair a line; "//" starts a comment; lines for tag_
 // surfaces (attachment points) are skipped; surface names compare without
 // regard to letter case.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct Skin {
     std::string name; // "default" for upper_default.skin
     std::string path; // the file
     std::vector<SkinEntry> entries;
+    std::string problem; // why the file could not be used; empty when it could
 
     // The texture the skin gives a surface; empty when it names none.
     std::string TextureOf(const std::string& surface) const;
@@ -21,9 +23,16 @@ struct Skin {
 
 std::vector<SkinEntry> ParseSkin(const std::string& text);
 
+// A skin file is small (real ones hold a few hundred bytes); more than this
+// is not read.
+inline constexpr int64_t kMaxSkinBytes = 64 * 1024;
+// At most this many skins of one model are read.
+inline constexpr size_t kMaxSkins = 64;
+
 // The .skin files beside a model ("foo.md3" -> "foo_<name>.skin", in any
 // letter case), read and parsed, "default" first and the others by name.
-// A file that cannot be read is left out.
+// One that cannot be used (too large, unreadable, a link that leads out of
+// the game folder) is listed with its problem and no entries.
 std::vector<Skin> FindSkins(const std::string& modelPath);
 
 // The skin a --skin value names: a skin name among `skins`, or a .skin file.

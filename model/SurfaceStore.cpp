@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 // Zero-initialised static storage: the kernel maps its pages only when the
@@ -55,4 +56,26 @@ std::string TextureKey(std::string name) {
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         name.erase(dot);
     return name;
+}
+
+bool LayoutHasArea(const SurfaceRecord& record) {
+    bool area = false;
+    ForEachTriangle(record, [&](int a, int b, int c) {
+        const double du1 = record.u[b] - record.u[a], dv1 = record.v[b] - record.v[a];
+        const double du2 = record.u[c] - record.u[a], dv2 = record.v[c] - record.v[a];
+        // Coordinates are quantised to 1e-6: anything less than a texel of
+        // the largest texture is no area.
+        if (std::fabs(du1 * dv2 - du2 * dv1) > 1e-12)
+            area = true;
+    });
+    return area;
+}
+
+bool SameTexture(const std::string& name, const std::string& wanted) {
+    const std::string key = TextureKey(wanted);
+    if (key.empty())
+        return false;
+    const std::string full = TextureKey(name);
+    const auto slash = full.rfind('/');
+    return full == key || (slash != std::string::npos && full.substr(slash + 1) == key);
 }

@@ -76,3 +76,13 @@ std::string TextureKey(std::string name);
 
 // A zero-terminated name field as text (never reads past the field).
 std::string NameText(const char (&field)[kNameSize]);
+
+// True when some triangle of the surface covers an area of its texture. A
+// layout whose coordinates all lie on one point or one line draws nothing a
+// painter can use.
+bool LayoutHasArea(const SurfaceRecord& record);
+
+// True when a texture name means the texture `wanted` as painters name it:
+// any letter case, either slash, with or without its extension, as a full
+// path or as its last part.
+bool SameTexture(const std::string& name, const std::string& wanted);

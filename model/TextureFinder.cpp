@@ -1,5 +1,7 @@
 #include "model/TextureFinder.h"
 
+#include "model/SurfaceStore.h"
+
 #include <filesystem>
 
 namespace {
@@ -28,18 +30,30 @@ std::vector<std::string> PartsOf(std::string name) {
     return parts;
 }
 
-// True when path lies inside folder once every link is followed.
-bool Inside(const fs::path& folder, const fs::path& path) {
+} // namespace
+
+bool IsInsideFolder(const std::string& folder, const std::string& path) {
     std::error_code error;
     const fs::path base = fs::weakly_canonical(folder, error);
+    if (error)
+        return false;
     const fs::path real = fs::weakly_canonical(path, error);
     if (error)
         return false;
-    const std::string b = base.string() + "/", r = real.string();
-    return r.rfind(b, 0) == 0;
+    std::string b = base.string();
+    if (b.empty() || b.back() != '/')
+        b += '/';
+    return real.string().rfind(b, 0) == 0;
 }
 
-} // namespace
+std::string GameFolderOf(const std::string& modelPath) {
+    std::error_code error;
+    const fs::path folder = fs::absolute(fs::path(modelPath), error).parent_path();
+    for (fs::path at = folder; !at.empty() && at != at.parent_path(); at = at.parent_path())
+        if (LowerCase(at.filename().string()) == "models")
+            return at.parent_path().string();
+    return folder.string();
+}
 
 std::string FindTextureFile(const std::string& modelPath, const std::string& textureName,
                             std::string& problem) {
@@ -49,22 +63,9 @@ std::string FindTextureFile(const std::string& modelPath, const std::string& tex
                                       : "\"" + textureName + "\" is not a texture name";
         return {};
     }
-    // The base folder: walk up from the model's folder until the name's first
-    // part is there.
+    // One base for every name: a name's first part never picks another.
     std::error_code error;
-    fs::path folder = fs::absolute(fs::path(modelPath), error).parent_path();
-    fs::path base;
-    for (fs::path at = folder; !at.empty(); at = at.parent_path()) {
-        if (fs::is_directory(at / parts.front(), error) ||
-            (parts.size() == 1 && fs::exists(at / parts.front(), error))) {
-            base = at;
-            break;
-        }
-        if (at == at.parent_path())
-            break;
-    }
-    if (base.empty())
-        base = folder; // a bare name: beside the model
+    const fs::path base = GameFolderOf(modelPath);
     fs::path relative;
     for (const std::string& part : parts)
         relative /= part;
@@ -75,15 +76,15 @@ std::string FindTextureFile(const std::string& modelPath, const std::string& tex
     for (const char* extension : {".tga", ".jpg", ".jpeg", ".png"})
         candidates.push_back(fs::path(stem.string() + extension));
     for (const fs::path& candidate : candidates)
-        if (fs::is_regular_file(candidate, error) && Inside(base, candidate))
+        if (fs::is_regular_file(candidate, error) && IsInsideFolder(base, candidate))
             return candidate.string();
     problem = "no image \"" + relative.string() + "\" (.tga, .jpg, .jpeg or .png) in \"" +
               base.string() + "\"";
     return {};
 }
 
-SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
-                                  const std::string& shaderName, const Skin* skin) {
+SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& shaderName,
+                           const Skin* skin) {
     SurfaceTexture t;
     t.origin = "model";
     t.name = shaderName;
@@ -94,6 +95,12 @@ SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::strin
             t.origin = "skin:" + fs::path(skin->path).filename().string();
         }
     }
+    return t;
+}
+
+SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
+                                  const std::string& shaderName, const Skin* skin) {
+    SurfaceTexture t = WornTexture(surfaceName, shaderName, skin);
     t.file = FindTextureFile(modelPath, t.name, t.problem);
     return t;
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Which image file a texture name means, found as the games find it: from the
-// game's base folder (the folder above the model that holds the name's first
-// component), the name as given, then with .tga, .jpg, .jpeg and .png in
-// place of its extension. '\' counts as '/'. Nothing outside the base folder
-// is ever read.
+// game folder (the folder that holds the model's models/ folder), the name as
+// given, then with .tga, .jpg, .jpeg and .png in place of its extension. '\'
+// counts as '/'. Names come from downloaded files: nothing outside the game
+// folder is ever read, through ".." or through a link.
 #include "model/SkinFile.h"
 
 #include <string>
@@ -15,8 +15,21 @@ struct SurfaceTexture {
     std::string problem; // why none was found, in plain words
 };
 
-// The texture of a surface: the skin's entry when a skin is given and names
-// the surface, else the surface's own shader name.
+// The game folder of a model: the parent of the nearest folder above it named
+// "models" (in any letter case); a model outside any such folder is its own
+// game, in its own folder. Absolute.
+std::string GameFolderOf(const std::string& modelPath);
+
+// True when path lies inside folder once every link is followed.
+bool IsInsideFolder(const std::string& folder, const std::string& path);
+
+// The texture a surface wears, by name only (no file looked up): the skin's
+// entry when a skin is given and names the surface, else the surface's own
+// shader name.
+SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& shaderName,
+                           const Skin* skin);
+
+// The same, with the image file looked up.
 SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
                                   const std::string& shaderName, const Skin* skin);
 

@@ -1,9 +1,9 @@
 #include "render/TemplateImage.h"
 
+#include "image/TextureImage.h"
 #include "render/LayoutRaster.h"
 #include "render/LineMask.h"
 #include "render/OverlapCoverage.h"
-#include "render/TextureImage.h"
 
 #include <algorithm>
 #include <cairo.h>

@@ -5,7 +5,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # build, fuzzing
   libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
   libcairo2-dev libpng-dev zlib1g-dev libcli11-dev pkg-config  # drawing, PNG, the command line
-  libstb-dev                                       # decoding textures (TGA, JPEG, PNG)
+  libjpeg62-turbo-dev                              # decoding JPEG textures (PNG: libpng)
+  libstb-dev                                       # tests only: writing test images
   help2man desktop-file-utils appstream libglib2.0-bin man-db groff-base  # manual pages, desktop files
   dpkg-dev lintian file                            # the Debian package
   ghostscript imagemagick locales                  # EPS rendering, image checks, a comma locale

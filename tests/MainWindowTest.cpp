@@ -2,6 +2,7 @@
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
 #include "tests/TestModels.h"
+#include "tools/Md3Builder.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -167,29 +168,71 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     EXPECT_EQ(Pixel(layer, x0, y0), kBlack); // the earlier drawing was erased
 }
 
-TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadLeavesNothingToFlatten) {
+TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
     window->OnSetFocus(); // nothing selected since start-up: nothing drawn
     EXPECT_TRUE(window->previewLayer().isNull());
     Load(model);
+    // The first surface is chosen at once, so Flatten has something to do.
+    EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
+    EXPECT_EQ(g_selectedSurface, 0);
+    EXPECT_FALSE(window->previewLayer().isNull());
     SelectRow(*window, 2);
     const QImage before = window->previewLayer();
     window->OnSetFocus();
     EXPECT_EQ(window->previewLayer(), before);
     EXPECT_EQ(window->textureList().GetText(0), "textures\\back\\slash.tga");
 
-    // A second model: names replaced, no line selected, the old preview kept.
+    // A second model: names replaced, its first surface chosen and drawn.
     Load(WriteSampleModel(dir.path().string(), "second.md3"));
-    EXPECT_EQ(window->surfaceList().GetCurSel(), -1);
-    EXPECT_EQ(g_selectedSurface, 2);
-    EXPECT_EQ(window->previewLayer(), before);
-    // Flatten must not export a surface the user no longer sees.
+    EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
+    EXPECT_EQ(g_selectedSurface, 0);
+    EXPECT_NE(window->previewLayer(), before);
+    // With no line selected, Flatten exports nothing and the focus redraw
+    // shows no surface, no name, no wireframe.
+    window->surfaceList().widget()->clearSelection();
     EXPECT_FALSE(WithModal([&] { window->OnFlatten(); }, [](QWidget* w) { w->close(); }));
-    // The focus redraw then finds no selection: no surface, no name, no wireframe.
     window->OnSetFocus();
     EXPECT_EQ(g_selectedSurface, -1);
     EXPECT_EQ(window->textureList().GetCount(), 0);
     EXPECT_TRUE(window->previewLayer().isNull());
-    EXPECT_FALSE(WithModal([&] { window->OnFlatten(); }, [](QWidget* w) { w->close(); }));
+}
+
+// The main window is no dialog: Escape and Enter never end it, whatever has
+// focus; Ctrl+Q does.
+TEST_F(MainWindow, EscapeAndEnterNeverCloseItButCtrlQDoes) {
+    Load(model);
+    auto* list = window->surfaceList().widget();
+    for (QWidget* target : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(list)}) {
+        target->setFocus();
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(target, key);
+            QApplication::processEvents();
+            EXPECT_TRUE(window->isVisible()) << key;
+        }
+    }
+    EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
+    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Every model says what it holds: one with no surfaces, a layout with no area.
+TEST_F(MainWindow, TheStatusLineSaysWhatTheListAndPreviewCannot) {
+    Md3ModelDesc none;
+    const std::string hand = dir.File("hand.md3");
+    ASSERT_TRUE(WriteBytesToFile(hand, BuildMd3(none).bytes));
+    Load(hand);
+    EXPECT_TRUE(Names().isEmpty());
+    EXPECT_TRUE(window->statusText().contains("no surfaces")) << window->statusText().toStdString();
+    Md3ModelDesc point;
+    point.surfaces = {TriangleSurface("dot", {0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f})};
+    const std::string dot = dir.File("dot.md3");
+    ASSERT_TRUE(WriteBytesToFile(dot, BuildMd3(point).bytes));
+    Load(dot);
+    EXPECT_TRUE(window->statusText().contains("The layout of dot has no area"))
+        << window->statusText().toStdString();
+    Load(model);
+    EXPECT_TRUE(window->statusText().isEmpty()) << window->statusText().toStdString();
 }
 
 TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {

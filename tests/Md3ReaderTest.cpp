@@ -74,7 +74,7 @@ TEST_F(Md3Reader, ReadsHeadersNamesAndListsInFileOrder) {
     EXPECT_EQ(head.endOffset, head.vertexOffset + 3 * 8);
     EXPECT_EQ(
         (std::vector<double>{head.u[0], head.v[0], head.u[1], head.v[1], head.u[2], head.v[2]}),
-        (std::vector<double>{0.25, 0.25, 0.007813, 1.0, 0.123457, 1.0}));
+        (std::vector<double>{0.25, -0.25, 0.007813, 1.0, 0.123457, 1.0}));
     EXPECT_EQ((std::vector<int>{head.cornerA[0], head.cornerB[0], head.cornerC[0]}),
               (std::vector<int>{0, 1, 2}));
 

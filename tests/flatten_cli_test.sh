@@ -192,6 +192,47 @@ grep -q "bad.tga.*not an image" "$work/err" || fail "a broken texture was not re
 [ -s "$work/bad.png" ] || fail "a broken texture stopped the template"
 expect_exit 2 "$flatten" "$game/upper.md3" --underlay -o "$work/u.eps"
 
+# Through the skin: u_torso wears torso.tga only through the default skin;
+# belt is worn by u_belt through the skin and by u_own through its own name.
+expect_exit 0 "$flatten" "$game/upper.md3" --texture models/players/bot/torso -o "$work/st.png"
+grep -q 'surface 0 "u_torso")' "$work/out" || fail "--texture through the skin: $(cat "$work/out" "$work/err")"
+expect_exit 0 "$flatten" "$game/upper.md3" --texture models/players/bot/belt -o "$work/sb.png"
+grep -q 'surfaces 2 "u_belt", 6 "u_own")' "$work/out" || fail "--texture belt: $(cat "$work/out")"
+# --size texture takes the size the drawn surfaces share, and refuses to guess.
+expect_exit 2 "$flatten" "$game/upper.md3" --surface u_torso --surface u_arm --size texture -o "$work/two.png"
+grep -q 'torso.tga (16x8), .*arm.jpg (16x16)' "$work/err" || fail "--size texture, two sizes: $(cat "$work/err")"
+# The opacity is applied: the texture's red at 0, 0.5 and 1 over white.
+for opacity in 0 0.5 1; do
+    expect_exit 0 "$flatten" "$game/upper.md3" --surface u_torso --size 64x32 --underlay \
+        --underlay-opacity "$opacity" -o "$work/o$opacity.png"
+done
+red() { convert "$1" -crop 1x1+56+26 -depth 8 -format "%[fx:int(255*g+0.5)]" info:; }
+[ "$(red "$work/o0.png"),$(red "$work/o0.5.png"),$(red "$work/o1.png")" = "255,147,40" ] ||
+    fail "--underlay-opacity 0, 0.5, 1 gave green $(red "$work/o0.png"),$(red "$work/o0.5.png"),$(red "$work/o1.png")"
+# A template never replaces a texture the model wears.
+cp "$game/torso.tga" "$work/torso-before.tga"
+expect_exit 2 "$flatten" "$game/upper.md3" --surface u_arm -o "$game/torso.tga"
+cmp -s "$game/torso.tga" "$work/torso-before.tga" || fail "a worn texture was overwritten"
+# No surfaces: a clear error, exit 3, in every format; --list says so too.
+for ext in eps svg pdf png bmp; do
+    expect_exit 3 "$flatten" "$work/hand.md3" --all -o "$work/hand.$ext"
+    grep -q 'hand.md3" has no surfaces' "$work/err" || fail "no surfaces, .$ext: $(cat "$work/err")"
+done
+expect_exit 0 "$flatten" --list "$work/hand.md3"
+grep -q 'has no surfaces' "$work/err" || fail "--list of no surfaces said nothing"
+# A layout with no area is written, with a warning naming the surface.
+expect_exit 0 "$flatten" "$work/point.md3" -o "$work/point.png"
+grep -q 'surface 0 "dot" has no area' "$work/err" || fail "no warning for a layout with no area: $(cat "$work/err")"
+# Signed coordinates: u from -0.3 to -0.1 is drawn where the game samples it,
+# at 0.7 to 0.9 (x 89 to 115 of 128), not mirrored at 0.1 to 0.3.
+expect_exit 0 "$flatten" "$work/negative.md3" -o "$work/neg.png"
+ink=$(convert "$work/neg.png" -negate -trim -format '%X,%w' info: | tr -d '+')
+[ "$ink" = "89,27" ] || fail "negative coordinates drawn at x,width $ink, not 89,27"
+expect_exit 0 "$flatten" "$work/negative.md3" --wrap clip -o "$work/negclip.png"
+[ "$(convert "$work/negclip.png" -format '%[fx:minima.r]' info:)" = 1 ] || fail "--wrap clip drew a face below zero"
+expect_exit 0 "$flatten" --dump "$work/negative.md3"
+grep -q '"u": \[-0.300000, -0.100000, -0.200000\]' "$work/out" || fail "--dump: $(grep -o '"u": [^]]*]' "$work/out")"
+
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"
 expect_exit 2 "$flatten" "$work/m.eps" --surface 0 -o "$work/m.eps"

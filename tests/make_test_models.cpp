@@ -42,9 +42,20 @@ int main(int argc, char** argv) {
     shared.surfaces = {Triangle("body", "models/x/body.tga"), Triangle("antenna", "models/x/ant"),
                        Triangle("wheels", "MODELS\\X\\Body.jpg")};
     shared.surfaces[2].uv = {{0.1f, 0.6f}, {0.4f, 0.6f}, {0.25f, 0.95f}};
-    const bool written = Write(folder + "/hostile.md3", hostile) &&
-                         Write(folder + "/digits.md3", digits) &&
-                         Write(folder + "/shared.md3", shared);
+    // Tags and frames only, as a weapon's hand model is.
+    Md3ModelDesc hand;
+    // Every corner on one point: a layout with no area.
+    Md3ModelDesc point;
+    point.surfaces = {Triangle("dot", "models/x/dot.tga")};
+    point.surfaces[0].uv = {{0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, 0.5f}};
+    // Stored below zero: the game samples u = -0.3 at 0.7.
+    Md3ModelDesc negative;
+    negative.surfaces = {Triangle("below", "models/x/below.tga")};
+    negative.surfaces[0].uv = {{-0.3f, 0.2f}, {-0.1f, 0.2f}, {-0.2f, 0.4f}};
+    const bool written =
+        Write(folder + "/hand.md3", hand) && Write(folder + "/point.md3", point) &&
+        Write(folder + "/negative.md3", negative) && Write(folder + "/hostile.md3", hostile) &&
+        Write(folder + "/digits.md3", digits) && Write(folder + "/shared.md3", shared);
     WriteTestGame(folder + "/game");
     return written ? 0 : 1;
 }

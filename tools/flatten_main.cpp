@@ -2,13 +2,13 @@
 // command line, for batch work and scripts.
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
+#include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/SkinFile.h"
 #include "model/SurfaceStore.h"
 #include "model/TextureFinder.h"
 #include "model/Version.h"
 #include "render/LayoutRaster.h"
-#include "render/TextureImage.h"
 #include "tools/ModelJson.h"
 
 #include <CLI/CLI.hpp>
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -118,14 +119,6 @@ int FindSurface(const std::string& wanted) {
     return -1;
 }
 
-// A texture named as painters name it: any letter case, either slash, with
-// or without its extension, as a full path or its last part.
-bool WearsTexture(const SurfaceRecord& r, const std::string& wanted) {
-    const std::string key = TextureKey(wanted);
-    return !key.empty() &&
-           (TextureKey(NameText(r.shaderName)) == key || TextureKey(TextureNameOf(r)) == key);
-}
-
 // A name as one field of a tab-separated line: nothing in it can end the
 // field or the line, or reach the terminal as a control sequence.
 std::string EscapeField(const std::string& text) {
@@ -170,9 +163,19 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
+// A model of tags or frames alone loads, but has nothing to list or draw.
+void NoteNoSurfaces(const std::string& path) {
+    if (LoadedSurfaceCount() == 0)
+        std::fprintf(stderr,
+                     "gridwright-flatten: \"%s\" has no surfaces (it holds only tags or "
+                     "frames).\n",
+                     path.c_str());
+}
+
 int List(const std::string& path) {
     if (!Load(path))
         return kCannotLoad;
+    NoteNoSurfaces(path);
     for (int i = 0; i < LoadedSurfaceCount(); ++i) {
         const SurfaceRecord& r = g_surfaces[i];
         std::printf("%d\t%s\t%s\t%d\t%d\n", i, EscapeField(NameText(r.name)).c_str(),
@@ -215,6 +218,36 @@ SurfaceTexture TextureOfSurface(const FlattenRequest& q, int index, const Skin* 
     return FindSurfaceTexture(q.model, NameText(r.name), NameText(r.shaderName), skin);
 }
 
+// Every texture file is decoded once per run, however many surfaces wear it.
+class TextureCache {
+  public:
+    // The picture of a file, or null with the reason written to stderr once.
+    const TextureImage* Get(const std::string& file) {
+        auto [at, added] = m_entries.try_emplace(file);
+        Entry& e = at->second;
+        if (added) {
+            e.outcome = LoadTexture(file, e.image);
+            if (!e.outcome.ok)
+                std::fprintf(stderr, "gridwright-flatten: %s\n", e.outcome.reason.c_str());
+        }
+        return e.outcome.ok ? &e.image : nullptr;
+    }
+
+  private:
+    struct Entry {
+        Outcome outcome;
+        TextureImage image;
+    };
+    std::map<std::string, Entry> m_entries;
+};
+
+void ReportSkinProblems(const std::vector<Skin>& skins) {
+    for (const Skin& s : skins)
+        if (!s.problem.empty())
+            std::fprintf(stderr, "gridwright-flatten: skipped the skin file \"%s\": %s.\n",
+                         s.path.c_str(), s.problem.c_str());
+}
+
 int Textures(const FlattenRequest& q) {
     if (!Load(q.model))
         return kCannotLoad;
@@ -223,17 +256,15 @@ int Textures(const FlattenRequest& q) {
     const Skin* skin = nullptr;
     if (!PickSkin(q, skins, loaded, skin))
         return kUsage;
+    ReportSkinProblems(skins);
+    NoteNoSurfaces(q.model);
+    TextureCache textures;
     for (int i = 0; i < LoadedSurfaceCount(); ++i) {
         const SurfaceTexture t = TextureOfSurface(q, i, skin);
         std::string size;
-        if (!t.file.empty()) {
-            TextureImage image;
-            const Outcome decoded = LoadTexture(t.file, image);
-            if (decoded.ok)
-                size = std::to_string(image.width) + "x" + std::to_string(image.height);
-            else
-                std::fprintf(stderr, "gridwright-flatten: %s\n", decoded.reason.c_str());
-        }
+        if (!t.file.empty())
+            if (const TextureImage* image = textures.Get(t.file))
+                size = std::to_string(image->width) + "x" + std::to_string(image->height);
         std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i,
                     EscapeField(NameText(g_surfaces[i].name)).c_str(), EscapeField(t.name).c_str(),
                     EscapeField(t.origin).c_str(), EscapeField(t.file).c_str(), size.c_str());
@@ -298,8 +329,8 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
 }
 
 // The surfaces asked for, in the order asked, each once; a usage problem
-// when one cannot be found.
-std::string SurfacesOf(const FlattenRequest& q, std::vector<int>& chosen) {
+// when one cannot be found. --texture means the texture worn, through the skin.
+std::string SurfacesOf(const FlattenRequest& q, const Skin* skin, std::vector<int>& chosen) {
     auto add = [&chosen](int index) {
         if (std::find(chosen.begin(), chosen.end(), index) == chosen.end())
             chosen.push_back(index);
@@ -319,12 +350,15 @@ std::string SurfacesOf(const FlattenRequest& q, std::vector<int>& chosen) {
     }
     if (!q.texture.empty()) {
         const size_t before = chosen.size();
-        for (int i = 0; i < LoadedSurfaceCount(); ++i)
-            if (WearsTexture(g_surfaces[i], q.texture))
+        for (int i = 0; i < LoadedSurfaceCount(); ++i) {
+            const SurfaceRecord& r = g_surfaces[i];
+            if (SameTexture(WornTexture(NameText(r.name), NameText(r.shaderName), skin).name,
+                            q.texture))
                 add(i);
+        }
         if (chosen.size() == before)
             return "no surface of \"" + q.model + "\" wears the texture \"" + q.texture +
-                   "\"; 'gridwright-flatten --list " + q.model + "' shows their textures";
+                   "\"; 'gridwright-flatten --textures " + q.model + "' shows their textures";
     }
     if (q.all)
         for (int i = 0; i < LoadedSurfaceCount(); ++i)
@@ -335,6 +369,15 @@ std::string SurfacesOf(const FlattenRequest& q, std::vector<int>& chosen) {
         add(0);
     }
     return {};
+}
+
+// "a.tga (256x256), b.tga (512x512)"
+std::string SizeList(const std::vector<std::pair<std::string, const TextureImage*>>& found) {
+    std::string text;
+    for (const auto& [file, image] : found)
+        text += (text.empty() ? "" : ", ") + file + " (" + std::to_string(image->width) + "x" +
+                std::to_string(image->height) + ")";
+    return text;
 }
 
 int Flatten(const FlattenRequest& q) {
@@ -348,50 +391,100 @@ int Flatten(const FlattenRequest& q) {
         problem = StyleProblem(style, format);
     if (!problem.empty())
         return Usage(problem);
+    if (q.underlay && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
+        return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
+                     ": the texture goes under PNG, BMP and PDF templates");
     if (SameFile(q.model, q.out))
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name");
     if (!Load(q.model))
         return kCannotLoad;
+    if (LoadedSurfaceCount() == 0) {
+        std::fprintf(stderr,
+                     "gridwright-flatten: \"%s\" has no surfaces (it holds only tags or frames), "
+                     "so it has no texture layout to draw.\n",
+                     q.model.c_str());
+        return kCannotLoad;
+    }
+    std::vector<Skin> skins;
+    Skin loaded;
+    const Skin* skin = nullptr;
+    if (!PickSkin(q, skins, loaded, skin))
+        return kUsage;
     std::vector<int> chosen;
-    problem = SurfacesOf(q, chosen);
+    problem = SurfacesOf(q, skin, chosen);
     if (!problem.empty()) {
         std::fprintf(stderr, "gridwright-flatten: %s.\n", problem.c_str());
         return kUsage;
+    }
+    // The textures the drawn surfaces wear, each file once, in drawing order.
+    std::vector<SurfaceTexture> worn;
+    std::vector<std::string> files;
+    for (int index : chosen) {
+        worn.push_back(TextureOfSurface(q, index, skin));
+        const std::string& file = worn.back().file;
+        if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end())
+            files.push_back(file);
+    }
+    // A template written over a texture the model wears would destroy the paint.
+    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
+        const std::string file = TextureOfSurface(q, i, skin).file;
+        if (!file.empty() && SameFile(file, q.out))
+            return Usage("the output \"" + q.out + "\" is the texture \"" + file +
+                         "\" that the model wears; choose another file name");
     }
     std::vector<const SurfaceRecord*> records;
     for (int index : chosen)
         records.push_back(&g_surfaces[index]);
     g_exportSurface = chosen.front();
-    // The texture of the first surface drawn, when the template needs it. A
-    // texture that cannot be found or read is reported; the template is
+    // Textures that cannot be found or read are reported; the template is
     // written all the same.
-    TextureImage texture;
+    TextureCache textures;
     if (q.underlay || q.size == "texture") {
-        std::vector<Skin> skins;
-        Skin loaded;
-        const Skin* skin = nullptr;
-        if (!PickSkin(q, skins, loaded, skin))
-            return kUsage;
-        const SurfaceTexture t = TextureOfSurface(q, chosen.front(), skin);
-        Outcome decoded =
-            Outcome::Failure("Cannot find the texture \"" + t.name + "\": " + t.problem + ".");
-        if (!t.file.empty())
-            decoded = LoadTexture(t.file, texture);
-        if (decoded.ok) {
-            if (q.underlay)
-                style.underlay = &texture;
-            if (q.size == "texture") {
-                style.width = texture.width;
-                style.height = texture.height;
+        ReportSkinProblems(skins);
+        std::vector<std::pair<std::string, const TextureImage*>> found;
+        for (const std::string& file : files)
+            if (const TextureImage* image = textures.Get(file))
+                found.emplace_back(file, image);
+        std::vector<std::string> missing;
+        for (const SurfaceTexture& t : worn)
+            if (t.file.empty() &&
+                std::find(missing.begin(), missing.end(), t.name) == missing.end()) {
+                missing.push_back(t.name);
+                std::fprintf(stderr, "gridwright-flatten: Cannot find the texture \"%s\": %s.\n",
+                             t.name.c_str(), t.problem.c_str());
             }
-        } else {
-            std::fprintf(stderr, "gridwright-flatten: %s%s\n", decoded.reason.c_str(),
-                         q.size == "texture" ? " The template keeps its size, 128x128." : "");
+        if (q.size == "texture") {
+            for (const auto& [file, image] : found)
+                if (image->width != found.front().second->width ||
+                    image->height != found.front().second->height)
+                    return Usage("--size texture: the surfaces drawn wear textures of different "
+                                 "sizes: " +
+                                 SizeList(found) + "; give the size as WxH");
+            if (found.empty()) {
+                std::fprintf(stderr, "gridwright-flatten: no texture of the surfaces drawn was "
+                                     "read; the template keeps its size, 128x128.\n");
+            } else {
+                style.width = found.front().second->width;
+                style.height = found.front().second->height;
+            }
+        }
+        if (q.underlay && !found.empty()) {
+            style.underlay = found.front().second;
+            style.underlayOpacity = q.underlayOpacity;
+            if (found.size() > 1)
+                std::fprintf(stderr,
+                             "gridwright-flatten: the surfaces drawn wear %zu textures; the one "
+                             "under the template is \"%s\".\n",
+                             found.size(), found.front().first.c_str());
         }
     }
-    if (q.underlay && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
-        return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
-                     ": the texture goes under PNG, BMP and PDF templates");
+    for (int index : chosen)
+        if (!LayoutHasArea(g_surfaces[index]))
+            std::fprintf(stderr,
+                         "gridwright-flatten: warning: the layout of surface %d \"%s\" has no "
+                         "area (its texture coordinates lie on one point or one line), so the "
+                         "template shows nothing of it.\n",
+                         index, EscapeField(NameText(g_surfaces[index].name)).c_str());
     const Outcome outcome = WriteTemplateFile(q.out, records, style);
     if (!outcome.ok) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,

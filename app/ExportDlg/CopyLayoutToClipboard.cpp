@@ -4,12 +4,15 @@
 #include "model/SurfaceStore.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
+#include "res/Templates.h"
+
+#include <QLabel>
 
 #include <cstring>
 
 QImage CExportDlg::TemplatePicture() const {
-    const TemplateImage image =
-        DrawTemplateImage(StyleFor(m_options, g_selectedSurface), Surfaces());
+    const StyledTemplate styled = StyleFor(m_options, g_selectedSurface);
+    const TemplateImage image = DrawTemplateImage(styled.style, Surfaces());
     if (image.width == 0)
         return {};
     QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);
@@ -30,4 +33,8 @@ void CExportDlg::CopyLayoutToClipboard() {
         return;
     }
     SetClipboardImage(image);
+    m_options.Save();
+    m_confirmation = tr("Copied");
+    if (auto* summary = qobject_cast<QLabel*>(GetDlgItem(IDC_TEMPLATE_SUMMARY)))
+        summary->setText(tr("Copied, %1 × %2").arg(image.width()).arg(image.height()));
 }

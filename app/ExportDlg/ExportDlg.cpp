@@ -59,7 +59,7 @@ bool CExportDlg::OnInitDialog() {
 }
 
 void CExportDlg::ShowSize() {
-    const TemplateStyle s = StyleFor(m_options, g_selectedSurface);
+    const TemplateStyle s = StyleFor(m_options, g_selectedSurface).style;
     m_widthIndex = IndexOfSize(s.width);
     m_heightIndex = IndexOfSize(s.height);
     UpdateData(false);
@@ -92,7 +92,7 @@ void CExportDlg::OnCommand(int id, int notification) {
     } else if (id >= IDC_WIDTH_32 && id <= IDC_HEIGHT_256) {
         UpdateData(true);
         // A size chosen here replaces the texture's.
-        const TemplateStyle shown = StyleFor(m_options, g_selectedSurface);
+        const TemplateStyle shown = StyleFor(m_options, g_selectedSurface).style;
         m_options.style.width = shown.width;
         m_options.style.height = shown.height;
         m_options.textureSize = false;
@@ -100,7 +100,7 @@ void CExportDlg::OnCommand(int id, int notification) {
             m_options.style.width = SizeFromIndex(m_widthIndex);
         if (m_heightIndex >= 0)
             m_options.style.height = SizeFromIndex(m_heightIndex);
-        m_options.Save();
+        // Kept only once a template is saved or copied: Cancel forgets it.
         ShowSize();
     } else {
         CDialog::OnCommand(id, notification);
@@ -158,7 +158,7 @@ void CExportDlg::OnOK() {
     if (chosen.accepted) {
         const QString extension = chosen.extension.toLower();
         bool written = false;
-        const TemplateStyle style = StyleFor(m_options, g_selectedSurface);
+        const TemplateStyle style = StyleFor(m_options, g_selectedSurface).style;
         if (extension == "eps")
             written = WriteEpsTemplate(style.width, style.height, chosen.path);
         else if (extension == "bmp")
@@ -169,8 +169,14 @@ void CExportDlg::OnOK() {
         else
             ShowMessageBox(this, kFailureMessage,
                            QString::fromUtf8(kUnknownTemplateExtension).arg(chosen.extension));
-        if (written)
+        if (written) {
             settings.setValue("export/folder", QFileInfo(chosen.path).absolutePath());
+            m_options.Save();
+            m_confirmation = tr("Saved %1, %2 × %3")
+                                 .arg(QFileInfo(chosen.path).fileName())
+                                 .arg(style.width)
+                                 .arg(style.height);
+        }
     }
     CDialog::OnOK();
 }
@@ -182,12 +188,13 @@ bool CExportDlg::ShowOutcome(const Outcome& outcome) {
 }
 
 bool CExportDlg::WriteTemplate(const QString& path) {
-    const TemplateStyle style = StyleFor(m_options, g_selectedSurface);
+    const TemplateStyle style = StyleFor(m_options, g_selectedSurface).style;
     return WriteSized(style.width, style.height, path);
 }
 
 bool CExportDlg::WriteSized(int width, int height, const QString& path) {
-    TemplateStyle style = StyleFor(m_options, g_selectedSurface);
+    const StyledTemplate styled = StyleFor(m_options, g_selectedSurface);
+    TemplateStyle style = styled.style;
     style.width = width;
     style.height = height;
     const std::string file = QFile::encodeName(path).toStdString();

@@ -27,6 +27,9 @@ class CExportDlg : public CDialog {
     void OnOK() override;
 
     const TemplateOptions& options() const { return m_options; }
+    // What the last Save or Copy did ("Saved torso.png, 512 × 512", "Copied");
+    // empty when neither happened.
+    const QString& confirmation() const { return m_confirmation; }
     // The template as the clipboard gets it.
     QImage TemplatePicture() const;
     // What the save dialog's name starts as: the surface's name, or the
@@ -45,4 +48,5 @@ class CExportDlg : public CDialog {
     bool WriteSized(int width, int height, const QString& path);
     void ShowSize(); // the rows and the summary line follow the options
     TemplateOptions m_options;
+    QString m_confirmation;
 };

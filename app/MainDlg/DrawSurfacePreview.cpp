@@ -22,6 +22,18 @@ void CMainDlg::DrawSurfacePreview() {
         return;
     }
     ShowSurfaceTexture(selected);
+    const std::vector<const SurfaceRecord*> records = ChosenSurfaces(m_options.surfaces, selected);
+    QStringList flat;
+    for (const SurfaceRecord* r : records)
+        if (!LayoutHasArea(*r))
+            flat << CListBox::TextOfBytes(NameText(r->name));
+    if (flat.isEmpty())
+        ClearWarning();
+    else
+        ShowStatus(tr("The layout of %1 has no area: its texture coordinates lie on one point or "
+                      "one line.")
+                       .arg(flat.join(", ")),
+                   false);
 
     // Drawn at the screen's own pixel density, so it stays crisp at 2x.
     const qreal ratio = devicePixelRatioF();
@@ -56,9 +68,10 @@ void CMainDlg::DrawSurfacePreview() {
     style.antialias = ratio != 1.0;
     style.background = Rgba{0, 0, 0, 255};
     // The texture under the wireframe, when asked for and found.
+    std::shared_ptr<const TextureImage> picture;
     if (m_options.underlay)
-        if (const TextureImage* picture = PictureOf(TextureOfSurface(selected))) {
-            style.underlay = picture;
+        if ((picture = PictureOf(TextureOfSurface(selected)))) {
+            style.underlay = picture.get();
             style.underlayOpacity = m_options.underlayOpacity;
         }
     // One scale for both axes, from the frame's width, (0, 0) just inside it.
@@ -69,8 +82,7 @@ void CMainDlg::DrawSurfacePreview() {
         layer.bits() + inside.top() * layer.bytesPerLine() + inside.left() * 4, CAIRO_FORMAT_ARGB32,
         inside.width(), inside.height(), int(layer.bytesPerLine()));
     cairo_t* cr = cairo_create(surface);
-    DrawTemplate(cr, style, ChosenSurfaces(m_options.surfaces, selected),
-                 {mapping, inside.width(), inside.height(), false});
+    DrawTemplate(cr, style, records, {mapping, inside.width(), inside.height(), false});
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     m_previewLayer = layer;
@@ -89,7 +101,7 @@ void CMainDlg::ShowSurfaceTexture(int selected) {
                          ? tr("d'après %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
                          : tr("nommée par le modèle");
     std::string problem;
-    const TextureImage* picture = PictureOf(texture, &problem);
+    const std::shared_ptr<const TextureImage> picture = PictureOf(texture, &problem);
     QString found = picture ? tr("%1 (%2 × %3)")
                                   .arg(QString::fromUtf8(texture.file.c_str()))
                                   .arg(picture->width)

@@ -1,12 +1,14 @@
 #include "app/MainDlg/MainDlg.h"
 
 #include "app/AboutDlg/AboutDlg.h"
+
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
 #include "platform/Resources.h"
 #include "res/Palette.h"
 #include "res/Templates.h"
 #include "res/Texts.h"
+#include <QAbstractButton>
 
 #include "app/OptionsDlg/OptionsDlg.h"
 #include "app/OptionsDlg/SurfaceTextures.h"
@@ -18,6 +20,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -69,7 +73,19 @@ bool CMainDlg::OnInitDialog() {
     QPalette focus = palette();
     focus.setColor(QPalette::Highlight, QColor(236, 132, 34));
     setPalette(focus);
-    m_options = TemplateOptions::Load();
+    m_status = new QLabel(this);
+    m_status->setObjectName("status");
+    m_status->setGeometry(kStatusLine);
+    m_status->setStyleSheet("QLabel { color: " GW_RGB_ACCENT "; font: 10px 'DejaVu Sans'; }");
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    connect(m_statusTimer, &QTimer::timeout, this, [this] { ShowStatus({}, false); });
+    QStringList reset;
+    m_options = TemplateOptions::Load(&reset);
+    if (!reset.isEmpty())
+        ShowStatus(
+            tr("Some remembered options were not valid and were reset: %1").arg(reset.join(", ")),
+            true, 15000);
     if (!m_startModel.empty()) {
         // Once the window is on screen, so that a failure has a window to speak from.
         const std::string path = m_startModel;
@@ -202,6 +218,52 @@ void CMainDlg::paintEvent(QPaintEvent*) {
         dc.drawImage(0, 0, m_previewLayer);
 }
 
+QString CMainDlg::statusText() const {
+    return m_status ? m_status->toolTip() : QString();
+}
+
+void CMainDlg::ShowStatus(const QString& text, bool transient, int milliseconds) {
+    if (!m_status)
+        return;
+    m_status->setText(
+        m_status->fontMetrics().elidedText(text, Qt::ElideRight, kStatusLine.width()));
+    m_status->setToolTip(text);
+    m_statusTransient = transient && !text.isEmpty();
+    if (m_statusTransient)
+        m_statusTimer->start(milliseconds);
+    else
+        m_statusTimer->stop();
+}
+
+void CMainDlg::ClearWarning() {
+    if (!m_statusTransient)
+        ShowStatus({}, false);
+}
+
+// The main window is no dialog to dismiss: Escape never closes it, and Enter
+// presses a focused dial and nothing else. Ctrl+Q, Alt+F4 and the close dial do.
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Quit) ||
+        (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
+        close();
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+            button && button->isEnabled())
+            button->click();
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
 void CMainDlg::OnLButtonDown(QPoint globalPoint) {
     m_mover.Begin(this, globalPoint);
 }
@@ -274,6 +336,20 @@ void CMainDlg::LoadModel(const std::string& path) {
                        .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));
     for (int i = 0; i < LoadedSurfaceCount(); ++i)
         AppendSurfaceName(NameText(g_surfaces[i].name));
+    if (LoadedSurfaceCount() == 0) {
+        m_textureList.ResetContent();
+        m_texturePath.clear();
+        m_previewLayer = QImage();
+        g_selectedSurface = -1;
+        update();
+        ShowStatus(tr("This model has no surfaces: it holds only tags or frames, so there is no "
+                      "layout to draw."),
+                   false);
+        return;
+    }
+    ClearWarning();
+    // The first surface is chosen, so Flatten works at once.
+    m_surfaceList.widget()->setCurrentRow(0);
 }
 
 void CMainDlg::AppendSurfaceName(const std::string& name) {

@@ -40,6 +40,12 @@ class CMainDlg : public CDialog {
     // The preview as the window paints it over the skin; null when none.
     const QImage& previewLayer() const { return m_previewLayer; }
     const QRegion& windowOutline() const { return m_windowRegion; }
+    // The status line under the surface list: warnings stay while they hold,
+    // confirmations fade after a few seconds.
+    QString statusText() const;
+    void ShowStatus(const QString& text, bool transient, int milliseconds = 4000);
+    // Clears a warning; a confirmation stays for its few seconds.
+    void ClearWarning();
     QStringList systemMenuEntries() const;
 
   protected:
@@ -49,6 +55,7 @@ class CMainDlg : public CDialog {
     void OnClose() override;
 
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -69,6 +76,9 @@ class CMainDlg : public CDialog {
     void ShowLoadFailure(const std::string& reason);
 
     QWidget* m_previewFrame = nullptr;
+    class QLabel* m_status = nullptr;
+    class QTimer* m_statusTimer = nullptr;
+    bool m_statusTransient = false;
     CListBox m_textureList;
     CListBox m_surfaceList;
     QIcon m_hIcon;

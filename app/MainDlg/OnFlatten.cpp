@@ -12,6 +12,8 @@ void CMainDlg::OnFlatten() {
         return;
     CExportDlg dialog(this);
     dialog.DoModal();
+    if (!dialog.confirmation().isEmpty())
+        ShowStatus(dialog.confirmation(), true);
     // The dialog may have changed the options; the preview follows them.
     m_options = TemplateOptions::Load();
     DrawSurfacePreview();

@@ -330,7 +330,8 @@ void CTemplateOptionsDlg::OnReset() {
 
 void CTemplateOptionsDlg::DrawPreview() {
     // The template as it will be written, fitted into the preview square.
-    TemplateStyle style = StyleFor(m_options, m_selected);
+    const StyledTemplate styled = StyleFor(m_options, m_selected);
+    TemplateStyle style = styled.style;
     const double scale = double(kPreviewSide) / std::max(style.width, style.height);
     style.width = std::max(1, int(style.width * scale + 0.5));
     style.height = std::max(1, int(style.height * scale + 0.5));

@@ -2,16 +2,18 @@
 
 #include "model/SurfaceStore.h"
 
+#include <list>
 #include <map>
-#include <memory>
 
 namespace {
 
 struct State {
     std::vector<Skin> skins;
     int chosen = -1;
-    // Decoded pictures by file, and why a file could not be decoded.
-    std::map<std::string, std::unique_ptr<TextureImage>> pictures;
+    // Decoded pictures by file, most recently used first, and why a file
+    // could not be decoded.
+    std::list<std::pair<std::string, std::shared_ptr<const TextureImage>>> pictures;
+    size_t bytes = 0;
     std::map<std::string, std::string> problems;
 };
 
@@ -28,6 +30,7 @@ void ReloadSkins() {
     s.chosen = !s.skins.empty() && s.skins.front().name == "default" ? 0 : -1;
     // Textures may have been repainted since: read them again when needed.
     s.pictures.clear();
+    s.bytes = 0;
     s.problems.clear();
 }
 
@@ -53,21 +56,34 @@ SurfaceTexture TextureOfSurface(int index) {
                               s.chosen >= 0 ? &s.skins[size_t(s.chosen)] : nullptr);
 }
 
-const TextureImage* PictureOf(const SurfaceTexture& texture, std::string* problem) {
+std::string WornTextureName(int index) {
+    const SurfaceRecord* r = SurfaceAt(index);
+    if (!r || index >= LoadedSurfaceCount())
+        return {};
+    const State& s = Current();
+    return WornTexture(NameText(r->name), NameText(r->shaderName),
+                       s.chosen >= 0 ? &s.skins[size_t(s.chosen)] : nullptr)
+        .name;
+}
+
+std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture, std::string* problem) {
     State& s = Current();
     if (texture.file.empty()) {
         if (problem)
             *problem = texture.problem;
         return nullptr;
     }
-    if (auto known = s.pictures.find(texture.file); known != s.pictures.end())
-        return known->second.get();
+    for (auto at = s.pictures.begin(); at != s.pictures.end(); ++at)
+        if (at->first == texture.file) {
+            s.pictures.splice(s.pictures.begin(), s.pictures, at);
+            return at->second;
+        }
     if (auto failed = s.problems.find(texture.file); failed != s.problems.end()) {
         if (problem)
             *problem = failed->second;
         return nullptr;
     }
-    auto picture = std::make_unique<TextureImage>();
+    auto picture = std::make_shared<TextureImage>();
     const Outcome loaded = LoadTexture(texture.file, *picture);
     if (!loaded.ok) {
         s.problems[texture.file] = loaded.reason;
@@ -75,5 +91,17 @@ const TextureImage* PictureOf(const SurfaceTexture& texture, std::string* proble
             *problem = loaded.reason;
         return nullptr;
     }
-    return (s.pictures[texture.file] = std::move(picture)).get();
+    s.bytes += picture->Bytes();
+    s.pictures.emplace_front(texture.file, picture);
+    // Room for the newest: the least recently used go (a drawing that still
+    // holds one keeps it until it is done).
+    while (s.bytes > kTextureCacheBytes && s.pictures.size() > 1) {
+        s.bytes -= s.pictures.back().second->Bytes();
+        s.pictures.pop_back();
+    }
+    return picture;
+}
+
+size_t CachedTextureBytes() {
+    return Current().bytes;
 }

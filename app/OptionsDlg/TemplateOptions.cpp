@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <algorithm>
+#include <cmath>
 
 QSettings GridwrightSettings() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, "Gridwright", "Gridwright");
@@ -11,10 +12,61 @@ QSettings GridwrightSettings() {
 
 namespace {
 
-Rgba ColourSetting(const QSettings& s, const char* key, const Rgba& fallback) {
-    Rgba c;
-    return ParseColour(s.value(key, QString()).toString().toStdString(), c) ? c : fallback;
-}
+// Reads settings, falling back to defaults for values that are not valid and
+// noting which keys did.
+class SettingsReader {
+  public:
+    SettingsReader(const QSettings& s, QStringList* reset) : m_s(s), m_reset(reset) {}
+
+    Rgba Colour(const char* key, const Rgba& fallback) {
+        if (!m_s.contains(key))
+            return fallback;
+        Rgba c;
+        if (ParseColour(m_s.value(key).toString().toStdString(), c))
+            return c;
+        return Reset(key, fallback);
+    }
+    // A number in [low, high]; NaN, infinities and text are not.
+    double Number(const char* key, double fallback, double low, double high) {
+        if (!m_s.contains(key))
+            return fallback;
+        bool ok = false;
+        const double value = m_s.value(key).toDouble(&ok);
+        if (ok && std::isfinite(value) && value >= low && value <= high)
+            return value;
+        return Reset(key, fallback);
+    }
+    int Whole(const char* key, int fallback, int low, int high) {
+        const double value = Number(key, fallback, low, high);
+        if (value != std::floor(value))
+            return Reset(key, fallback);
+        return int(value);
+    }
+    bool Flag(const char* key, bool fallback) {
+        if (!m_s.contains(key))
+            return fallback;
+        const QString text = m_s.value(key).toString();
+        if (text == "true" || text == "false")
+            return text == "true";
+        return Reset(key, fallback);
+    }
+    // One of `choices`; the first is the default.
+    QString Choice(const char* key, const QStringList& choices) {
+        const QString text = m_s.value(key, choices.front()).toString();
+        if (choices.contains(text))
+            return text;
+        return Reset(key, choices.front());
+    }
+
+  private:
+    template <typename T> T Reset(const char* key, T fallback) {
+        if (m_reset)
+            m_reset->append(QString::fromLatin1(key));
+        return fallback;
+    }
+    const QSettings& m_s;
+    QStringList* m_reset;
+};
 
 } // namespace
 
@@ -28,36 +80,32 @@ bool TemplateOptions::operator==(const TemplateOptions& o) const {
            underlayOpacity == o.underlayOpacity && textureSize == o.textureSize;
 }
 
-TemplateOptions TemplateOptions::Load() {
+TemplateOptions TemplateOptions::Load(QStringList* reset) {
     const QSettings s = GridwrightSettings();
+    SettingsReader read(s, reset);
     TemplateOptions o;
     TemplateStyle& st = o.style;
     const TemplateStyle defaults;
-    // Anything out of range in a hand-edited file falls back to the default.
-    st.width = std::clamp(s.value("template/width", defaults.width).toInt(), 1, 8192);
-    st.height = std::clamp(s.value("template/height", defaults.height).toInt(), 1, 8192);
-    st.wrap = s.value("template/wrap").toString() == "clip" ? WrapMode::Clip : WrapMode::Repeat;
-    st.line = ColourSetting(s, "template/line", defaults.line);
-    const double width = s.value("template/lineWidth", defaults.lineWidth).toDouble();
-    st.lineWidth = width > 0 && width <= kMaxLineWidth ? width : defaults.lineWidth;
-    st.antialias = s.value("template/antialias", false).toBool();
-    const QString background = s.value("template/background").toString();
-    if (background == "none")
+    st.width = read.Whole("template/width", defaults.width, 1, 8192);
+    st.height = read.Whole("template/height", defaults.height, 1, 8192);
+    st.wrap = read.Choice("template/wrap", {"repeat", "clip"}) == "clip" ? WrapMode::Clip
+                                                                         : WrapMode::Repeat;
+    st.line = read.Colour("template/line", defaults.line);
+    st.lineWidth = read.Number("template/lineWidth", defaults.lineWidth, 1e-3, kMaxLineWidth);
+    st.antialias = read.Flag("template/antialias", false);
+    if (s.value("template/background").toString() == "none")
         st.background.reset();
     else
-        st.background = ColourSetting(s, "template/background", *defaults.background);
-    if (s.contains("template/fill")) {
-        Rgba fill;
-        if (ParseColour(s.value("template/fill").toString().toStdString(), fill))
-            st.fill = fill;
-    }
-    st.overlaps = s.value("template/overlaps", false).toBool();
-    st.overlapColour = ColourSetting(s, "template/overlapColour", defaults.overlapColour);
-    st.colourBySurface = s.value("template/colourBySurface", false).toBool();
-    o.underlay = s.value("template/underlay", false).toBool();
-    o.underlayOpacity = std::clamp(s.value("template/underlayOpacity", 0.5).toDouble(), 0.0, 1.0);
-    o.textureSize = s.value("template/textureSize", true).toBool();
-    const QString surfaces = s.value("template/surfaces").toString();
+        st.background = read.Colour("template/background", *defaults.background);
+    if (s.contains("template/fill"))
+        st.fill = read.Colour("template/fill", Rgba{64, 128, 255, 64});
+    st.overlaps = read.Flag("template/overlaps", false);
+    st.overlapColour = read.Colour("template/overlapColour", defaults.overlapColour);
+    st.colourBySurface = read.Flag("template/colourBySurface", false);
+    o.underlay = read.Flag("template/underlay", false);
+    o.underlayOpacity = read.Number("template/underlayOpacity", 0.5, 0.0, 1.0);
+    o.textureSize = read.Flag("template/textureSize", true);
+    const QString surfaces = read.Choice("template/surfaces", {"selected", "texture", "all"});
     o.surfaces = surfaces == "texture" ? SurfaceChoice::SameTexture
                  : surfaces == "all"   ? SurfaceChoice::All
                                        : SurfaceChoice::Selected;
@@ -90,22 +138,22 @@ void TemplateOptions::Save() const {
                                                                            : "selected");
 }
 
-TemplateStyle StyleFor(const TemplateOptions& options, int selected) {
-    TemplateStyle style = options.style;
+StyledTemplate StyleFor(const TemplateOptions& options, int selected) {
+    StyledTemplate t{options.style, nullptr};
     if (!options.underlay && !options.textureSize)
-        return style;
-    const TextureImage* picture = PictureOf(TextureOfSurface(selected));
-    if (!picture)
-        return style;
+        return t;
+    t.texture = PictureOf(TextureOfSurface(selected));
+    if (!t.texture)
+        return t;
     if (options.underlay) {
-        style.underlay = picture;
-        style.underlayOpacity = options.underlayOpacity;
+        t.style.underlay = t.texture.get();
+        t.style.underlayOpacity = options.underlayOpacity;
     }
     if (options.textureSize) {
-        style.width = picture->width;
-        style.height = picture->height;
+        t.style.width = t.texture->width;
+        t.style.height = t.texture->height;
     }
-    return style;
+    return t;
 }
 
 std::vector<const SurfaceRecord*> ChosenSurfaces(SurfaceChoice choice, int selected) {
@@ -113,11 +161,12 @@ std::vector<const SurfaceRecord*> ChosenSurfaces(SurfaceChoice choice, int selec
     const int count = LoadedSurfaceCount();
     if (selected < 0 || selected >= count)
         return records;
-    auto key = [](const SurfaceRecord& r) { return TextureKey(NameText(r.shaderName)); };
+    auto key = [](int i) { return TextureKey(WornTextureName(i)); };
+    const std::string selectedKey = choice == SurfaceChoice::SameTexture ? key(selected) : "";
     for (int i = 0; i < count; ++i) {
-        const bool wanted = choice == SurfaceChoice::All || i == selected ||
-                            (choice == SurfaceChoice::SameTexture &&
-                             key(g_surfaces[i]) == key(g_surfaces[selected]));
+        const bool wanted =
+            choice == SurfaceChoice::All || i == selected ||
+            (choice == SurfaceChoice::SameTexture && !selectedKey.empty() && key(i) == selectedKey);
         if (wanted)
             records.push_back(&g_surfaces[i]);
     }

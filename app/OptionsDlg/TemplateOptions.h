@@ -5,6 +5,8 @@
 #include "render/TemplateStyle.h"
 
 #include <QSettings>
+#include <QStringList>
+#include <memory>
 #include <vector>
 
 // The program's settings file, for everything the window remembers.
@@ -21,16 +23,23 @@ struct TemplateOptions {
 
     bool operator==(const TemplateOptions& other) const;
 
-    // From the user's settings; the defaults where nothing was saved.
-    static TemplateOptions Load();
+    // From the user's settings; the defaults where nothing was saved. A value
+    // that is not valid (a hand-edited file) gives its default, and its key
+    // is added to `reset` so that the window can say so.
+    static TemplateOptions Load(QStringList* reset = nullptr);
     void Save() const;
 };
 
 // The style for a template of the selected surface: the texture under it and
 // the texture's size when asked for and found. `texture` keeps the picture
-// the style points to.
-TemplateStyle StyleFor(const TemplateOptions& options, int selected);
+// the style points to alive while the style is in use.
+struct StyledTemplate {
+    TemplateStyle style;
+    std::shared_ptr<const TextureImage> texture;
+};
+StyledTemplate StyleFor(const TemplateOptions& options, int selected);
 
 // The surfaces the template holds, in file order, for the selected one; empty
-// when nothing is selected.
+// when nothing is selected. "The same texture" means the texture worn, through
+// the chosen skin.
 std::vector<const SurfaceRecord*> ChosenSurfaces(SurfaceChoice choice, int selected);

@@ -1,0 +1,201 @@
+// The texture decoders on every kind of file the games use, checked against
+// ImageMagick's reading of the same files, and on the hostile files kept in
+// the fuzzers' corpus: each is refused with a reason or decodes to exactly
+// the pixels it holds.
+#include "image/TextureImage.h"
+#include "tests/TestModels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bytes that may hold zeros.
+std::string B(std::initializer_list<int> bytes) {
+    std::string out;
+    for (int b : bytes)
+        out += char(b);
+    return out;
+}
+
+std::string Le16(int v) {
+    return {char(v & 0xFF), char((v >> 8) & 0xFF)};
+}
+
+std::string TgaHeader(int type, int mapLength, int mapDepth, int width, int height, int depth,
+                      int descriptor) {
+    return std::string{0, char(mapLength ? 1 : 0), char(type)} + Le16(0) + Le16(mapLength) +
+           char(mapDepth) + Le16(0) + Le16(0) + Le16(width) + Le16(height) + char(depth) +
+           char(descriptor);
+}
+
+TextureImage Decode(const std::string& bytes, Outcome* outcome = nullptr) {
+    TextureImage image;
+    const Outcome o =
+        DecodeTexture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image);
+    if (outcome)
+        *outcome = o;
+    EXPECT_TRUE(o.ok) << o.reason;
+    return image;
+}
+
+std::vector<int> Pixel(const TextureImage& image, int x, int y) {
+    const uint8_t* p = &image.rgba[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+} // namespace
+
+TEST(TgaDecoder, ReadsEveryKindTheGamesWrite) {
+    // Colour-mapped, 24-bit map, top-down: index 1 is green.
+    const std::string mapped =
+        TgaHeader(1, 2, 24, 2, 1, 8, 0x20) + B({0, 0, 0xff, 0, 0xff, 0}) + B({1, 0});
+    TextureImage image = Decode(mapped);
+    EXPECT_EQ(Pixel(image, 0, 0), (std::vector<int>{0, 255, 0, 255}));
+    EXPECT_EQ(Pixel(image, 1, 0), (std::vector<int>{255, 0, 0, 255}));
+
+    // Grey, run-length, bottom-up, right-to-left: a run of 3 then a raw pixel,
+    // running across the row boundary.
+    std::string grey = TgaHeader(11, 0, 0, 2, 2, 8, 0x10) + B({0x82, 0x40, 0x00, 0x90});
+    image = Decode(grey);
+    // Stored first: bottom row, right to left.
+    EXPECT_EQ(Pixel(image, 1, 1), (std::vector<int>{0x40, 0x40, 0x40, 255}));
+    EXPECT_EQ(Pixel(image, 0, 1), (std::vector<int>{0x40, 0x40, 0x40, 255}));
+    EXPECT_EQ(Pixel(image, 1, 0), (std::vector<int>{0x40, 0x40, 0x40, 255}));
+    EXPECT_EQ(Pixel(image, 0, 0), (std::vector<int>{0x90, 0x90, 0x90, 255}));
+
+    // 16-bit 5-5-5 and 32-bit with alpha, top-down.
+    image = Decode(TgaHeader(2, 0, 0, 1, 1, 16, 0x20) + Le16(0x7C00)); // pure red
+    EXPECT_EQ(Pixel(image, 0, 0), (std::vector<int>{255, 0, 0, 255}));
+    image = Decode(TgaHeader(10, 0, 0, 3, 1, 32, 0x28) + B({0x82, 0x10, 0x20, 0x30, 0x40}));
+    EXPECT_EQ(Pixel(image, 2, 0), (std::vector<int>{0x30, 0x20, 0x10, 0x40}));
+}
+
+TEST(TgaDecoder, RefusesWhatIsNotThereBeforeAllocatingIt) {
+    struct Case {
+        std::string bytes, reason;
+    };
+    const Case cases[] = {
+        {TgaHeader(2, 0, 0, 100, 100, 24, 0), "claims 100 x 100 pixels but ends"},
+        {TgaHeader(2, 0, 0, 8192, 8192, 32, 0) + "x", "ends before its last pixel"},
+        {TgaHeader(2, 0, 0, 2, 2, 24, 0) + std::string(11, 'x'), "ends before its last pixel"},
+        {TgaHeader(10, 0, 0, 2, 1, 24, 0) + "\x85"
+                                            "abc",
+         "runs past its last pixel"},
+        {TgaHeader(1, 1, 24, 1, 1, 8, 0) + "abc" + "\x05", "names colour 5 of a map of 1"},
+        {TgaHeader(2, 0, 0, 0, 4, 24, 0), "claims a size of 0 x 4"},
+        {TgaHeader(2, 0, 0, 9000, 1, 24, 0) + std::string(27000, 'x'), "at most 8192 pixels"},
+        {TgaHeader(2, 0, 0, 1, 1, 12, 0) + "xx", "12 bits a pixel"},
+        {TgaHeader(7, 0, 0, 1, 1, 24, 0) + "xxx", "not a TGA, JPEG or PNG file"},
+    };
+    for (const Case& c : cases) {
+        TextureImage image;
+        const Outcome o =
+            DecodeTexture(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), image);
+        EXPECT_FALSE(o.ok) << c.reason;
+        EXPECT_NE(o.reason.find(c.reason), std::string::npos) << o.reason;
+        EXPECT_TRUE(image.rgba.empty());
+    }
+}
+
+// PNG and JPEG variants written by ImageMagick, decoded by Gridwright and by
+// ImageMagick itself; every pixel must agree (JPEG: within rounding).
+TEST(TextureDecoders, AgreeWithImageMagickOnEveryVariant) {
+    if (std::system("convert -version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
+    const std::string source = dir.File("source.png");
+    // A picture with gradients, hard edges and transparency.
+    ASSERT_EQ(std::system(("convert -size 37x23 gradient:red-blue \\( -size 37x23 "
+                           "gradient:none-green -rotate 90 -resize 37x23! \\) -composite "
+                           "-fill '#ffff0080' -draw 'rectangle 5,5 15,12' -depth 8 " +
+                           source)
+                              .c_str()),
+              0);
+    struct Variant {
+        const char *name, *options;
+        int tolerance;
+    };
+    const Variant variants[] = {
+        {"interlaced.png", "-interlace PNG", 0},
+        {"sixteen.png", "-depth 16", 1},
+        {"palette.png", "-colors 16 -type Palette", 0},
+        {"grey.png", "-colorspace Gray -alpha off", 0},
+        {"grey-alpha.png", "-colorspace Gray", 0},
+        {"baseline.jpg", "-quality 92 -alpha off", 2},
+        {"progressive.jpg", "-interlace JPEG -quality 92 -alpha off", 2},
+        {"grey.jpg", "-colorspace Gray -quality 92", 2},
+        {"plain.tga", "-alpha on", 0},
+        {"rle.tga", "-compress RLE -alpha on", 0},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        const std::string file = dir.File(v.name), raw = file + ".rgba";
+        ASSERT_EQ(std::system(("convert " + source + " " + v.options + " " + file).c_str()), 0);
+        // TGA: ImageMagick hands out rows in the order stored; -auto-orient
+        // puts the top row first, as the game shows it.
+        ASSERT_EQ(std::system(("convert " + file + " -auto-orient -depth 8 rgba:" + raw).c_str()),
+                  0);
+        TextureImage image;
+        const Outcome o = LoadTexture(file, image);
+        ASSERT_TRUE(o.ok) << o.reason;
+        const std::string expected = ReadWholeFile(raw);
+        ASSERT_EQ(image.rgba.size(), expected.size());
+        int worst = 0;
+        for (size_t i = 0; i < expected.size(); ++i)
+            worst = std::max(worst, std::abs(int(uint8_t(expected[i])) - int(image.rgba[i])));
+        EXPECT_LE(worst, v.tolerance);
+    }
+}
+
+// Every input that ever broke or stalled a decoder: refused with a reason
+// naming what is wrong, or decoded to exactly the size it claims.
+TEST(TextureDecoders, HostileFilesAreRefusedOrBounded) {
+    const fs::path corpus = fs::path(GW_SOURCE_DIR) / "fuzz/corpus/texture";
+    struct Expected {
+        const char* file;
+        const char* reason; // null: decodes
+    };
+    const Expected expected[] = {
+        {"tga-truncated-100x100.tga", "ends before its last pixel"},
+        {"tga-rle-overrun.tga", "runs past its last pixel"},
+        {"tga-map-index-out-of-range.tga", "names colour 7 of a map of 2"},
+        {"jpeg-undefined-huffman-table.jpg", "Huffman table 0x03 was not defined"},
+        {"jpeg-progressive-1000-scans.jpg", "more than 100 scans"},
+        // The zero-length chunk is skipped; the rows after it are read.
+        {"png-zero-length-idat.png", nullptr},
+        // Only the one pixel claimed is inflated, not the gigabyte behind it.
+        {"png-idat-bomb-1x1.png", nullptr},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.file);
+        TextureImage image;
+        const Outcome o = LoadTexture((corpus / e.file).string(), image);
+        if (e.reason) {
+            EXPECT_FALSE(o.ok);
+            EXPECT_NE(o.reason.find(e.reason), std::string::npos) << o.reason;
+            EXPECT_TRUE(image.rgba.empty());
+        } else {
+            ASSERT_TRUE(o.ok) << o.reason;
+            EXPECT_EQ(image.rgba.size(), size_t(image.width) * size_t(image.height) * 4);
+        }
+    }
+    // The PNG's two pixels are the colour written.
+    TextureImage two;
+    ASSERT_TRUE(LoadTexture((corpus / "png-zero-length-idat.png").string(), two).ok);
+    EXPECT_EQ(Pixel(two, 1, 0), (std::vector<int>{0x10, 0x20, 0x30, 0xFF}));
+    // A file cut short anywhere is refused, never half-shown.
+    const std::string whole = ReadWholeFile((corpus / "png-zero-length-idat.png").string());
+    for (size_t keep = 8; keep < whole.size(); keep += 7) {
+        const std::string cut = whole.substr(0, keep);
+        TextureImage image;
+        EXPECT_FALSE(
+            DecodeTexture(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), image).ok)
+            << keep;
+    }
+}
