@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -158,4 +159,31 @@ TEST_F(ExportDialog, EnterSavesAndEscapeCancels) {
     EXPECT_TRUE(WithModal([&] { window->OnFlatten(); },
                           [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }));
     EXPECT_EQ(desktop.asked.size(), asked);
+}
+
+// A size clicked and then cancelled is forgotten; Save and Copy keep the size
+// and say what they did.
+TEST_F(ExportDialog, CancelForgetsAClickedSizeAndSaveAndCopySayWhatTheyDid) {
+    Flatten(IDC_WIDTH_32, IDC_HEIGHT_256, IDCANCEL);
+    EXPECT_EQ(TemplateOptions::Load().style.width, 128);
+    EXPECT_EQ(TemplateOptions::Load().style.height, 128);
+    EXPECT_TRUE(window->statusText().isEmpty());
+
+    desktop.answers.push_back(QString::fromStdString(dir.File("torso.png")));
+    Flatten(IDC_WIDTH_64, IDC_HEIGHT_32, IDOK);
+    EXPECT_EQ(window->statusText(), QString::fromUtf8("Saved torso.png, 64 × 32"));
+    EXPECT_EQ(TemplateOptions::Load().style.width, 64);
+
+    QString summary;
+    ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                          [&](QWidget* d) {
+                              QTest::mouseClick(Button(d, IDC_COPY), Qt::LeftButton);
+                              summary = qobject_cast<QLabel*>(
+                                            static_cast<CDialog*>(d)->GetDlgItem(
+                                                IDC_TEMPLATE_SUMMARY))
+                                            ->text();
+                              QTest::mouseClick(Button(d, IDCANCEL), Qt::LeftButton);
+                          }));
+    EXPECT_EQ(summary, QString::fromUtf8("Copied, 64 × 32"));
+    EXPECT_EQ(window->statusText(), "Copied");
 }

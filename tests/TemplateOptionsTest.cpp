@@ -12,6 +12,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -295,4 +298,65 @@ TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) 
                               EXPECT_EQ(dialog->TemplatePicture().size(), QSize(16, 8));
                               QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
                           }));
+}
+
+// "All of its texture" means the texture worn through the skin: u_belt wears
+// belt through the skin, u_own through its own name; the other surfaces,
+// which name no texture of their own, are not drawn with them.
+TEST(TemplateWindow, TheSurfacesOfATextureAreChosenThroughTheSkinAndItsSizeShows) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::string model = WriteTestGame(dir.path().string());
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 2); // u_belt
+    std::vector<std::string> names;
+    for (const SurfaceRecord* r : ChosenSurfaces(SurfaceChoice::SameTexture, 2))
+        names.push_back(NameText(r->name));
+    EXPECT_EQ(names, (std::vector<std::string>{"u_belt", "u_own"}));
+    // The size boxes show the texture's size (32 x 4), greyed, beside "the
+    // texture's size"; the size chosen before is kept for later.
+    TemplateOptions options;
+    options.style.width = options.style.height = 128;
+    CTemplateOptionsDlg panel(options, 2, window.get());
+    panel.Create();
+    auto* width = qobject_cast<QSpinBox*>(panel.Control("width"));
+    auto* height = qobject_cast<QSpinBox*>(panel.Control("height"));
+    ASSERT_TRUE(width && height);
+    EXPECT_EQ(width->value(), 32);
+    EXPECT_EQ(height->value(), 4);
+    EXPECT_FALSE(width->isEnabled());
+    auto* sizes = qobject_cast<QComboBox*>(panel.Control("sizes"));
+    sizes->setCurrentIndex(sizes->findData(256));
+    EXPECT_EQ(width->value(), 256);
+    EXPECT_TRUE(width->isEnabled());
+    EXPECT_FALSE(panel.options().textureSize);
+}
+
+// A hand-edited settings file: values that are not valid give their
+// defaults, and the window says which were reset.
+TEST(TemplateWindow, SettingsThatAreNotValidAreResetAndTheWindowSaysSo) {
+    DesktopStandIn desktop;
+    {
+        QSettings s = GridwrightSettings();
+        s.setValue("template/underlayOpacity", "nan");
+        s.setValue("template/lineWidth", "inf");
+        s.setValue("template/width", 0);
+        s.setValue("template/antialias", "maybe");
+        s.setValue("template/line", "#zzz");
+    }
+    QStringList reset;
+    const TemplateOptions o = TemplateOptions::Load(&reset);
+    EXPECT_EQ(o.underlayOpacity, 0.5);
+    EXPECT_EQ(o.style.lineWidth, 1.0);
+    EXPECT_EQ(o.style.width, 128);
+    EXPECT_FALSE(o.style.antialias);
+    EXPECT_EQ(o.style.line, (Rgba{0, 0, 0, 255}));
+    reset.sort();
+    EXPECT_EQ(reset, (QStringList{"template/antialias", "template/line", "template/lineWidth",
+                                  "template/underlayOpacity", "template/width"}));
+    auto window = StartMainWindow({}, true);
+    EXPECT_TRUE(window->statusText().contains("template/underlayOpacity"))
+        << window->statusText().toStdString();
+    GridwrightSettings().clear();
 }

@@ -149,3 +149,45 @@ TEST(Textures, TheUnderlayShowsTheTextureAtItsOpacityAwayFromTheLines) {
         EXPECT_EQ(image.At(32, 8) & 0xFFFFFF, 0u);
     }
 }
+
+// A mod unpacked anywhere may name any file: nothing outside its game folder
+// is read, however the name or a link tries to get there.
+TEST(Textures, NamesAndSkinsNeverLeaveTheGameFolder) {
+    TempDir dir;
+    // ~/Downloads/mod/models/players/bot/upper.md3 beside ~/Pictures/holiday.png.
+    const fs::path home = dir.path(), mod = home / "Downloads/mod";
+    const std::string model = WriteTestGame(mod.string());
+    const fs::path bot = mod / "models/players/bot";
+    fs::create_directories(home / "Pictures");
+    fs::copy_file(bot / "torso.tga", home / "Pictures/holiday.png");
+    EXPECT_EQ(GameFolderOf(model), mod.string());
+    std::string problem;
+    EXPECT_EQ(FindTextureFile(model, "Pictures/holiday", problem), "");
+    EXPECT_NE(problem.find(mod.string()), std::string::npos) << problem;
+    // A texture that links out of the game is not followed.
+    fs::create_symlink(home / "Pictures/holiday.png", bot / "linked.png");
+    EXPECT_EQ(FindTextureFile(model, "models/players/bot/linked", problem), "");
+
+    // A skin that links out of the game, and one too large to be a skin, are
+    // listed with their problem and never read.
+    WriteWholeFile((home / "secret.txt").string(), "u_torso,token-1234\n");
+    fs::create_symlink(home / "secret.txt", bot / "upper_leak.skin");
+    WriteWholeFile((bot / "upper_huge.skin").string(), std::string(kMaxSkinBytes + 1, 'x'));
+    const std::vector<Skin> skins = FindSkins(model);
+    ASSERT_EQ(skins.size(), 4u);
+    for (const Skin& s : skins) {
+        SCOPED_TRACE(s.name);
+        if (s.name == "leak")
+            EXPECT_NE(s.problem.find("leads out of the game folder"), std::string::npos);
+        else if (s.name == "huge")
+            EXPECT_NE(s.problem.find("larger than 64 KB"), std::string::npos);
+        else
+            EXPECT_EQ(s.problem, "");
+        for (const SkinEntry& e : s.entries)
+            EXPECT_EQ(e.texture.find("token"), std::string::npos);
+    }
+    Skin loaded;
+    std::string reason;
+    EXPECT_EQ(ChooseSkin(skins, "leak", loaded, reason), nullptr);
+    EXPECT_NE(reason.find("upper_leak.skin"), std::string::npos) << reason;
+}

@@ -291,13 +291,33 @@ void CTemplateOptionsDlg::WriteControls() {
     ShowSwatch(m_backgroundColour, m_backgroundPick);
     ShowSwatch(m_fillColour, m_fillPick);
     ShowSwatch(m_overlapColour, s.overlapColour);
+    ShowSizeBoxes();
     m_writing = false;
+}
+
+bool CTemplateOptionsDlg::SizeFromTexture() const {
+    return m_options.textureSize && StyleFor(m_options, m_selected).texture != nullptr;
+}
+
+void CTemplateOptionsDlg::ShowSizeBoxes() {
+    const bool fromTexture = SizeFromTexture();
+    const TemplateStyle shown = StyleFor(m_options, m_selected).style;
+    const bool writing = m_writing;
+    m_writing = true;
+    m_width->setValue(fromTexture ? shown.width : m_options.style.width);
+    m_height->setValue(fromTexture ? shown.height : m_options.style.height);
+    m_writing = writing;
+    m_width->setEnabled(!fromTexture);
+    m_height->setEnabled(!fromTexture);
 }
 
 void CTemplateOptionsDlg::ReadControls() {
     TemplateStyle& s = m_options.style;
-    s.width = m_width->value();
-    s.height = m_height->value();
+    // Boxes that show the texture's size keep the size chosen before.
+    if (!SizeFromTexture()) {
+        s.width = m_width->value();
+        s.height = m_height->value();
+    }
     s.wrap = m_wrap->currentIndex() == 1 ? WrapMode::Clip : WrapMode::Repeat;
     m_options.surfaces = SurfaceChoice(std::clamp(m_surfaces->currentIndex(), 0, 2));
     s.lineWidth = m_lineWidth->value();
@@ -312,6 +332,7 @@ void CTemplateOptionsDlg::ReadControls() {
     // The preset follows the spin boxes.
     m_writing = true;
     m_sizes->setCurrentIndex(PresetIndex());
+    ShowSizeBoxes();
     m_writing = false;
     DrawPreview();
 }

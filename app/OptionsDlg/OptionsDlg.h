@@ -35,6 +35,10 @@ class CTemplateOptionsDlg : public CDialog {
     void ReadControls();  // controls -> m_options, then the preview
     void WriteControls(); // m_options -> controls
     void DrawPreview();
+    // The size boxes show the size the template gets: the texture's, greyed,
+    // when it is chosen and found.
+    void ShowSizeBoxes();
+    bool SizeFromTexture() const;
     int PresetIndex() const; // the size list's entry for the options
     void PickColour(QPushButton* button, Rgba& colour);
 
