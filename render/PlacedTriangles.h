@@ -4,6 +4,7 @@
 // the unit square, as the game's repeating texture shows it; one that lies
 // in [0,1]² is drawn once, unshifted, exactly as without wrapping.
 #include "model/SurfaceStore.h"
+#include "render/DrawingCancel.h"
 #include "render/TemplateStyle.h"
 
 #include <cmath>
@@ -40,13 +41,18 @@ inline ShiftRange AxisShifts(double low, double high, WrapMode wrap) {
 }
 
 // Calls visit(const PlacedTriangle&) for every drawn copy of every triangle
-// of the records, in file order, surface by surface.
+// of the records, in file order, surface by surface; none once the drawing
+// is cancelled.
 template <typename Visit>
 void ForEachPlacedTriangle(const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
                            Visit&& visit) {
     for (size_t s = 0; s < records.size(); ++s) {
         const SurfaceRecord& r = *records[s];
+        if (DrawingCancelled())
+            return;
         ForEachTriangle(r, [&](int a, int b, int c) {
+            if (DrawingCancelled())
+                return;
             const double u[3] = {r.u[a], r.u[b], r.u[c]}, v[3] = {r.v[a], r.v[b], r.v[c]};
             const ShiftRange su =
                 AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), wrap);

@@ -143,7 +143,9 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     const QRect frame = window->previewFrame()->geometry();
     const int L = frame.left(), T = frame.top(), R = L + frame.width(), B = T + frame.height();
     const int S = R - L - kPreviewScaleShrink, x0 = L + kPreviewOriginX, y0 = T + kPreviewOriginY;
-    // The window's own painting holds the preview, repaint or not.
+    // The window's own painting holds the preview, repaint or not, once the
+    // drawing (on a worker thread) is done.
+    window->previewLayer();
     window->repaint();
     const QImage shot = window->grab().toImage();
     // (0,0) -> (x0, y0), (1,0) -> (R, y0), (0,1) -> (x0, y0 + S).
@@ -284,4 +286,18 @@ TEST_F(MainWindow, ClosingClearsTheSelectionAndEndsTheWindow) {
     QApplication::processEvents();
     EXPECT_EQ(g_selectedSurface, -1);
     EXPECT_FALSE(window->isVisible());
+}
+
+// The preview is drawn off the interface thread; a newer choice cancels the
+// drawing in progress, and only the newest is ever shown.
+TEST_F(MainWindow, OnlyTheNewestPreviewIsShown) {
+    Load(model);
+    SelectRow(*window, 2);
+    const QImage alone = window->previewLayer();
+    SelectRow(*window, 1);
+    window->surfaceList().widget()->setCurrentRow(0);
+    window->surfaceList().widget()->setCurrentRow(2);
+    EXPECT_EQ(window->previewLayer(), alone);
+    QApplication::processEvents(); // a late delivery of the older ones changes nothing
+    EXPECT_EQ(window->previewLayer(), alone);
 }

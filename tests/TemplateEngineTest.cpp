@@ -3,12 +3,14 @@
 #include "export/EpsTemplate.h"
 #include "export/PdfTemplate.h"
 #include "export/SvgTemplate.h"
+#include "render/DrawingCancel.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -318,4 +320,23 @@ TEST(TemplateWrap, FarOffCoordinatesAreDrawnAsStoredWithoutAFault) {
     EXPECT_NE(BuildEpsText({r.record}, style, "t.eps", nullptr).find("%%EOF"), std::string::npos);
     style.antialias = false;
     EXPECT_EQ(BuildPdf({r.record}, style, "t.pdf").substr(0, 5), "%PDF-");
+}
+
+// A cancelled drawing stops walking triangles: nothing more is drawn.
+TEST(TemplateEngine, ACancelledDrawingDrawsNoMoreTriangles) {
+    TestRecord r;
+    r.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.5, 0.9}});
+    r.AddTriangle(0, 1, 2);
+    TemplateStyle style = PlainStyle(64, 64, WrapMode::Repeat);
+    style.overlaps = true;
+    std::atomic<bool> cancel{false};
+    auto ink = [&] {
+        const TemplateImage image = DrawTemplateImage(style, {r.record});
+        return std::count_if(image.pixels.begin(), image.pixels.end(),
+                             [](uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; });
+    };
+    CancelScope scope(cancel);
+    EXPECT_GT(ink(), 100);
+    cancel = true;
+    EXPECT_EQ(ink(), 0);
 }

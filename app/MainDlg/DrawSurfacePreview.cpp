@@ -8,7 +8,6 @@
 #include "render/TemplateImage.h"
 #include "res/Templates.h"
 
-#include <cairo.h>
 
 void CMainDlg::DrawSurfacePreview() {
     m_textureList.ResetContent();
@@ -17,6 +16,7 @@ void CMainDlg::DrawSurfacePreview() {
         // No line selected (after a new load): no surface, no name, no wireframe.
         g_selectedSurface = -1;
         m_texturePath.clear();
+        m_renderer->Cancel();
         m_previewLayer = QImage();
         update();
         return;
@@ -55,6 +55,7 @@ void CMainDlg::DrawSurfacePreview() {
         QPoint(int((area.right() + 1) * ratio) - 1, int((area.bottom() + 1) * ratio) - 1));
     const QRect inside = pixels.intersected(layer.rect());
     if (inside.isEmpty()) {
+        m_renderer->Cancel();
         m_previewLayer = QImage();
         update();
         return;
@@ -78,15 +79,8 @@ void CMainDlg::DrawSurfacePreview() {
     const double scale = (R - L - kPreviewScaleShrink) * ratio;
     const LayoutMapping mapping{scale, scale, (L + kPreviewOriginX) * ratio - inside.left(),
                                 (T + kPreviewOriginY) * ratio - inside.top()};
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        layer.bits() + inside.top() * layer.bytesPerLine() + inside.left() * 4, CAIRO_FORMAT_ARGB32,
-        inside.width(), inside.height(), int(layer.bytesPerLine()));
-    cairo_t* cr = cairo_create(surface);
-    DrawTemplate(cr, style, records, {mapping, inside.width(), inside.height(), false});
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-    m_previewLayer = layer;
-    update();
+    // Drawn on a worker thread; the former preview stays until this one is done.
+    m_renderer->Start({layer, inside, style, picture, records, mapping});
 }
 
 void CMainDlg::ShowSurfaceTexture(int selected) {

@@ -36,6 +36,15 @@ CMainDlg::CMainDlg(QWidget* parent, const std::string& startModel)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAcceptDrops(true);
     m_hIcon = LoadAppIcon(IDR_ICON);
+    m_renderer = std::make_unique<PreviewRenderer>(this, [this](const QImage& layer) {
+        m_previewLayer = layer;
+        update();
+    });
+}
+
+const QImage& CMainDlg::previewLayer() const {
+    m_renderer->Finish();
+    return m_previewLayer;
 }
 
 void CMainDlg::DoDataExchange(DataExchange& exchange) {
@@ -318,6 +327,8 @@ void CMainDlg::OnLoadMd3() {
 }
 
 void CMainDlg::LoadModel(const std::string& path) {
+    // The drawing in progress reads the surfaces about to be replaced.
+    m_renderer->Cancel();
     const Outcome outcome = ::LoadModel(path);
     if (!outcome.ok) {
         // Nothing of the former model stays on screen beside an empty list.

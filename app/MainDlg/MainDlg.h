@@ -1,11 +1,13 @@
 #pragma once
 // The main window: surface list, texture name, preview and the four buttons,
 // painted from the skin and cut to its outline.
+#include "app/MainDlg/PreviewRenderer.h"
 #include "app/OptionsDlg/TemplateOptions.h"
 #include "platform/Desktop.h"
 #include "platform/Dialog.h"
 #include "platform/ListBox.h"
 
+#include <memory>
 #include <string>
 
 #include <QIcon>
@@ -37,8 +39,9 @@ class CMainDlg : public CDialog {
     CListBox& surfaceList() { return m_surfaceList; }
     CListBox& textureList() { return m_textureList; }
     QWidget* previewFrame() const { return m_previewFrame; }
-    // The preview as the window paints it over the skin; null when none.
-    const QImage& previewLayer() const { return m_previewLayer; }
+    // The preview as the window paints it over the skin, once the drawing in
+    // progress is done; null when none.
+    const QImage& previewLayer() const;
     const QRegion& windowOutline() const { return m_windowRegion; }
     // The status line under the surface list: warnings stay while they hold,
     // confirmations fade after a few seconds.
@@ -84,6 +87,7 @@ class CMainDlg : public CDialog {
     QIcon m_hIcon;
     QRegion m_windowRegion;
     QImage m_previewLayer;
+    std::unique_ptr<PreviewRenderer> m_renderer;
     WindowMover m_mover;
     TemplateOptions m_options;
     std::string m_startModel;
