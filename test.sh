@@ -8,10 +8,16 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 jobs=$(nproc)
 
+echo "== house rules: clang-format =="
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 echo "== build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+echo "== house rules: clang-tidy over the core and the command line =="
+ls model/*.cpp image/*.cpp render/*.cpp export/*.cpp cli/*.cpp |
+  xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2> /dev/null
 
 echo "== the Debian package: build, lintian, install, remove =="
 status=0

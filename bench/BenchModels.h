@@ -4,7 +4,7 @@
 // scattered between random points (most edges cross the whole layout: the
 // worst case for drawing).
 #include "model/SurfaceStore.h"
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <filesystem>
 #include <string>

@@ -9,7 +9,7 @@
 #include "render/LayoutRaster.h"
 #include "render/OverlapCoverage.h"
 #include "render/TemplateImage.h"
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,15 +2,15 @@
 // and 8192 triangles. Runs offscreen.
 //   QT_QPA_PLATFORM=offscreen build/bin/gui_bench
 #include "app/ExportDlg/ExportDlg.h"
-#include "app/OptionsDlg/OptionsDlg.h"
 #include "app/MainDlg/MainDlg.h"
+#include "app/OptionsDlg/OptionsDlg.h"
 #include "app/Skin/Skin.h"
 #include "bench/BenchModels.h"
 #include "model/SurfaceStore.h"
 #include "platform/Desktop.h"
 #include "platform/Resources.h"
 #include "res/Templates.h"
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Seeds for the reader's fuzzer: small valid models of the shapes real
 // exporters write.
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <string>
 

@@ -51,7 +51,8 @@ void ScanCapsule(double a0, double b0, double a1, double b1, int sizeA, int size
                 continue;
             }
             const double coverage = std::clamp(r + 0.5 - std::sqrt(d2), 0.0, 1.0);
-            cover(pa, pb, int(coverage * 255.0 + 0.5));
+            // coverage is in [0, 1]: adding a half and truncating rounds it.
+            cover(pa, pb, int(coverage * 255.0 + 0.5)); // NOLINT(bugprone-incorrect-roundings)
         }
     }
 }

@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # build, fuzzing
+  clang-format clang-tidy git                      # house rules
   libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
   libcairo2-dev libpng-dev zlib1g-dev libcli11-dev pkg-config  # drawing, PNG, the command line
   libjpeg62-turbo-dev                              # decoding JPEG textures (PNG: libpng)

@@ -178,9 +178,8 @@ TEST_F(ExportDialog, CancelForgetsAClickedSizeAndSaveAndCopySayWhatTheyDid) {
     ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
                           [&](QWidget* d) {
                               QTest::mouseClick(Button(d, IDC_COPY), Qt::LeftButton);
-                              summary = qobject_cast<QLabel*>(
-                                            static_cast<CDialog*>(d)->GetDlgItem(
-                                                IDC_TEMPLATE_SUMMARY))
+                              summary = qobject_cast<QLabel*>(static_cast<CDialog*>(d)->GetDlgItem(
+                                                                  IDC_TEMPLATE_SUMMARY))
                                             ->text();
                               QTest::mouseClick(Button(d, IDCANCEL), Qt::LeftButton);
                           }));

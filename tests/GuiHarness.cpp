@@ -1,7 +1,7 @@
 #include "tests/GuiHarness.h"
 
+#include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
-#include "tools/Md3Builder.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
 #include "model/SurfaceStore.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
+#include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
-#include "tools/Md3Builder.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "model/QuantizeTexCoord.h"
+#include "cli/ModelJson.h"
 #include "model/SurfaceStore.h"
-#include "tools/ModelJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tests/TestGame.h"
 
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <filesystem>
 #include <fstream>

@@ -3,7 +3,7 @@
 // records filled by hand.
 #include "model/Md3Reader.h"
 #include "model/SurfaceStore.h"
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <filesystem>
 #include <string>

@@ -1,7 +1,7 @@
 // Writes the models the command-line test needs into a folder: names that try
 // to break a listing, and surfaces named with digits.
+#include "tests/Md3Builder.h"
 #include "tests/TestGame.h"
-#include "tools/Md3Builder.h"
 
 #include <cstdio>
 #include <string>

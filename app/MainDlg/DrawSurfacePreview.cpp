@@ -8,7 +8,6 @@
 #include "render/TemplateImage.h"
 #include "res/Templates.h"
 
-
 void CMainDlg::DrawSurfacePreview() {
     m_textureList.ResetContent();
     const int selected = m_surfaceList.GetCurSel();

@@ -17,7 +17,8 @@ const QImage& SkinBitmap() {
 
 void CMainDlg::PaintSkin(QPainter& dc) {
     const int width = frameGeometry().width(), height = frameGeometry().height();
-    DrawTransparentBitmap(dc, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(), 0, 0, qRgb(0, 0, 0));
+    DrawTransparentBitmap(dc, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(),
+                          0, 0, qRgb(0, 0, 0));
     if (g_regionPending == 0)
         return;
     // Read back what this paint draws: the same drawing, into a picture of the
@@ -26,8 +27,8 @@ void CMainDlg::PaintSkin(QPainter& dc) {
     drawn.fill(palette().color(QPalette::Window));
     {
         QPainter readBack(&drawn);
-        DrawTransparentBitmap(readBack, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(), 0, 0,
-                              qRgb(0, 0, 0));
+        DrawTransparentBitmap(readBack, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(),
+                              SkinBitmap(), 0, 0, qRgb(0, 0, 0));
     }
     bool started = false;
     m_windowRegion = OutlineOf(drawn, width, height, &started);

@@ -18,8 +18,8 @@
 #include <vector>
 
 struct PreviewJob {
-    QImage layer;   // transparent, the window's size at its pixel density
-    QRect inside;   // where the drawing goes in it
+    QImage layer; // transparent, the window's size at its pixel density
+    QRect inside; // where the drawing goes in it
     TemplateStyle style;
     std::shared_ptr<const TextureImage> texture; // kept alive for style.underlay
     std::vector<const SurfaceRecord*> records;

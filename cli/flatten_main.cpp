@@ -1,5 +1,6 @@
 // gridwright-flatten: the painting template of a model's surfaces, from the
 // command line, for batch work and scripts.
+#include "cli/ModelJson.h"
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "image/TextureImage.h"
@@ -9,7 +10,6 @@
 #include "model/TextureFinder.h"
 #include "model/Version.h"
 #include "render/LayoutRaster.h"
-#include "tools/ModelJson.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
 // Writes the bundled sample model: a small robot whose surfaces are listed out
 // of alphabetical order and whose shaders live in folders, as real ones do.
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <cmath>
 #include <cstdio>

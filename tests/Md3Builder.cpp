@@ -1,4 +1,4 @@
-#include "tools/Md3Builder.h"
+#include "tests/Md3Builder.h"
 
 #include <cstring>
 #include <fstream>

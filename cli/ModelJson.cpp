@@ -1,4 +1,4 @@
-#include "tools/ModelJson.h"
+#include "cli/ModelJson.h"
 
 #include "model/SurfaceStore.h"
 
