@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
 
@@ -27,8 +28,9 @@ struct Grey {
     }
 };
 
-// A binary PGM: "P5", width, height and maximum, with '#' comments between.
-Grey ReadPgm(const std::string& bytes) {
+// A binary PGM ("P5") or PPM ("P6"): width, height and maximum, with '#'
+// comments between; the pixels as bytes, `channels` a pixel.
+Grey ReadPnm(const std::string& bytes, const char* wanted, size_t channels) {
     size_t at = 0;
     auto token = [&] {
         while (at < bytes.size() && (std::isspace(uint8_t(bytes[at])) || bytes[at] == '#')) {
@@ -48,9 +50,13 @@ Grey ReadPgm(const std::string& bytes) {
     g.height = std::atoi(token().c_str());
     token(); // maximum value
     g.pixels = bytes.substr(std::min(at + 1, bytes.size()));
-    if (magic != "P5" || g.pixels.size() != size_t(g.width) * size_t(g.height))
+    if (magic != wanted || g.pixels.size() != size_t(g.width) * size_t(g.height) * channels)
         g.width = g.height = 0;
     return g;
+}
+
+Grey ReadPgm(const std::string& bytes) {
+    return ReadPnm(bytes, "P5", 1);
 }
 
 // A model of one triangle, (0.25, 0.75) (0.75, 0.75) (0.5, 0.25), loaded
@@ -218,5 +224,68 @@ TEST(Ghostscript, StyledPdfAndEpsMatchThePngOfTheSameStyle) {
         }
         EXPECT_GT(dark, 500);
         EXPECT_GT(fill, 2000);
+    }
+}
+
+namespace {
+
+// Ghostscript's colour rendering (binary PPM) of a template file at 72 dpi;
+// empty when it cannot run.
+std::vector<std::array<int, 3>> RenderColour(const std::string& file, const std::string& ppm,
+                                             bool eps, int& width) {
+    const std::string command = std::string("gs -q -dSAFER -dBATCH -dNOPAUSE -r72 ") +
+                                (eps ? "-dEPSCrop " : "") + "-sDEVICE=ppmraw -sOutputFile='" + ppm +
+                                "' '" + file + "' > /dev/null 2>&1";
+    std::vector<std::array<int, 3>> pixels;
+    if (std::system(command.c_str()) != 0)
+        return pixels;
+    const Grey image = ReadPnm(ReadWholeFile(ppm), "P6", 3);
+    width = image.width;
+    const std::string& b = image.pixels;
+    for (size_t at = 0; image.width > 0 && at + 2 < b.size(); at += 3)
+        pixels.push_back({uint8_t(b[at]), uint8_t(b[at + 1]), uint8_t(b[at + 2])});
+    return pixels;
+}
+
+} // namespace
+
+// Each colour reaches its own channel in EPS and PDF (a red line is red, not
+// blue), and faces that only share an edge are no overlap in vector output.
+TEST(Ghostscript, VectorTemplatesKeepTheirChannelsAndTheirOverlapsExact) {
+    if (std::system("gs --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    TempDir dir;
+    TestRecord quad; // two triangles sharing an edge, and a third stacked on them
+    quad.SetVertices(
+        {{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.9}, {0.1, 0.9}, {0.3, 0.5}, {0.5, 0.5}, {0.4, 0.7}});
+    quad.AddTriangle(0, 1, 2);
+    quad.AddTriangle(0, 2, 3);
+    TemplateStyle style;
+    style.width = style.height = 100;
+    style.line = {255, 0, 0, 255};
+    style.overlaps = true;
+    style.overlapColour = {0, 0, 255, 255};
+    for (const bool stacked : {false, true}) {
+        if (stacked)
+            quad.AddTriangle(4, 5, 6);
+        for (const bool eps : {false, true}) {
+            SCOPED_TRACE(std::string(eps ? "eps" : "pdf") + (stacked ? ", stacked" : ""));
+            const std::string file = dir.File(eps ? "t.eps" : "t.pdf");
+            WriteWholeFile(file, eps ? BuildEpsText({quad.record}, style, "t.eps", nullptr)
+                                     : BuildPdf({quad.record}, style, "t.pdf"));
+            int width = 0;
+            const auto pixels = RenderColour(file, dir.File("t.ppm"), eps, width);
+            ASSERT_EQ(pixels.size(), 100u * 100u);
+            int red = 0, blue = 0;
+            for (const auto& p : pixels) {
+                red += p[0] > 200 && p[1] < 80 && p[2] < 80;
+                blue += p[2] > 200 && p[0] < 80 && p[1] < 80;
+            }
+            EXPECT_GT(red, 200); // the lines
+            if (stacked)
+                EXPECT_GT(blue, 100); // the stacked face
+            else
+                EXPECT_EQ(blue, 0); // a shared edge is no overlap
+        }
     }
 }

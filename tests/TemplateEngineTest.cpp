@@ -3,6 +3,8 @@
 #include "export/EpsTemplate.h"
 #include "export/PdfTemplate.h"
 #include "export/SvgTemplate.h"
+#include "export/TemplateFile.h"
+#include "image/TextureImage.h"
 #include "render/DrawingCancel.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace {
@@ -339,4 +342,57 @@ TEST(TemplateEngine, ACancelledDrawingDrawsNoMoreTriangles) {
     EXPECT_GT(ink(), 100);
     cancel = true;
     EXPECT_EQ(ink(), 0);
+}
+
+// Where two wide smooth lines meet, a pixel takes the larger of their
+// coverages: every pixel whose whole square lies within a line is full ink.
+TEST(TemplateStyle, CoverageOfMeetingLinesCombinesByMaximum) {
+    TestRecord sliver; // two long edges about a pixel apart, meeting at a corner
+    sliver.SetVertices({{0.1, 0.5}, {0.9, 0.5}, {0.9, 0.5 + 1.6 / 64}});
+    sliver.AddTriangle(0, 1, 2);
+    TemplateStyle style = Styled(64);
+    style.lineWidth = 3;
+    style.antialias = true;
+    const TemplateImage image = DrawTemplateImage(style, {sliver.record});
+    const double corners[3][2] = {
+        {0.1 * 64, 0.5 * 64}, {0.9 * 64, 0.5 * 64}, {0.9 * 64, (0.5 + 1.6 / 64) * 64}};
+    auto distance = [](double px, double py, const double* a, const double* b) {
+        const double dx = b[0] - a[0], dy = b[1] - a[1];
+        const double t =
+            std::clamp(((px - a[0]) * dx + (py - a[1]) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+        return std::hypot(px - a[0] - t * dx, py - a[1] - t * dy);
+    };
+    int full = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            double nearest = 1e9;
+            for (int k = 0; k < 3; ++k)
+                nearest =
+                    std::min(nearest, distance(x + 0.5, y + 0.5, corners[k], corners[(k + 1) % 3]));
+            // The pixel's square (half-diagonal 0.71) lies inside the 1.5-wide half line.
+            if (nearest <= 1.5 - 0.75) {
+                EXPECT_EQ(image.At(x, y) & 0xFFFFFF, 0u) << x << "," << y;
+                ++full;
+            }
+        }
+    EXPECT_GT(full, 80);
+}
+
+// A template with no background is transparent where nothing is drawn, as a
+// PNG decoder reads the file back.
+TEST(TemplateStyle, ATransparentPngReadsBackTransparent) {
+    TestRecord r;
+    r.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.1, 0.9}});
+    r.AddTriangle(0, 1, 2);
+    TemplateStyle style = Styled(32);
+    style.background.reset();
+    TempDir dir;
+    ASSERT_TRUE(WriteTemplateFile(dir.File("t.png"), {r.record}, style).ok);
+    TextureImage png;
+    ASSERT_TRUE(LoadTexture(dir.File("t.png"), png).ok);
+    auto alpha = [&](int x, int y) { return png.rgba[(size_t(y) * 32 + size_t(x)) * 4 + 3]; };
+    EXPECT_EQ(alpha(20, 20), 0);  // outside the triangle
+    EXPECT_EQ(alpha(10, 10), 0);  // inside, unfilled
+    EXPECT_EQ(alpha(16, 3), 255); // on the top edge
+    EXPECT_EQ(png.rgba[(3 * 32 + 16) * 4], 0);
 }

@@ -360,3 +360,37 @@ TEST(TemplateWindow, SettingsThatAreNotValidAreResetAndTheWindowSaysSo) {
         << window->statusText().toStdString();
     GridwrightSettings().clear();
 }
+
+// Every option away from its default survives a restart, and Reset brings
+// every one of them back.
+TEST_F(TemplateOptionsTest, EveryOptionSurvivesARestartAndResetsToItsDefault) {
+    TemplateOptions o;
+    TemplateStyle& s = o.style;
+    s.width = 300;
+    s.height = 77;
+    s.wrap = WrapMode::Clip;
+    s.line = {1, 2, 3, 4};
+    s.lineWidth = 3.5;
+    s.antialias = true;
+    s.background = Rgba{9, 8, 7, 255};
+    s.fill = Rgba{10, 20, 30, 40};
+    s.overlaps = true;
+    s.overlapColour = {50, 60, 70, 80};
+    s.colourBySurface = true;
+    o.surfaces = SurfaceChoice::SameTexture;
+    o.underlay = true;
+    o.underlayOpacity = 0.25;
+    o.textureSize = false;
+    ChooseOptions(o);
+    EXPECT_TRUE(TemplateOptions::Load() == o);
+    // The panel shows them all back after the restart, and Reset clears them all.
+    ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                          [&](QWidget* w) {
+                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              EXPECT_TRUE(panel->options() == o);
+                              panel->OnReset();
+                              EXPECT_TRUE(panel->options() == TemplateOptions{});
+                              QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
+                          }));
+    EXPECT_TRUE(TemplateOptions::Load() == TemplateOptions{});
+}

@@ -191,3 +191,25 @@ TEST(Textures, NamesAndSkinsNeverLeaveTheGameFolder) {
     EXPECT_EQ(ChooseSkin(skins, "leak", loaded, reason), nullptr);
     EXPECT_NE(reason.find("upper_leak.skin"), std::string::npos) << reason;
 }
+
+// As the game searches: the name as given, then .tga before .jpg, .jpeg and
+// .png; and a name with ".." is refused even where it would stay inside.
+TEST(Textures, ExtensionsAreTriedInTheGamesOrderAndDotDotIsNoName) {
+    TempDir dir;
+    const std::string model = WriteTestGame(dir.path().string());
+    const fs::path bot = dir.path() / "models/players/bot";
+    fs::copy_file(bot / "arm.jpg", bot / "both.jpg");
+    fs::copy_file(bot / "torso.tga", bot / "both.tga");
+    fs::copy_file(bot / "pack.png", bot / "both.png");
+    std::string problem;
+    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both.png", problem),
+              (bot / "both.png").string()); // as given first
+    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both.jpg", problem),
+              (bot / "both.jpg").string());
+    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both.bmp", problem),
+              (bot / "both.tga").string());
+    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both", problem),
+              (bot / "both.tga").string());
+    EXPECT_EQ(FindTextureFile(model, "models/../models/players/bot/torso.tga", problem), "");
+    EXPECT_NE(problem.find("is not a texture name"), std::string::npos) << problem;
+}
