@@ -3,7 +3,7 @@
 // laid out as exporters do (a wrapped 64 x 64 grid of small triangles) or
 // scattered between random points (most edges cross the whole layout: the
 // worst case for drawing).
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "tests/Md3Builder.h"
 
 #include <filesystem>

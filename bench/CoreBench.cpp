@@ -4,7 +4,7 @@
 #include "export/EpsTemplate.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "model/TextureFinder.h"
 #include "render/LayoutRaster.h"
 #include "render/OverlapCoverage.h"
@@ -22,18 +22,19 @@
 
 namespace {
 
-void MustLoad(const std::string& path) {
-    const Outcome outcome = LoadModel(path);
-    if (!outcome.ok) {
-        std::fprintf(stderr, "load failed: %s\n", outcome.reason.c_str());
+Model MustLoad(const std::string& path) {
+    Result<Model> loaded = LoadMd3File(path);
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "load failed: %s\n", loaded.error().Message().c_str());
         std::abort();
     }
+    return std::move(loaded.value());
 }
 
 void Load(benchmark::State& state, int vertices, int triangles) {
     const std::string path = BenchModelFile(255, true, vertices, triangles);
     for (auto _ : state)
-        MustLoad(path);
+        benchmark::DoNotOptimize(MustLoad(path));
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
@@ -62,45 +63,52 @@ void BM_ReadFullCapacityBytesOnce(benchmark::State& state) {
     }
 }
 
-// One surface loaded into the store.
-const SurfaceRecord& OneSurface(bool scattered) {
-    // Other benchmarks load other models: load again whenever it is not this one.
-    const std::string path = BenchModelFile(1, scattered);
-    if (g_modelPath != path)
-        MustLoad(path);
-    return g_surfaces[0];
+// The one surface of a benchmark model, loaded once.
+const Surface& OneSurface(bool scattered) {
+    static const Model mesh = MustLoad(BenchModelFile(1, false));
+    static const Model spread = MustLoad(BenchModelFile(1, true));
+    return (scattered ? spread : mesh).surfaces[0];
 }
 
-const SurfaceRecord& MeshSurface() {
+std::vector<const Surface*> AllOf(const Model& model) {
+    std::vector<const Surface*> all;
+    for (const Surface& s : model.surfaces)
+        all.push_back(&s);
+    return all;
+}
+
+const Surface& MeshSurface() {
     return OneSurface(false);
 }
-const SurfaceRecord& ScatteredSurface() {
+const Surface& ScatteredSurface() {
     return OneSurface(true);
 }
 void BM_EpsText8192Triangles(benchmark::State& state) {
-    const SurfaceRecord& r = MeshSurface();
+    const Surface& r = MeshSurface();
     for (auto _ : state)
-        benchmark::DoNotOptimize(BuildEpsText(&r, 256, 256, "bench.eps", nullptr));
+        benchmark::DoNotOptimize(
+            BuildEpsText({&r}, PlainStyle(256, 256, WrapMode::Clip), "bench.eps", nullptr));
 }
 
 void BM_Raster256For8192Triangles(benchmark::State& state) {
-    const SurfaceRecord& r = MeshSurface();
+    const Surface& r = MeshSurface();
     for (auto _ : state)
-        benchmark::DoNotOptimize(DrawLayoutRaster(&r, 256, 256));
+        benchmark::DoNotOptimize(DrawLayoutRaster({&r}, 256, 256, WrapMode::Clip));
 }
 
 // The worst case: 8192 triangles between random points, most edges crossing
 // the whole template.
 void BM_Raster256For8192ScatteredTriangles(benchmark::State& state) {
-    const SurfaceRecord& r = ScatteredSurface();
+    const Surface& r = ScatteredSurface();
     for (auto _ : state)
-        benchmark::DoNotOptimize(DrawLayoutRaster(&r, 256, 256));
+        benchmark::DoNotOptimize(DrawLayoutRaster({&r}, 256, 256, WrapMode::Clip));
 }
 
 void BM_EpsText8192ScatteredTriangles(benchmark::State& state) {
-    const SurfaceRecord& r = ScatteredSurface();
+    const Surface& r = ScatteredSurface();
     for (auto _ : state)
-        benchmark::DoNotOptimize(BuildEpsText(&r, 256, 256, "bench.eps", nullptr));
+        benchmark::DoNotOptimize(
+            BuildEpsText({&r}, PlainStyle(256, 256, WrapMode::Clip), "bench.eps", nullptr));
 }
 
 TemplateStyle PainterStyle() {
@@ -116,7 +124,7 @@ TemplateStyle PainterStyle() {
 // A styled 2048 x 2048 template of one 8192-triangle surface: anti-aliased,
 // width 2, filled, overlaps highlighted.
 void BM_StyledTemplate2048Mesh(benchmark::State& state) {
-    const SurfaceRecord& r = MeshSurface();
+    const Surface& r = MeshSurface();
     const TemplateStyle style = PainterStyle();
     for (auto _ : state)
         benchmark::DoNotOptimize(DrawTemplateImage(style, {&r}));
@@ -125,10 +133,8 @@ void BM_StyledTemplate2048Mesh(benchmark::State& state) {
 // Overlaps judged over every triangle of the full-capacity model (255
 // surfaces of 8192 mesh triangles, about 2 million) at 2048 x 2048.
 void BM_Overlaps2048FullCapacityAll(benchmark::State& state) {
-    MustLoad(BenchModelFile(255, false));
-    std::vector<const SurfaceRecord*> all;
-    for (int i = 0; i < LoadedSurfaceCount(); ++i)
-        all.push_back(&g_surfaces[i]);
+    const Model model = MustLoad(BenchModelFile(255, false));
+    const std::vector<const Surface*> all = AllOf(model);
     for (auto _ : state)
         benchmark::DoNotOptimize(
             CountCoverage(all, WrapMode::Repeat, {2048.0, 2048.0, 0.0, 0.0}, 2048, 2048));
@@ -137,10 +143,8 @@ void BM_Overlaps2048FullCapacityAll(benchmark::State& state) {
 
 // The whole styled template of the full-capacity model, overlaps included.
 void BM_StyledTemplate2048FullCapacityAll(benchmark::State& state) {
-    MustLoad(BenchModelFile(255, false));
-    std::vector<const SurfaceRecord*> all;
-    for (int i = 0; i < LoadedSurfaceCount(); ++i)
-        all.push_back(&g_surfaces[i]);
+    const Model model = MustLoad(BenchModelFile(255, false));
+    const std::vector<const Surface*> all = AllOf(model);
     TemplateStyle style;
     style.width = style.height = 2048;
     style.overlaps = true;
@@ -179,8 +183,8 @@ std::string BenchTextureModel() {
 // 8192-triangle layout at 2048 x 2048.
 void BM_TextureUnderLayout2048(benchmark::State& state) {
     const std::string model = BenchTextureModel();
-    MustLoad(model);
-    const SurfaceRecord& r = g_surfaces[0];
+    const Model loaded = MustLoad(model);
+    const Surface& r = loaded.surfaces[0];
     TemplateStyle style;
     style.width = style.height = 2048;
     for (auto _ : state) {

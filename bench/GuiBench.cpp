@@ -6,7 +6,7 @@
 #include "app/OptionsDlg/OptionsDlg.h"
 #include "app/Skin/Skin.h"
 #include "bench/BenchModels.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "platform/Desktop.h"
 #include "platform/Resources.h"
 #include "res/Templates.h"
@@ -83,7 +83,7 @@ void BM_SelectSurfaceAndPaint(benchmark::State& state) {
 void BM_OpenExportDialog(benchmark::State& state) {
     CMainDlg& window = Window();
     for (auto _ : state) {
-        CExportDlg dialog(&window);
+        CExportDlg dialog(window.textures(), window.selectedSurface(), &window);
         dialog.Create();
         dialog.show();
         QApplication::processEvents();
@@ -94,7 +94,7 @@ void BM_OpenExportDialog(benchmark::State& state) {
 void BM_CopyAt256(benchmark::State& state) {
     CMainDlg& window = Window(state.range(0) != 0);
     window.surfaceList().widget()->setCurrentRow(3);
-    CExportDlg dialog(&window);
+    CExportDlg dialog(window.textures(), window.selectedSurface(), &window);
     dialog.Create();
     for (auto _ : state) {
         dialog.m_widthIndex = dialog.m_heightIndex = 3;
@@ -140,7 +140,7 @@ void BM_OpenOptionsPanel(benchmark::State& state) {
     CMainDlg& window = Window();
     window.surfaceList().widget()->setCurrentRow(0);
     for (auto _ : state) {
-        CTemplateOptionsDlg panel(PanelOptions(), 0, &window);
+        CTemplateOptionsDlg panel(PanelOptions(), window.textures(), 0, &window);
         panel.Create();
         benchmark::DoNotOptimize(panel.previewImage().constBits());
     }
@@ -148,7 +148,7 @@ void BM_OpenOptionsPanel(benchmark::State& state) {
 
 void BM_ChangeOneOptionWithLivePreview(benchmark::State& state) {
     CMainDlg& window = Window();
-    CTemplateOptionsDlg panel(PanelOptions(), 0, &window);
+    CTemplateOptionsDlg panel(PanelOptions(), window.textures(), 0, &window);
     panel.Create();
     auto* overlaps = static_cast<QAbstractButton*>(panel.Control("overlaps"));
     for (auto _ : state) {

@@ -1,6 +1,6 @@
 #include "cli/ModelJson.h"
 
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 
 #include <algorithm>
 #include <charconv>
@@ -38,27 +38,26 @@ std::string Fixed6(double value) {
     return std::string(digits, end);
 }
 
-std::string Coordinates(const double* values, int count) {
+std::string Coordinates(const std::vector<double>& values) {
     std::string out = "[";
-    for (int j = 0; j < count; ++j)
+    for (size_t j = 0; j < values.size(); ++j)
         out += (j ? ", " : "") + Fixed6(values[j]);
     return out + "]";
 }
 
-std::string Triangles(const SurfaceRecord& r) {
+std::string Triangles(const Surface& r) {
     std::string out = "[";
-    for (int k = 0; k < TriangleLimit(r); ++k)
-        out += std::string(k ? ", " : "") + "[" + std::to_string(r.cornerA[k]) + ", " +
-               std::to_string(r.cornerB[k]) + ", " + std::to_string(r.cornerC[k]) + "]";
+    for (size_t k = 0; k < r.triangles.size(); ++k)
+        out += std::string(k ? ", " : "") + "[" + std::to_string(r.triangles[k].a) + ", " +
+               std::to_string(r.triangles[k].b) + ", " + std::to_string(r.triangles[k].c) + "]";
     return out + "]";
 }
 
-std::string Surface(const SurfaceRecord& r) {
+std::string SurfaceJson(const Surface& r) {
     using std::to_string;
-    const int vertices = VertexLimit(r);
     std::string out = "    {";
     Field(out, "fileOffset", to_string(r.fileOffset));
-    Field(out, "name", JsonString(NameText(r.name)));
+    Field(out, "name", JsonString(r.name));
     Field(out, "flags", to_string(r.flags));
     Field(out, "frameCount", to_string(r.frameCount));
     Field(out, "shaderCount", to_string(r.shaderCount));
@@ -68,20 +67,20 @@ std::string Surface(const SurfaceRecord& r) {
     Field(out, "texCoordOffset", to_string(r.texCoordOffset));
     Field(out, "vertexOffset", to_string(r.vertexOffset));
     Field(out, "endOffset", to_string(r.endOffset));
-    Field(out, "shaderName", JsonString(NameText(r.shaderName)));
+    Field(out, "shaderName", JsonString(r.shaderName));
     Field(out, "shaderIndex", to_string(r.shaderIndex));
-    Field(out, "u", Coordinates(r.u, vertices));
-    Field(out, "v", Coordinates(r.v, vertices));
+    Field(out, "u", Coordinates(r.u));
+    Field(out, "v", Coordinates(r.v));
     Field(out, "triangles", Triangles(r), true);
     return out + "}";
 }
 
 } // namespace
 
-std::string StoreAsJson() {
-    std::string out = "{\"surfaceCount\": " + std::to_string(g_surfaceCount) + ", \"surfaces\": [";
-    const int count = LoadedSurfaceCount();
-    for (int i = 0; i < count; ++i)
-        out += std::string(i ? ",\n" : "\n") + Surface(g_surfaces[i]);
-    return out + (count ? "\n]}\n" : "]}\n");
+std::string ModelAsJson(const Model& model) {
+    std::string out =
+        "{\"surfaceCount\": " + std::to_string(model.surfaceCount) + ", \"surfaces\": [";
+    for (size_t i = 0; i < model.surfaces.size(); ++i)
+        out += std::string(i ? ",\n" : "\n") + SurfaceJson(model.surfaces[i]);
+    return out + (model.surfaces.empty() ? "]}\n" : "\n]}\n");
 }

@@ -5,8 +5,8 @@
 #include "export/TemplateFile.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
+#include "model/Model.h"
 #include "model/SkinFile.h"
-#include "model/SurfaceStore.h"
 #include "model/TextureFinder.h"
 #include "model/Version.h"
 #include "render/LayoutRaster.h"
@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -73,12 +74,17 @@ int Usage(const std::string& problem) {
     return kUsage;
 }
 
-bool Load(const std::string& path) {
-    const Outcome outcome = LoadModel(path);
-    if (!outcome.ok)
+// The one message of the program's own, shown when a file cannot be used.
+const char* const kFailureMessage = "Hola ombre, ca chie !!!";
+
+std::optional<Model> Load(const std::string& path) {
+    Result<Model> loaded = LoadMd3File(path);
+    if (!loaded.ok()) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
-                     outcome.reason.c_str());
-    return outcome.ok;
+                     loaded.error().Message().c_str());
+        return std::nullopt;
+    }
+    return std::move(loaded.value());
 }
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -103,18 +109,18 @@ bool AllDigits(const std::string& text) {
 // A surface by index or by name; -1 when the model has no such surface. A
 // value of digits only that is below the count is an index, so a surface
 // named "7" is still reachable by its name when there are fewer surfaces.
-int FindSurface(const std::string& wanted) {
-    const int count = LoadedSurfaceCount();
+int FindSurface(const Model& m, const std::string& wanted) {
+    const int count = m.SurfaceCount();
     if (AllDigits(wanted) && wanted.size() < 6) {
         const int index = std::atoi(wanted.c_str());
         if (index < count)
             return index;
     }
     for (int i = 0; i < count; ++i)
-        if (NameText(g_surfaces[i].name) == wanted)
+        if (m.surfaces[i].name == wanted)
             return i;
     for (int i = 0; i < count; ++i)
-        if (LowerCase(NameText(g_surfaces[i].name)) == LowerCase(wanted))
+        if (LowerCase(m.surfaces[i].name) == LowerCase(wanted))
             return i;
     return -1;
 }
@@ -164,21 +170,23 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // A model of tags or frames alone loads, but has nothing to list or draw.
-void NoteNoSurfaces(const std::string& path) {
-    if (LoadedSurfaceCount() == 0)
+void NoteNoSurfaces(const Model& m) {
+    if (m.SurfaceCount() == 0)
         std::fprintf(stderr,
                      "gridwright-flatten: \"%s\" has no surfaces (it holds only tags or "
                      "frames).\n",
-                     path.c_str());
+                     m.path.c_str());
 }
 
 int List(const std::string& path) {
-    if (!Load(path))
+    const std::optional<Model> model = Load(path);
+    if (!model)
         return kCannotLoad;
-    NoteNoSurfaces(path);
-    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
-        const SurfaceRecord& r = g_surfaces[i];
-        std::printf("%d\t%s\t%s\t%d\t%d\n", i, EscapeField(NameText(r.name)).c_str(),
+    const Model& m = *model;
+    NoteNoSurfaces(m);
+    for (int i = 0; i < m.SurfaceCount(); ++i) {
+        const Surface& r = m.surfaces[i];
+        std::printf("%d\t%s\t%s\t%d\t%d\n", i, EscapeField(r.name).c_str(),
                     EscapeField(TextureNameOf(r)).c_str(), r.vertexCount, r.triangleCount);
     }
     return FinishOutput();
@@ -213,9 +221,10 @@ bool PickSkin(const FlattenRequest& q, std::vector<Skin>& skins, Skin& loaded, c
     return skin != nullptr;
 }
 
-SurfaceTexture TextureOfSurface(const FlattenRequest& q, int index, const Skin* skin) {
-    const SurfaceRecord& r = g_surfaces[index];
-    return FindSurfaceTexture(q.model, NameText(r.name), NameText(r.shaderName), skin);
+SurfaceTexture TextureOfSurface(const FlattenRequest& q, const Model& m, int index,
+                                const Skin* skin) {
+    const Surface& r = m.surfaces[index];
+    return FindSurfaceTexture(q.model, r.name, r.shaderName, skin);
 }
 
 // Every texture file is decoded once per run, however many surfaces wear it.
@@ -249,33 +258,37 @@ void ReportSkinProblems(const std::vector<Skin>& skins) {
 }
 
 int Textures(const FlattenRequest& q) {
-    if (!Load(q.model))
+    const std::optional<Model> model = Load(q.model);
+    if (!model)
         return kCannotLoad;
+    const Model& m = *model;
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;
     if (!PickSkin(q, skins, loaded, skin))
         return kUsage;
     ReportSkinProblems(skins);
-    NoteNoSurfaces(q.model);
+    NoteNoSurfaces(m);
     TextureCache textures;
-    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
-        const SurfaceTexture t = TextureOfSurface(q, i, skin);
+    for (int i = 0; i < m.SurfaceCount(); ++i) {
+        const SurfaceTexture t = TextureOfSurface(q, m, i, skin);
         std::string size;
         if (!t.file.empty())
             if (const TextureImage* image = textures.Get(t.file))
                 size = std::to_string(image->width) + "x" + std::to_string(image->height);
-        std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i,
-                    EscapeField(NameText(g_surfaces[i].name)).c_str(), EscapeField(t.name).c_str(),
-                    EscapeField(t.origin).c_str(), EscapeField(t.file).c_str(), size.c_str());
+        std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i, EscapeField(m.surfaces[i].name).c_str(),
+                    EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),
+                    EscapeField(t.file).c_str(), size.c_str());
     }
     return FinishOutput();
 }
 
 int Dump(const std::string& path) {
-    if (!Load(path))
+    const std::optional<Model> model = Load(path);
+    if (!model)
         return kCannotLoad;
-    const std::string json = StoreAsJson();
+    const Model& m = *model;
+    const std::string json = ModelAsJson(m);
     std::fwrite(json.data(), 1, json.size(), stdout);
     return FinishOutput();
 }
@@ -330,17 +343,18 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
 
 // The surfaces asked for, in the order asked, each once; a usage problem
 // when one cannot be found. --texture means the texture worn, through the skin.
-std::string SurfacesOf(const FlattenRequest& q, const Skin* skin, std::vector<int>& chosen) {
+std::string SurfacesOf(const FlattenRequest& q, const Model& m, const Skin* skin,
+                       std::vector<int>& chosen) {
     auto add = [&chosen](int index) {
         if (std::find(chosen.begin(), chosen.end(), index) == chosen.end())
             chosen.push_back(index);
     };
     for (const std::string& wanted : q.surfaces) {
-        const int index = FindSurface(wanted);
+        const int index = FindSurface(m, wanted);
         if (index < 0) {
             const std::string readings = AllDigits(wanted)
                                              ? "no surface " + wanted + " (it has " +
-                                                   std::to_string(LoadedSurfaceCount()) +
+                                                   std::to_string(m.SurfaceCount()) +
                                                    ") and no surface named \"" + wanted + "\""
                                              : "no surface named \"" + wanted + "\"";
             return "\"" + q.model + "\" has " + readings + "; 'gridwright-flatten --list " +
@@ -350,10 +364,9 @@ std::string SurfacesOf(const FlattenRequest& q, const Skin* skin, std::vector<in
     }
     if (!q.texture.empty()) {
         const size_t before = chosen.size();
-        for (int i = 0; i < LoadedSurfaceCount(); ++i) {
-            const SurfaceRecord& r = g_surfaces[i];
-            if (SameTexture(WornTexture(NameText(r.name), NameText(r.shaderName), skin).name,
-                            q.texture))
+        for (int i = 0; i < m.SurfaceCount(); ++i) {
+            const Surface& r = m.surfaces[i];
+            if (SameTexture(WornTexture(r.name, r.shaderName, skin).name, q.texture))
                 add(i);
         }
         if (chosen.size() == before)
@@ -361,10 +374,10 @@ std::string SurfacesOf(const FlattenRequest& q, const Skin* skin, std::vector<in
                    "\"; 'gridwright-flatten --textures " + q.model + "' shows their textures";
     }
     if (q.all)
-        for (int i = 0; i < LoadedSurfaceCount(); ++i)
+        for (int i = 0; i < m.SurfaceCount(); ++i)
             add(i);
     if (q.surfaces.empty() && q.texture.empty() && !q.all) {
-        if (LoadedSurfaceCount() == 0)
+        if (m.SurfaceCount() == 0)
             return "\"" + q.model + "\" has no surfaces to draw";
         add(0);
     }
@@ -396,9 +409,11 @@ int Flatten(const FlattenRequest& q) {
                      ": the texture goes under PNG, BMP and PDF templates");
     if (SameFile(q.model, q.out))
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name");
-    if (!Load(q.model))
+    const std::optional<Model> model = Load(q.model);
+    if (!model)
         return kCannotLoad;
-    if (LoadedSurfaceCount() == 0) {
+    const Model& m = *model;
+    if (m.SurfaceCount() == 0) {
         std::fprintf(stderr,
                      "gridwright-flatten: \"%s\" has no surfaces (it holds only tags or frames), "
                      "so it has no texture layout to draw.\n",
@@ -411,7 +426,7 @@ int Flatten(const FlattenRequest& q) {
     if (!PickSkin(q, skins, loaded, skin))
         return kUsage;
     std::vector<int> chosen;
-    problem = SurfacesOf(q, skin, chosen);
+    problem = SurfacesOf(q, m, skin, chosen);
     if (!problem.empty()) {
         std::fprintf(stderr, "gridwright-flatten: %s.\n", problem.c_str());
         return kUsage;
@@ -420,22 +435,21 @@ int Flatten(const FlattenRequest& q) {
     std::vector<SurfaceTexture> worn;
     std::vector<std::string> files;
     for (int index : chosen) {
-        worn.push_back(TextureOfSurface(q, index, skin));
+        worn.push_back(TextureOfSurface(q, m, index, skin));
         const std::string& file = worn.back().file;
         if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end())
             files.push_back(file);
     }
     // A template written over a texture the model wears would destroy the paint.
-    for (int i = 0; i < LoadedSurfaceCount(); ++i) {
-        const std::string file = TextureOfSurface(q, i, skin).file;
+    for (int i = 0; i < m.SurfaceCount(); ++i) {
+        const std::string file = TextureOfSurface(q, m, i, skin).file;
         if (!file.empty() && SameFile(file, q.out))
             return Usage("the output \"" + q.out + "\" is the texture \"" + file +
                          "\" that the model wears; choose another file name");
     }
-    std::vector<const SurfaceRecord*> records;
+    std::vector<const Surface*> records;
     for (int index : chosen)
-        records.push_back(&g_surfaces[index]);
-    g_exportSurface = chosen.front();
+        records.push_back(&m.surfaces[index]);
     // Textures that cannot be found or read are reported; the template is
     // written all the same.
     TextureCache textures;
@@ -479,12 +493,12 @@ int Flatten(const FlattenRequest& q) {
         }
     }
     for (int index : chosen)
-        if (!LayoutHasArea(g_surfaces[index]))
+        if (!LayoutHasArea(m.surfaces[index]))
             std::fprintf(stderr,
                          "gridwright-flatten: warning: the layout of surface %d \"%s\" has no "
                          "area (its texture coordinates lie on one point or one line), so the "
                          "template shows nothing of it.\n",
-                         index, EscapeField(NameText(g_surfaces[index].name)).c_str());
+                         index, EscapeField(m.surfaces[index].name).c_str());
     const Outcome outcome = WriteTemplateFile(q.out, records, style);
     if (!outcome.ok) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
@@ -494,7 +508,7 @@ int Flatten(const FlattenRequest& q) {
     std::string which;
     for (size_t i = 0; i < chosen.size(); ++i)
         which += (i ? ", " : "") + std::to_string(chosen[i]) + " \"" +
-                 EscapeField(NameText(g_surfaces[chosen[i]].name)) + "\"";
+                 EscapeField(m.surfaces[chosen[i]].name) + "\"";
     std::printf("wrote %s (%dx%d, surface%s %s)\n", q.out.c_str(), style.width, style.height,
                 chosen.size() > 1 ? "s" : "", which.c_str());
     return kOk;

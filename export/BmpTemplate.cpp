@@ -54,9 +54,3 @@ std::string EncodeBmp24(const TemplateImage& image) {
                ((p & 0xFF) + under);
     });
 }
-
-Outcome WriteBmpTemplate(int width, int height, const std::string& path, int /*bitsPerPixel*/) {
-    const LayoutRaster raster =
-        DrawLayoutRaster(OneSurface(SurfaceAt(g_exportSurface)), width, height, WrapMode::Repeat);
-    return WriteFileSafely(path, EncodeBmp24(raster));
-}

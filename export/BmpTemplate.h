@@ -9,7 +9,3 @@
 std::string EncodeBmp24(const LayoutRaster& raster);
 // A styled template, its pixels over white where they are not opaque.
 std::string EncodeBmp24(const TemplateImage& image);
-
-// The raster of g_exportSurface (coordinates wrapped) as a 24-bit BMP at path; on failure the
-// target keeps its former content. bitsPerPixel is always 24.
-Outcome WriteBmpTemplate(int width, int height, const std::string& path, int bitsPerPixel);

@@ -107,14 +107,13 @@ void AppendTriangle(std::string& text, const EpsTriangle& e) {
 
 } // namespace
 
-std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
-                         const TemplateStyle& style, const std::string& title,
-                         const std::tm* localTime) {
+std::string BuildEpsText(const std::vector<const Surface*>& records, const TemplateStyle& style,
+                         const std::string& title, const std::tm* localTime) {
     const int width = style.width, height = style.height;
     std::string text;
     size_t triangles = 0;
-    for (const SurfaceRecord* r : records)
-        triangles += size_t(TriangleLimit(*r));
+    for (const Surface* r : records)
+        triangles += r->triangles.size();
     text.reserve(600 + triangles * 64);
     AppendLine(text, "%!PS-Adobe-3.0 EPSF-3.0");
     AppendLine(text, std::string("%%Creator: Gridwright ") + kGridwrightVersion + "B");
@@ -196,20 +195,7 @@ std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
     return text;
 }
 
-std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
-                         const std::string& title, const std::tm* localTime) {
-    return BuildEpsText(OneSurface(record), PlainStyle(width, height, WrapMode::Clip), title,
-                        localTime);
-}
-
 std::tm* LocalTimeNow(std::tm& local) {
     const std::time_t now = std::time(nullptr);
     return now != std::time_t(-1) && localtime_r(&now, &local) != nullptr ? &local : nullptr;
-}
-
-Outcome WriteEpsTemplate(int width, int height, const std::string& path) {
-    std::tm local{};
-    return WriteFileSafely(path, BuildEpsText(OneSurface(SurfaceAt(g_exportSurface)),
-                                              PlainStyle(width, height, WrapMode::Repeat),
-                                              FileNameOf(path), LocalTimeNow(local)));
 }

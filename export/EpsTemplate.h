@@ -1,8 +1,8 @@
 #pragma once
 // The EPS painting template: every triangle of a surface as a closed path in a
 // W x H box, y = (1 - v) * H on PostScript's upward axis.
+#include "model/Model.h"
 #include "model/Outcome.h"
-#include "model/SurfaceStore.h"
 #include "render/TemplateStyle.h"
 
 #include <ctime>
@@ -20,18 +20,8 @@ std::string FormatCreationDate(const std::tm* localTime);
 // A plain style gives the first templates' text; a styled one adds colours,
 // widths, a background, fills and overlaps (PostScript has no alpha: a
 // translucent colour is blended over the background).
-std::string BuildEpsText(const std::vector<const SurfaceRecord*>& records,
-                         const TemplateStyle& style, const std::string& title,
-                         const std::tm* localTime);
-// One surface, plain, its coordinates as stored. A null record draws no triangles.
-std::string BuildEpsText(const SurfaceRecord* record, int width, int height,
+std::string BuildEpsText(const std::vector<const Surface*>& records, const TemplateStyle& style,
                          const std::string& title, const std::tm* localTime);
 
 // The local time now, in local; null when the clock cannot tell.
 std::tm* LocalTimeNow(std::tm& local);
-
-// Builds the text of g_exportSurface (coordinates wrapped, as the game shows
-// them) with the local time and writes it to path;
-// the title line holds the name without its folder. On failure the target
-// keeps its former content.
-Outcome WriteEpsTemplate(int width, int height, const std::string& path);

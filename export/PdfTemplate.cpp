@@ -15,7 +15,7 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
 
 } // namespace
 
-std::string BuildPdf(const std::vector<const SurfaceRecord*>& records, const TemplateStyle& style,
+std::string BuildPdf(const std::vector<const Surface*>& records, const TemplateStyle& style,
                      const std::string& title) {
     std::string pdf;
     cairo_surface_t* surface =

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::string PlainSvg(const std::vector<const SurfaceRecord*>& records, const TemplateStyle& style) {
+std::string PlainSvg(const std::vector<const Surface*>& records, const TemplateStyle& style) {
     const std::string w = std::to_string(style.width), h = std::to_string(style.height);
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
@@ -62,8 +62,7 @@ std::string Paint(const char* what, const Rgba& c) {
 
 } // namespace
 
-std::string BuildSvgText(const std::vector<const SurfaceRecord*>& records,
-                         const TemplateStyle& style) {
+std::string BuildSvgText(const std::vector<const Surface*>& records, const TemplateStyle& style) {
     if (style.IsPlain())
         return PlainSvg(records, style);
     const double w = style.width, h = style.height;
@@ -120,8 +119,4 @@ std::string BuildSvgText(const std::vector<const SurfaceRecord*>& records,
     }
     svg += "</svg>\n";
     return svg;
-}
-
-std::string BuildSvgText(const SurfaceRecord* record, int width, int height) {
-    return PlainSvg(OneSurface(record), PlainStyle(width, height, WrapMode::Clip));
 }

@@ -2,13 +2,10 @@
 // The layout as SVG. A plain style gives the same lines as the raster, as
 // pixel-centred strokes; a styled one strokes the exact coordinates with its
 // colour, width, fill, background and overlaps.
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "render/TemplateStyle.h"
 
 #include <string>
 #include <vector>
 
-std::string BuildSvgText(const std::vector<const SurfaceRecord*>& records,
-                         const TemplateStyle& style);
-// One surface, plain, its coordinates as stored.
-std::string BuildSvgText(const SurfaceRecord* record, int width, int height);
+std::string BuildSvgText(const std::vector<const Surface*>& records, const TemplateStyle& style);

@@ -59,7 +59,7 @@ std::string StyleProblem(const TemplateStyle& style, TemplateFormat format) {
     return {};
 }
 
-std::string BuildTemplateBytes(const std::vector<const SurfaceRecord*>& records,
+std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
                                const TemplateStyle& style, TemplateFormat format,
                                const std::string& title) {
     switch (format) {
@@ -89,7 +89,7 @@ std::string BuildTemplateBytes(const std::vector<const SurfaceRecord*>& records,
     return {};
 }
 
-Outcome WriteTemplateFile(const std::string& path, const std::vector<const SurfaceRecord*>& records,
+Outcome WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
                           const TemplateStyle& style) {
     const TemplateFormat format = FormatOfPath(path);
     if (format == TemplateFormat::Unknown)

@@ -1,8 +1,8 @@
 #pragma once
 // One template file of any format from one style: what the command line and
 // the window write.
+#include "model/Model.h"
 #include "model/Outcome.h"
-#include "model/SurfaceStore.h"
 #include "render/TemplateStyle.h"
 
 #include <string>
@@ -19,10 +19,10 @@ const char* ExtensionOf(TemplateFormat format); // "eps", ...
 std::string StyleProblem(const TemplateStyle& style, TemplateFormat format);
 
 // The file's bytes; empty when they cannot be made (memory).
-std::string BuildTemplateBytes(const std::vector<const SurfaceRecord*>& records,
+std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
                                const TemplateStyle& style, TemplateFormat format,
                                const std::string& title);
 
 // Builds and writes the template safely; the title is the file's name.
-Outcome WriteTemplateFile(const std::string& path, const std::vector<const SurfaceRecord*>& records,
+Outcome WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
                           const TemplateStyle& style);

@@ -3,42 +3,38 @@
 #include "export/EpsTemplate.h"
 #include "export/SvgTemplate.h"
 #include "model/Md3Reader.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-int ModelFd() {
-    static const int fd = memfd_create("fuzz-model", 0);
-    return fd;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const int fd = ModelFd();
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+    const Result<Model> loaded =
+        ReadMd3({"fuzz.md3", std::make_shared<const std::vector<uint8_t>>(data, data + size)});
+    if (!loaded.ok())
         return 0;
-    if (!LoadModel("/proc/self/fd/" + std::to_string(fd)).ok)
-        return 0;
-    const int count = LoadedSurfaceCount();
-    for (int i = 0; i < count && i < 4; ++i) {
-        const SurfaceRecord& r = g_surfaces[i];
+    const Model& model = loaded.value();
+    // Every view lies inside the bytes read.
+    for (const ByteView& view : {model.frames, model.tags})
+        if (view.offset + view.count * view.size > size)
+            __builtin_trap();
+    for (int i = 0; i < model.SurfaceCount() && i < 4; ++i) {
+        const Surface& r = model.surfaces[size_t(i)];
+        if (r.vertices.offset + r.vertices.count * r.vertices.size > size)
+            __builtin_trap();
         (void)TextureNameOf(r);
         // The surface's own name as the file name: fuzzed bytes reach the
         // title, which must stay printable PostScript whatever they are.
-        const std::string eps = BuildEpsText(&r, 64, 32, NameText(r.name) + ".eps", nullptr);
+        const std::string eps =
+            BuildEpsText({&r}, PlainStyle(64, 32, WrapMode::Clip), r.name + ".eps", nullptr);
         for (const char c : eps)
             if (c != '\r' && c != '\n' && (c < 0x20 || c > 0x7E))
                 __builtin_trap();
-        (void)BuildSvgText(&r, 48, 40);
+        (void)BuildSvgText({&r}, PlainStyle(48, 40, WrapMode::Clip));
         // Every drawing path of the engine, wrapped, on whatever coordinates came.
         TemplateStyle style;
         style.width = 40;
@@ -50,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)DrawTemplateImage(style, {&r});
         (void)BuildSvgText({&r}, style);
         (void)BuildEpsText({&r}, style, "f.eps", nullptr);
-        (void)DrawLayoutRaster(&r, 32, 64);
+        (void)DrawLayoutRaster({&r}, 32, 64, WrapMode::Clip);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "model/SkinFile.h"
 
 #include "model/FileReader.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "model/TextureFinder.h"
 
 #include <algorithm>

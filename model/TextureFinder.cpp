@@ -1,6 +1,6 @@
 #include "model/TextureFinder.h"
 
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 
 #include <filesystem>
 

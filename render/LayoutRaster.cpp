@@ -4,12 +4,8 @@
 
 #include <algorithm>
 
-LayoutRaster DrawLayoutRaster(const SurfaceRecord* record, int width, int height) {
-    return DrawLayoutRaster(OneSurface(record), width, height, WrapMode::Clip);
-}
-
-LayoutRaster DrawLayoutRaster(const std::vector<const SurfaceRecord*>& records, int width,
-                              int height, WrapMode wrap) {
+LayoutRaster DrawLayoutRaster(const std::vector<const Surface*>& records, int width, int height,
+                              WrapMode wrap) {
     LayoutRaster raster;
     raster.width = std::clamp(width, 1, kMaxTemplateSide);
     raster.height = std::clamp(height, 1, kMaxTemplateSide);

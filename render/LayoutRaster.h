@@ -1,7 +1,7 @@
 #pragma once
 // The painting template as a picture: W x H pixels, white, with the layout's
 // triangles as black 1-pixel lines. The clipboard and the BMP/PNG files use it.
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "render/TemplateStyle.h"
 
 #include <cstdint>
@@ -17,9 +17,7 @@ struct LayoutRaster {
 
 inline constexpr int kMaxTemplateSide = 8192;
 
-// x = trunc(W * u), y = trunc(H * v): v = 0 is the top row. width and height
-// are clamped to 1..kMaxTemplateSide. A null record gives a blank picture.
-LayoutRaster DrawLayoutRaster(const SurfaceRecord* record, int width, int height);
-// The same for several surfaces, with coordinates wrapped or as stored.
-LayoutRaster DrawLayoutRaster(const std::vector<const SurfaceRecord*>& records, int width,
-                              int height, WrapMode wrap);
+// x = trunc(W * u), y = trunc(H * v): v = 0 is the top row, with coordinates
+// wrapped or as stored. width and height are clamped to 1..kMaxTemplateSide.
+LayoutRaster DrawLayoutRaster(const std::vector<const Surface*>& records, int width, int height,
+                              WrapMode wrap);

@@ -124,7 +124,7 @@ void ForEachCoveredPixel(const double x[3], const double y[3], int width, int he
     });
 }
 
-OverlapCoverage CountCoverage(const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMode wrap,
                               const LayoutMapping& m, int width, int height) {
     OverlapCoverage coverage;
     coverage.width = width;

@@ -20,7 +20,7 @@ struct OverlapCoverage {
 
 // Counts, for every pixel of a width x height template, how many of the
 // placed faces cover its centre; mapping places (u, v) on the template.
-OverlapCoverage CountCoverage(const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMode wrap,
                               const LayoutMapping& mapping, int width, int height);
 
 // Calls visit(x, y) for each pixel centre inside the triangle, with the same

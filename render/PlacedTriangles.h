@@ -3,7 +3,7 @@
 // wrapping, a triangle appears at every whole-tile shift that brings it over
 // the unit square, as the game's repeating texture shows it; one that lies
 // in [0,1]² is drawn once, unshifted, exactly as without wrapping.
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "render/DrawingCancel.h"
 #include "render/TemplateStyle.h"
 
@@ -44,10 +44,10 @@ inline ShiftRange AxisShifts(double low, double high, WrapMode wrap) {
 // of the records, in file order, surface by surface; none once the drawing
 // is cancelled.
 template <typename Visit>
-void ForEachPlacedTriangle(const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+void ForEachPlacedTriangle(const std::vector<const Surface*>& records, WrapMode wrap,
                            Visit&& visit) {
     for (size_t s = 0; s < records.size(); ++s) {
-        const SurfaceRecord& r = *records[s];
+        const Surface& r = *records[s];
         if (DrawingCancelled())
             return;
         ForEachTriangle(r, [&](int a, int b, int c) {

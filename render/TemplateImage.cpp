@@ -16,7 +16,7 @@ void SetColour(cairo_t* cr, const Rgba& c) {
 }
 
 // Every placed triangle of the records (or of one surface) as closed subpaths.
-void AddTriangles(cairo_t* cr, const std::vector<const SurfaceRecord*>& records, WrapMode wrap,
+void AddTriangles(cairo_t* cr, const std::vector<const Surface*>& records, WrapMode wrap,
                   const LayoutMapping& m, int onlySurface = -1) {
     ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
         if (onlySurface >= 0 && t.surface != onlySurface)
@@ -56,8 +56,7 @@ void PaintThroughMask(cairo_t* cr, cairo_surface_t* mask, const Rgba& colour) {
 // highlighted where two or more do); on a page the fill is a path and the
 // faces involved in an overlap are filled.
 void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
-                          const std::vector<const SurfaceRecord*>& records,
-                          const DrawTarget& target) {
+                          const std::vector<const Surface*>& records, const DrawTarget& target) {
     if (!style.fill && !style.overlaps)
         return;
     if (target.vector && style.fill) {
@@ -148,8 +147,8 @@ Rgba LineColourOf(const TemplateStyle& style, int surface) {
     return c;
 }
 
-void DrawLines(cairo_t* cr, const TemplateStyle& style,
-               const std::vector<const SurfaceRecord*>& records, const DrawTarget& target) {
+void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
+               const DrawTarget& target) {
     const int passes = style.colourBySurface ? int(records.size()) : 1;
     const bool exactRule = !target.vector && style.lineWidth == 1.0 && !style.antialias;
     for (int s = 0; s < passes; ++s) {
@@ -157,8 +156,8 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style,
         if (exactRule) {
             // The first templates' line rule, each pixel painted once.
             std::vector<uint8_t> ink(size_t(target.width) * size_t(target.height), 0);
-            std::vector<const SurfaceRecord*> chosen =
-                only < 0 ? records : std::vector<const SurfaceRecord*>{records[size_t(only)]};
+            std::vector<const Surface*> chosen =
+                only < 0 ? records : std::vector<const Surface*>{records[size_t(only)]};
             ForEachPlacedLayoutPixel(
                 chosen, style.wrap, target.mapping, target.width, target.height,
                 [&](int x, int y) { ink[size_t(y) * size_t(target.width) + size_t(x)] = 1; });
@@ -211,7 +210,7 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style,
 } // namespace
 
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
-                  const std::vector<const SurfaceRecord*>& records, const DrawTarget& target) {
+                  const std::vector<const Surface*>& records, const DrawTarget& target) {
     cairo_save(cr);
     cairo_rectangle(cr, 0, 0, target.width, target.height);
     cairo_clip(cr);
@@ -232,7 +231,7 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
 }
 
 TemplateImage DrawTemplateImage(const TemplateStyle& style,
-                                const std::vector<const SurfaceRecord*>& records) {
+                                const std::vector<const Surface*>& records) {
     TemplateImage image;
     const int width = std::clamp(style.width, 1, kMaxTemplateSide);
     const int height = std::clamp(style.height, 1, kMaxTemplateSide);

@@ -22,7 +22,7 @@ struct TemplateImage {
 // The surfaces' template at the style's size (clamped to 1..8192). Empty
 // (zero size) when the memory for it cannot be had.
 TemplateImage DrawTemplateImage(const TemplateStyle& style,
-                                const std::vector<const SurfaceRecord*>& records);
+                                const std::vector<const Surface*>& records);
 
 // Draws the template onto any Cairo target (an image, a PDF page, the
 // preview): (u, v) lands on mapping, and nothing is drawn outside clip.
@@ -34,4 +34,4 @@ struct DrawTarget {
     bool vector;
 };
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
-                  const std::vector<const SurfaceRecord*>& records, const DrawTarget& target);
+                  const std::vector<const Surface*>& records, const DrawTarget& target);

@@ -1,5 +1,7 @@
 #pragma once
 // The program's own words, in the French its windows have always spoken.
+// The heading of every message box that says a file could not be used.
+inline constexpr const char* kFailureMessage = "Hola ombre, ca chie !!!";
 inline constexpr const char* kAboutMenuText = "&A propos de Gridwright...";
 inline constexpr const char* kCloseMenuText = "&Fermer";
 inline constexpr const char* kResourceFailureText = "Une ressource requise était non disponible.";

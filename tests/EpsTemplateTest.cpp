@@ -1,4 +1,6 @@
 #include "export/EpsTemplate.h"
+#include "export/SafeFile.h"
+#include "export/TemplateFile.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +36,9 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // The lines after the 13 fixed ones and before the closing three.
-std::vector<std::string> PathLines(const SurfaceRecord* r, int w, int h) {
+std::vector<std::string> PathLines(const Surface* r, int w, int h) {
     const std::tm t = FixedTime();
-    std::vector<std::string> lines = Lines(BuildEpsText(r, w, h, "t.eps", &t));
+    std::vector<std::string> lines = Lines(PlainEps(r, w, h, "t.eps", &t));
     return std::vector<std::string>(lines.begin() + 13, lines.end() - 3);
 }
 
@@ -45,7 +47,7 @@ std::vector<std::string> PathLines(const SurfaceRecord* r, int w, int h) {
 TEST(EpsText, WithoutTrianglesIsTheSixteenFixedLines) {
     TestRecord r;
     const std::tm t = FixedTime();
-    EXPECT_EQ(BuildEpsText(r.record, 256, 32, "my (best) skin.eps", &t),
+    EXPECT_EQ(PlainEps(r.record, 256, 32, "my (best) skin.eps", &t),
               "%!PS-Adobe-3.0 EPSF-3.0\r\n"
               "%%Creator: Gridwright 0.99B\r\n"
               "%%Title: (my (best) skin.eps)\r\n"
@@ -62,10 +64,9 @@ TEST(EpsText, WithoutTrianglesIsTheSixteenFixedLines) {
               "stroke\r\n"
               "1 setlinewidth\r\n"
               "%%EOF\r\n");
-    EXPECT_EQ(Lines(BuildEpsText(r.record, 32, 32, "x", nullptr))[3], "%%CreationDate: ");
+    EXPECT_EQ(Lines(PlainEps(r.record, 32, 32, "x", nullptr))[3], "%%CreationDate: ");
     // A name outside 7-bit ASCII stands byte for byte.
-    EXPECT_EQ(Lines(BuildEpsText(r.record, 32, 32, "cr\xe8me.eps", &t))[2],
-              "%%Title: (cr\\350me.eps)");
+    EXPECT_EQ(Lines(PlainEps(r.record, 32, 32, "cr\xe8me.eps", &t))[2], "%%Title: (cr\\350me.eps)");
 }
 
 TEST(EpsText, DrawsEachTriangleAsMovetoTwoRlinetosAndClosepath) {
@@ -75,7 +76,7 @@ TEST(EpsText, DrawsEachTriangleAsMovetoTwoRlinetosAndClosepath) {
     EXPECT_EQ(
         PathLines(r.record, 64, 32),
         (std::vector<std::string>{"16 24 moveto", "32 0 rlineto", "-16 -16 rlineto", "closepath"}));
-    r->triangleCount = 0;
+    r->triangles.clear();
     r.AddTriangle(3, 4, 5);
     EXPECT_EQ(PathLines(r.record, 128, 128),
               (std::vector<std::string>{"0 128 moveto", "128 0 rlineto", "-128 -128 rlineto",
@@ -111,9 +112,7 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
     TempDir dir;
     const std::string path = dir.File("skin (1).eps");
     WriteWholeFile(path, std::string(100000, '~'));
-    g_exportSurface = 0;
-    g_surfaces[0].triangleCount = 0;
-    const Outcome written = WriteEpsTemplate(64, 32, path);
+    const Outcome written = WriteTemplateFile(path, {}, PlainStyle(64, 32, WrapMode::Repeat));
     EXPECT_TRUE(written.ok);
     EXPECT_EQ(written.reason, "");
     const std::string text = ReadWholeFile(path);
@@ -125,6 +124,13 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
     EXPECT_EQ(lines[3].size(), std::string("%%CreationDate: (03/05/01) (14:07:09)").size());
 }
 
+namespace {
+// An EPS template written safely, whatever the file's name.
+Outcome WriteEps(const std::string& path) {
+    return WriteFileSafely(path, PlainEps(nullptr, 32, 32, "t.eps", nullptr));
+}
+} // namespace
+
 TEST(EpsFile, FailureShowsTheReasonAndKeepsTheFormerContent) {
     TempDir dir;
     std::vector<std::string> shown;
@@ -133,22 +139,22 @@ TEST(EpsFile, FailureShowsTheReasonAndKeepsTheFormerContent) {
         return outcome.ok;
     };
 
-    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, "/dev/full")));
+    EXPECT_FALSE(show(WriteEps("/dev/full")));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], "Cannot write \"/dev/full\": No space left on device.");
 
     const std::string readOnly = dir.File("kept.eps");
     WriteWholeFile(readOnly, "former");
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
-    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, readOnly)));
+    EXPECT_FALSE(show(WriteEps(readOnly)));
     EXPECT_EQ(shown.back(), "Cannot write \"" + readOnly + "\": the file is read-only.");
     EXPECT_EQ(ReadWholeFile(readOnly), "former");
 
-    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, dir.path().string())));
+    EXPECT_FALSE(show(WriteEps(dir.path().string())));
     EXPECT_EQ(shown.back(), "Cannot write \"" + dir.path().string() + "\": it is a folder.");
 
     const std::string nowhere = dir.File("no/such/folder.eps");
-    EXPECT_FALSE(show(WriteEpsTemplate(32, 32, nowhere)));
+    EXPECT_FALSE(show(WriteEps(nowhere)));
     EXPECT_EQ(shown.back(), "Cannot write \"" + nowhere +
                                 "\": cannot create a file in its folder (No such file or "
                                 "directory).");

@@ -2,6 +2,7 @@
 // layout land on the pixels where they belong.
 #include "export/EpsTemplate.h"
 #include "export/PdfTemplate.h"
+#include "export/TemplateFile.h"
 #include "render/TemplateImage.h"
 #include "tests/TestModels.h"
 
@@ -59,13 +60,18 @@ Grey ReadPgm(const std::string& bytes) {
     return ReadPnm(bytes, "P5", 1);
 }
 
-// A model of one triangle, (0.25, 0.75) (0.75, 0.75) (0.5, 0.25), loaded
-// and chosen for export.
-void LoadOneTriangle(const TempDir& dir) {
+// A model of one triangle, (0.25, 0.75) (0.75, 0.75) (0.5, 0.25), loaded.
+Model LoadOneTriangle(const TempDir& dir) {
     Md3ModelDesc model;
     model.surfaces.push_back(TriangleSurface("tri", {0.25f, 0.75f}, {0.75f, 0.75f}, {0.5f, 0.25f}));
-    LoadBytes(BuildMd3(model).bytes, dir);
-    g_exportSurface = 0;
+    return LoadBytes(BuildMd3(model).bytes, dir).model;
+}
+
+// The classic EPS template of the model's first surface, as saved.
+bool WriteClassicEps(const Model& model, int width, int height, const std::string& path) {
+    return WriteTemplateFile(path, {&model.surfaces.at(0)},
+                             PlainStyle(width, height, WrapMode::Repeat))
+        .ok;
 }
 
 } // namespace
@@ -74,9 +80,9 @@ TEST(Ghostscript, RendersTheTemplateWithItsLinesInPlace) {
     if (std::system("gs --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "Ghostscript (gs) is not installed";
     TempDir dir;
-    LoadOneTriangle(dir);
+    const Model model = LoadOneTriangle(dir);
     const std::string eps = dir.File("t.eps"), pgm = dir.File("t.pgm");
-    ASSERT_TRUE(WriteEpsTemplate(128, 64, eps).ok);
+    ASSERT_TRUE(WriteClassicEps(model, 128, 64, eps));
     const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=pgmraw "
                                 "-sOutputFile='" +
                                 pgm + "' '" + eps + "' 2>&1";
@@ -109,10 +115,10 @@ TEST(Ghostscript, HostileFileNamesStayInTheTitle) {
     if (std::system("gs --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "Ghostscript (gs) is not installed";
     TempDir dir;
-    LoadOneTriangle(dir);
+    const Model model = LoadOneTriangle(dir);
     auto render = [&](const std::string& name, std::string& printed) {
         const std::string eps = dir.File(name), pgm = dir.File("out.pgm"), log = dir.File("gs.log");
-        EXPECT_TRUE(WriteEpsTemplate(96, 64, eps).ok);
+        EXPECT_TRUE(WriteClassicEps(model, 96, 64, eps));
         // The name goes to Ghostscript through a link, so the shell never sees it.
         const std::string plain = dir.File("render.eps");
         std::filesystem::remove(plain);

@@ -1,6 +1,8 @@
 #include "export/BmpTemplate.h"
 #include "export/PngTemplate.h"
+#include "export/SafeFile.h"
 #include "export/SvgTemplate.h"
+#include "export/TemplateFile.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
@@ -114,20 +116,20 @@ TEST(TemplateImages, SvgStrokesThePixelCentresOfTheTriangles) {
     r.SetVertices({{0, 0}, {1, 0}, {0, 1}});
     r.AddTriangle(0, 1, 2);
     r.AddTriangle(0, 1, 7); // skipped
-    const std::string svg = BuildSvgText(r.record, 64, 32);
+    const std::string svg = PlainSvg(r.record, 64, 32);
     EXPECT_NE(svg.find("width=\"64\" height=\"32\""), std::string::npos);
     EXPECT_NE(svg.find("d=\"M0.5 0.5L64.5 0.5L0.5 32.5Z\""), std::string::npos);
 }
 
-TEST(TemplateImages, BmpFileIsTheRasterOfTheExportSurface) {
+TEST(TemplateImages, BmpFileIsTheRasterOfTheSurface) {
     TempDir dir;
     Md3ModelDesc model;
     model.surfaces.push_back(TriangleSurface("t", {0, 0}, {1, 0}, {0, 1}));
-    LoadBytes(BuildMd3(model).bytes, dir);
-    g_exportSurface = 0;
+    const RecordingView view = LoadBytes(BuildMd3(model).bytes, dir);
     const std::string path = dir.File("t.bmp");
-    EXPECT_TRUE(WriteBmpTemplate(64, 32, path, 24).ok);
-    EXPECT_EQ(ReadWholeFile(path), EncodeBmp24(DrawLayoutRaster(&g_surfaces[0], 64, 32)));
-    EXPECT_EQ(WriteBmpTemplate(8, 8, "/dev/full", 24).reason,
+    const std::vector<const Surface*> surfaces{&view.model.surfaces[0]};
+    EXPECT_TRUE(WriteTemplateFile(path, surfaces, PlainStyle(64, 32, WrapMode::Repeat)).ok);
+    EXPECT_EQ(ReadWholeFile(path), EncodeBmp24(PlainRaster(surfaces[0], 64, 32)));
+    EXPECT_EQ(WriteFileSafely("/dev/full", EncodeBmp24(PlainRaster(surfaces[0], 8, 8))).reason,
               "Cannot write \"/dev/full\": No space left on device.");
 }

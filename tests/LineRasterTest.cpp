@@ -68,7 +68,7 @@ TEST(LayoutRaster, DrawsTheUnitTriangleAsTopRowLeftColumnAndDiagonal) {
     TestRecord r;
     r.SetVertices({{0, 0}, {1, 0}, {0, 1}});
     r.AddTriangle(0, 1, 2);
-    const LayoutRaster raster = DrawLayoutRaster(r.record, 128, 128);
+    const LayoutRaster raster = PlainRaster(r.record, 128, 128);
     Pixels expected;
     for (int i = 0; i < 128; ++i) {
         expected.insert({i, 0});
@@ -84,7 +84,7 @@ TEST(LayoutRaster, PlacesVerticesByTruncatedProducts) {
     // u = 0.5 with W = 64 gives x = 32; v = 0.999999 with H = 32 gives y = 31.
     r.SetVertices({{0.5, 0.999999}, {0.5, 0.0}, {0.75, 0.999999}});
     r.AddTriangle(0, 1, 0);
-    const LayoutRaster raster = DrawLayoutRaster(r.record, 64, 32);
+    const LayoutRaster raster = PlainRaster(r.record, 64, 32);
     EXPECT_EQ(raster.width, 64);
     EXPECT_EQ(raster.height, 32);
     Pixels column;
@@ -96,27 +96,27 @@ TEST(LayoutRaster, PlacesVerticesByTruncatedProducts) {
 TEST(LayoutRaster, SkipsBadCornersAndDrawsNothingForNoTriangles) {
     TestRecord r;
     r.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.5, 0.9}});
-    EXPECT_TRUE(Ink(DrawLayoutRaster(r.record, 32, 32)).empty());
+    EXPECT_TRUE(Ink(PlainRaster(r.record, 32, 32)).empty());
     r->triangleCount = -4;
-    EXPECT_TRUE(Ink(DrawLayoutRaster(r.record, 32, 32)).empty());
+    EXPECT_TRUE(Ink(PlainRaster(r.record, 32, 32)).empty());
     r->triangleCount = 0;
     r.AddTriangle(0, 1, 3);  // 3 is past vertexCount
     r.AddTriangle(-1, 1, 2); // negative
     r.AddTriangle(0, 1, 2);
     r->u[3] = 0.0;
-    const Pixels ink = Ink(DrawLayoutRaster(r.record, 32, 32));
+    const Pixels ink = Ink(PlainRaster(r.record, 32, 32));
     r->triangleCount = 0;
     r.AddTriangle(0, 1, 2);
-    EXPECT_EQ(ink, Ink(DrawLayoutRaster(r.record, 32, 32)));
+    EXPECT_EQ(ink, Ink(PlainRaster(r.record, 32, 32)));
     EXPECT_FALSE(ink.empty());
-    EXPECT_TRUE(Ink(DrawLayoutRaster(nullptr, 8, 8)).empty());
+    EXPECT_TRUE(Ink(PlainRaster(nullptr, 8, 8)).empty());
 }
 
 TEST(LayoutRaster, CoordinatesFarOutsideLeaveOnlyTheVisibleLines) {
     TestRecord r;
     r.SetVertices({{0.0, 0.5}, {3.0e38, 0.5}, {0.0, 2.0}});
     r.AddTriangle(0, 1, 2);
-    const LayoutRaster raster = DrawLayoutRaster(r.record, 16, 16);
+    const LayoutRaster raster = PlainRaster(r.record, 16, 16);
     for (int x = 0; x < 16; ++x)
         EXPECT_TRUE(raster.IsInk(x, 8)) << x;
     for (int y = 8; y < 16; ++y)

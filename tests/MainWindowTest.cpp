@@ -1,4 +1,4 @@
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
 #include "tests/Md3Builder.h"
@@ -45,7 +45,7 @@ TEST_F(MainWindow, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt)
     EXPECT_EQ(window->geometry(), QRect(QPoint(50, 50), kMainWindowSize));
     EXPECT_EQ(window->windowTitle(), "Gridwright");
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(g_selectedSurface, -1);
+    EXPECT_EQ(window->selectedSurface(), -1);
     EXPECT_FALSE(window->GetDlgItem(IDC_TEXTURE_LIST)->isEnabled());
     EXPECT_EQ(window->systemMenuEntries(), QStringList{"&A propos de Gridwright..."});
     EXPECT_FALSE(window->windowIcon().isNull());
@@ -58,15 +58,15 @@ TEST_F(MainWindow, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     EXPECT_TRUE(desktop.asked[0].open);
     EXPECT_EQ(desktop.asked[0].filter, QString::fromUtf8("Modèle (*.MD3)|*.MD3|"));
     EXPECT_EQ(desktop.asked[0].defaultExtension, "MD3");
-    EXPECT_EQ(g_modelPath, model);
+    EXPECT_EQ(window->model()->path, model);
 
     SelectRow(*window, 1);
     desktop.answers.push_back(""); // cancel
     window->OnLoadMd3();
     EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
     EXPECT_EQ(window->surfaceList().GetCurSel(), 1);
-    EXPECT_EQ(g_selectedSurface, 1);
-    EXPECT_EQ(g_modelPath, model);
+    EXPECT_EQ(window->selectedSurface(), 1);
+    EXPECT_EQ(window->model()->path, model);
     EXPECT_TRUE(desktop.messages.empty());
 }
 
@@ -82,11 +82,12 @@ TEST_F(MainWindow, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
     EXPECT_EQ(desktop.messages[0].owner, window.get());
     EXPECT_FALSE(std::filesystem::exists(missing));
     EXPECT_TRUE(Names().isEmpty());
-    EXPECT_EQ(g_modelPath, missing);
-    EXPECT_EQ(g_surfaceCount, 3); // the earlier model stays in the store
+    EXPECT_EQ(window->model(), nullptr); // nothing of the earlier model is left to flatten
     // A name typed without an extension gets .MD3.
     Load(dir.File("typed"));
-    EXPECT_EQ(g_modelPath, dir.File("typed.MD3"));
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_TRUE(desktop.messages[1].detail.contains(QString::fromStdString(dir.File("typed.MD3"))))
+        << desktop.messages[1].detail.toStdString();
 }
 
 // After a failed load nothing of the former model stays on screen: no texture
@@ -104,7 +105,7 @@ TEST_F(MainWindow, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
     EXPECT_TRUE(Names().isEmpty());
     EXPECT_EQ(window->textureList().GetCount(), 0);
     EXPECT_TRUE(window->previewLayer().isNull());
-    EXPECT_EQ(g_selectedSurface, -1);
+    EXPECT_EQ(window->selectedSurface(), -1);
     window->repaint();
     const QImage shot = window->grab().toImage();
     const QRect frame = window->previewFrame()->geometry();
@@ -129,7 +130,7 @@ TEST_F(MainWindow, SurfaceNamesShowAsUtf8OrElseLatin1) {
 TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     Load(model);
     SelectRow(*window, 0);
-    EXPECT_EQ(g_selectedSurface, 0);
+    EXPECT_EQ(window->selectedSurface(), 0);
     ASSERT_EQ(window->textureList().GetCount(), 1);
     // The texture's whole path, shortened in the middle to fit the SKIN box.
     EXPECT_EQ(window->texturePath(), "models/players/test/head_skin.tga");
@@ -176,7 +177,7 @@ TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
     Load(model);
     // The first surface is chosen at once, so Flatten has something to do.
     EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
-    EXPECT_EQ(g_selectedSurface, 0);
+    EXPECT_EQ(window->selectedSurface(), 0);
     EXPECT_FALSE(window->previewLayer().isNull());
     SelectRow(*window, 2);
     const QImage before = window->previewLayer();
@@ -187,14 +188,14 @@ TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
     // A second model: names replaced, its first surface chosen and drawn.
     Load(WriteSampleModel(dir.path().string(), "second.md3"));
     EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
-    EXPECT_EQ(g_selectedSurface, 0);
+    EXPECT_EQ(window->selectedSurface(), 0);
     EXPECT_NE(window->previewLayer(), before);
     // With no line selected, Flatten exports nothing and the focus redraw
     // shows no surface, no name, no wireframe.
     window->surfaceList().widget()->clearSelection();
     EXPECT_FALSE(WithModal([&] { window->OnFlatten(); }, [](QWidget* w) { w->close(); }));
     window->OnSetFocus();
-    EXPECT_EQ(g_selectedSurface, -1);
+    EXPECT_EQ(window->selectedSurface(), -1);
     EXPECT_EQ(window->textureList().GetCount(), 0);
     EXPECT_TRUE(window->previewLayer().isNull());
 }
@@ -275,7 +276,7 @@ TEST_F(MainWindow, DraggingTheFaceMovesTheWindowWhileTheListSelects) {
                       list->visualItemRect(list->item(1)).center(),
                       QApplication::doubleClickInterval() + 100);
     EXPECT_EQ(window->surfaceList().GetCurSel(), 1);
-    EXPECT_EQ(g_selectedSurface, 1);
+    EXPECT_EQ(window->selectedSurface(), 1);
     EXPECT_EQ(window->pos(), before);
 }
 
@@ -284,7 +285,7 @@ TEST_F(MainWindow, ClosingClearsTheSelectionAndEndsTheWindow) {
     SelectRow(*window, 0);
     window->close();
     QApplication::processEvents();
-    EXPECT_EQ(g_selectedSurface, -1);
+    EXPECT_EQ(window->selectedSurface(), -1);
     EXPECT_FALSE(window->isVisible());
 }
 

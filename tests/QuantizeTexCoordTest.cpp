@@ -1,6 +1,6 @@
 #include "model/QuantizeTexCoord.h"
 #include "cli/ModelJson.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 
 #include <gtest/gtest.h>
 
@@ -92,10 +92,13 @@ TEST(QuantizeTexCoord, NumbersDoNotDependOnTheLocale) {
     char probe[16];
     std::snprintf(probe, sizeof probe, "%f", 0.5);
     const double half = QuantizeTexCoord(0.5f), tie = QuantizeTexCoord(0.0078125f);
-    g_surfaceCount = 1;
-    g_surfaces[0].vertexCount = 1;
-    g_surfaces[0].u[0] = 0.5;
-    const std::string json = StoreAsJson();
+    Model model;
+    model.surfaceCount = 1;
+    model.surfaces.resize(1);
+    model.surfaces[0].vertexCount = 1;
+    model.surfaces[0].u = {0.5};
+    model.surfaces[0].v = {0.25};
+    const std::string json = ModelAsJson(model);
     std::setlocale(LC_ALL, before.c_str());
     EXPECT_STREQ(probe, "0,500000"); // the locale really is in force
     EXPECT_EQ(half, 0.5);

@@ -64,15 +64,15 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
         const std::vector<SeenSurface>& seen = stats.at(key);
         ASSERT_EQ(view.names.size(), seen.size());
         for (size_t i = 0; i < seen.size(); ++i) {
-            const SurfaceRecord& r = g_surfaces[i];
+            const Surface& r = view.model.surfaces[i];
             EXPECT_EQ(view.names[i], seen[i].name);
-            EXPECT_EQ(NameText(r.shaderName), seen[i].shader);
+            EXPECT_EQ(r.shaderName, seen[i].shader);
             EXPECT_EQ(r.vertexCount, seen[i].vertices);
             EXPECT_EQ(r.triangleCount, seen[i].triangles);
             for (int j = 0; j < r.vertexCount; ++j)
                 ASSERT_TRUE(std::fabs(r.u[j]) < 3 && std::fabs(r.v[j]) < 3); // signed, near the box
-            const LayoutRaster raster = DrawLayoutRaster(&r, 256, 256);
-            const std::string eps = BuildEpsText(&r, 256, 256, "t.eps", nullptr);
+            const LayoutRaster raster = PlainRaster(&r, 256, 256);
+            const std::string eps = PlainEps(&r, 256, 256, "t.eps", nullptr);
             EXPECT_EQ(std::count(eps.begin(), eps.end(), '\n'), 16 + 4 * r.triangleCount);
             EXPECT_EQ(raster.ink.size(), 256u * 256u);
             // A surface laid out inside the texture gives ink inside the box
@@ -108,8 +108,10 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
 
     // The busiest real layout at 2048 x 2048 compresses to under 100 KB.
     const auto space = largest.rfind(' ');
-    ASSERT_TRUE(LoadPath(largest.substr(0, space)).failures.empty());
-    const SurfaceRecord& busiest = g_surfaces[std::stoi(largest.substr(space + 1))];
+    const RecordingView busiestModel = LoadPath(largest.substr(0, space));
+    ASSERT_TRUE(busiestModel.failures.empty());
+    const Surface& busiest =
+        busiestModel.model.surfaces.at(size_t(std::stoi(largest.substr(space + 1))));
     const std::string png = EncodePng(DrawLayoutRaster({&busiest}, 2048, 2048, WrapMode::Repeat));
     EXPECT_LT(png.size(), 100u * 1024u) << largest;
     RecordProperty("busiest_png_bytes", int(png.size()));

@@ -18,7 +18,7 @@
 
 namespace {
 
-using Records = std::vector<const SurfaceRecord*>;
+using Records = std::vector<const Surface*>;
 
 // A 4 x 4 grid of cells over [u0, u0 + 1] x [v0, v0 + 1], two triangles each.
 void Grid(TestRecord& r, double u0, double v0) {
@@ -111,7 +111,7 @@ TEST(TemplateWrap, ATriangleAcrossTheEdgeShowsAtTheTopAndTheBottom) {
     };
     EXPECT_EQ(movetos(wrapped), 2u);
     EXPECT_EQ(movetos(clipped), 1u);
-    EXPECT_EQ(clipped, BuildEpsText(r.record, 100, 100, "t.eps", nullptr));
+    EXPECT_EQ(clipped, PlainEps(r.record, 100, 100, "t.eps", nullptr));
     EXPECT_NE(clipped.find("25 25 moveto"), std::string::npos);
     EXPECT_NE(wrapped.find("25 125 moveto"), std::string::npos);
     EXPECT_NE(wrapped.find("25 25 moveto"), std::string::npos);
@@ -125,7 +125,7 @@ TEST(TemplateStyle, ThePlainStyleDrawsTheExactLineRule) {
     const TemplateStyle style = Styled(97);
     ASSERT_TRUE(style.IsPlain());
     const TemplateImage image = DrawTemplateImage(style, {r.record});
-    const LayoutRaster raster = DrawLayoutRaster(r.record, 97, 97);
+    const LayoutRaster raster = PlainRaster(r.record, 97, 97);
     ASSERT_EQ(image.width, 97);
     for (int y = 0; y < 97; ++y)
         for (int x = 0; x < 97; ++x)
@@ -261,8 +261,8 @@ TEST(TemplateSurfaces, SeveralSurfacesDrawTheUnionOfTheirLayouts) {
     Grid(a, 0, 0);
     b.SetVertices({{0.0, 0.5}, {1.0, 0.6}, {0.3, 0.99}});
     b.AddTriangle(0, 1, 2);
-    const LayoutRaster ra = DrawLayoutRaster(a.record, 128, 128);
-    const LayoutRaster rb = DrawLayoutRaster(b.record, 128, 128);
+    const LayoutRaster ra = PlainRaster(a.record, 128, 128);
+    const LayoutRaster rb = PlainRaster(b.record, 128, 128);
     const LayoutRaster both = DrawLayoutRaster({a.record, b.record}, 128, 128, WrapMode::Repeat);
     for (size_t i = 0; i < both.ink.size(); ++i)
         ASSERT_EQ(both.ink[i], ra.ink[i] | rb.ink[i]);

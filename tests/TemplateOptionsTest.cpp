@@ -3,7 +3,7 @@
 // preview; the model argument, the keyboard and the clipboard.
 #include "app/ExportDlg/ExportDlg.h"
 #include "app/OptionsDlg/OptionsDlg.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
 #include "tests/TestGame.h"
@@ -150,7 +150,7 @@ TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClass
 // The panel's controls themselves change the options, and the live preview.
 TEST_F(TemplateOptionsTest, ThePanelsControlsDriveItsOptionsAndItsPreview) {
     SelectRow(*window, 1);
-    CTemplateOptionsDlg panel(TemplateOptions{}, 1, window.get());
+    CTemplateOptionsDlg panel(TemplateOptions{}, window->textures(), 1, window.get());
     panel.Create();
     const QImage before = panel.previewImage();
     ASSERT_FALSE(before.isNull());
@@ -311,14 +311,14 @@ TEST(TemplateWindow, TheSurfacesOfATextureAreChosenThroughTheSkinAndItsSizeShows
     QApplication::processEvents();
     SelectRow(*window, 2); // u_belt
     std::vector<std::string> names;
-    for (const SurfaceRecord* r : ChosenSurfaces(SurfaceChoice::SameTexture, 2))
-        names.push_back(NameText(r->name));
+    for (const Surface* r : ChosenSurfaces(SurfaceChoice::SameTexture, window->textures(), 2))
+        names.push_back(r->name);
     EXPECT_EQ(names, (std::vector<std::string>{"u_belt", "u_own"}));
     // The size boxes show the texture's size (32 x 4), greyed, beside "the
     // texture's size"; the size chosen before is kept for later.
     TemplateOptions options;
     options.style.width = options.style.height = 128;
-    CTemplateOptionsDlg panel(options, 2, window.get());
+    CTemplateOptionsDlg panel(options, window->textures(), 2, window.get());
     panel.Create();
     auto* width = qobject_cast<QSpinBox*>(panel.Control("width"));
     auto* height = qobject_cast<QSpinBox*>(panel.Control("height"));

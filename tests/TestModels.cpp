@@ -1,5 +1,8 @@
 #include "tests/TestModels.h"
 
+#include "export/EpsTemplate.h"
+#include "export/SvgTemplate.h"
+
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -20,12 +23,14 @@ TempDir::~TempDir() {
 
 RecordingView LoadPath(const std::string& path) {
     RecordingView view;
-    const Outcome outcome = LoadModel(path);
-    if (!outcome.ok)
-        view.failures.push_back(outcome.reason);
-    else
-        for (int i = 0; i < LoadedSurfaceCount(); ++i)
-            view.names.push_back(NameText(g_surfaces[i].name));
+    Result<Model> loaded = LoadMd3File(path);
+    if (!loaded.ok()) {
+        view.failures.push_back(loaded.error().Message());
+        return view;
+    }
+    view.model = std::move(loaded.value());
+    for (const Surface& s : view.model.surfaces)
+        view.names.push_back(s.name);
     return view;
 }
 
@@ -47,24 +52,19 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-TestRecord::TestRecord() : record(new SurfaceRecord{}) {}
-TestRecord::~TestRecord() {
-    delete record;
-}
-
 void TestRecord::SetVertices(const std::vector<std::array<double, 2>>& uv) {
-    record->vertexCount = int32_t(uv.size());
-    for (size_t j = 0; j < uv.size(); ++j) {
-        record->u[j] = uv[j][0];
-        record->v[j] = uv[j][1];
+    surface.vertexCount = int32_t(uv.size());
+    surface.u.clear();
+    surface.v.clear();
+    for (const auto& p : uv) {
+        surface.u.push_back(p[0]);
+        surface.v.push_back(p[1]);
     }
 }
 
 void TestRecord::AddTriangle(int a, int b, int c) {
-    const int k = record->triangleCount++;
-    record->cornerA[k] = a;
-    record->cornerB[k] = b;
-    record->cornerC[k] = c;
+    ++surface.triangleCount;
+    surface.triangles.push_back({a, b, c});
 }
 
 Md3SurfaceDesc TriangleSurface(const std::string& name, std::array<float, 2> a,
@@ -75,4 +75,24 @@ Md3SurfaceDesc TriangleSurface(const std::string& name, std::array<float, 2> a,
     s.uv = {a, b, c};
     s.triangles = {{0, 1, 2}};
     return s;
+}
+
+namespace {
+std::vector<const Surface*> OneOrNone(const Surface* surface) {
+    return surface ? std::vector<const Surface*>{surface} : std::vector<const Surface*>{};
+}
+} // namespace
+
+LayoutRaster PlainRaster(const Surface* surface, int width, int height) {
+    return DrawLayoutRaster(OneOrNone(surface), width, height, WrapMode::Clip);
+}
+
+std::string PlainEps(const Surface* surface, int width, int height, const std::string& title,
+                     const std::tm* localTime) {
+    return BuildEpsText(OneOrNone(surface), PlainStyle(width, height, WrapMode::Clip), title,
+                        localTime);
+}
+
+std::string PlainSvg(const Surface* surface, int width, int height) {
+    return BuildSvgText(OneOrNone(surface), PlainStyle(width, height, WrapMode::Clip));
 }

@@ -39,7 +39,8 @@ TEST(SkinFiles, ParseSurfaceTexturePairsAndSkipCommentsTagsAndNoise) {
 TEST(Textures, EverySurfaceResolvesAsTheGameFindsIt) {
     TempDir dir;
     const std::string model = WriteTestGame(dir.path().string());
-    ASSERT_TRUE(LoadModel(model).ok);
+    const RecordingView view = LoadPath(model);
+    ASSERT_TRUE(view.failures.empty());
     const std::vector<Skin> skins = FindSkins(model);
     ASSERT_EQ(skins.size(), 2u);
     EXPECT_EQ(skins[0].name, "default");
@@ -61,9 +62,9 @@ TEST(Textures, EverySurfaceResolvesAsTheGameFindsIt) {
     for (int i = 0; i < 8; ++i) {
         const Expected& e = expected[i];
         SCOPED_TRACE(e.surface);
-        ASSERT_EQ(NameText(g_surfaces[i].name), e.surface);
-        const SurfaceTexture t =
-            FindSurfaceTexture(model, e.surface, NameText(g_surfaces[i].shaderName), &skins[0]);
+        ASSERT_EQ(view.model.surfaces[size_t(i)].name, e.surface);
+        const SurfaceTexture t = FindSurfaceTexture(
+            model, e.surface, view.model.surfaces[size_t(i)].shaderName, &skins[0]);
         EXPECT_EQ(t.name, e.name);
         EXPECT_EQ(t.origin, e.origin);
         EXPECT_EQ(t.file, *e.file ? bot + e.file : std::string());

@@ -1,7 +1,7 @@
 // Copy: the template, styled as the options say, as a picture on the
 // clipboard. The dialog stays open, so the same template can be saved too.
 #include "app/ExportDlg/ExportDlg.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
 #include "res/Templates.h"
@@ -11,7 +11,7 @@
 #include <cstring>
 
 QImage CExportDlg::TemplatePicture() const {
-    const StyledTemplate styled = StyleFor(m_options, g_selectedSurface);
+    const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     const TemplateImage image = DrawTemplateImage(styled.style, Surfaces());
     if (image.width == 0)
         return {};

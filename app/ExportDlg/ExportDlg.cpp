@@ -4,7 +4,7 @@
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "platform/Desktop.h"
 #include "res/Palette.h"
 #include "res/Templates.h"
@@ -33,7 +33,8 @@ int SizeFromIndex(int position) {
     return position >= 0 && position < 4 ? kRowSizes[position] : 128;
 }
 
-CExportDlg::CExportDlg(QWidget* parent) : CDialog(ExportDialogTemplate(), parent) {}
+CExportDlg::CExportDlg(ModelTextures& textures, int selected, QWidget* parent)
+    : CDialog(ExportDialogTemplate(), parent), m_textures(textures), m_selected(selected) {}
 
 void CExportDlg::DoDataExchange(DataExchange& exchange) {
     exchange.Radio(IDC_WIDTH_32, m_widthIndex);
@@ -59,7 +60,7 @@ bool CExportDlg::OnInitDialog() {
 }
 
 void CExportDlg::ShowSize() {
-    const TemplateStyle s = StyleFor(m_options, g_selectedSurface).style;
+    const TemplateStyle s = StyleFor(m_options, m_textures, m_selected).style;
     m_widthIndex = IndexOfSize(s.width);
     m_heightIndex = IndexOfSize(s.height);
     UpdateData(false);
@@ -92,7 +93,7 @@ void CExportDlg::OnCommand(int id, int notification) {
     } else if (id >= IDC_WIDTH_32 && id <= IDC_HEIGHT_256) {
         UpdateData(true);
         // A size chosen here replaces the texture's.
-        const TemplateStyle shown = StyleFor(m_options, g_selectedSurface).style;
+        const TemplateStyle shown = StyleFor(m_options, m_textures, m_selected).style;
         m_options.style.width = shown.width;
         m_options.style.height = shown.height;
         m_options.textureSize = false;
@@ -108,30 +109,30 @@ void CExportDlg::OnCommand(int id, int notification) {
 }
 
 void CExportDlg::OnOptions() {
-    CTemplateOptionsDlg panel(m_options, g_selectedSurface, this);
+    CTemplateOptionsDlg panel(m_options, m_textures, m_selected, this);
     if (panel.DoModal() == IDOK) {
         m_options = panel.options();
         ShowSize();
     }
 }
 
-std::vector<const SurfaceRecord*> CExportDlg::Surfaces() const {
-    return ChosenSurfaces(m_options.surfaces, g_selectedSurface);
+std::vector<const Surface*> CExportDlg::Surfaces() const {
+    return ChosenSurfaces(m_options.surfaces, m_textures, m_selected);
 }
 
 QString CExportDlg::SuggestedName() const {
-    const std::vector<const SurfaceRecord*> records = Surfaces();
+    const std::vector<const Surface*> records = Surfaces();
     if (records.empty())
         return {};
-    std::string name = NameText(records.front()->name);
+    std::string name = records.front()->name;
     if (records.size() > 1) {
         // Several surfaces of one texture: the texture's name; of several
         // textures: the model's. Either without folders or extension.
-        const std::string key = TextureKey(NameText(records.front()->shaderName));
+        const std::string key = TextureKey(records.front()->shaderName);
         bool oneTexture = true;
-        for (const SurfaceRecord* r : records)
-            oneTexture = oneTexture && TextureKey(NameText(r->shaderName)) == key;
-        name = oneTexture ? TextureNameOf(*records.front()) : FileNameOf(g_modelPath);
+        for (const Surface* r : records)
+            oneTexture = oneTexture && TextureKey(r->shaderName) == key;
+        name = oneTexture ? TextureNameOf(*records.front()) : FileNameOf(m_textures.model()->path);
         const auto dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0)
             name.erase(dot);
@@ -145,7 +146,6 @@ QString CExportDlg::SuggestedName() const {
 }
 
 void CExportDlg::OnOK() {
-    g_exportSurface = g_selectedSurface;
     QSettings settings = GridwrightSettings();
     const QString folder = settings.value("export/folder", QDir::homePath()).toString();
     FileDialogSettings dialog;
@@ -158,7 +158,7 @@ void CExportDlg::OnOK() {
     if (chosen.accepted) {
         const QString extension = chosen.extension.toLower();
         bool written = false;
-        const TemplateStyle style = StyleFor(m_options, g_selectedSurface).style;
+        const TemplateStyle style = StyleFor(m_options, m_textures, m_selected).style;
         if (extension == "eps")
             written = WriteEpsTemplate(style.width, style.height, chosen.path);
         else if (extension == "bmp")
@@ -188,12 +188,12 @@ bool CExportDlg::ShowOutcome(const Outcome& outcome) {
 }
 
 bool CExportDlg::WriteTemplate(const QString& path) {
-    const TemplateStyle style = StyleFor(m_options, g_selectedSurface).style;
+    const TemplateStyle style = StyleFor(m_options, m_textures, m_selected).style;
     return WriteSized(style.width, style.height, path);
 }
 
 bool CExportDlg::WriteSized(int width, int height, const QString& path) {
-    const StyledTemplate styled = StyleFor(m_options, g_selectedSurface);
+    const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
     style.width = width;
     style.height = height;

@@ -12,7 +12,8 @@ int SizeFromIndex(int position);
 
 class CExportDlg : public CDialog {
   public:
-    explicit CExportDlg(QWidget* parent = nullptr);
+    // The template of the surface `selected` of the textures' model.
+    CExportDlg(ModelTextures& textures, int selected, QWidget* parent = nullptr);
 
     int m_widthIndex = -1;  // first row: 0..3 for 32, 64, 128, 256; -1 none
     int m_heightIndex = -1; // second row
@@ -44,9 +45,11 @@ class CExportDlg : public CDialog {
     void OnCommand(int id, int notification) override;
 
   private:
-    std::vector<const SurfaceRecord*> Surfaces() const;
+    std::vector<const Surface*> Surfaces() const;
     bool WriteSized(int width, int height, const QString& path);
     void ShowSize(); // the rows and the summary line follow the options
     TemplateOptions m_options;
+    ModelTextures& m_textures;
+    int m_selected;
     QString m_confirmation;
 };

@@ -3,7 +3,7 @@
 // wireframe on black inside the preview frame, and nowhere else.
 #include "app/MainDlg/MainDlg.h"
 #include "app/OptionsDlg/SurfaceTextures.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
 #include "res/Templates.h"
@@ -11,9 +11,9 @@
 void CMainDlg::DrawSurfacePreview() {
     m_textureList.ResetContent();
     const int selected = m_surfaceList.GetCurSel();
-    if (selected < 0 || selected >= LoadedSurfaceCount()) {
+    if (selected < 0 || selected >= m_textures.SurfaceCount()) {
         // No line selected (after a new load): no surface, no name, no wireframe.
-        g_selectedSurface = -1;
+        m_selected = -1;
         m_texturePath.clear();
         m_renderer->Cancel();
         m_previewLayer = QImage();
@@ -21,11 +21,12 @@ void CMainDlg::DrawSurfacePreview() {
         return;
     }
     ShowSurfaceTexture(selected);
-    const std::vector<const SurfaceRecord*> records = ChosenSurfaces(m_options.surfaces, selected);
+    const std::vector<const Surface*> records =
+        ChosenSurfaces(m_options.surfaces, m_textures, selected);
     QStringList flat;
-    for (const SurfaceRecord* r : records)
+    for (const Surface* r : records)
         if (!LayoutHasArea(*r))
-            flat << CListBox::TextOfBytes(NameText(r->name));
+            flat << CListBox::TextOfBytes(r->name);
     if (flat.isEmpty())
         ClearWarning();
     else
@@ -59,7 +60,7 @@ void CMainDlg::DrawSurfacePreview() {
         update();
         return;
     }
-    g_selectedSurface = selected;
+    m_selected = selected;
 
     // What the template will hold, in the preview's colours.
     TemplateStyle style = m_options.style;
@@ -70,7 +71,7 @@ void CMainDlg::DrawSurfacePreview() {
     // The texture under the wireframe, when asked for and found.
     std::shared_ptr<const TextureImage> picture;
     if (m_options.underlay)
-        if ((picture = PictureOf(TextureOfSurface(selected)))) {
+        if ((picture = m_textures.PictureOf(m_textures.TextureOfSurface(selected)))) {
             style.underlay = picture.get();
             style.underlayOpacity = m_options.underlayOpacity;
         }
@@ -79,13 +80,13 @@ void CMainDlg::DrawSurfacePreview() {
     const LayoutMapping mapping{scale, scale, (L + kPreviewOriginX) * ratio - inside.left(),
                                 (T + kPreviewOriginY) * ratio - inside.top()};
     // Drawn on a worker thread; the former preview stays until this one is done.
-    m_renderer->Start({layer, inside, style, picture, records, mapping});
+    m_renderer->Start({layer, inside, style, picture, model(), records, mapping});
 }
 
 void CMainDlg::ShowSurfaceTexture(int selected) {
     // The texture's full path, shortened in the middle when it does not fit,
     // where it came from and what was found in the tooltip.
-    const SurfaceTexture texture = TextureOfSurface(selected);
+    const SurfaceTexture texture = m_textures.TextureOfSurface(selected);
     const QString name = QString::fromUtf8(texture.name.c_str());
     QListWidget* box = m_textureList.widget();
     const QString shown = box->fontMetrics().elidedText(name, Qt::ElideMiddle, box->width() - 10);
@@ -94,7 +95,7 @@ void CMainDlg::ShowSurfaceTexture(int selected) {
                          ? tr("d'après %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
                          : tr("nommée par le modèle");
     std::string problem;
-    const std::shared_ptr<const TextureImage> picture = PictureOf(texture, &problem);
+    const std::shared_ptr<const TextureImage> picture = m_textures.PictureOf(texture, &problem);
     QString found = picture ? tr("%1 (%2 × %3)")
                                   .arg(QString::fromUtf8(texture.file.c_str()))
                                   .arg(picture->width)

@@ -3,7 +3,7 @@
 #include "app/AboutDlg/AboutDlg.h"
 
 #include "model/Md3Reader.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 #include "platform/Resources.h"
 #include "res/Palette.h"
 #include "res/Templates.h"
@@ -27,8 +27,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-
-int32_t g_regionPending = 1;
 
 CMainDlg::CMainDlg(QWidget* parent, const std::string& startModel)
     : CDialog(MainDialogTemplate(), parent), m_startModel(startModel) {
@@ -75,8 +73,8 @@ bool CMainDlg::OnInitDialog() {
     m_textureList.widget()->setStyleSheet(kListStyle);
     setWindowTitle(kWindowTitle);
     setWindowIcon(m_hIcon);
-    g_selectedSurface = -1;
-    g_regionPending = 1;
+    m_selected = -1;
+    m_regionPending = true;
     setGeometry(QRect(QPoint(50, 50), kMainWindowSize));
     // Keyboard focus shows in the program's orange.
     QPalette focus = palette();
@@ -133,14 +131,14 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
         menu.addAction(tr("Copier le chemin de la texture"), this,
                        [this] { QGuiApplication::clipboard()->setText(m_texturePath); });
     // The model's skins, default first; the choice applies at once.
-    if (!ModelSkins().empty()) {
+    if (!m_textures.skins().empty()) {
         QMenu* skins = menu.addMenu(tr("Skin"));
-        for (int i = 0; i < int(ModelSkins().size()); ++i) {
+        for (int i = 0; i < int(m_textures.skins().size()); ++i) {
             QAction* choice =
-                skins->addAction(QString::fromUtf8(ModelSkins()[size_t(i)].name.c_str()), this,
-                                 [this, i] { OnChooseSkin(i); });
+                skins->addAction(QString::fromUtf8(m_textures.skins()[size_t(i)].name.c_str()),
+                                 this, [this, i] { OnChooseSkin(i); });
             choice->setCheckable(true);
-            choice->setChecked(i == ChosenSkin());
+            choice->setChecked(i == m_textures.chosenSkin());
         }
     }
     for (const QString& entry : systemMenuEntries()) {
@@ -158,11 +156,11 @@ void CMainDlg::OnSysCommand(int command, int) {
 }
 
 void CMainDlg::OnTemplateOptions() {
-    CTemplateOptionsDlg panel(m_options, g_selectedSurface, this);
+    CTemplateOptionsDlg panel(m_options, m_textures, m_selected, this);
     if (panel.DoModal() != IDOK)
         return;
     m_options = panel.options();
-    if (g_selectedSurface != -1)
+    if (m_selected != -1)
         DrawSurfacePreview();
 }
 
@@ -180,8 +178,8 @@ QString DraggedModel(const QMimeData* data) {
 } // namespace
 
 void CMainDlg::OnChooseSkin(int index) {
-    ChooseSkin(index);
-    if (g_selectedSurface != -1)
+    m_textures.ChooseSkin(index);
+    if (m_selected != -1)
         DrawSurfacePreview();
 }
 
@@ -302,12 +300,12 @@ void CMainDlg::changeEvent(QEvent* event) {
 }
 
 void CMainDlg::OnSetFocus() {
-    if (g_selectedSurface != -1)
+    if (m_selected != -1)
         DrawSurfacePreview();
 }
 
 void CMainDlg::OnClose() {
-    g_selectedSurface = -1;
+    m_selected = -1;
     CDialog::OnClose();
 }
 
@@ -329,29 +327,30 @@ void CMainDlg::OnLoadMd3() {
 void CMainDlg::LoadModel(const std::string& path) {
     // The drawing in progress reads the surfaces about to be replaced.
     m_renderer->Cancel();
-    const Outcome outcome = ::LoadModel(path);
-    if (!outcome.ok) {
+    Result<Model> loaded = LoadMd3File(path);
+    if (!loaded.ok()) {
+        m_textures.Reset(nullptr);
         // Nothing of the former model stays on screen beside an empty list.
         m_textureList.ResetContent();
         m_texturePath.clear();
         m_previewLayer = QImage();
-        g_selectedSurface = -1;
+        m_selected = -1;
         setWindowTitle(kWindowTitle);
         update();
-        ShowLoadFailure(outcome.reason);
+        ShowLoadFailure(loaded.error().Message());
         return;
     }
-    ReloadSkins();
+    m_textures.Reset(std::make_shared<const Model>(std::move(loaded.value())));
     // The task bar names the model.
     setWindowTitle(QString::fromUtf8(kModelWindowTitle)
                        .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));
-    for (int i = 0; i < LoadedSurfaceCount(); ++i)
-        AppendSurfaceName(NameText(g_surfaces[i].name));
-    if (LoadedSurfaceCount() == 0) {
+    for (const Surface& s : model()->surfaces)
+        AppendSurfaceName(s.name);
+    if (model()->surfaces.empty()) {
         m_textureList.ResetContent();
         m_texturePath.clear();
         m_previewLayer = QImage();
-        g_selectedSurface = -1;
+        m_selected = -1;
         update();
         ShowStatus(tr("This model has no surfaces: it holds only tags or frames, so there is no "
                       "layout to draw."),

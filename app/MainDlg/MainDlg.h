@@ -14,8 +14,6 @@
 #include <QImage>
 #include <QRegion>
 
-extern int32_t g_regionPending; // nonzero until the first paint has built the outline
-
 class CMainDlg : public CDialog {
   public:
     // startModel: a model to load once the window is up (empty: none).
@@ -70,6 +68,10 @@ class CMainDlg : public CDialog {
 
   public:
     const TemplateOptions& templateOptions() const { return m_options; }
+    // The model on screen (null when none) and the surface chosen (-1: none).
+    const std::shared_ptr<const Model>& model() const { return m_textures.model(); }
+    int selectedSurface() const { return m_selected; }
+    ModelTextures& textures() { return m_textures; }
     const QString& texturePath() const { return m_texturePath; }
     // Loads a model as a drop does: the path of a dropped .md3 file.
     void OnDropFile(const QString& path);
@@ -90,6 +92,9 @@ class CMainDlg : public CDialog {
     std::unique_ptr<PreviewRenderer> m_renderer;
     WindowMover m_mover;
     TemplateOptions m_options;
+    ModelTextures m_textures;
+    int m_selected = -1;
+    bool m_regionPending = true; // until the first paint has built the outline
     std::string m_startModel;
     QString m_draggedModel; // the model a drag over the window carries
     QString m_texturePath;  // in full, as the SKIN box's copy gives it

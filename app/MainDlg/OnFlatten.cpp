@@ -1,16 +1,15 @@
 // Flatten: the export dialog for the selected surface.
 #include "app/ExportDlg/ExportDlg.h"
 #include "app/MainDlg/MainDlg.h"
-#include "model/SurfaceStore.h"
+#include "model/Model.h"
 
 void CMainDlg::OnFlatten() {
     // Only a surface of the loaded model that is selected in the list: after a
-    // new load the list has no selection, whatever g_selectedSurface still holds.
+    // new load the list has no selection, whatever m_selected still holds.
     const int selected = m_surfaceList.GetCurSel();
-    if (g_selectedSurface == -1 || selected != g_selectedSurface ||
-        selected >= LoadedSurfaceCount())
+    if (m_selected == -1 || selected != m_selected || selected >= m_textures.SurfaceCount())
         return;
-    CExportDlg dialog(this);
+    CExportDlg dialog(m_textures, m_selected, this);
     dialog.DoModal();
     if (!dialog.confirmation().isEmpty())
         ShowStatus(dialog.confirmation(), true);

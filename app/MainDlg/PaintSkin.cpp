@@ -19,7 +19,7 @@ void CMainDlg::PaintSkin(QPainter& dc) {
     const int width = frameGeometry().width(), height = frameGeometry().height();
     DrawTransparentBitmap(dc, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(),
                           0, 0, qRgb(0, 0, 0));
-    if (g_regionPending == 0)
+    if (!m_regionPending)
         return;
     // Read back what this paint draws: the same drawing, into a picture of the
     // window's size. The face starts in the window's own colour.
@@ -32,7 +32,7 @@ void CMainDlg::PaintSkin(QPainter& dc) {
     }
     bool started = false;
     m_windowRegion = OutlineOf(drawn, width, height, &started);
-    g_regionPending = 0;
+    m_regionPending = false;
     if (started)
         setMask(m_windowRegion);
     update();

@@ -22,7 +22,8 @@ struct PreviewJob {
     QRect inside; // where the drawing goes in it
     TemplateStyle style;
     std::shared_ptr<const TextureImage> texture; // kept alive for style.underlay
-    std::vector<const SurfaceRecord*> records;
+    std::shared_ptr<const Model> model;          // kept alive for the records
+    std::vector<const Surface*> records;
     LayoutMapping mapping;
 };
 

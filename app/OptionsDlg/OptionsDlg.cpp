@@ -66,9 +66,10 @@ void ShowSwatch(QPushButton* button, const Rgba& colour) {
 
 } // namespace
 
-CTemplateOptionsDlg::CTemplateOptionsDlg(const TemplateOptions& options, int selected,
-                                         QWidget* parent)
-    : CDialog(OptionsDialogTemplate(), parent), m_options(options), m_selected(selected) {}
+CTemplateOptionsDlg::CTemplateOptionsDlg(const TemplateOptions& options, ModelTextures& textures,
+                                         int selected, QWidget* parent)
+    : CDialog(OptionsDialogTemplate(), parent), m_options(options), m_textures(textures),
+      m_selected(selected) {}
 
 bool CTemplateOptionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -296,12 +297,12 @@ void CTemplateOptionsDlg::WriteControls() {
 }
 
 bool CTemplateOptionsDlg::SizeFromTexture() const {
-    return m_options.textureSize && StyleFor(m_options, m_selected).texture != nullptr;
+    return m_options.textureSize && StyleFor(m_options, m_textures, m_selected).texture != nullptr;
 }
 
 void CTemplateOptionsDlg::ShowSizeBoxes() {
     const bool fromTexture = SizeFromTexture();
-    const TemplateStyle shown = StyleFor(m_options, m_selected).style;
+    const TemplateStyle shown = StyleFor(m_options, m_textures, m_selected).style;
     const bool writing = m_writing;
     m_writing = true;
     m_width->setValue(fromTexture ? shown.width : m_options.style.width);
@@ -351,13 +352,13 @@ void CTemplateOptionsDlg::OnReset() {
 
 void CTemplateOptionsDlg::DrawPreview() {
     // The template as it will be written, fitted into the preview square.
-    const StyledTemplate styled = StyleFor(m_options, m_selected);
+    const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
     const double scale = double(kPreviewSide) / std::max(style.width, style.height);
     style.width = std::max(1, int(style.width * scale + 0.5));
     style.height = std::max(1, int(style.height * scale + 0.5));
     const TemplateImage image =
-        DrawTemplateImage(style, ChosenSurfaces(m_options.surfaces, m_selected));
+        DrawTemplateImage(style, ChosenSurfaces(m_options.surfaces, m_textures, m_selected));
     if (image.width == 0)
         return;
     QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);

@@ -15,8 +15,10 @@ class QSpinBox;
 
 class CTemplateOptionsDlg : public CDialog {
   public:
-    // selected: the surface whose template is previewed (-1: none).
-    CTemplateOptionsDlg(const TemplateOptions& options, int selected, QWidget* parent = nullptr);
+    // selected: the surface of the textures' model whose template is
+    // previewed (-1: none).
+    CTemplateOptionsDlg(const TemplateOptions& options, ModelTextures& textures, int selected,
+                        QWidget* parent = nullptr);
 
     const TemplateOptions& options() const { return m_options; }
     // As if the painter had set every control to these options.
@@ -43,6 +45,7 @@ class CTemplateOptionsDlg : public CDialog {
     void PickColour(QPushButton* button, Rgba& colour);
 
     TemplateOptions m_options;
+    ModelTextures& m_textures;
     int m_selected;
     QImage m_preview;
     bool m_writing = false;

@@ -1,84 +1,53 @@
 #include "app/OptionsDlg/SurfaceTextures.h"
 
-#include "model/SurfaceStore.h"
-
-#include <list>
-#include <map>
-
-namespace {
-
-struct State {
-    std::vector<Skin> skins;
-    int chosen = -1;
-    // Decoded pictures by file, most recently used first, and why a file
-    // could not be decoded.
-    std::list<std::pair<std::string, std::shared_ptr<const TextureImage>>> pictures;
-    size_t bytes = 0;
-    std::map<std::string, std::string> problems;
-};
-
-State& Current() {
-    static State state;
-    return state;
+void ModelTextures::Reset(std::shared_ptr<const Model> model) {
+    m_model = std::move(model);
+    m_skins = m_model ? FindSkins(m_model->path) : std::vector<Skin>{};
+    m_chosen = !m_skins.empty() && m_skins.front().name == "default" ? 0 : -1;
+    m_pictures.clear();
+    m_bytes = 0;
+    m_problems.clear();
 }
 
-} // namespace
-
-void ReloadSkins() {
-    State& s = Current();
-    s.skins = FindSkins(g_modelPath);
-    s.chosen = !s.skins.empty() && s.skins.front().name == "default" ? 0 : -1;
-    // Textures may have been repainted since: read them again when needed.
-    s.pictures.clear();
-    s.bytes = 0;
-    s.problems.clear();
+const Surface* ModelTextures::SurfaceAt(int index) const {
+    if (!m_model || index < 0 || index >= m_model->SurfaceCount())
+        return nullptr;
+    return &m_model->surfaces[size_t(index)];
 }
 
-const std::vector<Skin>& ModelSkins() {
-    return Current().skins;
+void ModelTextures::ChooseSkin(int index) {
+    m_chosen = index >= 0 && index < int(m_skins.size()) ? index : -1;
 }
 
-int ChosenSkin() {
-    return Current().chosen;
+const Skin* ModelTextures::Chosen() const {
+    return m_chosen >= 0 ? &m_skins[size_t(m_chosen)] : nullptr;
 }
 
-void ChooseSkin(int index) {
-    State& s = Current();
-    s.chosen = index >= 0 && index < int(s.skins.size()) ? index : -1;
-}
-
-SurfaceTexture TextureOfSurface(int index) {
-    const SurfaceRecord* r = SurfaceAt(index);
-    if (!r || index >= LoadedSurfaceCount())
+SurfaceTexture ModelTextures::TextureOfSurface(int index) const {
+    const Surface* s = SurfaceAt(index);
+    if (!s)
         return {};
-    const State& s = Current();
-    return FindSurfaceTexture(g_modelPath, NameText(r->name), NameText(r->shaderName),
-                              s.chosen >= 0 ? &s.skins[size_t(s.chosen)] : nullptr);
+    return FindSurfaceTexture(m_model->path, s->name, s->shaderName, Chosen());
 }
 
-std::string WornTextureName(int index) {
-    const SurfaceRecord* r = SurfaceAt(index);
-    if (!r || index >= LoadedSurfaceCount())
-        return {};
-    const State& s = Current();
-    return WornTexture(NameText(r->name), NameText(r->shaderName),
-                       s.chosen >= 0 ? &s.skins[size_t(s.chosen)] : nullptr)
-        .name;
+std::string ModelTextures::WornTextureName(int index) const {
+    const Surface* s = SurfaceAt(index);
+    return s ? WornTexture(s->name, s->shaderName, Chosen()).name : std::string();
 }
 
-std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture, std::string* problem) {
-    State& s = Current();
+std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTexture& texture,
+                                                             std::string* problem) {
     if (texture.file.empty()) {
         if (problem)
             *problem = texture.problem;
         return nullptr;
     }
-    for (auto at = s.pictures.begin(); at != s.pictures.end(); ++at)
+    for (auto at = m_pictures.begin(); at != m_pictures.end(); ++at)
         if (at->first == texture.file) {
-            s.pictures.splice(s.pictures.begin(), s.pictures, at);
+            m_pictures.splice(m_pictures.begin(), m_pictures, at);
             return at->second;
         }
-    if (auto failed = s.problems.find(texture.file); failed != s.problems.end()) {
+    if (auto failed = m_problems.find(texture.file); failed != m_problems.end()) {
         if (problem)
             *problem = failed->second;
         return nullptr;
@@ -86,22 +55,18 @@ std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture, std
     auto picture = std::make_shared<TextureImage>();
     const Outcome loaded = LoadTexture(texture.file, *picture);
     if (!loaded.ok) {
-        s.problems[texture.file] = loaded.reason;
+        m_problems[texture.file] = loaded.reason;
         if (problem)
             *problem = loaded.reason;
         return nullptr;
     }
-    s.bytes += picture->Bytes();
-    s.pictures.emplace_front(texture.file, picture);
+    m_bytes += picture->Bytes();
+    m_pictures.emplace_front(texture.file, picture);
     // Room for the newest: the least recently used go (a drawing that still
     // holds one keeps it until it is done).
-    while (s.bytes > kTextureCacheBytes && s.pictures.size() > 1) {
-        s.bytes -= s.pictures.back().second->Bytes();
-        s.pictures.pop_back();
+    while (m_bytes > kTextureCacheBytes && m_pictures.size() > 1) {
+        m_bytes -= m_pictures.back().second->Bytes();
+        m_pictures.pop_back();
     }
     return picture;
-}
-
-size_t CachedTextureBytes() {
-    return Current().bytes;
 }

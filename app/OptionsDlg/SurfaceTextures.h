@@ -1,11 +1,14 @@
 #pragma once
-// The textures the loaded model's surfaces wear, for the window: the model's
-// .skin files and the one chosen, each surface's texture as the game finds
-// it, and the images decoded once and kept while they fit in the cache.
+// The textures the window's model wears: the model's .skin files and the one
+// chosen, each surface's texture as the game finds it, and the images decoded
+// once and kept while they fit in the cache.
 #include "image/TextureImage.h"
+#include "model/Model.h"
 #include "model/SkinFile.h"
 #include "model/TextureFinder.h"
 
+#include <list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,19 +16,39 @@
 // Decoded textures kept at once; the least recently used go first.
 inline constexpr size_t kTextureCacheBytes = size_t(512) << 20;
 
-// Reads the skins beside g_modelPath and chooses "default" when there is one.
-void ReloadSkins();
-const std::vector<Skin>& ModelSkins();
-int ChosenSkin(); // -1: none
-void ChooseSkin(int index);
+class ModelTextures {
+  public:
+    // A new model (or none): its skins read, "default" chosen when there is
+    // one, and every picture read again when needed (it may have been repainted).
+    void Reset(std::shared_ptr<const Model> model);
+    const std::shared_ptr<const Model>& model() const { return m_model; }
+    int SurfaceCount() const { return m_model ? m_model->SurfaceCount() : 0; }
+    // The surface at index, or null outside the model.
+    const Surface* SurfaceAt(int index) const;
 
-// The texture surface `index` wears with the chosen skin.
-SurfaceTexture TextureOfSurface(int index);
-// The same by name only, without looking for its file.
-std::string WornTextureName(int index);
-// Its picture, decoded once while it stays in the cache; null (and the
-// reason) when there is none. The picture lives as long as it is held.
-std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture,
-                                              std::string* problem = nullptr);
-// The bytes of decoded pictures the cache holds.
-size_t CachedTextureBytes();
+    const std::vector<Skin>& skins() const { return m_skins; }
+    int chosenSkin() const { return m_chosen; } // -1: none
+    void ChooseSkin(int index);
+
+    // The texture surface `index` wears with the chosen skin.
+    SurfaceTexture TextureOfSurface(int index) const;
+    // The same by name only, without looking for its file.
+    std::string WornTextureName(int index) const;
+    // Its picture, decoded once while it stays in the cache; null (and the
+    // reason) when there is none. The picture lives as long as it is held.
+    std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture,
+                                                  std::string* problem = nullptr);
+    // The bytes of decoded pictures the cache holds.
+    size_t CachedBytes() const { return m_bytes; }
+
+  private:
+    const Skin* Chosen() const;
+    std::shared_ptr<const Model> m_model;
+    std::vector<Skin> m_skins;
+    int m_chosen = -1;
+    // Decoded pictures by file, most recently used first, and why a file
+    // could not be decoded.
+    std::list<std::pair<std::string, std::shared_ptr<const TextureImage>>> m_pictures;
+    size_t m_bytes = 0;
+    std::map<std::string, std::string> m_problems;
+};

@@ -138,11 +138,11 @@ void TemplateOptions::Save() const {
                                                                            : "selected");
 }
 
-StyledTemplate StyleFor(const TemplateOptions& options, int selected) {
+StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures, int selected) {
     StyledTemplate t{options.style, nullptr};
     if (!options.underlay && !options.textureSize)
         return t;
-    t.texture = PictureOf(TextureOfSurface(selected));
+    t.texture = textures.PictureOf(textures.TextureOfSurface(selected));
     if (!t.texture)
         return t;
     if (options.underlay) {
@@ -156,19 +156,20 @@ StyledTemplate StyleFor(const TemplateOptions& options, int selected) {
     return t;
 }
 
-std::vector<const SurfaceRecord*> ChosenSurfaces(SurfaceChoice choice, int selected) {
-    std::vector<const SurfaceRecord*> records;
-    const int count = LoadedSurfaceCount();
+std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, const ModelTextures& textures,
+                                           int selected) {
+    std::vector<const Surface*> records;
+    const int count = textures.SurfaceCount();
     if (selected < 0 || selected >= count)
         return records;
-    auto key = [](int i) { return TextureKey(WornTextureName(i)); };
+    auto key = [&textures](int i) { return TextureKey(textures.WornTextureName(i)); };
     const std::string selectedKey = choice == SurfaceChoice::SameTexture ? key(selected) : "";
     for (int i = 0; i < count; ++i) {
         const bool wanted =
             choice == SurfaceChoice::All || i == selected ||
             (choice == SurfaceChoice::SameTexture && !selectedKey.empty() && key(i) == selectedKey);
         if (wanted)
-            records.push_back(&g_surfaces[i]);
+            records.push_back(textures.SurfaceAt(i));
     }
     return records;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The template options a painter chose, kept across runs: the engine's style
 // (its size is the last size chosen) and which surfaces go on the template.
-#include "model/SurfaceStore.h"
+#include "app/OptionsDlg/SurfaceTextures.h"
+#include "model/Model.h"
 #include "render/TemplateStyle.h"
 
 #include <QSettings>
@@ -37,9 +38,10 @@ struct StyledTemplate {
     TemplateStyle style;
     std::shared_ptr<const TextureImage> texture;
 };
-StyledTemplate StyleFor(const TemplateOptions& options, int selected);
+StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures, int selected);
 
 // The surfaces the template holds, in file order, for the selected one; empty
 // when nothing is selected. "The same texture" means the texture worn, through
 // the chosen skin.
-std::vector<const SurfaceRecord*> ChosenSurfaces(SurfaceChoice choice, int selected);
+std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, const ModelTextures& textures,
+                                           int selected);

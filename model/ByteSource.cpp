@@ -1,0 +1,19 @@
+#include "model/ByteSource.h"
+
+#include "model/FileReader.h"
+
+Result<SourceBytes> ReadFileBytes(const std::string& path, int64_t maxBytes,
+                                  const std::string& tooLarge) {
+    FileReader file;
+    if (!file.Open(path))
+        return Error{"Cannot open", path, file.error()};
+    if (file.size() > maxBytes)
+        return Error{"", path, tooLarge};
+    auto bytes = std::make_shared<std::vector<uint8_t>>(size_t(file.size()));
+    if (!bytes->empty() && !file.ReadAt(0, bytes->data(), bytes->size()))
+        return Error{"", path, "the file could not be read (" + file.error() + ")"};
+    // Written to while we read it: what was read may mix two versions.
+    if (!file.Unchanged())
+        return Error{"", path, "the file changed while it was being read; load it again"};
+    return SourceBytes{path, std::move(bytes)};
+}

@@ -1,0 +1,48 @@
+#include "model/Model.h"
+
+#include <cctype>
+#include <cmath>
+
+std::string TextureNameOf(const Surface& surface) {
+    const auto slash = surface.shaderName.rfind('/');
+    return slash == std::string::npos ? surface.shaderName : surface.shaderName.substr(slash + 1);
+}
+
+std::string LowerCase(std::string text) {
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string TextureKey(std::string name) {
+    name = LowerCase(std::move(name));
+    for (char& c : name)
+        if (c == '\\')
+            c = '/';
+    const auto slash = name.rfind('/'), dot = name.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        name.erase(dot);
+    return name;
+}
+
+bool LayoutHasArea(const Surface& surface) {
+    bool area = false;
+    ForEachTriangle(surface, [&](int a, int b, int c) {
+        const double du1 = surface.u[b] - surface.u[a], dv1 = surface.v[b] - surface.v[a];
+        const double du2 = surface.u[c] - surface.u[a], dv2 = surface.v[c] - surface.v[a];
+        // Coordinates are rounded to 1e-6: anything less than a texel of the
+        // largest texture is no area.
+        if (std::fabs(du1 * dv2 - du2 * dv1) > 1e-12)
+            area = true;
+    });
+    return area;
+}
+
+bool SameTexture(const std::string& name, const std::string& wanted) {
+    const std::string key = TextureKey(wanted);
+    if (key.empty())
+        return false;
+    const std::string full = TextureKey(name);
+    const auto slash = full.rfind('/');
+    return full == key || (slash != std::string::npos && full.substr(slash + 1) == key);
+}

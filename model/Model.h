@@ -1,0 +1,88 @@
+#pragma once
+// A loaded MD3 model as a value: what the reader returns, and what the window
+// and the command line each own. Its surfaces hold their names, texture names,
+// texture coordinates and triangles; every frame's positions and normals and
+// the tags stay in the file's bytes, reached through views.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+inline constexpr int kMaxSurfaces = 255;
+// What the MD3 format itself allows per surface; real models go well past 1024.
+inline constexpr int kMaxVertices = 4096;
+inline constexpr int kMaxTriangles = 8192;
+inline constexpr int kNameSize = 64;
+
+struct Triangle {
+    int32_t a = 0, b = 0, c = 0; // vertex indices as stored: checked where drawn
+};
+
+// Records of the file's bytes: `count` of `size` bytes from `offset`.
+struct ByteView {
+    size_t offset = 0, count = 0, size = 0;
+};
+
+struct Surface {
+    std::string name;       // the 64-byte field up to its first zero (63 bytes at most)
+    std::string shaderName; // the first shader's name; empty when there is none
+    // The surface header as stored.
+    int32_t fileOffset = 0, flags = 0, frameCount = 0, shaderCount = 0, vertexCount = 0,
+            triangleCount = 0, triangleOffset = 0, texCoordOffset = 0, vertexOffset = 0,
+            endOffset = 0, shaderIndex = 0;
+    std::vector<double> u, v;        // per vertex: signed, rounded to six decimals
+    std::vector<Triangle> triangles; // as stored
+    // frameCount x vertexCount records of 8 bytes: x, y, z (int16, 1/64 unit)
+    // and the normal (latitude, longitude bytes); empty when out of the file.
+    ByteView vertices;
+};
+
+struct Model {
+    std::string path; // where it was read from, as given
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::vector<Surface> surfaces;
+    // The header's counts as stored (a negative surface count reads no surface).
+    int32_t surfaceCount = 0, frameCount = 0, tagCount = 0;
+    ByteView frames; // 56-byte frame records: bounds, origin, radius, name
+    ByteView tags;   // frameCount x tagCount 112-byte records: name, origin, axes
+
+    // The bytes a view covers; empty when there are none.
+    std::span<const uint8_t> View(const ByteView& view) const {
+        if (!bytes || view.count == 0)
+            return {};
+        return std::span<const uint8_t>(*bytes).subspan(view.offset, view.count * view.size);
+    }
+    int SurfaceCount() const { return int(surfaces.size()); }
+};
+
+// Calls visit(a, b, c) with the vertex indices of every triangle in file
+// order. A triangle with a corner outside the surface's vertices is skipped:
+// every drawing walks the triangles through here, so all of them agree.
+template <typename Visit> void ForEachTriangle(const Surface& surface, Visit&& visit) {
+    const int32_t vertices = int32_t(surface.u.size());
+    auto inside = [vertices](int32_t i) { return i >= 0 && i < vertices; };
+    for (const Triangle& t : surface.triangles)
+        if (inside(t.a) && inside(t.b) && inside(t.c))
+            visit(int(t.a), int(t.b), int(t.c));
+}
+
+// The texture name shown for a surface: the shader name after its last '/'.
+std::string TextureNameOf(const Surface& surface);
+
+// Text in lower case, byte by byte (names compare without regard to case).
+std::string LowerCase(std::string text);
+
+// A texture name as the game compares it: lower case, '/' for '\\', and
+// without its extension ("Models\\X\\Body.TGA" -> "models/x/body").
+std::string TextureKey(std::string name);
+
+// True when some triangle of the surface covers an area of its texture. A
+// layout whose coordinates all lie on one point or one line draws nothing a
+// painter can use.
+bool LayoutHasArea(const Surface& surface);
+
+// True when a texture name means the texture `wanted` as painters name it:
+// any letter case, either slash, with or without its extension, as a full
+// path or as its last part.
+bool SameTexture(const std::string& name, const std::string& wanted);
