@@ -38,7 +38,7 @@ std::string Fixed6(double value) {
     return std::string(digits, end);
 }
 
-std::string Coordinates(const std::vector<double>& values) {
+std::string Coordinates(const CoordList& values) {
     std::string out = "[";
     for (size_t j = 0; j < values.size(); ++j)
         out += (j ? ", " : "") + Fixed6(values[j]);

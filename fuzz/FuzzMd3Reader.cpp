@@ -13,8 +13,7 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const Result<Model> loaded =
-        ReadMd3({"fuzz.md3", std::make_shared<const std::vector<uint8_t>>(data, data + size)});
+    const Result<Model> loaded = ReadMd3({"fuzz.md3", Bytes::Copy(data, size)});
     if (!loaded.ok())
         return 0;
     const Model& model = loaded.value();

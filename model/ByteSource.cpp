@@ -9,8 +9,10 @@ Result<SourceBytes> ReadFileBytes(const std::string& path, int64_t maxBytes,
         return Error{"Cannot open", path, file.error()};
     if (file.size() > maxBytes)
         return Error{"", path, tooLarge};
-    auto bytes = std::make_shared<std::vector<uint8_t>>(size_t(file.size()));
-    if (!bytes->empty() && !file.ReadAt(0, bytes->data(), bytes->size()))
+    std::shared_ptr<Bytes> bytes = Bytes::Allocate(size_t(file.size()));
+    if (!bytes)
+        return Error{"", path, "there is not enough memory to read it"};
+    if (bytes->size() && !file.ReadAt(0, bytes->data(), bytes->size()))
         return Error{"", path, "the file could not be read (" + file.error() + ")"};
     // Written to while we read it: what was read may mix two versions.
     if (!file.Unchanged())

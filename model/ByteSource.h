@@ -2,16 +2,16 @@
 // Where a model, a skin or a texture comes from: bytes read whole, with the
 // name errors give them. A disk file fills them today; an archive entry can
 // fill them the same way.
+#include "model/Bytes.h"
 #include "model/Error.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 struct SourceBytes {
     std::string path;
-    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::shared_ptr<const Bytes> bytes;
 };
 
 // Opens a regular file once (never a pipe or a device, which could block or

@@ -4,8 +4,11 @@
 #include "model/LittleEndian.h"
 #include "model/QuantizeTexCoord.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -44,7 +47,8 @@ std::string NameAt(const uint8_t* bytes) {
 class Reader {
   public:
     explicit Reader(const SourceBytes& source)
-        : m_path(source.path), m_bytes(*source.bytes), m_size(int64_t(m_bytes.size())) {}
+        : m_path(source.path), m_bytes(source.bytes->data()),
+          m_size(int64_t(source.bytes->size())) {}
 
     Result<Model> Run(const SourceBytes& source);
 
@@ -61,6 +65,9 @@ class Reader {
         return {size_t(at), size_t(count), size_t(size)};
     }
     bool ReadSurface(int index, int64_t at, Surface& s, Error& error) const;
+    // Every surface's coordinates, decoded into one block (one allocation,
+    // in large pages, for a model of any size).
+    bool DecodeCoordinates(Model& model) const;
     bool CheckList(int index, const Surface& s, const char* what, int32_t offset, int32_t entries,
                    int64_t entrySize, Error& error) const;
     static std::string Label(int index, const Surface& s) {
@@ -68,7 +75,7 @@ class Reader {
     }
 
     std::string m_path;
-    const std::vector<uint8_t>& m_bytes;
+    const uint8_t* m_bytes;
     int64_t m_size;
 };
 
@@ -127,24 +134,9 @@ bool Reader::ReadSurface(int index, int64_t p, Surface& s, Error& error) const {
                    error) ||
         !CheckList(index, s, "triangles", s.triangleOffset, s.triangleCount, kTriangleSize, error))
         return false;
-    // Every list is inside the file: read them.
-    if (s.vertexCount > 0) {
-        s.u.resize(size_t(s.vertexCount));
-        s.v.resize(size_t(s.vertexCount));
-        const uint8_t* entry = &m_bytes[size_t(p + s.texCoordOffset)];
-        for (int32_t j = 0; j < s.vertexCount; ++j, entry += kTexCoordSize) {
-            s.u[size_t(j)] = QuantizeTexCoord(DecodeF32(entry));
-            s.v[size_t(j)] = QuantizeTexCoord(DecodeF32(entry + 4));
-        }
-    }
-    if (s.triangleCount > 0) {
-        s.triangles.resize(size_t(s.triangleCount));
-        const uint8_t* entry = &m_bytes[size_t(p + s.triangleOffset)];
-        for (Triangle& t : s.triangles) {
-            t = {DecodeI32(entry), DecodeI32(entry + 4), DecodeI32(entry + 8)};
-            entry += kTriangleSize;
-        }
-    }
+    // Every list is inside the file. The triangles are read where they lie.
+    if (s.triangleCount > 0)
+        s.triangles = TriangleList(&m_bytes[size_t(p + s.triangleOffset)], size_t(s.triangleCount));
     // Positions and normals are not needed to draw a layout: a model whose
     // vertex lists lie outside the file still loads, without them.
     if (s.frameCount > 0 && s.vertexCount > 0 && s.frameCount <= INT32_MAX / s.vertexCount)
@@ -152,9 +144,56 @@ bool Reader::ReadSurface(int index, int64_t p, Surface& s, Error& error) const {
     return true;
 }
 
+bool Reader::DecodeCoordinates(Model& model) const {
+    // Where each surface's u and v go in the block.
+    std::vector<size_t> starts;
+    size_t total = 0;
+    for (const Surface& s : model.surfaces) {
+        starts.push_back(total);
+        total += 2 * size_t(std::max(s.vertexCount, 0));
+    }
+    std::shared_ptr<Bytes> block = Bytes::Allocate(total * sizeof(double));
+    if (!block)
+        return false;
+    auto* out = reinterpret_cast<double*>(block->data());
+    auto decode = [&](size_t first, size_t last) {
+        for (size_t i = first; i < last; ++i) {
+            Surface& s = model.surfaces[i];
+            const size_t n = size_t(std::max(s.vertexCount, 0));
+            if (n == 0)
+                continue;
+            // Checked to lie inside the file when the surface was read.
+            const uint8_t* entry = m_bytes + (int64_t(s.fileOffset) + s.texCoordOffset);
+            double* u = out + starts[i];
+            double* v = u + n;
+            for (size_t j = 0; j < n; ++j, entry += kTexCoordSize) {
+                u[j] = QuantizeTexCoord(DecodeF32(entry));
+                v[j] = QuantizeTexCoord(DecodeF32(entry + 4));
+            }
+            s.u = CoordList(u, n);
+            s.v = CoordList(v, n);
+        }
+    };
+    // A large model's coordinates (up to a million vertices) are decoded on
+    // two threads, each over its own surfaces and its own part of the block.
+    const size_t count = model.surfaces.size();
+    if (total >= (size_t(1) << 18) && count > 1) {
+        size_t middle = 0;
+        while (middle < count && starts[middle] < total / 2)
+            ++middle;
+        std::thread other(decode, middle, count);
+        decode(0, middle);
+        other.join();
+    } else {
+        decode(0, count);
+    }
+    model.coordinates = std::move(block);
+    return true;
+}
+
 Result<Model> Reader::Run(const SourceBytes& source) {
     // Any version number is accepted (exporters differ), the magic is not.
-    if (m_size < 4 || std::memcmp(m_bytes.data(), "IDP3", 4) != 0)
+    if (m_size < 4 || std::memcmp(m_bytes, "IDP3", 4) != 0)
         return Fail(kNotAModel);
     if (m_size > INT32_MAX)
         return Fail("it is larger than the 2 GB an MD3 model can address");
@@ -193,6 +232,8 @@ Result<Model> Reader::Run(const SourceBytes& source) {
         p += s.endOffset;
         model.surfaces.push_back(std::move(s));
     }
+    if (!DecodeCoordinates(model))
+        return Fail("there is not enough memory to hold its texture coordinates");
     return model;
 }
 

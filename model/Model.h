@@ -3,7 +3,9 @@
 // and the command line each own. Its surfaces hold their names, texture names,
 // texture coordinates and triangles; every frame's positions and normals and
 // the tags stay in the file's bytes, reached through views.
+#include "model/Bytes.h"
 #include <cstdint>
+
 #include <memory>
 #include <span>
 #include <string>
@@ -19,6 +21,46 @@ struct Triangle {
     int32_t a = 0, b = 0, c = 0; // vertex indices as stored: checked where drawn
 };
 
+// Texture coordinates (u or v), one per vertex: a view of the model's
+// decoded coordinates, valid while the model lives.
+class CoordList {
+  public:
+    CoordList() = default;
+    CoordList(const double* data, size_t count) : m_data(data), m_count(count) {}
+    size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    double operator[](size_t j) const { return m_data[j]; }
+    const double* begin() const { return m_data; }
+    const double* end() const { return m_data + m_count; }
+
+  private:
+    const double* m_data = nullptr;
+    size_t m_count = 0;
+};
+
+// A surface's triangles where they lie in the file's bytes (12 bytes each,
+// little-endian): a view, valid while the model (or whatever holds the
+// bytes) lives.
+class TriangleList {
+  public:
+    TriangleList() = default;
+    TriangleList(const uint8_t* data, size_t count) : m_data(data), m_count(count) {}
+    size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    Triangle operator[](size_t k) const {
+        const uint8_t* p = m_data + k * 12;
+        auto word = [p](int i) {
+            return int32_t(uint32_t(p[i]) | uint32_t(p[i + 1]) << 8 | uint32_t(p[i + 2]) << 16 |
+                           uint32_t(p[i + 3]) << 24);
+        };
+        return {word(0), word(4), word(8)};
+    }
+
+  private:
+    const uint8_t* m_data = nullptr;
+    size_t m_count = 0;
+};
+
 // Records of the file's bytes: `count` of `size` bytes from `offset`.
 struct ByteView {
     size_t offset = 0, count = 0, size = 0;
@@ -31,16 +73,17 @@ struct Surface {
     int32_t fileOffset = 0, flags = 0, frameCount = 0, shaderCount = 0, vertexCount = 0,
             triangleCount = 0, triangleOffset = 0, texCoordOffset = 0, vertexOffset = 0,
             endOffset = 0, shaderIndex = 0;
-    std::vector<double> u, v;        // per vertex: signed, rounded to six decimals
-    std::vector<Triangle> triangles; // as stored
+    CoordList u, v;         // per vertex: signed, rounded to six decimals
+    TriangleList triangles; // as stored
     // frameCount x vertexCount records of 8 bytes: x, y, z (int16, 1/64 unit)
     // and the normal (latitude, longitude bytes); empty when out of the file.
     ByteView vertices;
 };
 
 struct Model {
-    std::string path; // where it was read from, as given
-    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::string path;                         // where it was read from, as given
+    std::shared_ptr<const Bytes> bytes;       // the file: what the views look into
+    std::shared_ptr<const Bytes> coordinates; // every surface's u, then v, decoded
     std::vector<Surface> surfaces;
     // The header's counts as stored (a negative surface count reads no surface).
     int32_t surfaceCount = 0, frameCount = 0, tagCount = 0;
@@ -51,7 +94,7 @@ struct Model {
     std::span<const uint8_t> View(const ByteView& view) const {
         if (!bytes || view.count == 0)
             return {};
-        return std::span<const uint8_t>(*bytes).subspan(view.offset, view.count * view.size);
+        return bytes->span().subspan(view.offset, view.count * view.size);
     }
     int SurfaceCount() const { return int(surfaces.size()); }
 };
@@ -62,9 +105,11 @@ struct Model {
 template <typename Visit> void ForEachTriangle(const Surface& surface, Visit&& visit) {
     const int32_t vertices = int32_t(surface.u.size());
     auto inside = [vertices](int32_t i) { return i >= 0 && i < vertices; };
-    for (const Triangle& t : surface.triangles)
+    for (size_t k = 0; k < surface.triangles.size(); ++k) {
+        const Triangle t = surface.triangles[k];
         if (inside(t.a) && inside(t.b) && inside(t.c))
             visit(int(t.a), int(t.b), int(t.c));
+    }
 }
 
 // The texture name shown for a surface: the shader name after its last '/'.

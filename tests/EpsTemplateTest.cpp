@@ -76,7 +76,7 @@ TEST(EpsText, DrawsEachTriangleAsMovetoTwoRlinetosAndClosepath) {
     EXPECT_EQ(
         PathLines(r.record, 64, 32),
         (std::vector<std::string>{"16 24 moveto", "32 0 rlineto", "-16 -16 rlineto", "closepath"}));
-    r->triangles.clear();
+    r.ClearTriangles();
     r.AddTriangle(3, 4, 5);
     EXPECT_EQ(PathLines(r.record, 128, 128),
               (std::vector<std::string>{"0 128 moveto", "128 0 rlineto", "-128 -128 rlineto",

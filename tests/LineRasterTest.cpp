@@ -97,15 +97,11 @@ TEST(LayoutRaster, SkipsBadCornersAndDrawsNothingForNoTriangles) {
     TestRecord r;
     r.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.5, 0.9}});
     EXPECT_TRUE(Ink(PlainRaster(r.record, 32, 32)).empty());
-    r->triangleCount = -4;
-    EXPECT_TRUE(Ink(PlainRaster(r.record, 32, 32)).empty());
-    r->triangleCount = 0;
-    r.AddTriangle(0, 1, 3);  // 3 is past vertexCount
+    r.AddTriangle(0, 1, 3);  // 3 is past the vertices
     r.AddTriangle(-1, 1, 2); // negative
     r.AddTriangle(0, 1, 2);
-    r->u[3] = 0.0;
     const Pixels ink = Ink(PlainRaster(r.record, 32, 32));
-    r->triangleCount = 0;
+    r.ClearTriangles();
     r.AddTriangle(0, 1, 2);
     EXPECT_EQ(ink, Ink(PlainRaster(r.record, 32, 32)));
     EXPECT_FALSE(ink.empty());

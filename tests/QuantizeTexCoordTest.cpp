@@ -96,8 +96,9 @@ TEST(QuantizeTexCoord, NumbersDoNotDependOnTheLocale) {
     model.surfaceCount = 1;
     model.surfaces.resize(1);
     model.surfaces[0].vertexCount = 1;
-    model.surfaces[0].u = {0.5};
-    model.surfaces[0].v = {0.25};
+    const double u[] = {0.5}, v[] = {0.25};
+    model.surfaces[0].u = CoordList(u, 1);
+    model.surfaces[0].v = CoordList(v, 1);
     const std::string json = ModelAsJson(model);
     std::setlocale(LC_ALL, before.c_str());
     EXPECT_STREQ(probe, "0,500000"); // the locale really is in force

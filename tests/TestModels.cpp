@@ -54,17 +54,28 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
 
 void TestRecord::SetVertices(const std::vector<std::array<double, 2>>& uv) {
     surface.vertexCount = int32_t(uv.size());
-    surface.u.clear();
-    surface.v.clear();
+    us.clear();
+    vs.clear();
     for (const auto& p : uv) {
-        surface.u.push_back(p[0]);
-        surface.v.push_back(p[1]);
+        us.push_back(p[0]);
+        vs.push_back(p[1]);
     }
+    surface.u = CoordList(us.data(), us.size());
+    surface.v = CoordList(vs.data(), vs.size());
 }
 
 void TestRecord::AddTriangle(int a, int b, int c) {
     ++surface.triangleCount;
-    surface.triangles.push_back({a, b, c});
+    for (const int32_t corner : {a, b, c})
+        for (int shift = 0; shift < 32; shift += 8)
+            triangleBytes.push_back(uint8_t(uint32_t(corner) >> shift));
+    surface.triangles = TriangleList(triangleBytes.data(), triangleBytes.size() / 12);
+}
+
+void TestRecord::ClearTriangles() {
+    triangleBytes.clear();
+    surface.triangleCount = 0;
+    surface.triangles = {};
 }
 
 Md3SurfaceDesc TriangleSurface(const std::string& name, std::array<float, 2> a,

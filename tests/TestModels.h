@@ -51,8 +51,12 @@ struct TestRecord {
     // Vertices as (u, v) pairs stored unchanged, then triangles.
     void SetVertices(const std::vector<std::array<double, 2>>& uv);
     void AddTriangle(int a, int b, int c);
+    // Clears the triangles.
+    void ClearTriangles();
     Surface surface;
     Surface* record;
+    std::vector<uint8_t> triangleBytes; // what surface.triangles looks into
+    std::vector<double> us, vs;         // what surface.u and surface.v look into
 };
 
 // One surface (or none, for null) as the first templates drew it: plain,
