@@ -3,6 +3,7 @@
 #include "cli/ModelJson.h"
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
+#include "flatten/TemplateRequest.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -99,30 +101,6 @@ bool ParseSize(const std::string& text, int& width, int& height) {
         return out >= 1 && out <= kMaxTemplateSide;
     };
     return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
-}
-
-bool AllDigits(const std::string& text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A surface by index or by name; -1 when the model has no such surface. A
-// value of digits only that is below the count is an index, so a surface
-// named "7" is still reachable by its name when there are fewer surfaces.
-int FindSurface(const Model& m, const std::string& wanted) {
-    const int count = m.SurfaceCount();
-    if (AllDigits(wanted) && wanted.size() < 6) {
-        const int index = std::atoi(wanted.c_str());
-        if (index < count)
-            return index;
-    }
-    for (int i = 0; i < count; ++i)
-        if (m.surfaces[i].name == wanted)
-            return i;
-    for (int i = 0; i < count; ++i)
-        if (LowerCase(m.surfaces[i].name) == LowerCase(wanted))
-            return i;
-    return -1;
 }
 
 // A name as one field of a tab-separated line: nothing in it can end the
@@ -228,24 +206,29 @@ SurfaceTexture TextureOfSurface(const FlattenRequest& q, const Model& m, int ind
 }
 
 // Every texture file is decoded once per run, however many surfaces wear it.
-class TextureCache {
+class TextureCache : public TextureSource {
   public:
-    // The picture of a file, or null with the reason written to stderr once.
-    const TextureImage* Get(const std::string& file) {
+    std::shared_ptr<const TextureImage> Picture(const std::string& file,
+                                                std::string& problem) override {
         auto [at, added] = m_entries.try_emplace(file);
         Entry& e = at->second;
         if (added) {
-            e.outcome = LoadTexture(file, e.image);
-            if (!e.outcome.ok)
-                std::fprintf(stderr, "gridwright-flatten: %s\n", e.outcome.reason.c_str());
+            auto image = std::make_shared<TextureImage>();
+            const Outcome decoded = LoadTexture(file, *image);
+            e.problem = decoded.reason;
+            if (!e.problem.empty() && e.problem.back() == '.')
+                e.problem.pop_back();
+            if (decoded.ok)
+                e.image = std::move(image);
         }
-        return e.outcome.ok ? &e.image : nullptr;
+        problem = e.problem;
+        return e.image;
     }
 
   private:
     struct Entry {
-        Outcome outcome;
-        TextureImage image;
+        std::shared_ptr<const TextureImage> image;
+        std::string problem;
     };
     std::map<std::string, Entry> m_entries;
 };
@@ -270,12 +253,17 @@ int Textures(const FlattenRequest& q) {
     ReportSkinProblems(skins);
     NoteNoSurfaces(m);
     TextureCache textures;
+    std::set<std::string> reported;
     for (int i = 0; i < m.SurfaceCount(); ++i) {
         const SurfaceTexture t = TextureOfSurface(q, m, i, skin);
-        std::string size;
-        if (!t.file.empty())
-            if (const TextureImage* image = textures.Get(t.file))
+        std::string size, problem;
+        if (!t.file.empty()) {
+            const std::shared_ptr<const TextureImage> image = textures.Picture(t.file, problem);
+            if (image)
                 size = std::to_string(image->width) + "x" + std::to_string(image->height);
+            else if (reported.insert(t.file).second)
+                std::fprintf(stderr, "gridwright-flatten: %s.\n", problem.c_str());
+        }
         std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i, EscapeField(m.surfaces[i].name).c_str(),
                     EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),
                     EscapeField(t.file).c_str(), size.c_str());
@@ -341,70 +329,18 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
     return {};
 }
 
-// The surfaces asked for, in the order asked, each once; a usage problem
-// when one cannot be found. --texture means the texture worn, through the skin.
-std::string SurfacesOf(const FlattenRequest& q, const Model& m, const Skin* skin,
-                       std::vector<int>& chosen) {
-    auto add = [&chosen](int index) {
-        if (std::find(chosen.begin(), chosen.end(), index) == chosen.end())
-            chosen.push_back(index);
-    };
-    for (const std::string& wanted : q.surfaces) {
-        const int index = FindSurface(m, wanted);
-        if (index < 0) {
-            const std::string readings = AllDigits(wanted)
-                                             ? "no surface " + wanted + " (it has " +
-                                                   std::to_string(m.SurfaceCount()) +
-                                                   ") and no surface named \"" + wanted + "\""
-                                             : "no surface named \"" + wanted + "\"";
-            return "\"" + q.model + "\" has " + readings + "; 'gridwright-flatten --list " +
-                   q.model + "' shows its surfaces";
-        }
-        add(index);
-    }
-    if (!q.texture.empty()) {
-        const size_t before = chosen.size();
-        for (int i = 0; i < m.SurfaceCount(); ++i) {
-            const Surface& r = m.surfaces[i];
-            if (SameTexture(WornTexture(r.name, r.shaderName, skin).name, q.texture))
-                add(i);
-        }
-        if (chosen.size() == before)
-            return "no surface of \"" + q.model + "\" wears the texture \"" + q.texture +
-                   "\"; 'gridwright-flatten --textures " + q.model + "' shows their textures";
-    }
-    if (q.all)
-        for (int i = 0; i < m.SurfaceCount(); ++i)
-            add(i);
-    if (q.surfaces.empty() && q.texture.empty() && !q.all) {
-        if (m.SurfaceCount() == 0)
-            return "\"" + q.model + "\" has no surfaces to draw";
-        add(0);
-    }
-    return {};
-}
-
-// "a.tga (256x256), b.tga (512x512)"
-std::string SizeList(const std::vector<std::pair<std::string, const TextureImage*>>& found) {
-    std::string text;
-    for (const auto& [file, image] : found)
-        text += (text.empty() ? "" : ", ") + file + " (" + std::to_string(image->width) + "x" +
-                std::to_string(image->height) + ")";
-    return text;
-}
-
 int Flatten(const FlattenRequest& q) {
     const TemplateFormat format = FormatOfPath(q.out);
     if (format == TemplateFormat::Unknown)
-        return Usage("cannot tell the format of \"" + q.out +
-                     "\": give it the extension .eps, .svg, .pdf, .png or .bmp");
+        return Usage("cannot tell the format of \"" + q.out + "\": give it the extension " +
+                     ExtensionList());
     TemplateStyle style;
     std::string problem = StyleOf(q, style);
     if (problem.empty())
         problem = StyleProblem(style, format);
     if (!problem.empty())
         return Usage(problem);
-    if (q.underlay && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
+    if (q.underlay && !InfoOf(format)->texture)
         return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
                      ": the texture goes under PNG, BMP and PDF templates");
     if (SameFile(q.model, q.out))
@@ -425,21 +361,6 @@ int Flatten(const FlattenRequest& q) {
     const Skin* skin = nullptr;
     if (!PickSkin(q, skins, loaded, skin))
         return kUsage;
-    std::vector<int> chosen;
-    problem = SurfacesOf(q, m, skin, chosen);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "gridwright-flatten: %s.\n", problem.c_str());
-        return kUsage;
-    }
-    // The textures the drawn surfaces wear, each file once, in drawing order.
-    std::vector<SurfaceTexture> worn;
-    std::vector<std::string> files;
-    for (int index : chosen) {
-        worn.push_back(TextureOfSurface(q, m, index, skin));
-        const std::string& file = worn.back().file;
-        if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end())
-            files.push_back(file);
-    }
     // A template written over a texture the model wears would destroy the paint.
     for (int i = 0; i < m.SurfaceCount(); ++i) {
         const std::string file = TextureOfSurface(q, m, i, skin).file;
@@ -447,59 +368,43 @@ int Flatten(const FlattenRequest& q) {
             return Usage("the output \"" + q.out + "\" is the texture \"" + file +
                          "\" that the model wears; choose another file name");
     }
-    std::vector<const Surface*> records;
-    for (int index : chosen)
-        records.push_back(&m.surfaces[index]);
-    // Textures that cannot be found or read are reported; the template is
-    // written all the same.
+    TemplateRequest request;
+    request.surfaces = q.surfaces;
+    request.texture = q.texture;
+    request.all = q.all;
+    request.skin = skin;
+    request.style = style;
+    request.textureSize = q.size == "texture";
+    request.underlay = q.underlay;
+    request.underlayOpacity = q.underlayOpacity;
     TextureCache textures;
-    if (q.underlay || q.size == "texture") {
-        ReportSkinProblems(skins);
-        std::vector<std::pair<std::string, const TextureImage*>> found;
-        for (const std::string& file : files)
-            if (const TextureImage* image = textures.Get(file))
-                found.emplace_back(file, image);
-        std::vector<std::string> missing;
-        for (const SurfaceTexture& t : worn)
-            if (t.file.empty() &&
-                std::find(missing.begin(), missing.end(), t.name) == missing.end()) {
-                missing.push_back(t.name);
-                std::fprintf(stderr, "gridwright-flatten: Cannot find the texture \"%s\": %s.\n",
-                             t.name.c_str(), t.problem.c_str());
-            }
-        if (q.size == "texture") {
-            for (const auto& [file, image] : found)
-                if (image->width != found.front().second->width ||
-                    image->height != found.front().second->height)
-                    return Usage("--size texture: the surfaces drawn wear textures of different "
-                                 "sizes: " +
-                                 SizeList(found) + "; give the size as WxH");
-            if (found.empty()) {
-                std::fprintf(stderr, "gridwright-flatten: no texture of the surfaces drawn was "
-                                     "read; the template keeps its size, 128x128.\n");
-            } else {
-                style.width = found.front().second->width;
-                style.height = found.front().second->height;
-            }
-        }
-        if (q.underlay && !found.empty()) {
-            style.underlay = found.front().second;
-            style.underlayOpacity = q.underlayOpacity;
-            if (found.size() > 1)
-                std::fprintf(stderr,
-                             "gridwright-flatten: the surfaces drawn wear %zu textures; the one "
-                             "under the template is \"%s\".\n",
-                             found.size(), found.front().first.c_str());
-        }
+    const Result<TemplatePlan> planned = PlanTemplate(m, request, textures);
+    if (!planned.ok()) {
+        const std::string& reason = planned.error().reason;
+        const bool texture = reason.find(" wears the texture ") != std::string::npos;
+        std::fprintf(stderr, "gridwright-flatten: %s; 'gridwright-flatten %s %s' shows their %s.\n",
+                     reason.c_str(), texture ? "--textures" : "--list", q.model.c_str(),
+                     texture ? "textures" : "surfaces");
+        return kUsage;
     }
-    for (int index : chosen)
-        if (!LayoutHasArea(m.surfaces[index]))
-            std::fprintf(stderr,
-                         "gridwright-flatten: warning: the layout of surface %d \"%s\" has no "
-                         "area (its texture coordinates lie on one point or one line), so the "
-                         "template shows nothing of it.\n",
-                         index, EscapeField(m.surfaces[index].name).c_str());
-    const Outcome outcome = WriteTemplateFile(q.out, records, style);
+    const TemplatePlan& plan = planned.value();
+    if (request.underlay || request.textureSize)
+        ReportSkinProblems(skins);
+    if (!plan.sizeConflict.empty())
+        return Usage("--size texture: the surfaces drawn wear textures of different sizes: " +
+                     plan.sizeConflict + "; give the size as WxH");
+    for (const std::string& warning : plan.warnings)
+        std::fprintf(stderr, "gridwright-flatten: %s%s.\n",
+                     warning.find("has no area") != std::string::npos ? "warning: " : "",
+                     warning.c_str());
+    if (request.textureSize && plan.texturesRead == 0)
+        std::fprintf(stderr,
+                     "gridwright-flatten: no texture of the surfaces drawn was read; the "
+                     "template keeps its size, %dx%d.\n",
+                     plan.style.width, plan.style.height);
+    const std::vector<int>& chosen = plan.indices;
+    const TemplateStyle& drawn = plan.style;
+    const Outcome outcome = WriteTemplateFile(q.out, plan.surfaces, drawn);
     if (!outcome.ok) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
                      outcome.reason.c_str());
@@ -509,7 +414,7 @@ int Flatten(const FlattenRequest& q) {
     for (size_t i = 0; i < chosen.size(); ++i)
         which += (i ? ", " : "") + std::to_string(chosen[i]) + " \"" +
                  EscapeField(m.surfaces[chosen[i]].name) + "\"";
-    std::printf("wrote %s (%dx%d, surface%s %s)\n", q.out.c_str(), style.width, style.height,
+    std::printf("wrote %s (%dx%d, surface%s %s)\n", q.out.c_str(), drawn.width, drawn.height,
                 chosen.size() > 1 ? "s" : "", which.c_str());
     return kOk;
 }

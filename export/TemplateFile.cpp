@@ -11,48 +11,110 @@
 
 #include <cctype>
 
+namespace {
+
+std::string BuildEps(const std::vector<const Surface*>& records, const TemplateStyle& style,
+                     const std::string& title) {
+    std::tm local{};
+    return BuildEpsText(records, style, title, LocalTimeNow(local));
+}
+
+std::string BuildSvg(const std::vector<const Surface*>& records, const TemplateStyle& style,
+                     const std::string&) {
+    return BuildSvgText(records, style);
+}
+
+// Plain templates keep their exact line rule, styled ones are drawn with Cairo.
+template <std::string (*EncodeRaster)(const LayoutRaster&),
+          std::string (*EncodeImage)(const TemplateImage&)>
+std::string BuildPicture(const std::vector<const Surface*>& records, const TemplateStyle& style,
+                         const std::string&) {
+    if (style.IsPlain())
+        return EncodeRaster(DrawLayoutRaster(records, style.width, style.height, style.wrap));
+    const TemplateImage image = DrawTemplateImage(style, records);
+    return image.width == 0 ? std::string() : EncodeImage(image);
+}
+
+std::string EncodePngRaster(const LayoutRaster& r) {
+    return EncodePng(r);
+}
+std::string EncodePngImage(const TemplateImage& i) {
+    return EncodePng(i);
+}
+std::string EncodeBmpRaster(const LayoutRaster& r) {
+    return EncodeBmp24(r);
+}
+std::string EncodeBmpImage(const TemplateImage& i) {
+    return EncodeBmp24(i);
+}
+
+} // namespace
+
+const std::vector<FormatInfo>& TemplateFormats() {
+    static const std::vector<FormatInfo> formats = {
+        {TemplateFormat::Eps, "eps", "EPS file", true, false, true, BuildEps},
+        {TemplateFormat::Svg, "svg", "SVG drawing", true, false, true, BuildSvg},
+        {TemplateFormat::Pdf, "pdf", "PDF document", true, true, true, BuildPdf},
+        {TemplateFormat::Png, "png", "PNG image", false, true, true,
+         BuildPicture<EncodePngRaster, EncodePngImage>},
+        {TemplateFormat::Bmp, "bmp", "BMP image", false, true, false,
+         BuildPicture<EncodeBmpRaster, EncodeBmpImage>},
+    };
+    return formats;
+}
+
+const FormatInfo* InfoOf(TemplateFormat format) {
+    for (const FormatInfo& f : TemplateFormats())
+        if (f.format == format)
+            return &f;
+    return nullptr;
+}
+
+std::string ExtensionList() {
+    std::string list;
+    const std::vector<FormatInfo>& formats = TemplateFormats();
+    for (size_t i = 0; i < formats.size(); ++i)
+        list += std::string(i == 0                    ? ""
+                            : i + 1 == formats.size() ? " or "
+                                                      : ", ") +
+                "." + formats[i].extension;
+    return list;
+}
+
 TemplateFormat FormatOfPath(const std::string& path) {
     const std::string name = FileNameOf(path);
     const auto dot = name.rfind('.');
     std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
     for (char& c : ext)
         c = char(std::tolower(static_cast<unsigned char>(c)));
-    for (TemplateFormat f : {TemplateFormat::Eps, TemplateFormat::Svg, TemplateFormat::Pdf,
-                             TemplateFormat::Png, TemplateFormat::Bmp})
-        if (ext == ExtensionOf(f))
-            return f;
+    for (const FormatInfo& f : TemplateFormats())
+        if (ext == f.extension)
+            return f.format;
     return TemplateFormat::Unknown;
 }
 
 const char* ExtensionOf(TemplateFormat format) {
-    switch (format) {
-    case TemplateFormat::Eps:
-        return "eps";
-    case TemplateFormat::Svg:
-        return "svg";
-    case TemplateFormat::Pdf:
-        return "pdf";
-    case TemplateFormat::Png:
-        return "png";
-    case TemplateFormat::Bmp:
-        return "bmp";
-    case TemplateFormat::Unknown:
-        break;
-    }
-    return "";
+    const FormatInfo* info = InfoOf(format);
+    return info ? info->extension : "";
 }
 
 std::string StyleProblem(const TemplateStyle& style, TemplateFormat format) {
-    const bool vector = format == TemplateFormat::Eps || format == TemplateFormat::Svg ||
-                        format == TemplateFormat::Pdf;
-    if (vector && style.antialias)
-        return std::string("--antialias does not apply to .") + ExtensionOf(format) +
+    const FormatInfo* info = InfoOf(format);
+    if (!info)
+        return "give the file the extension " + ExtensionList();
+    if (info->vector && style.antialias)
+        return std::string("--antialias does not apply to .") + info->extension +
                ": vector templates are always smooth";
-    if (format == TemplateFormat::Bmp && (!style.background || style.background->a != 255))
-        return "a BMP template has no transparency: give --background an opaque colour, or "
-               "write a .png";
-    if (style.underlay && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
-        return std::string("--underlay does not apply to .") + ExtensionOf(format) +
+    if (!info->transparency && (!style.background || style.background->a != 255)) {
+        std::string name = info->extension;
+        for (char& c : name)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        return "a " + name +
+               " template has no transparency: give --background an opaque colour, or write a "
+               ".png";
+    }
+    if (style.underlay && !info->texture)
+        return std::string("--underlay does not apply to .") + info->extension +
                ": the texture goes under PNG, BMP and PDF templates";
     if (!(style.lineWidth > 0) || style.lineWidth > kMaxLineWidth)
         return "the line width must be above 0 and at most 64";
@@ -62,39 +124,16 @@ std::string StyleProblem(const TemplateStyle& style, TemplateFormat format) {
 std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
                                const TemplateStyle& style, TemplateFormat format,
                                const std::string& title) {
-    switch (format) {
-    case TemplateFormat::Eps: {
-        std::tm local{};
-        return BuildEpsText(records, style, title, LocalTimeNow(local));
-    }
-    case TemplateFormat::Svg:
-        return BuildSvgText(records, style);
-    case TemplateFormat::Pdf:
-        return BuildPdf(records, style, title);
-    case TemplateFormat::Png:
-    case TemplateFormat::Bmp:
-        if (style.IsPlain()) {
-            const LayoutRaster raster =
-                DrawLayoutRaster(records, style.width, style.height, style.wrap);
-            return format == TemplateFormat::Png ? EncodePng(raster) : EncodeBmp24(raster);
-        } else {
-            const TemplateImage image = DrawTemplateImage(style, records);
-            if (image.width == 0)
-                return {};
-            return format == TemplateFormat::Png ? EncodePng(image) : EncodeBmp24(image);
-        }
-    case TemplateFormat::Unknown:
-        break;
-    }
-    return {};
+    const FormatInfo* info = InfoOf(format);
+    return info ? info->build(records, style, title) : std::string();
 }
 
 Outcome WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
                           const TemplateStyle& style) {
     const TemplateFormat format = FormatOfPath(path);
     if (format == TemplateFormat::Unknown)
-        return Outcome::Failure("Cannot write \"" + path +
-                                "\": give it the extension .eps, .svg, .pdf, .png or .bmp.");
+        return Outcome::Failure("Cannot write \"" + path + "\": give it the extension " +
+                                ExtensionList() + ".");
     const std::string problem = StyleProblem(style, format);
     if (!problem.empty())
         return Outcome::Failure("Cannot write \"" + path + "\": " + problem + ".");

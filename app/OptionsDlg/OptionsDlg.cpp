@@ -297,7 +297,7 @@ void CTemplateOptionsDlg::WriteControls() {
 }
 
 bool CTemplateOptionsDlg::SizeFromTexture() const {
-    return m_options.textureSize && StyleFor(m_options, m_textures, m_selected).texture != nullptr;
+    return StyleFor(m_options, m_textures, m_selected).sizeFromTexture;
 }
 
 void CTemplateOptionsDlg::ShowSizeBoxes() {

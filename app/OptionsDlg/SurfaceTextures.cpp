@@ -19,7 +19,7 @@ void ModelTextures::ChooseSkin(int index) {
     m_chosen = index >= 0 && index < int(m_skins.size()) ? index : -1;
 }
 
-const Skin* ModelTextures::Chosen() const {
+const Skin* ModelTextures::ChosenSkin() const {
     return m_chosen >= 0 ? &m_skins[size_t(m_chosen)] : nullptr;
 }
 
@@ -27,12 +27,19 @@ SurfaceTexture ModelTextures::TextureOfSurface(int index) const {
     const Surface* s = SurfaceAt(index);
     if (!s)
         return {};
-    return FindSurfaceTexture(m_model->path, s->name, s->shaderName, Chosen());
+    return FindSurfaceTexture(m_model->path, s->name, s->shaderName, ChosenSkin());
 }
 
 std::string ModelTextures::WornTextureName(int index) const {
     const Surface* s = SurfaceAt(index);
-    return s ? WornTexture(s->name, s->shaderName, Chosen()).name : std::string();
+    return s ? WornTexture(s->name, s->shaderName, ChosenSkin()).name : std::string();
+}
+
+std::shared_ptr<const TextureImage> ModelTextures::Picture(const std::string& file,
+                                                           std::string& problem) {
+    SurfaceTexture texture;
+    texture.file = file;
+    return PictureOf(texture, &problem);
 }
 
 std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTexture& texture,

@@ -2,6 +2,7 @@
 // The textures the window's model wears: the model's .skin files and the one
 // chosen, each surface's texture as the game finds it, and the images decoded
 // once and kept while they fit in the cache.
+#include "flatten/TemplateRequest.h"
 #include "image/TextureImage.h"
 #include "model/Model.h"
 #include "model/SkinFile.h"
@@ -16,7 +17,7 @@
 // Decoded textures kept at once; the least recently used go first.
 inline constexpr size_t kTextureCacheBytes = size_t(512) << 20;
 
-class ModelTextures {
+class ModelTextures : public TextureSource {
   public:
     // A new model (or none): its skins read, "default" chosen when there is
     // one, and every picture read again when needed (it may have been repainted).
@@ -29,6 +30,7 @@ class ModelTextures {
     const std::vector<Skin>& skins() const { return m_skins; }
     int chosenSkin() const { return m_chosen; } // -1: none
     void ChooseSkin(int index);
+    const Skin* ChosenSkin() const;
 
     // The texture surface `index` wears with the chosen skin.
     SurfaceTexture TextureOfSurface(int index) const;
@@ -38,11 +40,12 @@ class ModelTextures {
     // reason) when there is none. The picture lives as long as it is held.
     std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture,
                                                   std::string* problem = nullptr);
+    std::shared_ptr<const TextureImage> Picture(const std::string& file,
+                                                std::string& problem) override;
     // The bytes of decoded pictures the cache holds.
     size_t CachedBytes() const { return m_bytes; }
 
   private:
-    const Skin* Chosen() const;
     std::shared_ptr<const Model> m_model;
     std::vector<Skin> m_skins;
     int m_chosen = -1;

@@ -138,38 +138,50 @@ void TemplateOptions::Save() const {
                                                                            : "selected");
 }
 
+TemplateRequest RequestFor(const TemplateOptions& options, const ModelTextures& textures,
+                           int selected) {
+    TemplateRequest request;
+    const std::string worn = textures.WornTextureName(selected);
+    if (options.surfaces == SurfaceChoice::All)
+        request.all = true;
+    else if (options.surfaces == SurfaceChoice::SameTexture && !TextureKey(worn).empty())
+        request.texture = worn;
+    else
+        request.surfaces = {std::to_string(selected)};
+    request.skin = textures.ChosenSkin();
+    request.style = options.style;
+    request.textureSize = options.textureSize;
+    request.underlay = options.underlay;
+    request.underlayOpacity = options.underlayOpacity;
+    request.primary = selected;
+    return request;
+}
+
 StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures, int selected) {
-    StyledTemplate t{options.style, nullptr};
-    if (!options.underlay && !options.textureSize)
+    StyledTemplate t{options.style, nullptr, {}, {}, false};
+    const Model* model = textures.model().get();
+    if (!model || selected < 0 || selected >= model->SurfaceCount())
         return t;
-    t.texture = textures.PictureOf(textures.TextureOfSurface(selected));
-    if (!t.texture)
+    const Result<TemplatePlan> planned =
+        PlanTemplate(*model, RequestFor(options, textures, selected), textures);
+    if (!planned.ok())
         return t;
-    if (options.underlay) {
-        t.style.underlay = t.texture.get();
-        t.style.underlayOpacity = options.underlayOpacity;
-    }
-    if (options.textureSize) {
-        t.style.width = t.texture->width;
-        t.style.height = t.texture->height;
-    }
+    const TemplatePlan& plan = planned.value();
+    t.style = plan.style;
+    t.texture = plan.texture;
+    t.surfaces = plan.surfaces;
+    t.warnings = plan.warnings;
+    t.sizeFromTexture = options.textureSize && plan.texturesRead > 0 && plan.sizeConflict.empty();
+    if (!plan.sizeConflict.empty())
+        t.warnings.push_back("the surfaces drawn wear textures of different sizes: " +
+                             plan.sizeConflict + "; the template keeps the size chosen");
     return t;
 }
 
-std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, const ModelTextures& textures,
+std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, ModelTextures& textures,
                                            int selected) {
-    std::vector<const Surface*> records;
-    const int count = textures.SurfaceCount();
-    if (selected < 0 || selected >= count)
-        return records;
-    auto key = [&textures](int i) { return TextureKey(textures.WornTextureName(i)); };
-    const std::string selectedKey = choice == SurfaceChoice::SameTexture ? key(selected) : "";
-    for (int i = 0; i < count; ++i) {
-        const bool wanted =
-            choice == SurfaceChoice::All || i == selected ||
-            (choice == SurfaceChoice::SameTexture && !selectedKey.empty() && key(i) == selectedKey);
-        if (wanted)
-            records.push_back(textures.SurfaceAt(i));
-    }
-    return records;
+    TemplateOptions options;
+    options.surfaces = choice;
+    options.textureSize = false;
+    return StyleFor(options, textures, selected).surfaces;
 }

@@ -37,11 +37,18 @@ struct TemplateOptions {
 struct StyledTemplate {
     TemplateStyle style;
     std::shared_ptr<const TextureImage> texture;
+    std::vector<const Surface*> surfaces;
+    std::vector<std::string> warnings;
+    bool sizeFromTexture = false;
 };
+// The request the options make for the selected surface: the same the
+// command line makes from its options.
+TemplateRequest RequestFor(const TemplateOptions& options, const ModelTextures& textures,
+                           int selected);
 StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures, int selected);
 
 // The surfaces the template holds, in file order, for the selected one; empty
 // when nothing is selected. "The same texture" means the texture worn, through
 // the chosen skin.
-std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, const ModelTextures& textures,
+std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, ModelTextures& textures,
                                            int selected);
