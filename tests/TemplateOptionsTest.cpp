@@ -394,3 +394,46 @@ TEST_F(TemplateOptionsTest, EveryOptionSurvivesARestartAndResetsToItsDefault) {
                           }));
     EXPECT_TRUE(TemplateOptions::Load() == TemplateOptions{});
 }
+
+// On a player model with a skin: "all of its texture" with the texture under
+// the layout at an opacity, at the texture's size, saved from the window and
+// written by the command line with --texture through the skin: the same pixels.
+TEST(TemplateWindow, ASkinnedTemplateFromTheWindowIsTheCommandLines) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::string model = WriteTestGame(dir.path().string());
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 2); // u_belt: belt through the skin, like u_own through its name
+    TemplateOptions options;
+    options.surfaces = SurfaceChoice::SameTexture;
+    options.underlay = true;
+    options.underlayOpacity = 0.3;
+    options.textureSize = true;
+    options.style.wrap = WrapMode::Clip;
+    options.style.line = {10, 200, 30, 255};
+    ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                          [&](QWidget* w) {
+                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              panel->SetOptions(options);
+                              QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
+                          }));
+    const std::string fromWindow = dir.File("window.png"), fromCli = dir.File("cli.png");
+    desktop.answers.push_back(QString::fromStdString(fromWindow));
+    ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                          [](QWidget* d) {
+                              QTest::mouseClick(static_cast<CDialog*>(d)->GetDlgItem(IDOK),
+                                                Qt::LeftButton);
+                          }));
+    const std::string command = std::string(GW_FLATTEN_TOOL) + " '" + model +
+                                "' --texture models/players/bot/belt --underlay "
+                                "--underlay-opacity 0.3 --size texture --wrap clip "
+                                "--line-colour '#0ac81e' -o '" +
+                                fromCli + "' > /dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const QImage a(QString::fromStdString(fromWindow)), b(QString::fromStdString(fromCli));
+    ASSERT_EQ(a.size(), QSize(32, 4)); // belt.tga's size
+    EXPECT_EQ(a.convertToFormat(QImage::Format_ARGB32), b.convertToFormat(QImage::Format_ARGB32));
+    // The texture really is under it, at 30 %: not the white of no underlay.
+    EXPECT_NE(a.pixel(20, 2) & 0xFFFFFF, 0xFFFFFFu);
+}
