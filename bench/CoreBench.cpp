@@ -191,7 +191,7 @@ void BM_TextureUnderLayout2048(benchmark::State& state) {
         std::string problem;
         const std::string file = FindTextureFile(model, "models/players/bench/skin", problem);
         TextureImage texture;
-        if (file.empty() || !LoadTexture(file, texture).ok)
+        if (file.empty() || !LoadTexture(file, texture).ok())
             state.SkipWithError("the bench texture was not found");
         style.underlay = &texture;
         benchmark::DoNotOptimize(DrawTemplateImage(style, {&r}));

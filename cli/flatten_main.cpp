@@ -214,12 +214,13 @@ class TextureCache : public TextureSource {
         Entry& e = at->second;
         if (added) {
             auto image = std::make_shared<TextureImage>();
-            const Outcome decoded = LoadTexture(file, *image);
-            e.problem = decoded.reason;
-            if (!e.problem.empty() && e.problem.back() == '.')
-                e.problem.pop_back();
-            if (decoded.ok)
+            const Status decoded = LoadTexture(file, *image);
+            if (decoded.ok()) {
                 e.image = std::move(image);
+            } else {
+                e.problem = decoded.error().Message();
+                e.problem.pop_back(); // its final stop: the caller ends the sentence
+            }
         }
         problem = e.problem;
         return e.image;
@@ -404,10 +405,10 @@ int Flatten(const FlattenRequest& q) {
                      plan.style.width, plan.style.height);
     const std::vector<int>& chosen = plan.indices;
     const TemplateStyle& drawn = plan.style;
-    const Outcome outcome = WriteTemplateFile(q.out, plan.surfaces, drawn);
-    if (!outcome.ok) {
+    const Status outcome = WriteTemplateFile(q.out, plan.surfaces, drawn);
+    if (!outcome.ok()) {
         std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
-                     outcome.reason.c_str());
+                     outcome.error().Message().c_str());
         return kCannotWrite;
     }
     std::string which;

@@ -1,6 +1,6 @@
 #pragma once
 // The layout raster as a 24-bit BMP file.
-#include "model/Outcome.h"
+#include "model/Error.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
 

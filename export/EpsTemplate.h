@@ -1,8 +1,8 @@
 #pragma once
 // The EPS painting template: every triangle of a surface as a closed path in a
 // W x H box, y = (1 - v) * H on PostScript's upward axis.
+#include "model/Error.h"
 #include "model/Model.h"
-#include "model/Outcome.h"
 #include "render/TemplateStyle.h"
 
 #include <ctime>

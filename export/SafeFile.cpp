@@ -13,8 +13,8 @@
 
 namespace {
 
-Outcome Failure(const std::string& path, const std::string& why) {
-    return Outcome::Failure("Cannot write \"" + path + "\": " + why + ".");
+Status Failure(const std::string& path, const std::string& why) {
+    return Error{"Cannot write", path, why};
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -32,7 +32,7 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-Outcome WriteInPlace(const std::string& path, std::string_view bytes) {
+Status WriteInPlace(const std::string& path, std::string_view bytes) {
     // O_NONBLOCK keeps a pipe without a reader from hanging the program.
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -45,7 +45,7 @@ Outcome WriteInPlace(const std::string& path, std::string_view bytes) {
         return Failure(path, std::strerror(writeError));
     if (!closed)
         return Failure(path, std::strerror(errno));
-    return Outcome::Success();
+    return Success();
 }
 
 std::string FolderOf(const std::string& path) {
@@ -132,8 +132,8 @@ bool FillAndSync(int fd, std::string_view bytes, const Former& former) {
 // The content as an unnamed file in the target's folder, named only once it
 // is complete: a kill at any moment leaves no scrap behind. `unsupported`
 // says that the file system (or a missing /proc) cannot do it this way.
-Outcome WriteUnnamed(const std::string& path, const std::string& target, std::string_view bytes,
-                     const Former& former, bool& unsupported) {
+Status WriteUnnamed(const std::string& path, const std::string& target, std::string_view bytes,
+                    const Former& former, bool& unsupported) {
     unsupported = false;
     const std::string folder = FolderOf(target);
     const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -154,7 +154,7 @@ Outcome WriteUnnamed(const std::string& path, const std::string& target, std::st
     if (!former.exists &&
         ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         ::close(fd);
-        return Outcome::Success();
+        return Success();
     }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string temp = TemporaryName(folder, attempt);
@@ -170,7 +170,7 @@ Outcome WriteUnnamed(const std::string& path, const std::string& target, std::st
             break;
         }
         ::close(fd);
-        return Outcome::Success();
+        return Success();
     }
     ::close(fd);
     if (error == ENOENT) // no /proc: write the way that needs no unnamed file
@@ -180,8 +180,8 @@ Outcome WriteUnnamed(const std::string& path, const std::string& target, std::st
 
 // The same with a named temporary file, for file systems without unnamed
 // files; the name is removed on failure and when the program is stopped.
-Outcome WriteNamed(const std::string& path, const std::string& target, std::string_view bytes,
-                   const Former& former) {
+Status WriteNamed(const std::string& path, const std::string& target, std::string_view bytes,
+                  const Former& former) {
     const std::string folder = FolderOf(target);
     PendingTemporaryGuard guard;
     std::string temp;
@@ -213,7 +213,7 @@ Outcome WriteNamed(const std::string& path, const std::string& target, std::stri
         ::unlink(temp.c_str());
         return Failure(path, std::strerror(error));
     }
-    return Outcome::Success();
+    return Success();
 }
 
 } // namespace
@@ -225,7 +225,7 @@ std::string FileNameOf(const std::string& path) {
 
 bool g_safeFileUnnamedOff = false;
 
-Outcome WriteFileSafely(const std::string& path, std::string_view bytes) {
+Status WriteFileSafely(const std::string& path, std::string_view bytes) {
     if (path.empty())
         return Failure(path, "no file name was given");
     std::string target = path;
@@ -263,8 +263,8 @@ Outcome WriteFileSafely(const std::string& path, std::string_view bytes) {
     }
     if (!g_safeFileUnnamedOff) {
         bool unsupported = false;
-        Outcome outcome = WriteUnnamed(path, target, bytes, former, unsupported);
-        if (outcome.ok || !unsupported)
+        Status outcome = WriteUnnamed(path, target, bytes, former, unsupported);
+        if (outcome.ok() || !unsupported)
             return outcome;
     }
     return WriteNamed(path, target, bytes, former);

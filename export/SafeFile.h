@@ -1,6 +1,6 @@
 #pragma once
 // Writes a whole file so that it is either complete or not there at all.
-#include "model/Outcome.h"
+#include "model/Error.h"
 
 #include <string>
 #include <string_view>
@@ -15,7 +15,7 @@
 // A read-only file, a folder, a dangling link or a path whose folder cannot
 // be written is refused and left unchanged. Targets that are not regular
 // files (a device such as /dev/full) are written in place.
-Outcome WriteFileSafely(const std::string& path, std::string_view bytes);
+Status WriteFileSafely(const std::string& path, std::string_view bytes);
 
 // For tests: always take the named-temporary-file way.
 extern bool g_safeFileUnnamedOff;

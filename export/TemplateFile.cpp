@@ -128,18 +128,17 @@ std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
     return info ? info->build(records, style, title) : std::string();
 }
 
-Outcome WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
-                          const TemplateStyle& style) {
+Status WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
+                         const TemplateStyle& style) {
     const TemplateFormat format = FormatOfPath(path);
     if (format == TemplateFormat::Unknown)
-        return Outcome::Failure("Cannot write \"" + path + "\": give it the extension " +
-                                ExtensionList() + ".");
+        return Error{"Cannot write", path, "give it the extension " + ExtensionList()};
     const std::string problem = StyleProblem(style, format);
     if (!problem.empty())
-        return Outcome::Failure("Cannot write \"" + path + "\": " + problem + ".");
+        return Error{"Cannot write", path, problem};
     const std::string bytes = BuildTemplateBytes(records, style, format, FileNameOf(path));
     if (bytes.empty())
-        return Outcome::Failure("Cannot write \"" + path +
-                                "\": there is not enough memory to draw it; try a smaller size.");
+        return Error{"Cannot write", path,
+                     "there is not enough memory to draw it; try a smaller size"};
     return WriteFileSafely(path, bytes);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // One template file of any format from one style: what the command line and
 // the window write.
+#include "model/Error.h"
 #include "model/Model.h"
-#include "model/Outcome.h"
 #include "render/TemplateStyle.h"
 
 #include <string>
@@ -45,5 +45,5 @@ std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
                                const std::string& title);
 
 // Builds and writes the template safely; the title is the file's name.
-Outcome WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
-                          const TemplateStyle& style);
+Status WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,
+                         const TemplateStyle& style);

@@ -7,10 +7,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TextureImage image;
-    const Outcome decoded = DecodeTexture(data, size, image);
-    if (decoded.ok && image.rgba.size() != size_t(image.width) * size_t(image.height) * 4)
+    const Status decoded = DecodeTexture(data, size, image);
+    if (decoded.ok() && image.rgba.size() != size_t(image.width) * size_t(image.height) * 4)
         __builtin_trap();
-    if (!decoded.ok && decoded.reason.empty())
+    if (!decoded.ok() && decoded.error().Message().empty())
         __builtin_trap();
     return 0;
 }

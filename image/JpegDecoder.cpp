@@ -10,6 +10,11 @@
 
 namespace {
 
+// An error about the bytes, before any file is named.
+Status Fail(std::string reason) {
+    return Error{"", "", std::move(reason)};
+}
+
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -74,7 +79,7 @@ bool Decode(jpeg_decompress_struct& info, ErrorManager& errors, jpeg_progress_mg
 
 } // namespace
 
-Outcome DecodeJpeg(const uint8_t* bytes, size_t size, TextureImage& image) {
+Status DecodeJpeg(const uint8_t* bytes, size_t size, TextureImage& image) {
     jpeg_decompress_struct info{};
     ErrorManager errors{};
     info.err = jpeg_std_error(&errors.base);
@@ -85,6 +90,6 @@ Outcome DecodeJpeg(const uint8_t* bytes, size_t size, TextureImage& image) {
     const bool ok = Decode(info, errors, progress, bytes, size, image);
     jpeg_destroy_decompress(&info);
     if (!ok)
-        return Outcome::Failure(std::string("JPEG: ") + errors.problem);
-    return Outcome::Success();
+        return Fail(std::string("JPEG: ") + errors.problem);
+    return Success();
 }

@@ -9,6 +9,11 @@
 
 namespace {
 
+// An error about the bytes, before any file is named.
+Status Fail(std::string reason) {
+    return Error{"", "", std::move(reason)};
+}
+
 struct State {
     TextureImage* image;
     std::jmp_buf jump;
@@ -76,22 +81,21 @@ bool Decode(State& state, png_structp png, png_infop info, const uint8_t* bytes,
 
 } // namespace
 
-Outcome DecodePng(const uint8_t* bytes, size_t size, TextureImage& image) {
+Status DecodePng(const uint8_t* bytes, size_t size, TextureImage& image) {
     State state{&image, {}, "", false};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
     if (!png)
-        return Outcome::Failure("not enough memory for the PNG reader");
+        return Fail("not enough memory for the PNG reader");
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        return Outcome::Failure("not enough memory for the PNG reader");
+        return Fail("not enough memory for the PNG reader");
     }
     const bool ok = Decode(state, png, info, bytes, size);
     png_destroy_read_struct(&png, &info, nullptr);
     if (!ok)
-        return Outcome::Failure(std::string("PNG: ") +
-                                (state.problem[0] ? state.problem : "unknown error"));
+        return Fail(std::string("PNG: ") + (state.problem[0] ? state.problem : "unknown error"));
     if (!state.ended)
-        return Outcome::Failure("PNG: the file ends before the picture does");
-    return Outcome::Success();
+        return Fail("PNG: the file ends before the picture does");
+    return Success();
 }

@@ -29,32 +29,33 @@ bool AllocateTexture(TextureImage& image, int width, int height) {
     return true;
 }
 
-Outcome DecodeTexture(const uint8_t* bytes, size_t size, TextureImage& image) {
+Status DecodeTexture(const uint8_t* bytes, size_t size, TextureImage& image) {
     image = {};
     if (size == 0)
-        return Outcome::Failure("the file is empty");
+        return Error{"", "", "the file is empty"};
     if (size > kMaxTextureFileBytes)
-        return Outcome::Failure("the file is too large");
+        return Error{"", "", "the file is too large"};
     static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Outcome decoded;
+    Status decoded = Success();
     if (size >= 8 && std::memcmp(bytes, kPngSignature, 8) == 0)
         decoded = DecodePng(bytes, size, image);
     else if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8)
         decoded = DecodeJpeg(bytes, size, image);
     else
         decoded = DecodeTga(bytes, size, image);
-    if (!decoded.ok) {
+    if (!decoded.ok()) {
         image = {}; // nothing half-decoded leaves here
-        decoded.reason = "it is not an image Gridwright can read (" + decoded.reason + ")";
+        return Error{"", "",
+                     "it is not an image Gridwright can read (" + decoded.error().reason + ")"};
     }
     return decoded;
 }
 
-Outcome LoadTexture(const std::string& path, TextureImage& image) {
+Status LoadTexture(const std::string& path, TextureImage& image) {
     image = {};
     FileReader file;
     auto fail = [&path](const std::string& why) {
-        return Outcome::Failure("Cannot read the texture \"" + path + "\": " + why + ".");
+        return Error{"Cannot read the texture", path, why};
     };
     if (!file.Open(path))
         return fail(file.error());
@@ -63,8 +64,8 @@ Outcome LoadTexture(const std::string& path, TextureImage& image) {
     std::vector<uint8_t> bytes(size_t(file.size()));
     if (!bytes.empty() && !file.ReadAt(0, bytes.data(), bytes.size()))
         return fail(file.error());
-    Outcome decoded = DecodeTexture(bytes.data(), bytes.size(), image);
-    if (!decoded.ok)
-        return fail(decoded.reason);
+    Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
+    if (!decoded.ok())
+        return fail(decoded.error().reason);
     return decoded;
 }

@@ -3,7 +3,7 @@
 // mods downloaded from the internet, so every decoder checks the size a file
 // claims before allocating, refuses data that stops short (no pixel is ever
 // left unwritten), and bounds the work a file can ask for.
-#include "model/Outcome.h"
+#include "model/Error.h"
 
 #include <cstdint>
 #include <string>
@@ -26,14 +26,14 @@ inline constexpr size_t kMaxTextureFileBytes = size_t(256) << 20;
 inline constexpr int kMaxJpegScans = 100;
 
 // Decodes bytes already in memory; the reason says what is wrong.
-Outcome DecodeTexture(const uint8_t* bytes, size_t size, TextureImage& image);
+Status DecodeTexture(const uint8_t* bytes, size_t size, TextureImage& image);
 // Reads and decodes a file; the reason names the file.
-Outcome LoadTexture(const std::string& path, TextureImage& image);
+Status LoadTexture(const std::string& path, TextureImage& image);
 
 // The decoders, one per format; each expects bytes of its own format.
-Outcome DecodeTga(const uint8_t* bytes, size_t size, TextureImage& image);
-Outcome DecodePng(const uint8_t* bytes, size_t size, TextureImage& image);
-Outcome DecodeJpeg(const uint8_t* bytes, size_t size, TextureImage& image);
+Status DecodeTga(const uint8_t* bytes, size_t size, TextureImage& image);
+Status DecodePng(const uint8_t* bytes, size_t size, TextureImage& image);
+Status DecodeJpeg(const uint8_t* bytes, size_t size, TextureImage& image);
 
 // Why a claimed width and height cannot be decoded, or empty when they can.
 std::string TextureSizeProblem(uint64_t width, uint64_t height);

@@ -8,6 +8,11 @@
 
 namespace {
 
+// An error about the bytes, before any file is named.
+Status Fail(std::string reason) {
+    return Error{"", "", std::move(reason)};
+}
+
 constexpr size_t kHeaderSize = 18;
 
 uint16_t U16(const uint8_t* p) {
@@ -40,11 +45,11 @@ std::array<uint8_t, 4> Colour(const uint8_t* p, int depth) {
 class Decoder {
   public:
     Decoder(const uint8_t* bytes, size_t size) : m_bytes(bytes), m_size(size) {}
-    Outcome Run(TextureImage& image);
+    Status Run(TextureImage& image);
 
   private:
-    Outcome ReadHeader();
-    Outcome ReadColourMap();
+    Status ReadHeader();
+    Status ReadColourMap();
     // The RGBA of one stored pixel at m_at; false (and m_problem) when bad.
     bool NextPixel(std::array<uint8_t, 4>& out);
 
@@ -58,44 +63,44 @@ class Decoder {
     std::string m_problem;
 };
 
-Outcome Decoder::ReadHeader() {
+Status Decoder::ReadHeader() {
     if (m_size < kHeaderSize)
-        return Outcome::Failure("not a TGA, JPEG or PNG file: too short for a TGA header");
+        return Fail("not a TGA, JPEG or PNG file: too short for a TGA header");
     const uint8_t* b = m_bytes;
     m_h = {b[0], b[1], b[2], U16(b + 3), U16(b + 5), b[7], U16(b + 12), U16(b + 14), b[16], b[17]};
     const int base = m_h.type & ~8;
     if (m_h.mapType > 1 || (m_h.type != base && m_h.type != base + 8) || base < 1 || base > 3)
-        return Outcome::Failure("not a TGA, JPEG or PNG file");
+        return Fail("not a TGA, JPEG or PNG file");
     m_mapped = base == 1;
     m_grey = base == 3;
     m_runLength = m_h.type >= 8;
     if (m_mapped && (m_h.mapType != 1 || (m_h.depth != 8 && m_h.depth != 16)))
-        return Outcome::Failure("a colour-mapped TGA needs a colour map and 8- or 16-bit indexes");
+        return Fail("a colour-mapped TGA needs a colour map and 8- or 16-bit indexes");
     if (m_grey && m_h.depth != 8)
-        return Outcome::Failure("a grey TGA of " + std::to_string(m_h.depth) +
-                                " bits a pixel; Gridwright reads 8");
+        return Fail("a grey TGA of " + std::to_string(m_h.depth) +
+                    " bits a pixel; Gridwright reads 8");
     if (base == 2 && m_h.depth != 15 && m_h.depth != 16 && m_h.depth != 24 && m_h.depth != 32)
-        return Outcome::Failure("a true-colour TGA of " + std::to_string(m_h.depth) +
-                                " bits a pixel; Gridwright reads 15, 16, 24 and 32");
+        return Fail("a true-colour TGA of " + std::to_string(m_h.depth) +
+                    " bits a pixel; Gridwright reads 15, 16, 24 and 32");
     m_pixelBytes = (m_h.depth + 7) / 8;
     const std::string size = TextureSizeProblem(uint64_t(m_h.width), uint64_t(m_h.height));
     if (!size.empty())
-        return Outcome::Failure(size);
+        return Fail(size);
     m_at = kHeaderSize + size_t(m_h.idLength);
-    return Outcome::Success();
+    return Success();
 }
 
-Outcome Decoder::ReadColourMap() {
+Status Decoder::ReadColourMap() {
     if (m_h.mapType != 1)
-        return Outcome::Success();
+        return Success();
     const int depth = m_h.mapDepth;
     if (depth != 15 && depth != 16 && depth != 24 && depth != 32)
-        return Outcome::Failure("a TGA colour map of " + std::to_string(depth) +
-                                " bits an entry; Gridwright reads 15, 16, 24 and 32");
+        return Fail("a TGA colour map of " + std::to_string(depth) +
+                    " bits an entry; Gridwright reads 15, 16, 24 and 32");
     const size_t entryBytes = size_t(depth + 7) / 8;
     const size_t mapBytes = size_t(m_h.mapLength) * entryBytes;
     if (m_at > m_size || mapBytes > m_size - m_at)
-        return Outcome::Failure("the TGA ends inside its colour map");
+        return Fail("the TGA ends inside its colour map");
     // A true-colour image may carry a map it does not use: skipped.
     if (m_mapped) {
         // Entries below the first index are not in the file; they are black.
@@ -104,7 +109,7 @@ Outcome Decoder::ReadColourMap() {
             m_map.push_back(Colour(m_bytes + m_at + size_t(i) * entryBytes, depth));
     }
     m_at += mapBytes;
-    return Outcome::Success();
+    return Success();
 }
 
 bool Decoder::NextPixel(std::array<uint8_t, 4>& out) {
@@ -128,11 +133,11 @@ bool Decoder::NextPixel(std::array<uint8_t, 4>& out) {
     return true;
 }
 
-Outcome Decoder::Run(TextureImage& image) {
-    Outcome step = ReadHeader();
-    if (step.ok)
+Status Decoder::Run(TextureImage& image) {
+    Status step = ReadHeader();
+    if (step.ok())
         step = ReadColourMap();
-    if (!step.ok)
+    if (!step.ok())
         return step;
     const int width = m_h.width, height = m_h.height;
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
@@ -142,11 +147,11 @@ Outcome Decoder::Run(TextureImage& image) {
     const uint64_t least = m_runLength ? (pixels + 127) / 128 * uint64_t(1 + m_pixelBytes)
                                        : pixels * uint64_t(m_pixelBytes);
     if (left < least)
-        return Outcome::Failure("the TGA claims " + std::to_string(width) + " x " +
-                                std::to_string(height) + " pixels but ends before its last pixel");
+        return Fail("the TGA claims " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels but ends before its last pixel");
     if (!AllocateTexture(image, width, height))
-        return Outcome::Failure("not enough memory for " + std::to_string(width) + " x " +
-                                std::to_string(height) + " pixels");
+        return Fail("not enough memory for " + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels");
     const bool topDown = (m_h.descriptor & 0x20) != 0, rightToLeft = (m_h.descriptor & 0x10) != 0;
     auto put = [&](uint64_t n, const std::array<uint8_t, 4>& c) {
         const int row = int(n / uint64_t(width)), column = int(n % uint64_t(width));
@@ -162,34 +167,34 @@ Outcome Decoder::Run(TextureImage& image) {
     for (uint64_t n = 0; n < pixels;) {
         if (!m_runLength) {
             if (!NextPixel(c))
-                return Outcome::Failure(m_problem);
+                return Fail(m_problem);
             put(n++, c);
             continue;
         }
         if (m_at >= m_size)
-            return Outcome::Failure("the TGA ends before its last pixel");
+            return Fail("the TGA ends before its last pixel");
         const uint8_t packet = m_bytes[m_at++];
         const uint64_t count = uint64_t(packet & 0x7F) + 1;
         if (count > pixels - n)
-            return Outcome::Failure("a run-length packet of the TGA runs past its last pixel");
+            return Fail("a run-length packet of the TGA runs past its last pixel");
         if (packet & 0x80) {
             if (!NextPixel(c))
-                return Outcome::Failure(m_problem);
+                return Fail(m_problem);
             for (uint64_t k = 0; k < count; ++k)
                 put(n++, c);
         } else {
             for (uint64_t k = 0; k < count; ++k) {
                 if (!NextPixel(c))
-                    return Outcome::Failure(m_problem);
+                    return Fail(m_problem);
                 put(n++, c);
             }
         }
     }
-    return Outcome::Success();
+    return Success();
 }
 
 } // namespace
 
-Outcome DecodeTga(const uint8_t* bytes, size_t size, TextureImage& image) {
+Status DecodeTga(const uint8_t* bytes, size_t size, TextureImage& image) {
     return Decoder(bytes, size).Run(image);
 }

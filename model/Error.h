@@ -11,8 +11,11 @@ struct Error {
     std::string reason; // plain words, without a final stop
 
     // "Cannot open \"x.md3\": No such file or directory." or
-    // "\"x.md3\": it does not start with \"IDP3\", ...".
+    // "\"x.md3\": it does not start with \"IDP3\", ...". Without a path (a
+    // decoder's error about bytes), the reason alone.
     std::string Message() const {
+        if (path.empty() && what.empty())
+            return reason;
         return (what.empty() ? "" : what + " ") + "\"" + path + "\": " + reason + ".";
     }
 };
@@ -31,3 +34,11 @@ template <typename T> class Result {
   private:
     std::variant<T, Error> m_value;
 };
+
+// Done, or the error that kept it from being done: what writers and
+// decoders return.
+struct Done {};
+using Status = Result<Done>;
+inline Status Success() {
+    return Done{};
+}

@@ -112,9 +112,8 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
     TempDir dir;
     const std::string path = dir.File("skin (1).eps");
     WriteWholeFile(path, std::string(100000, '~'));
-    const Outcome written = WriteTemplateFile(path, {}, PlainStyle(64, 32, WrapMode::Repeat));
-    EXPECT_TRUE(written.ok);
-    EXPECT_EQ(written.reason, "");
+    const Status written = WriteTemplateFile(path, {}, PlainStyle(64, 32, WrapMode::Repeat));
+    EXPECT_TRUE(written.ok());
     const std::string text = ReadWholeFile(path);
     const std::vector<std::string> lines = Lines(text);
     ASSERT_EQ(lines.size(), 16u);
@@ -126,7 +125,7 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
 
 namespace {
 // An EPS template written safely, whatever the file's name.
-Outcome WriteEps(const std::string& path) {
+Status WriteEps(const std::string& path) {
     return WriteFileSafely(path, PlainEps(nullptr, 32, 32, "t.eps", nullptr));
 }
 } // namespace
@@ -134,9 +133,9 @@ Outcome WriteEps(const std::string& path) {
 TEST(EpsFile, FailureShowsTheReasonAndKeepsTheFormerContent) {
     TempDir dir;
     std::vector<std::string> shown;
-    auto show = [&shown](const Outcome& outcome) {
-        shown.push_back(outcome.reason);
-        return outcome.ok;
+    auto show = [&shown](const Status& outcome) {
+        shown.push_back(outcome.error().Message());
+        return outcome.ok();
     };
 
     EXPECT_FALSE(show(WriteEps("/dev/full")));

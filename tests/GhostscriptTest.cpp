@@ -71,7 +71,7 @@ Model LoadOneTriangle(const TempDir& dir) {
 bool WriteClassicEps(const Model& model, int width, int height, const std::string& path) {
     return WriteTemplateFile(path, {&model.surfaces.at(0)},
                              PlainStyle(width, height, WrapMode::Repeat))
-        .ok;
+        .ok();
 }
 
 } // namespace

@@ -128,8 +128,9 @@ TEST(TemplateImages, BmpFileIsTheRasterOfTheSurface) {
     const RecordingView view = LoadBytes(BuildMd3(model).bytes, dir);
     const std::string path = dir.File("t.bmp");
     const std::vector<const Surface*> surfaces{&view.model.surfaces[0]};
-    EXPECT_TRUE(WriteTemplateFile(path, surfaces, PlainStyle(64, 32, WrapMode::Repeat)).ok);
+    EXPECT_TRUE(WriteTemplateFile(path, surfaces, PlainStyle(64, 32, WrapMode::Repeat)).ok());
     EXPECT_EQ(ReadWholeFile(path), EncodeBmp24(PlainRaster(surfaces[0], 64, 32)));
-    EXPECT_EQ(WriteFileSafely("/dev/full", EncodeBmp24(PlainRaster(surfaces[0], 8, 8))).reason,
-              "Cannot write \"/dev/full\": No space left on device.");
+    EXPECT_EQ(
+        WriteFileSafely("/dev/full", EncodeBmp24(PlainRaster(surfaces[0], 8, 8))).error().Message(),
+        "Cannot write \"/dev/full\": No space left on device.");
 }

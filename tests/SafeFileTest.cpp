@@ -20,7 +20,7 @@ TEST(SafeFile, ReplacesTheFileALinkPointsToAndKeepsItsMode) {
     WriteWholeFile(real, "old content that is longer");
     ::chmod(real.c_str(), 0640);
     fs::create_symlink(real, link);
-    ASSERT_TRUE(WriteFileSafely(link, "new").ok);
+    ASSERT_TRUE(WriteFileSafely(link, "new").ok());
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadWholeFile(real), "new");
     struct stat info {};
@@ -32,13 +32,13 @@ TEST(SafeFile, ReplacesTheFileALinkPointsToAndKeepsItsMode) {
 TEST(SafeFile, CreatesNewFilesWithTheUsualPermissions) {
     TempDir dir;
     const mode_t old = ::umask(022);
-    const bool ok = WriteFileSafely(dir.File("new.bmp"), "BM").ok;
+    const bool ok = WriteFileSafely(dir.File("new.bmp"), "BM").ok();
     ::umask(old);
     ASSERT_TRUE(ok);
     struct stat info {};
     ::stat(dir.File("new.bmp").c_str(), &info);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
-    EXPECT_FALSE(WriteFileSafely("", "x").ok);
+    EXPECT_FALSE(WriteFileSafely("", "x").ok());
 }
 
 // Failures injected into the real system calls through the linker
@@ -87,8 +87,8 @@ std::string WriteOnAFullDisk(const std::string& path, size_t bytes) {
         rlimit limit{};
         limit.rlim_cur = limit.rlim_max = 4096;
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const Outcome outcome = WriteFileSafely(path, std::string(bytes, 'y'));
-        const std::string said = outcome.ok ? "ok" : outcome.reason;
+        const Status outcome = WriteFileSafely(path, std::string(bytes, 'y'));
+        const std::string said = outcome.ok() ? "ok" : outcome.error().Message();
         (void)!::write(pipeFds[1], said.data(), said.size());
         std::_Exit(0);
     }
@@ -120,20 +120,21 @@ TEST(SafeFile, EveryFailureKeepsTheFormerFileAndLeavesNothingElse) {
         EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"template.eps"});
 
         g_fsyncError = EIO;
-        const Outcome synced = WriteFileSafely(path, "new");
+        const Status synced = WriteFileSafely(path, "new");
         g_fsyncError = 0;
-        EXPECT_EQ(synced.reason, "Cannot write \"" + path + "\": Input/output error.");
+        EXPECT_EQ(synced.error().Message(), "Cannot write \"" + path + "\": Input/output error.");
         EXPECT_EQ(ReadWholeFile(path), "former template");
         EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"template.eps"});
 
         g_renameError = EXDEV;
-        const Outcome renamed = WriteFileSafely(path, "new");
+        const Status renamed = WriteFileSafely(path, "new");
         g_renameError = 0;
-        EXPECT_EQ(renamed.reason, "Cannot write \"" + path + "\": Invalid cross-device link.");
+        EXPECT_EQ(renamed.error().Message(),
+                  "Cannot write \"" + path + "\": Invalid cross-device link.");
         EXPECT_EQ(ReadWholeFile(path), "former template");
         EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"template.eps"});
 
-        EXPECT_TRUE(WriteFileSafely(path, "new").ok);
+        EXPECT_TRUE(WriteFileSafely(path, "new").ok());
         EXPECT_EQ(ReadWholeFile(path), "new");
         EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"template.eps"});
     }
@@ -189,16 +190,16 @@ TEST(SafeFile, LongNamesDanglingLinksAndOwners) {
     // never adds to it.
     const std::string longName = dir.File(std::string(250, 'n') + ".eps");
     WriteWholeFile(longName, "former");
-    EXPECT_TRUE(WriteFileSafely(longName, "new").ok);
+    EXPECT_TRUE(WriteFileSafely(longName, "new").ok());
     EXPECT_EQ(ReadWholeFile(longName), "new");
     const std::string newLong = dir.File(std::string(251, 'm') + ".bmp");
-    EXPECT_TRUE(WriteFileSafely(newLong, "BM").ok);
+    EXPECT_TRUE(WriteFileSafely(newLong, "BM").ok());
     EXPECT_EQ(ReadWholeFile(newLong), "BM");
 
     // A link to nothing is refused, as cp does, and stays a link.
     const std::string dangling = dir.File("dangling.eps");
     fs::create_symlink(dir.File("gone.eps"), dangling);
-    EXPECT_EQ(WriteFileSafely(dangling, "x").reason,
+    EXPECT_EQ(WriteFileSafely(dangling, "x").error().Message(),
               "Cannot write \"" + dangling + "\": it is a link to \"" + dir.File("gone.eps") +
                   "\", which does not exist; remove the link or choose another name.");
     EXPECT_TRUE(fs::is_symlink(dangling));
@@ -211,7 +212,7 @@ TEST(SafeFile, LongNamesDanglingLinksAndOwners) {
     ASSERT_EQ(::chown(owned.c_str(), 4321, 8765), 0);
     for (const bool named : {false, true}) {
         g_safeFileUnnamedOff = named;
-        ASSERT_TRUE(WriteFileSafely(owned, "replaced").ok);
+        ASSERT_TRUE(WriteFileSafely(owned, "replaced").ok());
         struct stat info {};
         ::stat(owned.c_str(), &info);
         EXPECT_EQ(info.st_uid, 4321u);

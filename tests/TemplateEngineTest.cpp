@@ -387,9 +387,9 @@ TEST(TemplateStyle, ATransparentPngReadsBackTransparent) {
     TemplateStyle style = Styled(32);
     style.background.reset();
     TempDir dir;
-    ASSERT_TRUE(WriteTemplateFile(dir.File("t.png"), {r.record}, style).ok);
+    ASSERT_TRUE(WriteTemplateFile(dir.File("t.png"), {r.record}, style).ok());
     TextureImage png;
-    ASSERT_TRUE(LoadTexture(dir.File("t.png"), png).ok);
+    ASSERT_TRUE(LoadTexture(dir.File("t.png"), png).ok());
     auto alpha = [&](int x, int y) { return png.rgba[(size_t(y) * 32 + size_t(x)) * 4 + 3]; };
     EXPECT_EQ(alpha(20, 20), 0);  // outside the triangle
     EXPECT_EQ(alpha(10, 10), 0);  // inside, unfilled

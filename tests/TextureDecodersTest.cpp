@@ -34,13 +34,13 @@ std::string TgaHeader(int type, int mapLength, int mapDepth, int width, int heig
            char(descriptor);
 }
 
-TextureImage Decode(const std::string& bytes, Outcome* outcome = nullptr) {
+TextureImage Decode(const std::string& bytes, Status* outcome = nullptr) {
     TextureImage image;
-    const Outcome o =
+    const Status o =
         DecodeTexture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image);
     if (outcome)
         *outcome = o;
-    EXPECT_TRUE(o.ok) << o.reason;
+    EXPECT_TRUE(o.ok()) << o.error().Message();
     return image;
 }
 
@@ -95,10 +95,10 @@ TEST(TgaDecoder, RefusesWhatIsNotThereBeforeAllocatingIt) {
     };
     for (const Case& c : cases) {
         TextureImage image;
-        const Outcome o =
+        const Status o =
             DecodeTexture(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), image);
-        EXPECT_FALSE(o.ok) << c.reason;
-        EXPECT_NE(o.reason.find(c.reason), std::string::npos) << o.reason;
+        EXPECT_FALSE(o.ok()) << c.reason;
+        EXPECT_NE(o.error().Message().find(c.reason), std::string::npos) << o.error().Message();
         EXPECT_TRUE(image.rgba.empty());
     }
 }
@@ -142,8 +142,8 @@ TEST(TextureDecoders, AgreeWithImageMagickOnEveryVariant) {
         ASSERT_EQ(std::system(("convert " + file + " -auto-orient -depth 8 rgba:" + raw).c_str()),
                   0);
         TextureImage image;
-        const Outcome o = LoadTexture(file, image);
-        ASSERT_TRUE(o.ok) << o.reason;
+        const Status o = LoadTexture(file, image);
+        ASSERT_TRUE(o.ok()) << o.error().Message();
         const std::string expected = ReadWholeFile(raw);
         ASSERT_EQ(image.rgba.size(), expected.size());
         int worst = 0;
@@ -175,19 +175,19 @@ TEST(TextureDecoders, HostileFilesAreRefusedOrBounded) {
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.file);
         TextureImage image;
-        const Outcome o = LoadTexture((corpus / e.file).string(), image);
+        const Status o = LoadTexture((corpus / e.file).string(), image);
         if (e.reason) {
-            EXPECT_FALSE(o.ok);
-            EXPECT_NE(o.reason.find(e.reason), std::string::npos) << o.reason;
+            EXPECT_FALSE(o.ok());
+            EXPECT_NE(o.error().Message().find(e.reason), std::string::npos) << o.error().Message();
             EXPECT_TRUE(image.rgba.empty());
         } else {
-            ASSERT_TRUE(o.ok) << o.reason;
+            ASSERT_TRUE(o.ok()) << o.error().Message();
             EXPECT_EQ(image.rgba.size(), size_t(image.width) * size_t(image.height) * 4);
         }
     }
     // The PNG's two pixels are the colour written.
     TextureImage two;
-    ASSERT_TRUE(LoadTexture((corpus / "png-zero-length-idat.png").string(), two).ok);
+    ASSERT_TRUE(LoadTexture((corpus / "png-zero-length-idat.png").string(), two).ok());
     EXPECT_EQ(Pixel(two, 1, 0), (std::vector<int>{0x10, 0x20, 0x30, 0xFF}));
     // A file cut short anywhere is refused, never half-shown.
     const std::string whole = ReadWholeFile((corpus / "png-zero-length-idat.png").string());
@@ -195,7 +195,7 @@ TEST(TextureDecoders, HostileFilesAreRefusedOrBounded) {
         const std::string cut = whole.substr(0, keep);
         TextureImage image;
         EXPECT_FALSE(
-            DecodeTexture(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), image).ok)
+            DecodeTexture(reinterpret_cast<const uint8_t*>(cut.data()), cut.size(), image).ok())
             << keep;
     }
 }

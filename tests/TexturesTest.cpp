@@ -100,8 +100,8 @@ TEST(Textures, ImagesDecodeInTheirOwnRowOrder) {
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.file);
         TextureImage image;
-        const Outcome loaded = LoadTexture((bot / e.file).string(), image);
-        ASSERT_TRUE(loaded.ok) << loaded.reason;
+        const Status loaded = LoadTexture((bot / e.file).string(), image);
+        ASSERT_TRUE(loaded.ok()) << loaded.error().Message();
         EXPECT_EQ(image.width, e.width);
         EXPECT_EQ(image.height, e.height);
         auto near = [](int a, int b) { return std::abs(a - b) <= 12; }; // JPEG is lossy
@@ -115,21 +115,22 @@ TEST(Textures, ImagesDecodeInTheirOwnRowOrder) {
         EXPECT_TRUE(near(far[0], e.r) && near(far[1], e.g) && near(far[2], e.b));
     }
     TextureImage broken;
-    const Outcome bad = LoadTexture((bot / "bad.tga").string(), broken);
-    EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.reason.rfind("Cannot read the texture \"" + (bot / "bad.tga").string() +
-                                   "\": it is not an image Gridwright can read (",
-                               0),
+    const Status bad = LoadTexture((bot / "bad.tga").string(), broken);
+    EXPECT_FALSE(bad.ok());
+    EXPECT_EQ(bad.error().Message().rfind("Cannot read the texture \"" +
+                                              (bot / "bad.tga").string() +
+                                              "\": it is not an image Gridwright can read (",
+                                          0),
               0u)
-        << bad.reason;
-    EXPECT_FALSE(LoadTexture((bot / "gone.tga").string(), broken).ok);
+        << bad.error().Message();
+    EXPECT_FALSE(LoadTexture((bot / "gone.tga").string(), broken).ok());
 }
 
 TEST(Textures, TheUnderlayShowsTheTextureAtItsOpacityAwayFromTheLines) {
     TempDir dir;
     WriteTestGame(dir.path().string());
     TextureImage texture;
-    ASSERT_TRUE(LoadTexture((dir.path() / "models/players/bot/torso.tga").string(), texture).ok);
+    ASSERT_TRUE(LoadTexture((dir.path() / "models/players/bot/torso.tga").string(), texture).ok());
     TestRecord r;
     r.SetVertices({{0.25, 0.25}, {0.75, 0.25}, {0.5, 0.75}});
     r.AddTriangle(0, 1, 2);

@@ -181,10 +181,11 @@ void CExportDlg::OnOK() {
     CDialog::OnOK();
 }
 
-bool CExportDlg::ShowOutcome(const Outcome& outcome) {
-    if (!outcome.ok)
-        ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(outcome.reason.c_str()));
-    return outcome.ok;
+bool CExportDlg::ShowOutcome(const Status& outcome) {
+    if (!outcome.ok())
+        ShowMessageBox(this, kFailureMessage,
+                       QString::fromLocal8Bit(outcome.error().Message().c_str()));
+    return outcome.ok();
 }
 
 bool CExportDlg::WriteTemplate(const QString& path) {

@@ -2,7 +2,7 @@
 // The export dialog: template width and height, the template options, then
 // Save, Copy or Cancel. The size and options chosen are remembered.
 #include "app/OptionsDlg/TemplateOptions.h"
-#include "model/Outcome.h"
+#include "model/Error.h"
 #include "platform/Dialog.h"
 
 #include <QImage>
@@ -40,7 +40,7 @@ class CExportDlg : public CDialog {
   protected:
     bool OnInitDialog() override;
     // A writer's failure, shown in a message box owned by this dialog.
-    bool ShowOutcome(const Outcome& outcome);
+    bool ShowOutcome(const Status& outcome);
     void DoDataExchange(DataExchange& exchange) override;
     void OnCommand(int id, int notification) override;
 

@@ -60,11 +60,11 @@ std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTextur
         return nullptr;
     }
     auto picture = std::make_shared<TextureImage>();
-    const Outcome loaded = LoadTexture(texture.file, *picture);
-    if (!loaded.ok) {
-        m_problems[texture.file] = loaded.reason;
+    const Status loaded = LoadTexture(texture.file, *picture);
+    if (!loaded.ok()) {
+        m_problems[texture.file] = loaded.error().Message();
         if (problem)
-            *problem = loaded.reason;
+            *problem = loaded.error().Message();
         return nullptr;
     }
     m_bytes += picture->Bytes();
