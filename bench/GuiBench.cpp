@@ -1,10 +1,10 @@
 // Window actions on a model at full capacity: 255 surfaces of 4096 vertices
 // and 8192 triangles. Runs offscreen.
 //   QT_QPA_PLATFORM=offscreen build/bin/gui_bench
-#include "app/ExportDlg/ExportDlg.h"
-#include "app/MainDlg/MainDlg.h"
-#include "app/OptionsDlg/OptionsDlg.h"
-#include "app/Skin/Skin.h"
+#include "app/ExportDialog/ExportDialog.h"
+#include "app/MainWindow/MainWindow.h"
+#include "app/OptionsDialog/OptionsDialog.h"
+#include "app/WindowShape/WindowShape.h"
 #include "bench/BenchModels.h"
 #include "model/Model.h"
 #include "platform/Desktop.h"
@@ -28,11 +28,11 @@ std::string FullModel(bool scattered = false) {
 }
 
 // One window, shared by the benchmarks, with a full model loaded.
-CMainDlg& Window(bool scattered = false) {
-    static std::unique_ptr<CMainDlg> window;
+MainWindow& Window(bool scattered = false) {
+    static std::unique_ptr<MainWindow> window;
     static int loaded = -1;
     if (!window) {
-        window = std::make_unique<CMainDlg>();
+        window = std::make_unique<MainWindow>();
         window->Create();
         window->show();
     }
@@ -49,7 +49,7 @@ CMainDlg& Window(bool scattered = false) {
 }
 
 void BM_LoadThroughTheWindow(benchmark::State& state) {
-    CMainDlg& window = Window();
+    MainWindow& window = Window();
     for (auto _ : state)
         window.OnLoadMd3();
     state.counters["surfaces"] = window.surfaceList().GetCount();
@@ -71,7 +71,7 @@ void BM_ReadTheModelBytesOnce(benchmark::State& state) {
 
 // Selecting a surface: texture name, preview drawing, and the repaint that shows it.
 void BM_SelectSurfaceAndPaint(benchmark::State& state) {
-    CMainDlg& window = Window(state.range(0) != 0);
+    MainWindow& window = Window(state.range(0) != 0);
     int row = 0;
     for (auto _ : state) {
         window.surfaceList().widget()->setCurrentRow(row);
@@ -81,9 +81,9 @@ void BM_SelectSurfaceAndPaint(benchmark::State& state) {
 }
 
 void BM_OpenExportDialog(benchmark::State& state) {
-    CMainDlg& window = Window();
+    MainWindow& window = Window();
     for (auto _ : state) {
-        CExportDlg dialog(window.textures(), window.selectedSurface(), &window);
+        ExportDialog dialog(window.textures(), window.selectedSurface(), &window);
         dialog.Create();
         dialog.show();
         QApplication::processEvents();
@@ -92,9 +92,9 @@ void BM_OpenExportDialog(benchmark::State& state) {
 }
 
 void BM_CopyAt256(benchmark::State& state) {
-    CMainDlg& window = Window(state.range(0) != 0);
+    MainWindow& window = Window(state.range(0) != 0);
     window.surfaceList().widget()->setCurrentRow(3);
-    CExportDlg dialog(window.textures(), window.selectedSurface(), &window);
+    ExportDialog dialog(window.textures(), window.selectedSurface(), &window);
     dialog.Create();
     for (auto _ : state) {
         dialog.m_widthIndex = dialog.m_heightIndex = 3;
@@ -111,7 +111,7 @@ void BM_BuildSkinOutline(benchmark::State& state) {
 }
 
 void BM_PaintTheWindow(benchmark::State& state) {
-    CMainDlg& window = Window();
+    MainWindow& window = Window();
     window.surfaceList().widget()->setCurrentRow(5);
     for (auto _ : state)
         window.repaint();
@@ -137,18 +137,18 @@ TemplateOptions PanelOptions() {
 }
 
 void BM_OpenOptionsPanel(benchmark::State& state) {
-    CMainDlg& window = Window();
+    MainWindow& window = Window();
     window.surfaceList().widget()->setCurrentRow(0);
     for (auto _ : state) {
-        CTemplateOptionsDlg panel(PanelOptions(), window.textures(), 0, &window);
+        OptionsDialog panel(PanelOptions(), window.textures(), 0, &window);
         panel.Create();
         benchmark::DoNotOptimize(panel.previewImage().constBits());
     }
 }
 
 void BM_ChangeOneOptionWithLivePreview(benchmark::State& state) {
-    CMainDlg& window = Window();
-    CTemplateOptionsDlg panel(PanelOptions(), window.textures(), 0, &window);
+    MainWindow& window = Window();
+    OptionsDialog panel(PanelOptions(), window.textures(), 0, &window);
     panel.Create();
     auto* overlaps = static_cast<QAbstractButton*>(panel.Control("overlaps"));
     for (auto _ : state) {

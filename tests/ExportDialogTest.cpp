@@ -1,4 +1,4 @@
-#include "app/ExportDlg/ExportDlg.h"
+#include "app/ExportDialog/ExportDialog.h"
 #include "model/Model.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
@@ -17,7 +17,7 @@ QAbstractButton* Button(QWidget* dialog, int id) {
     return qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dialog)->GetDlgItem(id));
 }
 
-class ExportDialog : public ::testing::Test {
+class Export : public ::testing::Test {
   protected:
     void SetUp() override {
         window = StartMainWindow();
@@ -47,13 +47,13 @@ class ExportDialog : public ::testing::Test {
     bool stillOpen = false;
     TempDir dir;
     DesktopStandIn desktop;
-    std::unique_ptr<CMainDlg> window;
+    std::unique_ptr<MainWindow> window;
     bool checkedWhenOpened = false;
 };
 
 } // namespace
 
-TEST_F(ExportDialog, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
+TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
     const std::string path = dir.File("skin.eps");
     desktop.answers.push_back(QString::fromStdString(path));
     const ModalSeen dialog = Flatten(IDC_WIDTH_256, IDC_HEIGHT_32, IDOK);
@@ -83,7 +83,7 @@ TEST_F(ExportDialog, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
               std::string::npos);
 }
 
-TEST_F(ExportDialog, TheExtensionPicksTheWriterWhateverItsCase) {
+TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     for (const char* name : {"upper.EPS", "mixed.Eps"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
         Flatten(0, 0, IDOK);
@@ -119,7 +119,7 @@ TEST_F(ExportDialog, TheExtensionPicksTheWriterWhateverItsCase) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 7);
 }
 
-TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {
+TEST_F(Export, AFailedSaveShowsTheMessageAndStillCloses) {
     desktop.answers.push_back(dir.path().string().c_str() + QString("/no/such/folder.eps"));
     ASSERT_TRUE(Flatten(0, 0, IDOK)); // and it returned: the dialog closed
     ASSERT_EQ(desktop.messages.size(), 1u);
@@ -128,7 +128,7 @@ TEST_F(ExportDialog, AFailedSaveShowsTheMessageAndStillCloses) {
     EXPECT_NE(desktop.messages[0].owner, window.get()); // the export dialog owns it
 }
 
-TEST_F(ExportDialog, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
+TEST_F(Export, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
     ASSERT_TRUE(Flatten(IDC_WIDTH_256, IDC_HEIGHT_64, IDC_COPY));
     EXPECT_TRUE(stillOpen); // Copy leaves the dialog open, to Save as well
     const QImage copied = QApplication::clipboard()->image();
@@ -150,7 +150,7 @@ TEST_F(ExportDialog, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(256, 64)); // Cancel exports nothing
 }
 
-TEST_F(ExportDialog, EnterSavesAndEscapeCancels) {
+TEST_F(Export, EnterSavesAndEscapeCancels) {
     desktop.answers.push_back(QString::fromStdString(dir.File("enter.eps")));
     WithModal([&] { window->OnFlatten(); }, [](QWidget* d) { QTest::keyClick(d, Qt::Key_Return); });
     EXPECT_TRUE(std::filesystem::exists(dir.File("enter.eps")));
@@ -162,7 +162,7 @@ TEST_F(ExportDialog, EnterSavesAndEscapeCancels) {
 
 // A size clicked and then cancelled is forgotten; Save and Copy keep the size
 // and say what they did.
-TEST_F(ExportDialog, CancelForgetsAClickedSizeAndSaveAndCopySayWhatTheyDid) {
+TEST_F(Export, CancelForgetsAClickedSizeAndSaveAndCopySayWhatTheyDid) {
     Flatten(IDC_WIDTH_32, IDC_HEIGHT_256, IDCANCEL);
     EXPECT_EQ(TemplateOptions::Load().style.width, 128);
     EXPECT_EQ(TemplateOptions::Load().style.height, 128);

@@ -71,10 +71,10 @@ void ForgetSettings() {
     GridwrightSettings().clear();
 }
 
-std::unique_ptr<CMainDlg> StartMainWindow(const std::string& model, bool keepSettings) {
+std::unique_ptr<MainWindow> StartMainWindow(const std::string& model, bool keepSettings) {
     if (!keepSettings)
         ForgetSettings();
-    auto window = std::make_unique<CMainDlg>(nullptr, model);
+    auto window = std::make_unique<MainWindow>(nullptr, model);
     window->Create();
     window->show();
     QApplication::processEvents();
@@ -95,7 +95,7 @@ std::string WriteSampleModel(const std::string& folder, const std::string& name)
     return path;
 }
 
-void SelectRow(CMainDlg& window, int row) {
+void SelectRow(MainWindow& window, int row) {
     window.surfaceList().widget()->setCurrentRow(row);
     QApplication::processEvents();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Stands in for the person at the desktop: answers file dialogs, records
 // message boxes, and acts inside modal dialogs.
-#include "app/MainDlg/MainDlg.h"
+#include "app/MainWindow/MainWindow.h"
 #include "platform/Desktop.h"
 
 #include <QString>
@@ -31,8 +31,9 @@ ModalSeen WithModal(const std::function<void()>& open, const std::function<void(
 
 // A main window created and shown as at start-up, with a model argument if
 // given; the remembered options are forgotten first unless kept.
-std::unique_ptr<CMainDlg> StartMainWindow(const std::string& model = {}, bool keepSettings = false);
+std::unique_ptr<MainWindow> StartMainWindow(const std::string& model = {},
+                                            bool keepSettings = false);
 void ForgetSettings();
 // A sample with known layouts: surfaces b_head, a_legs (a 2x2 grid), c_tri.
 std::string WriteSampleModel(const std::string& folder, const std::string& name = "sample.md3");
-void SelectRow(CMainDlg& window, int row);
+void SelectRow(MainWindow& window, int row);

@@ -17,7 +17,7 @@ QRgb Pixel(const QImage& image, int x, int y) {
 }
 constexpr QRgb kWhite = 0xFFFFFF, kBlack = 0x000000;
 
-class MainWindow : public ::testing::Test {
+class Window : public ::testing::Test {
   protected:
     void SetUp() override {
         model = WriteSampleModel(dir.path().string());
@@ -36,12 +36,12 @@ class MainWindow : public ::testing::Test {
     TempDir dir;
     std::string model;
     DesktopStandIn desktop;
-    std::unique_ptr<CMainDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
 
-TEST_F(MainWindow, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt) {
+TEST_F(Window, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt) {
     EXPECT_EQ(window->geometry(), QRect(QPoint(50, 50), kMainWindowSize));
     EXPECT_EQ(window->windowTitle(), "Gridwright");
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
@@ -51,7 +51,7 @@ TEST_F(MainWindow, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt)
     EXPECT_FALSE(window->windowIcon().isNull());
 }
 
-TEST_F(MainWindow, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
+TEST_F(Window, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     Load(model);
     EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
     ASSERT_EQ(desktop.asked.size(), 1u);
@@ -70,7 +70,7 @@ TEST_F(MainWindow, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     EXPECT_TRUE(desktop.messages.empty());
 }
 
-TEST_F(MainWindow, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
+TEST_F(Window, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
     Load(model);
     const std::string missing = dir.File("nothing.md3");
     Load(missing);
@@ -92,7 +92,7 @@ TEST_F(MainWindow, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
 
 // After a failed load nothing of the former model stays on screen: no texture
 // name, no wireframe, no surface to flatten.
-TEST_F(MainWindow, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
+TEST_F(Window, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
     Load(model);
     SelectRow(*window, 0);
     ASSERT_EQ(window->textureList().GetCount(), 1);
@@ -117,7 +117,7 @@ TEST_F(MainWindow, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
 }
 
 // Names in valid UTF-8 show as such; other bytes as Latin-1.
-TEST_F(MainWindow, SurfaceNamesShowAsUtf8OrElseLatin1) {
+TEST_F(Window, SurfaceNamesShowAsUtf8OrElseLatin1) {
     Md3ModelDesc named;
     named.surfaces = {TriangleSurface("caf\xC3\xA9", {0, 0}, {1, 0}, {0, 1}),
                       TriangleSurface("caf\xE9", {0, 0}, {1, 0}, {0, 1})};
@@ -127,7 +127,7 @@ TEST_F(MainWindow, SurfaceNamesShowAsUtf8OrElseLatin1) {
     EXPECT_EQ(Names(), (QStringList{QString::fromUtf8("café"), QString::fromUtf8("café")}));
 }
 
-TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
+TEST_F(Window, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     Load(model);
     SelectRow(*window, 0);
     EXPECT_EQ(window->selectedSurface(), 0);
@@ -171,7 +171,7 @@ TEST_F(MainWindow, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     EXPECT_EQ(Pixel(layer, x0, y0), kBlack); // the earlier drawing was erased
 }
 
-TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
+TEST_F(Window, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
     window->OnSetFocus(); // nothing selected since start-up: nothing drawn
     EXPECT_TRUE(window->previewLayer().isNull());
     Load(model);
@@ -202,7 +202,7 @@ TEST_F(MainWindow, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
 
 // The main window is no dialog: Escape and Enter never end it, whatever has
 // focus; Ctrl+Q does.
-TEST_F(MainWindow, EscapeAndEnterNeverCloseItButCtrlQDoes) {
+TEST_F(Window, EscapeAndEnterNeverCloseItButCtrlQDoes) {
     Load(model);
     auto* list = window->surfaceList().widget();
     for (QWidget* target : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(list)}) {
@@ -220,7 +220,7 @@ TEST_F(MainWindow, EscapeAndEnterNeverCloseItButCtrlQDoes) {
 }
 
 // Every model says what it holds: one with no surfaces, a layout with no area.
-TEST_F(MainWindow, TheStatusLineSaysWhatTheListAndPreviewCannot) {
+TEST_F(Window, TheStatusLineSaysWhatTheListAndPreviewCannot) {
     Md3ModelDesc none;
     const std::string hand = dir.File("hand.md3");
     ASSERT_TRUE(WriteBytesToFile(hand, BuildMd3(none).bytes));
@@ -238,7 +238,7 @@ TEST_F(MainWindow, TheStatusLineSaysWhatTheListAndPreviewCannot) {
     EXPECT_TRUE(window->statusText().isEmpty()) << window->statusText().toStdString();
 }
 
-TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
+TEST_F(Window, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
     const ModalSeen about =
         WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_ABOUT), Qt::LeftButton); },
                   [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
@@ -258,7 +258,7 @@ TEST_F(MainWindow, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(MainWindow, DraggingTheFaceMovesTheWindowWhileTheListSelects) {
+TEST_F(Window, DraggingTheFaceMovesTheWindowWhileTheListSelects) {
     Load(model);
     const QPoint start = window->pos();
     // A press on the skin, then a move with the button held.
@@ -280,7 +280,7 @@ TEST_F(MainWindow, DraggingTheFaceMovesTheWindowWhileTheListSelects) {
     EXPECT_EQ(window->pos(), before);
 }
 
-TEST_F(MainWindow, ClosingClearsTheSelectionAndEndsTheWindow) {
+TEST_F(Window, ClosingClearsTheSelectionAndEndsTheWindow) {
     Load(model);
     SelectRow(*window, 0);
     window->close();
@@ -291,7 +291,7 @@ TEST_F(MainWindow, ClosingClearsTheSelectionAndEndsTheWindow) {
 
 // The preview is drawn off the interface thread; a newer choice cancels the
 // drawing in progress, and only the newest is ever shown.
-TEST_F(MainWindow, OnlyTheNewestPreviewIsShown) {
+TEST_F(Window, OnlyTheNewestPreviewIsShown) {
     Load(model);
     SelectRow(*window, 2);
     const QImage alone = window->previewLayer();

@@ -1,5 +1,5 @@
-#include "app/Skin/Skin.h"
-#include "app/Skin/SkinOutline.h"
+#include "app/WindowShape/Outline.h"
+#include "app/WindowShape/WindowShape.h"
 #include "platform/Resources.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"

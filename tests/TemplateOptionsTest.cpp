@@ -1,8 +1,8 @@
 // The window and the template engine: options set in the panel reach every
 // output as the command line writes them, are remembered, and show in the
 // preview; the model argument, the keyboard and the clipboard.
-#include "app/ExportDlg/ExportDlg.h"
-#include "app/OptionsDlg/OptionsDlg.h"
+#include "app/ExportDialog/ExportDialog.h"
+#include "app/OptionsDialog/OptionsDialog.h"
 #include "model/Model.h"
 #include "res/Templates.h"
 #include "tests/GuiHarness.h"
@@ -37,7 +37,7 @@ class TemplateOptionsTest : public ::testing::Test {
     void ChooseOptions(const TemplateOptions& options) {
         ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
                               [&](QWidget* w) {
-                                  auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                                  auto* panel = static_cast<OptionsDialog*>(w);
                                   panel->SetOptions(options);
                                   QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
                               }));
@@ -54,7 +54,7 @@ class TemplateOptionsTest : public ::testing::Test {
     TempDir dir;
     std::string model;
     DesktopStandIn desktop;
-    std::unique_ptr<CMainDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 TemplateOptions PainterOptions() {
@@ -129,7 +129,7 @@ TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClass
     // Reset in the panel gives the defaults, which are the classic template.
     ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
                           [&](QWidget* w) {
-                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              auto* panel = static_cast<OptionsDialog*>(w);
                               EXPECT_EQ(panel->options(), PainterOptions());
                               QTest::mouseClick(panel->Control("reset"), Qt::LeftButton);
                               EXPECT_EQ(panel->options(), TemplateOptions{});
@@ -140,7 +140,7 @@ TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClass
     // Cancel keeps what was there.
     ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
                           [&](QWidget* w) {
-                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              auto* panel = static_cast<OptionsDialog*>(w);
                               panel->SetOptions(PainterOptions());
                               QTest::mouseClick(panel->Control("cancel"), Qt::LeftButton);
                           }));
@@ -150,7 +150,7 @@ TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClass
 // The panel's controls themselves change the options, and the live preview.
 TEST_F(TemplateOptionsTest, ThePanelsControlsDriveItsOptionsAndItsPreview) {
     SelectRow(*window, 1);
-    CTemplateOptionsDlg panel(TemplateOptions{}, window->textures(), 1, window.get());
+    OptionsDialog panel(TemplateOptions{}, window->textures(), 1, window.get());
     panel.Create();
     const QImage before = panel.previewImage();
     ASSERT_FALSE(before.isNull());
@@ -283,7 +283,7 @@ TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) 
     options.underlayOpacity = 1.0;
     ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
                           [&](QWidget* w) {
-                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              auto* panel = static_cast<OptionsDialog*>(w);
                               panel->SetOptions(options);
                               QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
                           }));
@@ -294,7 +294,7 @@ TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) 
     // and the template takes the texture's size by default.
     ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
                           [](QWidget* d) {
-                              auto* dialog = static_cast<CExportDlg*>(d);
+                              auto* dialog = static_cast<ExportDialog*>(d);
                               EXPECT_EQ(dialog->TemplatePicture().size(), QSize(16, 8));
                               QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
                           }));
@@ -318,7 +318,7 @@ TEST(TemplateWindow, TheSurfacesOfATextureAreChosenThroughTheSkinAndItsSizeShows
     // texture's size"; the size chosen before is kept for later.
     TemplateOptions options;
     options.style.width = options.style.height = 128;
-    CTemplateOptionsDlg panel(options, window->textures(), 2, window.get());
+    OptionsDialog panel(options, window->textures(), 2, window.get());
     panel.Create();
     auto* width = qobject_cast<QSpinBox*>(panel.Control("width"));
     auto* height = qobject_cast<QSpinBox*>(panel.Control("height"));
@@ -386,7 +386,7 @@ TEST_F(TemplateOptionsTest, EveryOptionSurvivesARestartAndResetsToItsDefault) {
     // The panel shows them all back after the restart, and Reset clears them all.
     ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
                           [&](QWidget* w) {
-                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              auto* panel = static_cast<OptionsDialog*>(w);
                               EXPECT_TRUE(panel->options() == o);
                               panel->OnReset();
                               EXPECT_TRUE(panel->options() == TemplateOptions{});
@@ -414,7 +414,7 @@ TEST(TemplateWindow, ASkinnedTemplateFromTheWindowIsTheCommandLines) {
     options.style.line = {10, 200, 30, 255};
     ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
                           [&](QWidget* w) {
-                              auto* panel = static_cast<CTemplateOptionsDlg*>(w);
+                              auto* panel = static_cast<OptionsDialog*>(w);
                               panel->SetOptions(options);
                               QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
                           }));

@@ -1,6 +1,6 @@
-#include "app/MainDlg/MainDlg.h"
+#include "app/MainWindow/MainWindow.h"
 
-#include "app/AboutDlg/AboutDlg.h"
+#include "app/AboutDialog/AboutDialog.h"
 
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -10,8 +10,8 @@
 #include "res/Texts.h"
 #include <QAbstractButton>
 
-#include "app/OptionsDlg/OptionsDlg.h"
-#include "app/OptionsDlg/SurfaceTextures.h"
+#include "app/OptionsDialog/ModelTextures.h"
+#include "app/OptionsDialog/OptionsDialog.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -28,24 +28,24 @@
 #include <QPainter>
 #include <QTimer>
 
-CMainDlg::CMainDlg(QWidget* parent, const std::string& startModel)
+MainWindow::MainWindow(QWidget* parent, const std::string& startModel)
     : CDialog(MainDialogTemplate(), parent), m_startModel(startModel) {
     // Its own top-level window with a task-bar button, no frame of any kind.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAcceptDrops(true);
-    m_hIcon = LoadAppIcon(IDR_ICON);
+    m_icon = LoadAppIcon(IDR_ICON);
     m_renderer = std::make_unique<PreviewRenderer>(this, [this](const QImage& layer) {
         m_previewLayer = layer;
         update();
     });
 }
 
-const QImage& CMainDlg::previewLayer() const {
+const QImage& MainWindow::previewLayer() const {
     m_renderer->Finish();
     return m_previewLayer;
 }
 
-void CMainDlg::DoDataExchange(DataExchange& exchange) {
+void MainWindow::DoDataExchange(DataExchange& exchange) {
     m_previewFrame = exchange.Control(IDC_PREVIEW_FRAME);
     exchange.Bind(IDC_TEXTURE_LIST, m_textureList);
     exchange.Bind(IDC_SURFACE_LIST, m_surfaceList);
@@ -67,12 +67,12 @@ const char* const kListStyle =
 
 } // namespace
 
-bool CMainDlg::OnInitDialog() {
+bool MainWindow::OnInitDialog() {
     CDialog::OnInitDialog();
     m_surfaceList.widget()->setStyleSheet(kListStyle);
     m_textureList.widget()->setStyleSheet(kListStyle);
     setWindowTitle(kWindowTitle);
-    setWindowIcon(m_hIcon);
+    setWindowIcon(m_icon);
     m_selected = -1;
     m_regionPending = true;
     setGeometry(QRect(QPoint(50, 50), kMainWindowSize));
@@ -101,7 +101,7 @@ bool CMainDlg::OnInitDialog() {
     return true;
 }
 
-void CMainDlg::OnCommand(int id, int notification) {
+void MainWindow::OnCommand(int id, int notification) {
     if (id == IDC_SURFACE_LIST && notification == LBN_SELCHANGE)
         DrawSurfacePreview();
     else if (notification != BN_CLICKED)
@@ -116,14 +116,14 @@ void CMainDlg::OnCommand(int id, int notification) {
         CDialog::OnCommand(id, notification);
 }
 
-QStringList CMainDlg::systemMenuEntries() const {
+QStringList MainWindow::systemMenuEntries() const {
     const QString about = LoadResourceString(IDS_ABOUTBOX);
     return about.isEmpty() ? QStringList{} : QStringList{about};
 }
 
 // A window without a caption has no system menu here; its entries live in the
 // context menu of the window's face instead.
-void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(kCloseMenuText), this, [this] { OnSysCommand(SC_CLOSE, 0); });
     menu.addAction(QString::fromUtf8(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
@@ -148,15 +148,15 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
-void CMainDlg::OnSysCommand(int command, int) {
+void MainWindow::OnSysCommand(int command, int) {
     if ((command & kSysCommandMask) == IDM_ABOUTBOX)
         OnAbout();
     else if ((command & kSysCommandMask) == SC_CLOSE)
         close();
 }
 
-void CMainDlg::OnTemplateOptions() {
-    CTemplateOptionsDlg panel(m_options, m_textures, m_selected, this);
+void MainWindow::OnTemplateOptions() {
+    OptionsDialog panel(m_options, m_textures, m_selected, this);
     if (panel.DoModal() != IDOK)
         return;
     m_options = panel.options();
@@ -177,24 +177,24 @@ QString DraggedModel(const QMimeData* data) {
 
 } // namespace
 
-void CMainDlg::OnChooseSkin(int index) {
+void MainWindow::OnChooseSkin(int index) {
     m_textures.ChooseSkin(index);
     if (m_selected != -1)
         DrawSurfacePreview();
 }
 
-void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     m_draggedModel = DraggedModel(event->mimeData());
     if (!m_draggedModel.isEmpty())
         event->acceptProposedAction();
 }
 
-void CMainDlg::dragMoveEvent(QDragMoveEvent* event) {
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
     if (!m_draggedModel.isEmpty())
         event->acceptProposedAction();
 }
 
-void CMainDlg::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
     // Some senders' data is no longer readable at the drop itself (seen with
     // Qt senders under X11): the file named when the drag came in counts.
     QString path = DraggedModel(event->mimeData());
@@ -207,17 +207,17 @@ void CMainDlg::dropEvent(QDropEvent* event) {
     OnDropFile(path);
 }
 
-void CMainDlg::OnDropFile(const QString& path) {
+void MainWindow::OnDropFile(const QString& path) {
     m_surfaceList.ResetContent();
     LoadModel(QFile::encodeName(path).toStdString());
 }
 
-void CMainDlg::OnAbout() {
-    CAboutDlg about(this);
+void MainWindow::OnAbout() {
+    AboutDialog about(this);
     about.DoModal();
 }
 
-void CMainDlg::paintEvent(QPaintEvent*) {
+void MainWindow::paintEvent(QPaintEvent*) {
     QPainter dc(this);
     PaintSkin(dc);
     // The preview belongs to the window's own painting, so a repaint keeps it.
@@ -225,11 +225,11 @@ void CMainDlg::paintEvent(QPaintEvent*) {
         dc.drawImage(0, 0, m_previewLayer);
 }
 
-QString CMainDlg::statusText() const {
+QString MainWindow::statusText() const {
     return m_status ? m_status->toolTip() : QString();
 }
 
-void CMainDlg::ShowStatus(const QString& text, bool transient, int milliseconds) {
+void MainWindow::ShowStatus(const QString& text, bool transient, int milliseconds) {
     if (!m_status)
         return;
     m_status->setText(
@@ -242,14 +242,14 @@ void CMainDlg::ShowStatus(const QString& text, bool transient, int milliseconds)
         m_statusTimer->stop();
 }
 
-void CMainDlg::ClearWarning() {
+void MainWindow::ClearWarning() {
     if (!m_statusTransient)
         ShowStatus({}, false);
 }
 
 // The main window is no dialog to dismiss: Escape never closes it, and Enter
 // presses a focused dial and nothing else. Ctrl+Q, Alt+F4 and the close dial do.
-void CMainDlg::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Quit) ||
         (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
         close();
@@ -271,45 +271,45 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void CMainDlg::OnLButtonDown(QPoint globalPoint) {
+void MainWindow::OnLButtonDown(QPoint globalPoint) {
     m_mover.Begin(this, globalPoint);
 }
 
-void CMainDlg::mousePressEvent(QMouseEvent* event) {
+void MainWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         OnLButtonDown(event->globalPosition().toPoint());
     CDialog::mousePressEvent(event);
 }
 
-void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     if (m_mover.following() && (event->buttons() & Qt::LeftButton))
         m_mover.Follow(event->globalPosition().toPoint());
     CDialog::mouseMoveEvent(event);
 }
 
-void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         m_mover.End();
     CDialog::mouseReleaseEvent(event);
 }
 
-void CMainDlg::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         OnSetFocus();
     CDialog::changeEvent(event);
 }
 
-void CMainDlg::OnSetFocus() {
+void MainWindow::OnSetFocus() {
     if (m_selected != -1)
         DrawSurfacePreview();
 }
 
-void CMainDlg::OnClose() {
+void MainWindow::OnClose() {
     m_selected = -1;
     CDialog::OnClose();
 }
 
-void CMainDlg::OnLoadMd3() {
+void MainWindow::OnLoadMd3() {
     FileDialogSettings settings;
     settings.open = true;
     settings.defaultExtension = "MD3";
@@ -324,7 +324,7 @@ void CMainDlg::OnLoadMd3() {
     LoadModel(QFile::encodeName(chosen.path).toStdString());
 }
 
-void CMainDlg::LoadModel(const std::string& path) {
+void MainWindow::LoadModel(const std::string& path) {
     // The drawing in progress reads the surfaces about to be replaced.
     m_renderer->Cancel();
     Result<Model> loaded = LoadMd3File(path);
@@ -362,10 +362,10 @@ void CMainDlg::LoadModel(const std::string& path) {
     m_surfaceList.widget()->setCurrentRow(0);
 }
 
-void CMainDlg::AppendSurfaceName(const std::string& name) {
+void MainWindow::AppendSurfaceName(const std::string& name) {
     m_surfaceList.AddString(name);
 }
 
-void CMainDlg::ShowLoadFailure(const std::string& reason) {
+void MainWindow::ShowLoadFailure(const std::string& reason) {
     ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(reason.c_str()));
 }

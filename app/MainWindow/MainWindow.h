@@ -1,8 +1,8 @@
 #pragma once
 // The main window: surface list, texture name, preview and the four buttons,
 // painted from the skin and cut to its outline.
-#include "app/MainDlg/PreviewRenderer.h"
-#include "app/OptionsDlg/TemplateOptions.h"
+#include "app/MainWindow/PreviewRenderer.h"
+#include "app/OptionsDialog/TemplateOptions.h"
 #include "platform/Desktop.h"
 #include "platform/Dialog.h"
 #include "platform/ListBox.h"
@@ -14,10 +14,12 @@
 #include <QImage>
 #include <QRegion>
 
-class CMainDlg : public CDialog {
+class MainWindow : public CDialog {
+    Q_OBJECT
+
   public:
     // startModel: a model to load once the window is up (empty: none).
-    explicit CMainDlg(QWidget* parent = nullptr, const std::string& startModel = {});
+    explicit MainWindow(QWidget* parent = nullptr, const std::string& startModel = {});
 
     // Handlers, public so that tests can drive them like the user does.
     void OnLoadMd3();
@@ -86,7 +88,7 @@ class CMainDlg : public CDialog {
     bool m_statusTransient = false;
     CListBox m_textureList;
     CListBox m_surfaceList;
-    QIcon m_hIcon;
+    QIcon m_icon;
     QRegion m_windowRegion;
     QImage m_previewLayer;
     std::unique_ptr<PreviewRenderer> m_renderer;

@@ -1,6 +1,6 @@
 // Copy: the template, styled as the options say, as a picture on the
 // clipboard. The dialog stays open, so the same template can be saved too.
-#include "app/ExportDlg/ExportDlg.h"
+#include "app/ExportDialog/ExportDialog.h"
 #include "model/Model.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-QImage CExportDlg::TemplatePicture() const {
+QImage ExportDialog::TemplatePicture() const {
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     const TemplateImage image = DrawTemplateImage(styled.style, Surfaces());
     if (image.width == 0)
@@ -26,7 +26,7 @@ QImage CExportDlg::TemplatePicture() const {
     return image.opaque ? picture.convertToFormat(QImage::Format_RGB32) : picture;
 }
 
-void CExportDlg::CopyLayoutToClipboard() {
+void ExportDialog::CopyLayoutToClipboard() {
     const QImage image = TemplatePicture();
     if (image.isNull()) {
         ShowResourceFailure(this);

@@ -1,7 +1,7 @@
 // The window's face: the skin picture, and on the first paint the window's
 // outline read back from what was drawn.
-#include "app/MainDlg/MainDlg.h"
-#include "app/Skin/Skin.h"
+#include "app/MainWindow/MainWindow.h"
+#include "app/WindowShape/WindowShape.h"
 #include "platform/Resources.h"
 #include "res/Templates.h"
 
@@ -15,7 +15,7 @@ const QImage& SkinBitmap() {
 
 } // namespace
 
-void CMainDlg::PaintSkin(QPainter& dc) {
+void MainWindow::PaintSkin(QPainter& dc) {
     const int width = frameGeometry().width(), height = frameGeometry().height();
     DrawTransparentBitmap(dc, 0, 0, kMainWindowSize.width(), kMainWindowSize.height(), SkinBitmap(),
                           0, 0, qRgb(0, 0, 0));

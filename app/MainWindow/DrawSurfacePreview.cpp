@@ -1,14 +1,14 @@
 // The main window's preview of the selected surface: its texture name, and
 // the template it would give, drawn by the template engine as a white
 // wireframe on black inside the preview frame, and nowhere else.
-#include "app/MainDlg/MainDlg.h"
-#include "app/OptionsDlg/SurfaceTextures.h"
+#include "app/MainWindow/MainWindow.h"
+#include "app/OptionsDialog/ModelTextures.h"
 #include "model/Model.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
 #include "res/Templates.h"
 
-void CMainDlg::DrawSurfacePreview() {
+void MainWindow::DrawSurfacePreview() {
     m_textureList.ResetContent();
     const int selected = m_surfaceList.GetCurSel();
     if (selected < 0 || selected >= m_textures.SurfaceCount()) {
@@ -83,7 +83,7 @@ void CMainDlg::DrawSurfacePreview() {
     m_renderer->Start({layer, inside, style, picture, model(), records, mapping});
 }
 
-void CMainDlg::ShowSurfaceTexture(int selected) {
+void MainWindow::ShowSurfaceTexture(int selected) {
     // The texture's full path, shortened in the middle when it does not fit,
     // where it came from and what was found in the tooltip.
     const SurfaceTexture texture = m_textures.TextureOfSurface(selected);

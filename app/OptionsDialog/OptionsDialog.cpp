@@ -1,4 +1,4 @@
-#include "app/OptionsDlg/OptionsDlg.h"
+#include "app/OptionsDialog/OptionsDialog.h"
 
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
@@ -66,12 +66,12 @@ void ShowSwatch(QPushButton* button, const Rgba& colour) {
 
 } // namespace
 
-CTemplateOptionsDlg::CTemplateOptionsDlg(const TemplateOptions& options, ModelTextures& textures,
-                                         int selected, QWidget* parent)
+OptionsDialog::OptionsDialog(const TemplateOptions& options, ModelTextures& textures, int selected,
+                             QWidget* parent)
     : CDialog(OptionsDialogTemplate(), parent), m_options(options), m_textures(textures),
       m_selected(selected) {}
 
-bool CTemplateOptionsDlg::OnInitDialog() {
+bool OptionsDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     setStyleSheet(kPanelStyle);
     setWindowTitle(tr("Options du gabarit"));
@@ -82,7 +82,7 @@ bool CTemplateOptionsDlg::OnInitDialog() {
     return true;
 }
 
-void CTemplateOptionsDlg::BuildControls() {
+void OptionsDialog::BuildControls() {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(14, 10, 14, 12);
     grid->setHorizontalSpacing(8);
@@ -247,7 +247,7 @@ void CTemplateOptionsDlg::BuildControls() {
             [this] { PickColour(m_overlapColour, m_options.style.overlapColour); });
 }
 
-void CTemplateOptionsDlg::PickColour(QPushButton* button, Rgba& colour) {
+void OptionsDialog::PickColour(QPushButton* button, Rgba& colour) {
     const QColor chosen =
         QColorDialog::getColor(ToQColor(colour), this, tr("Couleur"),
                                QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog);
@@ -258,7 +258,7 @@ void CTemplateOptionsDlg::PickColour(QPushButton* button, Rgba& colour) {
     ReadControls();
 }
 
-int CTemplateOptionsDlg::PresetIndex() const {
+int OptionsDialog::PresetIndex() const {
     if (m_options.textureSize)
         return 0;
     const TemplateStyle& s = m_options.style;
@@ -268,7 +268,7 @@ int CTemplateOptionsDlg::PresetIndex() const {
     return m_sizes->count() - 1;
 }
 
-void CTemplateOptionsDlg::WriteControls() {
+void OptionsDialog::WriteControls() {
     m_writing = true;
     const TemplateStyle& s = m_options.style;
     m_width->setValue(s.width);
@@ -296,11 +296,11 @@ void CTemplateOptionsDlg::WriteControls() {
     m_writing = false;
 }
 
-bool CTemplateOptionsDlg::SizeFromTexture() const {
+bool OptionsDialog::SizeFromTexture() const {
     return StyleFor(m_options, m_textures, m_selected).sizeFromTexture;
 }
 
-void CTemplateOptionsDlg::ShowSizeBoxes() {
+void OptionsDialog::ShowSizeBoxes() {
     const bool fromTexture = SizeFromTexture();
     const TemplateStyle shown = StyleFor(m_options, m_textures, m_selected).style;
     const bool writing = m_writing;
@@ -312,7 +312,7 @@ void CTemplateOptionsDlg::ShowSizeBoxes() {
     m_height->setEnabled(!fromTexture);
 }
 
-void CTemplateOptionsDlg::ReadControls() {
+void OptionsDialog::ReadControls() {
     TemplateStyle& s = m_options.style;
     // Boxes that show the texture's size keep the size chosen before.
     if (!SizeFromTexture()) {
@@ -338,7 +338,7 @@ void CTemplateOptionsDlg::ReadControls() {
     DrawPreview();
 }
 
-void CTemplateOptionsDlg::SetOptions(const TemplateOptions& options) {
+void OptionsDialog::SetOptions(const TemplateOptions& options) {
     m_options = options;
     if (m_width) {
         WriteControls();
@@ -346,11 +346,11 @@ void CTemplateOptionsDlg::SetOptions(const TemplateOptions& options) {
     }
 }
 
-void CTemplateOptionsDlg::OnReset() {
+void OptionsDialog::OnReset() {
     SetOptions(TemplateOptions{});
 }
 
-void CTemplateOptionsDlg::DrawPreview() {
+void OptionsDialog::DrawPreview() {
     // The template as it will be written, fitted into the preview square.
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
@@ -376,11 +376,11 @@ void CTemplateOptionsDlg::DrawPreview() {
         m_previewLabel->setPixmap(QPixmap::fromImage(m_preview));
 }
 
-QWidget* CTemplateOptionsDlg::Control(const char* name) const {
+QWidget* OptionsDialog::Control(const char* name) const {
     return findChild<QWidget*>(name);
 }
 
-void CTemplateOptionsDlg::OnOK() {
+void OptionsDialog::OnOK() {
     ReadControls();
     m_options.Save();
     CDialog::OnOK();

@@ -1,6 +1,6 @@
-#include "app/Skin/Skin.h"
+#include "app/WindowShape/WindowShape.h"
 
-#include "app/Skin/SkinOutline.h"
+#include "app/WindowShape/Outline.h"
 
 void DrawTransparentBitmap(QPainter& destination, int x, int y, int width, int height,
                            const QImage& bitmap, int sourceX, int sourceY, QRgb transparentColour) {

@@ -1,4 +1,4 @@
-#include "app/MainApp/MainApp.h"
+#include "app/MainWindow/MainWindow.h"
 #include "model/Version.h"
 
 #include <QApplication>
@@ -39,9 +39,12 @@ int main(int argc, char** argv) {
                              "command line:\n  gridwright-flatten --help\n");
         return 1;
     }
-    CMainApp theApp;
     const std::string model =
         models.isEmpty() ? std::string() : QFile::encodeName(models.first()).toStdString();
-    // The main window runs inside InitInstance; true would ask for an event loop after it.
-    return theApp.InitInstance(model) ? app->exec() : 0;
+    MainWindow window(nullptr, model);
+    window.Create();
+    // The program ends when its window does, however it was closed.
+    QObject::connect(&window, &QDialog::finished, app.get(), &QCoreApplication::quit);
+    window.show();
+    return app->exec();
 }

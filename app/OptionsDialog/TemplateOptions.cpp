@@ -1,6 +1,6 @@
-#include "app/OptionsDlg/TemplateOptions.h"
+#include "app/OptionsDialog/TemplateOptions.h"
 
-#include "app/OptionsDlg/SurfaceTextures.h"
+#include "app/OptionsDialog/ModelTextures.h"
 
 #include <QSettings>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "app/ExportDlg/ExportDlg.h"
+#include "app/ExportDialog/ExportDialog.h"
 
-#include "app/OptionsDlg/OptionsDlg.h"
+#include "app/OptionsDialog/OptionsDialog.h"
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
@@ -33,15 +33,15 @@ int SizeFromIndex(int position) {
     return position >= 0 && position < 4 ? kRowSizes[position] : 128;
 }
 
-CExportDlg::CExportDlg(ModelTextures& textures, int selected, QWidget* parent)
+ExportDialog::ExportDialog(ModelTextures& textures, int selected, QWidget* parent)
     : CDialog(ExportDialogTemplate(), parent), m_textures(textures), m_selected(selected) {}
 
-void CExportDlg::DoDataExchange(DataExchange& exchange) {
+void ExportDialog::DoDataExchange(DataExchange& exchange) {
     exchange.Radio(IDC_WIDTH_32, m_widthIndex);
     exchange.Radio(IDC_HEIGHT_32, m_heightIndex);
 }
 
-bool CExportDlg::OnInitDialog() {
+bool ExportDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     // Size buttons in the product's colours; a checked one stays pressed in orange.
     setStyleSheet("QDialog { background: rgb(40, 47, 58); }"
@@ -59,7 +59,7 @@ bool CExportDlg::OnInitDialog() {
     return true;
 }
 
-void CExportDlg::ShowSize() {
+void ExportDialog::ShowSize() {
     const TemplateStyle s = StyleFor(m_options, m_textures, m_selected).style;
     m_widthIndex = IndexOfSize(s.width);
     m_heightIndex = IndexOfSize(s.height);
@@ -83,7 +83,7 @@ void CExportDlg::ShowSize() {
         summary->setText(notes.join(" · "));
 }
 
-void CExportDlg::OnCommand(int id, int notification) {
+void ExportDialog::OnCommand(int id, int notification) {
     if (notification != BN_CLICKED) {
         CDialog::OnCommand(id, notification);
     } else if (id == IDC_COPY) {
@@ -108,19 +108,19 @@ void CExportDlg::OnCommand(int id, int notification) {
     }
 }
 
-void CExportDlg::OnOptions() {
-    CTemplateOptionsDlg panel(m_options, m_textures, m_selected, this);
+void ExportDialog::OnOptions() {
+    OptionsDialog panel(m_options, m_textures, m_selected, this);
     if (panel.DoModal() == IDOK) {
         m_options = panel.options();
         ShowSize();
     }
 }
 
-std::vector<const Surface*> CExportDlg::Surfaces() const {
+std::vector<const Surface*> ExportDialog::Surfaces() const {
     return ChosenSurfaces(m_options.surfaces, m_textures, m_selected);
 }
 
-QString CExportDlg::SuggestedName() const {
+QString ExportDialog::SuggestedName() const {
     const std::vector<const Surface*> records = Surfaces();
     if (records.empty())
         return {};
@@ -145,7 +145,7 @@ QString CExportDlg::SuggestedName() const {
     return text.isEmpty() ? QString("template") : text;
 }
 
-void CExportDlg::OnOK() {
+void ExportDialog::OnOK() {
     QSettings settings = GridwrightSettings();
     const QString folder = settings.value("export/folder", QDir::homePath()).toString();
     FileDialogSettings dialog;
@@ -181,19 +181,19 @@ void CExportDlg::OnOK() {
     CDialog::OnOK();
 }
 
-bool CExportDlg::ShowOutcome(const Status& outcome) {
+bool ExportDialog::ShowOutcome(const Status& outcome) {
     if (!outcome.ok())
         ShowMessageBox(this, kFailureMessage,
                        QString::fromLocal8Bit(outcome.error().Message().c_str()));
     return outcome.ok();
 }
 
-bool CExportDlg::WriteTemplate(const QString& path) {
+bool ExportDialog::WriteTemplate(const QString& path) {
     const TemplateStyle style = StyleFor(m_options, m_textures, m_selected).style;
     return WriteSized(style.width, style.height, path);
 }
 
-bool CExportDlg::WriteSized(int width, int height, const QString& path) {
+bool ExportDialog::WriteSized(int width, int height, const QString& path) {
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
     style.width = width;
@@ -210,10 +210,10 @@ bool CExportDlg::WriteSized(int width, int height, const QString& path) {
     return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
 }
 
-bool CExportDlg::WriteEpsTemplate(int width, int height, const QString& path) {
+bool ExportDialog::WriteEpsTemplate(int width, int height, const QString& path) {
     return WriteSized(width, height, path);
 }
 
-bool CExportDlg::WriteBmpTemplate(int width, int height, const QString& path, int) {
+bool ExportDialog::WriteBmpTemplate(int width, int height, const QString& path, int) {
     return WriteSized(width, height, path); // always 24 bits a pixel
 }

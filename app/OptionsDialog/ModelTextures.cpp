@@ -1,4 +1,4 @@
-#include "app/OptionsDlg/SurfaceTextures.h"
+#include "app/OptionsDialog/ModelTextures.h"
 
 void ModelTextures::Reset(std::shared_ptr<const Model> model) {
     m_model = std::move(model);

@@ -1,7 +1,7 @@
 #pragma once
 // The export dialog: template width and height, the template options, then
 // Save, Copy or Cancel. The size and options chosen are remembered.
-#include "app/OptionsDlg/TemplateOptions.h"
+#include "app/OptionsDialog/TemplateOptions.h"
 #include "model/Error.h"
 #include "platform/Dialog.h"
 
@@ -10,10 +10,12 @@
 
 int SizeFromIndex(int position);
 
-class CExportDlg : public CDialog {
+class ExportDialog : public CDialog {
+    Q_OBJECT
+
   public:
     // The template of the surface `selected` of the textures' model.
-    CExportDlg(ModelTextures& textures, int selected, QWidget* parent = nullptr);
+    ExportDialog(ModelTextures& textures, int selected, QWidget* parent = nullptr);
 
     int m_widthIndex = -1;  // first row: 0..3 for 32, 64, 128, 256; -1 none
     int m_heightIndex = -1; // second row

@@ -1,7 +1,7 @@
 #pragma once
 // The template options a painter chose, kept across runs: the engine's style
 // (its size is the last size chosen) and which surfaces go on the template.
-#include "app/OptionsDlg/SurfaceTextures.h"
+#include "app/OptionsDialog/ModelTextures.h"
 #include "model/Model.h"
 #include "render/TemplateStyle.h"
 

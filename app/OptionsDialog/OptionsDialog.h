@@ -1,7 +1,7 @@
 #pragma once
 // The template options panel: every option of the template engine, a live
 // preview of the template, Reset to the classic template, OK and Cancel.
-#include "app/OptionsDlg/TemplateOptions.h"
+#include "app/OptionsDialog/TemplateOptions.h"
 #include "platform/Dialog.h"
 
 #include <QImage>
@@ -13,12 +13,14 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 
-class CTemplateOptionsDlg : public CDialog {
+class OptionsDialog : public CDialog {
+    Q_OBJECT
+
   public:
     // selected: the surface of the textures' model whose template is
     // previewed (-1: none).
-    CTemplateOptionsDlg(const TemplateOptions& options, ModelTextures& textures, int selected,
-                        QWidget* parent = nullptr);
+    OptionsDialog(const TemplateOptions& options, ModelTextures& textures, int selected,
+                  QWidget* parent = nullptr);
 
     const TemplateOptions& options() const { return m_options; }
     // As if the painter had set every control to these options.

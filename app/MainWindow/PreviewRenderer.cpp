@@ -1,4 +1,4 @@
-#include "app/MainDlg/PreviewRenderer.h"
+#include "app/MainWindow/PreviewRenderer.h"
 
 #include "render/DrawingCancel.h"
 

@@ -1,15 +1,15 @@
 // Flatten: the export dialog for the selected surface.
-#include "app/ExportDlg/ExportDlg.h"
-#include "app/MainDlg/MainDlg.h"
+#include "app/ExportDialog/ExportDialog.h"
+#include "app/MainWindow/MainWindow.h"
 #include "model/Model.h"
 
-void CMainDlg::OnFlatten() {
+void MainWindow::OnFlatten() {
     // Only a surface of the loaded model that is selected in the list: after a
     // new load the list has no selection, whatever m_selected still holds.
     const int selected = m_surfaceList.GetCurSel();
     if (m_selected == -1 || selected != m_selected || selected >= m_textures.SurfaceCount())
         return;
-    CExportDlg dialog(m_textures, m_selected, this);
+    ExportDialog dialog(m_textures, m_selected, this);
     dialog.DoModal();
     if (!dialog.confirmation().isEmpty())
         ShowStatus(dialog.confirmation(), true);
