@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-typedef struct _cairo cairo_t;
+// Cairo's own name for its context, declared here so that users need not include cairo.h.
+typedef struct _cairo cairo_t; // NOLINT(bugprone-reserved-identifier)
 
 struct TemplateImage {
     int width = 0, height = 0;
