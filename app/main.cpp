@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     const std::string model =
         models.isEmpty() ? std::string() : QFile::encodeName(models.first()).toStdString();
     MainWindow window(nullptr, model);
-    window.Create();
+    window.Build();
     // The program ends when its window does, however it was closed.
     QObject::connect(&window, &QDialog::finished, app.get(), &QCoreApplication::quit);
     window.show();

@@ -9,11 +9,12 @@
 #include "model/Model.h"
 #include "platform/Desktop.h"
 #include "platform/Resources.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 #include "tests/Md3Builder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QListWidget>
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -33,13 +34,13 @@ MainWindow& Window(bool scattered = false) {
     static int loaded = -1;
     if (!window) {
         window = std::make_unique<MainWindow>();
-        window->Create();
+        window->Build();
         window->show();
     }
     if (loaded != int(scattered)) {
         const QString path = QString::fromStdString(FullModel(scattered));
         SetFileDialogHook([path](const FileDialogSettings& s) {
-            return DescribeChosenFile(path, s.defaultExtension);
+            return DescribeChosenFile(path, s.defaultSuffix);
         });
         window->OnLoadMd3();
         QApplication::processEvents();
@@ -52,7 +53,7 @@ void BM_LoadThroughTheWindow(benchmark::State& state) {
     MainWindow& window = Window();
     for (auto _ : state)
         window.OnLoadMd3();
-    state.counters["surfaces"] = window.surfaceList().GetCount();
+    state.counters["surfaces"] = window.surfaceList()->count();
 }
 
 void BM_ReadTheModelBytesOnce(benchmark::State& state) {
@@ -74,7 +75,7 @@ void BM_SelectSurfaceAndPaint(benchmark::State& state) {
     MainWindow& window = Window(state.range(0) != 0);
     int row = 0;
     for (auto _ : state) {
-        window.surfaceList().widget()->setCurrentRow(row);
+        window.surfaceList()->setCurrentRow(row);
         row = (row + 37) % kMaxSurfaces;
         window.repaint();
     }
@@ -84,27 +85,26 @@ void BM_OpenExportDialog(benchmark::State& state) {
     MainWindow& window = Window();
     for (auto _ : state) {
         ExportDialog dialog(window.textures(), window.selectedSurface(), &window);
-        dialog.Create();
+        dialog.Build();
         dialog.show();
         QApplication::processEvents();
-        dialog.EndDialog(IDCANCEL);
+        dialog.reject();
     }
 }
 
 void BM_CopyAt256(benchmark::State& state) {
     MainWindow& window = Window(state.range(0) != 0);
-    window.surfaceList().widget()->setCurrentRow(3);
+    window.surfaceList()->setCurrentRow(3);
     ExportDialog dialog(window.textures(), window.selectedSurface(), &window);
-    dialog.Create();
-    for (auto _ : state) {
-        dialog.m_widthIndex = dialog.m_heightIndex = 3;
-        dialog.UpdateData(false);
+    dialog.Build();
+    dialog.button("width256")->click();
+    dialog.button("height256")->click();
+    for (auto _ : state)
         dialog.CopyLayoutToClipboard();
-    }
 }
 
 void BM_BuildSkinOutline(benchmark::State& state) {
-    const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
+    const QImage skin = LoadPicture("skin").convertToFormat(QImage::Format_RGB32);
     for (auto _ : state)
         benchmark::DoNotOptimize(
             OutlineOf(skin, kMainWindowSize.width(), kMainWindowSize.height()));
@@ -112,7 +112,7 @@ void BM_BuildSkinOutline(benchmark::State& state) {
 
 void BM_PaintTheWindow(benchmark::State& state) {
     MainWindow& window = Window();
-    window.surfaceList().widget()->setCurrentRow(5);
+    window.surfaceList()->setCurrentRow(5);
     for (auto _ : state)
         window.repaint();
 }
@@ -138,10 +138,10 @@ TemplateOptions PanelOptions() {
 
 void BM_OpenOptionsPanel(benchmark::State& state) {
     MainWindow& window = Window();
-    window.surfaceList().widget()->setCurrentRow(0);
+    window.surfaceList()->setCurrentRow(0);
     for (auto _ : state) {
         OptionsDialog panel(PanelOptions(), window.textures(), 0, &window);
-        panel.Create();
+        panel.Build();
         benchmark::DoNotOptimize(panel.previewImage().constBits());
     }
 }
@@ -149,7 +149,7 @@ void BM_OpenOptionsPanel(benchmark::State& state) {
 void BM_ChangeOneOptionWithLivePreview(benchmark::State& state) {
     MainWindow& window = Window();
     OptionsDialog panel(PanelOptions(), window.textures(), 0, &window);
-    panel.Create();
+    panel.Build();
     auto* overlaps = static_cast<QAbstractButton*>(panel.Control("overlaps"));
     for (auto _ : state) {
         overlaps->click(); // on, then off: each a change the preview follows

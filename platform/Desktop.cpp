@@ -59,13 +59,10 @@ void SetMessageBoxHook(std::function<void(const MessageBoxCall&)> hook) {
     MessageHook() = std::move(hook);
 }
 
-QList<QPair<QString, QString>> ParseFilter(const QString& filter) {
-    const QStringList fields = filter.split('|');
-    QList<QPair<QString, QString>> pairs;
-    for (int i = 0; i + 1 < fields.size(); i += 2)
-        if (!fields[i].isEmpty())
-            pairs.append({fields[i], fields[i + 1]});
-    return pairs;
+QString ExtensionOfFilter(const QString& filter) {
+    const int open = filter.lastIndexOf('('), close = filter.lastIndexOf(')');
+    return open < 0 || close < open ? QString()
+                                    : ExtensionOfPattern(filter.mid(open + 1, close - open - 1));
 }
 
 QString CaseInsensitiveGlob(const QString& glob) {
@@ -79,14 +76,14 @@ QString CaseInsensitiveGlob(const QString& glob) {
     return out;
 }
 
-FileDialogResult DescribeChosenFile(const QString& chosen, const QString& defaultExtension) {
+FileDialogResult DescribeChosenFile(const QString& chosen, const QString& defaultSuffix) {
     FileDialogResult result;
     result.accepted = true;
     result.path = chosen;
     QString name = QFileInfo(chosen).fileName();
-    if (!name.contains('.') && !defaultExtension.isEmpty() && defaultExtension != "*") {
-        result.path += '.' + defaultExtension;
-        name += '.' + defaultExtension;
+    if (!name.contains('.') && !defaultSuffix.isEmpty() && defaultSuffix != "*") {
+        result.path += '.' + defaultSuffix;
+        name += '.' + defaultSuffix;
     }
     const int dot = name.lastIndexOf('.');
     result.extension = dot < 0 ? QString() : name.mid(dot + 1);
@@ -103,19 +100,23 @@ FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& setting
     // Like the classic open dialog without "file must exist": a typed name that
     // names nothing comes back, and the reader says what is wrong with it.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(settings.flags & OFN_OVERWRITEPROMPT));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
 
-    const QList<QPair<QString, QString>> filters = ParseFilter(settings.filter);
     QStringList names;
     QStringList extensions;
-    for (const auto& [label, pattern] : filters) {
+    for (const QString& filter : settings.filters) {
         // Model files come as .md3 as often as .MD3 on case-sensitive disks.
-        names << label + " (" + CaseInsensitiveGlob(pattern) + ")";
+        const int open = filter.lastIndexOf('(');
+        const int close = filter.lastIndexOf(')');
+        const QString pattern =
+            open < 0 || close < open ? QString() : filter.mid(open + 1, close - open - 1);
+        names << filter.left(open < 0 ? filter.size() : open).trimmed() + " (" +
+                     CaseInsensitiveGlob(pattern) + ")";
         extensions << ExtensionOfPattern(pattern);
     }
     dialog.setNameFilters(names);
-    if (settings.defaultExtension == "*") {
+    if (settings.defaultSuffix == "*") {
         // The selected file type completes a name typed without an extension.
         dialog.setDefaultSuffix(extensions.value(0));
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
@@ -123,7 +124,7 @@ FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& setting
                              dialog.setDefaultSuffix(extensions.value(names.indexOf(selected)));
                          });
     } else {
-        dialog.setDefaultSuffix(settings.defaultExtension);
+        dialog.setDefaultSuffix(settings.defaultSuffix);
     }
     if (!settings.initialName.contains('*') && !settings.initialName.contains('?'))
         dialog.selectFile(settings.initialName);

@@ -27,15 +27,12 @@ void ShowMessageBox(QWidget* owner, const QString& text, const QString& detail =
 void ShowResourceFailure(QWidget* owner);
 void SetMessageBoxHook(std::function<void(const MessageBoxCall&)> hook);
 
-inline constexpr unsigned OFN_HIDEREADONLY = 0x4;
-inline constexpr unsigned OFN_OVERWRITEPROMPT = 0x2;
-
 struct FileDialogSettings {
     bool open = true;
-    QString defaultExtension; // added to a name typed without one; "*": the selected type's
+    QString defaultSuffix; // added to a name typed without one; "*": the selected type's
     QString initialName;
-    unsigned flags = 0;
-    QString filter; // "label|pattern|label|pattern|"
+    bool confirmOverwrite = true; // saving over a file asks first
+    QStringList filters;          // Qt's form: "EPS file (*.eps)"
 };
 
 struct FileDialogResult {
@@ -47,12 +44,13 @@ struct FileDialogResult {
 FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& settings);
 void SetFileDialogHook(std::function<FileDialogResult(const FileDialogSettings&)> hook);
 
-// The "label|pattern|" pairs of a filter.
-QList<QPair<QString, QString>> ParseFilter(const QString& filter);
+// The extension a filter's pattern gives: "EPS file (*.eps)" -> "eps"; empty
+// for a pattern with wildcards in its extension.
+QString ExtensionOfFilter(const QString& filter);
 // A glob that matches letters in either case: "*.MD3" -> "*.[mM][dD]3".
 QString CaseInsensitiveGlob(const QString& glob);
-// Completes a chosen path: a name without an extension gets defaultExtension.
-FileDialogResult DescribeChosenFile(const QString& path, const QString& defaultExtension);
+// Completes a chosen path: a name without an extension gets defaultSuffix.
+FileDialogResult DescribeChosenFile(const QString& path, const QString& defaultSuffix);
 
 bool SetClipboardImage(const QImage& image);
 

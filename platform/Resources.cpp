@@ -19,24 +19,20 @@ const ResourceTable& CurrentResourceTable() {
     return Table();
 }
 
-QImage LoadBitmap(int id) {
-    if (Table().bitmapPattern.isEmpty())
+QImage LoadPicture(const QString& name) {
+    if (Table().picturePattern.isEmpty())
         return {};
-    return QImage(Table().bitmapPattern.arg(id));
+    return QImage(Table().picturePattern.arg(name));
 }
 
-QIcon LoadAppIcon(int id) {
+QIcon LoadAppIcon() {
     QIcon icon;
     if (Table().iconPattern.isEmpty())
         return icon;
     for (int size : {16, 32, 48, 128}) {
-        const QString file = Table().iconPattern.arg(id).arg(size);
+        const QString file = Table().iconPattern.arg(size);
         if (QFile::exists(file))
             icon.addFile(file, QSize(size, size));
     }
     return icon;
-}
-
-QString LoadResourceString(int id) {
-    return Table().string ? Table().string(id) : QString();
 }

@@ -5,10 +5,16 @@ inline constexpr const char* kFailureMessage = "Hola ombre, ca chie !!!";
 inline constexpr const char* kAboutMenuText = "&A propos de Gridwright...";
 inline constexpr const char* kCloseMenuText = "&Fermer";
 inline constexpr const char* kResourceFailureText = "Une ressource requise était non disponible.";
-inline constexpr const char* kModelFilter = "Modèle (*.MD3)|*.MD3|";
-inline constexpr const char* kTemplateFilter =
-    "Fichier EPS (*.eps)|*.eps|Image PNG (*.png)|*.png|Dessin SVG (*.svg)|*.svg|"
-    "Document PDF (*.pdf)|*.pdf|Fichier BMP (*.bmp)|*.bmp|";
+inline constexpr const char* kModelFilter = "Modèle (*.MD3)";
+// The label of each output format in the save dialog, by extension.
+struct FormatLabel {
+    const char *extension, *label;
+};
+inline constexpr FormatLabel kFormatLabels[] = {{"eps", "Fichier EPS"},
+                                                {"png", "Image PNG"},
+                                                {"svg", "Dessin SVG"},
+                                                {"pdf", "Document PDF"},
+                                                {"bmp", "Fichier BMP"}};
 inline constexpr const char* kWindowTitle = "Gridwright";
 inline constexpr const char* kModelWindowTitle = "%1 — Gridwright";
 inline constexpr const char* kOptionsMenuText = "&Options du gabarit...";

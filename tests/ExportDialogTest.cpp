@@ -1,6 +1,6 @@
 #include "app/ExportDialog/ExportDialog.h"
 #include "model/Model.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 #include "tests/GuiHarness.h"
 #include "tests/TestModels.h"
 
@@ -13,8 +13,8 @@
 
 namespace {
 
-QAbstractButton* Button(QWidget* dialog, int id) {
-    return qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dialog)->GetDlgItem(id));
+QAbstractButton* Button(QWidget* dialog, const char* name) {
+    return static_cast<LaidOutDialog*>(dialog)->button(name);
 }
 
 class Export : public ::testing::Test {
@@ -27,22 +27,22 @@ class Export : public ::testing::Test {
     }
     // Opens the dialog with Flatten, picks the sizes and presses a button;
     // Cancel then, if the dialog is still open (Copy keeps it).
-    ModalSeen Flatten(int widthId, int heightId, int pressId, int checkedWidth = IDC_WIDTH_128,
-                      int checkedHeight = IDC_HEIGHT_128) {
-        return WithModal(
-            [&] { QTest::mouseClick(window->GetDlgItem(IDC_FLATTEN), Qt::LeftButton); },
-            [&](QWidget* d) {
-                checkedWhenOpened =
-                    Button(d, checkedWidth)->isChecked() && Button(d, checkedHeight)->isChecked();
-                if (widthId)
-                    QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
-                if (heightId)
-                    QTest::mouseClick(Button(d, heightId), Qt::LeftButton);
-                QTest::mouseClick(Button(d, pressId), Qt::LeftButton);
-                stillOpen = d->isVisible();
-                if (stillOpen)
-                    QTest::mouseClick(Button(d, IDCANCEL), Qt::LeftButton);
-            });
+    ModalSeen Flatten(const char* widthId, const char* heightId, const char* pressId,
+                      const char* checkedWidth = "width128",
+                      const char* checkedHeight = "height128") {
+        return WithModal([&] { QTest::mouseClick(window->control("flatten"), Qt::LeftButton); },
+                         [&](QWidget* d) {
+                             checkedWhenOpened = Button(d, checkedWidth)->isChecked() &&
+                                                 Button(d, checkedHeight)->isChecked();
+                             if (widthId)
+                                 QTest::mouseClick(Button(d, widthId), Qt::LeftButton);
+                             if (heightId)
+                                 QTest::mouseClick(Button(d, heightId), Qt::LeftButton);
+                             QTest::mouseClick(Button(d, pressId), Qt::LeftButton);
+                             stillOpen = d->isVisible();
+                             if (stillOpen)
+                                 QTest::mouseClick(Button(d, "cancel"), Qt::LeftButton);
+                         });
     }
     bool stillOpen = false;
     TempDir dir;
@@ -56,19 +56,19 @@ class Export : public ::testing::Test {
 TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
     const std::string path = dir.File("skin.eps");
     desktop.answers.push_back(QString::fromStdString(path));
-    const ModalSeen dialog = Flatten(IDC_WIDTH_256, IDC_HEIGHT_32, IDOK);
+    const ModalSeen dialog = Flatten("width256", "height32", "save");
     ASSERT_TRUE(dialog);
     EXPECT_TRUE(checkedWhenOpened); // 128 x 128 the first time
     ASSERT_EQ(desktop.asked.size(), 2u);
     EXPECT_FALSE(desktop.asked[1].open);
     // Every format the engine writes, and the surface's name to start with.
-    EXPECT_EQ(desktop.asked[1].filter.toStdString(),
-              "Fichier EPS (*.eps)|*.eps|Image PNG (*.png)|*.png|Dessin SVG (*.svg)|*.svg|"
-              "Document PDF (*.pdf)|*.pdf|Fichier BMP (*.bmp)|*.bmp|");
+    EXPECT_EQ(desktop.asked[1].filters,
+              (QStringList{"Fichier EPS (*.eps)", "Dessin SVG (*.svg)", "Document PDF (*.pdf)",
+                           "Image PNG (*.png)", "Fichier BMP (*.bmp)"}));
     EXPECT_TRUE(desktop.asked[1].initialName.endsWith("/b_head"))
         << desktop.asked[1].initialName.toStdString();
-    EXPECT_EQ(desktop.asked[1].defaultExtension, "*");
-    EXPECT_TRUE(desktop.asked[1].flags & OFN_OVERWRITEPROMPT);
+    EXPECT_EQ(desktop.asked[1].defaultSuffix, "*");
+    EXPECT_TRUE(desktop.asked[1].confirmOverwrite);
     const std::string eps = ReadWholeFile(path);
     EXPECT_NE(eps.find("%%BoundingBox: 0 0 256 32\r\n"), std::string::npos);
     EXPECT_NE(eps.find("%%Title: (skin.eps)\r\n"), std::string::npos);
@@ -76,7 +76,7 @@ TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
 
     // The next Flatten starts at the size chosen last, in the folder saved to.
     desktop.answers.push_back(QString::fromStdString(dir.File("again.eps")));
-    Flatten(0, 0, IDOK, IDC_WIDTH_256, IDC_HEIGHT_32);
+    Flatten(nullptr, nullptr, "save", "width256", "height32");
     EXPECT_TRUE(checkedWhenOpened);
     EXPECT_EQ(desktop.asked.back().initialName, QString::fromStdString(dir.File("b_head")));
     EXPECT_NE(ReadWholeFile(dir.File("again.eps")).find("%%BoundingBox: 0 0 256 32\r\n"),
@@ -86,22 +86,22 @@ TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
 TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     for (const char* name : {"upper.EPS", "mixed.Eps"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
-        Flatten(0, 0, IDOK);
+        Flatten(nullptr, nullptr, "save");
         EXPECT_EQ(ReadWholeFile(dir.File(name)).substr(0, 10), "%!PS-Adobe") << name;
     }
     desktop.answers.push_back(QString::fromStdString(dir.File("layout.BMP")));
-    Flatten(IDC_WIDTH_64, IDC_HEIGHT_256, IDOK);
+    Flatten("width64", "height256", "save");
     const std::string bmp = ReadWholeFile(dir.File("layout.BMP"));
     EXPECT_EQ(bmp.size(), 54u + 64 * 3 * 256);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
 
     desktop.answers.push_back(""); // the save dialog is cancelled
-    EXPECT_TRUE(Flatten(0, 0, IDOK));
+    EXPECT_TRUE(Flatten(nullptr, nullptr, "save"));
     EXPECT_TRUE(desktop.messages.empty());
     // An extension that is not written says so, and names the ones that are.
     for (const char* name : {"notes.txt", "t.tga"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
-        EXPECT_TRUE(Flatten(0, 0, IDOK, IDC_WIDTH_64, IDC_HEIGHT_256));
+        EXPECT_TRUE(Flatten(nullptr, nullptr, "save", "width64", "height256"));
         EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
     }
     ASSERT_EQ(desktop.messages.size(), 2u);
@@ -112,7 +112,7 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     // PNG, SVG and PDF are written from the window too.
     for (const char* name : {"t.png", "t.svg", "t.PDF"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
-        Flatten(0, 0, IDOK, IDC_WIDTH_64, IDC_HEIGHT_256);
+        Flatten(nullptr, nullptr, "save", "width64", "height256");
         EXPECT_GT(ReadWholeFile(dir.File(name)).size(), 50u) << name;
     }
     EXPECT_EQ(desktop.messages.size(), 2u);
@@ -121,7 +121,7 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
 
 TEST_F(Export, AFailedSaveShowsTheMessageAndStillCloses) {
     desktop.answers.push_back(dir.path().string().c_str() + QString("/no/such/folder.eps"));
-    ASSERT_TRUE(Flatten(0, 0, IDOK)); // and it returned: the dialog closed
+    ASSERT_TRUE(Flatten(nullptr, nullptr, "save")); // and it returned: the dialog closed
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].text, "Hola ombre, ca chie !!!");
     EXPECT_TRUE(desktop.messages[0].detail.contains("no/such/folder.eps"));
@@ -129,7 +129,7 @@ TEST_F(Export, AFailedSaveShowsTheMessageAndStillCloses) {
 }
 
 TEST_F(Export, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
-    ASSERT_TRUE(Flatten(IDC_WIDTH_256, IDC_HEIGHT_64, IDC_COPY));
+    ASSERT_TRUE(Flatten("width256", "height64", "copy"));
     EXPECT_TRUE(stillOpen); // Copy leaves the dialog open, to Save as well
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_EQ(copied.size(), QSize(256, 64));
@@ -146,7 +146,7 @@ TEST_F(Export, CopyPutsTheTemplateOfTheChosenSizeOnTheClipboard) {
     // Top row 256, left column 63, and the diagonal rows 1 to 63 (252 pixels off the top row).
     EXPECT_EQ(ink, 256 + 63 + 252);
 
-    Flatten(IDC_WIDTH_32, 0, IDCANCEL, IDC_WIDTH_256, IDC_HEIGHT_64);
+    Flatten("width32", nullptr, "cancel", "width256", "height64");
     EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(256, 64)); // Cancel exports nothing
 }
 
@@ -163,25 +163,25 @@ TEST_F(Export, EnterSavesAndEscapeCancels) {
 // A size clicked and then cancelled is forgotten; Save and Copy keep the size
 // and say what they did.
 TEST_F(Export, CancelForgetsAClickedSizeAndSaveAndCopySayWhatTheyDid) {
-    Flatten(IDC_WIDTH_32, IDC_HEIGHT_256, IDCANCEL);
+    Flatten("width32", "height256", "cancel");
     EXPECT_EQ(TemplateOptions::Load().style.width, 128);
     EXPECT_EQ(TemplateOptions::Load().style.height, 128);
     EXPECT_TRUE(window->statusText().isEmpty());
 
     desktop.answers.push_back(QString::fromStdString(dir.File("torso.png")));
-    Flatten(IDC_WIDTH_64, IDC_HEIGHT_32, IDOK);
+    Flatten("width64", "height32", "save");
     EXPECT_EQ(window->statusText(), QString::fromUtf8("Saved torso.png, 64 × 32"));
     EXPECT_EQ(TemplateOptions::Load().style.width, 64);
 
     QString summary;
-    ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
-                          [&](QWidget* d) {
-                              QTest::mouseClick(Button(d, IDC_COPY), Qt::LeftButton);
-                              summary = qobject_cast<QLabel*>(static_cast<CDialog*>(d)->GetDlgItem(
-                                                                  IDC_TEMPLATE_SUMMARY))
-                                            ->text();
-                              QTest::mouseClick(Button(d, IDCANCEL), Qt::LeftButton);
-                          }));
+    ASSERT_TRUE(WithModal(
+        [&] { window->OnFlatten(); },
+        [&](QWidget* d) {
+            QTest::mouseClick(Button(d, "copy"), Qt::LeftButton);
+            summary =
+                qobject_cast<QLabel*>(static_cast<LaidOutDialog*>(d)->control("summary"))->text();
+            QTest::mouseClick(Button(d, "cancel"), Qt::LeftButton);
+        }));
     EXPECT_EQ(summary, QString::fromUtf8("Copied, 64 × 32"));
     EXPECT_EQ(window->statusText(), "Copied");
 }

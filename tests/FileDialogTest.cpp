@@ -8,11 +8,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-TEST(FileFilter, PairsLabelsWithPatternsAndIgnoresLetterCase) {
-    const auto pairs = ParseFilter("Fichier EPS (*.eps)|*.eps|Fichier BMP (*.bmp)|*.bmp|");
-    ASSERT_EQ(pairs.size(), 2);
-    EXPECT_EQ(pairs[1].first, "Fichier BMP (*.bmp)");
-    EXPECT_EQ(pairs[1].second, "*.bmp");
+TEST(FileFilter, GivesTheExtensionOfAFilterAndIgnoresLetterCase) {
+    EXPECT_EQ(ExtensionOfFilter("Fichier BMP (*.bmp)"), "bmp");
+    EXPECT_EQ(ExtensionOfFilter("Everything (*.*)"), "");
+    EXPECT_EQ(ExtensionOfFilter("No pattern"), "");
     EXPECT_EQ(CaseInsensitiveGlob("*.MD3"), "*.[mM][dD]3");
 }
 
@@ -33,9 +32,9 @@ TEST(FileFilter, TheOpenDialogShowsModelsWhateverTheirCase) {
         WriteWholeFile(dir.File(name), "x");
     FileDialogSettings settings;
     settings.open = true;
-    settings.defaultExtension = "MD3";
+    settings.defaultSuffix = "MD3";
     settings.initialName = "*.MD3";
-    settings.filter = QString::fromUtf8("Modèle (*.MD3)|*.MD3|");
+    settings.filters = {QString::fromUtf8("Modèle (*.MD3)")};
     QStringList shown;
     WithModal([&] { RunFileDialog(nullptr, settings); },
               [&](QWidget* modal) {

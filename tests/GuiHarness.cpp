@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QSettings>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ DesktopStandIn::DesktopStandIn() {
         answers.erase(answers.begin());
         if (answer.isEmpty())
             return FileDialogResult{};
-        return DescribeChosenFile(answer, settings.defaultExtension);
+        return DescribeChosenFile(answer, settings.defaultSuffix);
     });
     SetMessageBoxHook([this](const MessageBoxCall& call) { messages.push_back(call); });
 }
@@ -75,7 +76,7 @@ std::unique_ptr<MainWindow> StartMainWindow(const std::string& model, bool keepS
     if (!keepSettings)
         ForgetSettings();
     auto window = std::make_unique<MainWindow>(nullptr, model);
-    window->Create();
+    window->Build();
     window->show();
     QApplication::processEvents();
     return window;
@@ -96,6 +97,6 @@ std::string WriteSampleModel(const std::string& folder, const std::string& name)
 }
 
 void SelectRow(MainWindow& window, int row) {
-    window.surfaceList().widget()->setCurrentRow(row);
+    window.surfaceList()->setCurrentRow(row);
     QApplication::processEvents();
 }

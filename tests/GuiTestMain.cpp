@@ -1,4 +1,4 @@
-#include "res/Templates.h"
+#include "res/Layouts.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "model/Model.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 #include "tests/GuiHarness.h"
 #include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
@@ -29,8 +29,8 @@ class Window : public ::testing::Test {
     }
     QStringList Names() {
         QStringList names;
-        for (int i = 0; i < window->surfaceList().GetCount(); ++i)
-            names << window->surfaceList().GetText(i);
+        for (int i = 0; i < window->surfaceList()->count(); ++i)
+            names << window->surfaceList()->item(i)->text();
         return names;
     }
     TempDir dir;
@@ -46,7 +46,7 @@ TEST_F(Window, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt) {
     EXPECT_EQ(window->windowTitle(), "Gridwright");
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->selectedSurface(), -1);
-    EXPECT_FALSE(window->GetDlgItem(IDC_TEXTURE_LIST)->isEnabled());
+    EXPECT_FALSE(window->control("skin")->isEnabled());
     EXPECT_EQ(window->systemMenuEntries(), QStringList{"&A propos de Gridwright..."});
     EXPECT_FALSE(window->windowIcon().isNull());
 }
@@ -56,15 +56,15 @@ TEST_F(Window, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
     ASSERT_EQ(desktop.asked.size(), 1u);
     EXPECT_TRUE(desktop.asked[0].open);
-    EXPECT_EQ(desktop.asked[0].filter, QString::fromUtf8("Modèle (*.MD3)|*.MD3|"));
-    EXPECT_EQ(desktop.asked[0].defaultExtension, "MD3");
+    EXPECT_EQ(desktop.asked[0].filters, QStringList{QString::fromUtf8("Modèle (*.MD3)")});
+    EXPECT_EQ(desktop.asked[0].defaultSuffix, "MD3");
     EXPECT_EQ(window->model()->path, model);
 
     SelectRow(*window, 1);
     desktop.answers.push_back(""); // cancel
     window->OnLoadMd3();
     EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
-    EXPECT_EQ(window->surfaceList().GetCurSel(), 1);
+    EXPECT_EQ(SelectedRow(window->surfaceList()), 1);
     EXPECT_EQ(window->selectedSurface(), 1);
     EXPECT_EQ(window->model()->path, model);
     EXPECT_TRUE(desktop.messages.empty());
@@ -95,7 +95,7 @@ TEST_F(Window, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
 TEST_F(Window, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
     Load(model);
     SelectRow(*window, 0);
-    ASSERT_EQ(window->textureList().GetCount(), 1);
+    ASSERT_EQ(window->textureList()->count(), 1);
     ASSERT_FALSE(window->previewLayer().isNull());
     const std::string notAModel = dir.File("notes.md3");
     WriteWholeFile(notAModel, "just some notes\n");
@@ -103,7 +103,7 @@ TEST_F(Window, AFailedLoadLeavesNothingOfTheFormerModelOnScreen) {
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_TRUE(desktop.messages[0].detail.contains("does not start with \"IDP3\""));
     EXPECT_TRUE(Names().isEmpty());
-    EXPECT_EQ(window->textureList().GetCount(), 0);
+    EXPECT_EQ(window->textureList()->count(), 0);
     EXPECT_TRUE(window->previewLayer().isNull());
     EXPECT_EQ(window->selectedSurface(), -1);
     window->repaint();
@@ -131,14 +131,14 @@ TEST_F(Window, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
     Load(model);
     SelectRow(*window, 0);
     EXPECT_EQ(window->selectedSurface(), 0);
-    ASSERT_EQ(window->textureList().GetCount(), 1);
+    ASSERT_EQ(window->textureList()->count(), 1);
     // The texture's whole path, shortened in the middle to fit the SKIN box.
     EXPECT_EQ(window->texturePath(), "models/players/test/head_skin.tga");
-    const QString shown = window->textureList().GetText(0);
+    const QString shown = window->textureList()->item(0)->text();
     EXPECT_TRUE(shown.startsWith("models/") && shown.endsWith("skin.tga") &&
                 shown.contains(QChar(0x2026)))
         << shown.toStdString();
-    EXPECT_TRUE(window->textureList().widget()->toolTip().startsWith(
+    EXPECT_TRUE(window->textureList()->toolTip().startsWith(
         "models/players/test/head_skin.tga\nnommée par le modèle\nno image"));
 
     const QRect frame = window->previewFrame()->geometry();
@@ -162,7 +162,7 @@ TEST_F(Window, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
 
     // A backslash does not separate; the other triangle lands where computed.
     SelectRow(*window, 2);
-    EXPECT_EQ(window->textureList().GetText(0), "textures\\back\\slash.tga");
+    EXPECT_EQ(window->textureList()->item(0)->text(), "textures\\back\\slash.tga");
     const QImage layer = window->previewLayer();
     const int ax = int(S * 0.25 + x0), ay = int(S * 0.75 + y0), cx = int(S * 0.5 + x0),
               cy = int(S * 0.25 + y0);
@@ -176,27 +176,27 @@ TEST_F(Window, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
     EXPECT_TRUE(window->previewLayer().isNull());
     Load(model);
     // The first surface is chosen at once, so Flatten has something to do.
-    EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
+    EXPECT_EQ(SelectedRow(window->surfaceList()), 0);
     EXPECT_EQ(window->selectedSurface(), 0);
     EXPECT_FALSE(window->previewLayer().isNull());
     SelectRow(*window, 2);
     const QImage before = window->previewLayer();
     window->OnSetFocus();
     EXPECT_EQ(window->previewLayer(), before);
-    EXPECT_EQ(window->textureList().GetText(0), "textures\\back\\slash.tga");
+    EXPECT_EQ(window->textureList()->item(0)->text(), "textures\\back\\slash.tga");
 
     // A second model: names replaced, its first surface chosen and drawn.
     Load(WriteSampleModel(dir.path().string(), "second.md3"));
-    EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
+    EXPECT_EQ(SelectedRow(window->surfaceList()), 0);
     EXPECT_EQ(window->selectedSurface(), 0);
     EXPECT_NE(window->previewLayer(), before);
     // With no line selected, Flatten exports nothing and the focus redraw
     // shows no surface, no name, no wireframe.
-    window->surfaceList().widget()->clearSelection();
+    window->surfaceList()->clearSelection();
     EXPECT_FALSE(WithModal([&] { window->OnFlatten(); }, [](QWidget* w) { w->close(); }));
     window->OnSetFocus();
     EXPECT_EQ(window->selectedSurface(), -1);
-    EXPECT_EQ(window->textureList().GetCount(), 0);
+    EXPECT_EQ(window->textureList()->count(), 0);
     EXPECT_TRUE(window->previewLayer().isNull());
 }
 
@@ -204,7 +204,7 @@ TEST_F(Window, FocusRedrawsTheSameAndANewLoadChoosesItsFirstSurface) {
 // focus; Ctrl+Q does.
 TEST_F(Window, EscapeAndEnterNeverCloseItButCtrlQDoes) {
     Load(model);
-    auto* list = window->surfaceList().widget();
+    auto* list = window->surfaceList();
     for (QWidget* target : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(list)}) {
         target->setFocus();
         for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
@@ -213,7 +213,7 @@ TEST_F(Window, EscapeAndEnterNeverCloseItButCtrlQDoes) {
             EXPECT_TRUE(window->isVisible()) << key;
         }
     }
-    EXPECT_EQ(window->surfaceList().GetCurSel(), 0);
+    EXPECT_EQ(SelectedRow(window->surfaceList()), 0);
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     QApplication::processEvents();
     EXPECT_FALSE(window->isVisible());
@@ -240,21 +240,17 @@ TEST_F(Window, TheStatusLineSaysWhatTheListAndPreviewCannot) {
 
 TEST_F(Window, AboutBoxFromTheButtonAndTheMenuEntryClosesWithEscapeAndOk) {
     const ModalSeen about =
-        WithModal([&] { QTest::mouseClick(window->GetDlgItem(IDC_ABOUT), Qt::LeftButton); },
+        WithModal([&] { QTest::mouseClick(window->control("about"), Qt::LeftButton); },
                   [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     ASSERT_TRUE(about);
     EXPECT_EQ(about.size, QSize(300, 284));
-    // The window system's low four bits of a command do not change it.
-    for (int command : {IDM_ABOUTBOX, IDM_ABOUTBOX | 0xF}) {
-        const ModalSeen shown = WithModal(
-            [&] { window->OnSysCommand(command, 0); },
-            [](QWidget* w) {
-                QTest::mouseClick(static_cast<CDialog*>(w)->GetDlgItem(IDOK), Qt::LeftButton);
-            });
-        EXPECT_TRUE(shown) << command;
-    }
-    EXPECT_FALSE(WithModal([&] { window->OnSysCommand(IDM_ABOUTBOX + 0x10, 0); },
-                           [](QWidget* w) { w->close(); }));
+    // The right-click menu's entry opens the same box; its OK dial closes it.
+    const ModalSeen shown = WithModal(
+        [&] { window->OnAbout(); },
+        [](QWidget* w) {
+            QTest::mouseClick(static_cast<LaidOutDialog*>(w)->control("ok"), Qt::LeftButton);
+        });
+    EXPECT_TRUE(shown);
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -269,13 +265,13 @@ TEST_F(Window, DraggingTheFaceMovesTheWindowWhileTheListSelects) {
     QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(270, 45));
     EXPECT_EQ(window->pos(), start + QPoint(30, 25));
 
-    auto* list = window->surfaceList().widget();
+    auto* list = window->surfaceList();
     const QPoint before = window->pos();
     // Later than a double-click would be.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(1)).center(),
                       QApplication::doubleClickInterval() + 100);
-    EXPECT_EQ(window->surfaceList().GetCurSel(), 1);
+    EXPECT_EQ(SelectedRow(window->surfaceList()), 1);
     EXPECT_EQ(window->selectedSurface(), 1);
     EXPECT_EQ(window->pos(), before);
 }
@@ -296,8 +292,8 @@ TEST_F(Window, OnlyTheNewestPreviewIsShown) {
     SelectRow(*window, 2);
     const QImage alone = window->previewLayer();
     SelectRow(*window, 1);
-    window->surfaceList().widget()->setCurrentRow(0);
-    window->surfaceList().widget()->setCurrentRow(2);
+    window->surfaceList()->setCurrentRow(0);
+    window->surfaceList()->setCurrentRow(2);
     EXPECT_EQ(window->previewLayer(), alone);
     QApplication::processEvents(); // a late delivery of the older ones changes nothing
     EXPECT_EQ(window->previewLayer(), alone);

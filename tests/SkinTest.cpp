@@ -1,7 +1,7 @@
 #include "app/WindowShape/Outline.h"
 #include "app/WindowShape/WindowShape.h"
 #include "platform/Resources.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 #include "tests/GuiHarness.h"
 
 #include <QApplication>
@@ -93,7 +93,7 @@ TEST(DrawTransparentBitmap, LeavesOutExactlyTheTransparentColour) {
 }
 
 TEST(Skin, TheSkinCoversTheWindowAndHasNoBlack) {
-    const QImage skin = LoadBitmap(IDB_SKIN);
+    const QImage skin = LoadPicture("skin");
     ASSERT_GE(skin.width(), kMainWindowSize.width());
     ASSERT_GE(skin.height(), kMainWindowSize.height());
     int black = 0;
@@ -104,7 +104,7 @@ TEST(Skin, TheSkinCoversTheWindowAndHasNoBlack) {
 }
 
 TEST(Skin, TheSuppliedSkinsOutlineCutsAwayExactlyItsBackground) {
-    const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
+    const QImage skin = LoadPicture("skin").convertToFormat(QImage::Format_RGB32);
     bool started = false;
     const QRegion outline =
         OutlineOf(skin, kMainWindowSize.width(), kMainWindowSize.height(), &started);
@@ -123,10 +123,10 @@ TEST(Skin, TheSuppliedSkinsOutlineCutsAwayExactlyItsBackground) {
         }
     EXPECT_GT(cut, 50000);
     // The button pictures lie inside the shape.
-    for (const ControlTemplate& c : MainDialogTemplate().controls) {
+    for (const ControlSpec& c : MainWindowLayout().controls) {
         if (c.kind == ControlKind::Picture) {
-            EXPECT_TRUE(outline.contains(QRect(c.rect.topLeft(), LoadBitmap(c.bitmap).size())))
-                << c.bitmap;
+            EXPECT_TRUE(outline.contains(QRect(c.rect.topLeft(), LoadPicture(c.picture).size())))
+                << c.picture;
         }
     }
 }
@@ -142,5 +142,5 @@ TEST(Skin, TheFirstPaintShapesTheWindowOnceAndLaterPaintsOnlyDraw) {
     window->repaint();
     EXPECT_EQ(window->mask(), outline); // moving does not change the outline
     const QImage face = window->grab().toImage();
-    EXPECT_EQ(face.pixel(100, 200), LoadBitmap(IDB_SKIN).pixel(100, 200) | 0xFF000000);
+    EXPECT_EQ(face.pixel(100, 200), LoadPicture("skin").pixel(100, 200) | 0xFF000000);
 }

@@ -4,7 +4,7 @@
 #include "app/ExportDialog/ExportDialog.h"
 #include "app/OptionsDialog/OptionsDialog.h"
 #include "model/Model.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 #include "tests/GuiHarness.h"
 #include "tests/TestGame.h"
 #include "tests/TestModels.h"
@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QListWidget>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTest>
@@ -47,7 +48,7 @@ class TemplateOptionsTest : public ::testing::Test {
         desktop.answers.push_back(QString::fromStdString(path));
         ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
                               [](QWidget* d) {
-                                  QTest::mouseClick(static_cast<CDialog*>(d)->GetDlgItem(IDOK),
+                                  QTest::mouseClick(static_cast<LaidOutDialog*>(d)->control("save"),
                                                     Qt::LeftButton);
                               }));
     }
@@ -151,7 +152,7 @@ TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClass
 TEST_F(TemplateOptionsTest, ThePanelsControlsDriveItsOptionsAndItsPreview) {
     SelectRow(*window, 1);
     OptionsDialog panel(TemplateOptions{}, window->textures(), 1, window.get());
-    panel.Create();
+    panel.Build();
     const QImage before = panel.previewImage();
     ASSERT_FALSE(before.isNull());
     static_cast<QAbstractButton*>(panel.Control("transparent"))->click();
@@ -196,7 +197,7 @@ TEST_F(TemplateOptionsTest, ThePreviewWrapsAndStaysInsideItsFrame) {
 }
 
 TEST_F(TemplateOptionsTest, EnterOnAFocusedOpenDialOpensTheFileDialogAndTheProgramGoesOn) {
-    window->GetDlgItem(IDC_LOAD_MD3)->setFocus();
+    window->control("open")->setFocus();
     const size_t asked = desktop.asked.size();
     desktop.answers.push_back(""); // the open dialog is cancelled
     QTest::keyClick(window.get(), Qt::Key_Return);
@@ -207,10 +208,10 @@ TEST_F(TemplateOptionsTest, EnterOnAFocusedOpenDialOpensTheFileDialogAndTheProgr
 
 TEST_F(TemplateOptionsTest, FocusIsVisibleOnTheDials) {
     window->activateWindow();
-    window->GetDlgItem(IDC_ABOUT)->clearFocus();
+    window->control("about")->clearFocus();
     window->repaint();
     const QImage before = window->grab().toImage();
-    window->GetDlgItem(IDC_LOAD_MD3)->setFocus(Qt::TabFocusReason);
+    window->control("open")->setFocus(Qt::TabFocusReason);
     window->repaint();
     const QImage after = window->grab().toImage();
     int changed = 0;
@@ -226,8 +227,8 @@ TEST(TemplateWindow, AModelGivenAtStartIsOpenedAndNamedInTheTitle) {
     const std::string model = WriteSampleModel(dir.path().string(), "upper.md3");
     auto window = StartMainWindow(model);
     QApplication::processEvents();
-    ASSERT_EQ(window->surfaceList().GetCount(), 3);
-    EXPECT_EQ(window->surfaceList().GetText(1), "a_legs");
+    ASSERT_EQ(window->surfaceList()->count(), 3);
+    EXPECT_EQ(window->surfaceList()->item(1)->text(), "a_legs");
     EXPECT_EQ(window->windowTitle(), QString::fromUtf8("upper.md3 — Gridwright"));
     EXPECT_TRUE(desktop.messages.empty());
     // A drop loads the same way.
@@ -243,9 +244,9 @@ TEST_F(TemplateOptionsTest, ATransparentTemplateIsCopiedWithItsAlpha) {
     ChooseOptions(clear);
     ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
                           [](QWidget* d) {
-                              auto* dialog = static_cast<CDialog*>(d);
-                              QTest::mouseClick(dialog->GetDlgItem(IDC_COPY), Qt::LeftButton);
-                              QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
+                              auto* dialog = static_cast<LaidOutDialog*>(d);
+                              QTest::mouseClick(dialog->control("copy"), Qt::LeftButton);
+                              QTest::mouseClick(dialog->control("cancel"), Qt::LeftButton);
                           }));
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_EQ(copied.size(), QSize(128, 128));
@@ -265,12 +266,12 @@ TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) 
     QApplication::processEvents();
     SelectRow(*window, 0); // u_torso, no texture name of its own
     EXPECT_EQ(window->texturePath(), "models/players/bot/torso.tga");
-    const QString tip = window->textureList().widget()->toolTip();
+    const QString tip = window->textureList()->toolTip();
     EXPECT_TRUE(tip.contains("d'après upper_default.skin")) << tip.toStdString();
     EXPECT_TRUE(tip.contains("torso.tga (16 × 8)")) << tip.toStdString();
     window->OnChooseSkin(1); // red
     EXPECT_EQ(window->texturePath(), "models/players/bot/torso_red");
-    EXPECT_TRUE(window->textureList().widget()->toolTip().contains("d'après upper_red.skin"));
+    EXPECT_TRUE(window->textureList()->toolTip().contains("d'après upper_red.skin"));
     window->OnChooseSkin(0);
 
     // The preview without and with the texture under it, away from the lines.
@@ -296,7 +297,7 @@ TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) 
                           [](QWidget* d) {
                               auto* dialog = static_cast<ExportDialog*>(d);
                               EXPECT_EQ(dialog->TemplatePicture().size(), QSize(16, 8));
-                              QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
+                              QTest::mouseClick(dialog->control("cancel"), Qt::LeftButton);
                           }));
 }
 
@@ -319,7 +320,7 @@ TEST(TemplateWindow, TheSurfacesOfATextureAreChosenThroughTheSkinAndItsSizeShows
     TemplateOptions options;
     options.style.width = options.style.height = 128;
     OptionsDialog panel(options, window->textures(), 2, window.get());
-    panel.Create();
+    panel.Build();
     auto* width = qobject_cast<QSpinBox*>(panel.Control("width"));
     auto* height = qobject_cast<QSpinBox*>(panel.Control("height"));
     ASSERT_TRUE(width && height);
@@ -422,7 +423,7 @@ TEST(TemplateWindow, ASkinnedTemplateFromTheWindowIsTheCommandLines) {
     desktop.answers.push_back(QString::fromStdString(fromWindow));
     ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
                           [](QWidget* d) {
-                              QTest::mouseClick(static_cast<CDialog*>(d)->GetDlgItem(IDOK),
+                              QTest::mouseClick(static_cast<LaidOutDialog*>(d)->control("save"),
                                                 Qt::LeftButton);
                           }));
     const std::string command = std::string(GW_FLATTEN_TOOL) + " '" + model +

@@ -430,19 +430,21 @@ int main(int argc, char** argv) {
     }
     const QString out = argv[1];
     const QImage skin = Skin(), about = AboutPicture();
-    bool ok = Save(skin, out, "132.png");
-    ok &= Save(DialPicture(skin, {461, 11}, 30, 30, QColor(196, 40, 36), Cross), out, "130.png");
+    bool ok = Save(skin, out, "skin.png");
+    ok &= Save(DialPicture(skin, {461, 11}, 30, 30, QColor(196, 40, 36), Cross), out, "close.png");
     ok &= Save(DialPicture(skin, {435, 50}, 46, 40, kSlateLight,
                            [](QPainter& p, QPointF c, double r) { Glyph(p, c, r, "?", 0.9); }),
-               out, "131.png");
+               out, "about-dial.png");
     ok &= Save(DialPicture(about, {12, 216}, 59, 55, kSlateLight,
                            [](QPainter& p, QPointF c, double r) { Glyph(p, c, r, "OK", 0.5); }),
-               out, "133.png");
-    ok &= Save(DialPicture(skin, {75, 393}, 67, 64, kSlateLight, FolderGlyph), out, "134.png");
-    ok &= Save(DialPicture(skin, {488, 335}, 49, 48, kSlateLight, GridGlyph), out, "137.png");
-    ok &= Save(ExportBackground(), out, "135.png");
-    ok &= Save(about, out, "136.png");
+               out, "ok-dial.png");
+    ok &=
+        Save(DialPicture(skin, {75, 393}, 67, 64, kSlateLight, FolderGlyph), out, "open-dial.png");
+    ok &= Save(DialPicture(skin, {488, 335}, 49, 48, kSlateLight, GridGlyph), out,
+               "flatten-dial.png");
+    ok &= Save(ExportBackground(), out, "export-background.png");
+    ok &= Save(about, out, "about.png");
     for (int size : {16, 32, 48, 128})
-        ok &= Save(Icon(size), out, QStringLiteral("128-%1.png").arg(size));
+        ok &= Save(Icon(size), out, QStringLiteral("icon-%1.png").arg(size));
     return ok ? 0 : 1;
 }

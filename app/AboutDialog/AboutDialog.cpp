@@ -1,5 +1,11 @@
 #include "app/AboutDialog/AboutDialog.h"
 
-#include "res/Templates.h"
+#include "res/Layouts.h"
 
-AboutDialog::AboutDialog(QWidget* parent) : CDialog(AboutDialogTemplate(), parent) {}
+#include <QAbstractButton>
+
+AboutDialog::AboutDialog(QWidget* parent) : LaidOutDialog(AboutDialogLayout(), parent) {}
+
+void AboutDialog::Setup() {
+    connect(button("ok"), &QAbstractButton::clicked, this, &QDialog::accept);
+}

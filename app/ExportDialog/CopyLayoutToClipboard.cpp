@@ -4,7 +4,7 @@
 #include "model/Model.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 
 #include <QLabel>
 
@@ -35,6 +35,6 @@ void ExportDialog::CopyLayoutToClipboard() {
     SetClipboardImage(image);
     m_options.Save();
     m_confirmation = tr("Copied");
-    if (auto* summary = qobject_cast<QLabel*>(GetDlgItem(IDC_TEMPLATE_SUMMARY)))
+    if (auto* summary = qobject_cast<QLabel*>(control("summary")))
         summary->setText(tr("Copied, %1 × %2").arg(image.width()).arg(image.height()));
 }

@@ -6,10 +6,11 @@
 #include "model/Md3Reader.h"
 #include "model/Model.h"
 #include "platform/Desktop.h"
+#include "res/Layouts.h"
 #include "res/Palette.h"
-#include "res/Templates.h"
 #include "res/Texts.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,15 +35,17 @@ int SizeFromIndex(int position) {
 }
 
 ExportDialog::ExportDialog(ModelTextures& textures, int selected, QWidget* parent)
-    : CDialog(ExportDialogTemplate(), parent), m_textures(textures), m_selected(selected) {}
+    : LaidOutDialog(ExportDialogLayout(), parent), m_textures(textures), m_selected(selected) {}
 
-void ExportDialog::DoDataExchange(DataExchange& exchange) {
-    exchange.Radio(IDC_WIDTH_32, m_widthIndex);
-    exchange.Radio(IDC_HEIGHT_32, m_heightIndex);
-}
-
-bool ExportDialog::OnInitDialog() {
-    CDialog::OnInitDialog();
+void ExportDialog::Setup() {
+    connect(button("save"), &QAbstractButton::clicked, this, &ExportDialog::OnSave);
+    connect(button("cancel"), &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(button("copy"), &QAbstractButton::clicked, this, &ExportDialog::CopyLayoutToClipboard);
+    connect(button("options"), &QAbstractButton::clicked, this, &ExportDialog::OnOptions);
+    for (const char* row : {"width", "height"})
+        for (int side : kRowSizes)
+            connect(button(row + QString::number(side)), &QAbstractButton::clicked, this,
+                    &ExportDialog::OnSizeClicked);
     // Size buttons in the product's colours; a checked one stays pressed in orange.
     setStyleSheet("QDialog { background: rgb(40, 47, 58); }"
                   "QLabel { color: rgb(214, 226, 232); font: 10px 'DejaVu Sans'; }"
@@ -56,14 +59,12 @@ bool ExportDialog::OnInitDialog() {
     // The last size and options chosen, 128 x 128 and the classic template at first.
     m_options = TemplateOptions::Load();
     ShowSize();
-    return true;
 }
 
 void ExportDialog::ShowSize() {
     const TemplateStyle s = StyleFor(m_options, m_textures, m_selected).style;
-    m_widthIndex = IndexOfSize(s.width);
-    m_heightIndex = IndexOfSize(s.height);
-    UpdateData(false);
+    CheckIn("width32", IndexOfSize(s.width));
+    CheckIn("height32", IndexOfSize(s.height));
     QStringList notes;
     notes << QString("%1 × %2").arg(s.width).arg(s.height);
     const size_t surfaces = Surfaces().size();
@@ -79,38 +80,27 @@ void ExportDialog::ShowSize() {
         notes << tr("texture dessous");
     if (!s.IsPlain() && s.background && !s.overlaps && !s.underlay)
         notes << tr("stylé");
-    if (auto* summary = qobject_cast<QLabel*>(GetDlgItem(IDC_TEMPLATE_SUMMARY)))
+    if (auto* summary = qobject_cast<QLabel*>(control("summary")))
         summary->setText(notes.join(" · "));
 }
 
-void ExportDialog::OnCommand(int id, int notification) {
-    if (notification != BN_CLICKED) {
-        CDialog::OnCommand(id, notification);
-    } else if (id == IDC_COPY) {
-        CopyLayoutToClipboard();
-    } else if (id == IDC_OPTIONS) {
-        OnOptions();
-    } else if (id >= IDC_WIDTH_32 && id <= IDC_HEIGHT_256) {
-        UpdateData(true);
-        // A size chosen here replaces the texture's.
-        const TemplateStyle shown = StyleFor(m_options, m_textures, m_selected).style;
-        m_options.style.width = shown.width;
-        m_options.style.height = shown.height;
-        m_options.textureSize = false;
-        if (m_widthIndex >= 0)
-            m_options.style.width = SizeFromIndex(m_widthIndex);
-        if (m_heightIndex >= 0)
-            m_options.style.height = SizeFromIndex(m_heightIndex);
-        // Kept only once a template is saved or copied: Cancel forgets it.
-        ShowSize();
-    } else {
-        CDialog::OnCommand(id, notification);
-    }
+void ExportDialog::OnSizeClicked() {
+    // A size chosen here replaces the texture's.
+    const TemplateStyle shown = StyleFor(m_options, m_textures, m_selected).style;
+    m_options.style.width = shown.width;
+    m_options.style.height = shown.height;
+    m_options.textureSize = false;
+    if (const int width = CheckedIn("width32"); width >= 0)
+        m_options.style.width = SizeFromIndex(width);
+    if (const int height = CheckedIn("height32"); height >= 0)
+        m_options.style.height = SizeFromIndex(height);
+    // Kept only once a template is saved or copied: Cancel forgets it.
+    ShowSize();
 }
 
 void ExportDialog::OnOptions() {
     OptionsDialog panel(m_options, m_textures, m_selected, this);
-    if (panel.DoModal() == IDOK) {
+    if (panel.Run() == QDialog::Accepted) {
         m_options = panel.options();
         ShowSize();
     }
@@ -145,26 +135,35 @@ QString ExportDialog::SuggestedName() const {
     return text.isEmpty() ? QString("template") : text;
 }
 
-void ExportDialog::OnOK() {
+QStringList ExportDialog::FileTypes() {
+    QStringList types;
+    for (const FormatInfo& format : TemplateFormats()) {
+        QString label = QString::fromUtf8(format.label);
+        for (const FormatLabel& own : kFormatLabels)
+            if (QLatin1String(own.extension) == QLatin1String(format.extension))
+                label = QString::fromUtf8(own.label);
+        types << QString("%1 (*.%2)").arg(label, QString::fromLatin1(format.extension));
+    }
+    return types;
+}
+
+void ExportDialog::accept() {
+    OnSave();
+}
+
+void ExportDialog::OnSave() {
     QSettings settings = GridwrightSettings();
     const QString folder = settings.value("export/folder", QDir::homePath()).toString();
     FileDialogSettings dialog;
     dialog.open = false;
-    dialog.defaultExtension = "*";
+    dialog.defaultSuffix = "*";
     dialog.initialName = QDir(folder).filePath(SuggestedName());
-    dialog.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    dialog.filter = QString::fromUtf8(kTemplateFilter);
+    dialog.filters = FileTypes();
     const FileDialogResult chosen = RunFileDialog(this, dialog);
     if (chosen.accepted) {
-        const QString extension = chosen.extension.toLower();
         bool written = false;
         const TemplateStyle style = StyleFor(m_options, m_textures, m_selected).style;
-        if (extension == "eps")
-            written = WriteEpsTemplate(style.width, style.height, chosen.path);
-        else if (extension == "bmp")
-            written = WriteBmpTemplate(style.width, style.height, chosen.path, 24);
-        else if (FormatOfPath(QFile::encodeName(chosen.path).toStdString()) !=
-                 TemplateFormat::Unknown)
+        if (FormatOfPath(QFile::encodeName(chosen.path).toStdString()) != TemplateFormat::Unknown)
             written = WriteTemplate(chosen.path);
         else
             ShowMessageBox(this, kFailureMessage,
@@ -178,7 +177,8 @@ void ExportDialog::OnOK() {
                                  .arg(style.height);
         }
     }
-    CDialog::OnOK();
+    // A failed save has said why; the dialog closes either way.
+    QDialog::accept();
 }
 
 bool ExportDialog::ShowOutcome(const Status& outcome) {
@@ -208,12 +208,4 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
     if (format == TemplateFormat::Eps || format == TemplateFormat::Svg)
         style.underlay = nullptr;
     return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
-}
-
-bool ExportDialog::WriteEpsTemplate(int width, int height, const QString& path) {
-    return WriteSized(width, height, path);
-}
-
-bool ExportDialog::WriteBmpTemplate(int width, int height, const QString& path, int) {
-    return WriteSized(width, height, path); // always 24 bits a pixel
 }

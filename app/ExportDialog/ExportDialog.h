@@ -3,32 +3,36 @@
 // Save, Copy or Cancel. The size and options chosen are remembered.
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "model/Error.h"
-#include "platform/Dialog.h"
+#include "platform/LaidOutDialog.h"
 
 #include <QImage>
 #include <QString>
 
 int SizeFromIndex(int position);
 
-class ExportDialog : public CDialog {
+class ExportDialog : public LaidOutDialog {
     Q_OBJECT
 
   public:
     // The template of the surface `selected` of the textures' model.
     ExportDialog(ModelTextures& textures, int selected, QWidget* parent = nullptr);
 
-    int m_widthIndex = -1;  // first row: 0..3 for 32, 64, 128, 256; -1 none
-    int m_heightIndex = -1; // second row
-
-    bool WriteEpsTemplate(int width, int height, const QString& path);
-    bool WriteBmpTemplate(int width, int height, const QString& path, int bitsPerPixel);
     // Any format the engine writes, from the file name's extension.
     bool WriteTemplate(const QString& path);
+    // The save dialog's file types, one per output format.
+    static QStringList FileTypes();
+
+  public slots:
     void CopyLayoutToClipboard();
     void OnOptions();
-    // The Save action.
-    void OnOK() override;
+    // Save: asks where, writes, and closes.
+    void OnSave();
+    // A size chosen in either row.
+    void OnSizeClicked();
+    // Enter (with no dial focused) saves.
+    void accept() override;
 
+  public:
     const TemplateOptions& options() const { return m_options; }
     // What the last Save or Copy did ("Saved torso.png, 512 × 512", "Copied");
     // empty when neither happened.
@@ -40,11 +44,9 @@ class ExportDialog : public CDialog {
     QString SuggestedName() const;
 
   protected:
-    bool OnInitDialog() override;
+    void Setup() override;
     // A writer's failure, shown in a message box owned by this dialog.
     bool ShowOutcome(const Status& outcome);
-    void DoDataExchange(DataExchange& exchange) override;
-    void OnCommand(int id, int notification) override;
 
   private:
     std::vector<const Surface*> Surfaces() const;

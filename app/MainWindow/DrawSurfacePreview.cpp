@@ -2,15 +2,21 @@
 // the template it would give, drawn by the template engine as a white
 // wireframe on black inside the preview frame, and nowhere else.
 #include "app/MainWindow/MainWindow.h"
+
 #include "app/OptionsDialog/ModelTextures.h"
 #include "model/Model.h"
 #include "platform/Desktop.h"
 #include "render/TemplateImage.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
+#include <QListWidget>
+#include <QSignalBlocker>
 
 void MainWindow::DrawSurfacePreview() {
-    m_textureList.ResetContent();
-    const int selected = m_surfaceList.GetCurSel();
+    {
+        const QSignalBlocker quiet(m_textureList);
+        m_textureList->clear();
+    }
+    const int selected = SelectedRow(m_surfaceList);
     if (selected < 0 || selected >= m_textures.SurfaceCount()) {
         // No line selected (after a new load): no surface, no name, no wireframe.
         m_selected = -1;
@@ -26,7 +32,7 @@ void MainWindow::DrawSurfacePreview() {
     QStringList flat;
     for (const Surface* r : records)
         if (!LayoutHasArea(*r))
-            flat << CListBox::TextOfBytes(r->name);
+            flat << TextOfBytes(r->name);
     if (flat.isEmpty())
         ClearWarning();
     else
@@ -88,9 +94,12 @@ void MainWindow::ShowSurfaceTexture(int selected) {
     // where it came from and what was found in the tooltip.
     const SurfaceTexture texture = m_textures.TextureOfSurface(selected);
     const QString name = QString::fromUtf8(texture.name.c_str());
-    QListWidget* box = m_textureList.widget();
+    QListWidget* box = m_textureList;
     const QString shown = box->fontMetrics().elidedText(name, Qt::ElideMiddle, box->width() - 10);
-    m_textureList.AddString(shown.toUtf8().toStdString());
+    {
+        const QSignalBlocker quiet(box);
+        box->addItem(shown);
+    }
     QString origin = texture.origin.rfind("skin:", 0) == 0
                          ? tr("d'après %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
                          : tr("nommée par le modèle");

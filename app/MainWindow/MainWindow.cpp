@@ -5,8 +5,8 @@
 #include "model/Md3Reader.h"
 #include "model/Model.h"
 #include "platform/Resources.h"
+#include "res/Layouts.h"
 #include "res/Palette.h"
-#include "res/Templates.h"
 #include "res/Texts.h"
 #include <QAbstractButton>
 
@@ -22,18 +22,21 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSignalBlocker>
+#include <QStringDecoder>
 #include <QTimer>
 
 MainWindow::MainWindow(QWidget* parent, const std::string& startModel)
-    : CDialog(MainDialogTemplate(), parent), m_startModel(startModel) {
+    : LaidOutDialog(MainWindowLayout(), parent), m_startModel(startModel) {
     // Its own top-level window with a task-bar button, no frame of any kind.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAcceptDrops(true);
-    m_icon = LoadAppIcon(IDR_ICON);
+    m_icon = LoadAppIcon();
     m_renderer = std::make_unique<PreviewRenderer>(this, [this](const QImage& layer) {
         m_previewLayer = layer;
         update();
@@ -45,10 +48,25 @@ const QImage& MainWindow::previewLayer() const {
     return m_previewLayer;
 }
 
-void MainWindow::DoDataExchange(DataExchange& exchange) {
-    m_previewFrame = exchange.Control(IDC_PREVIEW_FRAME);
-    exchange.Bind(IDC_TEXTURE_LIST, m_textureList);
-    exchange.Bind(IDC_SURFACE_LIST, m_surfaceList);
+QString TextOfBytes(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return utf8.hasError() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : text;
+}
+
+namespace {
+
+// Emptied by the program, not chosen by the user: nobody is told.
+void ClearList(QListWidget* list) {
+    const QSignalBlocker quiet(list);
+    list->clear();
+}
+
+} // namespace
+
+int SelectedRow(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.first());
 }
 
 namespace {
@@ -67,10 +85,18 @@ const char* const kListStyle =
 
 } // namespace
 
-bool MainWindow::OnInitDialog() {
-    CDialog::OnInitDialog();
-    m_surfaceList.widget()->setStyleSheet(kListStyle);
-    m_textureList.widget()->setStyleSheet(kListStyle);
+void MainWindow::Setup() {
+    m_previewFrame = control("preview");
+    m_textureList = qobject_cast<QListWidget*>(control("skin"));
+    m_surfaceList = qobject_cast<QListWidget*>(control("surfaces"));
+    m_surfaceList->setStyleSheet(kListStyle);
+    m_textureList->setStyleSheet(kListStyle);
+    connect(m_surfaceList, &QListWidget::itemSelectionChanged, this,
+            &MainWindow::DrawSurfacePreview);
+    connect(button("open"), &QAbstractButton::clicked, this, &MainWindow::OnLoadMd3);
+    connect(button("flatten"), &QAbstractButton::clicked, this, &MainWindow::OnFlatten);
+    connect(button("about"), &QAbstractButton::clicked, this, &MainWindow::OnAbout);
+    connect(button("close"), &QAbstractButton::clicked, this, &QWidget::close);
     setWindowTitle(kWindowTitle);
     setWindowIcon(m_icon);
     m_selected = -1;
@@ -98,34 +124,17 @@ bool MainWindow::OnInitDialog() {
         const std::string path = m_startModel;
         QTimer::singleShot(0, this, [this, path] { LoadModel(path); });
     }
-    return true;
-}
-
-void MainWindow::OnCommand(int id, int notification) {
-    if (id == IDC_SURFACE_LIST && notification == LBN_SELCHANGE)
-        DrawSurfacePreview();
-    else if (notification != BN_CLICKED)
-        return;
-    else if (id == IDC_LOAD_MD3)
-        OnLoadMd3();
-    else if (id == IDC_FLATTEN)
-        OnFlatten();
-    else if (id == IDC_ABOUT)
-        OnAbout();
-    else
-        CDialog::OnCommand(id, notification);
 }
 
 QStringList MainWindow::systemMenuEntries() const {
-    const QString about = LoadResourceString(IDS_ABOUTBOX);
-    return about.isEmpty() ? QStringList{} : QStringList{about};
+    return {QString::fromUtf8(kAboutMenuText)};
 }
 
 // A window without a caption has no system menu here; its entries live in the
 // context menu of the window's face instead.
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8(kCloseMenuText), this, [this] { OnSysCommand(SC_CLOSE, 0); });
+    menu.addAction(QString::fromUtf8(kCloseMenuText), this, &QWidget::close);
     menu.addAction(QString::fromUtf8(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
     if (!m_texturePath.isEmpty())
         menu.addAction(tr("Copier le chemin de la texture"), this,
@@ -143,21 +152,14 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     }
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
-        menu.addAction(entry, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
+        menu.addAction(entry, this, &MainWindow::OnAbout);
     }
     menu.exec(event->globalPos());
 }
 
-void MainWindow::OnSysCommand(int command, int) {
-    if ((command & kSysCommandMask) == IDM_ABOUTBOX)
-        OnAbout();
-    else if ((command & kSysCommandMask) == SC_CLOSE)
-        close();
-}
-
 void MainWindow::OnTemplateOptions() {
     OptionsDialog panel(m_options, m_textures, m_selected, this);
-    if (panel.DoModal() != IDOK)
+    if (panel.Run() != QDialog::Accepted)
         return;
     m_options = panel.options();
     if (m_selected != -1)
@@ -208,13 +210,13 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::OnDropFile(const QString& path) {
-    m_surfaceList.ResetContent();
+    ClearList(m_surfaceList);
     LoadModel(QFile::encodeName(path).toStdString());
 }
 
 void MainWindow::OnAbout() {
     AboutDialog about(this);
-    about.DoModal();
+    about.Run();
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {
@@ -278,25 +280,25 @@ void MainWindow::OnLButtonDown(QPoint globalPoint) {
 void MainWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         OnLButtonDown(event->globalPosition().toPoint());
-    CDialog::mousePressEvent(event);
+    LaidOutDialog::mousePressEvent(event);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     if (m_mover.following() && (event->buttons() & Qt::LeftButton))
         m_mover.Follow(event->globalPosition().toPoint());
-    CDialog::mouseMoveEvent(event);
+    LaidOutDialog::mouseMoveEvent(event);
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         m_mover.End();
-    CDialog::mouseReleaseEvent(event);
+    LaidOutDialog::mouseReleaseEvent(event);
 }
 
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         OnSetFocus();
-    CDialog::changeEvent(event);
+    LaidOutDialog::changeEvent(event);
 }
 
 void MainWindow::OnSetFocus() {
@@ -304,22 +306,21 @@ void MainWindow::OnSetFocus() {
         DrawSurfacePreview();
 }
 
-void MainWindow::OnClose() {
+void MainWindow::reject() {
     m_selected = -1;
-    CDialog::OnClose();
+    LaidOutDialog::reject();
 }
 
 void MainWindow::OnLoadMd3() {
     FileDialogSettings settings;
     settings.open = true;
-    settings.defaultExtension = "MD3";
+    settings.defaultSuffix = "MD3";
     settings.initialName = "*.MD3";
-    settings.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    settings.filter = QString::fromUtf8(kModelFilter);
+    settings.filters = {QString::fromUtf8(kModelFilter)};
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (!chosen.accepted)
         return;
-    m_surfaceList.ResetContent();
+    ClearList(m_surfaceList);
     setWindowTitle(kWindowTitle);
     LoadModel(QFile::encodeName(chosen.path).toStdString());
 }
@@ -331,7 +332,7 @@ void MainWindow::LoadModel(const std::string& path) {
     if (!loaded.ok()) {
         m_textures.Reset(nullptr);
         // Nothing of the former model stays on screen beside an empty list.
-        m_textureList.ResetContent();
+        ClearList(m_textureList);
         m_texturePath.clear();
         m_previewLayer = QImage();
         m_selected = -1;
@@ -347,7 +348,7 @@ void MainWindow::LoadModel(const std::string& path) {
     for (const Surface& s : model()->surfaces)
         AppendSurfaceName(s.name);
     if (model()->surfaces.empty()) {
-        m_textureList.ResetContent();
+        ClearList(m_textureList);
         m_texturePath.clear();
         m_previewLayer = QImage();
         m_selected = -1;
@@ -359,11 +360,12 @@ void MainWindow::LoadModel(const std::string& path) {
     }
     ClearWarning();
     // The first surface is chosen, so Flatten works at once.
-    m_surfaceList.widget()->setCurrentRow(0);
+    m_surfaceList->setCurrentRow(0);
 }
 
 void MainWindow::AppendSurfaceName(const std::string& name) {
-    m_surfaceList.AddString(name);
+    const QSignalBlocker quiet(m_surfaceList);
+    m_surfaceList->addItem(TextOfBytes(name));
 }
 
 void MainWindow::ShowLoadFailure(const std::string& reason) {

@@ -4,8 +4,7 @@
 #include "app/MainWindow/PreviewRenderer.h"
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "platform/Desktop.h"
-#include "platform/Dialog.h"
-#include "platform/ListBox.h"
+#include "platform/LaidOutDialog.h"
 
 #include <memory>
 #include <string>
@@ -14,14 +13,23 @@
 #include <QImage>
 #include <QRegion>
 
-class MainWindow : public CDialog {
+class QListWidget;
+
+// Names are bytes from files: valid UTF-8 shows as such, anything else as
+// Latin-1, which covers the letters of older tools' names.
+QString TextOfBytes(const std::string& bytes);
+// The row selected in a list, or -1 for none.
+int SelectedRow(const QListWidget* list);
+
+class MainWindow : public LaidOutDialog {
     Q_OBJECT
 
   public:
     // startModel: a model to load once the window is up (empty: none).
     explicit MainWindow(QWidget* parent = nullptr, const std::string& startModel = {});
 
-    // Handlers, public so that tests can drive them like the user does.
+  public slots:
+    // What the user can do, public so that tests can do it the same way.
     void OnLoadMd3();
     void OnFlatten();
     void OnAbout();
@@ -29,15 +37,15 @@ class MainWindow : public CDialog {
     void OnChooseSkin(int index);
     // The SKIN box: the texture the surface wears.
     void ShowSurfaceTexture(int selected);
-    void OnSysCommand(int command, int parameter);
     void OnSetFocus();
     void OnLButtonDown(QPoint globalPoint);
     void DrawSurfacePreview();
     void LoadModel(const std::string& path);
     void PaintSkin(QPainter& dc);
 
-    CListBox& surfaceList() { return m_surfaceList; }
-    CListBox& textureList() { return m_textureList; }
+  public:
+    QListWidget* surfaceList() const { return m_surfaceList; }
+    QListWidget* textureList() const { return m_textureList; }
     QWidget* previewFrame() const { return m_previewFrame; }
     // The preview as the window paints it over the skin, once the drawing in
     // progress is done; null when none.
@@ -49,13 +57,14 @@ class MainWindow : public CDialog {
     void ShowStatus(const QString& text, bool transient, int milliseconds = 4000);
     // Clears a warning; a confirmation stays for its few seconds.
     void ClearWarning();
+    // The entries of the right-click menu that the window system's menu
+    // would hold.
     QStringList systemMenuEntries() const;
+    // Closing the window: the selection goes with it.
+    void reject() override;
 
   protected:
-    bool OnInitDialog() override;
-    void DoDataExchange(DataExchange& exchange) override;
-    void OnCommand(int id, int notification) override;
-    void OnClose() override;
+    void Setup() override;
 
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,8 +95,8 @@ class MainWindow : public CDialog {
     class QLabel* m_status = nullptr;
     class QTimer* m_statusTimer = nullptr;
     bool m_statusTransient = false;
-    CListBox m_textureList;
-    CListBox m_surfaceList;
+    QListWidget* m_textureList = nullptr;
+    QListWidget* m_surfaceList = nullptr;
     QIcon m_icon;
     QRegion m_windowRegion;
     QImage m_previewLayer;

@@ -6,11 +6,11 @@
 void MainWindow::OnFlatten() {
     // Only a surface of the loaded model that is selected in the list: after a
     // new load the list has no selection, whatever m_selected still holds.
-    const int selected = m_surfaceList.GetCurSel();
+    const int selected = SelectedRow(m_surfaceList);
     if (m_selected == -1 || selected != m_selected || selected >= m_textures.SurfaceCount())
         return;
     ExportDialog dialog(m_textures, m_selected, this);
-    dialog.DoModal();
+    dialog.Run();
     if (!dialog.confirmation().isEmpty())
         ShowStatus(dialog.confirmation(), true);
     // The dialog may have changed the options; the preview follows them.

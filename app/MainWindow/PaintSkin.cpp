@@ -3,13 +3,13 @@
 #include "app/MainWindow/MainWindow.h"
 #include "app/WindowShape/WindowShape.h"
 #include "platform/Resources.h"
-#include "res/Templates.h"
+#include "res/Layouts.h"
 
 namespace {
 
 // Decoded once: every paint draws from it.
 const QImage& SkinBitmap() {
-    static const QImage skin = LoadBitmap(IDB_SKIN).convertToFormat(QImage::Format_RGB32);
+    static const QImage skin = LoadPicture("skin").convertToFormat(QImage::Format_RGB32);
     return skin;
 }
 

@@ -2,8 +2,8 @@
 
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
+#include "res/Layouts.h"
 #include "res/Palette.h"
-#include "res/Templates.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -68,18 +68,16 @@ void ShowSwatch(QPushButton* button, const Rgba& colour) {
 
 OptionsDialog::OptionsDialog(const TemplateOptions& options, ModelTextures& textures, int selected,
                              QWidget* parent)
-    : CDialog(OptionsDialogTemplate(), parent), m_options(options), m_textures(textures),
+    : LaidOutDialog(OptionsDialogLayout(), parent), m_options(options), m_textures(textures),
       m_selected(selected) {}
 
-bool OptionsDialog::OnInitDialog() {
-    CDialog::OnInitDialog();
+void OptionsDialog::Setup() {
     setStyleSheet(kPanelStyle);
     setWindowTitle(tr("Options du gabarit"));
     BuildControls();
     WriteControls();
     DrawPreview();
     m_sizes->setFocus();
-    return true;
 }
 
 void OptionsDialog::BuildControls() {
@@ -203,8 +201,8 @@ void OptionsDialog::BuildControls() {
     grid->addLayout(buttons, row, 0, 1, 5);
 
     connect(reset, &QPushButton::clicked, this, [this] { OnReset(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_sizes, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_writing)
             return;
@@ -380,8 +378,8 @@ QWidget* OptionsDialog::Control(const char* name) const {
     return findChild<QWidget*>(name);
 }
 
-void OptionsDialog::OnOK() {
+void OptionsDialog::accept() {
     ReadControls();
     m_options.Save();
-    CDialog::OnOK();
+    LaidOutDialog::accept();
 }

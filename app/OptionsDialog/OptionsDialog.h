@@ -2,7 +2,7 @@
 // The template options panel: every option of the template engine, a live
 // preview of the template, Reset to the classic template, OK and Cancel.
 #include "app/OptionsDialog/TemplateOptions.h"
-#include "platform/Dialog.h"
+#include "platform/LaidOutDialog.h"
 
 #include <QImage>
 
@@ -13,7 +13,7 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 
-class OptionsDialog : public CDialog {
+class OptionsDialog : public LaidOutDialog {
     Q_OBJECT
 
   public:
@@ -31,8 +31,9 @@ class OptionsDialog : public CDialog {
     QWidget* Control(const char* name) const;
 
   protected:
-    bool OnInitDialog() override;
-    void OnOK() override;
+    void Setup() override;
+    // OK: the options are kept.
+    void accept() override;
 
   private:
     void BuildControls();

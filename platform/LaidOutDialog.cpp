@@ -1,4 +1,4 @@
-#include "platform/Dialog.h"
+#include "platform/LaidOutDialog.h"
 
 #include "platform/Resources.h"
 
@@ -72,27 +72,24 @@ class FrameBox : public QWidget {
 
 } // namespace
 
-CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QDialog(parent), m_template(dialogTemplate) {
+LaidOutDialog::LaidOutDialog(DialogLayout layout, QWidget* parent)
+    : QDialog(parent), m_layout(std::move(layout)) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(m_template.size);
+    setFixedSize(m_layout.size);
 }
 
-void CDialog::CreateControls() {
-    if (m_created)
+void LaidOutDialog::Build() {
+    if (m_built)
         return;
-    m_created = true;
+    m_built = true;
     QButtonGroup* group = nullptr;
     std::vector<QWidget*> created;
-    for (const ControlTemplate& c : m_template.controls) {
+    for (const ControlSpec& c : m_layout.controls) {
         QWidget* widget = nullptr;
         switch (c.kind) {
         case ControlKind::Button: {
             auto* button = new QPushButton(QString::fromUtf8(c.caption), this);
             button->setAutoDefault(false);
-            const int id = c.id;
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, id] { OnCommand(id, BN_CLICKED); });
             widget = button;
             break;
         }
@@ -102,7 +99,7 @@ void CDialog::CreateControls() {
             widget = text;
             break;
         }
-        case ControlKind::PushButton: {
+        case ControlKind::Dial: {
             auto* button = new ClickArea(this, c.ring);
             if (!c.ring.isEmpty()) {
                 QRegion shape(c.ring.translated(-c.rect.topLeft()), QRegion::Ellipse);
@@ -111,13 +108,10 @@ void CDialog::CreateControls() {
                 button->setMask(shape);
             }
             button->setText(QString::fromUtf8(c.caption));
-            const int id = c.id;
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, id] { OnCommand(id, BN_CLICKED); });
             widget = button;
             break;
         }
-        case ControlKind::RadioButton: {
+        case ControlKind::Toggle: {
             auto* button = new QPushButton(QString::fromUtf8(c.caption), this);
             button->setCheckable(true);
             button->setAutoDefault(false);
@@ -126,13 +120,10 @@ void CDialog::CreateControls() {
                 group->setExclusive(true);
             }
             group->addButton(button);
-            const int id = c.id;
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, id] { OnCommand(id, BN_CLICKED); });
             widget = button;
             break;
         }
-        case ControlKind::ListBox: {
+        case ControlKind::List: {
             auto* list = new QListWidget(this);
             list->setFrameShape(QFrame::NoFrame);
             list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -140,21 +131,16 @@ void CDialog::CreateControls() {
                                                  ? Qt::ScrollBarAsNeeded
                                                  : Qt::ScrollBarAlwaysOff);
             list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            if (c.style & ControlStyle::kNotify) {
-                const int id = c.id;
-                connect(list, &QListWidget::itemSelectionChanged, this,
-                        [this, id] { OnCommand(id, LBN_SELCHANGE); });
-            }
             widget = list;
             break;
         }
-        case ControlKind::GroupBox:
+        case ControlKind::Frame:
             widget = new FrameBox(this);
             widget->setAttribute(Qt::WA_TransparentForMouseEvents);
             break;
         case ControlKind::Picture: {
             auto* picture = new QLabel(this);
-            const QImage image = LoadBitmap(c.bitmap);
+            const QImage image = LoadPicture(QString::fromUtf8(c.picture));
             picture->setPixmap(QPixmap::fromImage(image));
             picture->setAttribute(Qt::WA_TransparentForMouseEvents);
             picture->setGeometry(QRect(c.rect.topLeft(), image.size()));
@@ -165,121 +151,74 @@ void CDialog::CreateControls() {
         if (c.kind != ControlKind::Picture)
             widget->setGeometry(c.rect);
         widget->setEnabled(!(c.style & ControlStyle::kDisabled));
-        if (c.id >= 0)
-            m_controls.insert(c.id, widget);
+        if (c.name && *c.name) {
+            widget->setObjectName(QString::fromUtf8(c.name));
+            m_controls.insert(QString::fromUtf8(c.name), widget);
+        }
         created.push_back(widget);
     }
-    // Template order is stacking order, first on top; a picture that covers the
+    // Layout order is stacking order, first on top; a picture that covers the
     // whole dialog is its background and lies under everything.
     for (auto it = created.rbegin(); it != created.rend(); ++it)
         (*it)->raise();
     for (size_t i = 0; i < created.size(); ++i)
-        if (m_template.controls[i].kind == ControlKind::Picture &&
-            created[i]->geometry().contains(QRect(QPoint(0, 0), m_template.size)))
+        if (m_layout.controls[i].kind == ControlKind::Picture &&
+            created[i]->geometry().contains(QRect(QPoint(0, 0), m_layout.size)))
             created[i]->lower();
+    Setup();
 }
 
-bool CDialog::Create() {
-    CreateControls();
-    return OnInitDialog();
+int LaidOutDialog::Run() {
+    Build();
+    return exec();
 }
 
-int CDialog::DoModal() {
-    Create();
-    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+QAbstractButton* LaidOutDialog::button(const QString& name) const {
+    return qobject_cast<QAbstractButton*>(control(name));
 }
 
-void CDialog::EndDialog(int result) {
-    m_ending = true;
-    done(result == IDOK ? QDialog::Accepted : QDialog::Rejected);
-    m_ending = false;
+int LaidOutDialog::CheckedIn(const QString& first) const {
+    QAbstractButton* start = button(first);
+    if (!start || !start->group())
+        return -1;
+    const QList<QAbstractButton*> buttons = start->group()->buttons();
+    for (int i = 0; i < buttons.size(); ++i)
+        if (buttons[i]->isChecked())
+            return i;
+    return -1;
 }
 
-bool CDialog::UpdateData(bool saveAndValidate) {
-    DataExchange exchange(*this, saveAndValidate);
-    DoDataExchange(exchange);
-    return true;
-}
-
-bool CDialog::OnInitDialog() {
-    UpdateData(false);
-    return true;
-}
-
-void CDialog::DoDataExchange(DataExchange&) {}
-
-void CDialog::OnOK() {
-    if (UpdateData(true))
-        EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
-void CDialog::OnCommand(int id, int notification) {
-    if (notification != BN_CLICKED)
+void LaidOutDialog::CheckIn(const QString& first, int position) {
+    QAbstractButton* start = button(first);
+    if (!start || !start->group())
         return;
-    if (id == IDOK)
-        OnOK();
-    else if (id == IDCANCEL)
-        OnCancel();
+    const QList<QAbstractButton*> buttons = start->group()->buttons();
+    if (position >= 0 && position < buttons.size()) {
+        buttons[position]->setChecked(true);
+        return;
+    }
+    // An exclusive group cannot be cleared one button at a time.
+    start->group()->setExclusive(false);
+    for (QAbstractButton* b : buttons)
+        b->setChecked(false);
+    start->group()->setExclusive(true);
 }
 
-void CDialog::keyPressEvent(QKeyEvent* event) {
+void LaidOutDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // A focused button is pressed, as the classic dialog manager does;
-        // otherwise Enter means OK.
-        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
-            button && button->isEnabled())
-            button->click();
+        // A focused button is pressed; otherwise Enter accepts.
+        if (auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+            focused && focused->isEnabled())
+            focused->click();
         else
-            OnOK();
+            accept();
         break;
     case Qt::Key_Escape:
-        OnCancel();
+        reject();
         break;
     default:
         QDialog::keyPressEvent(event);
-    }
-}
-
-void CDialog::closeEvent(QCloseEvent* event) {
-    // A close request is a Cancel; OnCancel decides whether the dialog ends.
-    if (m_ending) {
-        event->accept();
-        return;
-    }
-    event->ignore();
-    OnClose();
-}
-
-void CDialog::reject() {
-    OnCancel();
-}
-
-void DataExchange::Radio(int firstId, int& position) {
-    auto* first = qobject_cast<QAbstractButton*>(m_dialog.GetDlgItem(firstId));
-    if (!first || !first->group())
-        return;
-    const QList<QAbstractButton*> buttons = first->group()->buttons();
-    if (m_save) {
-        position = -1;
-        for (int i = 0; i < buttons.size(); ++i)
-            if (buttons[i]->isChecked())
-                position = i;
-        return;
-    }
-    for (int i = 0; i < buttons.size(); ++i)
-        if (i == position)
-            buttons[i]->setChecked(true);
-    if (position < 0 || position >= buttons.size()) {
-        // An exclusive group cannot be cleared one button at a time.
-        first->group()->setExclusive(false);
-        for (QAbstractButton* b : buttons)
-            b->setChecked(false);
-        first->group()->setExclusive(true);
     }
 }
