@@ -30,15 +30,27 @@ namespace {
 
 enum ExitCode { kOk = 0, kUsage = 2, kCannotLoad = 3, kCannotWrite = 4 };
 
-const char* const kDescription =
-    "Writes the texture layout of an MD3 model's surfaces as a painting template.\n"
-    "OUT's extension picks the format: .eps, .svg, .pdf, .png or .bmp (any case).\n"
+const char* const kExamples =
     "\n"
     "  gridwright-flatten --list MODEL.md3\n"
     "  gridwright-flatten --dump MODEL.md3\n"
     "  gridwright-flatten --textures MODEL.md3 [--skin NAME|FILE.skin]\n"
     "  gridwright-flatten MODEL.md3 [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
+
+// The formats come from the table of output formats.
+std::string Description() {
+    return "Writes the texture layout of an MD3 model's surfaces as a painting template.\n"
+           "OUT's extension picks the format: " +
+           ExtensionList() + " (any case).\n" + kExamples;
+}
+
+std::string Extensions(const char* separator) {
+    std::string list;
+    for (const FormatInfo& f : TemplateFormats())
+        list += (list.empty() ? "." : separator + std::string(".")) + f.extension;
+    return list;
+}
 
 const char* const kFooter =
     "--surface takes an index when it is only digits and below the surface count,\n"
@@ -423,7 +435,7 @@ int Flatten(const FlattenRequest& q) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app(kDescription, "gridwright-flatten");
+    CLI::App app(Description(), "gridwright-flatten");
     app.footer(kFooter);
     app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
     app.get_formatter()->column_width(34);
@@ -450,7 +462,7 @@ int main(int argc, char** argv) {
     app.add_option("--size", q.size, "the template's size, 1 to 8192 each way, or texture")
         ->type_name("WxH|texture")
         ->capture_default_str();
-    app.add_option("-o", q.out, "the template file: .eps .svg .pdf .png .bmp")->type_name("OUT");
+    app.add_option("-o", q.out, "the template file: " + Extensions(" "))->type_name("OUT");
     app.add_option("--wrap", q.wrap,
                    "repeat: coordinates wrap as the game repeats the texture; clip: as stored")
         ->type_name("repeat|clip")
@@ -493,7 +505,11 @@ int main(int argc, char** argv) {
         return Dump(q.model);
     if (textures)
         return Textures(q);
-    if (q.out.empty())
-        return Usage("no output file given: add -o OUT.eps (or .svg, .pdf, .png, .bmp)");
+    if (q.out.empty()) {
+        const std::string all = Extensions(", "); // ".eps, .svg, ..."
+        const size_t comma = all.find(", ");
+        return Usage("no output file given: add -o OUT" + all.substr(0, comma) + " (or " +
+                     all.substr(comma + 2) + ")");
+    }
     return Flatten(q);
 }

@@ -18,6 +18,6 @@ inline constexpr FormatLabel kFormatLabels[] = {{"eps", "Fichier EPS"},
 inline constexpr const char* kWindowTitle = "Gridwright";
 inline constexpr const char* kModelWindowTitle = "%1 — Gridwright";
 inline constexpr const char* kOptionsMenuText = "&Options du gabarit...";
+// %1: the extension given, %2: the list of those written (".eps, .svg ... or .bmp").
 inline constexpr const char* kUnknownTemplateExtension =
-    "Gridwright does not write \".%1\" files. Give the template one of the extensions .eps, "
-    ".png, .svg, .pdf or .bmp.";
+    "Gridwright does not write \".%1\" files. Give the template one of the extensions %2.";

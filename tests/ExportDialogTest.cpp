@@ -108,7 +108,7 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     EXPECT_EQ(desktop.messages[1].text, "Hola ombre, ca chie !!!");
     EXPECT_EQ(desktop.messages[1].detail,
               "Gridwright does not write \".tga\" files. Give the template one of the "
-              "extensions .eps, .png, .svg, .pdf or .bmp.");
+              "extensions .eps, .svg, .pdf, .png or .bmp.");
     // PNG, SVG and PDF are written from the window too.
     for (const char* name : {"t.png", "t.svg", "t.PDF"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));

@@ -167,7 +167,8 @@ void ExportDialog::OnSave() {
             written = WriteTemplate(chosen.path);
         else
             ShowMessageBox(this, kFailureMessage,
-                           QString::fromUtf8(kUnknownTemplateExtension).arg(chosen.extension));
+                           QString::fromUtf8(kUnknownTemplateExtension)
+                               .arg(chosen.extension, QString::fromStdString(ExtensionList())));
         if (written) {
             settings.setValue("export/folder", QFileInfo(chosen.path).absolutePath());
             m_options.Save();
