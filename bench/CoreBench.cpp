@@ -188,10 +188,9 @@ void BM_TextureUnderLayout2048(benchmark::State& state) {
     TemplateStyle style;
     style.width = style.height = 2048;
     for (auto _ : state) {
-        std::string problem;
-        const std::string file = FindTextureFile(model, "models/players/bench/skin", problem);
+        const Result<std::string> file = FindTextureFile(model, "models/players/bench/skin");
         TextureImage texture;
-        if (file.empty() || !LoadTexture(file, texture).ok())
+        if (!file.ok() || !LoadTexture(file.value(), texture).ok())
             state.SkipWithError("the bench texture was not found");
         style.underlay = &texture;
         benchmark::DoNotOptimize(DrawTemplateImage(style, {&r}));

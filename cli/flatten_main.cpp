@@ -204,11 +204,16 @@ bool PickSkin(const FlattenRequest& q, std::vector<Skin>& skins, Skin& loaded, c
             skin = &skins.front();
         return true;
     }
-    std::string reason;
-    skin = ChooseSkin(skins, q.skin, loaded, reason);
-    if (!skin)
-        std::fprintf(stderr, "gridwright-flatten: %s.\n", reason.c_str());
-    return skin != nullptr;
+    const Result<const Skin*> chosen = ChooseSkin(skins, q.skin, loaded);
+    if (!chosen.ok()) {
+        std::string message = chosen.error().Message();
+        if (message.back() != '.')
+            message += '.';
+        std::fprintf(stderr, "gridwright-flatten: %s\n", message.c_str());
+        return false;
+    }
+    skin = chosen.value();
+    return true;
 }
 
 SurfaceTexture TextureOfSurface(const FlattenRequest& q, const Model& m, int index,
@@ -349,10 +354,10 @@ int Flatten(const FlattenRequest& q) {
                      ExtensionList());
     TemplateStyle style;
     std::string problem = StyleOf(q, style);
-    if (problem.empty())
-        problem = StyleProblem(style, format);
     if (!problem.empty())
         return Usage(problem);
+    if (const Status fits = CheckStyle(style, format); !fits.ok())
+        return Usage(fits.error().reason);
     if (q.underlay && !InfoOf(format)->texture)
         return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
                      ": the texture goes under PNG, BMP and PDF templates");

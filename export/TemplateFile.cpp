@@ -98,27 +98,28 @@ const char* ExtensionOf(TemplateFormat format) {
     return info ? info->extension : "";
 }
 
-std::string StyleProblem(const TemplateStyle& style, TemplateFormat format) {
+Status CheckStyle(const TemplateStyle& style, TemplateFormat format) {
+    auto no = [](std::string why) { return Status(Error{"", "", std::move(why)}); };
     const FormatInfo* info = InfoOf(format);
     if (!info)
-        return "give the file the extension " + ExtensionList();
+        return no("give the file the extension " + ExtensionList());
     if (info->vector && style.antialias)
-        return std::string("--antialias does not apply to .") + info->extension +
-               ": vector templates are always smooth";
+        return no(std::string("--antialias does not apply to .") + info->extension +
+                  ": vector templates are always smooth");
     if (!info->transparency && (!style.background || style.background->a != 255)) {
         std::string name = info->extension;
         for (char& c : name)
             c = char(std::toupper(static_cast<unsigned char>(c)));
-        return "a " + name +
-               " template has no transparency: give --background an opaque colour, or write a "
-               ".png";
+        return no("a " + name +
+                  " template has no transparency: give --background an opaque colour, or write a "
+                  ".png");
     }
     if (style.underlay && !info->texture)
-        return std::string("--underlay does not apply to .") + info->extension +
-               ": the texture goes under PNG, BMP and PDF templates";
+        return no(std::string("--underlay does not apply to .") + info->extension +
+                  ": the texture goes under PNG, BMP and PDF templates");
     if (!(style.lineWidth > 0) || style.lineWidth > kMaxLineWidth)
-        return "the line width must be above 0 and at most 64";
-    return {};
+        return no("the line width must be above 0 and at most 64");
+    return Success();
 }
 
 std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
@@ -133,9 +134,9 @@ Status WriteTemplateFile(const std::string& path, const std::vector<const Surfac
     const TemplateFormat format = FormatOfPath(path);
     if (format == TemplateFormat::Unknown)
         return Error{"Cannot write", path, "give it the extension " + ExtensionList()};
-    const std::string problem = StyleProblem(style, format);
-    if (!problem.empty())
-        return Error{"Cannot write", path, problem};
+    const Status fits = CheckStyle(style, format);
+    if (!fits.ok())
+        return Error{"Cannot write", path, fits.error().reason};
     const std::string bytes = BuildTemplateBytes(records, style, format, FileNameOf(path));
     if (bytes.empty())
         return Error{"Cannot write", path,

@@ -35,9 +35,9 @@ std::string ExtensionList();
 TemplateFormat FormatOfPath(const std::string& path);
 const char* ExtensionOf(TemplateFormat format); // "eps", ...
 
-// Why the style cannot be written in this format (an option that does not
-// apply to it), or empty when it can.
-std::string StyleProblem(const TemplateStyle& style, TemplateFormat format);
+// Whether the style can be written in this format; the error's reason says
+// which option does not apply to it.
+Status CheckStyle(const TemplateStyle& style, TemplateFormat format);
 
 // The file's bytes; empty when they cannot be made (memory).
 std::string BuildTemplateBytes(const std::vector<const Surface*>& records,

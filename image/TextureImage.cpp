@@ -1,6 +1,6 @@
 #include "image/TextureImage.h"
 
-#include "model/FileReader.h"
+#include "model/ByteSource.h"
 
 #include <cstring>
 #include <new>
@@ -53,19 +53,13 @@ Status DecodeTexture(const uint8_t* bytes, size_t size, TextureImage& image) {
 
 Status LoadTexture(const std::string& path, TextureImage& image) {
     image = {};
-    FileReader file;
-    auto fail = [&path](const std::string& why) {
-        return Error{"Cannot read the texture", path, why};
-    };
-    if (!file.Open(path))
-        return fail(file.error());
-    if (file.size() > int64_t(kMaxTextureFileBytes))
-        return fail("the file is too large");
-    std::vector<uint8_t> bytes(size_t(file.size()));
-    if (!bytes.empty() && !file.ReadAt(0, bytes.data(), bytes.size()))
-        return fail(file.error());
+    const Result<SourceBytes> read =
+        ReadFileBytes(path, int64_t(kMaxTextureFileBytes), "the file is too large");
+    if (!read.ok())
+        return Error{"Cannot read the texture", path, read.error().reason};
+    const Bytes& bytes = *read.value().bytes;
     Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
     if (!decoded.ok())
-        return fail(decoded.error().reason);
+        return Error{"Cannot read the texture", path, decoded.error().reason};
     return decoded;
 }

@@ -1,6 +1,6 @@
 #include "model/SkinFile.h"
 
-#include "model/FileReader.h"
+#include "model/ByteSource.h"
 #include "model/Model.h"
 #include "model/TextureFinder.h"
 
@@ -23,22 +23,15 @@ std::string Trim(const std::string& text) {
 
 // The text of a skin file, or empty and a problem in plain words.
 std::string ReadSkinText(const std::string& path, std::string& problem) {
-    FileReader file;
-    if (!file.Open(path)) {
-        problem = file.error();
+    const Result<SourceBytes> read = ReadFileBytes(
+        path, kMaxSkinBytes,
+        "it is larger than " + std::to_string(kMaxSkinBytes / 1024) + " KB, which no skin file is");
+    if (!read.ok()) {
+        problem = read.error().reason;
         return {};
     }
-    if (file.size() > kMaxSkinBytes) {
-        problem = "it is larger than " + std::to_string(kMaxSkinBytes / 1024) +
-                  " KB, which no skin file is";
-        return {};
-    }
-    std::string text(size_t(file.size()), '\0');
-    if (!text.empty() && !file.ReadAt(0, text.data(), text.size())) {
-        problem = file.error();
-        return {};
-    }
-    return text;
+    const Bytes& bytes = *read.value().bytes;
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 } // namespace
@@ -108,31 +101,28 @@ std::vector<Skin> FindSkins(const std::string& modelPath) {
     return skins;
 }
 
-const Skin* ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted, Skin& loaded,
-                       std::string& reason) {
+Result<const Skin*> ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted,
+                               Skin& loaded) {
     for (const Skin& s : skins)
         if (s.name == LowerCase(wanted)) {
-            if (!s.problem.empty()) {
-                reason = "cannot use the skin file \"" + s.path + "\": " + s.problem;
-                return nullptr;
-            }
+            if (!s.problem.empty())
+                return Error{"cannot use the skin file", s.path, s.problem};
             return &s;
         }
     if (LowerCase(fs::path(wanted).extension().string()) == ".skin") {
         // Named by the painter on the command line: read wherever it is.
         std::string problem;
         const std::string text = ReadSkinText(wanted, problem);
-        if (!problem.empty()) {
-            reason = "cannot read the skin file \"" + wanted + "\": " + problem;
-            return nullptr;
-        }
+        if (!problem.empty())
+            return Error{"cannot read the skin file", wanted, problem};
         loaded = {LowerCase(fs::path(wanted).stem().string()), wanted, ParseSkin(text), {}};
         return &loaded;
     }
     std::string names;
     for (const Skin& s : skins)
         names += (names.empty() ? "" : ", ") + s.name;
-    reason = "the model has no skin \"" + wanted + "\"" +
-             (names.empty() ? std::string(" (it has no .skin files)") : " (it has: " + names + ")");
-    return nullptr;
+    return Error{
+        "", "",
+        "the model has no skin \"" + wanted + "\"" +
+            (names.empty() ? std::string(" (it has no .skin files)") : " (it has: " + names + ")")};
 }

@@ -3,6 +3,8 @@
 // "surface,texture" pair a line; "//" starts a comment; lines for tag_
 // surfaces (attachment points) are skipped; surface names compare without
 // regard to letter case.
+#include "model/Error.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,7 +37,8 @@ inline constexpr size_t kMaxSkins = 64;
 // the game folder) is listed with its problem and no entries.
 std::vector<Skin> FindSkins(const std::string& modelPath);
 
-// The skin a --skin value names: a skin name among `skins`, or a .skin file.
-// Null (and a reason) when there is no such skin.
-const Skin* ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted, Skin& loaded,
-                       std::string& reason);
+// The skin a --skin value names: a skin name among `skins`, or a .skin file
+// (read into `loaded`). An error, saying which skins there are, when there
+// is no such skin.
+Result<const Skin*> ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted,
+                               Skin& loaded);

@@ -55,14 +55,12 @@ std::string GameFolderOf(const std::string& modelPath) {
     return folder.string();
 }
 
-std::string FindTextureFile(const std::string& modelPath, const std::string& textureName,
-                            std::string& problem) {
+Result<std::string> FindTextureFile(const std::string& modelPath, const std::string& textureName) {
     const std::vector<std::string> parts = PartsOf(textureName);
-    if (parts.empty()) {
-        problem = textureName.empty() ? "the surface names no texture"
-                                      : "\"" + textureName + "\" is not a texture name";
-        return {};
-    }
+    if (parts.empty())
+        return Error{"", "",
+                     textureName.empty() ? "the surface names no texture"
+                                         : "\"" + textureName + "\" is not a texture name"};
     // One base for every name: a name's first part never picks another.
     std::error_code error;
     const fs::path base = GameFolderOf(modelPath);
@@ -78,9 +76,9 @@ std::string FindTextureFile(const std::string& modelPath, const std::string& tex
     for (const fs::path& candidate : candidates)
         if (fs::is_regular_file(candidate, error) && IsInsideFolder(base, candidate))
             return candidate.string();
-    problem = "no image \"" + relative.string() + "\" (.tga, .jpg, .jpeg or .png) in \"" +
-              base.string() + "\"";
-    return {};
+    return Error{"", "",
+                 "no image \"" + relative.string() + "\" (.tga, .jpg, .jpeg or .png) in \"" +
+                     base.string() + "\""};
 }
 
 SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& shaderName,
@@ -101,6 +99,10 @@ SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& sh
 SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
                                   const std::string& shaderName, const Skin* skin) {
     SurfaceTexture t = WornTexture(surfaceName, shaderName, skin);
-    t.file = FindTextureFile(modelPath, t.name, t.problem);
+    const Result<std::string> found = FindTextureFile(modelPath, t.name);
+    if (found.ok())
+        t.file = found.value();
+    else
+        t.problem = found.error().reason;
     return t;
 }

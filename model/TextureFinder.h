@@ -4,6 +4,7 @@
 // given, then with .tga, .jpg, .jpeg and .png in place of its extension. '\'
 // counts as '/'. Names come from downloaded files: nothing outside the game
 // folder is ever read, through ".." or through a link.
+#include "model/Error.h"
 #include "model/SkinFile.h"
 
 #include <string>
@@ -33,6 +34,6 @@ SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& sh
 SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
                                   const std::string& shaderName, const Skin* skin);
 
-// The image file for a texture name, or empty (and a reason).
-std::string FindTextureFile(const std::string& modelPath, const std::string& textureName,
-                            std::string& problem);
+// The image file for a texture name, or why there is none (the error's
+// reason, no file named).
+Result<std::string> FindTextureFile(const std::string& modelPath, const std::string& textureName);

@@ -16,6 +16,17 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The file a texture name leads to, or "" and why not.
+std::string FileFor(const std::string& model, const std::string& name, std::string& problem) {
+    const Result<std::string> found = FindTextureFile(model, name);
+    problem = found.ok() ? "" : found.error().reason;
+    return found.ok() ? found.value() : "";
+}
+
+} // namespace
+
 TEST(SkinFiles, ParseSurfaceTexturePairsAndSkipCommentsTagsAndNoise) {
     const std::vector<SkinEntry> entries = ParseSkin("// header\n"
                                                      "tag_torso,\n"
@@ -80,7 +91,7 @@ TEST(Textures, EverySurfaceResolvesAsTheGameFindsIt) {
     EXPECT_EQ(red.problem, "the surface names no texture");
     // A name that climbs out of the game's folder is never followed there.
     std::string problem;
-    EXPECT_EQ(FindTextureFile(model, "models/../../secret.tga", problem), "");
+    EXPECT_EQ(FileFor(model, "models/../../secret.tga", problem), "");
 }
 
 TEST(Textures, ImagesDecodeInTheirOwnRowOrder) {
@@ -164,11 +175,11 @@ TEST(Textures, NamesAndSkinsNeverLeaveTheGameFolder) {
     fs::copy_file(bot / "torso.tga", home / "Pictures/holiday.png");
     EXPECT_EQ(GameFolderOf(model), mod.string());
     std::string problem;
-    EXPECT_EQ(FindTextureFile(model, "Pictures/holiday", problem), "");
+    EXPECT_EQ(FileFor(model, "Pictures/holiday", problem), "");
     EXPECT_NE(problem.find(mod.string()), std::string::npos) << problem;
     // A texture that links out of the game is not followed.
     fs::create_symlink(home / "Pictures/holiday.png", bot / "linked.png");
-    EXPECT_EQ(FindTextureFile(model, "models/players/bot/linked", problem), "");
+    EXPECT_EQ(FileFor(model, "models/players/bot/linked", problem), "");
 
     // A skin that links out of the game, and one too large to be a skin, are
     // listed with their problem and never read.
@@ -189,9 +200,10 @@ TEST(Textures, NamesAndSkinsNeverLeaveTheGameFolder) {
             EXPECT_EQ(e.texture.find("token"), std::string::npos);
     }
     Skin loaded;
-    std::string reason;
-    EXPECT_EQ(ChooseSkin(skins, "leak", loaded, reason), nullptr);
-    EXPECT_NE(reason.find("upper_leak.skin"), std::string::npos) << reason;
+    const Result<const Skin*> leak = ChooseSkin(skins, "leak", loaded);
+    ASSERT_FALSE(leak.ok());
+    EXPECT_NE(leak.error().Message().find("upper_leak.skin"), std::string::npos)
+        << leak.error().Message();
 }
 
 // As the game searches: the name as given, then .tga before .jpg, .jpeg and
@@ -204,14 +216,11 @@ TEST(Textures, ExtensionsAreTriedInTheGamesOrderAndDotDotIsNoName) {
     fs::copy_file(bot / "torso.tga", bot / "both.tga");
     fs::copy_file(bot / "pack.png", bot / "both.png");
     std::string problem;
-    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both.png", problem),
+    EXPECT_EQ(FileFor(model, "models/players/bot/both.png", problem),
               (bot / "both.png").string()); // as given first
-    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both.jpg", problem),
-              (bot / "both.jpg").string());
-    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both.bmp", problem),
-              (bot / "both.tga").string());
-    EXPECT_EQ(FindTextureFile(model, "models/players/bot/both", problem),
-              (bot / "both.tga").string());
-    EXPECT_EQ(FindTextureFile(model, "models/../models/players/bot/torso.tga", problem), "");
+    EXPECT_EQ(FileFor(model, "models/players/bot/both.jpg", problem), (bot / "both.jpg").string());
+    EXPECT_EQ(FileFor(model, "models/players/bot/both.bmp", problem), (bot / "both.tga").string());
+    EXPECT_EQ(FileFor(model, "models/players/bot/both", problem), (bot / "both.tga").string());
+    EXPECT_EQ(FileFor(model, "models/../models/players/bot/torso.tga", problem), "");
     EXPECT_NE(problem.find("is not a texture name"), std::string::npos) << problem;
 }
