@@ -1,4 +1,4 @@
-// Loading, EPS text and raster at the sizes the store holds.
+// Loading, EPS text and raster at the sizes a model may hold.
 //   build/bin/core_bench
 #include "bench/BenchModels.h"
 #include "export/EpsTemplate.h"
