@@ -1,4 +1,6 @@
+#include "app/Language/Language.h"
 #include "app/MainWindow/MainWindow.h"
+#include "app/OptionsDialog/TemplateOptions.h"
 #include "model/Version.h"
 
 #include <QApplication>
@@ -27,6 +29,11 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("model", "An MD3 model to open at once.", "[MODEL.md3]");
+    const QCommandLineOption lang("lang",
+                                  "The language of the window: en or fr (default: the one "
+                                  "chosen last, else the system's).",
+                                  "en|fr");
+    parser.addOption(lang);
     parser.process(*app);
     const QStringList models = parser.positionalArguments();
     if (models.size() > 1) {
@@ -39,6 +46,18 @@ int main(int argc, char** argv) {
                              "command line:\n  gridwright-flatten --help\n");
         return 1;
     }
+    const QString language = ChooseLanguage(
+        parser.value(lang), GridwrightSettings().value("language").toString(), QLocale::system());
+    if (language.isEmpty()) {
+        std::fprintf(stderr, "gridwright: --lang takes en or fr, not \"%s\".\n",
+                     parser.value(lang).toLocal8Bit().constData());
+        return 2;
+    }
+    if (!InstallLanguage(language))
+        std::fprintf(stderr,
+                     "gridwright: the %s translation could not be read; the window speaks "
+                     "English.\n",
+                     language.toLocal8Bit().constData());
     const std::string model =
         models.isEmpty() ? std::string() : QFile::encodeName(models.first()).toStdString();
     MainWindow window(nullptr, model);

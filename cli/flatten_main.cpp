@@ -88,14 +88,19 @@ int Usage(const std::string& problem) {
     return kUsage;
 }
 
-// The one message of the program's own, shown when a file cannot be used.
-const char* const kFailureMessage = "Hola ombre, ca chie !!!";
+// An error as command-line tools write them: "gridwright-flatten: cannot
+// open "x.md3": No such file or directory."
+void Report(const Error& error) {
+    std::string message = error.Message();
+    if (!message.empty() && message[0] >= 'A' && message[0] <= 'Z')
+        message[0] = char(message[0] - 'A' + 'a');
+    std::fprintf(stderr, "gridwright-flatten: %s\n", message.c_str());
+}
 
 std::optional<Model> Load(const std::string& path) {
     Result<Model> loaded = LoadMd3File(path);
     if (!loaded.ok()) {
-        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
-                     loaded.error().Message().c_str());
+        Report(loaded.error());
         return std::nullopt;
     }
     return std::move(loaded.value());
@@ -424,8 +429,7 @@ int Flatten(const FlattenRequest& q) {
     const TemplateStyle& drawn = plan.style;
     const Status outcome = WriteTemplateFile(q.out, plan.surfaces, drawn);
     if (!outcome.ok()) {
-        std::fprintf(stderr, "gridwright-flatten: %s\n%s\n", kFailureMessage,
-                     outcome.error().Message().c_str());
+        Report(outcome.error());
         return kCannotWrite;
     }
     std::string which;

@@ -3,6 +3,8 @@
 #include "platform/Resources.h"
 #include "res/Texts.h"
 
+#include <QCoreApplication>
+
 using namespace ControlStyle;
 
 namespace {
@@ -14,8 +16,7 @@ constexpr ControlKind Dial = ControlKind::Dial, Toggle = ControlKind::Toggle,
 
 void UseGridwrightResources() {
     static const bool installed = [] {
-        SetResourceTable(
-            {":/art/%1.png", ":/art/icon-%1.png", QString::fromUtf8(kResourceFailureText)});
+        SetResourceTable({":/art/%1.png", ":/art/icon-%1.png", GW_TEXT(kResourceFailureText)});
         return true;
     }();
     (void)installed;

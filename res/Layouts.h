@@ -5,7 +5,7 @@
 // The main window's size: the visible part of the skin picture.
 inline constexpr QSize kMainWindowSize{560, 475};
 // The status line, under the surface list in the MESHES panel.
-inline constexpr QRect kStatusLine{24, 358, 168, 14};
+inline constexpr QRect kStatusLine{31, 358, 154, 14};
 // The preview frame's drawing area lies this far inside the frame's rectangle.
 inline constexpr int kPreviewInsetLeft = 1, kPreviewInsetTop = 7;
 inline constexpr int kPreviewInsetRight = 2, kPreviewInsetBottom = 2;

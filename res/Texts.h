@@ -1,23 +1,40 @@
 #pragma once
-// The program's own words, in the French its windows have always spoken.
-// The heading of every message box that says a file could not be used.
-inline constexpr const char* kFailureMessage = "Hola ombre, ca chie !!!";
-inline constexpr const char* kAboutMenuText = "&A propos de Gridwright...";
-inline constexpr const char* kCloseMenuText = "&Fermer";
-inline constexpr const char* kResourceFailureText = "Une ressource requise était non disponible.";
-inline constexpr const char* kModelFilter = "Modèle (*.MD3)";
+// The window's own words, in English; the French translation is in
+// app/translations/gridwright_fr.ts. The texts here are marked for
+// translation and translated where they are shown:
+// QCoreApplication::translate("Gridwright", kAboutMenuText).
+#include <QtGlobal>
+
+inline constexpr const char* kAboutMenuText =
+    QT_TRANSLATE_NOOP("Gridwright", "&About Gridwright...");
+inline constexpr const char* kCloseMenuText = QT_TRANSLATE_NOOP("Gridwright", "&Close");
+inline constexpr const char* kResourceFailureText =
+    QT_TRANSLATE_NOOP("Gridwright", "A required resource was not available.");
+inline constexpr const char* kModelFilter = QT_TRANSLATE_NOOP("Gridwright", "Model (*.MD3)");
 // The label of each output format in the save dialog, by extension.
 struct FormatLabel {
     const char *extension, *label;
 };
-inline constexpr FormatLabel kFormatLabels[] = {{"eps", "Fichier EPS"},
-                                                {"png", "Image PNG"},
-                                                {"svg", "Dessin SVG"},
-                                                {"pdf", "Document PDF"},
-                                                {"bmp", "Fichier BMP"}};
+inline constexpr FormatLabel kFormatLabels[] = {
+    {"eps", QT_TRANSLATE_NOOP("Gridwright", "EPS file")},
+    {"svg", QT_TRANSLATE_NOOP("Gridwright", "SVG drawing")},
+    {"pdf", QT_TRANSLATE_NOOP("Gridwright", "PDF document")},
+    {"png", QT_TRANSLATE_NOOP("Gridwright", "PNG image")},
+    {"bmp", QT_TRANSLATE_NOOP("Gridwright", "BMP image")}};
 inline constexpr const char* kWindowTitle = "Gridwright";
 inline constexpr const char* kModelWindowTitle = "%1 — Gridwright";
-inline constexpr const char* kOptionsMenuText = "&Options du gabarit...";
+inline constexpr const char* kOptionsMenuText =
+    QT_TRANSLATE_NOOP("Gridwright", "Template &options...");
+inline constexpr const char* kLanguageMenuText = QT_TRANSLATE_NOOP("Gridwright", "&Language");
+// Headings of the message boxes that say what could not be done.
+inline constexpr const char* kCannotOpenHeading =
+    QT_TRANSLATE_NOOP("Gridwright", "Cannot open the model");
+inline constexpr const char* kCannotSaveHeading =
+    QT_TRANSLATE_NOOP("Gridwright", "Cannot save the template");
 // %1: the extension given, %2: the list of those written (".eps, .svg ... or .bmp").
-inline constexpr const char* kUnknownTemplateExtension =
-    "Gridwright does not write \".%1\" files. Give the template one of the extensions %2.";
+inline constexpr const char* kUnknownTemplateExtension = QT_TRANSLATE_NOOP(
+    "Gridwright",
+    "Gridwright does not write \".%1\" files. Give the template one of the extensions %2.");
+
+// A text of this file in the language installed.
+#define GW_TEXT(text) QCoreApplication::translate("Gridwright", text)

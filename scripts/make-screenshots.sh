@@ -34,7 +34,7 @@ overlaps=true
 surfaces=texture
 textureSize=false
 INI
-"$gridwright" "$here/res/samples/gridbot.md3" > "$work/app.log" 2>&1 &
+"$gridwright" --lang en "$here/res/samples/gridbot.md3" > "$work/app.log" 2>&1 &
 app=$!
 wait_until 15 xdotool search --onlyvisible --name 'gridbot.md3'
 main=$(xdotool search --onlyvisible --name 'gridbot.md3' | head -n 1)
@@ -52,8 +52,8 @@ dialog=$(xdotool search --onlyvisible --class gridwright | grep -v "^$main$" | h
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 snap export "$X" "$Y" "$WIDTH" "$HEIGHT"
 xdotool mousemove $((X + 50)) $((Y + 80)) click 1   # Options…
-wait_until 10 xdotool search --onlyvisible --name '^Options du gabarit$'
-panel=$(xdotool search --onlyvisible --name '^Options du gabarit$' | head -n 1)
+wait_until 10 xdotool search --onlyvisible --name '^Template options$'
+panel=$(xdotool search --onlyvisible --name '^Template options$' | head -n 1)
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 snap options "$X" "$Y" "$WIDTH" "$HEIGHT"
 echo "screenshots in $out"

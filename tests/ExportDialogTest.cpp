@@ -63,8 +63,8 @@ TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
     EXPECT_FALSE(desktop.asked[1].open);
     // Every format the engine writes, and the surface's name to start with.
     EXPECT_EQ(desktop.asked[1].filters,
-              (QStringList{"Fichier EPS (*.eps)", "Dessin SVG (*.svg)", "Document PDF (*.pdf)",
-                           "Image PNG (*.png)", "Fichier BMP (*.bmp)"}));
+              (QStringList{"EPS file (*.eps)", "SVG drawing (*.svg)", "PDF document (*.pdf)",
+                           "PNG image (*.png)", "BMP image (*.bmp)"}));
     EXPECT_TRUE(desktop.asked[1].initialName.endsWith("/b_head"))
         << desktop.asked[1].initialName.toStdString();
     EXPECT_EQ(desktop.asked[1].defaultSuffix, "*");
@@ -105,7 +105,7 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
         EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
     }
     ASSERT_EQ(desktop.messages.size(), 2u);
-    EXPECT_EQ(desktop.messages[1].text, "Hola ombre, ca chie !!!");
+    EXPECT_EQ(desktop.messages[1].text, "Cannot save the template");
     EXPECT_EQ(desktop.messages[1].detail,
               "Gridwright does not write \".tga\" files. Give the template one of the "
               "extensions .eps, .svg, .pdf, .png or .bmp.");
@@ -123,7 +123,7 @@ TEST_F(Export, AFailedSaveShowsTheMessageAndStillCloses) {
     desktop.answers.push_back(dir.path().string().c_str() + QString("/no/such/folder.eps"));
     ASSERT_TRUE(Flatten(nullptr, nullptr, "save")); // and it returned: the dialog closed
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0].text, "Hola ombre, ca chie !!!");
+    EXPECT_EQ(desktop.messages[0].text, "Cannot save the template");
     EXPECT_TRUE(desktop.messages[0].detail.contains("no/such/folder.eps"));
     EXPECT_NE(desktop.messages[0].owner, window.get()); // the export dialog owns it
 }

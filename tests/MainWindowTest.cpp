@@ -47,7 +47,7 @@ TEST_F(Window, StartsFramelessAtItsPlaceWithEveryControlWhereTheSkinShowsIt) {
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->selectedSurface(), -1);
     EXPECT_FALSE(window->control("skin")->isEnabled());
-    EXPECT_EQ(window->systemMenuEntries(), QStringList{"&A propos de Gridwright..."});
+    EXPECT_EQ(window->systemMenuEntries(), QStringList{"&About Gridwright..."});
     EXPECT_FALSE(window->windowIcon().isNull());
 }
 
@@ -56,7 +56,7 @@ TEST_F(Window, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
     ASSERT_EQ(desktop.asked.size(), 1u);
     EXPECT_TRUE(desktop.asked[0].open);
-    EXPECT_EQ(desktop.asked[0].filters, QStringList{QString::fromUtf8("Modèle (*.MD3)")});
+    EXPECT_EQ(desktop.asked[0].filters, QStringList{"Model (*.MD3)"});
     EXPECT_EQ(desktop.asked[0].defaultSuffix, "MD3");
     EXPECT_EQ(window->model()->path, model);
 
@@ -75,7 +75,7 @@ TEST_F(Window, AMissingFileShowsTheMessageWithItsReasonAndCreatesNothing) {
     const std::string missing = dir.File("nothing.md3");
     Load(missing);
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0].text, "Hola ombre, ca chie !!!");
+    EXPECT_EQ(desktop.messages[0].text, "Cannot open the model");
     EXPECT_EQ(desktop.messages[0].detail, QString::fromStdString("Cannot open \"" + missing +
                                                                  "\": No such file or directory."));
     EXPECT_EQ(desktop.messages[0].caption, "gui_tests");
@@ -139,7 +139,7 @@ TEST_F(Window, SelectingShowsTheTextureNameAndDrawsTheLayoutInTheFrame) {
                 shown.contains(QChar(0x2026)))
         << shown.toStdString();
     EXPECT_TRUE(window->textureList()->toolTip().startsWith(
-        "models/players/test/head_skin.tga\nnommée par le modèle\nno image"));
+        "models/players/test/head_skin.tga\nnamed by the model\nno image"));
 
     const QRect frame = window->previewFrame()->geometry();
     const int L = frame.left(), T = frame.top(), R = L + frame.width(), B = T + frame.height();

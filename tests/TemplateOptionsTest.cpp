@@ -267,11 +267,11 @@ TEST(TemplateWindow, TheSkinBoxShowsTheTextureTheSkinGivesAndThePreviewShowsIt) 
     SelectRow(*window, 0); // u_torso, no texture name of its own
     EXPECT_EQ(window->texturePath(), "models/players/bot/torso.tga");
     const QString tip = window->textureList()->toolTip();
-    EXPECT_TRUE(tip.contains("d'après upper_default.skin")) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("from upper_default.skin")) << tip.toStdString();
     EXPECT_TRUE(tip.contains("torso.tga (16 × 8)")) << tip.toStdString();
     window->OnChooseSkin(1); // red
     EXPECT_EQ(window->texturePath(), "models/players/bot/torso_red");
-    EXPECT_TRUE(window->textureList()->toolTip().contains("d'après upper_red.skin"));
+    EXPECT_TRUE(window->textureList()->toolTip().contains("from upper_red.skin"));
     window->OnChooseSkin(0);
 
     // The preview without and with the texture under it, away from the lines.

@@ -36,7 +36,7 @@ wait_until 15 xwininfo -root || { echo "FAIL: no X display $DISPLAY"; exit 1; }
 
 export XDG_RUNTIME_DIR=$work HOME=$work
 cp "$sample" "$work/gridbot.md3"
-"$gridwright" "$work/gridbot.md3" > "$work/app.log" 2>&1 &
+"$gridwright" --lang en "$work/gridbot.md3" > "$work/app.log" 2>&1 &
 app=$!
 # Started with a model: the task bar names it.
 win=$(timeout 15 xdotool search --sync --onlyvisible --name '^gridbot.md3 — Gridwright$' | head -n 1)
@@ -160,7 +160,7 @@ xdotool mousemove $((50 + 240)) $((50 + 20)) click 3
 menu_up() { [ "$(xdotool search --onlyvisible --class gridwright | wc -l)" -ge 2 ]; }
 wait_until 10 menu_up
 xdotool key o
-options_panel() { xdotool search --onlyvisible --name '^Options du gabarit$'; }
+options_panel() { xdotool search --onlyvisible --name '^Template options$'; }
 check; wait_until 10 options_panel || fail "the right-click menu opened no options panel"
 panel=$(options_panel | head -n 1)
 timeout 5 xdotool windowfocus --sync "$panel"

@@ -35,8 +35,9 @@ for mode in --list --dump flatten; do
     else
         expect_exit 3 "$flatten" "$mode" "$work/missing.md3"
     fi
-    grep -q "Hola ombre, ca chie !!!" "$work/err" || fail "$mode: load failure without the message"
-    grep -q "No such file or directory" "$work/err" || fail "$mode: load failure without the reason"
+    grep -q "^gridwright-flatten: cannot open \"$work/missing.md3\": No such file or directory.$" "$work/err" ||
+        fail "$mode: load failure not said as command-line tools say it: $(cat "$work/err")"
+    grep -q "Hola" "$work/err" && fail "$mode: the window's heading on the command line"
     [ -e "$work/missing.md3" ] && fail "$mode: a missing model was created"
     [ -e "$work/never.eps" ] && fail "$mode: a template was written for a missing model"
 done

@@ -11,6 +11,7 @@
 #include "res/Texts.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,15 +72,15 @@ void ExportDialog::ShowSize() {
     if (surfaces > 1)
         notes << tr("%1 surfaces").arg(surfaces);
     if (s.wrap == WrapMode::Clip)
-        notes << tr("telles quelles");
+        notes << tr("as stored");
     if (!s.background)
         notes << tr("transparent");
     if (s.overlaps)
-        notes << tr("recouvrements");
+        notes << tr("overlaps");
     if (s.underlay)
-        notes << tr("texture dessous");
+        notes << tr("texture underneath");
     if (!s.IsPlain() && s.background && !s.overlaps && !s.underlay)
-        notes << tr("stylé");
+        notes << tr("styled");
     if (auto* summary = qobject_cast<QLabel*>(control("summary")))
         summary->setText(notes.join(" · "));
 }
@@ -141,7 +142,7 @@ QStringList ExportDialog::FileTypes() {
         QString label = QString::fromUtf8(format.label);
         for (const FormatLabel& own : kFormatLabels)
             if (QLatin1String(own.extension) == QLatin1String(format.extension))
-                label = QString::fromUtf8(own.label);
+                label = GW_TEXT(own.label);
         types << QString("%1 (*.%2)").arg(label, QString::fromLatin1(format.extension));
     }
     return types;
@@ -166,8 +167,8 @@ void ExportDialog::OnSave() {
         if (FormatOfPath(QFile::encodeName(chosen.path).toStdString()) != TemplateFormat::Unknown)
             written = WriteTemplate(chosen.path);
         else
-            ShowMessageBox(this, kFailureMessage,
-                           QString::fromUtf8(kUnknownTemplateExtension)
+            ShowMessageBox(this, GW_TEXT(kCannotSaveHeading),
+                           GW_TEXT(kUnknownTemplateExtension)
                                .arg(chosen.extension, QString::fromStdString(ExtensionList())));
         if (written) {
             settings.setValue("export/folder", QFileInfo(chosen.path).absolutePath());
@@ -184,7 +185,7 @@ void ExportDialog::OnSave() {
 
 bool ExportDialog::ShowOutcome(const Status& outcome) {
     if (!outcome.ok())
-        ShowMessageBox(this, kFailureMessage,
+        ShowMessageBox(this, GW_TEXT(kCannotSaveHeading),
                        QString::fromLocal8Bit(outcome.error().Message().c_str()));
     return outcome.ok();
 }

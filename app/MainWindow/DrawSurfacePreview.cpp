@@ -101,8 +101,8 @@ void MainWindow::ShowSurfaceTexture(int selected) {
         box->addItem(shown);
     }
     QString origin = texture.origin.rfind("skin:", 0) == 0
-                         ? tr("d'après %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
-                         : tr("nommée par le modèle");
+                         ? tr("from %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
+                         : tr("named by the model");
     std::string problem;
     const std::shared_ptr<const TextureImage> picture = m_textures.PictureOf(texture, &problem);
     QString found = picture ? tr("%1 (%2 × %3)")

@@ -1,6 +1,7 @@
 #include "app/MainWindow/MainWindow.h"
 
 #include "app/AboutDialog/AboutDialog.h"
+#include "app/Language/Language.h"
 
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -15,6 +16,7 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -127,17 +129,25 @@ void MainWindow::Setup() {
 }
 
 QStringList MainWindow::systemMenuEntries() const {
-    return {QString::fromUtf8(kAboutMenuText)};
+    return {GW_TEXT(kAboutMenuText)};
 }
 
 // A window without a caption has no system menu here; its entries live in the
 // context menu of the window's face instead.
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8(kCloseMenuText), this, &QWidget::close);
-    menu.addAction(QString::fromUtf8(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
+    menu.addAction(GW_TEXT(kCloseMenuText), this, &QWidget::close);
+    menu.addAction(GW_TEXT(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
+    // The languages, each in its own words; the choice applies at once.
+    QMenu* languages = menu.addMenu(GW_TEXT(kLanguageMenuText));
+    for (const QString& language : Languages()) {
+        QAction* choice = languages->addAction(LanguageName(language), this,
+                                               [this, language] { OnChooseLanguage(language); });
+        choice->setCheckable(true);
+        choice->setChecked(language == InstalledLanguage());
+    }
     if (!m_texturePath.isEmpty())
-        menu.addAction(tr("Copier le chemin de la texture"), this,
+        menu.addAction(tr("Copy the texture's path"), this,
                        [this] { QGuiApplication::clipboard()->setText(m_texturePath); });
     // The model's skins, default first; the choice applies at once.
     if (!m_textures.skins().empty()) {
@@ -178,6 +188,15 @@ QString DraggedModel(const QMimeData* data) {
 }
 
 } // namespace
+
+void MainWindow::OnChooseLanguage(const QString& language) {
+    if (!InstallLanguage(language))
+        return;
+    GridwrightSettings().setValue("language", language);
+    // What is on screen now speaks it too; menus and dialogs do when opened.
+    if (m_selected != -1)
+        DrawSurfacePreview();
+}
 
 void MainWindow::OnChooseSkin(int index) {
     m_textures.ChooseSkin(index);
@@ -316,7 +335,7 @@ void MainWindow::OnLoadMd3() {
     settings.open = true;
     settings.defaultSuffix = "MD3";
     settings.initialName = "*.MD3";
-    settings.filters = {QString::fromUtf8(kModelFilter)};
+    settings.filters = {GW_TEXT(kModelFilter)};
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (!chosen.accepted)
         return;
@@ -369,5 +388,5 @@ void MainWindow::AppendSurfaceName(const std::string& name) {
 }
 
 void MainWindow::ShowLoadFailure(const std::string& reason) {
-    ShowMessageBox(this, kFailureMessage, QString::fromLocal8Bit(reason.c_str()));
+    ShowMessageBox(this, GW_TEXT(kCannotOpenHeading), QString::fromLocal8Bit(reason.c_str()));
 }

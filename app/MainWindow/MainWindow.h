@@ -35,6 +35,8 @@ class MainWindow : public LaidOutDialog {
     void OnAbout();
     void OnTemplateOptions();
     void OnChooseSkin(int index);
+    // Speaks the language ("en", "fr") from now on, and remembers it.
+    void OnChooseLanguage(const QString& language);
     // The SKIN box: the texture the surface wears.
     void ShowSurfaceTexture(int selected);
     void OnSetFocus();

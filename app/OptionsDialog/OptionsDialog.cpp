@@ -73,7 +73,7 @@ OptionsDialog::OptionsDialog(const TemplateOptions& options, ModelTextures& text
 
 void OptionsDialog::Setup() {
     setStyleSheet(kPanelStyle);
-    setWindowTitle(tr("Options du gabarit"));
+    setWindowTitle(tr("Template options"));
     BuildControls();
     WriteControls();
     DrawPreview();
@@ -85,7 +85,7 @@ void OptionsDialog::BuildControls() {
     grid->setContentsMargins(14, 10, 14, 12);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(5);
-    auto* title = new QLabel(tr("OPTIONS DU GABARIT"), this);
+    auto* title = new QLabel(tr("TEMPLATE OPTIONS"), this);
     title->setObjectName("title");
     grid->addWidget(title, 0, 0, 1, 4);
 
@@ -98,13 +98,13 @@ void OptionsDialog::BuildControls() {
         return b;
     };
 
-    label(tr("Taille"));
+    label(tr("Size"));
     m_sizes = new QComboBox(this);
     m_sizes->setObjectName("sizes");
-    m_sizes->addItem(tr("Celle de la texture"), -1);
+    m_sizes->addItem(tr("The texture's size"), -1);
     for (int side : kPresetSizes)
         m_sizes->addItem(QString("%1 × %1").arg(side), side);
-    m_sizes->addItem(tr("Autre"), 0);
+    m_sizes->addItem(tr("Other"), 0);
     grid->addWidget(m_sizes, row, 1);
     auto* custom = new QHBoxLayout;
     m_width = new QSpinBox(this);
@@ -118,20 +118,19 @@ void OptionsDialog::BuildControls() {
     custom->addWidget(m_height);
     grid->addLayout(custom, row++, 2, 1, 2);
 
-    label(tr("Coordonnées"));
+    label(tr("Coordinates"));
     m_wrap = new QComboBox(this);
     m_wrap->setObjectName("wrap");
-    m_wrap->addItems({tr("Répétées, comme dans le jeu"), tr("Telles quelles")});
+    m_wrap->addItems({tr("Repeated, as in the game"), tr("As stored")});
     grid->addWidget(m_wrap, row++, 1, 1, 3);
 
     label(tr("Surfaces"));
     m_surfaces = new QComboBox(this);
     m_surfaces->setObjectName("surfaces");
-    m_surfaces->addItems(
-        {tr("La surface choisie"), tr("Toutes celles de sa texture"), tr("Toutes")});
+    m_surfaces->addItems({tr("The chosen surface"), tr("All of its texture"), tr("All")});
     grid->addWidget(m_surfaces, row++, 1, 1, 3);
 
-    label(tr("Traits"));
+    label(tr("Lines"));
     m_lineColour = colourButton("lineColour");
     grid->addWidget(m_lineColour, row, 1);
     m_lineWidth = new QDoubleSpinBox(this);
@@ -141,7 +140,7 @@ void OptionsDialog::BuildControls() {
     m_lineWidth->setDecimals(1);
     m_lineWidth->setSuffix(tr(" px"));
     grid->addWidget(m_lineWidth, row, 2);
-    m_antialias = new QCheckBox(tr("Lissés"), this);
+    m_antialias = new QCheckBox(tr("Smoothed"), this);
     m_antialias->setObjectName("antialias");
     grid->addWidget(m_antialias, row++, 3);
 
@@ -155,18 +154,18 @@ void OptionsDialog::BuildControls() {
         box->setObjectName(switchName);
         grid->addWidget(box, row++, 2, 1, 2);
     };
-    colourRow(tr("Fond"), "backgroundColour", m_backgroundColour, tr("Transparent"), "transparent",
-              m_transparent);
-    colourRow(tr("Faces"), "fillColour", m_fillColour, tr("Remplies"), "fill", m_fill);
-    colourRow(tr("Recouvrements"), "overlapColour", m_overlapColour, tr("Montrés"), "overlaps",
+    colourRow(tr("Background"), "backgroundColour", m_backgroundColour, tr("Transparent"),
+              "transparent", m_transparent);
+    colourRow(tr("Faces"), "fillColour", m_fillColour, tr("Filled"), "fill", m_fill);
+    colourRow(tr("Overlaps"), "overlapColour", m_overlapColour, tr("Shown"), "overlaps",
               m_overlaps);
 
-    m_colourBySurface = new QCheckBox(tr("Une couleur par surface"), this);
+    m_colourBySurface = new QCheckBox(tr("One colour per surface"), this);
     m_colourBySurface->setObjectName("colourBySurface");
     grid->addWidget(m_colourBySurface, row++, 1, 1, 3);
 
     label(tr("Texture"));
-    m_underlay = new QCheckBox(tr("Dessous (images et PDF)"), this);
+    m_underlay = new QCheckBox(tr("Underneath (images and PDF)"), this);
     m_underlay->setObjectName("underlay");
     grid->addWidget(m_underlay, row, 1, 1, 2);
     m_underlayOpacity = new QDoubleSpinBox(this);
@@ -186,9 +185,9 @@ void OptionsDialog::BuildControls() {
     grid->addWidget(m_previewLabel, 1, 4, row - 1, 1, Qt::AlignTop);
 
     auto* buttons = new QHBoxLayout;
-    auto* reset = new QPushButton(tr("Réinitialiser"), this);
+    auto* reset = new QPushButton(tr("Reset"), this);
     reset->setObjectName("reset");
-    auto* cancel = new QPushButton(tr("Annuler"), this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName("cancel");
     auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName("ok");
@@ -247,7 +246,7 @@ void OptionsDialog::BuildControls() {
 
 void OptionsDialog::PickColour(QPushButton* button, Rgba& colour) {
     const QColor chosen =
-        QColorDialog::getColor(ToQColor(colour), this, tr("Couleur"),
+        QColorDialog::getColor(ToQColor(colour), this, tr("Colour"),
                                QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog);
     if (!chosen.isValid())
         return;

@@ -1,0 +1,252 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr">
+<context>
+    <name>ExportDialog</name>
+    <message>
+        <source>Copied</source>
+        <translation>Copié</translation>
+    </message>
+    <message>
+        <source>Copied, %1 × %2</source>
+        <translation>Copié, %1 × %2</translation>
+    </message>
+    <message>
+        <source>%1 surfaces</source>
+        <translation>%1 surfaces</translation>
+    </message>
+    <message>
+        <source>as stored</source>
+        <translation>telles quelles</translation>
+    </message>
+    <message>
+        <source>transparent</source>
+        <translation>transparent</translation>
+    </message>
+    <message>
+        <source>overlaps</source>
+        <translation>recouvrements</translation>
+    </message>
+    <message>
+        <source>texture underneath</source>
+        <translation>texture dessous</translation>
+    </message>
+    <message>
+        <source>styled</source>
+        <translation>stylé</translation>
+    </message>
+    <message>
+        <source>Saved %1, %2 × %3</source>
+        <translation>Enregistré %1, %2 × %3</translation>
+    </message>
+</context>
+<context>
+    <name>Gridwright</name>
+    <message>
+        <source>&amp;About Gridwright...</source>
+        <translation>&amp;A propos de Gridwright...</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Fermer</translation>
+    </message>
+    <message>
+        <source>A required resource was not available.</source>
+        <translation>Une ressource requise était non disponible.</translation>
+    </message>
+    <message>
+        <source>Model (*.MD3)</source>
+        <translation>Modèle (*.MD3)</translation>
+    </message>
+    <message>
+        <source>EPS file</source>
+        <translation>Fichier EPS</translation>
+    </message>
+    <message>
+        <source>SVG drawing</source>
+        <translation>Dessin SVG</translation>
+    </message>
+    <message>
+        <source>PDF document</source>
+        <translation>Document PDF</translation>
+    </message>
+    <message>
+        <source>PNG image</source>
+        <translation>Image PNG</translation>
+    </message>
+    <message>
+        <source>BMP image</source>
+        <translation>Fichier BMP</translation>
+    </message>
+    <message>
+        <source>Template &amp;options...</source>
+        <translation>&amp;Options du gabarit...</translation>
+    </message>
+    <message>
+        <source>&amp;Language</source>
+        <translation>&amp;Langue</translation>
+    </message>
+    <message>
+        <source>Cannot open the model</source>
+        <translation>Hola ombre, ca chie !!!</translation>
+    </message>
+    <message>
+        <source>Cannot save the template</source>
+        <translation>Hola ombre, ca chie !!!</translation>
+    </message>
+    <message>
+        <source>Gridwright does not write &quot;.%1&quot; files. Give the template one of the extensions %2.</source>
+        <translation>Gridwright n&apos;écrit pas de fichiers « .%1 ». Donnez au gabarit l&apos;une des extensions %2.</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>The layout of %1 has no area: its texture coordinates lie on one point or one line.</source>
+        <translation>La disposition de %1 n&apos;a pas d&apos;aire : ses coordonnées de texture sont sur un point ou une ligne.</translation>
+    </message>
+    <message>
+        <source>from %1</source>
+        <translation>d&apos;après %1</translation>
+    </message>
+    <message>
+        <source>named by the model</source>
+        <translation>nommée par le modèle</translation>
+    </message>
+    <message>
+        <source>%1 (%2 × %3)</source>
+        <translation>%1 (%2 × %3)</translation>
+    </message>
+    <message>
+        <source>Some remembered options were not valid and were reset: %1</source>
+        <translation>Des options mémorisées n&apos;étaient pas valables et ont été réinitialisées : %1</translation>
+    </message>
+    <message>
+        <source>Copy the texture&apos;s path</source>
+        <translation>Copier le chemin de la texture</translation>
+    </message>
+    <message>
+        <source>Skin</source>
+        <translation>Skin</translation>
+    </message>
+    <message>
+        <source>This model has no surfaces: it holds only tags or frames, so there is no layout to draw.</source>
+        <translation>Ce modèle n&apos;a pas de surface : il ne contient que des attaches ou des images, il n&apos;y a donc pas de disposition à dessiner.</translation>
+    </message>
+</context>
+<context>
+    <name>OptionsDialog</name>
+    <message>
+        <source>Template options</source>
+        <translation>Options du gabarit</translation>
+    </message>
+    <message>
+        <source>TEMPLATE OPTIONS</source>
+        <translation>OPTIONS DU GABARIT</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Taille</translation>
+    </message>
+    <message>
+        <source>The texture&apos;s size</source>
+        <translation>Celle de la texture</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Autre</translation>
+    </message>
+    <message>
+        <source>Coordinates</source>
+        <translation>Coordonnées</translation>
+    </message>
+    <message>
+        <source>Repeated, as in the game</source>
+        <translation>Répétées, comme dans le jeu</translation>
+    </message>
+    <message>
+        <source>As stored</source>
+        <translation>Telles quelles</translation>
+    </message>
+    <message>
+        <source>Surfaces</source>
+        <translation>Surfaces</translation>
+    </message>
+    <message>
+        <source>The chosen surface</source>
+        <translation>La surface choisie</translation>
+    </message>
+    <message>
+        <source>All of its texture</source>
+        <translation>Toutes celles de sa texture</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Toutes</translation>
+    </message>
+    <message>
+        <source>Lines</source>
+        <translation>Traits</translation>
+    </message>
+    <message>
+        <source> px</source>
+        <translation> px</translation>
+    </message>
+    <message>
+        <source>Smoothed</source>
+        <translation>Lissés</translation>
+    </message>
+    <message>
+        <source>Background</source>
+        <translation>Fond</translation>
+    </message>
+    <message>
+        <source>Transparent</source>
+        <translation>Transparent</translation>
+    </message>
+    <message>
+        <source>Faces</source>
+        <translation>Faces</translation>
+    </message>
+    <message>
+        <source>Filled</source>
+        <translation>Remplies</translation>
+    </message>
+    <message>
+        <source>Overlaps</source>
+        <translation>Recouvrements</translation>
+    </message>
+    <message>
+        <source>Shown</source>
+        <translation>Montrés</translation>
+    </message>
+    <message>
+        <source>One colour per surface</source>
+        <translation>Une couleur par surface</translation>
+    </message>
+    <message>
+        <source>Texture</source>
+        <translation>Texture</translation>
+    </message>
+    <message>
+        <source>Underneath (images and PDF)</source>
+        <translation>Dessous (images et PDF)</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Réinitialiser</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Colour</source>
+        <translation>Couleur</translation>
+    </message>
+</context>
+</TS>
