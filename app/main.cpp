@@ -35,6 +35,13 @@ int main(int argc, char** argv) {
                                   "en|fr");
     parser.addOption(lang);
     parser.process(*app);
+    const QString language = ChooseLanguage(
+        parser.value(lang), GridwrightSettings().value("language").toString(), QLocale::system());
+    if (language.isEmpty()) {
+        std::fprintf(stderr, "gridwright: --lang takes en or fr, not \"%s\".\n",
+                     parser.value(lang).toLocal8Bit().constData());
+        return 2;
+    }
     const QStringList models = parser.positionalArguments();
     if (models.size() > 1) {
         std::fprintf(stderr, "gridwright opens one model at a time; give only one.\n");
@@ -45,13 +52,6 @@ int main(int argc, char** argv) {
                              "set).\nWithout one, gridwright-flatten writes templates from the "
                              "command line:\n  gridwright-flatten --help\n");
         return 1;
-    }
-    const QString language = ChooseLanguage(
-        parser.value(lang), GridwrightSettings().value("language").toString(), QLocale::system());
-    if (language.isEmpty()) {
-        std::fprintf(stderr, "gridwright: --lang takes en or fr, not \"%s\".\n",
-                     parser.value(lang).toLocal8Bit().constData());
-        return 2;
     }
     if (!InstallLanguage(language))
         std::fprintf(stderr,
