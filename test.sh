@@ -16,7 +16,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 echo "== house rules: clang-tidy over the core and the command line =="
-ls model/*.cpp image/*.cpp render/*.cpp export/*.cpp flatten/*.cpp cli/*.cpp |
+ls model/*.cpp image/*.cpp game/*.cpp render/*.cpp export/*.cpp flatten/*.cpp cli/*.cpp |
   xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2> /dev/null
 
 echo "== the Debian package: build, lintian, install, remove =="
@@ -32,12 +32,13 @@ ctest --test-dir build-core --output-on-failure -j "$jobs"
 echo "== fuzzing: the committed corpus replayed, then a fixed exploration =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON > /dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture make_fuzz_seeds make_test_models
+cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
+  make_fuzz_seeds make_test_models
 scripts/fuzz-seeds.sh build-fuzz
 # Every input that ever made a fuzzer fail is replayed one by one (whole, at
 # any size); then each fuzzer explores from the seeds with a fixed seed and a
 # fixed number of runs, so that every run of this script gives one answer.
-for target in md3_reader skin texture; do
+for target in md3_reader skin texture archive shader; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
@@ -48,6 +49,8 @@ explore() { # target runs max_len
 explore md3_reader 40000 16384
 explore skin 200000 4096
 explore texture 20000 16384
+explore archive 50000 16384
+explore shader 300000 4096
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF > /dev/null

@@ -4,6 +4,7 @@
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "flatten/TemplateRequest.h"
+#include "game/GameFiles.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -13,6 +14,9 @@
 #include "render/LayoutRaster.h"
 
 #include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <fnmatch.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -97,13 +101,66 @@ void Report(const Error& error) {
     std::fprintf(stderr, "gridwright-flatten: %s\n", message.c_str());
 }
 
-std::optional<Model> Load(const std::string& path) {
-    Result<Model> loaded = LoadMd3File(path);
+// The bytes MODEL names: "ARCHIVE.pk3:PATH" (an entry of that archive), a
+// game path when --game is given and no such file exists, else a file.
+Result<SourceBytes> ModelBytes(const std::string& model, const std::vector<std::string>& games) {
+    std::string archivePath, entryPath;
+    std::error_code error;
+    if (SplitArchivePath(model, archivePath, entryPath)) {
+        Result<std::shared_ptr<Archive>> archive = Archive::Open(archivePath);
+        if (!archive.ok())
+            return archive.error();
+        const std::string key = GamePathKey(entryPath);
+        for (const ArchiveEntry& entry : archive.value()->entries())
+            if (GamePathKey(entry.name) == key)
+                return archive.value()->Read(entry);
+        return Error{"Cannot open", model, "the archive holds no such file"};
+    }
+    if (!games.empty() && !std::filesystem::exists(model, error)) {
+        GameFiles game;
+        for (const std::string& folder : games)
+            game.AddFolder(folder);
+        if (const std::unique_ptr<GameFile> file = game.Find(model))
+            return game.Read(*file);
+        return Error{"Cannot open", model, "no game folder given holds it"};
+    }
+    return ReadFileBytes(model, INT32_MAX, "it is larger than the 2 GB an MD3 model can address");
+}
+
+std::optional<Model> Load(const std::string& path, const std::vector<std::string>& games = {}) {
+    Result<SourceBytes> bytes = ModelBytes(path, games);
+    if (!bytes.ok()) {
+        Report(bytes.error());
+        return std::nullopt;
+    }
+    Result<Model> loaded = ReadMd3(bytes.value());
     if (!loaded.ok()) {
         Report(loaded.error());
         return std::nullopt;
     }
     return std::move(loaded.value());
+}
+
+std::string EscapeField(const std::string& text);
+int FinishOutput();
+
+// Every model of the merged game folders: game path, then where it comes from.
+int Models(const std::vector<std::string>& games, const std::string& glob) {
+    GameFiles game;
+    for (const std::string& folder : games)
+        game.AddFolder(folder);
+    for (const std::string& problem : game.problems())
+        std::fprintf(stderr, "gridwright-flatten: %s\n", problem.c_str());
+    const std::string pattern = LowerCase(glob.empty() ? "*" : glob);
+    for (const GameFile& file : game.List("models/")) {
+        const std::string lower = LowerCase(file.gamePath);
+        if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".md3") != 0 ||
+            fnmatch(pattern.c_str(), lower.c_str(), 0) != 0)
+            continue;
+        std::printf("%s\t%s\n", EscapeField(file.gamePath).c_str(),
+                    EscapeField(file.origin).c_str());
+    }
+    return FinishOutput();
 }
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -173,8 +230,8 @@ void NoteNoSurfaces(const Model& m) {
                      m.path.c_str());
 }
 
-int List(const std::string& path) {
-    const std::optional<Model> model = Load(path);
+int List(const std::string& path, const std::vector<std::string>& games) {
+    const std::optional<Model> model = Load(path, games);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -189,6 +246,7 @@ int List(const std::string& path) {
 
 struct FlattenRequest {
     std::string model, out, size = "128x128", wrap = "repeat", skin;
+    std::vector<std::string> games; // --game folders, base first
     bool underlay = false;
     double underlayOpacity = 0.5;
     std::vector<std::string> surfaces;
@@ -264,7 +322,7 @@ void ReportSkinProblems(const std::vector<Skin>& skins) {
 }
 
 int Textures(const FlattenRequest& q) {
-    const std::optional<Model> model = Load(q.model);
+    const std::optional<Model> model = Load(q.model, q.games);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -294,8 +352,8 @@ int Textures(const FlattenRequest& q) {
     return FinishOutput();
 }
 
-int Dump(const std::string& path) {
-    const std::optional<Model> model = Load(path);
+int Dump(const std::string& path, const std::vector<std::string>& games) {
+    const std::optional<Model> model = Load(path, games);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -368,7 +426,7 @@ int Flatten(const FlattenRequest& q) {
                      ": the texture goes under PNG, BMP and PDF templates");
     if (SameFile(q.model, q.out))
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name");
-    const std::optional<Model> model = Load(q.model);
+    const std::optional<Model> model = Load(q.model, q.games);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -450,7 +508,19 @@ int main(int argc, char** argv) {
     app.get_formatter()->column_width(34);
     FlattenRequest q;
     bool list = false, dump = false, textures = false;
-    app.add_option("MODEL", q.model, "the MD3 model");
+    app.add_option("MODEL", q.model,
+                   "the MD3 model: a file, ARCHIVE.pk3:PATH, or a game path with --game");
+    app.add_option("--game", q.games,
+                   "a game folder: its files, .pk3dir folders and paks (repeatable: base first, "
+                   "then mods)")
+        ->type_name("DIR")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    std::string modelsGlob;
+    CLI::Option* models =
+        app.add_option("--models", modelsGlob,
+                       "every model of the --game folders, or those matching GLOB")
+            ->type_name("[GLOB]")
+            ->expected(0, 1);
     app.add_flag("--list", list, "list the surfaces, one line each (see below)");
     app.add_flag("--dump", dump, "the loaded surfaces as JSON");
     app.add_flag("--textures", textures,
@@ -506,12 +576,17 @@ int main(int argc, char** argv) {
     }
     if (int(list) + int(dump) + int(textures) > 1)
         return Usage("--list, --dump and --textures go one at a time");
+    if (models->count() > 0) {
+        if (q.games.empty())
+            return Usage("--models lists the models of game folders: give them with --game DIR");
+        return Models(q.games, modelsGlob);
+    }
     if (q.model.empty())
         return Usage("no model given");
     if (list)
-        return List(q.model);
+        return List(q.model, q.games);
     if (dump)
-        return Dump(q.model);
+        return Dump(q.model, q.games);
     if (textures)
         return Textures(q);
     if (q.out.empty()) {

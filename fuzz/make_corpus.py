@@ -88,3 +88,29 @@ with open(os.path.join(corpus, "md3", "no-surfaces.md3"), "wb") as f:
 os.makedirs(os.path.join(corpus, "skin"), exist_ok=True)
 with open(os.path.join(corpus, "skin", "odd-lines.skin"), "wb") as f:
     f.write(b'"u_torso" , "models/a/b.tga"\r\n//,x\n,\n\x00,\x00\ntag_x,y\nu_legs,"')
+
+# Archives: a small pak, one with a name that climbs out, one cut short.
+import io
+import zipfile
+os.makedirs(os.path.join(corpus, "archive"), exist_ok=True)
+def pak(entries):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in entries:
+            z.writestr(name, data)
+    return buffer.getvalue()
+small = pak([("models/a/b.md3", b"IDP3" + b"\0" * 200), ("scripts/a.shader", b"a { { map b.tga } }")])
+with open(os.path.join(corpus, "archive", "small.pk3"), "wb") as f:
+    f.write(small)
+with open(os.path.join(corpus, "archive", "climbs-out.pk3"), "wb") as f:
+    f.write(pak([("../../escape.txt", b"x"), ("models/ok.txt", b"ok")]))
+with open(os.path.join(corpus, "archive", "cut.pk3"), "wb") as f:
+    f.write(small[: len(small) // 2])
+
+# Shader scripts: comments, quotes, several stages, an unclosed one.
+os.makedirs(os.path.join(corpus, "shader"), exist_ok=True)
+with open(os.path.join(corpus, "shader", "stages.shader"), "wb") as f:
+    f.write(b'// c\nmodels/x { /* b */ { map $lightmap } { map "models/x.tga" } }\n'
+            b"a{{animMap 10 a1.tga a2.tga}}\n")
+with open(os.path.join(corpus, "shader", "unclosed.shader"), "wb") as f:
+    f.write(b"a { { map x.tga }\n")

@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 rm -rf "$build/work" "$build/seeds"
-mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/seeds"
+mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
+  "$build/work/shader" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -15,3 +16,5 @@ cp "$game"/*.skin fuzz/corpus/skin/* "$build/work/skin/"
 cp "$game"/*.tga "$game"/*.jpg "$game"/*.png "$build/work/texture/"
 # The large regression inputs are replayed whole above, not explored from.
 find fuzz/corpus/texture -size -16k -type f -exec cp {} "$build/work/texture/" \;
+cp fuzz/corpus/archive/* "$build/work/archive/"
+cp fuzz/corpus/shader/* "$build/work/shader/"

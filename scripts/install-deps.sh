@@ -8,6 +8,7 @@ packages=(
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n  # the French translation, Qt's own in French
   libcairo2-dev libpng-dev zlib1g-dev libcli11-dev pkg-config  # drawing, PNG, the command line
   libjpeg62-turbo-dev                              # decoding JPEG textures (PNG: libpng)
+  libzip-dev                                       # .pk3 archives
   libstb-dev                                       # tests only: writing test images
   help2man desktop-file-utils appstream libglib2.0-bin man-db groff-base  # manual pages, desktop files
   dpkg-dev lintian file                            # the Debian package

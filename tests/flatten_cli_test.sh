@@ -234,6 +234,26 @@ expect_exit 0 "$flatten" "$work/negative.md3" --wrap clip -o "$work/negclip.png"
 expect_exit 0 "$flatten" --dump "$work/negative.md3"
 grep -q '"u": \[-0.300000, -0.100000, -0.200000\]' "$work/out" || fail "--dump: $(grep -o '"u": [^]]*]' "$work/out")"
 
+# Game folders and archives: a model read from a pak lists as the same model
+# loose; --game makes game paths models; --models lists the merged game.
+base=$work/paks/base
+expect_exit 0 "$flatten" --list "$base/pak0.pk3:models/pak/upper.md3"
+cp "$work/out" "$work/from-pak.txt"
+expect_exit 0 "$flatten" --list "$game/upper.md3"
+cmp -s "$work/out" "$work/from-pak.txt" || fail "--list from a pak differs from the loose model"
+expect_exit 0 "$flatten" --list "$base/pak0.pk3:MODELS/PAK/UPPER.MD3"   # any case
+expect_exit 3 "$flatten" --list "$base/pak0.pk3:models/pak/none.md3"
+grep -q "pak0.pk3:models/pak/none.md3\": the archive holds no such file" "$work/err" || fail "missing entry: $(cat "$work/err")"
+expect_exit 0 "$flatten" --game "$base" --list models/pak/upper.md3
+cmp -s "$work/out" "$work/from-pak.txt" || fail "--game MODEL differs from the pak's"
+expect_exit 0 "$flatten" --game "$base" --models
+[ "$(cut -f 1 "$work/out" | tr '\n' ' ')" = "models/loose/digits.md3 models/pak/shared.md3 models/pak/upper.md3 " ] ||
+    fail "--models listed: $(cat "$work/out")"
+grep -q "^models/pak/upper.md3	$base/pak0.pk3:models/pak/upper.md3$" "$work/out" || fail "--models origin: $(cat "$work/out")"
+expect_exit 0 "$flatten" --game "$base" --models 'models/loose/*'
+[ "$(wc -l < "$work/out")" = 1 ] || fail "--models GLOB: $(cat "$work/out")"
+expect_exit 2 "$flatten" --models
+
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"
 expect_exit 2 "$flatten" "$work/m.eps" --surface 0 -o "$work/m.eps"

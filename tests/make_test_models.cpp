@@ -4,7 +4,11 @@
 #include "tests/TestGame.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <zip.h>
 
 namespace {
 
@@ -22,6 +26,28 @@ bool Write(const std::string& path, const Md3ModelDesc& model) {
         return true;
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     return false;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A zip archive of (name, bytes), as games ship their .pk3 files.
+bool WritePak(const std::string& path,
+              const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!zip)
+        return false;
+    for (const auto& [name, bytes] : files) {
+        zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+        if (zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_RAW) < 0) {
+            zip_discard(zip);
+            return false;
+        }
+    }
+    return zip_close(zip) == 0;
 }
 
 } // namespace
@@ -57,5 +83,14 @@ int main(int argc, char** argv) {
         Write(folder + "/negative.md3", negative) && Write(folder + "/hostile.md3", hostile) &&
         Write(folder + "/digits.md3", digits) && Write(folder + "/shared.md3", shared);
     WriteTestGame(folder + "/game");
-    return written ? 0 : 1;
+    // A game folder with a pak and a loose model: the pak's upper.md3 is the
+    // test game's, byte for byte.
+    const std::string base = folder + "/paks/base";
+    std::filesystem::create_directories(base + "/models/loose");
+    const bool pak = WritePak(
+        base + "/pak0.pk3",
+        {{"models/pak/upper.md3", ReadBytes(folder + "/game/models/players/bot/upper.md3")},
+         {"Models/Pak/Shared.MD3", BuildMd3(shared).bytes}});
+    const bool loose = Write(base + "/models/loose/digits.md3", digits);
+    return written && pak && loose ? 0 : 1;
 }

@@ -1,0 +1,196 @@
+#include "game/GameFiles.h"
+
+#include "model/Model.h"
+#include "model/TextureFinder.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lower(std::string s) {
+    return LowerCase(std::move(s));
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+} // namespace
+
+bool IsArchiveName(const std::string& name) {
+    const std::string lower = Lower(name);
+    return EndsWith(lower, ".pk3") || EndsWith(lower, ".dpk") || EndsWith(lower, ".zip");
+}
+
+bool SplitArchivePath(const std::string& spec, std::string& archive, std::string& path) {
+    // The archive part ends at the first ".pk3:" (or .dpk:, .zip:) that names a file.
+    const std::string lower = Lower(spec);
+    for (size_t at = 0; (at = lower.find(':', at)) != std::string::npos; ++at) {
+        const std::string head = spec.substr(0, at);
+        std::error_code error;
+        if (IsArchiveName(head) && fs::is_regular_file(head, error)) {
+            archive = head;
+            path = spec.substr(at + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+void GameFiles::AddFolder(const std::string& folder) {
+    std::error_code error;
+    std::vector<fs::path> paks, dirs;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory(error) && EndsWith(Lower(name), ".pk3dir"))
+            dirs.push_back(entry.path());
+        else if (entry.is_regular_file(error) && IsArchiveName(name))
+            paks.push_back(entry.path());
+    }
+    auto byName = [](const fs::path& a, const fs::path& b) {
+        return Lower(a.filename().string()) < Lower(b.filename().string());
+    };
+    // Lowest first: the pak whose name sorts last is searched first.
+    std::sort(paks.begin(), paks.end(), byName);
+    std::sort(dirs.begin(), dirs.end(), byName);
+    for (const fs::path& pak : paks)
+        if (const Status added = AddArchive(pak.string()); !added.ok())
+            m_problems.push_back(added.error().Message());
+    for (const fs::path& dir : dirs)
+        m_layers.push_back({dir.string(), nullptr, {}});
+    m_layers.push_back({folder, nullptr, {}});
+}
+
+Status GameFiles::AddArchive(const std::string& path) {
+    Result<std::shared_ptr<Archive>> opened = Archive::Open(path);
+    if (!opened.ok())
+        return opened.error();
+    Layer layer{{}, opened.value(), {}};
+    const std::vector<ArchiveEntry>& entries = layer.archive->entries();
+    for (size_t i = 0; i < entries.size(); ++i)
+        layer.byKey.emplace(GamePathKey(entries[i].name), i); // the first of a name counts
+    for (const std::string& name : layer.archive->refused())
+        m_problems.push_back("\"" + path + "\": the entry \"" + name +
+                             "\" is not a game path and was left out");
+    m_layers.push_back(std::move(layer));
+    return Success();
+}
+
+std::string GameFiles::FindLoose(const std::string& folder, const std::string& gamePath) {
+    if (!IsGamePath(gamePath))
+        return {};
+    fs::path at = folder;
+    std::error_code error;
+    std::string rest = gamePath;
+    for (char& c : rest)
+        if (c == '\\')
+            c = '/';
+    size_t start = 0;
+    while (start < rest.size()) {
+        const size_t slash = rest.find('/', start);
+        const std::string part =
+            rest.substr(start, slash == std::string::npos ? slash : slash - start);
+        start = slash == std::string::npos ? rest.size() : slash + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (fs::exists(at / part, error)) {
+            at /= part;
+            continue;
+        }
+        // Not as written: any letter case.
+        fs::path match;
+        for (const fs::directory_entry& entry : fs::directory_iterator(at, error))
+            if (Lower(entry.path().filename().string()) == Lower(part)) {
+                match = entry.path();
+                break;
+            }
+        if (match.empty())
+            return {};
+        at = match;
+    }
+    // Regular files only, and only inside the folder once links are followed.
+    if (!fs::is_regular_file(at, error) || !IsInsideFolder(folder, at.string()))
+        return {};
+    return at.string();
+}
+
+std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
+    if (!IsGamePath(gamePath))
+        return nullptr;
+    const std::string key = GamePathKey(gamePath);
+    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer) {
+        if (layer->archive) {
+            const auto found = layer->byKey.find(key);
+            if (found != layer->byKey.end()) {
+                const ArchiveEntry& entry = layer->archive->entries()[found->second];
+                return std::make_unique<GameFile>(
+                    GameFile{key, layer->archive->path() + ":" + entry.name, true});
+            }
+        } else if (const std::string file = FindLoose(layer->folder, gamePath); !file.empty()) {
+            return std::make_unique<GameFile>(GameFile{key, file, false});
+        }
+    }
+    return nullptr;
+}
+
+Result<SourceBytes> GameFiles::Read(const GameFile& file) const {
+    if (!file.inArchive)
+        return ReadFileBytes(file.origin, kMaxEntryBytes, "the file is larger than any game file");
+    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer)
+        if (layer->archive && file.origin.rfind(layer->archive->path() + ":", 0) == 0) {
+            const auto found = layer->byKey.find(file.gamePath);
+            if (found != layer->byKey.end())
+                return layer->archive->Read(layer->archive->entries()[found->second]);
+        }
+    return Error{"Cannot read", file.origin, "it is not in the game's files"};
+}
+
+std::vector<GameFile> GameFiles::List(const std::string& folder) const {
+    const std::string prefix = GamePathKey(folder);
+    std::map<std::string, GameFile> merged;
+    for (const Layer& layer : m_layers) { // lowest first: later layers overwrite
+        if (layer.archive) {
+            for (const auto& [key, index] : layer.byKey)
+                if (key.rfind(prefix, 0) == 0)
+                    merged[key] = {
+                        key, layer.archive->path() + ":" + layer.archive->entries()[index].name,
+                        true};
+            continue;
+        }
+        std::error_code error;
+        const fs::path root = layer.folder;
+        // The folder's own letter case may differ ("Models/").
+        fs::path start = root;
+        for (const fs::path& part : fs::path(prefix)) {
+            if (part.empty() || part == ".")
+                continue;
+            fs::path match = start / part;
+            if (!fs::is_directory(match, error))
+                for (const fs::directory_entry& entry : fs::directory_iterator(start, error))
+                    if (entry.is_directory(error) &&
+                        Lower(entry.path().filename().string()) == Lower(part.string()))
+                        match = entry.path();
+            start = match;
+        }
+        if (!fs::is_directory(start, error))
+            continue;
+        for (fs::recursive_directory_iterator it(start, error), end; it != end;
+             it.increment(error)) {
+            if (error)
+                break;
+            if (!it->is_regular_file(error))
+                continue;
+            const std::string relative = fs::relative(it->path(), root, error).generic_string();
+            if (!error && IsGamePath(relative))
+                merged[GamePathKey(relative)] = {GamePathKey(relative), it->path().string(), false};
+        }
+    }
+    std::vector<GameFile> files;
+    for (auto& [key, file] : merged)
+        files.push_back(std::move(file));
+    return files;
+}

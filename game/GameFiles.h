@@ -1,0 +1,58 @@
+#pragma once
+// One merged view of a game's files, read as the engine reads them: within a
+// game folder, paks are searched in reverse order of their names compared
+// without case (the pak whose name sorts last wins), and .pk3dir folders and
+// loose files beat every pak; a folder added later (a mod) beats those before
+// it (the base). Names compare without case, '\' read as '/'; names holding
+// "..", "::" or an absolute path are refused.
+#include "game/Archive.h"
+#include "model/ByteSource.h"
+#include "model/Error.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct GameFile {
+    std::string gamePath; // as the game names it: "models/players/x/upper.md3"
+    std::string origin;   // "ARCHIVE:PATH" for a pak's entry, else the file's path
+    bool inArchive = false;
+};
+
+class GameFiles {
+  public:
+    // A game folder: its loose files, its .pk3dir folders and its paks
+    // (.pk3, .dpk, .zip). An archive that cannot be read is reported in
+    // problems() and left out.
+    void AddFolder(const std::string& folder);
+    // One archive by itself, above everything added before.
+    Status AddArchive(const std::string& path);
+
+    // The file a game path names in the merged view; null when none.
+    std::unique_ptr<GameFile> Find(const std::string& gamePath) const;
+    Result<SourceBytes> Read(const GameFile& file) const;
+    // Every file under a folder of the game ("models/", "scripts/"), each
+    // game path once, as the merged view sees it, sorted by game path.
+    std::vector<GameFile> List(const std::string& folder) const;
+    // Archives or entries left out, in plain words.
+    const std::vector<std::string>& problems() const { return m_problems; }
+    bool empty() const { return m_layers.empty(); }
+
+  private:
+    struct Layer {
+        std::string folder;                  // loose files and .pk3dir: a folder on disk
+        std::shared_ptr<Archive> archive;    // or an archive
+        std::map<std::string, size_t> byKey; // archive entries by key
+    };
+    // A loose file under a folder, found without regard to case; empty when none.
+    static std::string FindLoose(const std::string& folder, const std::string& gamePath);
+    std::vector<Layer> m_layers; // lowest first
+    std::vector<std::string> m_problems;
+};
+
+// "pak0.pk3:models/x/upper.md3": the archive and the path, when `spec` names
+// an entry of an archive (.pk3, .dpk or .zip) that exists; false otherwise.
+bool SplitArchivePath(const std::string& spec, std::string& archive, std::string& path);
+// True for a file name ending in .pk3, .dpk or .zip (any case).
+bool IsArchiveName(const std::string& name);
