@@ -5,6 +5,7 @@
 #include "export/TemplateFile.h"
 #include "flatten/TemplateRequest.h"
 #include "game/GameFiles.h"
+#include "game/GameTextures.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -259,8 +260,45 @@ struct FlattenRequest {
 
 // The skin the request names, or the model's default one; null for none.
 // False (with a message) when the named skin does not exist.
-bool PickSkin(const FlattenRequest& q, std::vector<Skin>& skins, Skin& loaded, const Skin*& skin) {
-    skins = FindSkins(q.model);
+// The game a model belongs to, for its skins and textures: the --game
+// folders, else the folder of the archive it comes from, else the game folder
+// above the model file (its paks searched too).
+struct Game {
+    GameFiles files;
+    std::unique_ptr<GameTextures> textures;
+    std::string modelGamePath; // the model as the game names it
+    bool modelInGame = false;  // read from the game's files, not from a file named
+};
+
+std::unique_ptr<Game> OpenGame(const FlattenRequest& q) {
+    auto game = std::make_unique<Game>();
+    std::string archive, entry;
+    std::error_code error;
+    namespace fs = std::filesystem;
+    if (SplitArchivePath(q.model, archive, entry)) {
+        game->modelGamePath = entry;
+        game->modelInGame = true;
+        if (q.games.empty())
+            game->files.AddFolder(fs::absolute(archive, error).parent_path().string());
+    } else if (!q.games.empty() && !fs::exists(q.model, error)) {
+        game->modelGamePath = q.model;
+        game->modelInGame = true;
+    } else {
+        const std::string root = GameFolderOf(q.model);
+        game->modelGamePath =
+            fs::relative(fs::absolute(q.model, error), root, error).generic_string();
+        if (q.games.empty())
+            game->files.AddFolder(root);
+    }
+    for (const std::string& folder : q.games)
+        game->files.AddFolder(folder);
+    game->textures = std::make_unique<GameTextures>(game->files);
+    return game;
+}
+
+bool PickSkin(const FlattenRequest& q, const Game& game, std::vector<Skin>& skins, Skin& loaded,
+              const Skin*& skin) {
+    skins = game.modelInGame ? GameSkins(game.files, game.modelGamePath) : FindSkins(q.model);
     skin = nullptr;
     if (q.skin.empty()) {
         if (!skins.empty() && skins.front().name == "default")
@@ -279,22 +317,41 @@ bool PickSkin(const FlattenRequest& q, std::vector<Skin>& skins, Skin& loaded, c
     return true;
 }
 
-SurfaceTexture TextureOfSurface(const FlattenRequest& q, const Model& m, int index,
-                                const Skin* skin) {
-    const Surface& r = m.surfaces[index];
-    return FindSurfaceTexture(q.model, r.name, r.shaderName, skin);
+// The texture a surface wears, found in the game: through its archives and,
+// when the name is a shader, through the shader scripts.
+SurfaceTexture LocateTexture(const Game& game, const Surface& surface, const Skin* skin,
+                             std::map<std::string, GameFile>* found = nullptr) {
+    SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
+    std::string script;
+    if (const std::unique_ptr<GameFile> file = game.textures->Find(t.name, script, t.problem)) {
+        t.file = file->origin;
+        if (!script.empty())
+            t.origin = "shader:" + script;
+        if (found)
+            found->emplace(file->origin, *file);
+    }
+    return t;
+}
+
+SurfaceTexture TextureOfSurface(const Game& game, const Model& m, int index, const Skin* skin) {
+    return LocateTexture(game, m.surfaces[size_t(index)], skin);
 }
 
 // Every texture file is decoded once per run, however many surfaces wear it.
 class TextureCache : public TextureSource {
   public:
+    explicit TextureCache(const Game& game) : m_game(game) {}
+
+    SurfaceTexture Locate(const Model&, const Surface& surface, const Skin* skin) override {
+        return LocateTexture(m_game, surface, skin, &m_found);
+    }
     std::shared_ptr<const TextureImage> Picture(const std::string& file,
                                                 std::string& problem) override {
         auto [at, added] = m_entries.try_emplace(file);
         Entry& e = at->second;
         if (added) {
             auto image = std::make_shared<TextureImage>();
-            const Status decoded = LoadTexture(file, *image);
+            const Status decoded = Decode(file, *image);
             if (decoded.ok()) {
                 e.image = std::move(image);
             } else {
@@ -307,10 +364,26 @@ class TextureCache : public TextureSource {
     }
 
   private:
+    // A file found in an archive is read from it; any other, from disk.
+    Status Decode(const std::string& file, TextureImage& image) {
+        const auto found = m_found.find(file);
+        if (found == m_found.end() || !found->second.inArchive)
+            return LoadTexture(file, image);
+        const Result<SourceBytes> read = m_game.files.Read(found->second);
+        if (!read.ok())
+            return read.error();
+        const Bytes& bytes = *read.value().bytes;
+        const Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
+        if (!decoded.ok())
+            return Error{"Cannot read the texture", file, decoded.error().reason};
+        return decoded;
+    }
     struct Entry {
         std::shared_ptr<const TextureImage> image;
         std::string problem;
     };
+    const Game& m_game;
+    std::map<std::string, GameFile> m_found;
     std::map<std::string, Entry> m_entries;
 };
 
@@ -326,17 +399,18 @@ int Textures(const FlattenRequest& q) {
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
+    const std::unique_ptr<Game> game = OpenGame(q);
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;
-    if (!PickSkin(q, skins, loaded, skin))
+    if (!PickSkin(q, *game, skins, loaded, skin))
         return kUsage;
     ReportSkinProblems(skins);
     NoteNoSurfaces(m);
-    TextureCache textures;
+    TextureCache textures(*game);
     std::set<std::string> reported;
     for (int i = 0; i < m.SurfaceCount(); ++i) {
-        const SurfaceTexture t = TextureOfSurface(q, m, i, skin);
+        const SurfaceTexture t = textures.Locate(m, m.surfaces[size_t(i)], skin);
         std::string size, problem;
         if (!t.file.empty()) {
             const std::shared_ptr<const TextureImage> image = textures.Picture(t.file, problem);
@@ -437,14 +511,15 @@ int Flatten(const FlattenRequest& q) {
                      q.model.c_str());
         return kCannotLoad;
     }
+    const std::unique_ptr<Game> game = OpenGame(q);
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;
-    if (!PickSkin(q, skins, loaded, skin))
+    if (!PickSkin(q, *game, skins, loaded, skin))
         return kUsage;
     // A template written over a texture the model wears would destroy the paint.
     for (int i = 0; i < m.SurfaceCount(); ++i) {
-        const std::string file = TextureOfSurface(q, m, i, skin).file;
+        const std::string file = TextureOfSurface(*game, m, i, skin).file;
         if (!file.empty() && SameFile(file, q.out))
             return Usage("the output \"" + q.out + "\" is the texture \"" + file +
                          "\" that the model wears; choose another file name");
@@ -458,7 +533,7 @@ int Flatten(const FlattenRequest& q) {
     request.textureSize = q.size == "texture";
     request.underlay = q.underlay;
     request.underlayOpacity = q.underlayOpacity;
-    TextureCache textures;
+    TextureCache textures(*game);
     const Result<TemplatePlan> planned = PlanTemplate(m, request, textures);
     if (!planned.ok()) {
         const std::string& reason = planned.error().reason;

@@ -69,7 +69,7 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
     for (int index : plan.indices) {
         const Surface& s = model.surfaces[size_t(index)];
         plan.surfaces.push_back(&s);
-        plan.worn.push_back(FindSurfaceTexture(model.path, s.name, s.shaderName, request.skin));
+        plan.worn.push_back(textures.Locate(model, s, request.skin));
         if (!LayoutHasArea(s))
             plan.warnings.push_back("the layout of surface " + std::to_string(index) + " \"" +
                                     s.name +

@@ -253,6 +253,13 @@ grep -q "^models/pak/upper.md3	$base/pak0.pk3:models/pak/upper.md3$" "$work/out"
 expect_exit 0 "$flatten" --game "$base" --models 'models/loose/*'
 [ "$(wc -l < "$work/out")" = 1 ] || fail "--models GLOB: $(cat "$work/out")"
 expect_exit 2 "$flatten" --models
+# Skins, shader scripts and textures come from the pak too.
+expect_exit 0 "$flatten" --textures "$base/pak0.pk3:models/pak/upper.md3"
+[ "$(line 0 | cut -f 3-6)" = "$(printf 'models/pak/torso_s\tshader:scripts/pak.shader\t%s\t16x8' "$base/pak0.pk3:models/pak/torso.tga")" ] ||
+    fail "--textures through a pak's skin and shader: $(line 0)"
+[ "$(line 1 | cut -f 4,5)" = "$(printf 'skin:upper_default.skin\t')" ] || fail "--textures, missing texture: $(line 1)"
+expect_exit 0 "$flatten" "$base/pak0.pk3:models/pak/upper.md3" --surface u_torso --size texture --underlay -o "$work/pak.png"
+[ "$(identify -format '%wx%h' "$work/pak.png")" = 16x8 ] || fail "template at the pak's texture size: $(identify "$work/pak.png")"
 
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"

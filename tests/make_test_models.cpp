@@ -33,6 +33,10 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 // A zip archive of (name, bytes), as games ship their .pk3 files.
 bool WritePak(const std::string& path,
               const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
@@ -90,7 +94,13 @@ int main(int argc, char** argv) {
     const bool pak = WritePak(
         base + "/pak0.pk3",
         {{"models/pak/upper.md3", ReadBytes(folder + "/game/models/players/bot/upper.md3")},
-         {"Models/Pak/Shared.MD3", BuildMd3(shared).bytes}});
+         {"Models/Pak/Shared.MD3", BuildMd3(shared).bytes},
+         // u_torso wears a shader, whose stage names the image.
+         {"models/pak/upper_default.skin",
+          Bytes("u_torso,models/pak/torso_s\nu_arm,models/pak/none\n")},
+         {"scripts/pak.shader", Bytes("// comments, $lightmap first\nmodels/pak/torso_s\n{\n"
+                                      "  { map $lightmap }\n  { map models/pak/torso.tga }\n}\n")},
+         {"models/pak/torso.tga", ReadBytes(folder + "/game/models/players/bot/torso.tga")}});
     const bool loose = Write(base + "/models/loose/digits.md3", digits);
     return written && pak && loose ? 0 : 1;
 }

@@ -1,0 +1,119 @@
+#include "game/GameTextures.h"
+
+#include "model/Model.h"
+
+#include <algorithm>
+
+std::unique_ptr<GameFile> GameTextures::FindImage(const std::string& name) const {
+    if (std::unique_ptr<GameFile> given = m_files.Find(name))
+        return given;
+    std::string stem = name;
+    const auto slash = stem.find_last_of("/\\"), dot = stem.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        stem.erase(dot);
+    for (const char* extension : {".tga", ".jpg", ".jpeg", ".png"})
+        if (std::unique_ptr<GameFile> found = m_files.Find(stem + extension))
+            return found;
+    return nullptr;
+}
+
+void GameTextures::ReadScripts() const {
+    if (m_scriptsRead)
+        return;
+    m_scriptsRead = true;
+    // In the order of their names; a shader defined twice keeps its first definition.
+    for (const GameFile& file : m_files.List("scripts/")) {
+        if (LowerCase(file.gamePath).size() < 7 ||
+            LowerCase(file.gamePath).compare(file.gamePath.size() - 7, 7, ".shader") != 0)
+            continue;
+        const Result<SourceBytes> read = m_files.Read(file);
+        if (!read.ok()) {
+            m_problems.push_back(read.error().Message());
+            continue;
+        }
+        const Bytes& bytes = *read.value().bytes;
+        std::string problem;
+        ParseShaderScript(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                          file.gamePath, m_shaders, problem);
+        if (!problem.empty())
+            m_problems.push_back("the shader script " + problem + "; it was left out");
+    }
+}
+
+const std::vector<std::string>& GameTextures::problems() const {
+    ReadScripts();
+    return m_problems;
+}
+
+std::unique_ptr<GameFile> GameTextures::Find(const std::string& name, std::string& script,
+                                             std::string& problem) const {
+    script.clear();
+    problem.clear();
+    if (name.empty()) {
+        problem = "the surface names no texture";
+        return nullptr;
+    }
+    if (!IsGamePath(name)) {
+        problem = "\"" + name + "\" is not a texture name";
+        return nullptr;
+    }
+    if (std::unique_ptr<GameFile> image = FindImage(name))
+        return image;
+    ReadScripts();
+    std::string key = GamePathKey(name);
+    const auto slash = key.rfind('/'), dot = key.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        key.erase(dot);
+    const auto shader = m_shaders.find(key);
+    if (shader != m_shaders.end()) {
+        if (std::unique_ptr<GameFile> image = FindImage(shader->second.image)) {
+            script = shader->second.script;
+            return image;
+        }
+        problem = "the shader \"" + name + "\" (" + shader->second.script + ") names the image \"" +
+                  shader->second.image + "\", which the game does not hold";
+        return nullptr;
+    }
+    problem = "no image \"" + name +
+              "\" (.tga, .jpg, .jpeg or .png) and no shader of that name "
+              "in the game";
+    return nullptr;
+}
+
+std::vector<Skin> GameSkins(const GameFiles& files, const std::string& modelGamePath) {
+    const std::string key = GamePathKey(modelGamePath);
+    const auto slash = key.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : key.substr(0, slash + 1);
+    std::string stem = key.substr(folder.size());
+    if (const auto dot = stem.rfind('.'); dot != std::string::npos)
+        stem.erase(dot);
+    const std::string prefix = folder + stem + "_";
+    std::vector<Skin> skins;
+    for (const GameFile& file : files.List(folder)) {
+        const std::string& path = file.gamePath;
+        if (path.size() <= prefix.size() + 5 || path.rfind(prefix, 0) != 0 ||
+            path.compare(path.size() - 5, 5, ".skin") != 0 ||
+            path.find('/', prefix.size()) != std::string::npos)
+            continue;
+        if (skins.size() == kMaxSkins)
+            break;
+        Skin skin{path.substr(prefix.size(), path.size() - prefix.size() - 5), file.origin, {}, {}};
+        const Result<SourceBytes> read = files.Read(file);
+        if (!read.ok())
+            skin.problem = read.error().reason;
+        else if (int64_t(read.value().bytes->size()) > kMaxSkinBytes)
+            skin.problem = "it is larger than " + std::to_string(kMaxSkinBytes / 1024) +
+                           " KB, which no skin file is";
+        else
+            skin.entries =
+                ParseSkin(std::string(reinterpret_cast<const char*>(read.value().bytes->data()),
+                                      read.value().bytes->size()));
+        skins.push_back(std::move(skin));
+    }
+    std::sort(skins.begin(), skins.end(), [](const Skin& a, const Skin& b) {
+        if ((a.name == "default") != (b.name == "default"))
+            return a.name == "default";
+        return a.name < b.name;
+    });
+    return skins;
+}
