@@ -3,6 +3,7 @@
 #include "cli/ModelJson.h"
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
+#include "flatten/Batch.h"
 #include "flatten/TemplateRequest.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
@@ -18,6 +19,8 @@
 
 #include <filesystem>
 #include <fnmatch.h>
+#include <thread>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -248,6 +251,7 @@ int List(const std::string& path, const std::vector<std::string>& games) {
 struct FlattenRequest {
     std::string model, out, size = "128x128", wrap = "repeat", skin;
     std::vector<std::string> games; // --game folders, base first
+    bool sizeGiven = false;
     bool underlay = false;
     double underlayOpacity = 0.5;
     std::vector<std::string> surfaces;
@@ -484,6 +488,65 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
     return {};
 }
 
+// Templates for every texture of every model matching a pattern.
+int Batch(const FlattenRequest& q, const std::string& glob, int jobs, const std::string& ext) {
+    if (q.games.empty())
+        return Usage("--batch makes the templates of game folders: give them with --game DIR");
+    if (q.out.empty())
+        return Usage("--batch needs the folder to write into: -o OUTDIR");
+    BatchOptions options;
+    options.glob = glob;
+    options.outDir = q.out;
+    options.format = FormatOfPath("x." + ext);
+    if (options.format == TemplateFormat::Unknown)
+        return Usage("--format takes one of " + ExtensionList() + ", not \"" + ext + "\"");
+    std::string problem = StyleOf(q, options.style);
+    if (!problem.empty())
+        return Usage(problem);
+    if (const Status fits = CheckStyle(options.style, options.format); !fits.ok())
+        return Usage(fits.error().reason);
+    options.sizeFromTexture = q.size == "texture" || !q.sizeGiven;
+    options.underlay = q.underlay;
+    options.underlayOpacity = q.underlayOpacity;
+    options.skin = q.skin;
+    options.jobs = jobs > 0 ? jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+    if (::isatty(STDERR_FILENO))
+        options.progress = [](size_t done, size_t total) {
+            std::fprintf(stderr, "\rgridwright-flatten: %zu of %zu templates", done, total);
+        };
+    std::error_code error;
+    std::filesystem::create_directories(q.out, error);
+    GameFiles files;
+    for (const std::string& folder : q.games)
+        files.AddFolder(folder);
+    GameTextures textures(files);
+    for (const std::string& p : files.problems())
+        std::fprintf(stderr, "gridwright-flatten: %s\n", p.c_str());
+    for (const std::string& p : textures.problems())
+        std::fprintf(stderr, "gridwright-flatten: %s\n", p.c_str());
+    const std::vector<BatchEntry> entries = RunBatch(files, textures, options);
+    if (options.progress)
+        std::fprintf(stderr, "\n");
+    std::string manifest;
+    size_t failed = 0;
+    for (const BatchEntry& e : entries) {
+        manifest += ManifestLine(e) + "\n";
+        if (!e.error.empty()) {
+            ++failed;
+            std::fprintf(stderr, "gridwright-flatten: %s%s%s: %s\n", e.model.c_str(),
+                         e.texture.empty() ? "" : ", ", e.texture.c_str(), e.error.c_str());
+        }
+    }
+    const std::string manifestPath = (std::filesystem::path(q.out) / "manifest.jsonl").string();
+    if (const Status written = WriteFileSafely(manifestPath, manifest); !written.ok()) {
+        Report(written.error());
+        return kCannotWrite;
+    }
+    std::printf("wrote %zu templates in %s (%zu failed); see %s\n", entries.size() - failed,
+                q.out.c_str(), failed, manifestPath.c_str());
+    return failed == 0 ? FinishOutput() : kCannotWrite;
+}
+
 int Flatten(const FlattenRequest& q) {
     const TemplateFormat format = FormatOfPath(q.out);
     if (format == TemplateFormat::Unknown)
@@ -590,7 +653,18 @@ int main(int argc, char** argv) {
                    "then mods)")
         ->type_name("DIR")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    std::string modelsGlob;
+    std::string modelsGlob, batchGlob, format = "png";
+    int jobs = 0;
+    CLI::Option* batch =
+        app.add_option("--batch", batchGlob,
+                       "a template per texture of every model of the --game folders matching GLOB, "
+                       "into the folder -o names, with OUTDIR/manifest.jsonl")
+            ->type_name("GLOB");
+    app.add_option("-j", jobs, "templates made at once with --batch [default: the cores]")
+        ->type_name("N");
+    app.add_option("--format", format, "the format of --batch templates")
+        ->type_name("EXT")
+        ->capture_default_str();
     CLI::Option* models =
         app.add_option("--models", modelsGlob,
                        "every model of the --game folders, or those matching GLOB")
@@ -651,6 +725,10 @@ int main(int argc, char** argv) {
     }
     if (int(list) + int(dump) + int(textures) > 1)
         return Usage("--list, --dump and --textures go one at a time");
+    CLI::Option* sizeOption = app.get_option("--size");
+    q.sizeGiven = sizeOption->count() > 0;
+    if (batch->count() > 0)
+        return Batch(q, batchGlob, jobs, format);
     if (models->count() > 0) {
         if (q.games.empty())
             return Usage("--models lists the models of game folders: give them with --game DIR");

@@ -76,6 +76,7 @@ Archive::~Archive() {
 
 Result<SourceBytes> Archive::Read(const ArchiveEntry& entry) const {
     const std::string origin = m_path + ":" + entry.name;
+    const std::lock_guard<std::mutex> lock(m_mutex);
     auto fail = [&](const std::string& why) { return Error{"Cannot read", origin, why}; };
     zip_stat_t stat;
     zip_stat_init(&stat);

@@ -7,6 +7,7 @@
 #include "model/Error.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ class Archive {
     Archive() = default;
     std::string m_path;
     struct zip* m_zip = nullptr;
+    // libzip reads one entry of an archive at a time.
+    mutable std::mutex m_mutex;
     std::vector<ArchiveEntry> m_entries;
     std::vector<std::string> m_refused;
 };

@@ -18,9 +18,10 @@ std::unique_ptr<GameFile> GameTextures::FindImage(const std::string& name) const
 }
 
 void GameTextures::ReadScripts() const {
-    if (m_scriptsRead)
-        return;
-    m_scriptsRead = true;
+    std::call_once(m_scriptsRead, [this] { ReadScriptsOnce(); });
+}
+
+void GameTextures::ReadScriptsOnce() const {
     // In the order of their names; a shader defined twice keeps its first definition.
     for (const GameFile& file : m_files.List("scripts/")) {
         if (LowerCase(file.gamePath).size() < 7 ||

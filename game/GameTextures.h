@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ class GameTextures {
   private:
     std::unique_ptr<GameFile> FindImage(const std::string& name) const;
     void ReadScripts() const;
+    void ReadScriptsOnce() const;
     const GameFiles& m_files;
-    mutable bool m_scriptsRead = false;
+    mutable std::once_flag m_scriptsRead; // read on first need, by one thread
     mutable std::map<std::string, ShaderImage> m_shaders;
     mutable std::vector<std::string> m_problems;
 };

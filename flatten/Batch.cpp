@@ -1,0 +1,253 @@
+#include "flatten/Batch.h"
+
+#include "flatten/GameTextureSource.h"
+#include "flatten/TemplateRequest.h"
+#include "model/Md3Reader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fnmatch.h>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Json(const std::string& text) {
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+// What one model asks for: an entry per texture of each skin chosen, its
+// output not yet named; or an entry with the model's error.
+std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
+                                  const BatchOptions& options) {
+    std::vector<BatchEntry> entries;
+    auto failed = [&](const std::string& skin, const std::string& why) {
+        BatchEntry e;
+        e.model = file.gamePath;
+        e.skin = skin;
+        e.error = why;
+        entries.push_back(e);
+    };
+    const Result<SourceBytes> bytes = files.Read(file);
+    if (!bytes.ok()) {
+        failed("", bytes.error().Message());
+        return entries;
+    }
+    const Result<Model> loaded = ReadMd3(bytes.value());
+    if (!loaded.ok()) {
+        failed("", loaded.error().Message());
+        return entries;
+    }
+    const Model& model = loaded.value();
+    if (model.surfaces.empty()) {
+        failed("", "it has no surfaces (it holds only tags or frames)");
+        return entries;
+    }
+    // The skins to go through: the default (or none), every one, or one named.
+    const std::vector<Skin> skins = GameSkins(files, file.gamePath);
+    std::vector<const Skin*> chosen;
+    if (options.skin == "all") {
+        for (const Skin& s : skins)
+            chosen.push_back(&s);
+    } else {
+        const std::string wanted = options.skin.empty() ? "default" : options.skin;
+        for (const Skin& s : skins)
+            if (s.name == wanted)
+                chosen.push_back(&s);
+        if (chosen.empty() && !options.skin.empty()) {
+            failed(options.skin, "it has no skin \"" + options.skin + "\"");
+            return entries;
+        }
+    }
+    if (chosen.empty())
+        chosen.push_back(nullptr);
+    for (const Skin* skin : chosen) {
+        if (skin && !skin->problem.empty()) {
+            failed(skin->name,
+                   "the skin file \"" + skin->path + "\" cannot be used: " + skin->problem);
+            continue;
+        }
+        // Each texture once, in order of first wear.
+        std::vector<std::string> keys;
+        for (const Surface& s : model.surfaces) {
+            const std::string worn = WornTexture(s.name, s.shaderName, skin).name;
+            const std::string key = TextureKey(worn);
+            if (key.empty() || std::find(keys.begin(), keys.end(), key) != keys.end())
+                continue;
+            keys.push_back(key);
+            BatchEntry e;
+            e.model = file.gamePath;
+            e.skin = skin ? skin->name : "";
+            e.texture = worn;
+            entries.push_back(e);
+        }
+    }
+    return entries;
+}
+
+// Draws and writes one template.
+void WriteOne(const GameFiles& files, const GameFile& file, GameTextureSource& source,
+              const BatchOptions& options, BatchEntry& e) {
+    const Result<SourceBytes> bytes = files.Read(file);
+    const Result<Model> loaded = bytes.ok() ? ReadMd3(bytes.value()) : Result<Model>(bytes.error());
+    if (!loaded.ok()) {
+        e.error = loaded.error().Message();
+        return;
+    }
+    const Model& model = loaded.value();
+    const std::vector<Skin> skins = GameSkins(files, file.gamePath);
+    const Skin* skin = nullptr;
+    for (const Skin& s : skins)
+        if (!e.skin.empty() && s.name == e.skin)
+            skin = &s;
+    TemplateRequest request;
+    request.texture = e.texture;
+    request.skin = skin;
+    request.style = options.style;
+    request.textureSize = options.sizeFromTexture;
+    request.underlay = options.underlay;
+    request.underlayOpacity = options.underlayOpacity;
+    const Result<TemplatePlan> planned = PlanTemplate(model, request, source);
+    if (!planned.ok()) {
+        e.error = planned.error().reason;
+        return;
+    }
+    const TemplatePlan& plan = planned.value();
+    for (const Surface* s : plan.surfaces)
+        e.surfaces.push_back(s->name);
+    e.width = plan.style.width;
+    e.height = plan.style.height;
+    if (options.sizeFromTexture && plan.texturesRead == 0) {
+        e.error = plan.warnings.empty() ? "its texture could not be read" : plan.warnings.front();
+        return;
+    }
+    if (!plan.sizeConflict.empty()) {
+        e.error = "its surfaces wear textures of different sizes: " + plan.sizeConflict;
+        return;
+    }
+    std::error_code error;
+    fs::create_directories(fs::path(e.output).parent_path(), error);
+    if (const Status written = WriteTemplateFile(e.output, plan.surfaces, plan.style);
+        !written.ok())
+        e.error = written.error().Message();
+}
+
+// Runs work(i) for i in [0, count) on `jobs` threads.
+template <typename Work> void InParallel(size_t count, int jobs, Work&& work) {
+    std::atomic<size_t> next{0};
+    auto run = [&] {
+        for (size_t i; (i = next++) < count;)
+            work(i);
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < std::max(1, jobs); ++t)
+        threads.emplace_back(run);
+    run();
+    for (std::thread& t : threads)
+        t.join();
+}
+
+} // namespace
+
+std::string BatchFileName(const std::string& texture, TemplateFormat format) {
+    std::string name;
+    std::string part;
+    auto flush = [&] {
+        if (!part.empty() && part != "." && part != "..")
+            name += (name.empty() ? "" : "/") + part;
+        part.clear();
+    };
+    for (const char c : texture) {
+        if (c == '/' || c == '\\') {
+            flush();
+            continue;
+        }
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        part += plain ? c : '_';
+    }
+    flush();
+    if (name.empty())
+        name = "texture";
+    const auto slash = name.rfind('/'), dot = name.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash) && dot > 0)
+        name.erase(dot);
+    return name + "." + ExtensionOf(format);
+}
+
+std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& textures,
+                                 const BatchOptions& options) {
+    std::vector<GameFile> models;
+    const std::string pattern = LowerCase(options.glob.empty() ? "*" : options.glob);
+    for (const GameFile& file : files.List("models/")) {
+        const std::string lower = LowerCase(file.gamePath);
+        if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".md3") == 0 &&
+            fnmatch(pattern.c_str(), lower.c_str(), 0) == 0)
+            models.push_back(file);
+    }
+    textures.problems(); // the shader scripts, read once before the threads share them
+    // What each model asks for, read on every thread.
+    std::vector<std::vector<BatchEntry>> asked(models.size());
+    InParallel(models.size(), options.jobs,
+               [&](size_t i) { asked[i] = ModelJobs(files, models[i], options); });
+    // Names, in one pass so that they do not depend on the threads: a texture
+    // worn by several models (or skins) gets the model's name (and the skin's)
+    // after the first.
+    std::vector<BatchEntry> entries;
+    std::vector<size_t> modelOf;
+    std::map<std::string, int> taken;
+    for (size_t m = 0; m < asked.size(); ++m)
+        for (BatchEntry& e : asked[m]) {
+            if (e.error.empty()) {
+                std::string name = BatchFileName(e.texture, options.format);
+                if (taken[name]++ > 0) {
+                    const std::string stem =
+                        fs::path(e.model).stem().string() + (e.skin.empty() ? "" : "_" + e.skin);
+                    const std::string dot = "." + std::string(ExtensionOf(options.format));
+                    name = name.substr(0, name.size() - dot.size()) + "__" +
+                           BatchFileName(stem, options.format);
+                }
+                e.output = (fs::path(options.outDir) / name).string();
+            }
+            entries.push_back(std::move(e));
+            modelOf.push_back(m);
+        }
+    GameTextureSource source(files, textures);
+    std::atomic<size_t> done{0};
+    InParallel(entries.size(), options.jobs, [&](size_t i) {
+        if (entries[i].error.empty())
+            WriteOne(files, models[modelOf[i]], source, options, entries[i]);
+        if (options.progress)
+            options.progress(++done, entries.size());
+    });
+    return entries;
+}
+
+std::string ManifestLine(const BatchEntry& e) {
+    std::string surfaces = "[";
+    for (size_t i = 0; i < e.surfaces.size(); ++i)
+        surfaces += (i ? ", " : "") + Json(e.surfaces[i]);
+    surfaces += "]";
+    return "{\"model\": " + Json(e.model) + ", \"skin\": " + Json(e.skin) +
+           ", \"surfaces\": " + surfaces + ", \"texture\": " + Json(e.texture) +
+           ", \"output\": " + Json(e.output) + ", \"size\": [" + std::to_string(e.width) + ", " +
+           std::to_string(e.height) +
+           "], \"error\": " + (e.error.empty() ? "null" : Json(e.error)) + "}";
+}

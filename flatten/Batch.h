@@ -1,0 +1,48 @@
+#pragma once
+// Templates for every texture of many models at once: for each model of a
+// game that matches a pattern, one template per texture its surfaces wear
+// (through its default skin, or every skin), at the texture's size, written
+// under one folder and named after the texture's game path. A model or a
+// texture that fails is an entry with its error, never the end of the run.
+#include "export/TemplateFile.h"
+#include "game/GameFiles.h"
+#include "game/GameTextures.h"
+#include "render/TemplateStyle.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+    std::string glob = "*"; // over the game paths of models, without regard to case
+    std::string outDir;     // where templates go; nothing is written outside it
+    TemplateFormat format = TemplateFormat::Png;
+    TemplateStyle style; // its size is used when sizeFromTexture is false
+    bool sizeFromTexture = true;
+    bool underlay = false;
+    double underlayOpacity = 0.5;
+    std::string skin; // empty: the default skin; "all": every skin; else a name
+    int jobs = 1;
+    // Called after each model, from the thread that did it.
+    std::function<void(size_t done, size_t total)> progress;
+};
+
+struct BatchEntry {
+    std::string model;                 // game path
+    std::string skin;                  // the skin's name; empty for none
+    std::vector<std::string> surfaces; // names
+    std::string texture;               // the texture's name as worn
+    std::string output;                // the file written (or that would have been)
+    int width = 0, height = 0;
+    std::string error; // empty when written
+};
+
+// The models, in game-path order, then each model's textures in order of
+// first wear.
+std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& textures,
+                                 const BatchOptions& options);
+// One line of OUTDIR/manifest.jsonl.
+std::string ManifestLine(const BatchEntry& entry);
+// A texture's game path as a file name under the output folder: no "..", no
+// absolute part, letters, digits, '-', '_' and '.' only, the format's extension.
+std::string BatchFileName(const std::string& texture, TemplateFormat format);
