@@ -2,6 +2,7 @@
 //   build/bin/core_bench
 #include "bench/BenchModels.h"
 #include "export/EpsTemplate.h"
+#include "game/GameFiles.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -12,6 +13,7 @@
 #include "tests/Md3Builder.h"
 
 #include <benchmark/benchmark.h>
+#include <zip.h>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -197,8 +199,45 @@ void BM_TextureUnderLayout2048(benchmark::State& state) {
     }
 }
 
+// A pak of 10,000 entries (models, textures, skins in 500 folders), written once.
+std::string BenchPak() {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / "gridwright-bench-10000.pk3";
+    if (!std::filesystem::exists(path)) {
+        int error = 0;
+        zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        static const std::string content(64, 'x');
+        for (int i = 0; i < 10000; ++i) {
+            const char* kind[] = {"upper.md3", "skin.tga", "upper_default.skin", "lower.md3"};
+            const std::string name = "models/set" + std::to_string(i / 20) + "/item" +
+                                     std::to_string(i) + "_" + kind[i % 4];
+            zip_file_add(zip, name.c_str(),
+                         zip_source_buffer(zip, content.data(), content.size(), 0), 0);
+        }
+        zip_close(zip);
+    }
+    return path.string();
+}
+
+// Opening a pak of 10,000 entries and listing its models, as --models does.
+void BM_ListModelsOf10000EntryPak(benchmark::State& state) {
+    const std::string pak = BenchPak();
+    size_t models = 0;
+    for (auto _ : state) {
+        GameFiles files;
+        if (!files.AddArchive(pak).ok())
+            state.SkipWithError("the bench pak cannot be opened");
+        models = 0;
+        for (const GameFile& file : files.List("models/"))
+            models += file.gamePath.size() > 4 &&
+                      file.gamePath.compare(file.gamePath.size() - 4, 4, ".md3") == 0;
+    }
+    state.counters["models"] = double(models);
+}
+
 } // namespace
 
+BENCHMARK(BM_ListModelsOf10000EntryPak)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextureUnderLayout2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StyledTemplate2048Mesh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Overlaps2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);

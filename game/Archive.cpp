@@ -37,8 +37,9 @@ bool IsGamePath(const std::string& raw) {
 
 Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
     int error = 0;
-    // ZIP_CHECKCONS: the central directory must agree with the entries.
-    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    // Each entry is checked against the central directory when it is read;
+    // checking them all here (ZIP_CHECKCONS) would read every entry of a large pak.
+    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &error);
     if (!zip) {
         zip_error_t e;
         zip_error_init_with_code(&e, error);
