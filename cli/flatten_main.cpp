@@ -105,43 +105,25 @@ void Report(const Error& error) {
     std::fprintf(stderr, "gridwright-flatten: %s\n", message.c_str());
 }
 
-// The bytes MODEL names: "ARCHIVE.pk3:PATH" (an entry of that archive), a
-// game path when --game is given and no such file exists, else a file.
-Result<SourceBytes> ModelBytes(const std::string& model, const std::vector<std::string>& games) {
-    std::string archivePath, entryPath;
-    std::error_code error;
-    if (SplitArchivePath(model, archivePath, entryPath)) {
-        Result<std::shared_ptr<Archive>> archive = Archive::Open(archivePath);
-        if (!archive.ok())
-            return archive.error();
-        const std::string key = GamePathKey(entryPath);
-        for (const ArchiveEntry& entry : archive.value()->entries())
-            if (GamePathKey(entry.name) == key)
-                return archive.value()->Read(entry);
-        return Error{"Cannot open", model, "the archive holds no such file"};
-    }
-    if (!games.empty() && !std::filesystem::exists(model, error)) {
-        GameFiles game;
-        for (const std::string& folder : games)
-            game.AddFolder(folder);
-        if (const std::unique_ptr<GameFile> file = game.Find(model))
-            return game.Read(*file);
-        return Error{"Cannot open", model, "no game folder given holds it"};
-    }
-    return ReadFileBytes(model, INT32_MAX, "it is larger than the 2 GB an MD3 model can address");
-}
+struct Game;
+std::unique_ptr<Game> MakeGame(GameModel&& opened);
 
-std::optional<Model> Load(const std::string& path, const std::vector<std::string>& games = {}) {
-    Result<SourceBytes> bytes = ModelBytes(path, games);
-    if (!bytes.ok()) {
-        Report(bytes.error());
+// Reads the model MODEL names (a file, "ARCHIVE.pk3:PATH", or a game path
+// with --game), and its game when asked for.
+std::optional<Model> Load(const std::string& path, const std::vector<std::string>& games = {},
+                          std::unique_ptr<Game>* game = nullptr) {
+    Result<GameModel> opened = OpenGameModel(path, games);
+    if (!opened.ok()) {
+        Report(opened.error());
         return std::nullopt;
     }
-    Result<Model> loaded = ReadMd3(bytes.value());
+    Result<Model> loaded = ReadMd3(opened.value().bytes);
     if (!loaded.ok()) {
         Report(loaded.error());
         return std::nullopt;
     }
+    if (game)
+        *game = MakeGame(std::move(opened.value()));
     return std::move(loaded.value());
 }
 
@@ -264,45 +246,26 @@ struct FlattenRequest {
 
 // The skin the request names, or the model's default one; null for none.
 // False (with a message) when the named skin does not exist.
-// The game a model belongs to, for its skins and textures: the --game
-// folders, else the folder of the archive it comes from, else the game folder
-// above the model file (its paks searched too).
+// The game a model belongs to, for its skins and textures.
 struct Game {
-    GameFiles files;
+    std::shared_ptr<GameFiles> files;
     std::unique_ptr<GameTextures> textures;
     std::string modelGamePath; // the model as the game names it
     bool modelInGame = false;  // read from the game's files, not from a file named
 };
 
-std::unique_ptr<Game> OpenGame(const FlattenRequest& q) {
+std::unique_ptr<Game> MakeGame(GameModel&& opened) {
     auto game = std::make_unique<Game>();
-    std::string archive, entry;
-    std::error_code error;
-    namespace fs = std::filesystem;
-    if (SplitArchivePath(q.model, archive, entry)) {
-        game->modelGamePath = entry;
-        game->modelInGame = true;
-        if (q.games.empty())
-            game->files.AddFolder(fs::absolute(archive, error).parent_path().string());
-    } else if (!q.games.empty() && !fs::exists(q.model, error)) {
-        game->modelGamePath = q.model;
-        game->modelInGame = true;
-    } else {
-        const std::string root = GameFolderOf(q.model);
-        game->modelGamePath =
-            fs::relative(fs::absolute(q.model, error), root, error).generic_string();
-        if (q.games.empty())
-            game->files.AddFolder(root);
-    }
-    for (const std::string& folder : q.games)
-        game->files.AddFolder(folder);
-    game->textures = std::make_unique<GameTextures>(game->files);
+    game->files = std::move(opened.files);
+    game->textures = std::make_unique<GameTextures>(*game->files);
+    game->modelGamePath = opened.gamePath;
+    game->modelInGame = opened.inGame;
     return game;
 }
 
 bool PickSkin(const FlattenRequest& q, const Game& game, std::vector<Skin>& skins, Skin& loaded,
               const Skin*& skin) {
-    skins = game.modelInGame ? GameSkins(game.files, game.modelGamePath) : FindSkins(q.model);
+    skins = game.modelInGame ? GameSkins(*game.files, game.modelGamePath) : FindSkins(q.model);
     skin = nullptr;
     if (q.skin.empty()) {
         if (!skins.empty() && skins.front().name == "default")
@@ -373,7 +336,7 @@ class TextureCache : public TextureSource {
         const auto found = m_found.find(file);
         if (found == m_found.end() || !found->second.inArchive)
             return LoadTexture(file, image);
-        const Result<SourceBytes> read = m_game.files.Read(found->second);
+        const Result<SourceBytes> read = m_game.files->Read(found->second);
         if (!read.ok())
             return read.error();
         const Bytes& bytes = *read.value().bytes;
@@ -399,11 +362,11 @@ void ReportSkinProblems(const std::vector<Skin>& skins) {
 }
 
 int Textures(const FlattenRequest& q) {
-    const std::optional<Model> model = Load(q.model, q.games);
+    std::unique_ptr<Game> game;
+    const std::optional<Model> model = Load(q.model, q.games, &game);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
-    const std::unique_ptr<Game> game = OpenGame(q);
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;
@@ -563,7 +526,8 @@ int Flatten(const FlattenRequest& q) {
                      ": the texture goes under PNG, BMP and PDF templates");
     if (SameFile(q.model, q.out))
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name");
-    const std::optional<Model> model = Load(q.model, q.games);
+    std::unique_ptr<Game> game;
+    const std::optional<Model> model = Load(q.model, q.games, &game);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -574,7 +538,6 @@ int Flatten(const FlattenRequest& q) {
                      q.model.c_str());
         return kCannotLoad;
     }
-    const std::unique_ptr<Game> game = OpenGame(q);
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;

@@ -194,3 +194,57 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
         files.push_back(std::move(file));
     return files;
 }
+
+Result<GameModel> OpenGameModel(const std::string& spec, const std::vector<std::string>& games) {
+    GameModel m;
+    m.files = std::make_shared<GameFiles>();
+    std::string archivePath, entryPath;
+    std::error_code error;
+    if (SplitArchivePath(spec, archivePath, entryPath)) {
+        Result<std::shared_ptr<Archive>> archive = Archive::Open(archivePath);
+        if (!archive.ok())
+            return archive.error();
+        const std::string key = GamePathKey(entryPath);
+        const ArchiveEntry* found = nullptr;
+        for (const ArchiveEntry& entry : archive.value()->entries())
+            if (GamePathKey(entry.name) == key)
+                found = &entry;
+        if (!found)
+            return Error{"Cannot open", spec, "the archive holds no such file"};
+        Result<SourceBytes> bytes = archive.value()->Read(*found);
+        if (!bytes.ok())
+            return bytes.error();
+        m.bytes = bytes.value();
+        m.gamePath = key;
+        m.inGame = true;
+        if (games.empty())
+            m.files->AddFolder(fs::absolute(archivePath, error).parent_path().string());
+    } else if (!games.empty() && !fs::exists(spec, error)) {
+        for (const std::string& folder : games)
+            m.files->AddFolder(folder);
+        const std::unique_ptr<GameFile> file = m.files->Find(spec);
+        if (!file)
+            return Error{"Cannot open", spec, "no game folder given holds it"};
+        Result<SourceBytes> bytes = m.files->Read(*file);
+        if (!bytes.ok())
+            return bytes.error();
+        m.bytes = bytes.value();
+        m.bytes.path = spec;
+        m.gamePath = GamePathKey(spec);
+        m.inGame = true;
+        return m;
+    } else {
+        Result<SourceBytes> bytes =
+            ReadFileBytes(spec, INT32_MAX, "it is larger than the 2 GB an MD3 model can address");
+        if (!bytes.ok())
+            return bytes.error();
+        m.bytes = bytes.value();
+        const std::string root = GameFolderOf(spec);
+        m.gamePath = fs::relative(fs::absolute(spec, error), root, error).generic_string();
+        if (games.empty())
+            m.files->AddFolder(root);
+    }
+    for (const std::string& folder : games)
+        m.files->AddFolder(folder);
+    return m;
+}

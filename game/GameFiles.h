@@ -56,3 +56,16 @@ class GameFiles {
 bool SplitArchivePath(const std::string& spec, std::string& archive, std::string& path);
 // True for a file name ending in .pk3, .dpk or .zip (any case).
 bool IsArchiveName(const std::string& name);
+
+// A model and the game it belongs to, from how a painter names it:
+// "ARCHIVE.pk3:PATH" (the game is the archive's folder), a game path when
+// game folders are given and no such file exists, or a model file (the game
+// is the folder above its models/ folder, its paks searched too). Game
+// folders given are searched, base first, in every case.
+struct GameModel {
+    SourceBytes bytes;
+    std::shared_ptr<GameFiles> files;
+    std::string gamePath; // the model as the game names it
+    bool inGame = false;  // read from the game's files rather than a file named
+};
+Result<GameModel> OpenGameModel(const std::string& spec, const std::vector<std::string>& games);
