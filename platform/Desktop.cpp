@@ -1,5 +1,7 @@
 #include "platform/Desktop.h"
 
+#include <QStringDecoder>
+
 #include "platform/Resources.h"
 
 #include <QClipboard>
@@ -31,6 +33,12 @@ QString ExtensionOfPattern(const QString& pattern) {
 }
 
 } // namespace
+
+QString TextOfBytes(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return utf8.hasError() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : text;
+}
 
 QString ApplicationName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
@@ -101,6 +109,10 @@ FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& setting
     // names nothing comes back, and the reader says what is wrong with it.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !settings.confirmOverwrite);
+    if (settings.folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    }
     dialog.setOption(QFileDialog::HideNameFilterDetails);
 
     QStringList names;

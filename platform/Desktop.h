@@ -6,8 +6,13 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 class QWidget;
+
+// Names are bytes from files: valid UTF-8 shows as such, anything else as
+// Latin-1, which covers the letters of older tools' names.
+QString TextOfBytes(const std::string& bytes);
 
 // The application's name: the executable's file name without its extension.
 QString ApplicationName();
@@ -33,6 +38,7 @@ struct FileDialogSettings {
     QString initialName;
     bool confirmOverwrite = true; // saving over a file asks first
     QStringList filters;          // Qt's form: "EPS file (*.eps)"
+    bool folder = false;          // a folder is chosen, not a file
 };
 
 struct FileDialogResult {

@@ -11,6 +11,10 @@ inline constexpr const char* kCloseMenuText = QT_TRANSLATE_NOOP("Gridwright", "&
 inline constexpr const char* kResourceFailureText =
     QT_TRANSLATE_NOOP("Gridwright", "A required resource was not available.");
 inline constexpr const char* kModelFilter = QT_TRANSLATE_NOOP("Gridwright", "Model (*.MD3)");
+inline constexpr const char* kPakFilter = QT_TRANSLATE_NOOP("Gridwright", "Game archive (*.pk3)");
+inline constexpr const char* kDpkFilter = QT_TRANSLATE_NOOP("Gridwright", "Game archive (*.dpk)");
+inline constexpr const char* kOpenGameMenuText =
+    QT_TRANSLATE_NOOP("Gridwright", "Open a &game folder...");
 // The label of each output format in the save dialog, by extension.
 struct FormatLabel {
     const char *extension, *label;

@@ -56,7 +56,8 @@ TEST_F(Window, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     EXPECT_EQ(Names(), (QStringList{"b_head", "a_legs", "c_tri"}));
     ASSERT_EQ(desktop.asked.size(), 1u);
     EXPECT_TRUE(desktop.asked[0].open);
-    EXPECT_EQ(desktop.asked[0].filters, QStringList{"Model (*.MD3)"});
+    EXPECT_EQ(desktop.asked[0].filters,
+              (QStringList{"Model (*.MD3)", "Game archive (*.pk3)", "Game archive (*.dpk)"}));
     EXPECT_EQ(desktop.asked[0].defaultSuffix, "MD3");
     EXPECT_EQ(window->model()->path, model);
 

@@ -100,9 +100,12 @@ void MainWindow::ShowSurfaceTexture(int selected) {
         const QSignalBlocker quiet(box);
         box->addItem(shown);
     }
-    QString origin = texture.origin.rfind("skin:", 0) == 0
-                         ? tr("from %1").arg(QString::fromUtf8(texture.origin.substr(5).c_str()))
-                         : tr("named by the model");
+    const QString where =
+        QString::fromUtf8(texture.origin.substr(texture.origin.find(':') + 1).c_str());
+    const QString origin = texture.origin.rfind("skin:", 0) == 0 ? tr("from %1").arg(where)
+                           : texture.origin.rfind("shader:", 0) == 0
+                               ? tr("through the shader script %1").arg(where)
+                               : tr("named by the model");
     std::string problem;
     const std::shared_ptr<const TextureImage> picture = m_textures.PictureOf(texture, &problem);
     QString found = picture ? tr("%1 (%2 × %3)")

@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog/AboutDialog.h"
 #include "app/Language/Language.h"
+#include "app/ModelBrowser/ModelBrowser.h"
 
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -10,6 +11,7 @@
 #include "res/Palette.h"
 #include "res/Texts.h"
 #include <QAbstractButton>
+#include <filesystem>
 
 #include "app/OptionsDialog/ModelTextures.h"
 #include "app/OptionsDialog/OptionsDialog.h"
@@ -48,12 +50,6 @@ MainWindow::MainWindow(QWidget* parent, const std::string& startModel)
 const QImage& MainWindow::previewLayer() const {
     m_renderer->Finish();
     return m_previewLayer;
-}
-
-QString TextOfBytes(const std::string& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    return utf8.hasError() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : text;
 }
 
 namespace {
@@ -138,6 +134,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(GW_TEXT(kCloseMenuText), this, &QWidget::close);
     menu.addAction(GW_TEXT(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
+    menu.addAction(GW_TEXT(kOpenGameMenuText), this, &MainWindow::OnOpenGameFolder);
     // The languages, each in its own words; the choice applies at once.
     QMenu* languages = menu.addMenu(GW_TEXT(kLanguageMenuText));
     for (const QString& language : Languages()) {
@@ -335,19 +332,66 @@ void MainWindow::OnLoadMd3() {
     settings.open = true;
     settings.defaultSuffix = "MD3";
     settings.initialName = "*.MD3";
-    settings.filters = {GW_TEXT(kModelFilter)};
+    settings.filters = {GW_TEXT(kModelFilter), GW_TEXT(kPakFilter), GW_TEXT(kDpkFilter)};
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (!chosen.accepted)
         return;
+    std::string path = QFile::encodeName(chosen.path).toStdString();
+    // An archive: one of the models inside it.
+    if (IsArchiveName(path)) {
+        GameFiles pak;
+        if (const Status opened = pak.AddArchive(path); !opened.ok()) {
+            ShowLoadFailure(opened.error().Message());
+            return;
+        }
+        const QString model = ChooseModel(pak.List("models/"));
+        if (model.isEmpty())
+            return;
+        path += ":" + model.toStdString();
+    }
     ClearList(m_surfaceList);
     setWindowTitle(kWindowTitle);
-    LoadModel(QFile::encodeName(chosen.path).toStdString());
+    LoadModel(path);
+}
+
+QString MainWindow::ChooseModel(const std::vector<GameFile>& files) {
+    std::vector<GameFile> models;
+    for (const GameFile& f : files)
+        if (LowerCase(f.gamePath).size() > 4 &&
+            LowerCase(f.gamePath).compare(f.gamePath.size() - 4, 4, ".md3") == 0)
+            models.push_back(f);
+    ModelBrowser browser(models, this);
+    return browser.exec() == QDialog::Accepted ? browser.chosen() : QString();
+}
+
+void MainWindow::OnOpenGameFolder() {
+    FileDialogSettings settings;
+    settings.open = true;
+    settings.folder = true;
+    const FileDialogResult chosen = RunFileDialog(this, settings);
+    if (!chosen.accepted)
+        return;
+    const std::vector<std::string> games{QFile::encodeName(chosen.path).toStdString()};
+    GameFiles game;
+    game.AddFolder(games.front());
+    const QString model = ChooseModel(game.List("models/"));
+    if (model.isEmpty())
+        return;
+    m_games = games;
+    ClearList(m_surfaceList);
+    setWindowTitle(kWindowTitle);
+    LoadModel(model.toStdString());
 }
 
 void MainWindow::LoadModel(const std::string& path) {
     // The drawing in progress reads the surfaces about to be replaced.
     m_renderer->Cancel();
-    Result<Model> loaded = LoadMd3File(path);
+    // A game path means a model of the game folder opened; anything else a
+    // file, or an archive's entry, and a game of its own.
+    Result<GameModel> opened =
+        OpenGameModel(path, std::filesystem::exists(path) ? std::vector<std::string>{} : m_games);
+    Result<Model> loaded =
+        opened.ok() ? ReadMd3(opened.value().bytes) : Result<Model>(opened.error());
     if (!loaded.ok()) {
         m_textures.Reset(nullptr);
         // Nothing of the former model stays on screen beside an empty list.
@@ -360,7 +404,8 @@ void MainWindow::LoadModel(const std::string& path) {
         ShowLoadFailure(loaded.error().Message());
         return;
     }
-    m_textures.Reset(std::make_shared<const Model>(std::move(loaded.value())));
+    m_textures.Reset(std::make_shared<const Model>(std::move(loaded.value())), opened.value().files,
+                     opened.value().gamePath, opened.value().inGame);
     // The task bar names the model.
     setWindowTitle(QString::fromUtf8(kModelWindowTitle)
                        .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));

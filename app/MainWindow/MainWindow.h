@@ -15,9 +15,6 @@
 
 class QListWidget;
 
-// Names are bytes from files: valid UTF-8 shows as such, anything else as
-// Latin-1, which covers the letters of older tools' names.
-QString TextOfBytes(const std::string& bytes);
 // The row selected in a list, or -1 for none.
 int SelectedRow(const QListWidget* list);
 
@@ -31,6 +28,9 @@ class MainWindow : public LaidOutDialog {
   public slots:
     // What the user can do, public so that tests can do it the same way.
     void OnLoadMd3();
+    // A game folder: one of its models is chosen, and the game is searched for
+    // the models, skins and textures opened after.
+    void OnOpenGameFolder();
     void OnFlatten();
     void OnAbout();
     void OnTemplateOptions();
@@ -90,6 +90,8 @@ class MainWindow : public LaidOutDialog {
     void OnDropFile(const QString& path);
 
   private:
+    // A model among the files of a game or an archive; empty when none was chosen.
+    QString ChooseModel(const std::vector<GameFile>& files);
     void AppendSurfaceName(const std::string& name);
     void ShowLoadFailure(const std::string& reason);
 
@@ -110,5 +112,7 @@ class MainWindow : public LaidOutDialog {
     bool m_regionPending = true; // until the first paint has built the outline
     std::string m_startModel;
     QString m_draggedModel; // the model a drag over the window carries
-    QString m_texturePath;  // in full, as the SKIN box's copy gives it
+    QString m_texturePath;
+    std::vector<std::string>
+        m_games; // the game folder opened last, if any  // in full, as the SKIN box's copy gives it
 };

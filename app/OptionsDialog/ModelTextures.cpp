@@ -1,8 +1,22 @@
 #include "app/OptionsDialog/ModelTextures.h"
 
 void ModelTextures::Reset(std::shared_ptr<const Model> model) {
+    Reset(std::move(model), nullptr, {}, false);
+}
+
+void ModelTextures::Reset(std::shared_ptr<const Model> model,
+                          std::shared_ptr<const GameFiles> files, const std::string& modelGamePath,
+                          bool modelInGame) {
     m_model = std::move(model);
-    m_skins = m_model ? FindSkins(m_model->path) : std::vector<Skin>{};
+    m_files = std::move(files);
+    m_gameTextures = m_files ? std::make_unique<GameTextures>(*m_files) : nullptr;
+    m_found.clear();
+    if (!m_model)
+        m_skins.clear();
+    else if (m_files && modelInGame)
+        m_skins = GameSkins(*m_files, modelGamePath);
+    else
+        m_skins = FindSkins(m_model->path);
     m_chosen = !m_skins.empty() && m_skins.front().name == "default" ? 0 : -1;
     m_pictures.clear();
     m_bytes = 0;
@@ -23,11 +37,39 @@ const Skin* ModelTextures::ChosenSkin() const {
     return m_chosen >= 0 ? &m_skins[size_t(m_chosen)] : nullptr;
 }
 
-SurfaceTexture ModelTextures::TextureOfSurface(int index) const {
+SurfaceTexture ModelTextures::TextureOfSurface(int index) {
     const Surface* s = SurfaceAt(index);
     if (!s)
         return {};
-    return FindSurfaceTexture(m_model->path, s->name, s->shaderName, ChosenSkin());
+    return Locate(*m_model, *s, ChosenSkin());
+}
+
+SurfaceTexture ModelTextures::Locate(const Model& model, const Surface& surface, const Skin* skin) {
+    if (!m_gameTextures)
+        return FindSurfaceTexture(model.path, surface.name, surface.shaderName, skin);
+    SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
+    std::string script;
+    if (const std::unique_ptr<GameFile> file = m_gameTextures->Find(t.name, script, t.problem)) {
+        t.file = file->origin;
+        if (!script.empty())
+            t.origin = "shader:" + script;
+        m_found.emplace(file->origin, *file);
+    }
+    return t;
+}
+
+Status ModelTextures::Decode(const std::string& file, TextureImage& image) const {
+    const auto found = m_found.find(file);
+    if (!m_files || found == m_found.end() || !found->second.inArchive)
+        return LoadTexture(file, image);
+    const Result<SourceBytes> read = m_files->Read(found->second);
+    if (!read.ok())
+        return read.error();
+    const Bytes& bytes = *read.value().bytes;
+    const Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
+    if (!decoded.ok())
+        return Error{"Cannot read the texture", file, decoded.error().reason};
+    return decoded;
 }
 
 std::string ModelTextures::WornTextureName(int index) const {
@@ -60,7 +102,7 @@ std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTextur
         return nullptr;
     }
     auto picture = std::make_shared<TextureImage>();
-    const Status loaded = LoadTexture(texture.file, *picture);
+    const Status loaded = Decode(texture.file, *picture);
     if (!loaded.ok()) {
         m_problems[texture.file] = loaded.error().Message();
         if (problem)

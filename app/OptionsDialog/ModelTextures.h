@@ -3,6 +3,8 @@
 // chosen, each surface's texture as the game finds it, and the images decoded
 // once and kept while they fit in the cache.
 #include "flatten/TemplateRequest.h"
+#include "game/GameFiles.h"
+#include "game/GameTextures.h"
 #include "image/TextureImage.h"
 #include "model/Model.h"
 #include "model/SkinFile.h"
@@ -22,6 +24,10 @@ class ModelTextures : public TextureSource {
     // A new model (or none): its skins read, "default" chosen when there is
     // one, and every picture read again when needed (it may have been repainted).
     void Reset(std::shared_ptr<const Model> model);
+    // The same, with the game the model belongs to: its skins and textures
+    // come from the game's files (paks, loose folders, shader scripts).
+    void Reset(std::shared_ptr<const Model> model, std::shared_ptr<const GameFiles> files,
+               const std::string& modelGamePath, bool modelInGame);
     const std::shared_ptr<const Model>& model() const { return m_model; }
     int SurfaceCount() const { return m_model ? m_model->SurfaceCount() : 0; }
     // The surface at index, or null outside the model.
@@ -33,7 +39,7 @@ class ModelTextures : public TextureSource {
     const Skin* ChosenSkin() const;
 
     // The texture surface `index` wears with the chosen skin.
-    SurfaceTexture TextureOfSurface(int index) const;
+    SurfaceTexture TextureOfSurface(int index);
     // The same by name only, without looking for its file.
     std::string WornTextureName(int index) const;
     // Its picture, decoded once while it stays in the cache; null (and the
@@ -42,11 +48,16 @@ class ModelTextures : public TextureSource {
                                                   std::string* problem = nullptr);
     std::shared_ptr<const TextureImage> Picture(const std::string& file,
                                                 std::string& problem) override;
+    SurfaceTexture Locate(const Model& model, const Surface& surface, const Skin* skin) override;
     // The bytes of decoded pictures the cache holds.
     size_t CachedBytes() const { return m_bytes; }
 
   private:
+    Status Decode(const std::string& file, TextureImage& image) const;
     std::shared_ptr<const Model> m_model;
+    std::shared_ptr<const GameFiles> m_files;
+    std::unique_ptr<GameTextures> m_gameTextures;
+    std::map<std::string, GameFile> m_found; // files found in the game, by origin
     std::vector<Skin> m_skins;
     int m_chosen = -1;
     // Decoded pictures by file, most recently used first, and why a file

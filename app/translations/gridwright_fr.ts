@@ -98,6 +98,18 @@
         <source>Gridwright does not write &quot;.%1&quot; files. Give the template one of the extensions %2.</source>
         <translation>Gridwright n&apos;écrit pas de fichiers « .%1 ». Donnez au gabarit l&apos;une des extensions %2.</translation>
     </message>
+    <message>
+        <source>Game archive (*.pk3)</source>
+        <translation>Archive de jeu (*.pk3)</translation>
+    </message>
+    <message>
+        <source>Game archive (*.dpk)</source>
+        <translation>Archive de jeu (*.dpk)</translation>
+    </message>
+    <message>
+        <source>Open a &amp;game folder...</source>
+        <translation>Ouvrir un dossier de &amp;jeu...</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -132,6 +144,21 @@
     <message>
         <source>This model has no surfaces: it holds only tags or frames, so there is no layout to draw.</source>
         <translation>Ce modèle n&apos;a pas de surface : il ne contient que des attaches ou des images, il n&apos;y a donc pas de disposition à dessiner.</translation>
+    </message>
+    <message>
+        <source>through the shader script %1</source>
+        <translation>par le script de shader %1</translation>
+    </message>
+</context>
+<context>
+    <name>ModelBrowser</name>
+    <message>
+        <source>Models</source>
+        <translation>Modèles</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filtrer</translation>
     </message>
 </context>
 <context>
