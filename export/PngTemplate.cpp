@@ -44,7 +44,7 @@ std::string Encode(int width, int height, int bitDepth, int colourType, size_t r
 
 std::string EncodePng(const LayoutRaster& raster) {
     const size_t rowBytes = (size_t(raster.width) + 7) / 8;
-    return Encode(raster.width, raster.height, 1, PNG_COLOR_TYPE_GRAY, rowBytes, Z_BEST_COMPRESSION,
+    return Encode(raster.width, raster.height, 1, PNG_COLOR_TYPE_GRAY, rowBytes, 6,
                   [&](int y, png_byte* bytes) {
                       for (size_t byte = 0; byte < rowBytes; ++byte) {
                           unsigned char bits = 0;

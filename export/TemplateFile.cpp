@@ -6,6 +6,7 @@
 #include "export/PngTemplate.h"
 #include "export/SafeFile.h"
 #include "export/SvgTemplate.h"
+#include "export/TgaTemplate.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
 
@@ -47,6 +48,12 @@ std::string EncodeBmpRaster(const LayoutRaster& r) {
 std::string EncodeBmpImage(const TemplateImage& i) {
     return EncodeBmp24(i);
 }
+std::string EncodeTgaRaster(const LayoutRaster& r) {
+    return EncodeTga(r);
+}
+std::string EncodeTgaImage(const TemplateImage& i) {
+    return EncodeTga(i);
+}
 
 } // namespace
 
@@ -59,6 +66,8 @@ const std::vector<FormatInfo>& TemplateFormats() {
          BuildPicture<EncodePngRaster, EncodePngImage>},
         {TemplateFormat::Bmp, "bmp", "BMP image", false, true, false,
          BuildPicture<EncodeBmpRaster, EncodeBmpImage>},
+        {TemplateFormat::Tga, "tga", "TGA image", false, true, true,
+         BuildPicture<EncodeTgaRaster, EncodeTgaImage>},
     };
     return formats;
 }

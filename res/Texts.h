@@ -24,7 +24,8 @@ inline constexpr FormatLabel kFormatLabels[] = {
     {"svg", QT_TRANSLATE_NOOP("Gridwright", "SVG drawing")},
     {"pdf", QT_TRANSLATE_NOOP("Gridwright", "PDF document")},
     {"png", QT_TRANSLATE_NOOP("Gridwright", "PNG image")},
-    {"bmp", QT_TRANSLATE_NOOP("Gridwright", "BMP image")}};
+    {"bmp", QT_TRANSLATE_NOOP("Gridwright", "BMP image")},
+    {"tga", QT_TRANSLATE_NOOP("Gridwright", "TGA image")}};
 inline constexpr const char* kWindowTitle = "Gridwright";
 inline constexpr const char* kModelWindowTitle = "%1 — Gridwright";
 inline constexpr const char* kOptionsMenuText =

@@ -64,7 +64,7 @@ TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
     // Every format the engine writes, and the surface's name to start with.
     EXPECT_EQ(desktop.asked[1].filters,
               (QStringList{"EPS file (*.eps)", "SVG drawing (*.svg)", "PDF document (*.pdf)",
-                           "PNG image (*.png)", "BMP image (*.bmp)"}));
+                           "PNG image (*.png)", "BMP image (*.bmp)", "TGA image (*.tga)"}));
     EXPECT_TRUE(desktop.asked[1].initialName.endsWith("/b_head"))
         << desktop.asked[1].initialName.toStdString();
     EXPECT_EQ(desktop.asked[1].defaultSuffix, "*");
@@ -99,7 +99,7 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     EXPECT_TRUE(Flatten(nullptr, nullptr, "save"));
     EXPECT_TRUE(desktop.messages.empty());
     // An extension that is not written says so, and names the ones that are.
-    for (const char* name : {"notes.txt", "t.tga"}) {
+    for (const char* name : {"notes.txt", "t.jpg"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
         EXPECT_TRUE(Flatten(nullptr, nullptr, "save", "width64", "height256"));
         EXPECT_FALSE(std::filesystem::exists(dir.File(name)));
@@ -107,16 +107,16 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     ASSERT_EQ(desktop.messages.size(), 2u);
     EXPECT_EQ(desktop.messages[1].text, "Cannot save the template");
     EXPECT_EQ(desktop.messages[1].detail,
-              "Gridwright does not write \".tga\" files. Give the template one of the "
-              "extensions .eps, .svg, .pdf, .png or .bmp.");
-    // PNG, SVG and PDF are written from the window too.
-    for (const char* name : {"t.png", "t.svg", "t.PDF"}) {
+              "Gridwright does not write \".jpg\" files. Give the template one of the "
+              "extensions .eps, .svg, .pdf, .png, .bmp or .tga.");
+    // PNG, SVG, PDF and TGA are written from the window too.
+    for (const char* name : {"t.png", "t.svg", "t.PDF", "t.tga"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));
         Flatten(nullptr, nullptr, "save", "width64", "height256");
         EXPECT_GT(ReadWholeFile(dir.File(name)).size(), 50u) << name;
     }
     EXPECT_EQ(desktop.messages.size(), 2u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 7);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 8);
 }
 
 TEST_F(Export, AFailedSaveShowsTheMessageAndStillCloses) {

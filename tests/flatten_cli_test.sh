@@ -17,7 +17,7 @@ expect_exit 0 "$flatten" --help
 grep -q "Exit status" "$work/out" || fail "--help says nothing of exit codes"
 expect_exit 2 "$flatten"
 expect_exit 2 "$flatten" "$sample" -o "$work/x.txt"
-grep -q "extension .eps, .svg, .pdf, .png or .bmp" "$work/err" || fail "unknown format not explained"
+grep -q "extension .eps, .svg, .pdf, .png, .bmp or .tga" "$work/err" || fail "unknown format not explained"
 # Sizes: every side from 1 to 8192 is accepted, anything else is a usage error.
 for size in 1x1 8192x1 1x8192 8192x8192 64X32; do
     expect_exit 0 "$flatten" "$sample" --size "$size" -o "$work/size.svg"
@@ -192,6 +192,14 @@ expect_exit 0 "$flatten" "$game/upper.md3" --surface u_bad --underlay -o "$work/
 grep -q "bad.tga.*not an image" "$work/err" || fail "a broken texture was not reported"
 [ -s "$work/bad.png" ] || fail "a broken texture stopped the template"
 expect_exit 2 "$flatten" "$game/upper.md3" --underlay -o "$work/u.eps"
+
+# TGA: the same pixels as the PNG of the same style, plain or transparent.
+for style in "" "--background none --antialias --line-width 2 --fill #ff000040"; do
+    expect_exit 0 "$flatten" "$sample" --all --size 96x64 $style -o "$work/same.png"
+    expect_exit 0 "$flatten" "$sample" --all --size 96x64 $style -o "$work/same.tga"
+    [ "$(compare -metric AE "$work/same.png" "$work/same.tga" null: 2>&1)" = 0 ] ||
+        fail "TGA and PNG differ ($style): $(compare -metric AE "$work/same.png" "$work/same.tga" null: 2>&1)"
+done
 
 # Through the skin: u_torso wears torso.tga only through the default skin;
 # belt is worn by u_belt through the skin and by u_own through its own name.

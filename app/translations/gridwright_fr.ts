@@ -110,6 +110,10 @@
         <source>Open a &amp;game folder...</source>
         <translation>Ouvrir un dossier de &amp;jeu...</translation>
     </message>
+    <message>
+        <source>TGA image</source>
+        <translation>Image TGA</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -1,0 +1,49 @@
+#include "export/TgaTemplate.h"
+
+namespace {
+
+// The 18-byte header of a true-colour image with 8 bits of alpha, top-left origin.
+std::string Header(int width, int height) {
+    std::string h(18, '\0');
+    h[2] = 2; // true colour, uncompressed
+    h[12] = char(width & 0xFF);
+    h[13] = char(width >> 8);
+    h[14] = char(height & 0xFF);
+    h[15] = char(height >> 8);
+    h[16] = 32;
+    h[17] = 0x28; // top-left origin, 8 alpha bits
+    return h;
+}
+
+} // namespace
+
+std::string EncodeTga(const LayoutRaster& raster) {
+    std::string out = Header(raster.width, raster.height);
+    out.reserve(out.size() + size_t(raster.width) * size_t(raster.height) * 4);
+    for (int y = 0; y < raster.height; ++y)
+        for (int x = 0; x < raster.width; ++x) {
+            const char v = raster.IsInk(x, y) ? '\0' : char(0xFF);
+            out += v;
+            out += v;
+            out += v;
+            out += char(0xFF);
+        }
+    return out;
+}
+
+std::string EncodeTga(const TemplateImage& image) {
+    std::string out = Header(image.width, image.height);
+    out.reserve(out.size() + image.pixels.size() * 4);
+    for (const uint32_t p : image.pixels) {
+        const uint32_t a = p >> 24;
+        // Stored premultiplied; TGA wants straight colour, as the PNG has.
+        auto straight = [a](uint32_t c) {
+            return char(a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a);
+        };
+        out += straight(p & 0xFF);
+        out += straight((p >> 8) & 0xFF);
+        out += straight((p >> 16) & 0xFF);
+        out += char(a);
+    }
+    return out;
+}

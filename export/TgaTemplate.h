@@ -1,0 +1,10 @@
+#pragma once
+// Templates as TGA files, the games' own format: 32-bit, uncompressed, top
+// row first, the same pixels as the PNG of the same style.
+#include "render/LayoutRaster.h"
+#include "render/TemplateImage.h"
+
+#include <string>
+
+std::string EncodeTga(const LayoutRaster& raster);
+std::string EncodeTga(const TemplateImage& image);
