@@ -239,7 +239,8 @@ struct FlattenRequest {
     std::vector<std::string> surfaces;
     std::string texture;
     bool all = false;
-    std::string lineColour, background, fill, overlapColour;
+    std::string lineColour, background, fill, overlapColour, seams;
+    bool seamsAsked = false;
     double lineWidth = 1.0;
     bool antialias = false, overlaps = false, colourBySurface = false;
 };
@@ -448,6 +449,12 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
             return problem;
     }
     style.colourBySurface = q.colourBySurface;
+    if (q.seamsAsked) {
+        Rgba c{0, 192, 0, 255};
+        if (!q.seams.empty() && !(problem = colour("--seams", q.seams, c)).empty())
+            return problem;
+        style.seams = c;
+    }
     return {};
 }
 
@@ -673,6 +680,12 @@ int main(int argc, char** argv) {
     app.add_option("--overlap-colour", q.overlapColour,
                    "the overlap highlight [default: #ff000080]")
         ->type_name("C");
+    CLI::Option* seamsOption =
+        app.add_option("--seams", q.seams,
+                       "draw the seams (edges joined in the model, cut in the layout) in colour C "
+                       "[default: #00c000]")
+            ->type_name("[C]")
+            ->expected(0, 1);
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
     try {
@@ -688,6 +701,7 @@ int main(int argc, char** argv) {
     }
     if (int(list) + int(dump) + int(textures) > 1)
         return Usage("--list, --dump and --textures go one at a time");
+    q.seamsAsked = seamsOption->count() > 0;
     CLI::Option* sizeOption = app.get_option("--size");
     q.sizeGiven = sizeOption->count() > 0;
     if (batch->count() > 0)

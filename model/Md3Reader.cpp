@@ -141,6 +141,8 @@ bool Reader::ReadSurface(int index, int64_t p, Surface& s, Error& error) const {
     // vertex lists lie outside the file still loads, without them.
     if (s.frameCount > 0 && s.vertexCount > 0 && s.frameCount <= INT32_MAX / s.vertexCount)
         s.vertices = ViewOf(p + s.vertexOffset, int64_t(s.frameCount) * s.vertexCount, kVertexSize);
+    if (s.vertices.count > 0)
+        s.positions = PositionList(&m_bytes[s.vertices.offset], size_t(s.vertexCount));
     return true;
 }
 

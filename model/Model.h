@@ -4,6 +4,7 @@
 // texture coordinates and triangles; every frame's positions and normals and
 // the tags stay in the file's bytes, reached through views.
 #include "model/Bytes.h"
+#include <array>
 #include <cstdint>
 
 #include <memory>
@@ -35,6 +36,26 @@ class CoordList {
 
   private:
     const double* m_data = nullptr;
+    size_t m_count = 0;
+};
+
+// Where each vertex is in the model's first frame, as stored: x, y, z in
+// 1/64 units (int16, little-endian), 8 bytes a vertex (the normal follows).
+// A view, valid while the model lives; empty when the file holds none.
+class PositionList {
+  public:
+    PositionList() = default;
+    PositionList(const uint8_t* data, size_t count) : m_data(data), m_count(count) {}
+    size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    std::array<int16_t, 3> operator[](size_t j) const {
+        const uint8_t* p = m_data + j * 8;
+        auto half = [p](int i) { return int16_t(uint16_t(p[i] | (p[i + 1] << 8))); };
+        return {half(0), half(2), half(4)};
+    }
+
+  private:
+    const uint8_t* m_data = nullptr;
     size_t m_count = 0;
 };
 
@@ -78,6 +99,7 @@ struct Surface {
     // frameCount x vertexCount records of 8 bytes: x, y, z (int16, 1/64 unit)
     // and the normal (latitude, longitude bytes); empty when out of the file.
     ByteView vertices;
+    PositionList positions; // frame 0, one per vertex, when the file holds them
 };
 
 struct Model {

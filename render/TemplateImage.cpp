@@ -4,6 +4,7 @@
 #include "render/LayoutRaster.h"
 #include "render/LineMask.h"
 #include "render/OverlapCoverage.h"
+#include "render/Seams.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -207,6 +208,64 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
     }
 }
 
+// The seam edges, over everything else, each where its triangle is drawn
+// (every wrapped copy), as wide as the lines.
+void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
+               const DrawTarget& target) {
+    const LayoutMapping& m = target.mapping;
+    cairo_surface_t* mask = nullptr;
+    LineMask lines{};
+    if (!target.vector) {
+        mask = cairo_image_surface_create(CAIRO_FORMAT_A8, target.width, target.height);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            return;
+        }
+        cairo_surface_flush(mask);
+        lines = {cairo_image_surface_get_data(mask), cairo_image_surface_get_stride(mask),
+                 target.width, target.height};
+    }
+    for (const Surface* r : records) {
+        for (const SeamEdge& seam : FindSeams(*r)) {
+            if (DrawingCancelled())
+                break;
+            const Triangle t = r->triangles[size_t(seam.triangle)];
+            const int32_t c[3] = {t.a, t.b, t.c};
+            double u[3], v[3];
+            for (int k = 0; k < 3; ++k) {
+                u[k] = r->u[size_t(c[k])];
+                v[k] = r->v[size_t(c[k])];
+            }
+            const ShiftRange su =
+                AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), style.wrap);
+            const ShiftRange sv =
+                AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), style.wrap);
+            const int a = seam.corner, b = (seam.corner + 1) % 3;
+            for (int j = sv.first; j <= sv.last; ++j)
+                for (int i = su.first; i <= su.last; ++i) {
+                    const double x0 = m.scaleX * (u[a] - i) + m.originX,
+                                 y0 = m.scaleY * (v[a] - j) + m.originY,
+                                 x1 = m.scaleX * (u[b] - i) + m.originX,
+                                 y1 = m.scaleY * (v[b] - j) + m.originY;
+                    if (target.vector) {
+                        cairo_move_to(cr, x0, y0);
+                        cairo_line_to(cr, x1, y1);
+                    } else {
+                        AddSegment(lines, x0, y0, x1, y1, style.lineWidth, style.antialias);
+                    }
+                }
+        }
+    }
+    if (target.vector) {
+        cairo_set_line_width(cr, style.lineWidth);
+        SetColour(cr, *style.seams);
+        cairo_stroke(cr);
+        return;
+    }
+    cairo_surface_mark_dirty(mask);
+    PaintThroughMask(cr, mask, *style.seams);
+}
+
 } // namespace
 
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
@@ -227,6 +286,8 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
         DrawUnderlay(cr, *style.underlay, style.underlayOpacity, target);
     DrawFacesAndOverlaps(cr, style, records, target);
     DrawLines(cr, style, records, target);
+    if (style.seams)
+        DrawSeams(cr, style, records, target);
     cairo_restore(cr);
 }
 

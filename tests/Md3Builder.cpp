@@ -72,7 +72,15 @@ std::vector<uint8_t> SurfaceBytes(const Md3SurfaceDesc& s) {
         PutF32(out, uv[0]);
         PutF32(out, uv[1]);
     }
+    // Frame 0's positions, when given (the other frames and normals stay zero).
+    const size_t vertices = out.size();
     out.resize(out.size() + size_t(vertexBytes), 0);
+    for (size_t j = 0; j < s.positions.size() && j < s.uv.size(); ++j)
+        for (int k = 0; k < 3; ++k) {
+            const uint16_t raw = uint16_t(s.positions[j][size_t(k)]);
+            out[vertices + j * 8 + size_t(k) * 2] = uint8_t(raw & 0xFF);
+            out[vertices + j * 8 + size_t(k) * 2 + 1] = uint8_t(raw >> 8);
+        }
     if (s.shadersAfterLists)
         putShaders();
     return out;

@@ -19,6 +19,8 @@ struct Md3SurfaceDesc {
     std::vector<Md3Shader> shaders;
     std::vector<std::array<float, 2>> uv;
     std::vector<std::array<int32_t, 3>> triangles;
+    // Frame 0's positions (1/64 units), one per vertex; empty: all at 0.
+    std::vector<std::array<int16_t, 3>> positions;
     // Real exporters put the shader list either right after the header or
     // after the other lists.
     bool shadersAfterLists = false;

@@ -7,6 +7,7 @@
 #include "image/TextureImage.h"
 #include "render/DrawingCancel.h"
 #include "render/LayoutRaster.h"
+#include "render/Seams.h"
 #include "render/TemplateImage.h"
 #include "tests/TestModels.h"
 
@@ -395,4 +396,46 @@ TEST(TemplateStyle, ATransparentPngReadsBackTransparent) {
     EXPECT_EQ(alpha(10, 10), 0);  // inside, unfilled
     EXPECT_EQ(alpha(16, 3), 255); // on the top edge
     EXPECT_EQ(png.rgba[(3 * 32 + 16) * 4], 0);
+}
+
+// A quad whose two triangles are laid out apart: the diagonal is joined in
+// the model but cut in the layout, a seam, drawn at both places; the outer
+// edges (one face each) are not. A quad laid out whole has no seam.
+TEST(TemplateSeams, TheCutDiagonalIsASeamDrawnTwiceAndOpenEdgesAreNot) {
+    Md3ModelDesc desc;
+    Md3SurfaceDesc s;
+    s.name = "quad";
+    // Model: a square, its diagonal from (0,0,0) to (64,64,0), split into two
+    // vertices at each diagonal end so that each triangle has its own layout.
+    s.positions = {{0, 0, 0}, {64, 0, 0}, {64, 64, 0}, {0, 0, 0}, {64, 64, 0}, {0, 64, 0}};
+    s.uv = {{0.05f, 0.05f}, {0.45f, 0.05f}, {0.45f, 0.45f},
+            {0.55f, 0.55f}, {0.95f, 0.95f}, {0.55f, 0.95f}};
+    s.triangles = {{0, 1, 2}, {3, 4, 5}};
+    desc.surfaces = {s};
+    TempDir dir;
+    const RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir);
+    ASSERT_TRUE(view.failures.empty());
+    const Surface& quad = view.model.surfaces[0];
+    const std::vector<SeamEdge> seams = FindSeams(quad);
+    ASSERT_EQ(seams.size(), 2u); // the diagonal, once in each triangle
+    EXPECT_EQ(seams[0].triangle, 0);
+    EXPECT_EQ(seams[0].corner, 2); // c -> a: (64,64) -> (0,0)
+    EXPECT_EQ(seams[1].triangle, 1);
+    EXPECT_EQ(seams[1].corner, 0); // a -> b: (0,0) -> (64,64)
+
+    // Drawn in green over the black lines, on the diagonals only.
+    TemplateStyle style = Styled(100);
+    style.seams = Rgba{0, 192, 0, 255};
+    const TemplateImage image = DrawTemplateImage(style, {&quad});
+    auto green = [&](int x, int y) { return (image.At(x, y) & 0xFFFFFF) == 0x00C000u; };
+    EXPECT_TRUE(green(25, 25)); // the first triangle's diagonal
+    EXPECT_TRUE(green(75, 75)); // the second's
+    EXPECT_FALSE(green(25, 5)); // an outer edge: black
+    EXPECT_EQ(image.At(25, 5) & 0xFFFFFF, 0u);
+    // Laid out whole (the diagonal's ends share their coordinates), no seam.
+    Md3SurfaceDesc whole = s;
+    whole.uv = {{0.1f, 0.1f}, {0.9f, 0.1f}, {0.9f, 0.9f}, {0.1f, 0.1f}, {0.9f, 0.9f}, {0.1f, 0.9f}};
+    desc.surfaces = {whole};
+    const RecordingView joined = LoadBytes(BuildMd3(desc).bytes, dir, "whole.md3");
+    EXPECT_TRUE(FindSeams(joined.model.surfaces[0]).empty());
 }

@@ -193,6 +193,12 @@ grep -q "bad.tga.*not an image" "$work/err" || fail "a broken texture was not re
 [ -s "$work/bad.png" ] || fail "a broken texture stopped the template"
 expect_exit 2 "$flatten" "$game/upper.md3" --underlay -o "$work/u.eps"
 
+# Seams in pictures and PDF; not yet in EPS and SVG, and said so.
+expect_exit 0 "$flatten" "$sample" --all --seams -o "$work/seams.png"
+expect_exit 0 "$flatten" "$sample" --all --seams '#ff00ff' -o "$work/seams.pdf"
+expect_exit 2 "$flatten" "$sample" --all --seams -o "$work/seams.eps"
+grep -q -- "--seams does not apply to .eps" "$work/err" || fail "--seams in EPS: $(cat "$work/err")"
+
 # TGA: the same pixels as the PNG of the same style, plain or transparent.
 for style in "" "--background none --antialias --line-width 2 --fill #ff000040"; do
     expect_exit 0 "$flatten" "$sample" --all --size 96x64 $style -o "$work/same.png"
