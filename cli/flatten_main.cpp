@@ -239,8 +239,8 @@ struct FlattenRequest {
     std::vector<std::string> surfaces;
     std::string texture;
     bool all = false;
-    std::string lineColour, background, fill, overlapColour, seams;
-    bool seamsAsked = false;
+    std::string lineColour, background, fill, overlapColour, seams, flipped;
+    bool seamsAsked = false, flippedAsked = false;
     double lineWidth = 1.0;
     bool antialias = false, overlaps = false, colourBySurface = false;
 };
@@ -454,6 +454,12 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
         if (!q.seams.empty() && !(problem = colour("--seams", q.seams, c)).empty())
             return problem;
         style.seams = c;
+    }
+    if (q.flippedAsked) {
+        Rgba c{0, 96, 255, 128};
+        if (!q.flipped.empty() && !(problem = colour("--flipped", q.flipped, c)).empty())
+            return problem;
+        style.flipped = c;
     }
     return {};
 }
@@ -686,6 +692,12 @@ int main(int argc, char** argv) {
                        "[default: #00c000]")
             ->type_name("[C]")
             ->expected(0, 1);
+    CLI::Option* flippedOption =
+        app.add_option("--flipped", q.flipped,
+                       "fill the faces laid out mirrored against the rest of their surface in "
+                       "colour C [default: #0060ff80]")
+            ->type_name("[C]")
+            ->expected(0, 1);
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
     try {
@@ -702,6 +714,7 @@ int main(int argc, char** argv) {
     if (int(list) + int(dump) + int(textures) > 1)
         return Usage("--list, --dump and --textures go one at a time");
     q.seamsAsked = seamsOption->count() > 0;
+    q.flippedAsked = flippedOption->count() > 0;
     CLI::Option* sizeOption = app.get_option("--size");
     q.sizeGiven = sizeOption->count() > 0;
     if (batch->count() > 0)

@@ -129,6 +129,9 @@ Status CheckStyle(const TemplateStyle& style, TemplateFormat format) {
     if (style.seams && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
         return no(std::string("--seams does not apply to .") + info->extension +
                   " yet: seams are drawn in PNG, BMP, TGA and PDF templates");
+    if (style.flipped && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
+        return no(std::string("--flipped does not apply to .") + info->extension +
+                  " yet: flipped faces are filled in PNG, BMP, TGA and PDF templates");
     if (!(style.lineWidth > 0) || style.lineWidth > kMaxLineWidth)
         return no("the line width must be above 0 and at most 64");
     return Success();

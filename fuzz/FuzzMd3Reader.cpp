@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         style.fill = Rgba{0, 0, 255, 64};
         style.overlaps = true;
         style.seams = Rgba{0, 192, 0, 255};
+        style.flipped = Rgba{0, 96, 255, 128};
         (void)DrawTemplateImage(style, {&r});
         (void)BuildSvgText({&r}, style);
         (void)BuildEpsText({&r}, style, "f.eps", nullptr);

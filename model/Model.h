@@ -53,6 +53,11 @@ class PositionList {
         auto half = [p](int i) { return int16_t(uint16_t(p[i] | (p[i + 1] << 8))); };
         return {half(0), half(2), half(4)};
     }
+    // The vertex normal as stored: latitude and longitude, 256 steps a turn.
+    std::array<uint8_t, 2> NormalAngles(size_t j) const {
+        const uint8_t* p = m_data + j * 8;
+        return {p[7], p[6]};
+    }
 
   private:
     const uint8_t* m_data = nullptr;

@@ -1,6 +1,7 @@
 #include "render/TemplateImage.h"
 
 #include "image/TextureImage.h"
+#include "render/Flipped.h"
 #include "render/LayoutRaster.h"
 #include "render/LineMask.h"
 #include "render/OverlapCoverage.h"
@@ -266,6 +267,52 @@ void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
     PaintThroughMask(cr, mask, *style.seams);
 }
 
+// The flipped faces, filled over the other fills and under the lines, at
+// every wrapped copy; pixel centres decide unless the template is smoothed.
+void DrawFlipped(cairo_t* cr, const TemplateStyle& style,
+                 const std::vector<const Surface*>& records, const DrawTarget& target) {
+    const LayoutMapping& m = target.mapping;
+    for (const Surface* r : records) {
+        for (const int k : FindFlipped(*r)) {
+            if (DrawingCancelled())
+                break;
+            const Triangle t = r->triangles[size_t(k)];
+            const int32_t c[3] = {t.a, t.b, t.c};
+            double u[3], v[3];
+            for (int i = 0; i < 3; ++i) {
+                u[i] = r->u[size_t(c[i])];
+                v[i] = r->v[size_t(c[i])];
+            }
+            const ShiftRange su =
+                AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), style.wrap);
+            const ShiftRange sv =
+                AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), style.wrap);
+            for (int j = sv.first; j <= sv.last; ++j)
+                for (int i = su.first; i <= su.last; ++i) {
+                    double x[3], y[3];
+                    for (int q = 0; q < 3; ++q) {
+                        x[q] = m.scaleX * (u[q] - i) + m.originX;
+                        y[q] = m.scaleY * (v[q] - j) + m.originY;
+                    }
+                    // All turned one way, so that overlapping faces add up
+                    // under the non-zero rule instead of cancelling.
+                    const bool reverse =
+                        (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) < 0;
+                    cairo_move_to(cr, x[0], y[0]);
+                    cairo_line_to(cr, x[reverse ? 2 : 1], y[reverse ? 2 : 1]);
+                    cairo_line_to(cr, x[reverse ? 1 : 2], y[reverse ? 1 : 2]);
+                    cairo_close_path(cr);
+                }
+        }
+    }
+    cairo_save(cr);
+    if (!target.vector && !style.antialias)
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    SetColour(cr, *style.flipped);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
 } // namespace
 
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
@@ -285,6 +332,8 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
     if (style.underlay)
         DrawUnderlay(cr, *style.underlay, style.underlayOpacity, target);
     DrawFacesAndOverlaps(cr, style, records, target);
+    if (style.flipped)
+        DrawFlipped(cr, style, records, target);
     DrawLines(cr, style, records, target);
     if (style.seams)
         DrawSeams(cr, style, records, target);

@@ -28,6 +28,7 @@ struct TemplateStyle {
     Rgba overlapColour{255, 0, 0, 128};
     bool colourBySurface = false; // each surface its own line colour
     std::optional<Rgba> seams;    // seam edges drawn over the lines in this colour
+    std::optional<Rgba> flipped;  // faces laid out mirrored filled in this colour
     // The texture drawn under the layout (images and PDF), over the whole
     // template, at this opacity; none when null. Not owned.
     const struct TextureImage* underlay = nullptr;

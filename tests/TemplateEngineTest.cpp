@@ -6,6 +6,7 @@
 #include "export/TemplateFile.h"
 #include "image/TextureImage.h"
 #include "render/DrawingCancel.h"
+#include "render/Flipped.h"
 #include "render/LayoutRaster.h"
 #include "render/Seams.h"
 #include "render/TemplateImage.h"
@@ -438,4 +439,37 @@ TEST(TemplateSeams, TheCutDiagonalIsASeamDrawnTwiceAndOpenEdgesAreNot) {
     desc.surfaces = {whole};
     const RecordingView joined = LoadBytes(BuildMd3(desc).bytes, dir, "whole.md3");
     EXPECT_TRUE(FindSeams(joined.model.surfaces[0]).empty());
+}
+
+// Three faces wound one way in the model (normals along +z); the middle one
+// is laid out mirrored (its u reversed), so it alone is flipped and filled.
+TEST(TemplateFlipped, OnlyTheFaceLaidOutMirroredIsFilled) {
+    Md3ModelDesc desc;
+    Md3SurfaceDesc s;
+    s.name = "strip";
+    for (int f = 0; f < 3; ++f) {
+        const int16_t x = int16_t(f * 64);
+        s.positions.insert(s.positions.end(), {{x, 0, 0}, {int16_t(x + 64), 0, 0}, {x, 64, 0}});
+        const float u0 = 0.05f + 0.3f * float(f), u1 = u0 + 0.25f;
+        if (f == 1) // mirrored: the u of the corners swapped
+            s.uv.insert(s.uv.end(), {{u1, 0.1f}, {u0, 0.1f}, {u1, 0.6f}});
+        else
+            s.uv.insert(s.uv.end(), {{u0, 0.1f}, {u1, 0.1f}, {u0, 0.6f}});
+        s.triangles.push_back({3 * f, 3 * f + 1, 3 * f + 2});
+    }
+    desc.surfaces = {s};
+    TempDir dir;
+    const RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir);
+    ASSERT_TRUE(view.failures.empty());
+    const Surface& strip = view.model.surfaces[0];
+    EXPECT_EQ(FindFlipped(strip), std::vector<int>{1});
+
+    TemplateStyle style = Styled(100);
+    style.flipped = Rgba{0, 0, 255, 255};
+    const TemplateImage image = DrawTemplateImage(style, {&strip});
+    auto blue = [&](int x, int y) { return (image.At(x, y) & 0xFFFFFF) == 0x0000FFu; };
+    EXPECT_TRUE(blue(50, 20));  // inside the mirrored face (x 35..60, y 10..60)
+    EXPECT_FALSE(blue(10, 20)); // inside the first face: white
+    EXPECT_EQ(image.At(10, 20) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_FALSE(blue(70, 20)); // inside the third
 }

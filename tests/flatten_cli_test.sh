@@ -198,6 +198,10 @@ expect_exit 0 "$flatten" "$sample" --all --seams -o "$work/seams.png"
 expect_exit 0 "$flatten" "$sample" --all --seams '#ff00ff' -o "$work/seams.pdf"
 expect_exit 2 "$flatten" "$sample" --all --seams -o "$work/seams.eps"
 grep -q -- "--seams does not apply to .eps" "$work/err" || fail "--seams in EPS: $(cat "$work/err")"
+expect_exit 0 "$flatten" "$sample" --all --flipped --seams -o "$work/flipped.png"
+expect_exit 2 "$flatten" "$sample" --all --flipped nonsense -o "$work/flipped.png"
+expect_exit 2 "$flatten" "$sample" --all --flipped -o "$work/flipped.svg"
+grep -q -- "--flipped does not apply to .svg" "$work/err" || fail "--flipped in SVG: $(cat "$work/err")"
 
 # TGA: the same pixels as the PNG of the same style, plain or transparent.
 for style in "" "--background none --antialias --line-width 2 --fill #ff000040"; do
