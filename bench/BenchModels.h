@@ -24,6 +24,10 @@ inline Md3SurfaceDesc BenchSurface(int index, bool scattered, int vertices = kMa
         s.uv.push_back(scattered ? std::array<float, 2>{next(), next()}
                                  : std::array<float, 2>{float(j % side) / side,
                                                         float(j / side % side) / side});
+    // A sheet in the model, one position per vertex, so that seams and
+    // windings are found on real edges.
+    for (int j = 0; j < vertices; ++j)
+        s.positions.push_back({int16_t(j % side * 16), int16_t(j / side * 16), int16_t(index)});
     for (int k = 0; k < triangles; ++k) {
         if (scattered) {
             const int32_t a = int32_t(next() * float(vertices - 3));
@@ -46,7 +50,7 @@ inline std::string BenchModelFile(int surfaces, bool scattered, int vertices = k
     const std::string path =
         (std::filesystem::temp_directory_path() /
          ("gridwright-bench-" + std::to_string(surfaces) + "x" + std::to_string(vertices) + "x" +
-          std::to_string(triangles) + (scattered ? "-scattered" : "-mesh") + ".md3"))
+          std::to_string(triangles) + (scattered ? "-scattered" : "-mesh") + "-positions.md3"))
             .string();
     if (!std::filesystem::exists(path)) {
         Md3ModelDesc model;

@@ -154,6 +154,19 @@ void BM_StyledTemplate2048FullCapacityAll(benchmark::State& state) {
         benchmark::DoNotOptimize(DrawTemplateImage(style, all));
 }
 
+// The same with seams drawn and flipped faces filled: within twice the above.
+void BM_SeamsAndFlipped2048FullCapacityAll(benchmark::State& state) {
+    const Model model = MustLoad(BenchModelFile(255, false));
+    const std::vector<const Surface*> all = AllOf(model);
+    TemplateStyle style;
+    style.width = style.height = 2048;
+    style.overlaps = true;
+    style.seams = Rgba{0, 192, 0, 255};
+    style.flipped = Rgba{0, 96, 255, 128};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawTemplateImage(style, all));
+}
+
 // A 2048 x 2048 texture in a game folder, as a painter's model has it.
 std::string BenchTextureModel() {
     const std::filesystem::path root =
@@ -242,6 +255,7 @@ BENCHMARK(BM_TextureUnderLayout2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StyledTemplate2048Mesh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Overlaps2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_StyledTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SeamsAndFlipped2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_Load255x1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load255AtFullCapacity)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFullCapacityBytesOnce)->Unit(benchmark::kMillisecond);
