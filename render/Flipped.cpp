@@ -35,7 +35,7 @@ int ModelWinding(const Surface& s, const int32_t c[3]) {
 
 std::vector<int> FindFlipped(const Surface& surface) {
     const size_t vertices = surface.u.size();
-    std::vector<signed char> turn(surface.triangles.size(), 0);
+    std::vector<int> turn(surface.triangles.size(), 0);
     int forward = 0, backward = 0, first = 0;
     for (size_t k = 0; k < surface.triangles.size(); ++k) {
         const Triangle t = surface.triangles[k];
@@ -51,7 +51,7 @@ std::vector<int> FindFlipped(const Surface& surface) {
             (double(surface.u[size_t(c[2])]) - u0) * (double(surface.v[size_t(c[1])]) - v0);
         if (!(area != 0) || !std::isfinite(area))
             continue;
-        turn[k] = static_cast<signed char>((area > 0 ? 1 : -1) * ModelWinding(surface, c));
+        turn[k] = (area > 0 ? 1 : -1) * ModelWinding(surface, c);
         (turn[k] > 0 ? forward : backward)++;
         if (first == 0)
             first = turn[k];
