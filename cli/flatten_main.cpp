@@ -4,6 +4,7 @@
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "flatten/Batch.h"
+#include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
@@ -335,16 +336,8 @@ class TextureCache : public TextureSource {
     // A file found in an archive is read from it; any other, from disk.
     Status Decode(const std::string& file, TextureImage& image) {
         const auto found = m_found.find(file);
-        if (found == m_found.end() || !found->second.inArchive)
-            return LoadTexture(file, image);
-        const Result<SourceBytes> read = m_game.files->Read(found->second);
-        if (!read.ok())
-            return read.error();
-        const Bytes& bytes = *read.value().bytes;
-        const Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
-        if (!decoded.ok())
-            return Error{"Cannot read the texture", file, decoded.error().reason};
-        return decoded;
+        return DecodeGameTexture(m_game.files.get(),
+                                 found == m_found.end() ? nullptr : &found->second, file, image);
     }
     struct Entry {
         std::shared_ptr<const TextureImage> image;

@@ -1,5 +1,7 @@
 #include "flatten/GameTextureSource.h"
 
+#include <optional>
+
 SurfaceTexture GameTextureSource::Locate(const Model&, const Surface& surface, const Skin* skin) {
     SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
     std::string script;
@@ -13,16 +15,11 @@ SurfaceTexture GameTextureSource::Locate(const Model&, const Surface& surface, c
     return t;
 }
 
-Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
-    GameFile found;
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        const auto at = m_found.find(file);
-        if (at == m_found.end() || !at->second.inArchive)
-            return LoadTexture(file, image);
-        found = at->second;
-    }
-    const Result<SourceBytes> read = m_files.Read(found);
+Status DecodeGameTexture(const GameFiles* files, const GameFile* found, const std::string& file,
+                         TextureImage& image) {
+    if (!files || !found || !found->inArchive)
+        return LoadTexture(file, image);
+    const Result<SourceBytes> read = files->Read(*found);
     if (!read.ok())
         return read.error();
     const Bytes& bytes = *read.value().bytes;
@@ -30,6 +27,16 @@ Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
     if (!decoded.ok())
         return Error{"Cannot read the texture", file, decoded.error().reason};
     return decoded;
+}
+
+Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
+    std::optional<GameFile> found;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (const auto at = m_found.find(file); at != m_found.end())
+            found = at->second;
+    }
+    return DecodeGameTexture(&m_files, found ? &*found : nullptr, file, image);
 }
 
 std::shared_ptr<const TextureImage> GameTextureSource::Picture(const std::string& file,

@@ -8,6 +8,12 @@
 #include <map>
 #include <mutex>
 
+// A texture's picture: read from its archive when `found` lies in one (and
+// there are game files), else from disk at `file`. A picture that does not
+// decode is refused naming `file`.
+Status DecodeGameTexture(const GameFiles* files, const GameFile* found, const std::string& file,
+                         TextureImage& image);
+
 class GameTextureSource : public TextureSource {
   public:
     GameTextureSource(const GameFiles& files, const GameTextures& textures)

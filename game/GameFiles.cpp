@@ -26,15 +26,15 @@ bool IsArchiveName(const std::string& name) {
     return EndsWith(lower, ".pk3") || EndsWith(lower, ".dpk") || EndsWith(lower, ".zip");
 }
 
-bool SplitArchivePath(const std::string& spec, std::string& archive, std::string& path) {
+bool SplitArchivePath(const std::string& location, std::string& archive, std::string& path) {
     // The archive part ends at the first ".pk3:" (or .dpk:, .zip:) that names a file.
-    const std::string lower = Lower(spec);
+    const std::string lower = Lower(location);
     for (size_t at = 0; (at = lower.find(':', at)) != std::string::npos; ++at) {
-        const std::string head = spec.substr(0, at);
+        const std::string head = location.substr(0, at);
         std::error_code error;
         if (IsArchiveName(head) && fs::is_regular_file(head, error)) {
             archive = head;
-            path = spec.substr(at + 1);
+            path = location.substr(at + 1);
             return true;
         }
     }
@@ -195,12 +195,13 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
     return files;
 }
 
-Result<GameModel> OpenGameModel(const std::string& spec, const std::vector<std::string>& games) {
+Result<GameModel> OpenGameModel(const std::string& location,
+                                const std::vector<std::string>& games) {
     GameModel m;
     m.files = std::make_shared<GameFiles>();
     std::string archivePath, entryPath;
     std::error_code error;
-    if (SplitArchivePath(spec, archivePath, entryPath)) {
+    if (SplitArchivePath(location, archivePath, entryPath)) {
         Result<std::shared_ptr<Archive>> archive = Archive::Open(archivePath);
         if (!archive.ok())
             return archive.error();
@@ -210,7 +211,7 @@ Result<GameModel> OpenGameModel(const std::string& spec, const std::vector<std::
             if (GamePathKey(entry.name) == key)
                 found = &entry;
         if (!found)
-            return Error{"Cannot open", spec, "the archive holds no such file"};
+            return Error{"Cannot open", location, "the archive holds no such file"};
         Result<SourceBytes> bytes = archive.value()->Read(*found);
         if (!bytes.ok())
             return bytes.error();
@@ -219,28 +220,28 @@ Result<GameModel> OpenGameModel(const std::string& spec, const std::vector<std::
         m.inGame = true;
         if (games.empty())
             m.files->AddFolder(fs::absolute(archivePath, error).parent_path().string());
-    } else if (!games.empty() && !fs::exists(spec, error)) {
+    } else if (!games.empty() && !fs::exists(location, error)) {
         for (const std::string& folder : games)
             m.files->AddFolder(folder);
-        const std::unique_ptr<GameFile> file = m.files->Find(spec);
+        const std::unique_ptr<GameFile> file = m.files->Find(location);
         if (!file)
-            return Error{"Cannot open", spec, "no game folder given holds it"};
+            return Error{"Cannot open", location, "no game folder given holds it"};
         Result<SourceBytes> bytes = m.files->Read(*file);
         if (!bytes.ok())
             return bytes.error();
         m.bytes = bytes.value();
-        m.bytes.path = spec;
-        m.gamePath = GamePathKey(spec);
+        m.bytes.path = location;
+        m.gamePath = GamePathKey(location);
         m.inGame = true;
         return m;
     } else {
-        Result<SourceBytes> bytes =
-            ReadFileBytes(spec, INT32_MAX, "it is larger than the 2 GB an MD3 model can address");
+        Result<SourceBytes> bytes = ReadFileBytes(
+            location, INT32_MAX, "it is larger than the 2 GB an MD3 model can address");
         if (!bytes.ok())
             return bytes.error();
         m.bytes = bytes.value();
-        const std::string root = GameFolderOf(spec);
-        m.gamePath = fs::relative(fs::absolute(spec, error), root, error).generic_string();
+        const std::string root = GameFolderOf(location);
+        m.gamePath = fs::relative(fs::absolute(location, error), root, error).generic_string();
         if (games.empty())
             m.files->AddFolder(root);
     }

@@ -51,9 +51,9 @@ class GameFiles {
     std::vector<std::string> m_problems;
 };
 
-// "pak0.pk3:models/x/upper.md3": the archive and the path, when `spec` names
+// "pak0.pk3:models/x/upper.md3": the archive and the path, when `location` names
 // an entry of an archive (.pk3, .dpk or .zip) that exists; false otherwise.
-bool SplitArchivePath(const std::string& spec, std::string& archive, std::string& path);
+bool SplitArchivePath(const std::string& location, std::string& archive, std::string& path);
 // True for a file name ending in .pk3, .dpk or .zip (any case).
 bool IsArchiveName(const std::string& name);
 
@@ -68,4 +68,4 @@ struct GameModel {
     std::string gamePath; // the model as the game names it
     bool inGame = false;  // read from the game's files rather than a file named
 };
-Result<GameModel> OpenGameModel(const std::string& spec, const std::vector<std::string>& games);
+Result<GameModel> OpenGameModel(const std::string& location, const std::vector<std::string>& games);

@@ -84,7 +84,7 @@ void LaidOutDialog::Build() {
     m_built = true;
     QButtonGroup* group = nullptr;
     std::vector<QWidget*> created;
-    for (const ControlSpec& c : m_layout.controls) {
+    for (const ControlPlacement& c : m_layout.controls) {
         QWidget* widget = nullptr;
         switch (c.kind) {
         case ControlKind::Button: {

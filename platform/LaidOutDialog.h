@@ -24,7 +24,7 @@ inline constexpr unsigned kDisabled = 2;
 inline constexpr unsigned kVerticalScroll = 4;
 } // namespace ControlStyle
 
-struct ControlSpec {
+struct ControlPlacement {
     const char* name; // empty for pictures
     ControlKind kind;
     const char* caption;
@@ -40,7 +40,7 @@ struct ControlSpec {
 
 struct DialogLayout {
     QSize size;
-    std::vector<ControlSpec> controls; // first on top
+    std::vector<ControlPlacement> controls; // first on top
 };
 
 class LaidOutDialog : public QDialog {

@@ -123,7 +123,7 @@ TEST(Skin, TheSuppliedSkinsOutlineCutsAwayExactlyItsBackground) {
         }
     EXPECT_GT(cut, 50000);
     // The button pictures lie inside the shape.
-    for (const ControlSpec& c : MainWindowLayout().controls) {
+    for (const ControlPlacement& c : MainWindowLayout().controls) {
         if (c.kind == ControlKind::Picture) {
             EXPECT_TRUE(outline.contains(QRect(c.rect.topLeft(), LoadPicture(c.picture).size())))
                 << c.picture;

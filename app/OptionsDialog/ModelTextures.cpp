@@ -1,5 +1,7 @@
 #include "app/OptionsDialog/ModelTextures.h"
 
+#include "flatten/GameTextureSource.h"
+
 void ModelTextures::Reset(std::shared_ptr<const Model> model) {
     Reset(std::move(model), nullptr, {}, false);
 }
@@ -60,16 +62,8 @@ SurfaceTexture ModelTextures::Locate(const Model& model, const Surface& surface,
 
 Status ModelTextures::Decode(const std::string& file, TextureImage& image) const {
     const auto found = m_found.find(file);
-    if (!m_files || found == m_found.end() || !found->second.inArchive)
-        return LoadTexture(file, image);
-    const Result<SourceBytes> read = m_files->Read(found->second);
-    if (!read.ok())
-        return read.error();
-    const Bytes& bytes = *read.value().bytes;
-    const Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
-    if (!decoded.ok())
-        return Error{"Cannot read the texture", file, decoded.error().reason};
-    return decoded;
+    return DecodeGameTexture(m_files.get(), found == m_found.end() ? nullptr : &found->second, file,
+                             image);
 }
 
 std::string ModelTextures::WornTextureName(int index) const {
