@@ -243,7 +243,8 @@ struct FlattenRequest {
     std::string lineColour, background, fill, overlapColour, seams, flipped;
     bool seamsAsked = false, flippedAsked = false;
     double lineWidth = 1.0;
-    bool antialias = false, overlaps = false, colourBySurface = false;
+    bool antialias = false, overlaps = false, colourBySurface = false, islands = false;
+    std::string outline = "all";
 };
 
 // The skin the request names, or the model's default one; null for none.
@@ -454,6 +455,10 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
             return problem;
         style.flipped = c;
     }
+    if (q.outline != "all" && q.outline != "islands")
+        return "--outline takes all or islands, not \"" + q.outline + "\"";
+    style.outline = q.outline == "islands" ? Outline::Islands : Outline::All;
+    style.islands = q.islands;
     return {};
 }
 
@@ -691,6 +696,12 @@ int main(int argc, char** argv) {
                        "colour C [default: #0060ff80]")
             ->type_name("[C]")
             ->expected(0, 1);
+    app.add_option("--outline", q.outline,
+                   "all: every edge of every face; islands: only the border of each island")
+        ->type_name("all|islands")
+        ->capture_default_str();
+    app.add_flag("--islands", q.islands,
+                 "fill each island with its own opaque colour (for the magic wand and masks)");
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
     try {

@@ -1,34 +1,19 @@
 #include "export/SvgTemplate.h"
 
+#include "render/Flipped.h"
+#include "render/Islands.h"
 #include "render/LayoutDrawing.h"
 #include "render/OverlapCoverage.h"
+#include "render/Seams.h"
+#include "render/TemplateImage.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <optional>
+#include <set>
 
 namespace {
-
-std::string PlainSvg(const std::vector<const Surface*>& records, const TemplateStyle& style) {
-    const std::string w = std::to_string(style.width), h = std::to_string(style.height);
-    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                      w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h +
-                      "\">\n<rect width=\"" + w + "\" height=\"" + h +
-                      "\" fill=\"white\"/>\n<path fill=\"none\" stroke=\"black\" "
-                      "stroke-width=\"1\" shape-rendering=\"crispEdges\" d=\"";
-    const LayoutMapping m{double(style.width), double(style.height), 0.0, 0.0};
-    auto at = [](double scale, double coordinate) {
-        return std::to_string(TruncateCoordinate(scale * coordinate)) + ".5";
-    };
-    ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
-        svg += "M" + at(m.scaleX, t.u[0]) + " " + at(m.scaleY, t.v[0]) + "L" +
-               at(m.scaleX, t.u[1]) + " " + at(m.scaleY, t.v[1]) + "L" + at(m.scaleX, t.u[2]) +
-               " " + at(m.scaleY, t.v[2]) + "Z";
-    });
-    svg += "\"/>\n</svg>\n";
-    return svg;
-}
 
 // A number with at most three decimals, in the C locale's notation.
 void AppendNumber(std::string& out, double value) {
@@ -60,62 +45,254 @@ std::string Paint(const char* what, const Rgba& c) {
     return s;
 }
 
+// Text for an attribute: XML's specials escaped; bytes XML 1.0 forbids
+// (controls, broken UTF-8) become U+FFFD, so any name gives a well-formed file.
+std::string AttributeText(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        size_t length = c < 0x80         ? 1
+                        : (c >> 5) == 6  ? 2
+                        : (c >> 4) == 14 ? 3
+                        : (c >> 3) == 30 ? 4
+                                         : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        uint32_t code = length == 1   ? c
+                        : length == 2 ? c & 0x1Fu
+                        : length == 3 ? c & 0x0Fu
+                                      : c & 0x07u;
+        for (size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3Fu);
+        }
+        static constexpr uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= kLeast[length] && code <= 0x10FFFF &&
+                !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF &&
+                (code >= 0x20 || code == '\t');
+        if (!valid) {
+            out += "\xEF\xBF\xBD";
+            i += length > 0 && i + length <= text.size() ? length : 1;
+            continue;
+        }
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\t':
+            out += "&#9;";
+            break;
+        default:
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out;
+}
+
+// An XML id from a name: letters, digits, '-', '_' and '.', starting with a
+// letter or '_', unlike every id given before.
+std::string UniqueId(const std::string& name, std::set<std::string>& taken) {
+    std::string id;
+    for (const char c : name) {
+        const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        id += keep ? c : '_';
+    }
+    if (id.empty() ||
+        !((id[0] >= 'a' && id[0] <= 'z') || (id[0] >= 'A' && id[0] <= 'Z') || id[0] == '_'))
+        id = "surface_" + id;
+    std::string unique = id;
+    for (int n = 2; taken.count(unique); ++n)
+        unique = id + "-" + std::to_string(n);
+    taken.insert(unique);
+    return unique;
+}
+
+// Path data for triangles given in template units, each as M L L Z.
+void AppendTriangle(std::string& d, const double x[3], const double y[3]) {
+    for (int k = 0; k < 3; ++k) {
+        d += k ? 'L' : 'M';
+        AppendNumber(d, x[k]);
+        d += ' ';
+        AppendNumber(d, y[k]);
+    }
+    d += 'Z';
+}
+
 } // namespace
 
 std::string BuildSvgText(const std::vector<const Surface*>& records, const TemplateStyle& style) {
-    if (style.IsPlain())
-        return PlainSvg(records, style);
+    const bool plain = style.IsPlain();
     const double w = style.width, h = style.height;
+    const LayoutMapping m{w, h, 0.0, 0.0};
     const std::string ws = std::to_string(style.width), hs = std::to_string(style.height);
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                      "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" width=\"" +
                       ws + "\" height=\"" + hs + "\" viewBox=\"0 0 " + ws + " " + hs + "\">\n";
     if (style.background)
         svg += "<rect width=\"" + ws + "\" height=\"" + hs + "\" " +
-               Paint("fill", *style.background) + "/>\n";
-    auto path = [&](int onlySurface, const OverlapCoverage* involved) {
-        std::string d;
-        ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
-            if (onlySurface >= 0 && t.surface != onlySurface)
-                return;
-            double x[3], y[3];
-            for (int k = 0; k < 3; ++k) {
-                x[k] = w * t.u[k];
-                y[k] = h * t.v[k];
-            }
-            if (involved && !TouchesOverlap(*involved, x, y))
-                return;
-            for (int k = 0; k < 3; ++k) {
-                d += k ? 'L' : 'M';
-                AppendNumber(d, x[k]);
-                d += ' ';
-                AppendNumber(d, y[k]);
-            }
-            d += 'Z';
-        });
-        return d;
-    };
-    if (style.fill)
-        svg += "<path " + Paint("fill", *style.fill) + " stroke=\"none\" d=\"" + path(-1, nullptr) +
-               "\"/>\n";
-    if (style.overlaps) {
-        const OverlapCoverage coverage =
-            CountCoverage(records, style.wrap, {w, h, 0.0, 0.0}, style.width, style.height);
-        svg += "<path " + Paint("fill", style.overlapColour) + " stroke=\"none\" d=\"" +
-               path(-1, &coverage) + "\"/>\n";
-    }
+               (plain ? std::string("fill=\"white\"") : Paint("fill", *style.background)) + "/>\n";
+
+    // What every surface's layers need from all of them.
+    std::optional<OverlapCoverage> coverage;
+    if (style.overlaps)
+        coverage = CountCoverage(records, style.wrap, m, style.width, style.height);
+    std::vector<SurfaceIslands> islands;
+    std::vector<std::vector<Rgba>> islandColours;
+    if (style.islands || style.outline == Outline::Islands)
+        for (const Surface* r : records)
+            islands.push_back(FindIslands(*r));
+    if (style.islands)
+        islandColours = IslandColours(records, islands, style.wrap, m, style.width, style.height,
+                                      style.background);
     char width[48];
     std::snprintf(width, sizeof width, "%.4g", style.lineWidth);
     for (char* p = width; *p; ++p)
         if (*p == ',')
             *p = '.';
-    const int passes = style.colourBySurface ? int(records.size()) : 1;
-    for (int s = 0; s < passes; ++s) {
-        Rgba colour = style.colourBySurface ? SurfacePaletteColour(s) : style.line;
-        colour.a = style.line.a;
-        svg += "<path fill=\"none\" " + Paint("stroke", colour) + " stroke-width=\"" + width +
-               "\" stroke-linejoin=\"" + (style.lineWidth > 1 ? "round" : "miter") + "\" d=\"" +
-               path(style.colourBySurface ? s : -1, nullptr) + "\"/>\n";
+
+    std::set<std::string> ids;
+    for (size_t s = 0; s < records.size(); ++s) {
+        const Surface& r = *records[s];
+        const std::vector<const Surface*> one{&r};
+        const std::string id = UniqueId(r.name, ids);
+        svg += "<g id=\"" + id + "\" inkscape:label=\"" + AttributeText(r.name) +
+               "\" inkscape:groupmode=\"layer\">\n";
+        auto layer = [&](TemplateLayer which, const std::string& content) {
+            const std::string name = LayerName(which);
+            svg += "<g id=\"" + UniqueId(id + "-" + name, ids) + "\" inkscape:label=\"" + name +
+                   "\" inkscape:groupmode=\"layer\">\n" + content + "</g>\n";
+        };
+        auto faces = [&](auto&& keep) {
+            std::string d;
+            ForEachPlacedTriangle(one, style.wrap, [&](const PlacedTriangle& t) {
+                double x[3], y[3];
+                for (int k = 0; k < 3; ++k) {
+                    x[k] = w * t.u[k];
+                    y[k] = h * t.v[k];
+                }
+                if (keep(t, x, y))
+                    AppendTriangle(d, x, y);
+            });
+            return d;
+        };
+        auto edges = [&](const std::vector<TriangleEdge>& list) {
+            std::string d;
+            ForEachPlacedEdge(r, list, style.wrap, [&](double u0, double v0, double u1, double v1) {
+                d += 'M';
+                AppendNumber(d, w * u0);
+                d += ' ';
+                AppendNumber(d, h * v0);
+                d += 'L';
+                AppendNumber(d, w * u1);
+                d += ' ';
+                AppendNumber(d, h * v1);
+            });
+            return d;
+        };
+        for (const TemplateLayer which : LayersOf(style)) {
+            switch (which) {
+            case TemplateLayer::Texture:
+                break; // pictures and PDF only
+            case TemplateLayer::Islands: {
+                std::string content;
+                for (int i = 0; i < islands[s].count; ++i)
+                    content += "<path " + Paint("fill", islandColours[s][size_t(i)]) +
+                               " stroke=\"none\" d=\"" +
+                               faces([&](const PlacedTriangle& t, const double*, const double*) {
+                                   return islands[s].islandOf[size_t(t.triangle)] == i;
+                               }) +
+                               "\"/>\n";
+                layer(which, content);
+                break;
+            }
+            case TemplateLayer::Fill:
+                layer(which, "<path " + Paint("fill", *style.fill) + " stroke=\"none\" d=\"" +
+                                 faces([](const PlacedTriangle&, const double*, const double*) {
+                                     return true;
+                                 }) +
+                                 "\"/>\n");
+                break;
+            case TemplateLayer::Overlaps:
+                layer(which,
+                      "<path " + Paint("fill", style.overlapColour) + " stroke=\"none\" d=\"" +
+                          faces([&](const PlacedTriangle&, const double* x, const double* y) {
+                              return TouchesOverlap(*coverage, x, y);
+                          }) +
+                          "\"/>\n");
+                break;
+            case TemplateLayer::Flipped: {
+                std::vector<bool> flipped(r.triangles.size(), false);
+                for (const int k : FindFlipped(r))
+                    flipped[size_t(k)] = true;
+                // Turned one way each, so overlapping ones add up under the
+                // non-zero rule instead of cancelling.
+                std::string d;
+                ForEachPlacedTriangle(one, style.wrap, [&](const PlacedTriangle& t) {
+                    if (!flipped[size_t(t.triangle)])
+                        return;
+                    double x[3], y[3];
+                    for (int k = 0; k < 3; ++k) {
+                        x[k] = w * t.u[k];
+                        y[k] = h * t.v[k];
+                    }
+                    if ((x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) < 0) {
+                        std::swap(x[1], x[2]);
+                        std::swap(y[1], y[2]);
+                    }
+                    AppendTriangle(d, x, y);
+                });
+                layer(which, "<path " + Paint("fill", *style.flipped) + " stroke=\"none\" d=\"" +
+                                 d + "\"/>\n");
+                break;
+            }
+            case TemplateLayer::Lines: {
+                if (plain) {
+                    // The picture's lines, as pixel-centred strokes.
+                    auto at = [](double scale, double coordinate) {
+                        return std::to_string(TruncateCoordinate(scale * coordinate)) + ".5";
+                    };
+                    std::string d;
+                    ForEachPlacedTriangle(one, style.wrap, [&](const PlacedTriangle& t) {
+                        d += "M" + at(w, t.u[0]) + " " + at(h, t.v[0]) + "L" + at(w, t.u[1]) + " " +
+                             at(h, t.v[1]) + "L" + at(w, t.u[2]) + " " + at(h, t.v[2]) + "Z";
+                    });
+                    layer(which, "<path fill=\"none\" stroke=\"black\" stroke-width=\"1\" "
+                                 "shape-rendering=\"crispEdges\" d=\"" +
+                                     d + "\"/>\n");
+                    break;
+                }
+                Rgba colour = style.colourBySurface ? SurfacePaletteColour(int(s)) : style.line;
+                colour.a = style.line.a;
+                const std::string d = style.outline == Outline::Islands
+                                          ? edges(islands[s].borders)
+                                          : faces([](const PlacedTriangle&, const double*,
+                                                     const double*) { return true; });
+                layer(which, "<path fill=\"none\" " + Paint("stroke", colour) + " stroke-width=\"" +
+                                 width + "\" stroke-linejoin=\"" +
+                                 (style.lineWidth > 1 ? "round" : "miter") + "\" d=\"" + d +
+                                 "\"/>\n");
+                break;
+            }
+            case TemplateLayer::Seams:
+                layer(which, "<path fill=\"none\" " + Paint("stroke", *style.seams) +
+                                 " stroke-width=\"" + width + "\" d=\"" + edges(FindSeams(r)) +
+                                 "\"/>\n");
+                break;
+            }
+        }
+        svg += "</g>\n";
     }
     svg += "</svg>\n";
     return svg;

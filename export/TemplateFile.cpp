@@ -126,12 +126,17 @@ Status CheckStyle(const TemplateStyle& style, TemplateFormat format) {
     if (style.underlay && !info->texture)
         return no(std::string("--underlay does not apply to .") + info->extension +
                   ": the texture goes under PNG, BMP and PDF templates");
-    if (style.seams && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
-        return no(std::string("--seams does not apply to .") + info->extension +
-                  " yet: seams are drawn in PNG, BMP, TGA and PDF templates");
-    if (style.flipped && (format == TemplateFormat::Eps || format == TemplateFormat::Svg))
-        return no(std::string("--flipped does not apply to .") + info->extension +
-                  " yet: flipped faces are filled in PNG, BMP, TGA and PDF templates");
+    if (format == TemplateFormat::Eps) {
+        // The EPS keeps the first templates' text: lines only, in one colour.
+        const char* option = style.seams                         ? "--seams"
+                             : style.flipped                     ? "--flipped"
+                             : style.islands                     ? "--islands"
+                             : style.outline == Outline::Islands ? "--outline islands"
+                                                                 : nullptr;
+        if (option)
+            return no(std::string(option) +
+                      " does not apply to .eps: write an .svg, .pdf or a picture for it");
+    }
     if (!(style.lineWidth > 0) || style.lineWidth > kMaxLineWidth)
         return no("the line width must be above 0 and at most 64");
     return Success();

@@ -7,12 +7,14 @@
 #include "render/DrawingCancel.h"
 #include "render/TemplateStyle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 struct PlacedTriangle {
     double u[3], v[3]; // texture coordinates after the shift
     int surface;       // position in the list of surfaces drawn
+    int triangle;      // position in its surface's triangles
 };
 
 // A triangle spread over more tiles than this in either direction is drawn
@@ -42,7 +44,8 @@ inline ShiftRange AxisShifts(double low, double high, WrapMode wrap) {
 
 // Calls visit(const PlacedTriangle&) for every drawn copy of every triangle
 // of the records, in file order, surface by surface; none once the drawing
-// is cancelled.
+// is cancelled. A triangle with a corner outside its surface's vertices is
+// skipped, as ForEachTriangle skips it.
 template <typename Visit>
 void ForEachPlacedTriangle(const std::vector<const Surface*>& records, WrapMode wrap,
                            Visit&& visit) {
@@ -50,9 +53,15 @@ void ForEachPlacedTriangle(const std::vector<const Surface*>& records, WrapMode 
         const Surface& r = *records[s];
         if (DrawingCancelled())
             return;
-        ForEachTriangle(r, [&](int a, int b, int c) {
+        const int32_t vertices = int32_t(r.u.size());
+        auto inside = [vertices](int32_t i) { return i >= 0 && i < vertices; };
+        for (size_t k = 0; k < r.triangles.size(); ++k) {
+            const Triangle tri = r.triangles[k];
+            if (!inside(tri.a) || !inside(tri.b) || !inside(tri.c))
+                continue;
             if (DrawingCancelled())
                 return;
+            const size_t a = size_t(tri.a), b = size_t(tri.b), c = size_t(tri.c);
             const double u[3] = {r.u[a], r.u[b], r.u[c]}, v[3] = {r.v[a], r.v[b], r.v[c]};
             const ShiftRange su =
                 AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), wrap);
@@ -60,8 +69,43 @@ void ForEachPlacedTriangle(const std::vector<const Surface*>& records, WrapMode 
                 AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), wrap);
             for (int j = sv.first; j <= sv.last; ++j)
                 for (int i = su.first; i <= su.last; ++i)
-                    visit(PlacedTriangle{
-                        {u[0] - i, u[1] - i, u[2] - i}, {v[0] - j, v[1] - j, v[2] - j}, int(s)});
-        });
+                    visit(PlacedTriangle{{u[0] - i, u[1] - i, u[2] - i},
+                                         {v[0] - j, v[1] - j, v[2] - j},
+                                         int(s),
+                                         int(k)});
+        }
+    }
+}
+
+// One edge of a triangle of a surface: from corner `corner` to the next.
+struct TriangleEdge {
+    int triangle; // position in the surface's triangles
+    int corner;   // 0, 1 or 2
+};
+
+// Calls visit(u0, v0, u1, v1) for every drawn copy of each edge, shifted
+// with its triangle as ForEachPlacedTriangle shifts it; none once the
+// drawing is cancelled.
+template <typename Visit>
+void ForEachPlacedEdge(const Surface& r, const std::vector<TriangleEdge>& edges, WrapMode wrap,
+                       Visit&& visit) {
+    const size_t vertices = r.u.size();
+    for (const TriangleEdge& edge : edges) {
+        if (DrawingCancelled())
+            return;
+        const Triangle t = r.triangles[size_t(edge.triangle)];
+        const int32_t c[3] = {t.a, t.b, t.c};
+        if (std::any_of(c, c + 3, [&](int32_t i) { return i < 0 || size_t(i) >= vertices; }))
+            continue;
+        const double u[3] = {r.u[size_t(c[0])], r.u[size_t(c[1])], r.u[size_t(c[2])]},
+                     v[3] = {r.v[size_t(c[0])], r.v[size_t(c[1])], r.v[size_t(c[2])]};
+        const ShiftRange su =
+            AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), wrap);
+        const ShiftRange sv =
+            AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), wrap);
+        const int a = edge.corner, b = (edge.corner + 1) % 3;
+        for (int j = sv.first; j <= sv.last; ++j)
+            for (int i = su.first; i <= su.last; ++i)
+                visit(u[a] - i, v[a] - j, u[b] - i, v[b] - j);
     }
 }

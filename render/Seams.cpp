@@ -8,14 +8,14 @@ namespace {
 using Position = std::array<int16_t, 3>;
 
 struct Side {
-    SeamEdge edge;
+    TriangleEdge edge;
     double u0, v0, u1, v1; // texture coordinates at the key's first and second position
 };
 
 } // namespace
 
-std::vector<SeamEdge> FindSeams(const Surface& surface) {
-    std::vector<SeamEdge> seams;
+std::vector<TriangleEdge> FindSeams(const Surface& surface) {
+    std::vector<TriangleEdge> seams;
     const size_t vertices = surface.u.size();
     if (surface.positions.size() < vertices || vertices == 0)
         return seams;
@@ -52,7 +52,7 @@ std::vector<SeamEdge> FindSeams(const Surface& surface) {
                 seams.push_back(s.edge);
         }
     }
-    std::sort(seams.begin(), seams.end(), [](const SeamEdge& x, const SeamEdge& y) {
+    std::sort(seams.begin(), seams.end(), [](const TriangleEdge& x, const TriangleEdge& y) {
         return x.triangle != y.triangle ? x.triangle < y.triangle : x.corner < y.corner;
     });
     return seams;

@@ -5,14 +5,10 @@
 // places. MD3 files split vertices at seams, so positions are compared, not
 // vertex indices. An edge of one face only is an open edge, not a seam.
 #include "model/Model.h"
+#include "render/PlacedTriangles.h"
 
 #include <vector>
 
-struct SeamEdge {
-    int triangle; // position in the surface's triangles
-    int corner;   // the edge from this corner to the next (0, 1 or 2)
-};
-
 // The seam edges of a surface, in triangle order; none when the file holds
 // no positions.
-std::vector<SeamEdge> FindSeams(const Surface& surface);
+std::vector<TriangleEdge> FindSeams(const Surface& surface);

@@ -2,6 +2,7 @@
 
 #include "image/TextureImage.h"
 #include "render/Flipped.h"
+#include "render/Islands.h"
 #include "render/LayoutRaster.h"
 #include "render/LineMask.h"
 #include "render/OverlapCoverage.h"
@@ -58,10 +59,12 @@ void PaintThroughMask(cairo_t* cr, cairo_surface_t* mask, const Rgba& colour) {
 // highlighted where two or more do); on a page the fill is a path and the
 // faces involved in an overlap are filled.
 void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
-                          const std::vector<const Surface*>& records, const DrawTarget& target) {
-    if (!style.fill && !style.overlaps)
+                          const std::vector<const Surface*>& records, const DrawTarget& target,
+                          bool drawFill, bool drawOverlaps) {
+    const bool fill = drawFill && style.fill, overlaps = drawOverlaps && style.overlaps;
+    if (!fill && !overlaps)
         return;
-    if (target.vector && style.fill) {
+    if (target.vector && fill) {
         AddTriangles(cr, records, style.wrap, target.mapping);
         SetColour(cr, *style.fill);
         cairo_fill(cr);
@@ -70,7 +73,7 @@ void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
     const OverlapCoverage coverage =
         CountCoverage(records, style.wrap, target.mapping, target.width, target.height);
     if (!target.vector) {
-        if (style.fill)
+        if (fill)
             PaintThroughMask(
                 cr,
                 MaskOf(target.width, target.height,
@@ -78,14 +81,14 @@ void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
                            return coverage.count[size_t(y) * size_t(target.width) + size_t(x)] != 0;
                        }),
                 *style.fill);
-        if (style.overlaps)
+        if (overlaps)
             PaintThroughMask(cr,
                              MaskOf(target.width, target.height,
                                     [&](int x, int y) { return coverage.Overlapping(x, y); }),
                              style.overlapColour);
         return;
     }
-    if (!style.overlaps)
+    if (!overlaps)
         return;
     const LayoutMapping& m = target.mapping;
     ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
@@ -149,20 +152,78 @@ Rgba LineColourOf(const TemplateStyle& style, int surface) {
     return c;
 }
 
+// The edges drawn as lines: every edge of every face, or only the island
+// borders.
+struct LineEdges {
+    bool all = true;
+    std::vector<std::vector<TriangleEdge>> borders; // per record, when not all
+};
+
+LineEdges LineEdgesOf(const TemplateStyle& style, const std::vector<const Surface*>& records) {
+    LineEdges edges;
+    edges.all = style.outline == Outline::All;
+    if (!edges.all)
+        for (const Surface* r : records)
+            edges.borders.push_back(FindIslands(*r).borders);
+    return edges;
+}
+
+// Calls segment(x0, y0, x1, y1) in target units for every line of the
+// records (or of one of them) in drawing order.
+template <typename Segment>
+void ForEachLine(const std::vector<const Surface*>& records, const LineEdges& edges, WrapMode wrap,
+                 const LayoutMapping& m, int only, Segment&& segment) {
+    if (edges.all) {
+        ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
+            if (only >= 0 && t.surface != only)
+                return;
+            double x[3], y[3];
+            for (int k = 0; k < 3; ++k) {
+                x[k] = m.scaleX * t.u[k] + m.originX;
+                y[k] = m.scaleY * t.v[k] + m.originY;
+            }
+            for (int k = 0; k < 3; ++k)
+                segment(x[k], y[k], x[(k + 1) % 3], y[(k + 1) % 3]);
+        });
+        return;
+    }
+    for (size_t s = 0; s < records.size(); ++s) {
+        if (only >= 0 && int(s) != only)
+            continue;
+        ForEachPlacedEdge(*records[s], edges.borders[s], wrap,
+                          [&](double u0, double v0, double u1, double v1) {
+                              segment(m.scaleX * u0 + m.originX, m.scaleY * v0 + m.originY,
+                                      m.scaleX * u1 + m.originX, m.scaleY * v1 + m.originY);
+                          });
+    }
+}
+
 void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
                const DrawTarget& target) {
     const int passes = style.colourBySurface ? int(records.size()) : 1;
     const bool exactRule = !target.vector && style.lineWidth == 1.0 && !style.antialias;
+    const LineEdges edges = LineEdgesOf(style, records);
     for (int s = 0; s < passes; ++s) {
         const int only = style.colourBySurface ? s : -1;
         if (exactRule) {
             // The first templates' line rule, each pixel painted once.
             std::vector<uint8_t> ink(size_t(target.width) * size_t(target.height), 0);
-            std::vector<const Surface*> chosen =
-                only < 0 ? records : std::vector<const Surface*>{records[size_t(only)]};
-            ForEachPlacedLayoutPixel(
-                chosen, style.wrap, target.mapping, target.width, target.height,
-                [&](int x, int y) { ink[size_t(y) * size_t(target.width) + size_t(x)] = 1; });
+            auto plot = [&](int x, int y) {
+                ink[size_t(y) * size_t(target.width) + size_t(x)] = 1;
+            };
+            if (edges.all) {
+                std::vector<const Surface*> chosen =
+                    only < 0 ? records : std::vector<const Surface*>{records[size_t(only)]};
+                ForEachPlacedLayoutPixel(chosen, style.wrap, target.mapping, target.width,
+                                         target.height, plot);
+            } else {
+                ForEachLine(records, edges, style.wrap, target.mapping, only,
+                            [&](double x0, double y0, double x1, double y1) {
+                                ForEachLinePixel(TruncateCoordinate(x0), TruncateCoordinate(y0),
+                                                 TruncateCoordinate(x1), TruncateCoordinate(y1),
+                                                 target.width, target.height, plot);
+                            });
+            }
             PaintThroughMask(cr,
                              MaskOf(target.width, target.height,
                                     [&](int x, int y) {
@@ -178,7 +239,15 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
         Rgba colour = LineColourOf(style, s);
         if (target.vector) {
             // One path: a page keeps it as one stroke.
-            AddTriangles(cr, records, style.wrap, target.mapping, only);
+            if (edges.all) {
+                AddTriangles(cr, records, style.wrap, target.mapping, only);
+            } else {
+                ForEachLine(records, edges, style.wrap, target.mapping, only,
+                            [&](double x0, double y0, double x1, double y1) {
+                                cairo_move_to(cr, x0, y0);
+                                cairo_line_to(cr, x1, y1);
+                            });
+            }
             SetColour(cr, colour);
             cairo_stroke(cr);
             continue;
@@ -190,23 +259,79 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
             cairo_surface_flush(lines);
             const LineMask mask{cairo_image_surface_get_data(lines),
                                 cairo_image_surface_get_stride(lines), target.width, target.height};
-            const LayoutMapping& m = target.mapping;
-            ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
-                if (only >= 0 && t.surface != only)
-                    return;
-                double x[3], y[3];
-                for (int k = 0; k < 3; ++k) {
-                    x[k] = m.scaleX * t.u[k] + m.originX;
-                    y[k] = m.scaleY * t.v[k] + m.originY;
-                }
-                for (int k = 0; k < 3; ++k)
-                    AddSegment(mask, x[k], y[k], x[(k + 1) % 3], y[(k + 1) % 3], style.lineWidth,
-                               style.antialias);
-            });
+            ForEachLine(records, edges, style.wrap, target.mapping, only,
+                        [&](double x0, double y0, double x1, double y1) {
+                            AddSegment(mask, x0, y0, x1, y1, style.lineWidth, style.antialias);
+                        });
             cairo_surface_mark_dirty(lines);
         }
         PaintThroughMask(cr, lines, colour);
     }
+}
+
+// Each island in its own flat colour, under the other fills: on pixels,
+// whichever island covers a pixel's centre (aliased, so the magic wand takes
+// exactly one island); on a page, each island's faces as one filled path.
+void DrawIslands(cairo_t* cr, const TemplateStyle& style,
+                 const std::vector<const Surface*>& records, const DrawTarget& target) {
+    std::vector<SurfaceIslands> islands;
+    for (const Surface* r : records)
+        islands.push_back(FindIslands(*r));
+    const std::vector<std::vector<Rgba>> colours =
+        IslandColours(records, islands, style.wrap, target.mapping, target.width, target.height,
+                      style.background);
+    if (target.vector) {
+        const LayoutMapping& m = target.mapping;
+        for (size_t s = 0; s < records.size(); ++s) {
+            // One path per island, its faces gathered in one walk.
+            std::vector<std::vector<PlacedTriangle>> faces(size_t(islands[s].count));
+            ForEachPlacedTriangle(std::vector<const Surface*>{records[s]}, style.wrap,
+                                  [&](const PlacedTriangle& t) {
+                                      const int i = islands[s].islandOf[size_t(t.triangle)];
+                                      if (i >= 0)
+                                          faces[size_t(i)].push_back(t);
+                                  });
+            for (size_t i = 0; i < faces.size(); ++i) {
+                for (const PlacedTriangle& t : faces[i]) {
+                    cairo_move_to(cr, m.scaleX * t.u[0] + m.originX, m.scaleY * t.v[0] + m.originY);
+                    cairo_line_to(cr, m.scaleX * t.u[1] + m.originX, m.scaleY * t.v[1] + m.originY);
+                    cairo_line_to(cr, m.scaleX * t.u[2] + m.originX, m.scaleY * t.v[2] + m.originY);
+                    cairo_close_path(cr);
+                }
+                SetColour(cr, colours[s][i]);
+                cairo_fill(cr);
+            }
+        }
+        return;
+    }
+    std::vector<Rgba> flat;
+    for (const std::vector<Rgba>& c : colours)
+        flat.insert(flat.end(), c.begin(), c.end());
+    const std::vector<int32_t> label =
+        IslandLabels(records, islands, style.wrap, target.mapping, target.width, target.height);
+    cairo_surface_t* picture =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, target.width, target.height);
+    if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {
+        cairo_surface_flush(picture);
+        unsigned char* data = cairo_image_surface_get_data(picture);
+        const int stride = cairo_image_surface_get_stride(picture);
+        for (int y = 0; y < target.height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(data + size_t(y) * size_t(stride));
+            for (int x = 0; x < target.width; ++x) {
+                const int32_t id = label[size_t(y) * size_t(target.width) + size_t(x)];
+                if (id < 0) {
+                    row[x] = 0;
+                    continue;
+                }
+                const Rgba& c = flat[size_t(id)];
+                row[x] = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+            }
+        }
+        cairo_surface_mark_dirty(picture);
+        cairo_set_source_surface(cr, picture, 0, 0);
+        cairo_paint(cr);
+    }
+    cairo_surface_destroy(picture);
 }
 
 // The seam edges, over everything else, each where its triangle is drawn
@@ -226,37 +351,18 @@ void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
         lines = {cairo_image_surface_get_data(mask), cairo_image_surface_get_stride(mask),
                  target.width, target.height};
     }
-    for (const Surface* r : records) {
-        for (const SeamEdge& seam : FindSeams(*r)) {
-            if (DrawingCancelled())
-                break;
-            const Triangle t = r->triangles[size_t(seam.triangle)];
-            const int32_t c[3] = {t.a, t.b, t.c};
-            double u[3], v[3];
-            for (int k = 0; k < 3; ++k) {
-                u[k] = r->u[size_t(c[k])];
-                v[k] = r->v[size_t(c[k])];
-            }
-            const ShiftRange su =
-                AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), style.wrap);
-            const ShiftRange sv =
-                AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), style.wrap);
-            const int a = seam.corner, b = (seam.corner + 1) % 3;
-            for (int j = sv.first; j <= sv.last; ++j)
-                for (int i = su.first; i <= su.last; ++i) {
-                    const double x0 = m.scaleX * (u[a] - i) + m.originX,
-                                 y0 = m.scaleY * (v[a] - j) + m.originY,
-                                 x1 = m.scaleX * (u[b] - i) + m.originX,
-                                 y1 = m.scaleY * (v[b] - j) + m.originY;
-                    if (target.vector) {
-                        cairo_move_to(cr, x0, y0);
-                        cairo_line_to(cr, x1, y1);
-                    } else {
-                        AddSegment(lines, x0, y0, x1, y1, style.lineWidth, style.antialias);
-                    }
+    for (const Surface* r : records)
+        ForEachPlacedEdge(
+            *r, FindSeams(*r), style.wrap, [&](double u0, double v0, double u1, double v1) {
+                const double x0 = m.scaleX * u0 + m.originX, y0 = m.scaleY * v0 + m.originY,
+                             x1 = m.scaleX * u1 + m.originX, y1 = m.scaleY * v1 + m.originY;
+                if (target.vector) {
+                    cairo_move_to(cr, x0, y0);
+                    cairo_line_to(cr, x1, y1);
+                } else {
+                    AddSegment(lines, x0, y0, x1, y1, style.lineWidth, style.antialias);
                 }
-        }
-    }
+            });
     if (target.vector) {
         cairo_set_line_width(cr, style.lineWidth);
         SetColour(cr, *style.seams);
@@ -315,29 +421,111 @@ void DrawFlipped(cairo_t* cr, const TemplateStyle& style,
 
 } // namespace
 
-void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
-                  const std::vector<const Surface*>& records, const DrawTarget& target) {
+const char* LayerName(TemplateLayer layer) {
+    switch (layer) {
+    case TemplateLayer::Texture:
+        return "texture";
+    case TemplateLayer::Islands:
+        return "islands";
+    case TemplateLayer::Fill:
+        return "fill";
+    case TemplateLayer::Overlaps:
+        return "overlaps";
+    case TemplateLayer::Flipped:
+        return "flipped";
+    case TemplateLayer::Lines:
+        return "lines";
+    case TemplateLayer::Seams:
+        return "seams";
+    }
+    return "";
+}
+
+std::vector<TemplateLayer> LayersOf(const TemplateStyle& style) {
+    std::vector<TemplateLayer> layers;
+    if (style.underlay)
+        layers.push_back(TemplateLayer::Texture);
+    if (style.islands)
+        layers.push_back(TemplateLayer::Islands);
+    if (style.fill)
+        layers.push_back(TemplateLayer::Fill);
+    if (style.overlaps)
+        layers.push_back(TemplateLayer::Overlaps);
+    if (style.flipped)
+        layers.push_back(TemplateLayer::Flipped);
+    layers.push_back(TemplateLayer::Lines);
+    if (style.seams)
+        layers.push_back(TemplateLayer::Seams);
+    return layers;
+}
+
+namespace {
+
+void BeginLayer(cairo_t* cr, const TemplateStyle& style, const DrawTarget& target) {
     cairo_save(cr);
     cairo_rectangle(cr, 0, 0, target.width, target.height);
     cairo_clip(cr);
     cairo_set_antialias(cr, target.vector || style.antialias ? CAIRO_ANTIALIAS_DEFAULT
                                                              : CAIRO_ANTIALIAS_NONE);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+}
+
+} // namespace
+
+void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
+                       const std::vector<const Surface*>& records, const DrawTarget& target,
+                       TemplateLayer layer) {
+    BeginLayer(cr, style, target);
+    switch (layer) {
+    case TemplateLayer::Texture:
+        if (style.underlay)
+            DrawUnderlay(cr, *style.underlay, style.underlayOpacity, target);
+        break;
+    case TemplateLayer::Islands:
+        if (style.islands)
+            DrawIslands(cr, style, records, target);
+        break;
+    case TemplateLayer::Fill:
+        DrawFacesAndOverlaps(cr, style, records, target, true, false);
+        break;
+    case TemplateLayer::Overlaps:
+        DrawFacesAndOverlaps(cr, style, records, target, false, true);
+        break;
+    case TemplateLayer::Flipped:
+        if (style.flipped)
+            DrawFlipped(cr, style, records, target);
+        break;
+    case TemplateLayer::Lines:
+        DrawLines(cr, style, records, target);
+        break;
+    case TemplateLayer::Seams:
+        if (style.seams)
+            DrawSeams(cr, style, records, target);
+        break;
+    }
+    cairo_restore(cr);
+}
+
+void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
+                  const std::vector<const Surface*>& records, const DrawTarget& target) {
     if (style.background) {
+        BeginLayer(cr, style, target);
         SetColour(cr, *style.background);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        cairo_restore(cr);
     }
-    if (style.underlay)
-        DrawUnderlay(cr, *style.underlay, style.underlayOpacity, target);
-    DrawFacesAndOverlaps(cr, style, records, target);
-    if (style.flipped)
-        DrawFlipped(cr, style, records, target);
-    DrawLines(cr, style, records, target);
-    if (style.seams)
-        DrawSeams(cr, style, records, target);
-    cairo_restore(cr);
+    for (const TemplateLayer layer : LayersOf(style)) {
+        if (layer == TemplateLayer::Overlaps && style.fill)
+            continue; // drawn with the fill, from one count of the faces
+        if (layer == TemplateLayer::Fill) {
+            BeginLayer(cr, style, target);
+            DrawFacesAndOverlaps(cr, style, records, target, true, true);
+            cairo_restore(cr);
+            continue;
+        }
+        DrawTemplateLayer(cr, style, records, target, layer);
+    }
 }
 
 TemplateImage DrawTemplateImage(const TemplateStyle& style,
@@ -369,4 +557,41 @@ TemplateImage DrawTemplateImage(const TemplateStyle& style,
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);
     return image;
+}
+
+LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
+                                    const std::vector<const Surface*>& records) {
+    LayeredTemplate result;
+    result.merged = DrawTemplateImage(style, records);
+    if (result.merged.width == 0)
+        return result;
+    const int width = result.merged.width, height = result.merged.height;
+    TemplateStyle alone = style;
+    alone.background.reset();
+    alone.underlayOpacity = 1.0; // the layer's own opacity carries it
+    for (const TemplateLayer layer : LayersOf(style)) {
+        LayerImage entry{
+            layer,
+            {},
+            layer == TemplateLayer::Texture ? std::clamp(style.underlayOpacity, 0.0, 1.0) : 1.0};
+        try {
+            entry.image.pixels.assign(size_t(width) * size_t(height), 0);
+        } catch (const std::bad_alloc&) {
+            return {};
+        }
+        entry.image.width = width;
+        entry.image.height = height;
+        entry.image.opaque = false;
+        cairo_surface_t* surface = cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(entry.image.pixels.data()), CAIRO_FORMAT_ARGB32, width,
+            height, width * 4);
+        cairo_t* cr = cairo_create(surface);
+        DrawTemplateLayer(cr, alone, records,
+                          {{double(width), double(height), 0.0, 0.0}, width, height, false}, layer);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        cairo_surface_destroy(surface);
+        result.layers.push_back(std::move(entry));
+    }
+    return result;
 }

@@ -36,3 +36,27 @@ struct DrawTarget {
 };
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
                   const std::vector<const Surface*>& records, const DrawTarget& target);
+
+// What a template is made of, bottom first; a layered file keeps each apart.
+enum class TemplateLayer { Texture, Islands, Fill, Overlaps, Flipped, Lines, Seams };
+const char* LayerName(TemplateLayer layer); // "texture", "islands", ...
+// The layers the style asks for, bottom first; the lines always.
+std::vector<TemplateLayer> LayersOf(const TemplateStyle& style);
+// One layer alone, over what the target holds already.
+void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
+                       const std::vector<const Surface*>& records, const DrawTarget& target,
+                       TemplateLayer layer);
+
+struct LayerImage {
+    TemplateLayer layer;
+    TemplateImage image; // the layer alone on transparent pixels
+    double opacity;      // the texture's underlay opacity; 1 for the others
+};
+struct LayeredTemplate {
+    std::vector<LayerImage> layers; // bottom first
+    TemplateImage merged;           // the template as a flat picture would show it
+};
+// Every layer the style asks for, and the merged template; merged is empty
+// (zero size) when the memory cannot be had.
+LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
+                                    const std::vector<const Surface*>& records);

@@ -5,7 +5,7 @@
 bool TemplateStyle::IsPlain() const {
     return line == Rgba{0, 0, 0, 255} && lineWidth == 1.0 && !antialias &&
            background == Rgba{255, 255, 255, 255} && !fill && !overlaps && !colourBySurface &&
-           !underlay && !seams && !flipped;
+           !underlay && !seams && !flipped && outline == Outline::All && !islands;
 }
 
 TemplateStyle PlainStyle(int width, int height, WrapMode wrap) {

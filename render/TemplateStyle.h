@@ -16,6 +16,11 @@ enum class WrapMode {
     Clip,   // the coordinates as stored; what lies outside the square is not drawn
 };
 
+enum class Outline {
+    All,     // every edge of every face
+    Islands, // only the borders of each island
+};
+
 struct TemplateStyle {
     int width = 128, height = 128;
     WrapMode wrap = WrapMode::Repeat;
@@ -29,6 +34,8 @@ struct TemplateStyle {
     bool colourBySurface = false; // each surface its own line colour
     std::optional<Rgba> seams;    // seam edges drawn over the lines in this colour
     std::optional<Rgba> flipped;  // faces laid out mirrored filled in this colour
+    Outline outline = Outline::All;
+    bool islands = false; // each island filled with its own opaque colour
     // The texture drawn under the layout (images and PDF), over the whole
     // template, at this opacity; none when null. Not owned.
     const struct TextureImage* underlay = nullptr;

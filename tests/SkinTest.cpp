@@ -14,8 +14,8 @@ namespace {
 constexpr int64_t K = kKeyColour, I = kInvalidColour, C = 0x123456;
 
 // Outline rectangles of a small picture given column by column as rows.
-std::vector<std::array<int, 4>> Outline(const std::vector<std::vector<int64_t>>& rows,
-                                        bool* started = nullptr) {
+std::vector<std::array<int, 4>> BorderOf(const std::vector<std::vector<int64_t>>& rows,
+                                         bool* started = nullptr) {
     std::vector<std::array<int, 4>> rects;
     const bool any = BuildOutline(
         int(rows[0].size()), int(rows.size()),
@@ -36,18 +36,18 @@ TEST(SkinOutline, OneHalfOpenRectanglePerRunColumnByColumn) {
     // Touches the top row in column 0, reaches the last row in column 1, and
     // column 2 holds a single pixel between key pixels.
     bool started = false;
-    EXPECT_EQ(Outline({{C, K, K}, {C, C, C}, {K, C, K}, {K, C, K}}, &started),
+    EXPECT_EQ(BorderOf({{C, K, K}, {C, C, C}, {K, C, K}, {K, C, K}}, &started),
               (Rects{{0, 0, 1, 2}, {1, 1, 2, 4}, {2, 1, 3, 2}}));
     EXPECT_TRUE(started);
-    EXPECT_EQ(Outline({{C, K}, {K, K}, {C, K}}), (Rects{{0, 0, 1, 1}, {0, 2, 1, 3}}));
+    EXPECT_EQ(BorderOf({{C, K}, {K, K}, {C, K}}), (Rects{{0, 0, 1, 1}, {0, 2, 1, 3}}));
 }
 
 TEST(SkinOutline, AllKeyGivesNoOutlineAndUnreadablePixelsStay) {
     bool started = true;
-    EXPECT_TRUE(Outline({{K, K}, {K, K}}, &started).empty());
+    EXPECT_TRUE(BorderOf({{K, K}, {K, K}}, &started).empty());
     EXPECT_FALSE(started);
     // Only an exact match is cut: one step off pure blue stays.
-    EXPECT_EQ(Outline({{K, I}, {0x0000FE, K}}, &started), (Rects{{0, 1, 1, 2}, {1, 0, 2, 1}}));
+    EXPECT_EQ(BorderOf({{K, I}, {0x0000FE, K}}, &started), (Rects{{0, 1, 1, 2}, {1, 0, 2, 1}}));
     EXPECT_TRUE(started);
 }
 

@@ -7,6 +7,7 @@
 #include "image/TextureImage.h"
 #include "render/DrawingCancel.h"
 #include "render/Flipped.h"
+#include "render/Islands.h"
 #include "render/LayoutRaster.h"
 #include "render/Seams.h"
 #include "render/TemplateImage.h"
@@ -417,7 +418,7 @@ TEST(TemplateSeams, TheCutDiagonalIsASeamDrawnTwiceAndOpenEdgesAreNot) {
     const RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir);
     ASSERT_TRUE(view.failures.empty());
     const Surface& quad = view.model.surfaces[0];
-    const std::vector<SeamEdge> seams = FindSeams(quad);
+    const std::vector<TriangleEdge> seams = FindSeams(quad);
     ASSERT_EQ(seams.size(), 2u); // the diagonal, once in each triangle
     EXPECT_EQ(seams[0].triangle, 0);
     EXPECT_EQ(seams[0].corner, 2); // c -> a: (64,64) -> (0,0)
@@ -472,4 +473,65 @@ TEST(TemplateFlipped, OnlyTheFaceLaidOutMirroredIsFilled) {
     EXPECT_FALSE(blue(10, 20)); // inside the first face: white
     EXPECT_EQ(image.At(10, 20) & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_FALSE(blue(70, 20)); // inside the third
+}
+
+// A 2 x 2 grid of quads sharing their layout edges is one island: with
+// --outline islands only its outer border is drawn. A second, separate quad
+// is a second island, and --islands gives the two different opaque colours.
+TEST(TemplateIslands, OneGridIsOneIslandOutlinedOnItsBorderAndTwoIslandsTwoColours) {
+    Md3ModelDesc desc;
+    Md3SurfaceDesc s;
+    s.name = "grid";
+    // A 3 x 3 lattice of vertices over u, v in 0.1..0.5, then a lone quad at 0.7..0.9.
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 3; ++i) {
+            s.positions.push_back({int16_t(i * 64), int16_t(j * 64), 0});
+            s.uv.push_back({0.1f + 0.2f * float(i), 0.1f + 0.2f * float(j)});
+        }
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const int a = j * 3 + i;
+            s.triangles.push_back({a, a + 1, a + 4});
+            s.triangles.push_back({a, a + 4, a + 3});
+        }
+    for (const auto& [u, v] : {std::pair{0.7f, 0.7f}, {0.9f, 0.7f}, {0.9f, 0.9f}, {0.7f, 0.9f}}) {
+        s.positions.push_back({int16_t(u * 640), int16_t(v * 640), 64});
+        s.uv.push_back({u, v});
+    }
+    s.triangles.push_back({9, 10, 11});
+    s.triangles.push_back({9, 11, 12});
+    desc.surfaces = {s};
+    TempDir dir;
+    const RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir);
+    ASSERT_TRUE(view.failures.empty());
+    const Surface& grid = view.model.surfaces[0];
+    const SurfaceIslands islands = FindIslands(grid);
+    EXPECT_EQ(islands.count, 2);
+    EXPECT_EQ(islands.islandOf, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
+    EXPECT_EQ(islands.borders.size(), 8u + 4u); // two edges per grid side, four for the quad
+
+    TemplateStyle style = Styled(100);
+    const auto ink = [](const TemplateImage& image, int x, int y) {
+        return (image.At(x, y) & 0xFFFFFF) == 0u;
+    };
+    const TemplateImage all = DrawTemplateImage(style, {&grid});
+    style.outline = Outline::Islands;
+    const TemplateImage borders = DrawTemplateImage(style, {&grid});
+    EXPECT_TRUE(ink(all, 30, 20) && ink(all, 20, 30)); // the inner lines at u, v = 0.3
+    EXPECT_FALSE(ink(borders, 30, 20) || ink(borders, 20, 30) || ink(borders, 25, 25));
+    EXPECT_TRUE(ink(borders, 10, 20) && ink(borders, 30, 10) && ink(borders, 50, 40));
+    EXPECT_TRUE(ink(borders, 80, 70) && ink(borders, 70, 80));
+    EXPECT_FALSE(ink(borders, 80, 80)); // the quad's diagonal: inside its island
+
+    style.islands = true;
+    const TemplateImage filled = DrawTemplateImage(style, {&grid});
+    const uint32_t first = filled.At(20, 20), second = filled.At(85, 80);
+    EXPECT_EQ(first, filled.At(45, 45)); // one flat colour over the whole grid
+    EXPECT_EQ(second, filled.At(75, 85));
+    EXPECT_NE(first, second);
+    for (const uint32_t c : {first, second}) {
+        EXPECT_EQ(c >> 24, 0xFFu); // opaque
+        EXPECT_NE(c, 0xFFFFFFFFu); // not the background
+    }
+    EXPECT_EQ(filled.At(95, 20), 0xFFFFFFFFu); // outside both: background
 }

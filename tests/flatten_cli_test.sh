@@ -193,15 +193,22 @@ grep -q "bad.tga.*not an image" "$work/err" || fail "a broken texture was not re
 [ -s "$work/bad.png" ] || fail "a broken texture stopped the template"
 expect_exit 2 "$flatten" "$game/upper.md3" --underlay -o "$work/u.eps"
 
-# Seams in pictures and PDF; not yet in EPS and SVG, and said so.
+# Seams, flipped faces and islands everywhere but in the EPS, which says so.
 expect_exit 0 "$flatten" "$sample" --all --seams -o "$work/seams.png"
 expect_exit 0 "$flatten" "$sample" --all --seams '#ff00ff' -o "$work/seams.pdf"
 expect_exit 2 "$flatten" "$sample" --all --seams -o "$work/seams.eps"
 grep -q -- "--seams does not apply to .eps" "$work/err" || fail "--seams in EPS: $(cat "$work/err")"
 expect_exit 0 "$flatten" "$sample" --all --flipped --seams -o "$work/flipped.png"
 expect_exit 2 "$flatten" "$sample" --all --flipped nonsense -o "$work/flipped.png"
-expect_exit 2 "$flatten" "$sample" --all --flipped -o "$work/flipped.svg"
-grep -q -- "--flipped does not apply to .svg" "$work/err" || fail "--flipped in SVG: $(cat "$work/err")"
+expect_exit 2 "$flatten" "$sample" --all --flipped -o "$work/flipped.eps"
+grep -q -- "--flipped does not apply to .eps" "$work/err" || fail "--flipped in EPS: $(cat "$work/err")"
+expect_exit 2 "$flatten" "$sample" --all --islands -o "$work/islands.eps"
+expect_exit 2 "$flatten" "$sample" --all --outline edges -o "$work/islands.png"
+grep -q -- "--outline takes all or islands" "$work/err" || fail "--outline: $(cat "$work/err")"
+expect_exit 0 "$flatten" "$sample" --all --islands --outline islands --seams --flipped --overlaps \
+    -o "$work/islands.svg"
+python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1])' "$work/islands.svg" ||
+    fail "SVG with every layer is not well-formed"
 
 # TGA: the same pixels as the PNG of the same style, plain or transparent.
 for style in "" "--background none --antialias --line-width 2 --fill #ff000040"; do

@@ -1,0 +1,33 @@
+#pragma once
+// Islands: the pieces a layout is cut into. Two faces of a surface belong to
+// one island when they share a layout edge (the same two texture
+// coordinates); an island's border is made of the layout edges that only one
+// of its faces uses. Painters trace these borders and fill islands by colour.
+#include "model/Model.h"
+#include "render/LayoutDrawing.h"
+#include "render/PlacedTriangles.h"
+
+#include <vector>
+
+struct SurfaceIslands {
+    std::vector<int> islandOf; // per triangle; -1 for a triangle with a corner out of the surface
+    int count = 0;
+    std::vector<TriangleEdge> borders; // in triangle order
+};
+
+SurfaceIslands FindIslands(const Surface& surface);
+
+// One flat, opaque colour per island of every record (records in order,
+// islands in order within each), each unlike every other island's colour,
+// unlike the background, and far from the colours of islands that touch it
+// on a width x height grid laid over the layout by mapping.
+std::vector<std::vector<Rgba>> IslandColours(const std::vector<const Surface*>& records,
+                                             const std::vector<SurfaceIslands>& islands,
+                                             WrapMode wrap, const LayoutMapping& mapping, int width,
+                                             int height, const std::optional<Rgba>& background);
+
+// Per pixel of a width x height grid, the island drawn there (counted over
+// all records, later faces over earlier ones), or -1.
+std::vector<int32_t> IslandLabels(const std::vector<const Surface*>& records,
+                                  const std::vector<SurfaceIslands>& islands, WrapMode wrap,
+                                  const LayoutMapping& mapping, int width, int height);
