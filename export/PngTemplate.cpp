@@ -1,5 +1,6 @@
 #include "export/PngTemplate.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <png.h>
 #include <vector>
@@ -12,9 +13,10 @@ void AppendToString(png_structp png, png_bytep data, png_size_t length) {
 }
 
 // Writes rows produced by row(y, buffer) as a PNG; empty on a libpng error.
-template <typename Row>
-std::string Encode(int width, int height, int bitDepth, int colourType, size_t rowBytes, int level,
-                   Row&& row) {
+template <typename Row, typename Header = void (*)(png_structp, png_infop)>
+std::string Encode(
+    int width, int height, int bitDepth, int colourType, size_t rowBytes, int level, Row&& row,
+    Header&& header = [](png_structp, png_infop) {}) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
@@ -30,6 +32,7 @@ std::string Encode(int width, int height, int bitDepth, int colourType, size_t r
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colourType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    header(png, info);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
         row(y, buffer.data());
@@ -58,7 +61,97 @@ std::string EncodePng(const LayoutRaster& raster) {
                   });
 }
 
+namespace {
+
+// Straight (not premultiplied) RGBA of a stored pixel, packed 0xRRGGBBAA.
+uint32_t Straight(uint32_t p) {
+    const uint32_t a = p >> 24;
+    auto straight = [a](uint32_t c) { return a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a; };
+    return straight((p >> 16) & 0xFF) << 24 | straight((p >> 8) & 0xFF) << 16 |
+           straight(p & 0xFF) << 8 | a;
+}
+
+// The picture's colours when there are 256 or fewer, in order of first use;
+// empty when there are more.
+std::vector<uint32_t> PaletteOf(const TemplateImage& image) {
+    std::vector<uint32_t> colours;
+    // Open addressing over 1024 slots; most pictures repeat the last colour.
+    std::vector<uint32_t> slots(1024, 0);
+    std::vector<bool> filled(1024, false);
+    uint32_t last = 0;
+    bool any = false;
+    for (const uint32_t p : image.pixels) {
+        if (any && p == last)
+            continue;
+        any = true;
+        last = p;
+        size_t slot = (p * 2654435761u) >> 22;
+        while (filled[slot] && slots[slot] != p)
+            slot = (slot + 1) & 1023;
+        if (filled[slot])
+            continue;
+        if (colours.size() == 256)
+            return {};
+        filled[slot] = true;
+        slots[slot] = p;
+        colours.push_back(p);
+    }
+    return colours;
+}
+
+} // namespace
+
 std::string EncodePng(const TemplateImage& image) {
+    const std::vector<uint32_t> palette = PaletteOf(image);
+    if (!palette.empty()) {
+        // Few colours (lines, flat fills, islands): an index per pixel, 1 to 8
+        // bits, with the colours' alpha when any is not opaque.
+        const int bits = palette.size() <= 2    ? 1
+                         : palette.size() <= 4  ? 2
+                         : palette.size() <= 16 ? 4
+                                                : 8;
+        std::vector<std::pair<uint32_t, uint8_t>> index; // stored pixel -> entry, sorted
+        for (size_t i = 0; i < palette.size(); ++i)
+            index.emplace_back(palette[i], uint8_t(i));
+        std::sort(index.begin(), index.end());
+        auto entryOf = [&](uint32_t p) {
+            return std::lower_bound(index.begin(), index.end(), std::pair<uint32_t, uint8_t>{p, 0})
+                ->second;
+        };
+        std::vector<png_color> colours;
+        std::vector<png_byte> alpha;
+        bool translucent = false;
+        for (const uint32_t p : palette) {
+            const uint32_t c = Straight(p);
+            colours.push_back({png_byte(c >> 24), png_byte(c >> 16), png_byte(c >> 8)});
+            alpha.push_back(png_byte(c));
+            translucent = translucent || (c & 0xFF) != 255;
+        }
+        const size_t rowBytes = (size_t(image.width) * size_t(bits) + 7) / 8;
+        return Encode(
+            image.width, image.height, bits, PNG_COLOR_TYPE_PALETTE, rowBytes, 6,
+            [&](int y, png_byte* bytes) {
+                std::fill(bytes, bytes + rowBytes, png_byte(0));
+                uint32_t last = image.At(0, y);
+                uint8_t entry = entryOf(last);
+                for (int x = 0; x < image.width; ++x) {
+                    const uint32_t p = image.At(x, y);
+                    if (p != last) {
+                        last = p;
+                        entry = entryOf(p);
+                    }
+                    const size_t bit = size_t(x) * size_t(bits);
+                    bytes[bit / 8] |= png_byte(entry << (8 - bits - int(bit % 8)));
+                }
+            },
+            [&](png_structp png, png_infop info) {
+                // Filters rarely pay on indices (the format's own advice).
+                png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+                png_set_PLTE(png, info, colours.data(), int(colours.size()));
+                if (translucent)
+                    png_set_tRNS(png, info, alpha.data(), int(alpha.size()), nullptr);
+            });
+    }
     const int channels = image.opaque ? 3 : 4;
     return Encode(image.width, image.height, 8,
                   image.opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,

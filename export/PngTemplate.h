@@ -1,6 +1,7 @@
 #pragma once
 // Templates as compressed PNG files, through libpng: a plain template as
-// 1-bit greyscale, a styled one as 8-bit RGB, or RGBA when it has any
+// 1-bit greyscale; a styled one as indexed colour (1 to 8 bits) when it uses
+// 256 colours or fewer, else as 8-bit RGB, or RGBA when it has any
 // transparency.
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"

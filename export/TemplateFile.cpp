@@ -2,8 +2,10 @@
 
 #include "export/BmpTemplate.h"
 #include "export/EpsTemplate.h"
+#include "export/OraTemplate.h"
 #include "export/PdfTemplate.h"
 #include "export/PngTemplate.h"
+#include "export/PsdTemplate.h"
 #include "export/SafeFile.h"
 #include "export/SvgTemplate.h"
 #include "export/TgaTemplate.h"
@@ -11,6 +13,7 @@
 #include "render/TemplateImage.h"
 
 #include <cctype>
+#include <new>
 
 namespace {
 
@@ -55,6 +58,18 @@ std::string EncodeTgaImage(const TemplateImage& i) {
     return EncodeTga(i);
 }
 
+// Layered files: each part of the template apart, and the merged picture.
+template <std::string (*Encode)(const LayeredTemplate&)>
+std::string BuildLayered(const std::vector<const Surface*>& records, const TemplateStyle& style,
+                         const std::string&) {
+    try {
+        const LayeredTemplate layered = DrawLayeredTemplate(style, records);
+        return layered.merged.width == 0 ? std::string() : Encode(layered);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
 } // namespace
 
 const std::vector<FormatInfo>& TemplateFormats() {
@@ -68,6 +83,9 @@ const std::vector<FormatInfo>& TemplateFormats() {
          BuildPicture<EncodeBmpRaster, EncodeBmpImage>},
         {TemplateFormat::Tga, "tga", "TGA image", false, true, true,
          BuildPicture<EncodeTgaRaster, EncodeTgaImage>},
+        {TemplateFormat::Psd, "psd", "Photoshop image", false, true, true, BuildLayered<EncodePsd>},
+        {TemplateFormat::Ora, "ora", "OpenRaster image", false, true, true,
+         BuildLayered<EncodeOra>},
     };
     return formats;
 }

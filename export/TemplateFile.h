@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-enum class TemplateFormat { Eps, Svg, Pdf, Png, Bmp, Tga, Unknown };
+enum class TemplateFormat { Eps, Svg, Pdf, Png, Bmp, Tga, Psd, Ora, Unknown };
 
 // Every output format, in one table: the save dialog, the command line's
 // help and the usage checks all read it. A new format is a row here, its

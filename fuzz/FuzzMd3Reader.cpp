@@ -2,6 +2,7 @@
 // consumer must then draw what was loaded, without a fault.
 #include "export/EpsTemplate.h"
 #include "export/SvgTemplate.h"
+#include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
 #include "render/LayoutRaster.h"
@@ -44,9 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         style.overlaps = true;
         style.seams = Rgba{0, 192, 0, 255};
         style.flipped = Rgba{0, 96, 255, 128};
+        style.islands = true;
+        style.outline = i % 2 ? Outline::Islands : Outline::All;
         (void)DrawTemplateImage(style, {&r});
-        (void)BuildSvgText({&r}, style);
+        // The name becomes an id and a label: the text must stay well-formed XML.
+        for (const char c : BuildSvgText({&r}, style))
+            if (c != '\n' && static_cast<unsigned char>(c) < 0x20)
+                __builtin_trap();
         (void)BuildEpsText({&r}, style, "f.eps", nullptr);
+        if (i == 0) // every layer apart, as the layered files take them
+            (void)BuildTemplateBytes({&r}, style, TemplateFormat::Psd, "f");
         (void)DrawLayoutRaster({&r}, 32, 64, WrapMode::Clip);
     }
     return 0;

@@ -25,7 +25,9 @@ inline constexpr FormatLabel kFormatLabels[] = {
     {"pdf", QT_TRANSLATE_NOOP("Gridwright", "PDF document")},
     {"png", QT_TRANSLATE_NOOP("Gridwright", "PNG image")},
     {"bmp", QT_TRANSLATE_NOOP("Gridwright", "BMP image")},
-    {"tga", QT_TRANSLATE_NOOP("Gridwright", "TGA image")}};
+    {"tga", QT_TRANSLATE_NOOP("Gridwright", "TGA image")},
+    {"psd", QT_TRANSLATE_NOOP("Gridwright", "Photoshop image")},
+    {"ora", QT_TRANSLATE_NOOP("Gridwright", "OpenRaster image")}};
 inline constexpr const char* kWindowTitle = "Gridwright";
 inline constexpr const char* kModelWindowTitle = "%1 — Gridwright";
 inline constexpr const char* kOptionsMenuText =

@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev                              # decoding JPEG textures (PNG: libpng)
   libzip-dev                                       # .pk3 archives
   libstb-dev                                       # tests only: writing test images
+  gimp                                             # tests only: GIMP opens the layered PSD
   help2man desktop-file-utils appstream libglib2.0-bin man-db groff-base  # manual pages, desktop files
   dpkg-dev lintian file                            # the Debian package
   ghostscript imagemagick locales                  # EPS rendering, image checks, a comma locale

@@ -64,7 +64,8 @@ TEST_F(Export, OpensAtTheLastSizeAndSavesTheChosenSizeAsEps) {
     // Every format the engine writes, and the surface's name to start with.
     EXPECT_EQ(desktop.asked[1].filters,
               (QStringList{"EPS file (*.eps)", "SVG drawing (*.svg)", "PDF document (*.pdf)",
-                           "PNG image (*.png)", "BMP image (*.bmp)", "TGA image (*.tga)"}));
+                           "PNG image (*.png)", "BMP image (*.bmp)", "TGA image (*.tga)",
+                           "Photoshop image (*.psd)", "OpenRaster image (*.ora)"}));
     EXPECT_TRUE(desktop.asked[1].initialName.endsWith("/b_head"))
         << desktop.asked[1].initialName.toStdString();
     EXPECT_EQ(desktop.asked[1].defaultSuffix, "*");
@@ -108,7 +109,7 @@ TEST_F(Export, TheExtensionPicksTheWriterWhateverItsCase) {
     EXPECT_EQ(desktop.messages[1].text, "Cannot save the template");
     EXPECT_EQ(desktop.messages[1].detail,
               "Gridwright does not write \".jpg\" files. Give the template one of the "
-              "extensions .eps, .svg, .pdf, .png, .bmp or .tga.");
+              "extensions .eps, .svg, .pdf, .png, .bmp, .tga, .psd or .ora.");
     // PNG, SVG, PDF and TGA are written from the window too.
     for (const char* name : {"t.png", "t.svg", "t.PDF", "t.tga"}) {
         desktop.answers.push_back(QString::fromStdString(dir.File(name)));

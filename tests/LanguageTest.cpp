@@ -112,7 +112,8 @@ TEST(Languages, FrenchShowsTheFormerReleasesTextsAndEnglishIsTheSource) {
         EXPECT_TRUE(fr.menu.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(fr.fileTypes,
               (QStringList{"Fichier EPS (*.eps)", "Dessin SVG (*.svg)", "Document PDF (*.pdf)",
-                           "Image PNG (*.png)", "Fichier BMP (*.bmp)", "Image TGA (*.tga)"}));
+                           "Image PNG (*.png)", "Fichier BMP (*.bmp)", "Image TGA (*.tga)",
+                           "Image Photoshop (*.psd)", "Image OpenRaster (*.ora)"}));
     EXPECT_EQ(fr.errorHeading, "Hola ombre, ca chie !!!");
 
     const Shown en = InLanguage("en");

@@ -17,7 +17,7 @@ expect_exit 0 "$flatten" --help
 grep -q "Exit status" "$work/out" || fail "--help says nothing of exit codes"
 expect_exit 2 "$flatten"
 expect_exit 2 "$flatten" "$sample" -o "$work/x.txt"
-grep -q "extension .eps, .svg, .pdf, .png, .bmp or .tga" "$work/err" || fail "unknown format not explained"
+grep -q "extension .eps, .svg, .pdf, .png, .bmp, .tga, .psd or .ora" "$work/err" || fail "unknown format not explained"
 # Sizes: every side from 1 to 8192 is accepted, anything else is a usage error.
 for size in 1x1 8192x1 1x8192 8192x8192 64X32; do
     expect_exit 0 "$flatten" "$sample" --size "$size" -o "$work/size.svg"

@@ -114,6 +114,14 @@
         <source>TGA image</source>
         <translation>Image TGA</translation>
     </message>
+    <message>
+        <source>Photoshop image</source>
+        <translation>Image Photoshop</translation>
+    </message>
+    <message>
+        <source>OpenRaster image</source>
+        <translation>Image OpenRaster</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
