@@ -444,13 +444,13 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
     }
     style.colourBySurface = q.colourBySurface;
     if (q.seamsAsked) {
-        Rgba c{0, 192, 0, 255};
+        Rgba c = kDefaultSeamColour;
         if (!q.seams.empty() && !(problem = colour("--seams", q.seams, c)).empty())
             return problem;
         style.seams = c;
     }
     if (q.flippedAsked) {
-        Rgba c{0, 96, 255, 128};
+        Rgba c = kDefaultFlippedColour;
         if (!q.flipped.empty() && !(problem = colour("--flipped", q.flipped, c)).empty())
             return problem;
         style.flipped = c;

@@ -6,10 +6,13 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <list>
 #include <zip.h>
 
 namespace {
+
+constexpr time_t kEntryTime = 946728000; // 2000-01-01 12:00 UTC
 
 // The merged picture scaled to fit 256 x 256, as the format's thumbnail.
 TemplateImage Thumbnail(const TemplateImage& merged) {
@@ -101,6 +104,8 @@ std::string EncodeOra(const LayeredTemplate& layered) {
         const bool stored = i == 0 || entries[i].first.ends_with(".png");
         ok = zip_set_file_compression(archive, zip_uint64_t(index),
                                       stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0;
+        // One fixed date, so that the same template gives the same bytes.
+        ok = ok && zip_file_set_mtime(archive, zip_uint64_t(index), kEntryTime, 0) == 0;
     }
     if (archive) {
         if (!ok)

@@ -58,3 +58,6 @@ std::string FormatColour(const Rgba& colour); // "#rrggbbaa"
 Rgba SurfacePaletteColour(int position);
 
 inline constexpr double kMaxLineWidth = 64.0;
+// The colours seams and flipped faces take unless one is chosen.
+inline constexpr Rgba kDefaultSeamColour{0, 192, 0, 255};
+inline constexpr Rgba kDefaultFlippedColour{0, 96, 255, 128};

@@ -122,6 +122,32 @@ TEST_F(TemplateOptionsTest, EveryOptionReachesTheEngineAsTheCommandLineWritesIt)
         << desktop.asked.back().initialName.toStdString();
 }
 
+// Seams, flipped faces and islands from the window are the command line's,
+// in the SVG and the layered files, byte for byte.
+TEST_F(TemplateOptionsTest, PaintReadyOptionsReachTheLayeredFilesAsTheCommandLineWritesThem) {
+    SelectRow(*window, 1);
+    TemplateOptions o = PainterOptions();
+    o.style.seams = kDefaultSeamColour;
+    o.style.flipped = kDefaultFlippedColour;
+    o.style.outline = Outline::Islands;
+    o.style.islands = true;
+    ChooseOptions(o);
+    for (const std::string ext : {"svg", "psd", "ora"}) {
+        SCOPED_TRACE(ext);
+        const std::string fromWindow = dir.File("w." + ext), fromCli = dir.File("c." + ext);
+        SaveAs(fromWindow);
+        ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0].detail.toStdString();
+        const std::string command =
+            std::string(GW_FLATTEN_TOOL) + " '" + model +
+            "' --all --size 300x200 --line-colour '#143cc8c8' --line-width 2.5 --fill "
+            "'#ffc80040' --overlaps --background none --seams --flipped --outline islands "
+            "--islands" +
+            (ext == "svg" ? "" : " --antialias") + " -o '" + fromCli + "' > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(ReadWholeFile(fromWindow), ReadWholeFile(fromCli));
+    }
+}
+
 TEST_F(TemplateOptionsTest, OptionsAreRememberedAcrossARestartAndResetToTheClassicTemplate) {
     ChooseOptions(PainterOptions());
     window.reset();
@@ -157,6 +183,12 @@ TEST_F(TemplateOptionsTest, ThePanelsControlsDriveItsOptionsAndItsPreview) {
     ASSERT_FALSE(before.isNull());
     static_cast<QAbstractButton*>(panel.Control("transparent"))->click();
     static_cast<QAbstractButton*>(panel.Control("overlaps"))->click();
+    for (const char* name : {"seams", "flipped", "outlineIslands", "islands"})
+        static_cast<QAbstractButton*>(panel.Control(name))->click();
+    EXPECT_EQ(panel.options().style.seams, kDefaultSeamColour);
+    EXPECT_EQ(panel.options().style.flipped, kDefaultFlippedColour);
+    EXPECT_EQ(panel.options().style.outline, Outline::Islands);
+    EXPECT_TRUE(panel.options().style.islands);
     auto* width = panel.Control("lineWidth");
     QMetaObject::invokeMethod(width, "setValue", Q_ARG(double, 3.0));
     EXPECT_FALSE(panel.options().style.background.has_value());
@@ -378,6 +410,10 @@ TEST_F(TemplateOptionsTest, EveryOptionSurvivesARestartAndResetsToItsDefault) {
     s.overlaps = true;
     s.overlapColour = {50, 60, 70, 80};
     s.colourBySurface = true;
+    s.seams = Rgba{1, 200, 2, 255};
+    s.flipped = Rgba{3, 4, 250, 90};
+    s.outline = Outline::Islands;
+    s.islands = true;
     o.surfaces = SurfaceChoice::SameTexture;
     o.underlay = true;
     o.underlayOpacity = 0.25;

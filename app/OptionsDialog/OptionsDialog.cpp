@@ -159,6 +159,17 @@ void OptionsDialog::BuildControls() {
     colourRow(tr("Faces"), "fillColour", m_fillColour, tr("Filled"), "fill", m_fill);
     colourRow(tr("Overlaps"), "overlapColour", m_overlapColour, tr("Shown"), "overlaps",
               m_overlaps);
+    colourRow(tr("Seams"), "seamsColour", m_seamsColour, tr("Shown"), "seams", m_seams);
+    colourRow(tr("Flipped faces"), "flippedColour", m_flippedColour, tr("Shown"), "flipped",
+              m_flipped);
+
+    label(tr("Islands"));
+    m_outlineIslands = new QCheckBox(tr("Only their borders"), this);
+    m_outlineIslands->setObjectName("outlineIslands");
+    grid->addWidget(m_outlineIslands, row, 1, 1, 2);
+    m_islands = new QCheckBox(tr("Each in its own colour"), this);
+    m_islands->setObjectName("islands");
+    grid->addWidget(m_islands, row++, 3);
 
     m_colourBySurface = new QCheckBox(tr("One colour per surface"), this);
     m_colourBySurface->setObjectName("colourBySurface");
@@ -231,8 +242,8 @@ void OptionsDialog::BuildControls() {
         });
     for (QComboBox* box : {m_wrap, m_surfaces})
         connect(box, &QComboBox::currentIndexChanged, this, changed);
-    for (QCheckBox* box :
-         {m_antialias, m_transparent, m_fill, m_overlaps, m_colourBySurface, m_underlay})
+    for (QCheckBox* box : {m_antialias, m_transparent, m_fill, m_overlaps, m_colourBySurface,
+                           m_underlay, m_seams, m_flipped, m_outlineIslands, m_islands})
         connect(box, &QCheckBox::toggled, this, changed);
     connect(m_lineColour, &QPushButton::clicked, this,
             [this] { PickColour(m_lineColour, m_options.style.line); });
@@ -242,6 +253,10 @@ void OptionsDialog::BuildControls() {
             [this] { PickColour(m_fillColour, m_fillPick); });
     connect(m_overlapColour, &QPushButton::clicked, this,
             [this] { PickColour(m_overlapColour, m_options.style.overlapColour); });
+    connect(m_seamsColour, &QPushButton::clicked, this,
+            [this] { PickColour(m_seamsColour, m_seamsPick); });
+    connect(m_flippedColour, &QPushButton::clicked, this,
+            [this] { PickColour(m_flippedColour, m_flippedPick); });
 }
 
 void OptionsDialog::PickColour(QPushButton* button, Rgba& colour) {
@@ -282,6 +297,14 @@ void OptionsDialog::WriteControls() {
         m_fillPick = *s.fill;
     m_fill->setChecked(bool(s.fill));
     m_overlaps->setChecked(s.overlaps);
+    if (s.seams)
+        m_seamsPick = *s.seams;
+    m_seams->setChecked(bool(s.seams));
+    if (s.flipped)
+        m_flippedPick = *s.flipped;
+    m_flipped->setChecked(bool(s.flipped));
+    m_outlineIslands->setChecked(s.outline == Outline::Islands);
+    m_islands->setChecked(s.islands);
     m_colourBySurface->setChecked(s.colourBySurface);
     m_underlay->setChecked(m_options.underlay);
     m_underlayOpacity->setValue(m_options.underlayOpacity * 100);
@@ -289,6 +312,8 @@ void OptionsDialog::WriteControls() {
     ShowSwatch(m_backgroundColour, m_backgroundPick);
     ShowSwatch(m_fillColour, m_fillPick);
     ShowSwatch(m_overlapColour, s.overlapColour);
+    ShowSwatch(m_seamsColour, m_seamsPick);
+    ShowSwatch(m_flippedColour, m_flippedPick);
     ShowSizeBoxes();
     m_writing = false;
 }
@@ -324,6 +349,10 @@ void OptionsDialog::ReadControls() {
         m_transparent->isChecked() ? std::nullopt : std::optional<Rgba>(m_backgroundPick);
     s.fill = m_fill->isChecked() ? std::optional<Rgba>(m_fillPick) : std::nullopt;
     s.overlaps = m_overlaps->isChecked();
+    s.seams = m_seams->isChecked() ? std::optional<Rgba>(m_seamsPick) : std::nullopt;
+    s.flipped = m_flipped->isChecked() ? std::optional<Rgba>(m_flippedPick) : std::nullopt;
+    s.outline = m_outlineIslands->isChecked() ? Outline::Islands : Outline::All;
+    s.islands = m_islands->isChecked();
     s.colourBySurface = m_colourBySurface->isChecked();
     m_options.underlay = m_underlay->isChecked();
     m_options.underlayOpacity = m_underlayOpacity->value() / 100;

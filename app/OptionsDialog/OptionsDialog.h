@@ -55,11 +55,14 @@ class OptionsDialog : public LaidOutDialog {
     QSpinBox *m_width = nullptr, *m_height = nullptr;
     QComboBox *m_sizes = nullptr, *m_wrap = nullptr, *m_surfaces = nullptr;
     QPushButton *m_lineColour = nullptr, *m_backgroundColour = nullptr, *m_fillColour = nullptr,
-                *m_overlapColour = nullptr;
+                *m_overlapColour = nullptr, *m_seamsColour = nullptr, *m_flippedColour = nullptr;
     QDoubleSpinBox* m_lineWidth = nullptr;
     QCheckBox *m_antialias = nullptr, *m_transparent = nullptr, *m_fill = nullptr,
-              *m_overlaps = nullptr, *m_colourBySurface = nullptr, *m_underlay = nullptr;
+              *m_overlaps = nullptr, *m_colourBySurface = nullptr, *m_underlay = nullptr,
+              *m_seams = nullptr, *m_flipped = nullptr, *m_outlineIslands = nullptr,
+              *m_islands = nullptr;
     QDoubleSpinBox* m_underlayOpacity = nullptr;
     QLabel* m_previewLabel = nullptr;
     Rgba m_backgroundPick{255, 255, 255, 255}, m_fillPick{64, 128, 255, 64};
+    Rgba m_seamsPick = kDefaultSeamColour, m_flippedPick = kDefaultFlippedColour;
 };

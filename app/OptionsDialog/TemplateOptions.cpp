@@ -76,7 +76,8 @@ bool TemplateOptions::operator==(const TemplateOptions& o) const {
            a.lineWidth == b.lineWidth && a.antialias == b.antialias &&
            a.background == b.background && a.fill == b.fill && a.overlaps == b.overlaps &&
            a.overlapColour == b.overlapColour && a.colourBySurface == b.colourBySurface &&
-           surfaces == o.surfaces && underlay == o.underlay &&
+           a.seams == b.seams && a.flipped == b.flipped && a.outline == b.outline &&
+           a.islands == b.islands && surfaces == o.surfaces && underlay == o.underlay &&
            underlayOpacity == o.underlayOpacity && textureSize == o.textureSize;
 }
 
@@ -102,6 +103,13 @@ TemplateOptions TemplateOptions::Load(QStringList* reset) {
     st.overlaps = read.Flag("template/overlaps", false);
     st.overlapColour = read.Colour("template/overlapColour", defaults.overlapColour);
     st.colourBySurface = read.Flag("template/colourBySurface", false);
+    if (s.contains("template/seams"))
+        st.seams = read.Colour("template/seams", kDefaultSeamColour);
+    if (s.contains("template/flipped"))
+        st.flipped = read.Colour("template/flipped", kDefaultFlippedColour);
+    st.outline = read.Choice("template/outline", {"all", "islands"}) == "islands" ? Outline::Islands
+                                                                                  : Outline::All;
+    st.islands = read.Flag("template/islands", false);
     o.underlay = read.Flag("template/underlay", false);
     o.underlayOpacity = read.Number("template/underlayOpacity", 0.5, 0.0, 1.0);
     o.textureSize = read.Flag("template/textureSize", true);
@@ -130,6 +138,15 @@ void TemplateOptions::Save() const {
     s.setValue("template/overlaps", st.overlaps);
     s.setValue("template/overlapColour", QString::fromStdString(FormatColour(st.overlapColour)));
     s.setValue("template/colourBySurface", st.colourBySurface);
+    for (const auto& [key, colour] :
+         {std::pair{"template/seams", st.seams}, std::pair{"template/flipped", st.flipped}}) {
+        if (colour)
+            s.setValue(key, QString::fromStdString(FormatColour(*colour)));
+        else
+            s.remove(key);
+    }
+    s.setValue("template/outline", st.outline == Outline::Islands ? "islands" : "all");
+    s.setValue("template/islands", st.islands);
     s.setValue("template/underlay", underlay);
     s.setValue("template/underlayOpacity", underlayOpacity);
     s.setValue("template/textureSize", textureSize);

@@ -176,6 +176,26 @@
 <context>
     <name>OptionsDialog</name>
     <message>
+        <source>Seams</source>
+        <translation>Coutures</translation>
+    </message>
+    <message>
+        <source>Flipped faces</source>
+        <translation>Faces retournées</translation>
+    </message>
+    <message>
+        <source>Islands</source>
+        <translation>Îlots</translation>
+    </message>
+    <message>
+        <source>Only their borders</source>
+        <translation>Seulement leurs bords</translation>
+    </message>
+    <message>
+        <source>Each in its own colour</source>
+        <translation>Chacun de sa couleur</translation>
+    </message>
+    <message>
         <source>Template options</source>
         <translation>Options du gabarit</translation>
     </message>
