@@ -79,7 +79,16 @@ void ExportDialog::ShowSize() {
         notes << tr("overlaps");
     if (s.underlay)
         notes << tr("texture underneath");
-    if (!s.IsPlain() && s.background && !s.overlaps && !s.underlay)
+    if (s.seams)
+        notes << tr("seams");
+    if (s.flipped)
+        notes << tr("flipped faces");
+    if (s.outline == Outline::Islands)
+        notes << tr("island borders");
+    if (s.islands)
+        notes << tr("island colours");
+    if (!s.IsPlain() && s.background && !s.overlaps && !s.underlay && !s.seams && !s.flipped &&
+        s.outline == Outline::All && !s.islands)
         notes << tr("styled");
     if (auto* summary = qobject_cast<QLabel*>(control("summary")))
         summary->setText(notes.join(" · "));

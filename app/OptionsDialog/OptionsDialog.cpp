@@ -159,6 +159,10 @@ void OptionsDialog::BuildControls() {
     colourRow(tr("Faces"), "fillColour", m_fillColour, tr("Filled"), "fill", m_fill);
     colourRow(tr("Overlaps"), "overlapColour", m_overlapColour, tr("Shown"), "overlaps",
               m_overlaps);
+    m_colourBySurface = new QCheckBox(tr("One colour per surface"), this);
+    m_colourBySurface->setObjectName("colourBySurface");
+    grid->addWidget(m_colourBySurface, row++, 1, 1, 3);
+
     colourRow(tr("Seams"), "seamsColour", m_seamsColour, tr("Shown"), "seams", m_seams);
     colourRow(tr("Flipped faces"), "flippedColour", m_flippedColour, tr("Shown"), "flipped",
               m_flipped);
@@ -170,10 +174,6 @@ void OptionsDialog::BuildControls() {
     m_islands = new QCheckBox(tr("Each in its own colour"), this);
     m_islands->setObjectName("islands");
     grid->addWidget(m_islands, row++, 3);
-
-    m_colourBySurface = new QCheckBox(tr("One colour per surface"), this);
-    m_colourBySurface->setObjectName("colourBySurface");
-    grid->addWidget(m_colourBySurface, row++, 1, 1, 3);
 
     label(tr("Texture"));
     m_underlay = new QCheckBox(tr("Underneath (images and PDF)"), this);

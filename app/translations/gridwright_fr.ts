@@ -24,6 +24,22 @@
         <translation>transparent</translation>
     </message>
     <message>
+        <source>seams</source>
+        <translation>coutures</translation>
+    </message>
+    <message>
+        <source>flipped faces</source>
+        <translation>faces retournées</translation>
+    </message>
+    <message>
+        <source>island borders</source>
+        <translation>bords des îlots</translation>
+    </message>
+    <message>
+        <source>island colours</source>
+        <translation>îlots en couleurs</translation>
+    </message>
+    <message>
         <source>overlaps</source>
         <translation>recouvrements</translation>
     </message>
