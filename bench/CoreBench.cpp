@@ -2,6 +2,7 @@
 //   build/bin/core_bench
 #include "bench/BenchModels.h"
 #include "export/EpsTemplate.h"
+#include "export/TemplateFile.h"
 #include "game/GameFiles.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
@@ -167,6 +168,45 @@ void BM_SeamsAndFlipped2048FullCapacityAll(benchmark::State& state) {
         benchmark::DoNotOptimize(DrawTemplateImage(style, all));
 }
 
+// The plain template of the full-capacity model, and the same with every
+// paint-ready aid but the overlaps: seams, flipped faces, island borders and
+// island colours. The aids should cost at most twice the plain template.
+void BM_PlainTemplate2048FullCapacityAll(benchmark::State& state) {
+    const Model model = MustLoad(BenchModelFile(255, false));
+    const std::vector<const Surface*> all = AllOf(model);
+    const TemplateStyle style = PlainStyle(2048, 2048, WrapMode::Repeat);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawTemplateImage(style, all));
+}
+void BM_PaintReady2048FullCapacityAll(benchmark::State& state) {
+    const Model model = MustLoad(BenchModelFile(255, false));
+    const std::vector<const Surface*> all = AllOf(model);
+    TemplateStyle style = PlainStyle(2048, 2048, WrapMode::Repeat);
+    style.seams = kDefaultSeamColour;
+    style.flipped = kDefaultFlippedColour;
+    style.outline = Outline::Islands;
+    style.islands = true;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawTemplateImage(style, all));
+}
+
+// A layered 2048 x 2048 PSD of one 8192-triangle surface (three times the
+// busiest real model) with six layers: islands, fill, overlaps, flipped,
+// lines and seams, from drawing to the file's bytes.
+void BM_Psd2048SixLayers(benchmark::State& state) {
+    const Surface& r = MeshSurface();
+    TemplateStyle style = PainterStyle();
+    style.islands = true;
+    style.seams = kDefaultSeamColour;
+    style.flipped = kDefaultFlippedColour;
+    for (auto _ : state) {
+        const std::string psd = BuildTemplateBytes({&r}, style, TemplateFormat::Psd, "bench");
+        if (psd.empty())
+            state.SkipWithError("no PSD");
+        benchmark::DoNotOptimize(psd);
+    }
+}
+
 // A 2048 x 2048 texture in a game folder, as a painter's model has it.
 std::string BenchTextureModel() {
     const std::filesystem::path root =
@@ -256,6 +296,9 @@ BENCHMARK(BM_StyledTemplate2048Mesh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Overlaps2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_StyledTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SeamsAndFlipped2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_PlainTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_PaintReady2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_Psd2048SixLayers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load255x1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load255AtFullCapacity)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFullCapacityBytesOnce)->Unit(benchmark::kMillisecond);

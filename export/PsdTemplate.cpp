@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -14,29 +15,23 @@ void PutBE16(std::string& out, uint32_t value) {
     out += static_cast<char>(value & 0xFF);
 }
 
-// The four planes (red, green, blue, alpha) of a picture in straight colour,
-// as the format stores them.
-std::array<std::string, 4> Planes(const TemplateImage& image) {
-    std::array<std::string, 4> planes;
-    const size_t count = image.pixels.size();
-    for (std::string& p : planes)
-        p.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t p = image.pixels[i], a = p >> 24;
-        auto straight = [a](uint32_t c) {
-            return char(a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a);
-        };
-        planes[0][i] = straight((p >> 16) & 0xFF);
-        planes[1][i] = straight((p >> 8) & 0xFF);
-        planes[2][i] = straight(p & 0xFF);
-        planes[3][i] = char(a);
-    }
-    return planes;
-}
-
 // One row packed as PackBits runs: a repeat of 2 to 128 bytes is (1 - n,
 // byte), anything else goes literally as (n - 1, n bytes).
 void PackRow(const char* row, size_t width, std::string& out) {
+    if (width > 1 && std::memcmp(row, row + 1, width - 1) == 0) {
+        // One value all along (most rows of most layers): runs of 128.
+        for (size_t left = width; left > 0;) {
+            const size_t run = std::min<size_t>(left, 128);
+            if (run >= 2) {
+                out += char(1 - int(run));
+            } else {
+                out += '\0';
+            }
+            out += row[0];
+            left -= run;
+        }
+        return;
+    }
     size_t i = 0;
     while (i < width) {
         size_t run = 1;
@@ -62,19 +57,34 @@ void PackRow(const char* row, size_t width, std::string& out) {
     }
 }
 
-// A plane compressed: the byte count of each row, then the rows.
+// A picture's four planes (red, green, blue, alpha) in straight colour,
+// each compressed: the byte count of each row, then the rows.
 struct PackedPlane {
     std::string counts, rows;
 };
-PackedPlane Pack(const std::string& plane, int width, int height) {
-    PackedPlane packed;
-    for (int y = 0; y < height; ++y) {
-        const size_t before = packed.rows.size();
-        PackRow(plane.data() + size_t(y) * size_t(width), size_t(width), packed.rows);
-        // At most width + width / 128 + 1 bytes: 8256 for the widest template.
-        PutBE16(packed.counts, uint32_t(packed.rows.size() - before));
+std::array<PackedPlane, 4> Pack(const TemplateImage& image) {
+    std::array<PackedPlane, 4> planes;
+    std::array<std::string, 4> row;
+    for (std::string& r : row)
+        r.resize(size_t(image.width));
+    for (int y = 0; y < image.height; ++y) {
+        const uint32_t* in = image.pixels.data() + size_t(y) * size_t(image.width);
+        for (size_t x = 0; x < size_t(image.width); ++x) {
+            const uint32_t a = in[x] >> 24;
+            const uint32_t p = a == 255 ? in[x] : a == 0 ? 0 : StraightPixel(in[x]);
+            row[0][x] = char(p >> 16);
+            row[1][x] = char(p >> 8);
+            row[2][x] = char(p);
+            row[3][x] = char(p >> 24);
+        }
+        for (size_t c = 0; c < 4; ++c) {
+            const size_t before = planes[c].rows.size();
+            PackRow(row[c].data(), row[c].size(), planes[c].rows);
+            // At most width + width / 128 + 1 bytes: 8256 for the widest template.
+            PutBE16(planes[c].counts, uint32_t(planes[c].rows.size() - before));
+        }
     }
-    return packed;
+    return planes;
 }
 
 constexpr uint16_t kRle = 1;
@@ -98,23 +108,22 @@ std::string EncodePsd(const LayeredTemplate& layered) {
     // The layers: their records, then every channel's pixels.
     std::string records, pixels;
     for (const LayerImage& layer : layered.layers) {
-        const std::array<std::string, 4> planes = Planes(layer.image);
+        const std::array<PackedPlane, 4> packed = Pack(layer.image);
         PutBE32(records, 0); // top, left, bottom, right
         PutBE32(records, 0);
         PutBE32(records, uint32_t(height));
         PutBE32(records, uint32_t(width));
         PutBE16(records, 4);
         static constexpr int16_t kIds[4] = {0, 1, 2, -1}; // red, green, blue, transparency
-        for (int c = 0; c < 4; ++c) {
-            const PackedPlane packed = Pack(planes[size_t(c)], width, height);
-            const size_t length = 2 + packed.counts.size() + packed.rows.size();
+        for (size_t c = 0; c < 4; ++c) {
+            const size_t length = 2 + packed[c].counts.size() + packed[c].rows.size();
             if (length > std::numeric_limits<uint32_t>::max())
                 return {};
             PutBE16(records, uint16_t(kIds[c]));
             PutBE32(records, uint32_t(length));
             PutBE16(pixels, kRle);
-            pixels += packed.counts;
-            pixels += packed.rows;
+            pixels += packed[c].counts;
+            pixels += packed[c].rows;
         }
         records += "8BIMnorm";
         records += char(std::lround(std::clamp(layer.opacity, 0.0, 1.0) * 255));
@@ -147,13 +156,10 @@ std::string EncodePsd(const LayeredTemplate& layered) {
     PutBE32(out, 0); // no global mask
 
     // The merged picture: every plane's row counts, then every plane's rows.
-    const std::array<std::string, 4> planes = Planes(merged);
     PutBE16(out, kRle);
-    std::array<PackedPlane, 4> packed;
-    for (size_t c = 0; c < 4; ++c) {
-        packed[c] = Pack(planes[c], width, height);
-        out += packed[c].counts;
-    }
+    const std::array<PackedPlane, 4> packed = Pack(merged);
+    for (const PackedPlane& p : packed)
+        out += p.counts;
     for (const PackedPlane& p : packed)
         out += p.rows;
     return out;

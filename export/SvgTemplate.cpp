@@ -149,13 +149,22 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
     if (style.overlaps)
         coverage = CountCoverage(records, style.wrap, m, style.width, style.height);
     std::vector<SurfaceIslands> islands;
-    std::vector<std::vector<Rgba>> islandColours;
+    std::vector<Rgba> islandColours;
+    std::vector<size_t> firstIsland; // per surface, the number of its first island
     if (style.islands || style.outline == Outline::Islands)
-        for (const Surface* r : records)
+        for (const Surface* r : records) {
+            firstIsland.push_back(
+                islands.empty() ? 0 : firstIsland.back() + size_t(islands.back().count));
             islands.push_back(FindIslands(*r));
-    if (style.islands)
-        islandColours = IslandColours(records, islands, style.wrap, m, style.width, style.height,
-                                      style.background);
+        }
+    if (style.islands) {
+        int total = 0;
+        for (const SurfaceIslands& i : islands)
+            total += i.count;
+        islandColours =
+            IslandColours(IslandLabels(records, islands, style.wrap, m, style.width, style.height),
+                          style.width, style.height, total, style.background);
+    }
     char width[48];
     std::snprintf(width, sizeof width, "%.4g", style.lineWidth);
     for (char* p = width; *p; ++p)
@@ -208,7 +217,7 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
             case TemplateLayer::Islands: {
                 std::string content;
                 for (int i = 0; i < islands[s].count; ++i)
-                    content += "<path " + Paint("fill", islandColours[s][size_t(i)]) +
+                    content += "<path " + Paint("fill", islandColours[firstIsland[s] + size_t(i)]) +
                                " stroke=\"none\" d=\"" +
                                faces([&](const PlacedTriangle& t, const double*, const double*) {
                                    return islands[s].islandOf[size_t(t.triangle)] == i;

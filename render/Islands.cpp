@@ -1,6 +1,7 @@
 #include "render/Islands.h"
 
 #include "render/OverlapCoverage.h"
+#include "render/SurfacePoints.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +10,6 @@
 #include <tuple>
 
 namespace {
-
-struct Side {
-    double u0, v0, u1, v1; // the edge's ends, smaller first
-    TriangleEdge edge;
-
-    auto Key() const { return std::tie(u0, v0, u1, v1); }
-};
 
 int Root(std::vector<int>& parent, int i) {
     while (parent[size_t(i)] != i) {
@@ -75,40 +69,43 @@ SurfaceIslands FindIslands(const Surface& surface) {
     SurfaceIslands result;
     const size_t vertices = surface.u.size(), triangles = surface.triangles.size();
     result.islandOf.assign(triangles, -1);
-    std::vector<int> parent(triangles);
-    std::iota(parent.begin(), parent.end(), 0);
+    const std::vector<uint32_t> point = LayoutPoints(surface);
+    // Every edge as (its two points, smaller first; the triangle and corner).
+    struct Side {
+        uint64_t key;
+        uint32_t place; // triangle * 3 + corner
+    };
     std::vector<Side> sides;
     sides.reserve(triangles * 3);
+    std::vector<bool> valid(triangles, false);
     for (size_t k = 0; k < triangles; ++k) {
         const Triangle t = surface.triangles[k];
         const int32_t c[3] = {t.a, t.b, t.c};
         if (std::any_of(c, c + 3, [&](int32_t i) { return i < 0 || size_t(i) >= vertices; }))
             continue;
+        valid[k] = true;
         for (int e = 0; e < 3; ++e) {
-            const size_t i = size_t(c[e]), j = size_t(c[(e + 1) % 3]);
-            Side s{surface.u[i], surface.v[i], surface.u[j], surface.v[j], {int(k), e}};
-            if (std::tie(s.u1, s.v1) < std::tie(s.u0, s.v0)) {
-                std::swap(s.u0, s.u1);
-                std::swap(s.v0, s.v1);
-            }
-            sides.push_back(s);
+            uint64_t p = point[size_t(c[e])], q = point[size_t(c[(e + 1) % 3])];
+            if (q < p)
+                std::swap(p, q);
+            sides.push_back({p << 32 | q, uint32_t(k * 3 + size_t(e))});
         }
     }
     std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
-        return a.Key() != b.Key() ? a.Key() < b.Key()
-                                  : std::tie(a.edge.triangle, a.edge.corner) <
-                                        std::tie(b.edge.triangle, b.edge.corner);
+        return a.key != b.key ? a.key < b.key : a.place < b.place;
     });
+    std::vector<int> parent(triangles);
+    std::iota(parent.begin(), parent.end(), 0);
     for (size_t i = 0; i < sides.size();) {
         size_t j = i + 1;
-        while (j < sides.size() && sides[j].Key() == sides[i].Key())
+        while (j < sides.size() && sides[j].key == sides[i].key)
             ++j;
-        const bool point = sides[i].u0 == sides[i].u1 && sides[i].v0 == sides[i].v1;
+        const bool point = (sides[i].key >> 32) == (sides[i].key & 0xFFFFFFFFu);
         if (j - i == 1 && !point)
-            result.borders.push_back(sides[i].edge);
+            result.borders.push_back({int(sides[i].place / 3), int(sides[i].place % 3)});
         for (size_t k = i + 1; k < j; ++k) {
-            const int a = Root(parent, sides[i].edge.triangle),
-                      b = Root(parent, sides[k].edge.triangle);
+            const int a = Root(parent, int(sides[i].place / 3)),
+                      b = Root(parent, int(sides[k].place / 3));
             if (a != b)
                 parent[size_t(std::max(a, b))] = std::min(a, b);
         }
@@ -116,9 +113,6 @@ SurfaceIslands FindIslands(const Surface& surface) {
     }
     // Islands numbered in the order of their first face.
     std::vector<int> number(triangles, -1);
-    std::vector<bool> valid(triangles, false);
-    for (const Side& s : sides)
-        valid[size_t(s.edge.triangle)] = true;
     for (size_t k = 0; k < triangles; ++k) {
         if (!valid[k])
             continue;
@@ -141,52 +135,55 @@ std::vector<int32_t> IslandLabels(const std::vector<const Surface*>& records,
     std::vector<int> first(records.size(), 0);
     for (size_t s = 1; s < records.size(); ++s)
         first[s] = first[s - 1] + islands[s - 1].count;
-    ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
-        const int island = islands[size_t(t.surface)].islandOf[size_t(t.triangle)];
-        if (island < 0)
-            return;
-        const int32_t id = first[size_t(t.surface)] + island;
-        double x[3], y[3];
-        for (int k = 0; k < 3; ++k) {
-            x[k] = m.scaleX * t.u[k] + m.originX;
-            y[k] = m.scaleY * t.v[k] + m.originY;
-        }
-        ForEachCoveredPixel(x, y, width, height, [&](int px, int py) {
-            label[size_t(py) * size_t(width) + size_t(px)] = id;
+    // Band by band, so that the rows being painted stay in the cache: every
+    // face of a full model covers the whole template, and painting it all at
+    // once waits on memory.
+    const int bandRows = std::max(1, (1 << 20) / (4 * std::max(1, width)));
+    for (int band = 0; band < height; band += bandRows) {
+        const int end = std::min(height, band + bandRows);
+        ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
+            const int island = islands[size_t(t.surface)].islandOf[size_t(t.triangle)];
+            if (island < 0)
+                return;
+            double x[3], y[3];
+            for (int k = 0; k < 3; ++k) {
+                x[k] = m.scaleX * t.u[k] + m.originX;
+                y[k] = m.scaleY * t.v[k] + m.originY;
+            }
+            // Past the band by more than a row: no centre of it inside.
+            if (std::max({y[0], y[1], y[2]}) < band - 1 || std::min({y[0], y[1], y[2]}) > end + 1)
+                return;
+            FillCovered(x, y, width, band, end, label.data(), first[size_t(t.surface)] + island);
         });
-    });
+    }
     return label;
 }
 
-std::vector<std::vector<Rgba>> IslandColours(const std::vector<const Surface*>& records,
-                                             const std::vector<SurfaceIslands>& islands,
-                                             WrapMode wrap, const LayoutMapping& mapping, int width,
-                                             int height, const std::optional<Rgba>& background) {
-    int total = 0;
-    for (const SurfaceIslands& i : islands)
-        total += i.count;
+std::vector<Rgba> IslandColours(const std::vector<int32_t>& label, int width, int height, int total,
+                                const std::optional<Rgba>& background) {
     // Which islands touch: pixels side by side that show different islands.
+    std::vector<std::pair<int, int>> pairs;
+    auto meet = [&](int32_t a, int32_t b) {
+        if (a == b || a < 0 || b < 0)
+            return;
+        const std::pair<int, int> pair{std::min(a, b), std::max(a, b)};
+        if (pairs.empty() || pairs.back() != pair) // runs along a border repeat
+            pairs.push_back(pair);
+    };
+    for (int y = 0; y < height; ++y) {
+        const int32_t* row = label.data() + size_t(y) * size_t(width);
+        for (int x = 0; x + 1 < width; ++x)
+            meet(row[x], row[x + 1]);
+        if (y + 1 < height)
+            for (int x = 0; x < width; ++x)
+                meet(row[x], row[x + size_t(width)]);
+    }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
     std::vector<std::vector<int>> touching(static_cast<size_t>(total));
-    {
-        const std::vector<int32_t> label =
-            IslandLabels(records, islands, wrap, mapping, width, height);
-        std::set<std::pair<int, int>> pairs;
-        auto meet = [&](int32_t a, int32_t b) {
-            if (a >= 0 && b >= 0 && a != b)
-                pairs.insert({std::min(a, b), std::max(a, b)});
-        };
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const size_t i = size_t(y) * size_t(width) + size_t(x);
-                if (x + 1 < width)
-                    meet(label[i], label[i + 1]);
-                if (y + 1 < height)
-                    meet(label[i], label[i + size_t(width)]);
-            }
-        for (const auto& [a, b] : pairs) {
-            touching[size_t(a)].push_back(b);
-            touching[size_t(b)].push_back(a);
-        }
+    for (const auto& [a, b] : pairs) {
+        touching[size_t(a)].push_back(b);
+        touching[size_t(b)].push_back(a);
     }
     // Each island takes the first unused candidate far enough from the
     // background and from the colours its neighbours already have; failing
@@ -225,10 +222,5 @@ std::vector<std::vector<Rgba>> IslandColours(const std::vector<const Surface*>& 
         while (used.count(code(Candidate(next))))
             ++next;
     }
-    std::vector<std::vector<Rgba>> result(records.size());
-    size_t at = 0;
-    for (size_t s = 0; s < records.size(); ++s)
-        for (int i = 0; i < islands[s].count; ++i)
-            result[s].push_back(colour[at++]);
-    return result;
+    return colour;
 }

@@ -17,17 +17,14 @@ struct SurfaceIslands {
 
 SurfaceIslands FindIslands(const Surface& surface);
 
-// One flat, opaque colour per island of every record (records in order,
-// islands in order within each), each unlike every other island's colour,
-// unlike the background, and far from the colours of islands that touch it
-// on a width x height grid laid over the layout by mapping.
-std::vector<std::vector<Rgba>> IslandColours(const std::vector<const Surface*>& records,
-                                             const std::vector<SurfaceIslands>& islands,
-                                             WrapMode wrap, const LayoutMapping& mapping, int width,
-                                             int height, const std::optional<Rgba>& background);
-
-// Per pixel of a width x height grid, the island drawn there (counted over
-// all records, later faces over earlier ones), or -1.
+// Per pixel of a width x height grid, the island drawn there (numbered over
+// all records in order, later faces over earlier ones), or -1.
 std::vector<int32_t> IslandLabels(const std::vector<const Surface*>& records,
                                   const std::vector<SurfaceIslands>& islands, WrapMode wrap,
                                   const LayoutMapping& mapping, int width, int height);
+
+// One flat, opaque colour per island numbered as the labels number them,
+// each unlike every other island's colour, unlike the background, and far
+// from the colours of the islands that touch it in the labels.
+std::vector<Rgba> IslandColours(const std::vector<int32_t>& labels, int width, int height,
+                                int islandCount, const std::optional<Rgba>& background);

@@ -34,7 +34,8 @@ int64_t CeilDiv(int64_t a, int64_t b) {
 // Calls span(y, x0, x1) for every row of pixels whose centres lie inside the
 // triangle, x0..x1 inclusive; returns early when span returns true.
 template <typename Span>
-bool ScanTriangle(const double xs[3], const double ys[3], int width, int height, Span&& span) {
+bool ScanTriangle(const double xs[3], const double ys[3], int width, int height, Span&& span,
+                  int rowBegin = 0) {
     int64_t x[3], y[3];
     for (int k = 0; k < 3; ++k) {
         x[k] = Snap(xs[k]);
@@ -50,7 +51,7 @@ bool ScanTriangle(const double xs[3], const double ys[3], int width, int height,
     const int64_t unit = int64_t(kSubpixels), half = unit / 2;
     const int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
     // Rows whose centre py * unit + half lies within [minY, maxY].
-    const int64_t firstY = std::max<int64_t>(0, CeilDiv(minY - half, unit));
+    const int64_t firstY = std::max<int64_t>(rowBegin, CeilDiv(minY - half, unit));
     const int64_t lastY = std::min<int64_t>(height - 1, FloorDiv(maxY - half, unit));
     // Edge k runs from corner k to corner k+1; a centre is inside where all
     // three edge functions are positive, or zero on a top or left edge:
@@ -122,6 +123,19 @@ void ForEachCoveredPixel(const double x[3], const double y[3], int width, int he
             visit(px, py);
         return false;
     });
+}
+
+void FillCovered(const double x[3], const double y[3], int width, int rowBegin, int rowEnd,
+                 int32_t* grid, int32_t value) {
+    ScanTriangle(
+        x, y, width, rowEnd,
+        [&](int py, int x0, int x1) {
+            int32_t* row = grid + size_t(py) * size_t(width);
+            for (int px = x0; px <= x1; ++px)
+                row[px] = value;
+            return false;
+        },
+        rowBegin);
 }
 
 OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMode wrap,

@@ -28,5 +28,10 @@ OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMo
 void ForEachCoveredPixel(const double x[3], const double y[3], int width, int height,
                          const std::function<void(int, int)>& visit);
 
+// Sets each pixel of a grid width pixels wide, in its rows rowBegin to
+// rowEnd - 1, that the triangle covers (the same rule) to value.
+void FillCovered(const double x[3], const double y[3], int width, int rowBegin, int rowEnd,
+                 int32_t* grid, int32_t value);
+
 // True when any pixel the triangle covers is covered twice or more.
 bool TouchesOverlap(const OverlapCoverage& coverage, const double x[3], const double y[3]);

@@ -152,6 +152,25 @@ Rgba LineColourOf(const TemplateStyle& style, int surface) {
     return c;
 }
 
+// The islands of the surfaces drawn, found once per drawing and only when a
+// layer asks for them.
+class IslandCache {
+  public:
+    explicit IslandCache(const std::vector<const Surface*>& records) : m_records(records) {}
+    const std::vector<SurfaceIslands>& Get() {
+        if (m_islands.size() != m_records.size()) {
+            m_islands.clear();
+            for (const Surface* r : m_records)
+                m_islands.push_back(FindIslands(*r));
+        }
+        return m_islands;
+    }
+
+  private:
+    const std::vector<const Surface*>& m_records;
+    std::vector<SurfaceIslands> m_islands;
+};
+
 // The edges drawn as lines: every edge of every face, or only the island
 // borders.
 struct LineEdges {
@@ -159,12 +178,12 @@ struct LineEdges {
     std::vector<std::vector<TriangleEdge>> borders; // per record, when not all
 };
 
-LineEdges LineEdgesOf(const TemplateStyle& style, const std::vector<const Surface*>& records) {
+LineEdges LineEdgesOf(const TemplateStyle& style, IslandCache& islands) {
     LineEdges edges;
     edges.all = style.outline == Outline::All;
     if (!edges.all)
-        for (const Surface* r : records)
-            edges.borders.push_back(FindIslands(*r).borders);
+        for (const SurfaceIslands& i : islands.Get())
+            edges.borders.push_back(i.borders);
     return edges;
 }
 
@@ -199,10 +218,10 @@ void ForEachLine(const std::vector<const Surface*>& records, const LineEdges& ed
 }
 
 void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
-               const DrawTarget& target) {
+               const DrawTarget& target, IslandCache& islands) {
     const int passes = style.colourBySurface ? int(records.size()) : 1;
     const bool exactRule = !target.vector && style.lineWidth == 1.0 && !style.antialias;
-    const LineEdges edges = LineEdgesOf(style, records);
+    const LineEdges edges = LineEdgesOf(style, islands);
     for (int s = 0; s < passes; ++s) {
         const int only = style.colourBySurface ? s : -1;
         if (exactRule) {
@@ -273,16 +292,21 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
 // whichever island covers a pixel's centre (aliased, so the magic wand takes
 // exactly one island); on a page, each island's faces as one filled path.
 void DrawIslands(cairo_t* cr, const TemplateStyle& style,
-                 const std::vector<const Surface*>& records, const DrawTarget& target) {
-    std::vector<SurfaceIslands> islands;
-    for (const Surface* r : records)
-        islands.push_back(FindIslands(*r));
-    const std::vector<std::vector<Rgba>> colours =
-        IslandColours(records, islands, style.wrap, target.mapping, target.width, target.height,
-                      style.background);
+                 const std::vector<const Surface*>& records, const DrawTarget& target,
+                 IslandCache& cache) {
+    const std::vector<SurfaceIslands>& islands = cache.Get();
+    int total = 0;
+    for (const SurfaceIslands& i : islands)
+        total += i.count;
+    // Judged on the target's own grid (for a page, one cell per unit).
+    const std::vector<int32_t> label =
+        IslandLabels(records, islands, style.wrap, target.mapping, target.width, target.height);
+    const std::vector<Rgba> flat =
+        IslandColours(label, target.width, target.height, total, style.background);
     if (target.vector) {
         const LayoutMapping& m = target.mapping;
-        for (size_t s = 0; s < records.size(); ++s) {
+        size_t first = 0; // the number of the surface's first island
+        for (size_t s = 0; s < records.size(); first += size_t(islands[s].count), ++s) {
             // One path per island, its faces gathered in one walk.
             std::vector<std::vector<PlacedTriangle>> faces(size_t(islands[s].count));
             ForEachPlacedTriangle(std::vector<const Surface*>{records[s]}, style.wrap,
@@ -298,17 +322,12 @@ void DrawIslands(cairo_t* cr, const TemplateStyle& style,
                     cairo_line_to(cr, m.scaleX * t.u[2] + m.originX, m.scaleY * t.v[2] + m.originY);
                     cairo_close_path(cr);
                 }
-                SetColour(cr, colours[s][i]);
+                SetColour(cr, flat[first + i]);
                 cairo_fill(cr);
             }
         }
         return;
     }
-    std::vector<Rgba> flat;
-    for (const std::vector<Rgba>& c : colours)
-        flat.insert(flat.end(), c.begin(), c.end());
-    const std::vector<int32_t> label =
-        IslandLabels(records, islands, style.wrap, target.mapping, target.width, target.height);
     cairo_surface_t* picture =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, target.width, target.height);
     if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {
@@ -470,11 +489,8 @@ void BeginLayer(cairo_t* cr, const TemplateStyle& style, const DrawTarget& targe
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
 }
 
-} // namespace
-
-void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
-                       const std::vector<const Surface*>& records, const DrawTarget& target,
-                       TemplateLayer layer) {
+void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
+               const DrawTarget& target, TemplateLayer layer, IslandCache& islands) {
     BeginLayer(cr, style, target);
     switch (layer) {
     case TemplateLayer::Texture:
@@ -483,7 +499,7 @@ void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
         break;
     case TemplateLayer::Islands:
         if (style.islands)
-            DrawIslands(cr, style, records, target);
+            DrawIslands(cr, style, records, target, islands);
         break;
     case TemplateLayer::Fill:
         DrawFacesAndOverlaps(cr, style, records, target, true, false);
@@ -496,7 +512,7 @@ void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
             DrawFlipped(cr, style, records, target);
         break;
     case TemplateLayer::Lines:
-        DrawLines(cr, style, records, target);
+        DrawLines(cr, style, records, target, islands);
         break;
     case TemplateLayer::Seams:
         if (style.seams)
@@ -504,6 +520,15 @@ void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
         break;
     }
     cairo_restore(cr);
+}
+
+} // namespace
+
+void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
+                       const std::vector<const Surface*>& records, const DrawTarget& target,
+                       TemplateLayer layer) {
+    IslandCache islands(records);
+    DrawLayer(cr, style, records, target, layer, islands);
 }
 
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
@@ -515,6 +540,7 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
         cairo_paint(cr);
         cairo_restore(cr);
     }
+    IslandCache islands(records);
     for (const TemplateLayer layer : LayersOf(style)) {
         if (layer == TemplateLayer::Overlaps && style.fill)
             continue; // drawn with the fill, from one count of the faces
@@ -524,8 +550,27 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
             cairo_restore(cr);
             continue;
         }
-        DrawTemplateLayer(cr, style, records, target, layer);
+        DrawLayer(cr, style, records, target, layer, islands);
     }
+}
+
+uint32_t StraightPixel(uint32_t p) {
+    // Every (alpha, channel) pair once: a division per channel per pixel
+    // was most of the time spent writing layered files.
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> t(256 * 256);
+        for (uint32_t a = 0; a < 256; ++a)
+            for (uint32_t c = 0; c < 256; ++c)
+                t[a * 256 + c] =
+                    uint8_t(a == 0 ? 0 : std::min<uint32_t>(255, (c * 255 + a / 2) / a));
+        return t;
+    }();
+    const uint32_t a = p >> 24;
+    if (a == 255)
+        return p;
+    const uint8_t* row = &table[size_t(a) * 256];
+    return a << 24 | uint32_t(row[(p >> 16) & 0xFF]) << 16 | uint32_t(row[(p >> 8) & 0xFF]) << 8 |
+           row[p & 0xFF];
 }
 
 TemplateImage DrawTemplateImage(const TemplateStyle& style,
@@ -569,6 +614,7 @@ LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
     TemplateStyle alone = style;
     alone.background.reset();
     alone.underlayOpacity = 1.0; // the layer's own opacity carries it
+    IslandCache islands(records);
     for (const TemplateLayer layer : LayersOf(style)) {
         LayerImage entry{
             layer,

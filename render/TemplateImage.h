@@ -20,6 +20,10 @@ struct TemplateImage {
     uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
+// A stored pixel in straight (not premultiplied) colour, 0xAARRGGBB, as
+// files keep it: each channel c * 255 / alpha, rounded.
+uint32_t StraightPixel(uint32_t premultiplied);
+
 // The surfaces' template at the style's size (clamped to 1..8192). Empty
 // (zero size) when the memory for it cannot be had.
 TemplateImage DrawTemplateImage(const TemplateStyle& style,
