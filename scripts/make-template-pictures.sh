@@ -21,4 +21,6 @@ draw transparent --surface u_torso --background none --line-colour '#00000080' -
 draw texture --texture models/players/gridbot/torso --antialias
 draw overlaps --texture models/players/gridbot/torso --overlaps --antialias
 draw several --all --colour-by-surface --antialias --line-width 1.5
+draw paint-ready --texture models/players/gridbot/torso --seams --flipped --outline islands --line-width 2
+draw islands --all --islands --outline islands
 echo "pictures in $out"
