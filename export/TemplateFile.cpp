@@ -62,12 +62,8 @@ std::string EncodeTgaImage(const TemplateImage& i) {
 template <std::string (*Encode)(const LayeredTemplate&)>
 std::string BuildLayered(const std::vector<const Surface*>& records, const TemplateStyle& style,
                          const std::string&) {
-    try {
-        const LayeredTemplate layered = DrawLayeredTemplate(style, records);
-        return layered.merged.width == 0 ? std::string() : Encode(layered);
-    } catch (const std::bad_alloc&) {
-        return {};
-    }
+    const LayeredTemplate layered = DrawLayeredTemplate(style, records);
+    return layered.merged.width == 0 ? std::string() : Encode(layered);
 }
 
 } // namespace
@@ -164,7 +160,11 @@ std::string BuildTemplateBytes(const std::vector<const Surface*>& records,
                                const TemplateStyle& style, TemplateFormat format,
                                const std::string& title) {
     const FormatInfo* info = InfoOf(format);
-    return info ? info->build(records, style, title) : std::string();
+    try {
+        return info ? info->build(records, style, title) : std::string();
+    } catch (const std::bad_alloc&) {
+        return {}; // said to the painter as "not enough memory"
+    }
 }
 
 Status WriteTemplateFile(const std::string& path, const std::vector<const Surface*>& records,

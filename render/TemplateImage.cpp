@@ -573,6 +573,29 @@ uint32_t StraightPixel(uint32_t p) {
            row[p & 0xFF];
 }
 
+namespace {
+
+// Runs draw on a Cairo context over the image's pixels; false when the
+// drawing ran out of memory (a huge template with its per-pixel counts).
+template <typename Draw> bool DrawOnto(TemplateImage& image, Draw&& draw) {
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(image.pixels.data()), CAIRO_FORMAT_ARGB32, image.width,
+        image.height, image.width * 4);
+    cairo_t* cr = cairo_create(surface);
+    bool drawn = true;
+    try {
+        draw(cr);
+    } catch (const std::bad_alloc&) {
+        drawn = false;
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+    return drawn;
+}
+
+} // namespace
+
 TemplateImage DrawTemplateImage(const TemplateStyle& style,
                                 const std::vector<const Surface*>& records) {
     TemplateImage image;
@@ -592,15 +615,11 @@ TemplateImage DrawTemplateImage(const TemplateStyle& style,
             image.pixels[i] = raster.ink[i] ? 0xFF000000u : 0xFFFFFFFFu;
         return image;
     }
-    cairo_surface_t* surface =
-        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(image.pixels.data()),
-                                            CAIRO_FORMAT_ARGB32, width, height, width * 4);
-    cairo_t* cr = cairo_create(surface);
-    DrawTemplate(cr, style, records,
-                 {{double(width), double(height), 0.0, 0.0}, width, height, false});
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    cairo_surface_destroy(surface);
+    if (!DrawOnto(image, [&](cairo_t* cr) {
+            DrawTemplate(cr, style, records,
+                         {{double(width), double(height), 0.0, 0.0}, width, height, false});
+        }))
+        return {};
     return image;
 }
 
@@ -628,15 +647,12 @@ LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
         entry.image.width = width;
         entry.image.height = height;
         entry.image.opaque = false;
-        cairo_surface_t* surface = cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(entry.image.pixels.data()), CAIRO_FORMAT_ARGB32, width,
-            height, width * 4);
-        cairo_t* cr = cairo_create(surface);
-        DrawTemplateLayer(cr, alone, records,
-                          {{double(width), double(height), 0.0, 0.0}, width, height, false}, layer);
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        cairo_surface_destroy(surface);
+        if (!DrawOnto(entry.image, [&](cairo_t* cr) {
+                DrawLayer(cr, alone, records,
+                          {{double(width), double(height), 0.0, 0.0}, width, height, false}, layer,
+                          islands);
+            }))
+            return {};
         result.layers.push_back(std::move(entry));
     }
     return result;
