@@ -16,7 +16,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 echo "== house rules: clang-tidy over the core and the command line =="
-ls model/*.cpp image/*.cpp game/*.cpp render/*.cpp export/*.cpp flatten/*.cpp cli/*.cpp |
+ls model/*.cpp image/*.cpp game/*.cpp render/*.cpp scene/*.cpp export/*.cpp flatten/*.cpp cli/*.cpp |
   xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2> /dev/null
 
 echo "== the Debian package: build, lintian, install, remove =="

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
                                   "chosen last, else the system's).",
                                   "en|fr");
     parser.addOption(lang);
+    const QCommandLineOption workspace(
+        "workspace", "Opens the workspace too: the layout, large, beside the model in 3D.");
+    parser.addOption(workspace);
     parser.process(*app);
     const QString language = ChooseLanguage(
         parser.value(lang), GridwrightSettings().value("language").toString(), QLocale::system());
@@ -65,5 +69,7 @@ int main(int argc, char** argv) {
     // The program ends when its window does, however it was closed.
     QObject::connect(&window, &QDialog::finished, app.get(), &QCoreApplication::quit);
     window.show();
+    if (parser.isSet(workspace)) // after the model is read, which is queued first
+        QTimer::singleShot(0, &window, [&window] { window.OpenWorkspace(); });
     return app->exec();
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -185,4 +186,31 @@ TEST_F(Export, CancelForgetsAClickedSizeAndSaveAndCopySayWhatTheyDid) {
         }));
     EXPECT_EQ(summary, QString::fromUtf8("Copied, 64 × 32"));
     EXPECT_EQ(window->statusText(), "Copied");
+}
+
+// The dialog has no title bar: it is dragged by its face, away from the
+// preview it opens over, and opens where it was left the next time.
+TEST_F(Export, TheDialogIsDraggedByItsFaceAndOpensWhereItWasLeft) {
+    QPoint first, moved;
+    WithModal([&] { window->OnFlatten(); },
+              [&](QWidget* d) {
+                  first = d->pos();
+                  const QPoint grip(d->width() / 2, 4); // the top edge: no control there
+                  QTest::mousePress(d, Qt::LeftButton, {}, grip);
+                  QMouseEvent drag(QEvent::MouseMove, QPointF(grip + QPoint(150, 90)),
+                                   QPointF(d->mapToGlobal(grip + QPoint(150, 90))), Qt::NoButton,
+                                   Qt::LeftButton, Qt::NoModifier);
+                  QApplication::sendEvent(d, &drag);
+                  QTest::mouseRelease(d, Qt::LeftButton, {}, grip + QPoint(150, 90));
+                  moved = d->pos();
+                  QTest::mouseClick(Button(d, "cancel"), Qt::LeftButton);
+              });
+    EXPECT_EQ(moved, first + QPoint(150, 90));
+    QPoint reopened;
+    WithModal([&] { window->OnFlatten(); },
+              [&](QWidget* d) {
+                  reopened = d->pos();
+                  QTest::mouseClick(Button(d, "cancel"), Qt::LeftButton);
+              });
+    EXPECT_EQ(reopened, moved);
 }

@@ -81,6 +81,10 @@ std::vector<uint8_t> SurfaceBytes(const Md3SurfaceDesc& s) {
             out[vertices + j * 8 + size_t(k) * 2] = uint8_t(raw & 0xFF);
             out[vertices + j * 8 + size_t(k) * 2 + 1] = uint8_t(raw >> 8);
         }
+    for (size_t j = 0; j < s.normals.size() && j < s.uv.size(); ++j) {
+        out[vertices + j * 8 + 6] = s.normals[j][1]; // longitude, the low byte
+        out[vertices + j * 8 + 7] = s.normals[j][0]; // latitude
+    }
     if (s.shadersAfterLists)
         putShaders();
     return out;
@@ -95,17 +99,26 @@ BuiltMd3 BuildMd3(const Md3ModelDesc& model) {
     out.insert(out.end(), {'I', 'D', 'P', '3'});
     PutI32(out, 15);
     PutName(out, model.name);
-    PutI32(out, 0);                              // flags
-    PutI32(out, 1);                              // frames
-    PutI32(out, 0);                              // tags
-    PutI32(out, int32_t(model.surfaces.size())); // at 84
-    PutI32(out, 0);                              // skins
-    PutI32(out, headerSize);                     // frames at
-    PutI32(out, headerSize + frameSize);         // tags at
-    PutI32(out, headerSize + frameSize);         // surfaces at (100)
+    PutI32(out, 0); // flags
+    PutI32(out, 1); // frames
+    const int32_t tagBytes = int32_t(model.tags.size()) * 112;
+    PutI32(out, int32_t(model.tags.size()));        // tags
+    PutI32(out, int32_t(model.surfaces.size()));    // at 84
+    PutI32(out, 0);                                 // skins
+    PutI32(out, headerSize);                        // frames at
+    PutI32(out, headerSize + frameSize);            // tags at
+    PutI32(out, headerSize + frameSize + tagBytes); // surfaces at (100)
     const size_t endAt = out.size();
     PutI32(out, 0); // end, patched below
     out.resize(out.size() + frameSize, 0);
+    for (const Md3TagDesc& tag : model.tags) {
+        PutName(out, tag.name);
+        for (const float v : tag.origin)
+            PutF32(out, v);
+        for (const auto& row : tag.axis)
+            for (const float v : row)
+                PutF32(out, v);
+    }
     for (const Md3SurfaceDesc& s : model.surfaces) {
         built.surfaceOffsets.push_back(out.size());
         const std::vector<uint8_t> bytes = SurfaceBytes(s);

@@ -21,14 +21,23 @@ struct Md3SurfaceDesc {
     std::vector<std::array<int32_t, 3>> triangles;
     // Frame 0's positions (1/64 units), one per vertex; empty: all at 0.
     std::vector<std::array<int16_t, 3>> positions;
+    // Frame 0's normals as stored (latitude, longitude), one per vertex; empty: all 0.
+    std::vector<std::array<uint8_t, 2>> normals;
     // Real exporters put the shader list either right after the header or
     // after the other lists.
     bool shadersAfterLists = false;
 };
 
+struct Md3TagDesc {
+    std::string name;
+    std::array<float, 3> origin{};
+    std::array<std::array<float, 3>, 3> axis{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+};
+
 struct Md3ModelDesc {
     std::string name = "model";
     std::vector<Md3SurfaceDesc> surfaces;
+    std::vector<Md3TagDesc> tags; // frame 0's
 };
 
 struct BuiltMd3 {

@@ -15,7 +15,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QSettings>
 
 namespace {
@@ -39,6 +42,10 @@ ExportDialog::ExportDialog(ModelTextures& textures, int selected, QWidget* paren
     : LaidOutDialog(ExportDialogLayout(), parent), m_textures(textures), m_selected(selected) {}
 
 void ExportDialog::Setup() {
+    // Where the painter last put it, when that is still on a screen.
+    const QPoint kept = GridwrightSettings().value("export/position").toPoint();
+    if (GridwrightSettings().contains("export/position") && QGuiApplication::screenAt(kept))
+        move(kept);
     connect(button("save"), &QAbstractButton::clicked, this, &ExportDialog::OnSave);
     connect(button("cancel"), &QAbstractButton::clicked, this, &QDialog::reject);
     connect(button("copy"), &QAbstractButton::clicked, this, &ExportDialog::CopyLayoutToClipboard);
@@ -219,4 +226,24 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
     if (format == TemplateFormat::Eps || format == TemplateFormat::Svg)
         style.underlay = nullptr;
     return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
+}
+
+void ExportDialog::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_mover.Begin(this, event->globalPosition().toPoint());
+    LaidOutDialog::mousePressEvent(event);
+}
+
+void ExportDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (m_mover.following() && (event->buttons() & Qt::LeftButton))
+        m_mover.Follow(event->globalPosition().toPoint());
+    LaidOutDialog::mouseMoveEvent(event);
+}
+
+void ExportDialog::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_mover.End();
+        GridwrightSettings().setValue("export/position", pos());
+    }
+    LaidOutDialog::mouseReleaseEvent(event);
 }

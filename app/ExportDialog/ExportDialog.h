@@ -3,6 +3,7 @@
 // Save, Copy or Cancel. The size and options chosen are remembered.
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "model/Error.h"
+#include "platform/Desktop.h"
 #include "platform/LaidOutDialog.h"
 
 #include <QImage>
@@ -45,6 +46,11 @@ class ExportDialog : public LaidOutDialog {
 
   protected:
     void Setup() override;
+    // Dragged by its face (it has no title bar) to wherever it is wanted;
+    // the place is kept for the next time.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     // A writer's failure, shown in a message box owned by this dialog.
     bool ShowOutcome(const Status& outcome);
 
@@ -56,4 +62,5 @@ class ExportDialog : public LaidOutDialog {
     ModelTextures& m_textures;
     int m_selected;
     QString m_confirmation;
+    WindowMover m_mover;
 };

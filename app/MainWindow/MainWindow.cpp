@@ -1,4 +1,5 @@
 #include "app/MainWindow/MainWindow.h"
+#include "app/Workspace/WorkspaceWindow.h"
 
 #include "app/AboutDialog/AboutDialog.h"
 #include "app/Language/Language.h"
@@ -91,6 +92,10 @@ void MainWindow::Setup() {
     m_textureList->setStyleSheet(kListStyle);
     connect(m_surfaceList, &QListWidget::itemSelectionChanged, this,
             &MainWindow::DrawSurfacePreview);
+    connect(m_surfaceList, &QListWidget::itemSelectionChanged, this, [this] {
+        if (m_workspace)
+            m_workspace->OnSelectionChanged();
+    });
     connect(button("open"), &QAbstractButton::clicked, this, &MainWindow::OnLoadMd3);
     connect(button("flatten"), &QAbstractButton::clicked, this, &MainWindow::OnFlatten);
     connect(button("about"), &QAbstractButton::clicked, this, &MainWindow::OnAbout);
@@ -134,6 +139,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(GW_TEXT(kCloseMenuText), this, &QWidget::close);
     menu.addAction(GW_TEXT(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
+    menu.addAction(tr("&Workspace\tW"), this, &MainWindow::OpenWorkspace);
     menu.addAction(GW_TEXT(kOpenGameMenuText), this, &MainWindow::OnOpenGameFolder);
     // The languages, each in its own words; the choice applies at once.
     QMenu* languages = menu.addMenu(GW_TEXT(kLanguageMenuText));
@@ -171,6 +177,8 @@ void MainWindow::OnTemplateOptions() {
     m_options = panel.options();
     if (m_selected != -1)
         DrawSurfacePreview();
+    if (m_workspace)
+        m_workspace->OnSelectionChanged();
 }
 
 namespace {
@@ -199,6 +207,8 @@ void MainWindow::OnChooseSkin(int index) {
     m_textures.ChooseSkin(index);
     if (m_selected != -1)
         DrawSurfacePreview();
+    if (m_workspace)
+        m_workspace->OnModelChanged();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -277,6 +287,12 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
         event->accept();
         return;
+    case Qt::Key_W:
+        if (event->modifiers() == Qt::NoModifier) {
+            OpenWorkspace();
+            return;
+        }
+        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
@@ -285,8 +301,9 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     default:
-        QWidget::keyPressEvent(event);
+        break;
     }
+    QWidget::keyPressEvent(event);
 }
 
 void MainWindow::OnLButtonDown(QPoint globalPoint) {
@@ -384,6 +401,31 @@ void MainWindow::OnOpenGameFolder() {
 }
 
 void MainWindow::LoadModel(const std::string& path) {
+    ReadModel(path);
+    if (m_workspace)
+        m_workspace->OnModelChanged();
+}
+
+void MainWindow::OpenWorkspace() {
+    if (!m_workspace) {
+        WorkspaceSource source;
+        source.textures = [this]() -> ModelTextures& { return m_textures; };
+        source.options = [this]() -> const TemplateOptions& { return m_options; };
+        source.selected = [this] { return SelectedRow(m_surfaceList); };
+        source.select = [this](int index) { SelectSurface(index); };
+        m_workspace = new WorkspaceWindow(std::move(source), this);
+    }
+    m_workspace->show();
+    m_workspace->raise();
+    m_workspace->activateWindow();
+}
+
+void MainWindow::SelectSurface(int index) {
+    if (index >= 0 && index < m_surfaceList->count())
+        m_surfaceList->setCurrentRow(index);
+}
+
+void MainWindow::ReadModel(const std::string& path) {
     // The drawing in progress reads the surfaces about to be replaced.
     m_renderer->Cancel();
     // A game path means a model of the game folder opened; anything else a

@@ -44,6 +44,10 @@ class MainWindow : public LaidOutDialog {
     void DrawSurfacePreview();
     void LoadModel(const std::string& path);
     void PaintSkin(QPainter& dc);
+    // The workspace beside this window (made when first asked for).
+    void OpenWorkspace();
+    // Chooses a surface as a click on its line does.
+    void SelectSurface(int index);
 
   public:
     QListWidget* surfaceList() const { return m_surfaceList; }
@@ -86,12 +90,16 @@ class MainWindow : public LaidOutDialog {
     int selectedSurface() const { return m_selected; }
     ModelTextures& textures() { return m_textures; }
     const QString& texturePath() const { return m_texturePath; }
+    class WorkspaceWindow* workspace() const {
+        return m_workspace;
+    }
     // Loads a model as a drop does: the path of a dropped .md3 file.
     void OnDropFile(const QString& path);
 
   private:
     // A model among the files of a game or an archive; empty when none was chosen.
     QString ChooseModel(const std::vector<GameFile>& files);
+    void ReadModel(const std::string& path);
     void AppendSurfaceName(const std::string& name);
     void ShowLoadFailure(const std::string& reason);
 
@@ -105,6 +113,7 @@ class MainWindow : public LaidOutDialog {
     QRegion m_windowRegion;
     QImage m_previewLayer;
     std::unique_ptr<PreviewRenderer> m_renderer;
+    class WorkspaceWindow* m_workspace = nullptr;
     WindowMover m_mover;
     TemplateOptions m_options;
     ModelTextures m_textures;

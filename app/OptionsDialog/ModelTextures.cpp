@@ -113,3 +113,13 @@ std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTextur
     }
     return picture;
 }
+
+void ModelTextures::Forget(const std::string& file) {
+    m_problems.erase(file);
+    for (auto at = m_pictures.begin(); at != m_pictures.end(); ++at)
+        if (at->first == file) {
+            m_bytes -= at->second->Bytes();
+            m_pictures.erase(at);
+            return;
+        }
+}

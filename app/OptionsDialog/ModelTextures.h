@@ -49,6 +49,9 @@ class ModelTextures : public TextureSource {
     std::shared_ptr<const TextureImage> Picture(const std::string& file,
                                                 std::string& problem) override;
     SurfaceTexture Locate(const Model& model, const Surface& surface, const Skin* skin) override;
+    // Forgets what was decoded from a file (it was saved anew): the next
+    // look decodes it again.
+    void Forget(const std::string& file);
     // The bytes of decoded pictures the cache holds.
     size_t CachedBytes() const { return m_bytes; }
 

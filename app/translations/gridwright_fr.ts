@@ -177,6 +177,10 @@
         <source>through the shader script %1</source>
         <translation>par le script de shader %1</translation>
     </message>
+    <message>
+        <source>&amp;Workspace	W</source>
+        <translation>&amp;Atelier	W</translation>
+    </message>
 </context>
 <context>
     <name>ModelBrowser</name>
@@ -322,6 +326,29 @@
     <message>
         <source>Colour</source>
         <translation>Couleur</translation>
+    </message>
+</context>
+<context>
+    <name>WorkspaceWindow</name>
+    <message>
+        <source>Workspace — Gridwright</source>
+        <translation>Atelier — Gridwright</translation>
+    </message>
+    <message>
+        <source>Join the player&apos;s parts</source>
+        <translation>Assembler les parties du joueur</translation>
+    </message>
+    <message>
+        <source>Frame</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>The player&apos;s parts are not all shown: %1</source>
+        <translation>Les parties du joueur ne sont pas toutes montrées : %1</translation>
+    </message>
+    <message>
+        <source>%1 does not read as a picture; it is shown again once it does.</source>
+        <translation>%1 ne se lit pas comme une image ; elle sera montrée dès qu&apos;elle se lira.</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,277 @@
+#include "app/Workspace/ModelView.h"
+
+#include <QMouseEvent>
+#include <QOpenGLShaderProgram>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// GLSL as OpenGL 2.1 and OpenGL ES 2 both take it.
+const char* kVertexShader = R"(
+attribute vec3 position;
+attribute vec3 normal;
+attribute vec2 texcoord;
+uniform mat4 projection;
+uniform mat4 view;
+varying vec3 vNormal;
+varying vec2 vTexcoord;
+void main() {
+    vNormal = normal;
+    vTexcoord = texcoord;
+    gl_Position = projection * view * vec4(position, 1.0);
+}
+)";
+const char* kFragmentShader = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+uniform sampler2D picture;
+uniform float textured;
+uniform vec4 colour;
+uniform vec3 light;
+varying vec3 vNormal;
+varying vec2 vTexcoord;
+void main() {
+    // A light at the eye, both sides lit: a model's inside shows too.
+    float lit = 0.4 + 0.6 * abs(dot(normalize(vNormal), light));
+    vec4 c = textured > 0.5 ? texture2D(picture, vTexcoord) : colour;
+    gl_FragColor = vec4(c.rgb * (colour.a > 1.5 ? 1.0 : lit), 1.0);
+}
+)";
+
+} // namespace
+
+ModelView::ModelView(QWidget* parent) : QOpenGLWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(200, 200);
+}
+
+ModelView::~ModelView() {
+    makeCurrent();
+    Release();
+    delete m_program;
+    doneCurrent();
+}
+
+void ModelView::SetScene(std::vector<ScenePart> parts,
+                         std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures,
+                         bool fit) {
+    m_parts = std::move(parts);
+    m_pictures = std::move(pictures);
+    m_dirty = true;
+    if (fit)
+        FitView();
+    update();
+}
+
+void ModelView::SetSelected(int part, int surface) {
+    m_selectedPart = part;
+    m_selectedSurface = surface;
+    update();
+}
+
+void ModelView::FitView() {
+    m_camera.Fit(BoundsOf(m_parts));
+    update();
+}
+
+void ModelView::initializeGL() {
+    initializeOpenGLFunctions();
+    m_program = new QOpenGLShaderProgram;
+    m_program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader);
+    m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader);
+    m_program->bindAttributeLocation("position", 0);
+    m_program->bindAttributeLocation("normal", 1);
+    m_program->bindAttributeLocation("texcoord", 2);
+    m_program->link();
+    m_dirty = true;
+}
+
+void ModelView::resizeGL(int, int) {}
+
+void ModelView::Release() {
+    for (Batch& b : m_batches) {
+        glDeleteBuffers(1, &b.buffer);
+        glDeleteBuffers(1, &b.lines);
+    }
+    m_batches.clear();
+    for (auto& [picture, id] : m_textures)
+        glDeleteTextures(1, &id);
+    m_textures.clear();
+}
+
+GLuint ModelView::TextureFor(const TextureImage* picture) {
+    if (!picture || picture->width <= 0 || picture->height <= 0)
+        return 0;
+    auto found = m_textures.find(picture);
+    if (found != m_textures.end())
+        return found->second;
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // The game repeats textures; sizes that are not powers of two cannot
+    // repeat on OpenGL ES 2, so those are clamped there.
+    const bool powers = (picture->width & (picture->width - 1)) == 0 &&
+                        (picture->height & (picture->height - 1)) == 0;
+    const GLint wrap = powers || !context()->isOpenGLES() ? GL_REPEAT : GL_CLAMP_TO_EDGE;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    // Rows top first, so that v = 0 is the picture's top row, as the layout has it.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture->width, picture->height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, picture->rgba.data());
+    m_textures[picture] = id;
+    return id;
+}
+
+void ModelView::Upload() {
+    Release();
+    m_uploadedTriangles = 0;
+    for (size_t p = 0; p < m_parts.size(); ++p) {
+        const ScenePart& part = m_parts[p];
+        for (size_t s = 0; s < part.model->surfaces.size(); ++s) {
+            const Surface& surface = part.model->surfaces[s];
+            const SurfaceFrame frame = FrameOf(*part.model, surface, part.frame);
+            if (frame.positions.empty())
+                continue;
+            std::vector<float> corners, lines;
+            corners.reserve(surface.triangles.size() * 24);
+            ForEachTriangle(surface, [&](int a, int b, int c) {
+                const int k[3] = {a, b, c};
+                for (int i = 0; i < 3; ++i) {
+                    const size_t v = size_t(k[i]);
+                    const Vec3 at = part.placement.Apply(frame.positions[v]);
+                    const Vec3 n = part.placement.Turn(frame.normals[v]);
+                    corners.insert(corners.end(), {at.x, at.y, at.z, n.x, n.y, n.z,
+                                                   float(surface.u[v]), float(surface.v[v])});
+                }
+                for (int i = 0; i < 3; ++i)
+                    for (const int e : {i, (i + 1) % 3}) {
+                        const Vec3 at = part.placement.Apply(frame.positions[size_t(k[e])]);
+                        lines.insert(lines.end(), {at.x, at.y, at.z, 0, 0, 1, 0, 0});
+                    }
+            });
+            if (corners.empty())
+                continue;
+            Batch b{int(p), int(s)};
+            glGenBuffers(1, &b.buffer);
+            glBindBuffer(GL_ARRAY_BUFFER, b.buffer);
+            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(corners.size() * sizeof(float)),
+                         corners.data(), GL_STATIC_DRAW);
+            b.corners = GLsizei(corners.size() / 8);
+            glGenBuffers(1, &b.lines);
+            glBindBuffer(GL_ARRAY_BUFFER, b.lines);
+            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(lines.size() * sizeof(float)), lines.data(),
+                         GL_STATIC_DRAW);
+            b.lineCorners = GLsizei(lines.size() / 8);
+            if (p < m_pictures.size() && s < m_pictures[p].size())
+                b.picture = m_pictures[p][s].get();
+            m_uploadedTriangles += size_t(b.corners / 3);
+            m_batches.push_back(b);
+        }
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    m_dirty = false;
+}
+
+void ModelView::paintGL() {
+    if (m_dirty)
+        Upload();
+    glClearColor(0.055f, 0.067f, 0.086f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!m_program || !m_program->isLinked())
+        return;
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    m_program->bind();
+    const float aspect = float(width()) / float(std::max(1, height()));
+    const std::array<float, 16> projection = m_camera.Projection(aspect), view = m_camera.View();
+    m_program->setUniformValue("projection", QMatrix4x4(projection.data()).transposed());
+    m_program->setUniformValue("view", QMatrix4x4(view.data()).transposed());
+    const Vec3 light = Normalised(m_camera.Eye() - m_camera.target);
+    m_program->setUniformValue("light", QVector3D(light.x, light.y, light.z));
+    m_program->setUniformValue("picture", 0);
+    auto bindCorners = [this](GLuint buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        for (GLuint i = 0; i < 3; ++i)
+            glEnableVertexAttribArray(i);
+        const GLsizei stride = 8 * sizeof(float);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(3 * sizeof(float)));
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride,
+                              reinterpret_cast<const void*>(6 * sizeof(float)));
+    };
+    // Faces a little behind their outlines, so that the outline wins.
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1, 1);
+    glActiveTexture(GL_TEXTURE0);
+    for (const Batch& b : m_batches) {
+        const GLuint texture = TextureFor(b.picture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        m_program->setUniformValue("textured", texture ? 1.0f : 0.0f);
+        m_program->setUniformValue("colour", QVector4D(0.6f, 0.6f, 0.62f, 1));
+        bindCorners(b.buffer);
+        glDrawArrays(GL_TRIANGLES, 0, b.corners);
+    }
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    for (const Batch& b : m_batches) {
+        if (b.part != m_selectedPart || b.surface != m_selectedSurface)
+            continue;
+        m_program->setUniformValue("textured", 0.0f);
+        m_program->setUniformValue("colour", QVector4D(0.93f, 0.52f, 0.13f, 2)); // unlit orange
+        bindCorners(b.lines);
+        glDrawArrays(GL_LINES, 0, b.lineCorners);
+    }
+    for (GLuint i = 0; i < 3; ++i)
+        glDisableVertexAttribArray(i);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    m_program->release();
+}
+
+void ModelView::mousePressEvent(QMouseEvent* event) {
+    m_pressAt = m_lastAt = event->position().toPoint();
+    m_dragging = false;
+}
+
+void ModelView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = event->position().toPoint();
+    if ((at - m_pressAt).manhattanLength() > 3)
+        m_dragging = true;
+    const QPoint d = at - m_lastAt;
+    m_lastAt = at;
+    m_camera.yaw -= float(d.x()) * 0.01f;
+    m_camera.pitch = std::clamp(m_camera.pitch + float(d.y()) * 0.01f, -1.5f, 1.5f);
+    update();
+}
+
+void ModelView::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_dragging || event->button() != Qt::LeftButton)
+        return;
+    const QPointF at = event->position();
+    const std::optional<FaceHit> hit =
+        PickFace(m_parts, m_camera.RayThrough(float(at.x()), float(at.y()), float(width()),
+                                              float(height())));
+    if (hit)
+        emit faceClicked(hit->part, hit->surface, hit->triangle);
+}
+
+void ModelView::wheelEvent(QWheelEvent* event) {
+    const float steps = float(event->angleDelta().y()) / 120.0f;
+    m_camera.distance = std::clamp(m_camera.distance * std::pow(0.85f, steps), 0.1f, 1e6f);
+    update();
+}
+
+void ModelView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F || event->key() == Qt::Key_Home) {
+        FitView();
+        return;
+    }
+    QOpenGLWidget::keyPressEvent(event);
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The model in 3D, wearing its textures: orbit by dragging, zoom with the
+// wheel, F to fit; clicking a face says which one. Drawn with OpenGL 2.1 /
+// ES 2 calls only, so that a software renderer shows it too.
+#include "image/TextureImage.h"
+#include "scene/Scene.h"
+
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class QOpenGLShaderProgram;
+
+class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
+    Q_OBJECT
+
+  public:
+    explicit ModelView(QWidget* parent = nullptr);
+    ~ModelView() override;
+
+    // What to show: the parts, and per part per surface the picture it wears
+    // (null: none, drawn grey). The camera stays unless fit is asked.
+    void SetScene(std::vector<ScenePart> parts,
+                  std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures, bool fit);
+    // Outlines one surface of one part (-1: none).
+    void SetSelected(int part, int surface);
+    void FitView();
+    OrbitCamera& camera() { return m_camera; }
+    const std::vector<ScenePart>& parts() const { return m_parts; }
+    // The triangles uploaded at the last drawing.
+    size_t uploadedTriangles() const { return m_uploadedTriangles; }
+
+  signals:
+    void faceClicked(int part, int surface, int triangle);
+
+  protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    struct Batch {
+        int part, surface;
+        GLuint buffer = 0; // position, normal, texture coordinate: 8 floats a corner
+        GLsizei corners = 0;
+        GLuint lines = 0; // the edges, for the outline
+        GLsizei lineCorners = 0;
+        const TextureImage* picture = nullptr;
+    };
+    void Upload();
+    void Release();
+    GLuint TextureFor(const TextureImage* picture);
+
+    std::vector<ScenePart> m_parts;
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>> m_pictures;
+    std::vector<Batch> m_batches;
+    std::map<const TextureImage*, GLuint> m_textures;
+    QOpenGLShaderProgram* m_program = nullptr;
+    bool m_dirty = true;
+    size_t m_uploadedTriangles = 0;
+    int m_selectedPart = -1, m_selectedSurface = -1;
+    OrbitCamera m_camera;
+    QPoint m_pressAt, m_lastAt;
+    bool m_dragging = false;
+};

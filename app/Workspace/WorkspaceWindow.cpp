@@ -1,0 +1,280 @@
+#include "app/Workspace/WorkspaceWindow.h"
+
+#include "app/Workspace/LayoutView.h"
+#include "app/Workspace/ModelView.h"
+#include "model/Md3Reader.h"
+#include "platform/FileWatcher.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QSlider>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <filesystem>
+
+namespace {
+
+// The three parts of a player, as the game names their files.
+const char* const kPlayerParts[] = {"lower", "upper", "head"};
+
+// The part a model's file is, or -1.
+int PlayerPartOf(const std::string& path) {
+    const std::string stem = std::filesystem::path(path).stem().string();
+    for (int i = 0; i < 3; ++i)
+        if (LowerCase(stem) == kPlayerParts[i])
+            return i;
+    return -1;
+}
+
+} // namespace
+
+WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_source(std::move(source)) {
+    setObjectName("workspace");
+    setWindowTitle(tr("Workspace — Gridwright"));
+    m_layout = new LayoutView(this);
+    m_layout->setObjectName("layoutView");
+    m_view = new ModelView(this);
+    m_view->setObjectName("modelView");
+    m_frame = new QSlider(Qt::Horizontal, this);
+    m_frame->setObjectName("frame");
+    m_frameLabel = new QLabel(this);
+    m_player = new QCheckBox(tr("Join the player's parts"), this);
+    m_player->setObjectName("joinPlayer");
+    m_status = new QLabel(this);
+    m_status->setObjectName("status");
+
+    auto* right = new QWidget(this);
+    auto* column = new QVBoxLayout(right);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(m_view, 1);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(tr("Frame"), this));
+    bar->addWidget(m_frame, 1);
+    bar->addWidget(m_frameLabel);
+    bar->addWidget(m_player);
+    column->addLayout(bar);
+    auto* split = new QSplitter(this);
+    split->addWidget(m_layout);
+    split->addWidget(right);
+    auto* whole = new QVBoxLayout(this);
+    whole->addWidget(split, 1);
+    whole->addWidget(m_status);
+
+    m_watcher = new FileWatcher(this);
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    m_remember = new QTimer(this);
+    m_remember->setSingleShot(true);
+    connect(m_remember, &QTimer::timeout, this, &WorkspaceWindow::RememberPlace);
+    connect(m_watcher, &FileWatcher::changed, this, &WorkspaceWindow::OnTextureSaved);
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        const QStringList files = m_unsettled;
+        m_unsettled.clear();
+        for (const QString& f : files)
+            OnTextureSaved(f);
+    });
+    connect(m_frame, &QSlider::valueChanged, this, [this] { BuildScene(false); });
+    connect(m_player, &QCheckBox::toggled, this, [this](bool on) { SetJoinPlayer(on); });
+    connect(m_layout, &LayoutView::surfaceClicked, this, [this](int surface, int triangle) {
+        m_source.select(surface);
+        m_layout->SetHighlight(surface, triangle);
+    });
+    connect(m_view, &ModelView::faceClicked, this, [this](int part, int surface, int triangle) {
+        if (part != m_mainPart)
+            return; // another part of the player: a model of its own
+        m_source.select(surface);
+        m_layout->SetHighlight(surface, triangle);
+    });
+
+    resize(1100, 620);
+    const QByteArray place = GridwrightSettings().value("workspace/geometry").toByteArray();
+    if (!place.isEmpty())
+        restoreGeometry(place);
+    else if (parent) // beside the main window the first time
+        move(parent->frameGeometry().topRight() + QPoint(12, 0));
+    OnModelChanged();
+}
+
+WorkspaceWindow::~WorkspaceWindow() = default;
+
+QString WorkspaceWindow::statusText() const {
+    return m_status->text();
+}
+
+bool WorkspaceWindow::showsPlayer() const {
+    return m_player->isChecked() && m_player->isEnabled();
+}
+
+void WorkspaceWindow::OnModelChanged() {
+    m_others.clear();
+    const std::shared_ptr<const Model>& model = m_source.textures().model();
+    const int part = model ? PlayerPartOf(model->path) : -1;
+    m_player->setEnabled(part >= 0);
+    m_frame->blockSignals(true);
+    m_frame->setRange(0, model ? FrameCountOf(*model) - 1 : 0);
+    m_frame->setValue(0);
+    m_frame->blockSignals(false);
+    m_layout->SetHighlight(-1, -1);
+    BuildScene(true);
+    ShowLayout();
+}
+
+void WorkspaceWindow::OnSelectionChanged() {
+    ShowLayout();
+    m_view->SetSelected(m_mainPart, m_source.selected());
+}
+
+void WorkspaceWindow::SetJoinPlayer(bool join) {
+    if (m_player->isChecked() != join)
+        m_player->setChecked(join); // comes back here through toggled
+    else
+        BuildScene(true);
+}
+
+void WorkspaceWindow::BuildScene(bool fit) {
+    ModelTextures& textures = m_source.textures();
+    const std::shared_ptr<const Model>& model = textures.model();
+    const int frame = m_frame->value();
+    m_frameLabel->setText(QString::number(frame));
+    std::vector<ScenePart> parts;
+    QString problem;
+    m_mainPart = 0;
+    const int own = model ? PlayerPartOf(model->path) : -1;
+    if (model && own >= 0 && m_player->isChecked()) {
+        // The three parts from the model's folder, each with the skin of the
+        // main window's name (default when it has none of that name).
+        if (m_others.empty()) {
+            m_others.resize(3);
+            const std::string skin =
+                textures.ChosenSkin() ? textures.ChosenSkin()->name : std::string("default");
+            for (int i = 0; i < 3; ++i) {
+                if (i == own)
+                    continue;
+                const std::filesystem::path path =
+                    std::filesystem::path(model->path).parent_path() /
+                    (std::string(kPlayerParts[i]) + ".md3");
+                Result<Model> loaded = LoadMd3File(path.string());
+                if (!loaded.ok())
+                    continue;
+                m_others[size_t(i)].model =
+                    std::make_shared<const Model>(std::move(loaded.value()));
+                auto t = std::make_unique<ModelTextures>();
+                t->Reset(m_others[size_t(i)].model);
+                for (int k = 0; k < int(t->skins().size()); ++k)
+                    if (t->skins()[size_t(k)].name == skin)
+                        t->ChooseSkin(k);
+                m_others[size_t(i)].textures = std::move(t);
+            }
+        }
+        std::shared_ptr<const Model> models[3];
+        for (int i = 0; i < 3; ++i)
+            models[i] = i == own ? model : m_others[size_t(i)].model;
+        std::string why;
+        parts = JoinPlayer(models[0], models[1], models[2], frame, frame, &why);
+        problem = QString::fromStdString(why);
+        // The parts come lower, upper, head, as far as they join.
+        m_mainPart = own < int(parts.size()) ? own : -1;
+    } else {
+        parts = SingleModel(model, frame);
+    }
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures(parts.size());
+    QStringList watched;
+    for (size_t p = 0; p < parts.size(); ++p) {
+        ModelTextures* t =
+            int(p) == m_mainPart || m_others.empty() ? &textures : m_others[p].textures.get();
+        for (int s = 0; s < parts[p].model->SurfaceCount(); ++s) {
+            const SurfaceTexture found = t ? t->TextureOfSurface(s) : SurfaceTexture{};
+            pictures[p].push_back(t ? t->PictureOf(found) : nullptr);
+            const QString file = QString::fromStdString(found.file);
+            if (!file.isEmpty() && QFileInfo(file).isFile() && !watched.contains(file))
+                watched << QFileInfo(file).absoluteFilePath();
+        }
+    }
+    m_watcher->Watch(watched);
+    m_view->SetScene(std::move(parts), std::move(pictures), fit);
+    m_view->SetSelected(m_mainPart, m_source.selected());
+    m_status->setText(problem.isEmpty()
+                          ? QString()
+                          : tr("The player's parts are not all shown: %1").arg(problem));
+}
+
+void WorkspaceWindow::ShowLayout() {
+    ModelTextures& textures = m_source.textures();
+    const int selected = m_source.selected();
+    const StyledTemplate styled = StyleFor(m_source.options(), textures, selected);
+    std::vector<int> indices;
+    const Model* model = textures.model().get();
+    for (const Surface* s : styled.surfaces)
+        indices.push_back(model ? int(s - model->surfaces.data()) : 0);
+    std::shared_ptr<const TextureImage> texture;
+    if (selected >= 0)
+        texture = textures.PictureOf(textures.TextureOfSurface(selected));
+    m_layout->SetLayout(styled.surfaces, indices, styled.style, texture);
+}
+
+void WorkspaceWindow::OnTextureSaved(const QString& file) {
+    const std::string name = QFile::encodeName(file).toStdString();
+    m_source.textures().Forget(name);
+    for (Part& p : m_others)
+        if (p.textures)
+            p.textures->Forget(name);
+    // A picture half written does not decode: it is tried again until it
+    // settles, and said only if it never does.
+    bool decoded = true;
+    ModelTextures& textures = m_source.textures();
+    for (int s = 0; s < textures.SurfaceCount(); ++s) {
+        const SurfaceTexture found = textures.TextureOfSurface(s);
+        if (found.file == name && !textures.PictureOf(found))
+            decoded = false;
+    }
+    if (!decoded) {
+        if (++m_retries <= 20) {
+            if (!m_unsettled.contains(file))
+                m_unsettled << file;
+            m_retry->start(250);
+            return;
+        }
+        m_status->setText(tr("%1 does not read as a picture; it is shown again once it does.")
+                              .arg(QFileInfo(file).fileName()));
+    } else {
+        m_status->clear();
+    }
+    m_retries = 0;
+    BuildScene(false);
+    ShowLayout();
+}
+
+void WorkspaceWindow::RememberPlace() {
+    QSettings settings = GridwrightSettings();
+    settings.setValue("workspace/geometry", saveGeometry());
+}
+
+void WorkspaceWindow::closeEvent(QCloseEvent* event) {
+    RememberPlace();
+    QWidget::closeEvent(event);
+}
+
+void WorkspaceWindow::moveEvent(QMoveEvent* event) {
+    m_remember->start(300);
+    QWidget::moveEvent(event);
+}
+
+void WorkspaceWindow::resizeEvent(QResizeEvent* event) {
+    m_remember->start(300);
+    QWidget::resizeEvent(event);
+}
+
+void WorkspaceWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

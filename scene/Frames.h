@@ -1,0 +1,32 @@
+#pragma once
+// A model's frames read for showing: every vertex's position and normal in a
+// frame, and the tags a frame holds. Everything is read through the model's
+// bounds-checked views; a frame the file does not hold gives nothing.
+#include "model/Model.h"
+#include "scene/Geometry.h"
+
+#include <string>
+#include <vector>
+
+// MD3 normals: latitude and longitude bytes, 256 steps a turn, as the game
+// decodes them (x = cos lat sin lng, y = sin lat sin lng, z = cos lng).
+Vec3 DecodeNormal(uint8_t latitude, uint8_t longitude);
+
+struct SurfaceFrame {
+    std::vector<Vec3> positions, normals; // one per vertex, in units (1/64 of the stored values)
+};
+// The surface's vertices in a frame (clamped to the frames it has); empty
+// when the file holds none.
+SurfaceFrame FrameOf(const Model& model, const Surface& surface, int frame);
+
+struct Tag {
+    std::string name;
+    Placement placement;
+};
+// The tags of a frame (clamped to the model's frames).
+std::vector<Tag> TagsOf(const Model& model, int frame);
+// The tag of that name in a frame; false when there is none.
+bool FindTag(const Model& model, int frame, const std::string& name, Placement& placement);
+
+// The number of frames that can be shown: the model's, at least one.
+int FrameCountOf(const Model& model);

@@ -1,0 +1,134 @@
+// The 3D view's arithmetic, without a GPU: normals as the game decodes them,
+// a player's parts joined at their tags, and the face under a camera's ray.
+#include "scene/Scene.h"
+#include "tests/Md3Builder.h"
+#include "tests/TestModels.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void ExpectNear(const Vec3& got, const Vec3& want) {
+    EXPECT_NEAR(got.x, want.x, 1e-4) << "x";
+    EXPECT_NEAR(got.y, want.y, 1e-4) << "y";
+    EXPECT_NEAR(got.z, want.z, 1e-4) << "z";
+}
+
+std::shared_ptr<const Model> Build(const Md3ModelDesc& desc, const TempDir& dir,
+                                   const std::string& name) {
+    RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir, name);
+    EXPECT_TRUE(view.failures.empty()) << name;
+    return std::make_shared<const Model>(std::move(view.model));
+}
+
+// One surface: a single triangle with a corner at (x, 0, 0).
+Md3SurfaceDesc Marker(const std::string& name, int16_t x) {
+    Md3SurfaceDesc s;
+    s.name = name;
+    s.positions = {{int16_t(x * 64), 0, 0}, {0, 64, 0}, {0, 0, 64}};
+    s.uv = {{0, 0}, {1, 0}, {0, 1}};
+    s.triangles = {{0, 1, 2}};
+    return s;
+}
+
+// A cube of side 2 about the origin, two triangles a side.
+Md3SurfaceDesc Cube() {
+    Md3SurfaceDesc s;
+    s.name = "cube";
+    for (int i = 0; i < 8; ++i)
+        s.positions.push_back(
+            {int16_t(i & 1 ? 64 : -64), int16_t(i & 2 ? 64 : -64), int16_t(i & 4 ? 64 : -64)});
+    s.uv.assign(8, {0.5f, 0.5f});
+    s.triangles = {{1, 3, 7}, {1, 7, 5},  // +x
+                   {0, 4, 6}, {0, 6, 2},  // -x
+                   {2, 6, 7}, {2, 7, 3},  // +y
+                   {0, 1, 5}, {0, 5, 4},  // -y
+                   {4, 5, 7}, {4, 7, 6},  // +z
+                   {0, 2, 3}, {0, 3, 1}}; // -z
+    return s;
+}
+
+} // namespace
+
+TEST(SceneNormals, LatitudeAndLongitudeDecodeAsTheGameDoes) {
+    ExpectNear(DecodeNormal(0, 0), {0, 0, 1});
+    ExpectNear(DecodeNormal(0, 64), {1, 0, 0});
+    ExpectNear(DecodeNormal(64, 64), {0, 1, 0});
+    ExpectNear(DecodeNormal(128, 64), {-1, 0, 0});
+    ExpectNear(DecodeNormal(0, 128), {0, 0, -1});
+    // Read from a file: the high byte of the stored short is the latitude.
+    Md3ModelDesc desc;
+    Md3SurfaceDesc s = Marker("m", 2);
+    s.normals = {{64, 64}, {0, 0}, {0, 128}};
+    desc.surfaces = {s};
+    TempDir dir;
+    const auto model = Build(desc, dir, "n.md3");
+    const SurfaceFrame frame = FrameOf(*model, model->surfaces[0], 0);
+    ASSERT_EQ(frame.normals.size(), 3u);
+    ExpectNear(frame.normals[0], {0, 1, 0});
+    ExpectNear(frame.normals[2], {0, 0, -1});
+    ExpectNear(frame.positions[0], {2, 0, 0}); // 128 / 64
+}
+
+// Legs with tag_torso 24 units up; a torso with tag_head 16 units above it,
+// turned a quarter about z; a head whose marker sits at (1, 0, 0) of its
+// own: it lands at (0, 1, 40), above the torso, above the legs.
+TEST(ScenePlayer, ThePartsJoinAtTagTorsoAndTagHead) {
+    TempDir dir;
+    Md3ModelDesc lower, upper, head;
+    lower.surfaces = {Marker("l_legs", 1)};
+    lower.tags = {{"tag_torso", {0, 0, 24}}};
+    upper.surfaces = {Marker("u_torso", 1)};
+    upper.tags = {{"tag_weapon", {9, 9, 9}},
+                  {"tag_head", {0, 0, 16}, {{{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}}}}};
+    head.surfaces = {Marker("h_head", 1)};
+    const auto l = Build(lower, dir, "lower.md3"), u = Build(upper, dir, "upper.md3"),
+               h = Build(head, dir, "head.md3");
+    std::string problem;
+    const std::vector<ScenePart> parts = JoinPlayer(l, u, h, 0, 0, &problem);
+    ASSERT_EQ(parts.size(), 3u) << problem;
+    EXPECT_TRUE(problem.empty());
+    ExpectNear(WorldPositions(parts[0], l->surfaces[0])[0], {1, 0, 0});
+    ExpectNear(WorldPositions(parts[1], u->surfaces[0])[0], {1, 0, 24});
+    ExpectNear(WorldPositions(parts[2], h->surfaces[0])[0], {0, 1, 40});
+    ExpectNear(WorldPositions(parts[2], h->surfaces[0])[2], {0, 0, 41});
+
+    // Without tag_head the head is left out, and the reason says why.
+    upper.tags.pop_back();
+    const auto bare = Build(upper, dir, "bare.md3");
+    problem.clear();
+    EXPECT_EQ(JoinPlayer(l, bare, h, 0, 0, &problem).size(), 2u);
+    EXPECT_EQ(problem, "the torso has no tag_head");
+}
+
+// A camera on +x looking at a cube: the ray through the middle of the view
+// meets the +x side; one through the corner of the view meets nothing.
+TEST(ScenePicking, TheFaceUnderTheCursorIsTheOneTheRayMeetsFirst) {
+    TempDir dir;
+    Md3ModelDesc desc;
+    desc.surfaces = {Marker("far", -20), Cube()};
+    const auto model = Build(desc, dir, "cube.md3");
+    const std::vector<ScenePart> parts = SingleModel(model, 0);
+    OrbitCamera camera;
+    camera.yaw = 0;
+    camera.pitch = 0;
+    camera.distance = 10;
+    ExpectNear(camera.Eye(), {10, 0, 0});
+    const std::optional<FaceHit> hit = PickFace(parts, camera.RayThrough(99.5f, 99.5f, 200, 200));
+    ASSERT_TRUE(hit.has_value());
+    EXPECT_EQ(hit->surface, 1);
+    EXPECT_TRUE(hit->triangle == 0 || hit->triangle == 1) << hit->triangle;
+    EXPECT_NEAR(hit->distance * Length(camera.RayThrough(99.5f, 99.5f, 200, 200).direction), 9,
+                1e-3);
+    // Right of the centre (y > z on that side) and above it (z > y): the
+    // side's two triangles.
+    const std::optional<FaceHit> right = PickFace(parts, camera.RayThrough(115, 100, 200, 200));
+    const std::optional<FaceHit> above = PickFace(parts, camera.RayThrough(100, 85, 200, 200));
+    ASSERT_TRUE(right && above);
+    EXPECT_EQ(right->triangle, 0);
+    EXPECT_EQ(above->triangle, 1);
+    EXPECT_FALSE(PickFace(parts, camera.RayThrough(0, 0, 200, 200)).has_value());
+    // Fitting frames the whole model: the far marker at x = -20 included.
+    camera.Fit(BoundsOf(parts));
+    EXPECT_GT(camera.distance, 20);
+}

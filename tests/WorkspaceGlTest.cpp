@@ -1,0 +1,148 @@
+// The workspace on a real X display with Mesa's software OpenGL: the model
+// wears its texture in the 3D view, a save of the texture by rename shows
+// within two seconds in the 3D view and under the layout, and a click on a
+// face chooses its surface in the main window.
+#include "app/Workspace/LayoutView.h"
+#include "app/Workspace/ModelView.h"
+#include "app/Workspace/WorkspaceWindow.h"
+#include "tests/GuiHarness.h"
+#include "tests/Md3Builder.h"
+#include "tests/TestModels.h"
+
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+// An 8 x 8 picture of one colour, 32-bit, top row first.
+std::string OneColourTga(uint8_t r, uint8_t g, uint8_t b) {
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = tga[14] = 8;
+    tga[16] = 32;
+    tga[17] = 0x28; // top-left origin, 8 alpha bits
+    for (int i = 0; i < 64; ++i)
+        tga += {char(b), char(g), char(r), char(255)};
+    return tga;
+}
+
+// Which channel leads in a pixel: 'r', 'g', 'b', or 0 when none clearly does.
+char Leading(QRgb c) {
+    const int r = qRed(c), g = qGreen(c), b = qBlue(c);
+    if (r > 60 && r > 2 * g && r > 2 * b)
+        return 'r';
+    if (g > 60 && g > 2 * r && g > 2 * b)
+        return 'g';
+    if (b > 60 && b > 2 * r && b > 2 * g)
+        return 'b';
+    return 0;
+}
+
+// The share of a picture's pixels (on a grid) led by a channel.
+double Share(const QImage& image, char channel) {
+    int led = 0, all = 0;
+    for (int y = 4; y < image.height(); y += 8)
+        for (int x = 4; x < image.width(); x += 8, ++all)
+            led += Leading(image.pixel(x, y)) == channel;
+    return all ? double(led) / all : 0;
+}
+
+} // namespace
+
+TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path folder = dir.path() / "models" / "test";
+    std::filesystem::create_directories(folder);
+    Md3ModelDesc desc;
+    Md3SurfaceDesc marker;
+    marker.name = "marker";
+    marker.positions = {{-1280, 0, 0}, {-1280, 64, 0}, {-1280, 0, 64}};
+    marker.uv = {{0.1f, 0.1f}, {0.2f, 0.1f}, {0.1f, 0.2f}};
+    marker.triangles = {{0, 1, 2}};
+    Md3SurfaceDesc cube;
+    cube.name = "cube";
+    cube.shaders = {{"models/test/paint.tga", 0}};
+    for (int i = 0; i < 8; ++i) {
+        cube.positions.push_back(
+            {int16_t(i & 1 ? 64 : -64), int16_t(i & 2 ? 64 : -64), int16_t(i & 4 ? 64 : -64)});
+        cube.uv.push_back({i & 2 ? 0.9f : 0.1f, i & 4 ? 0.1f : 0.9f});
+    }
+    cube.triangles = {{1, 3, 7}, {1, 7, 5}, {0, 4, 6}, {0, 6, 2}, {2, 6, 7}, {2, 7, 3},
+                      {0, 1, 5}, {0, 5, 4}, {4, 5, 7}, {4, 7, 6}, {0, 2, 3}, {0, 3, 1}};
+    desc.surfaces = {marker, cube};
+    const std::string model = (folder / "cube.md3").string();
+    ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
+    const std::string texture = (folder / "paint.tga").string();
+    WriteWholeFile(texture, OneColourTga(220, 30, 30));
+
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    ASSERT_EQ(window->surfaceList()->count(), 2);
+    SelectRow(*window, 1);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    ModelView* view = workspace->modelView();
+    // Close to the cube's +x side: it fills the view.
+    OrbitCamera& camera = view->camera();
+    camera.target = {};
+    camera.yaw = 0;
+    camera.pitch = 0;
+    camera.distance = 1.6f;
+    view->update();
+    QImage frame = view->grabFramebuffer();
+    ASSERT_FALSE(frame.isNull());
+    EXPECT_GT(Share(frame, 'r'), 0.99) << "red share " << Share(frame, 'r');
+    EXPECT_EQ(view->uploadedTriangles(), 13u);
+
+    // Saved as editors save: written aside, renamed over.
+    QElapsedTimer clock;
+    clock.start();
+    const std::string aside = (folder / ".paint.tga.new").string();
+    WriteWholeFile(aside, OneColourTga(30, 200, 30));
+    ASSERT_EQ(std::rename(aside.c_str(), texture.c_str()), 0);
+    bool green = false;
+    while (!green && clock.elapsed() < 2000) {
+        QTest::qWait(50);
+        green = Share(view->grabFramebuffer(), 'g') > 0.99;
+    }
+    EXPECT_TRUE(green) << "the 3D view did not show the new texture within 2 s";
+    std::printf("the new texture showed after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(camera.distance, 1.6f); // the camera kept
+    // The layout's underlay shows it too: the texture's square is green.
+    const QImage layout = workspace->layoutView()->grab().toImage();
+    EXPECT_GT(Share(layout, 'g'), 0.3) << "green share under the layout " << Share(layout, 'g');
+
+    // A click on a face chooses its surface in the main window.
+    SelectRow(*window, 0);
+    QTest::mouseClick(view, Qt::LeftButton, {}, view->rect().center());
+    EXPECT_EQ(window->surfaceList()->currentRow(), 1);
+    // And a choice there outlines it here: the outline is orange over green.
+    camera.distance = 6;
+    view->update();
+    const QImage outlined = view->grabFramebuffer();
+    int orange = 0;
+    for (int y = 0; y < outlined.height(); ++y)
+        for (int x = 0; x < outlined.width(); ++x) {
+            const QRgb c = outlined.pixel(x, y);
+            orange += qRed(c) > 180 && qGreen(c) > 90 && qGreen(c) < 170 && qBlue(c) < 80;
+        }
+    EXPECT_GT(orange, 50);
+    SelectRow(*window, 0);
+    view->update();
+    const QImage plain = view->grabFramebuffer();
+    int orangeAfter = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) {
+            const QRgb c = plain.pixel(x, y);
+            orangeAfter += qRed(c) > 180 && qGreen(c) > 90 && qGreen(c) < 170 && qBlue(c) < 80;
+        }
+    EXPECT_LT(orangeAfter, orange / 4);
+}
