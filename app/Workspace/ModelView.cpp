@@ -92,10 +92,10 @@ void ModelView::initializeGL() {
 void ModelView::resizeGL(int, int) {}
 
 void ModelView::Release() {
-    for (Batch& b : m_batches) {
-        glDeleteBuffers(1, &b.buffer);
-        glDeleteBuffers(1, &b.lines);
-    }
+    for (Batch& b : m_batches)
+        for (GLuint* buffer : {&b.buffer, &b.indices, &b.lines})
+            if (*buffer)
+                glDeleteBuffers(1, buffer);
     m_batches.clear();
     for (auto& [picture, id] : m_textures)
         glDeleteTextures(1, &id);
@@ -138,36 +138,55 @@ void ModelView::Upload() {
             const SurfaceFrame frame = FrameOf(*part.model, surface, part.frame);
             if (frame.positions.empty())
                 continue;
-            std::vector<float> corners, lines;
-            corners.reserve(surface.triangles.size() * 24);
+            // Each vertex once, and the triangles as 16-bit indices (what
+            // OpenGL ES 2 draws); a surface with more vertices than those
+            // reach is spelled out corner by corner.
+            const size_t vertices = frame.positions.size();
+            const bool indexed = vertices <= 65536;
+            std::vector<float> data;
+            std::vector<uint16_t> indices, lines;
+            auto put = [&](size_t v) {
+                const Vec3 at = part.placement.Apply(frame.positions[v]);
+                const Vec3 n = part.placement.Turn(frame.normals[v]);
+                data.insert(data.end(), {at.x, at.y, at.z, n.x, n.y, n.z, float(surface.u[v]),
+                                         float(surface.v[v])});
+            };
+            if (indexed)
+                for (size_t v = 0; v < vertices; ++v)
+                    put(v);
             ForEachTriangle(surface, [&](int a, int b, int c) {
                 const int k[3] = {a, b, c};
                 for (int i = 0; i < 3; ++i) {
-                    const size_t v = size_t(k[i]);
-                    const Vec3 at = part.placement.Apply(frame.positions[v]);
-                    const Vec3 n = part.placement.Turn(frame.normals[v]);
-                    corners.insert(corners.end(), {at.x, at.y, at.z, n.x, n.y, n.z,
-                                                   float(surface.u[v]), float(surface.v[v])});
-                }
-                for (int i = 0; i < 3; ++i)
-                    for (const int e : {i, (i + 1) % 3}) {
-                        const Vec3 at = part.placement.Apply(frame.positions[size_t(k[e])]);
-                        lines.insert(lines.end(), {at.x, at.y, at.z, 0, 0, 1, 0, 0});
+                    if (indexed) {
+                        indices.push_back(uint16_t(k[i]));
+                        lines.push_back(uint16_t(k[i]));
+                        lines.push_back(uint16_t(k[(i + 1) % 3]));
+                    } else {
+                        put(size_t(k[i]));
                     }
+                }
             });
-            if (corners.empty())
+            if (indices.empty() && (indexed || data.empty()))
                 continue;
             Batch b{int(p), int(s)};
             glGenBuffers(1, &b.buffer);
             glBindBuffer(GL_ARRAY_BUFFER, b.buffer);
-            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(corners.size() * sizeof(float)),
-                         corners.data(), GL_STATIC_DRAW);
-            b.corners = GLsizei(corners.size() / 8);
-            glGenBuffers(1, &b.lines);
-            glBindBuffer(GL_ARRAY_BUFFER, b.lines);
-            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(lines.size() * sizeof(float)), lines.data(),
+            glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size() * sizeof(float)), data.data(),
                          GL_STATIC_DRAW);
-            b.lineCorners = GLsizei(lines.size() / 8);
+            if (indexed) {
+                glGenBuffers(1, &b.indices);
+                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.indices);
+                glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 2),
+                             indices.data(), GL_STATIC_DRAW);
+                b.corners = GLsizei(indices.size());
+                glGenBuffers(1, &b.lines);
+                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.lines);
+                glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(lines.size() * 2), lines.data(),
+                             GL_STATIC_DRAW);
+                b.lineCorners = GLsizei(lines.size());
+            } else {
+                b.corners = GLsizei(data.size() / 8);
+            }
             if (p < m_pictures.size() && s < m_pictures[p].size())
                 b.picture = m_pictures[p][s].get();
             m_uploadedTriangles += size_t(b.corners / 3);
@@ -175,6 +194,7 @@ void ModelView::Upload() {
         }
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     m_dirty = false;
 }
 
@@ -216,7 +236,12 @@ void ModelView::paintGL() {
         m_program->setUniformValue("textured", texture ? 1.0f : 0.0f);
         m_program->setUniformValue("colour", QVector4D(0.6f, 0.6f, 0.62f, 1));
         bindCorners(b.buffer);
-        glDrawArrays(GL_TRIANGLES, 0, b.corners);
+        if (b.indices) {
+            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.indices);
+            glDrawElements(GL_TRIANGLES, b.corners, GL_UNSIGNED_SHORT, nullptr);
+        } else {
+            glDrawArrays(GL_TRIANGLES, 0, b.corners);
+        }
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
     for (const Batch& b : m_batches) {
@@ -224,12 +249,16 @@ void ModelView::paintGL() {
             continue;
         m_program->setUniformValue("textured", 0.0f);
         m_program->setUniformValue("colour", QVector4D(0.93f, 0.52f, 0.13f, 2)); // unlit orange
-        bindCorners(b.lines);
-        glDrawArrays(GL_LINES, 0, b.lineCorners);
+        if (!b.lines)
+            continue; // spelled out: no outline
+        bindCorners(b.buffer);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.lines);
+        glDrawElements(GL_LINES, b.lineCorners, GL_UNSIGNED_SHORT, nullptr);
     }
     for (GLuint i = 0; i < 3; ++i)
         glDisableVertexAttribArray(i);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     m_program->release();
 }
 

@@ -49,9 +49,10 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
   private:
     struct Batch {
         int part, surface;
-        GLuint buffer = 0; // position, normal, texture coordinate: 8 floats a corner
+        GLuint buffer = 0;  // position, normal, texture coordinate: 8 floats a vertex
+        GLuint indices = 0; // the triangles' corners (0: the buffer lists corners)
         GLsizei corners = 0;
-        GLuint lines = 0; // the edges, for the outline
+        GLuint lines = 0; // the edges' ends, for the outline
         GLsizei lineCorners = 0;
         const TextureImage* picture = nullptr;
     };

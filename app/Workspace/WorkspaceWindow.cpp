@@ -47,6 +47,7 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_frameLabel = new QLabel(this);
     m_player = new QCheckBox(tr("Join the player's parts"), this);
     m_player->setObjectName("joinPlayer");
+    m_player->setChecked(GridwrightSettings().value("workspace/joinPlayer", false).toBool());
     m_status = new QLabel(this);
     m_status->setObjectName("status");
 
@@ -81,7 +82,10 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
             OnTextureSaved(f);
     });
     connect(m_frame, &QSlider::valueChanged, this, [this] { BuildScene(false); });
-    connect(m_player, &QCheckBox::toggled, this, [this](bool on) { SetJoinPlayer(on); });
+    connect(m_player, &QCheckBox::toggled, this, [this](bool on) {
+        GridwrightSettings().setValue("workspace/joinPlayer", on);
+        SetJoinPlayer(on);
+    });
     connect(m_layout, &LayoutView::surfaceClicked, this, [this](int surface, int triangle) {
         m_source.select(surface);
         m_layout->SetHighlight(surface, triangle);
