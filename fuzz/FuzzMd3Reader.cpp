@@ -7,6 +7,7 @@
 #include "model/Model.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
+#include "scene/Scene.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -56,6 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (i == 0) // every layer apart, as the layered files take them
             (void)BuildTemplateBytes({&r}, style, TemplateFormat::Psd, "f");
         (void)DrawLayoutRaster({&r}, 32, 64, WrapMode::Clip);
+        (void)FrameOf(model, r, model.frameCount - 1);
     }
+    // What the 3D view reads: tags, every vertex placed, a face under a ray.
+    const auto shared = std::make_shared<const Model>(model);
+    std::vector<ScenePart> parts = JoinPlayer(shared, shared, shared, 0, model.frameCount);
+    if (parts.empty())
+        parts = SingleModel(shared, 0);
+    OrbitCamera camera;
+    camera.Fit(BoundsOf(parts));
+    (void)PickFace(parts, camera.RayThrough(20, 20, 40, 40));
     return 0;
 }

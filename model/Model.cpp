@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <numbers>
 
 std::string TextureNameOf(const Surface& surface) {
     const auto slash = surface.shaderName.rfind('/');
@@ -45,4 +46,10 @@ bool SameTexture(const std::string& name, const std::string& wanted) {
     const std::string full = TextureKey(name);
     const auto slash = full.rfind('/');
     return full == key || (slash != std::string::npos && full.substr(slash + 1) == key);
+}
+
+std::array<double, 3> DecodeNormal(uint8_t latitude, uint8_t longitude) {
+    const double step = 2 * std::numbers::pi / 256;
+    const double lat = latitude * step, lng = longitude * step;
+    return {std::cos(lat) * std::sin(lng), std::sin(lat) * std::sin(lng), std::cos(lng)};
 }

@@ -126,6 +126,10 @@ struct Model {
     int SurfaceCount() const { return int(surfaces.size()); }
 };
 
+// A vertex normal from its stored latitude and longitude (256 steps a turn),
+// as the game decodes it: x = cos lat sin lng, y = sin lat sin lng, z = cos lng.
+std::array<double, 3> DecodeNormal(uint8_t latitude, uint8_t longitude);
+
 // Calls visit(a, b, c) with the vertex indices of every triangle in file
 // order. A triangle with a corner outside the surface's vertices is skipped:
 // every drawing walks the triangles through here, so all of them agree.

@@ -1,7 +1,7 @@
 #include "render/Flipped.h"
 
+#include <array>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -12,16 +12,14 @@ int ModelWinding(const Surface& s, const int32_t c[3]) {
         return 1;
     double p[3][3];
     double n[3] = {0, 0, 0};
-    const double step = 2.0 * std::numbers::pi / 256.0;
     for (int k = 0; k < 3; ++k) {
         const auto pos = s.positions[size_t(c[k])];
         for (int i = 0; i < 3; ++i)
             p[k][i] = pos[size_t(i)];
         const auto angles = s.positions.NormalAngles(size_t(c[k]));
-        const double lat = angles[0] * step, lng = angles[1] * step;
-        n[0] += std::cos(lat) * std::sin(lng);
-        n[1] += std::sin(lat) * std::sin(lng);
-        n[2] += std::cos(lng);
+        const std::array<double, 3> normal = DecodeNormal(angles[0], angles[1]);
+        for (int i = 0; i < 3; ++i)
+            n[i] += normal[size_t(i)];
     }
     const double a[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
     const double b[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};

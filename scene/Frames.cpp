@@ -5,14 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numbers>
-
-Vec3 DecodeNormal(uint8_t latitude, uint8_t longitude) {
-    const double step = 2 * std::numbers::pi / 256;
-    const double lat = latitude * step, lng = longitude * step;
-    return {float(std::cos(lat) * std::sin(lng)), float(std::sin(lat) * std::sin(lng)),
-            float(std::cos(lng))};
-}
 
 int FrameCountOf(const Model& model) {
     return std::max(1, int(std::min<int64_t>(model.frameCount, 1 << 16)));
@@ -32,7 +24,8 @@ SurfaceFrame FrameOf(const Model& model, const Surface& surface, int frame) {
         const uint8_t* p = bytes.data() + (f * vertices + i) * 8;
         auto half = [p](int k) { return float(int16_t(uint16_t(p[k] | (p[k + 1] << 8)))) / 64; };
         out.positions[i] = {half(0), half(2), half(4)};
-        out.normals[i] = DecodeNormal(p[7], p[6]);
+        const std::array<double, 3> n = DecodeNormal(p[7], p[6]);
+        out.normals[i] = {float(n[0]), float(n[1]), float(n[2])};
     }
     return out;
 }

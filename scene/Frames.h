@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
-// MD3 normals: latitude and longitude bytes, 256 steps a turn, as the game
-// decodes them (x = cos lat sin lng, y = sin lat sin lng, z = cos lng).
-Vec3 DecodeNormal(uint8_t latitude, uint8_t longitude);
-
 struct SurfaceFrame {
-    std::vector<Vec3> positions, normals; // one per vertex, in units (1/64 of the stored values)
+    // One per vertex: positions in units (1/64 of the stored values), and
+    // normals decoded as the game decodes them.
+    std::vector<Vec3> positions, normals;
 };
 // The surface's vertices in a frame (clamped to the frames it has); empty
 // when the file holds none.

@@ -51,11 +51,15 @@ Md3SurfaceDesc Cube() {
 } // namespace
 
 TEST(SceneNormals, LatitudeAndLongitudeDecodeAsTheGameDoes) {
-    ExpectNear(DecodeNormal(0, 0), {0, 0, 1});
-    ExpectNear(DecodeNormal(0, 64), {1, 0, 0});
-    ExpectNear(DecodeNormal(64, 64), {0, 1, 0});
-    ExpectNear(DecodeNormal(128, 64), {-1, 0, 0});
-    ExpectNear(DecodeNormal(0, 128), {0, 0, -1});
+    auto decoded = [](uint8_t lat, uint8_t lng) {
+        const std::array<double, 3> n = DecodeNormal(lat, lng);
+        return Vec3{float(n[0]), float(n[1]), float(n[2])};
+    };
+    ExpectNear(decoded(0, 0), {0, 0, 1});
+    ExpectNear(decoded(0, 64), {1, 0, 0});
+    ExpectNear(decoded(64, 64), {0, 1, 0});
+    ExpectNear(decoded(128, 64), {-1, 0, 0});
+    ExpectNear(decoded(0, 128), {0, 0, -1});
     // Read from a file: the high byte of the stored short is the latitude.
     Md3ModelDesc desc;
     Md3SurfaceDesc s = Marker("m", 2);
