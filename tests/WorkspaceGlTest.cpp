@@ -120,6 +120,23 @@ TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
     const QImage layout = workspace->layoutView()->grab().toImage();
     EXPECT_GT(Share(layout, 'g'), 0.3) << "green share under the layout " << Share(layout, 'g');
 
+    // Caught half written, the picture is not reported: the view keeps the
+    // last one, and shows the finished file once it settles.
+    const std::string blue = OneColourTga(30, 30, 220);
+    WriteWholeFile(texture, blue.substr(0, 40));
+    QTest::qWait(600);
+    EXPECT_TRUE(workspace->statusText().isEmpty()) << workspace->statusText().toStdString();
+    EXPECT_GT(Share(view->grabFramebuffer(), 'g'), 0.99);
+    WriteWholeFile(texture, blue);
+    clock.restart();
+    bool shown = false;
+    while (!shown && clock.elapsed() < 2000) {
+        QTest::qWait(50);
+        shown = Share(view->grabFramebuffer(), 'b') > 0.99;
+    }
+    EXPECT_TRUE(shown) << "the finished file was not shown";
+    EXPECT_TRUE(workspace->statusText().isEmpty());
+
     // A click on a face chooses its surface in the main window.
     SelectRow(*window, 0);
     QTest::mouseClick(view, Qt::LeftButton, {}, view->rect().center());
