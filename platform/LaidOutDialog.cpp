@@ -1,5 +1,7 @@
 #include "platform/LaidOutDialog.h"
 
+#include <QMouseEvent>
+
 #include "platform/Resources.h"
 
 #include <QAbstractButton>
@@ -221,4 +223,28 @@ void LaidOutDialog::keyPressEvent(QKeyEvent* event) {
     default:
         QDialog::keyPressEvent(event);
     }
+}
+
+void LaidOutDialog::BeginDrag(QPoint globalPoint) {
+    m_mover.Begin(this, globalPoint);
+}
+
+void LaidOutDialog::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        BeginDrag(event->globalPosition().toPoint());
+    QDialog::mousePressEvent(event);
+}
+
+void LaidOutDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (m_mover.following() && (event->buttons() & Qt::LeftButton))
+        m_mover.Follow(event->globalPosition().toPoint());
+    QDialog::mouseMoveEvent(event);
+}
+
+void LaidOutDialog::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_mover.following()) {
+        m_mover.End();
+        Dragged();
+    }
+    QDialog::mouseReleaseEvent(event);
 }

@@ -3,6 +3,8 @@
 // window is drawn: click areas over painted dials, lists in painted wells,
 // toggles and plain buttons. Controls are found by name; each window connects
 // to their signals itself.
+#include "platform/Desktop.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QRect>
@@ -60,12 +62,22 @@ class LaidOutDialog : public QDialog {
     int CheckedIn(const QString& first) const;
     void CheckIn(const QString& first, int position);
 
+    // Such a dialog has no title bar: a press on its face (where no control
+    // is) starts dragging it, as here from a point on the screen.
+    void BeginDrag(QPoint globalPoint);
+
   protected:
     virtual void Setup() {}
+    // After the dialog was dragged somewhere.
+    virtual void Dragged() {}
     // Enter presses the focused button, else accepts; Escape rejects.
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    WindowMover m_mover;
     DialogLayout m_layout;
     QHash<QString, QWidget*> m_controls;
     bool m_built = false;

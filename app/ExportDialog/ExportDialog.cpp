@@ -228,22 +228,6 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
     return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
 }
 
-void ExportDialog::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        m_mover.Begin(this, event->globalPosition().toPoint());
-    LaidOutDialog::mousePressEvent(event);
-}
-
-void ExportDialog::mouseMoveEvent(QMouseEvent* event) {
-    if (m_mover.following() && (event->buttons() & Qt::LeftButton))
-        m_mover.Follow(event->globalPosition().toPoint());
-    LaidOutDialog::mouseMoveEvent(event);
-}
-
-void ExportDialog::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        m_mover.End();
-        GridwrightSettings().setValue("export/position", pos());
-    }
-    LaidOutDialog::mouseReleaseEvent(event);
+void ExportDialog::Dragged() {
+    GridwrightSettings().setValue("export/position", pos());
 }

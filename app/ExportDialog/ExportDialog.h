@@ -3,7 +3,6 @@
 // Save, Copy or Cancel. The size and options chosen are remembered.
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "model/Error.h"
-#include "platform/Desktop.h"
 #include "platform/LaidOutDialog.h"
 
 #include <QImage>
@@ -46,11 +45,9 @@ class ExportDialog : public LaidOutDialog {
 
   protected:
     void Setup() override;
-    // Dragged by its face (it has no title bar) to wherever it is wanted;
-    // the place is kept for the next time.
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Dragged by its face to wherever it is wanted: the place is kept for
+    // the next time.
+    void Dragged() override;
     // A writer's failure, shown in a message box owned by this dialog.
     bool ShowOutcome(const Status& outcome);
 
@@ -62,5 +59,4 @@ class ExportDialog : public LaidOutDialog {
     ModelTextures& m_textures;
     int m_selected;
     QString m_confirmation;
-    WindowMover m_mover;
 };

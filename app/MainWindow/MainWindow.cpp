@@ -306,28 +306,6 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void MainWindow::OnLButtonDown(QPoint globalPoint) {
-    m_mover.Begin(this, globalPoint);
-}
-
-void MainWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        OnLButtonDown(event->globalPosition().toPoint());
-    LaidOutDialog::mousePressEvent(event);
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (m_mover.following() && (event->buttons() & Qt::LeftButton))
-        m_mover.Follow(event->globalPosition().toPoint());
-    LaidOutDialog::mouseMoveEvent(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        m_mover.End();
-    LaidOutDialog::mouseReleaseEvent(event);
-}
-
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         OnSetFocus();

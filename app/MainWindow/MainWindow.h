@@ -40,7 +40,6 @@ class MainWindow : public LaidOutDialog {
     // The SKIN box: the texture the surface wears.
     void ShowSurfaceTexture(int selected);
     void OnSetFocus();
-    void OnLButtonDown(QPoint globalPoint);
     void DrawSurfacePreview();
     void LoadModel(const std::string& path);
     void PaintSkin(QPainter& dc);
@@ -74,9 +73,6 @@ class MainWindow : public LaidOutDialog {
 
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -114,7 +110,6 @@ class MainWindow : public LaidOutDialog {
     QImage m_previewLayer;
     std::unique_ptr<PreviewRenderer> m_renderer;
     class WorkspaceWindow* m_workspace = nullptr;
-    WindowMover m_mover;
     TemplateOptions m_options;
     ModelTextures m_textures;
     int m_selected = -1;
