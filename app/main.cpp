@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Gridwright shows the texture layout of an MD3 model's surfaces and flattens it into a "
-        "painting template (EPS, PNG, SVG, PDF, BMP or the clipboard).\n"
+        "painting template (EPS, SVG, PDF, PNG, BMP, TGA, layered PSD or OpenRaster, or the "
+        "clipboard); its workspace shows the paint on the model as the texture is saved.\n"
         "For scripts and batch work, use gridwright-flatten.");
     parser.addHelpOption();
     parser.addVersionOption();
