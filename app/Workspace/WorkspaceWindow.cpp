@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitter>
 #include <QTimer>
@@ -45,6 +46,12 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_frame = new QSlider(Qt::Horizontal, this);
     m_frame->setObjectName("frame");
     m_frameLabel = new QLabel(this);
+    m_frameCaption = new QLabel(tr("Frame"), this);
+    // A player's legs and torso play their animations apart: a slider each.
+    m_torsoFrame = new QSlider(Qt::Horizontal, this);
+    m_torsoFrame->setObjectName("torsoFrame");
+    m_torsoLabel = new QLabel(this);
+    m_torsoCaption = new QLabel(tr("Torso"), this);
     m_player = new QCheckBox(tr("Join the player's parts"), this);
     m_player->setObjectName("joinPlayer");
     m_player->setChecked(GridwrightSettings().value("workspace/joinPlayer", false).toBool());
@@ -56,9 +63,12 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_view, 1);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(tr("Frame"), this));
+    bar->addWidget(m_frameCaption);
     bar->addWidget(m_frame, 1);
     bar->addWidget(m_frameLabel);
+    bar->addWidget(m_torsoCaption);
+    bar->addWidget(m_torsoFrame, 1);
+    bar->addWidget(m_torsoLabel);
     bar->addWidget(m_player);
     column->addLayout(bar);
     auto* split = new QSplitter(this);
@@ -81,7 +91,8 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
         for (const QString& f : files)
             OnTextureSaved(f);
     });
-    connect(m_frame, &QSlider::valueChanged, this, [this] { BuildScene(false); });
+    for (QSlider* slider : {m_frame, m_torsoFrame})
+        connect(slider, &QSlider::valueChanged, this, [this] { BuildScene(false); });
     connect(m_player, &QCheckBox::toggled, this, [this](bool on) {
         GridwrightSettings().setValue("workspace/joinPlayer", on);
         SetJoinPlayer(on);
@@ -121,10 +132,10 @@ void WorkspaceWindow::OnModelChanged() {
     const std::shared_ptr<const Model>& model = m_source.textures().model();
     const int part = model ? PlayerPartOf(model->path) : -1;
     m_player->setEnabled(part >= 0);
-    m_frame->blockSignals(true);
-    m_frame->setRange(0, model ? FrameCountOf(*model) - 1 : 0);
-    m_frame->setValue(0);
-    m_frame->blockSignals(false);
+    for (QSlider* slider : {m_frame, m_torsoFrame}) {
+        const QSignalBlocker quiet(slider);
+        slider->setValue(0);
+    }
     m_layout->SetHighlight(-1, -1);
     BuildScene(true);
     ShowLayout();
@@ -145,8 +156,6 @@ void WorkspaceWindow::SetJoinPlayer(bool join) {
 void WorkspaceWindow::BuildScene(bool fit) {
     ModelTextures& textures = m_source.textures();
     const std::shared_ptr<const Model>& model = textures.model();
-    const int frame = m_frame->value();
-    m_frameLabel->setText(QString::number(frame));
     std::vector<ScenePart> parts;
     QString problem;
     m_mainPart = 0;
@@ -180,13 +189,17 @@ void WorkspaceWindow::BuildScene(bool fit) {
         std::shared_ptr<const Model> models[3];
         for (int i = 0; i < 3; ++i)
             models[i] = i == own ? model : m_others[size_t(i)].model;
+        ShowFrames(models[0] ? FrameCountOf(*models[0]) : 1,
+                   models[1] ? FrameCountOf(*models[1]) : 0);
         std::string why;
-        parts = JoinPlayer(models[0], models[1], models[2], frame, frame, &why);
+        parts = JoinPlayer(models[0], models[1], models[2], m_frame->value(), m_torsoFrame->value(),
+                           &why);
         problem = QString::fromStdString(why);
         // The parts come lower, upper, head, as far as they join.
         m_mainPart = own < int(parts.size()) ? own : -1;
     } else {
-        parts = SingleModel(model, frame);
+        ShowFrames(model ? FrameCountOf(*model) : 1, 0);
+        parts = SingleModel(model, m_frame->value());
     }
     std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures(parts.size());
     QStringList watched;
@@ -207,6 +220,20 @@ void WorkspaceWindow::BuildScene(bool fit) {
     m_status->setText(problem.isEmpty()
                           ? QString()
                           : tr("The player's parts are not all shown: %1").arg(problem));
+}
+
+void WorkspaceWindow::ShowFrames(int frames, int torsoFrames) {
+    const bool player = torsoFrames > 0;
+    m_frameCaption->setText(player ? tr("Legs") : tr("Frame"));
+    for (QWidget* w : std::initializer_list<QWidget*>{m_torsoCaption, m_torsoFrame, m_torsoLabel})
+        w->setVisible(player);
+    for (const auto& [slider, count] :
+         {std::pair{m_frame, frames}, std::pair{m_torsoFrame, torsoFrames}}) {
+        const QSignalBlocker quiet(slider);
+        slider->setRange(0, std::max(0, count - 1));
+    }
+    m_frameLabel->setText(QString::number(m_frame->value()));
+    m_torsoLabel->setText(QString::number(m_torsoFrame->value()));
 }
 
 void WorkspaceWindow::ShowLayout() {

@@ -62,14 +62,18 @@ class WorkspaceWindow : public QWidget {
   private:
     void BuildScene(bool fit);
     void ShowLayout();
+    // The frame sliders over these counts: one for a model, the legs' and
+    // the torso's for a player (torsoFrames 0: no torso slider).
+    void ShowFrames(int frames, int torsoFrames);
     void OnTextureSaved(const QString& file);
     void RememberPlace();
 
     WorkspaceSource m_source;
     LayoutView* m_layout = nullptr;
     ModelView* m_view = nullptr;
-    QSlider* m_frame = nullptr;
-    QLabel* m_frameLabel = nullptr;
+    QSlider *m_frame = nullptr, *m_torsoFrame = nullptr;
+    QLabel *m_frameLabel = nullptr, *m_frameCaption = nullptr, *m_torsoLabel = nullptr,
+           *m_torsoCaption = nullptr;
     QCheckBox* m_player = nullptr;
     QLabel* m_status = nullptr;
     FileWatcher* m_watcher = nullptr;

@@ -350,5 +350,13 @@
         <source>%1 does not read as a picture; it is shown again once it does.</source>
         <translation>%1 ne se lit pas comme une image ; elle sera montrée dès qu&apos;elle se lira.</translation>
     </message>
+    <message>
+        <source>Torso</source>
+        <translation>Torse</translation>
+    </message>
+    <message>
+        <source>Legs</source>
+        <translation>Jambes</translation>
+    </message>
 </context>
 </TS>
