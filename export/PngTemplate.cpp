@@ -63,14 +63,6 @@ std::string EncodePng(const LayoutRaster& raster) {
 
 namespace {
 
-// Straight (not premultiplied) RGBA of a stored pixel, packed 0xRRGGBBAA.
-uint32_t Straight(uint32_t p) {
-    const uint32_t a = p >> 24;
-    auto straight = [a](uint32_t c) { return a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a; };
-    return straight((p >> 16) & 0xFF) << 24 | straight((p >> 8) & 0xFF) << 16 |
-           straight(p & 0xFF) << 8 | a;
-}
-
 // The picture's colours when there are 256 or fewer, in order of first use;
 // empty when there are more.
 std::vector<uint32_t> PaletteOf(const TemplateImage& image) {
@@ -122,10 +114,10 @@ std::string EncodePng(const TemplateImage& image) {
         std::vector<png_byte> alpha;
         bool translucent = false;
         for (const uint32_t p : palette) {
-            const uint32_t c = Straight(p);
-            colours.push_back({png_byte(c >> 24), png_byte(c >> 16), png_byte(c >> 8)});
-            alpha.push_back(png_byte(c));
-            translucent = translucent || (c & 0xFF) != 255;
+            const uint32_t c = StraightPixel(p);
+            colours.push_back({png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
+            alpha.push_back(png_byte(c >> 24));
+            translucent = translucent || (c >> 24) != 255;
         }
         const size_t rowBytes = (size_t(image.width) * size_t(bits) + 7) / 8;
         return Encode(
@@ -157,18 +149,14 @@ std::string EncodePng(const TemplateImage& image) {
                   image.opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,
                   size_t(image.width) * size_t(channels), 6, [&](int y, png_byte* bytes) {
                       for (int x = 0; x < image.width; ++x) {
-                          const uint32_t p = image.At(x, y);
-                          const uint32_t a = p >> 24;
                           // Stored premultiplied; PNG wants straight colour.
-                          auto straight = [a](uint32_t c) {
-                              return png_byte(a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a);
-                          };
+                          const uint32_t p = StraightPixel(image.At(x, y));
                           png_byte* out = bytes + size_t(x) * size_t(channels);
-                          out[0] = straight((p >> 16) & 0xFF);
-                          out[1] = straight((p >> 8) & 0xFF);
-                          out[2] = straight(p & 0xFF);
+                          out[0] = png_byte(p >> 16);
+                          out[1] = png_byte(p >> 8);
+                          out[2] = png_byte(p);
                           if (channels == 4)
-                              out[3] = png_byte(a);
+                              out[3] = png_byte(p >> 24);
                       }
                   });
 }

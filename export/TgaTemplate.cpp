@@ -34,16 +34,13 @@ std::string EncodeTga(const LayoutRaster& raster) {
 std::string EncodeTga(const TemplateImage& image) {
     std::string out = Header(image.width, image.height);
     out.reserve(out.size() + image.pixels.size() * 4);
-    for (const uint32_t p : image.pixels) {
-        const uint32_t a = p >> 24;
+    for (const uint32_t stored : image.pixels) {
         // Stored premultiplied; TGA wants straight colour, as the PNG has.
-        auto straight = [a](uint32_t c) {
-            return char(a == 0 ? 0 : a == 255 ? c : (c * 255 + a / 2) / a);
-        };
-        out += straight(p & 0xFF);
-        out += straight((p >> 8) & 0xFF);
-        out += straight((p >> 16) & 0xFF);
-        out += char(a);
+        const uint32_t p = StraightPixel(stored);
+        out += char(p);
+        out += char(p >> 8);
+        out += char(p >> 16);
+        out += char(p >> 24);
     }
     return out;
 }

@@ -397,39 +397,28 @@ void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
 void DrawFlipped(cairo_t* cr, const TemplateStyle& style,
                  const std::vector<const Surface*>& records, const DrawTarget& target) {
     const LayoutMapping& m = target.mapping;
+    std::vector<std::vector<bool>> flipped;
     for (const Surface* r : records) {
-        for (const int k : FindFlipped(*r)) {
-            if (DrawingCancelled())
-                break;
-            const Triangle t = r->triangles[size_t(k)];
-            const int32_t c[3] = {t.a, t.b, t.c};
-            double u[3], v[3];
-            for (int i = 0; i < 3; ++i) {
-                u[i] = r->u[size_t(c[i])];
-                v[i] = r->v[size_t(c[i])];
-            }
-            const ShiftRange su =
-                AxisShifts(std::min({u[0], u[1], u[2]}), std::max({u[0], u[1], u[2]}), style.wrap);
-            const ShiftRange sv =
-                AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), style.wrap);
-            for (int j = sv.first; j <= sv.last; ++j)
-                for (int i = su.first; i <= su.last; ++i) {
-                    double x[3], y[3];
-                    for (int q = 0; q < 3; ++q) {
-                        x[q] = m.scaleX * (u[q] - i) + m.originX;
-                        y[q] = m.scaleY * (v[q] - j) + m.originY;
-                    }
-                    // All turned one way, so that overlapping faces add up
-                    // under the non-zero rule instead of cancelling.
-                    const bool reverse =
-                        (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) < 0;
-                    cairo_move_to(cr, x[0], y[0]);
-                    cairo_line_to(cr, x[reverse ? 2 : 1], y[reverse ? 2 : 1]);
-                    cairo_line_to(cr, x[reverse ? 1 : 2], y[reverse ? 1 : 2]);
-                    cairo_close_path(cr);
-                }
-        }
+        flipped.emplace_back(r->triangles.size(), false);
+        for (const int k : FindFlipped(*r))
+            flipped.back()[size_t(k)] = true;
     }
+    ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
+        if (!flipped[size_t(t.surface)][size_t(t.triangle)])
+            return;
+        double x[3], y[3];
+        for (int q = 0; q < 3; ++q) {
+            x[q] = m.scaleX * t.u[q] + m.originX;
+            y[q] = m.scaleY * t.v[q] + m.originY;
+        }
+        // All turned one way, so that overlapping faces add up under the
+        // non-zero rule instead of cancelling.
+        const bool reverse = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]) < 0;
+        cairo_move_to(cr, x[0], y[0]);
+        cairo_line_to(cr, x[reverse ? 2 : 1], y[reverse ? 2 : 1]);
+        cairo_line_to(cr, x[reverse ? 1 : 2], y[reverse ? 1 : 2]);
+        cairo_close_path(cr);
+    });
     cairo_save(cr);
     if (!target.vector && !style.antialias)
         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);

@@ -31,6 +31,12 @@ void LayoutView::SetLayout(std::vector<const Surface*> surfaces, std::vector<int
     Redraw();
 }
 
+double LayoutView::Aspect() const {
+    // The texture's shape when there is one, else the template's.
+    return m_texture && m_texture->height > 0 ? double(m_texture->width) / m_texture->height
+                                              : double(m_style.width) / std::max(1, m_style.height);
+}
+
 void LayoutView::SetHighlight(int surface, int triangle) {
     if (surface < 0)
         m_highlight.reset();
@@ -41,9 +47,7 @@ void LayoutView::SetHighlight(int surface, int triangle) {
 
 void LayoutView::Fit() {
     // The unit square, whole, with a margin, keeping the texture's shape.
-    const double aspect = m_texture && m_texture->height > 0
-                              ? double(m_texture->width) / m_texture->height
-                              : double(m_style.width) / std::max(1, m_style.height);
+    const double aspect = Aspect();
     const double side = std::max(1.0, std::min(width() - 20.0, (height() - 20.0) * aspect));
     m_scale = side;
     m_origin = QPointF((width() - side) / 2, (height() - side / aspect) / 2);
@@ -56,9 +60,7 @@ void LayoutView::Redraw() {
         return;
     m_picture = QImage(size(), QImage::Format_ARGB32_Premultiplied);
     m_picture.fill(QColor(14, 17, 22));
-    const double aspect = m_texture && m_texture->height > 0
-                              ? double(m_texture->width) / m_texture->height
-                              : double(m_style.width) / std::max(1, m_style.height);
+    const double aspect = Aspect();
     TemplateStyle style = m_style;
     style.underlay = m_texture.get();
     style.underlayOpacity = m_texture ? 1.0 : 0.0;
@@ -86,9 +88,7 @@ void LayoutView::Redraw() {
 }
 
 std::optional<std::pair<int, int>> LayoutView::FaceAt(QPointF point) const {
-    const double aspect = m_texture && m_texture->height > 0
-                              ? double(m_texture->width) / m_texture->height
-                              : double(m_style.width) / std::max(1, m_style.height);
+    const double aspect = Aspect();
     const double u = (point.x() - m_origin.x()) / m_scale,
                  v = (point.y() - m_origin.y()) / (m_scale / aspect);
     std::optional<std::pair<int, int>> found;
@@ -110,9 +110,7 @@ std::optional<std::pair<int, int>> LayoutView::FaceAt(QPointF point) const {
 void LayoutView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, m_picture);
-    const double aspect = m_texture && m_texture->height > 0
-                              ? double(m_texture->width) / m_texture->height
-                              : double(m_style.width) / std::max(1, m_style.height);
+    const double aspect = Aspect();
     // Every drawn copy of the hovered and the highlighted face, outlined.
     for (const auto& [face, colour] :
          {std::pair{m_highlight, QColor(236, 132, 34)}, std::pair{m_hover, QColor(80, 200, 255)}}) {

@@ -49,6 +49,7 @@ class LayoutView : public QWidget {
 
   private:
     void Redraw();
+    double Aspect() const; // width over height of the unit square on screen
     std::vector<const Surface*> m_surfaces;
     std::vector<int> m_indices;
     TemplateStyle m_style;
