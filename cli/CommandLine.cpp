@@ -212,6 +212,15 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
         return Usage("--list, --dump and --textures go one at a time", io);
     q.seamsAsked = seamsOption->count() > 0;
     q.flippedAsked = flippedOption->count() > 0;
+    // --seams and --flipped take a colour or nothing: a word after them that
+    // is no colour, with no model given elsewhere, is the model.
+    for (std::string* value : {&q.seams, &q.flipped}) {
+        Rgba colour;
+        if (q.model.empty() && !value->empty() && !ParseColour(*value, colour)) {
+            q.model = *value;
+            value->clear();
+        }
+    }
     CLI::Option* sizeOption = app.get_option("--size");
     q.sizeGiven = sizeOption->count() > 0;
     if (batch->count() > 0)

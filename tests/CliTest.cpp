@@ -120,7 +120,10 @@ TEST(CliGameFolders, EachGameTakesOneFolderAndTheModelStandsAnywhere) {
          {std::vector<std::string>{"--game", base.string(), "models/x/x.md3", "-o", out},
           {"--game=" + base.string(), "models/x/x.md3", "-o", out},
           {"models/x/x.md3", "--game", base.string(), "--game", mod.string(), "-o", out},
-          {"--game", base.string(), "--surface", "body", "models/x/x.md3", "-o", out}}) {
+          {"--game", base.string(), "--surface", "body", "models/x/x.md3", "-o", out},
+          {"--game", base.string(), "--seams", "models/x/x.md3", "-o", out},
+          {"--game", base.string(), "--flipped", "models/x/x.md3", "--seams", "#ff0000", "-o",
+           out}}) {
         fs::remove(out);
         const Outcome run = Cli(args);
         EXPECT_EQ(run.status, kOk) << args[0] << " " << args[1] << ": " << run.err;
