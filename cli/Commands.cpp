@@ -207,8 +207,6 @@ int ListCommand(const FlattenRequest& q, Console& io) {
 
 namespace {
 
-// The skin the request names, or the model's default one; null for none.
-// False (with a message) when the named skin does not exist.
 // The game a model belongs to, for its skins and textures.
 struct Game {
     std::shared_ptr<GameFiles> files;
@@ -226,6 +224,8 @@ std::unique_ptr<Game> MakeGame(GameModel&& opened) {
     return game;
 }
 
+// The skin the request names, or the model's default one; null for none.
+// False (with a message) when the named skin does not exist.
 bool PickSkin(const FlattenRequest& q, const Game& game, std::vector<Skin>& skins, Skin& loaded,
               const Skin*& skin, Console& io) {
     skins = game.modelInGame ? GameSkins(*game.files, game.modelGamePath) : FindSkins(q.model);

@@ -197,7 +197,8 @@ TEST(CliMessages, LimitsAndNamesAreSaidAsTheyAre) {
 
     // A NUL and an escape sequence in a skin's texture name: escaped, the
     // message whole after them.
-    WriteFile(folder / "x_default.skin", std::string("body,models/x/te\0xt\x1b]2;t\x07.tga\n", 33));
+    const char skinText[] = "body,models/x/te\0xt\x1b]2;t\x07.tga\n";
+    WriteFile(folder / "x_default.skin", std::string(skinText, sizeof skinText - 1));
     run = Cli({model, "--underlay", "-o", out});
     EXPECT_EQ(run.status, kOk) << run.err;
     EXPECT_NE(run.err.find("\"models/x/te\\x00xt\\x1b]2;t\\x07.tga\": "), std::string::npos)
