@@ -129,6 +129,12 @@ std::optional<Model> Load(const std::string& path, const std::vector<std::string
         return std::nullopt;
     }
     Result<Model> loaded = ReadMd3(opened.value().bytes);
+    if (!loaded.ok() && !opened.value().inGame && IsArchiveName(path)) {
+        // A pak holds models; it is none.
+        Say(io, "\"" + path + "\" is a pak, not a model; name a model inside it as " + path +
+                    ":models/...");
+        return std::nullopt;
+    }
     if (!loaded.ok()) {
         Report(loaded.error(), io);
         return std::nullopt;

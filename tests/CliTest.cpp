@@ -161,6 +161,22 @@ TEST(CliGameFolders, APakAFileOrNothingIsNoGameFolderAndSaysWhatOneIs) {
     EXPECT_FALSE(fs::exists(dir.File("batch")));
 }
 
+TEST(CliGameFolders, APakGivenAsTheModelSaysHowToNameAModelInIt) {
+    TempDir dir;
+    const fs::path model = dir.path() / "m.md3";
+    WriteModel(model, {{"body", "skin"}});
+    const std::string pak = dir.File("game.pk3");
+    WriteZip(pak, {{"models/x/x.md3", ReadWholeFile(model.string())}});
+    Outcome run = Cli({"--list", pak});
+    EXPECT_EQ(run.status, kCannotLoad);
+    EXPECT_EQ(run.err, "gridwright-flatten: \"" + pak +
+                           "\" is a pak, not a model; name a model inside it as " + pak +
+                           ":models/...\n");
+    run = Cli({"--list", pak + ":models/x/x.md3"});
+    EXPECT_EQ(run.status, kOk) << run.err;
+    EXPECT_EQ(run.out, "0\tbody\tskin\t3\t1\n");
+}
+
 TEST(CliMessages, TheHintFollowsTheKindOfErrorNotItsWords) {
     TempDir dir;
     // A name made to look like the other kind of error.
