@@ -1,5 +1,6 @@
 #include "cli/ModelJson.h"
 
+#include "model/JsonText.h"
 #include "model/Model.h"
 
 #include <algorithm>
@@ -7,23 +8,6 @@
 #include <cstdio>
 
 namespace {
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20 || c > 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
-            out += escaped;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
 
 void Field(std::string& out, const char* name, const std::string& value, bool last = false) {
     out += "\"";

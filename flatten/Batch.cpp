@@ -2,6 +2,7 @@
 
 #include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
+#include "model/JsonText.h"
 #include "model/Md3Reader.h"
 
 #include <algorithm>
@@ -10,28 +11,13 @@
 #include <fnmatch.h>
 #include <map>
 #include <mutex>
+#include <set>
+#include <system_error>
 #include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
 
 // What one model asks for: an entry per texture of each skin chosen, its
 // output not yet named; or an entry with the model's error.
@@ -135,7 +121,8 @@ void WriteOne(const GameFiles& files, const GameFile& file, GameTextureSource& s
     e.width = plan.style.width;
     e.height = plan.style.height;
     if (options.sizeFromTexture && plan.texturesRead == 0) {
-        e.error = plan.warnings.empty() ? "its texture could not be read" : plan.warnings.front();
+        e.error =
+            plan.warnings.empty() ? "its texture could not be read" : plan.warnings.front().reason;
         return;
     }
     if (!plan.sizeConflict.empty()) {
@@ -143,7 +130,12 @@ void WriteOne(const GameFiles& files, const GameFile& file, GameTextureSource& s
         return;
     }
     std::error_code error;
-    fs::create_directories(fs::path(e.output).parent_path(), error);
+    const fs::path folder = fs::path(e.output).parent_path();
+    fs::create_directories(folder, error);
+    if (error) {
+        e.error = "Cannot make the folder \"" + folder.string() + "\": " + error.message() + ".";
+        return;
+    }
     if (const Status written = WriteTemplateFile(e.output, plan.surfaces, plan.style);
         !written.ok())
         e.error = written.error().Message();
@@ -156,15 +148,25 @@ template <typename Work> void InParallel(size_t count, int jobs, Work&& work) {
         for (size_t i; (i = next++) < count;)
             work(i);
     };
+    const size_t wanted = std::min<size_t>(size_t(std::clamp(jobs, 1, kMaxBatchJobs)), count);
     std::vector<std::thread> threads;
-    for (int t = 1; t < std::max(1, jobs); ++t)
-        threads.emplace_back(run);
+    try {
+        for (size_t t = 1; t < wanted; ++t)
+            threads.emplace_back(run);
+    } catch (const std::system_error&) {
+        // The system gives no more threads: those started share the work.
+    }
     run();
     for (std::thread& t : threads)
         t.join();
 }
 
 } // namespace
+
+std::string GamePath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
 
 std::string BatchFileName(const std::string& texture, TemplateFormat format) {
     std::string name;
@@ -212,18 +214,23 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
     // after the first.
     std::vector<BatchEntry> entries;
     std::vector<size_t> modelOf;
-    std::map<std::string, int> taken;
+    // Every name is checked against those taken, without regard to case
+    // (a folder shared with a system that ignores it must not merge two):
+    // models of one name wearing one texture get a number after.
+    std::set<std::string> taken;
     for (size_t m = 0; m < asked.size(); ++m)
         for (BatchEntry& e : asked[m]) {
             if (e.error.empty()) {
-                std::string name = BatchFileName(e.texture, options.format);
-                if (taken[name]++ > 0) {
-                    const std::string stem =
-                        fs::path(e.model).stem().string() + (e.skin.empty() ? "" : "_" + e.skin);
-                    const std::string dot = "." + std::string(ExtensionOf(options.format));
-                    name = name.substr(0, name.size() - dot.size()) + "__" +
-                           BatchFileName(stem, options.format);
-                }
+                const std::string first = BatchFileName(e.texture, options.format);
+                const std::string dot = "." + std::string(ExtensionOf(options.format));
+                const std::string stem = first.substr(0, first.size() - dot.size());
+                const std::string own = BatchFileName(fs::path(GamePath(e.model)).stem().string() +
+                                                          (e.skin.empty() ? "" : "_" + e.skin),
+                                                      options.format);
+                std::string name = first;
+                for (int n = 1; !taken.insert(LowerCase(name)).second; ++n)
+                    name = stem + "__" + own.substr(0, own.size() - dot.size()) +
+                           (n > 1 ? "_" + std::to_string(n) : "") + dot;
                 e.output = (fs::path(options.outDir) / name).string();
             }
             entries.push_back(std::move(e));
@@ -243,11 +250,11 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
 std::string ManifestLine(const BatchEntry& e) {
     std::string surfaces = "[";
     for (size_t i = 0; i < e.surfaces.size(); ++i)
-        surfaces += (i ? ", " : "") + Json(e.surfaces[i]);
+        surfaces += (i ? ", " : "") + JsonString(e.surfaces[i]);
     surfaces += "]";
-    return "{\"model\": " + Json(e.model) + ", \"skin\": " + Json(e.skin) +
-           ", \"surfaces\": " + surfaces + ", \"texture\": " + Json(e.texture) +
-           ", \"output\": " + Json(e.output) + ", \"size\": [" + std::to_string(e.width) + ", " +
-           std::to_string(e.height) +
-           "], \"error\": " + (e.error.empty() ? "null" : Json(e.error)) + "}";
+    return "{\"model\": " + JsonString(GamePath(e.model)) + ", \"skin\": " + JsonString(e.skin) +
+           ", \"surfaces\": " + surfaces + ", \"texture\": " + JsonString(GamePath(e.texture)) +
+           ", \"output\": " + JsonString(e.output) + ", \"size\": [" + std::to_string(e.width) +
+           ", " + std::to_string(e.height) +
+           "], \"error\": " + (e.error.empty() ? "null" : JsonString(e.error)) + "}";
 }

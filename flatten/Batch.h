@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+// The most templates made at once, whatever is asked: each thread holds a
+// model and a template being drawn, and more threads than this only wait
+// on one another and on the disk (and thousands cannot be started at all).
+inline constexpr int kMaxBatchJobs = 64;
+
 struct BatchOptions {
     std::string glob = "*"; // over the game paths of models, without regard to case
     std::string outDir;     // where templates go; nothing is written outside it
@@ -22,7 +27,7 @@ struct BatchOptions {
     bool underlay = false;
     double underlayOpacity = 0.5;
     std::string skin; // empty: the default skin; "all": every skin; else a name
-    int jobs = 1;
+    int jobs = 1;     // at most kMaxBatchJobs are used
     // Called after each model, from the thread that did it.
     std::function<void(size_t done, size_t total)> progress;
 };
@@ -43,6 +48,9 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
                                  const BatchOptions& options);
 // One line of OUTDIR/manifest.jsonl.
 std::string ManifestLine(const BatchEntry& entry);
+// A game path as the manifest writes it: '/' between its parts, even when
+// the model or pak wrote '\\'.
+std::string GamePath(std::string path);
 // A texture's game path as a file name under the output folder: no "..", no
 // absolute part, letters, digits, '-', '_' and '.' only, the format's extension.
 std::string BatchFileName(const std::string& texture, TemplateFormat format);

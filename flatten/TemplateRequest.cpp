@@ -45,7 +45,8 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
                              (AllDigits(wanted) ? "no surface " + wanted + " (it has " +
                                                       std::to_string(model.SurfaceCount()) +
                                                       ") and no surface named \"" + wanted + "\""
-                                                : "no surface named \"" + wanted + "\"")};
+                                                : "no surface named \"" + wanted + "\""),
+                         ErrorKind::NoSuchSurface};
         add(index);
     }
     if (!request.texture.empty()) {
@@ -58,7 +59,8 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
         if (plan.indices.size() == before)
             return Error{"", model.path,
                          "no surface of \"" + model.path + "\" wears the texture \"" +
-                             request.texture + "\""};
+                             request.texture + "\"",
+                         ErrorKind::NoSuchTexture};
     }
     if (request.all)
         for (int i = 0; i < model.SurfaceCount(); ++i)
@@ -71,10 +73,13 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
         plan.surfaces.push_back(&s);
         plan.worn.push_back(textures.Locate(model, s, request.skin));
         if (!LayoutHasArea(s))
-            plan.warnings.push_back("the layout of surface " + std::to_string(index) + " \"" +
-                                    s.name +
-                                    "\" has no area (its texture coordinates lie on one point "
-                                    "or one line), so the template shows nothing of it");
+            plan.warnings.push_back(Error{"", "",
+                                          "the layout of surface " + std::to_string(index) + " \"" +
+                                              s.name +
+                                              "\" has no area (its texture coordinates lie on one "
+                                              "point or one line), so the template shows nothing "
+                                              "of it",
+                                          ErrorKind::EmptyLayout});
     }
     plan.style = request.style;
     plan.style.underlay = nullptr;
@@ -96,7 +101,8 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
         if (t.file.empty()) {
             if (std::find(missing.begin(), missing.end(), t.name) == missing.end()) {
                 missing.push_back(t.name);
-                plan.warnings.push_back("Cannot find the texture \"" + t.name + "\": " + t.problem);
+                plan.warnings.push_back(
+                    Error{"", "", "Cannot find the texture \"" + t.name + "\": " + t.problem});
             }
             continue;
         }
@@ -108,7 +114,7 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
             found.emplace_back(t.file, std::move(picture));
         else if (std::find(missing.begin(), missing.end(), t.file) == missing.end()) {
             missing.push_back(t.file);
-            plan.warnings.push_back(problem);
+            plan.warnings.push_back(Error{"", "", problem});
         }
     }
     plan.texturesRead = int(found.size());
@@ -133,9 +139,10 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
         plan.style.underlay = plan.texture.get();
         plan.style.underlayOpacity = request.underlayOpacity;
         if (found.size() > 1)
-            plan.warnings.push_back("the surfaces drawn wear " + std::to_string(found.size()) +
-                                    " textures; the one under the template is \"" +
-                                    found.front().first + "\"");
+            plan.warnings.push_back(Error{
+                "", "",
+                "the surfaces drawn wear " + std::to_string(found.size()) +
+                    " textures; the one under the template is \"" + found.front().first + "\""});
     }
     return plan;
 }

@@ -59,13 +59,14 @@ struct TemplatePlan {
     std::string sizeConflict;
     int texturesRead = 0; // the drawn surfaces' textures found and decoded
     // Things to tell the painter: textures not found or not read, several
-    // textures under one template, layouts with no area.
-    std::vector<std::string> warnings;
+    // textures under one template, layouts with no area (EmptyLayout). Each
+    // is its reason alone, a phrase without a final stop.
+    std::vector<Error> warnings;
 };
 
 // The plan for a request on a model; an error when a surface asked for does
-// not exist or no surface wears the texture (its reason a whole phrase that
-// names the model).
+// not exist (NoSuchSurface) or no surface wears the texture (NoSuchTexture),
+// its reason a whole phrase that names the model.
 Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& request,
                                   TextureSource& textures);
 

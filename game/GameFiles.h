@@ -37,7 +37,6 @@ class GameFiles {
     std::vector<GameFile> List(const std::string& folder) const;
     // Archives or entries left out, in plain words.
     const std::vector<std::string>& problems() const { return m_problems; }
-    bool empty() const { return m_layers.empty(); }
 
   private:
     struct Layer {

@@ -5,10 +5,20 @@
 #include <utility>
 #include <variant>
 
+// What went wrong, for callers that act on it rather than only show it:
+// which hint to give, whether it is a warning. Most errors are Failed.
+enum class ErrorKind {
+    Failed,
+    NoSuchSurface, // a surface asked for is not in the model
+    NoSuchTexture, // no surface wears the texture asked for
+    EmptyLayout,   // a layout without area: drawn, but it shows nothing
+};
+
 struct Error {
     std::string what;   // "Cannot open"; empty when the path and reason say it all
     std::string path;   // the file concerned
     std::string reason; // plain words, without a final stop
+    ErrorKind kind = ErrorKind::Failed;
 
     // "Cannot open \"x.md3\": No such file or directory." or
     // "\"x.md3\": it does not start with \"IDP3\", ...". Without a path (a

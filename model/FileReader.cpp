@@ -1,7 +1,5 @@
 #include "model/FileReader.h"
 
-#include "model/LittleEndian.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -80,14 +78,6 @@ bool FileReader::ReadAt(int64_t position, void* destination, size_t length) {
         position += got;
         length -= static_cast<size_t>(got);
     }
-    return true;
-}
-
-bool FileReader::ReadI32(int64_t position, int32_t& value) {
-    unsigned char bytes[4];
-    if (!ReadAt(position, bytes, 4))
-        return false;
-    value = DecodeI32(bytes);
     return true;
 }
 

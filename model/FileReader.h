@@ -33,7 +33,6 @@ class FileReader {
     // Reads length bytes at an absolute position; false (and error()) when
     // any of them lies outside the file or the read fails.
     bool ReadAt(int64_t position, void* destination, size_t length);
-    bool ReadI32(int64_t position, int32_t& value);
 
   private:
     int m_fd = -1;

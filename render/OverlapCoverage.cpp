@@ -116,15 +116,6 @@ bool ScanTriangle(const double xs[3], const double ys[3], int width, int height,
 
 } // namespace
 
-void ForEachCoveredPixel(const double x[3], const double y[3], int width, int height,
-                         const std::function<void(int, int)>& visit) {
-    ScanTriangle(x, y, width, height, [&](int py, int x0, int x1) {
-        for (int px = x0; px <= x1; ++px)
-            visit(px, py);
-        return false;
-    });
-}
-
 void FillCovered(const double x[3], const double y[3], int width, int rowBegin, int rowEnd,
                  int32_t* grid, int32_t value) {
     ScanTriangle(

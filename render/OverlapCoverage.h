@@ -6,7 +6,6 @@
 #include "render/LayoutDrawing.h"
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 struct OverlapCoverage {
@@ -22,11 +21,6 @@ struct OverlapCoverage {
 // placed faces cover its centre; mapping places (u, v) on the template.
 OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMode wrap,
                               const LayoutMapping& mapping, int width, int height);
-
-// Calls visit(x, y) for each pixel centre inside the triangle, with the same
-// rule as the counting. Points are in pixels.
-void ForEachCoveredPixel(const double x[3], const double y[3], int width, int height,
-                         const std::function<void(int, int)>& visit);
 
 // Sets each pixel of a grid width pixels wide, in its rows rowBegin to
 // rowEnd - 1, that the triangle covers (the same rule) to value.

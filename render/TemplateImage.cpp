@@ -513,13 +513,6 @@ void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
 
 } // namespace
 
-void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
-                       const std::vector<const Surface*>& records, const DrawTarget& target,
-                       TemplateLayer layer) {
-    IslandCache islands(records);
-    DrawLayer(cr, style, records, target, layer, islands);
-}
-
 void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
                   const std::vector<const Surface*>& records, const DrawTarget& target) {
     if (style.background) {

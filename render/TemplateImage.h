@@ -46,10 +46,6 @@ enum class TemplateLayer { Texture, Islands, Fill, Overlaps, Flipped, Lines, Sea
 const char* LayerName(TemplateLayer layer); // "texture", "islands", ...
 // The layers the style asks for, bottom first; the lines always.
 std::vector<TemplateLayer> LayersOf(const TemplateStyle& style);
-// One layer alone, over what the target holds already.
-void DrawTemplateLayer(cairo_t* cr, const TemplateStyle& style,
-                       const std::vector<const Surface*>& records, const DrawTarget& target,
-                       TemplateLayer layer);
 
 struct LayerImage {
     TemplateLayer layer;

@@ -301,6 +301,24 @@ outside=$(find "$work" -newer "$work/before-batch" -type f -not -path "$work/bat
 [ -z "$outside" ] || fail "--batch wrote outside OUTDIR: $outside"
 grep -q '"output": "[^"]*/batch/secret.png"' "$work/batch/manifest.jsonl" || fail "the climbing name was not kept inside OUTDIR: $(grep secret "$work/batch/manifest.jsonl")"
 expect_exit 2 "$flatten" --batch '*' -o "$work/batch"   # no --game
+# The manifest is strict JSON, read by a strict reader, whatever bytes the
+# names hold; nothing raw reaches the terminal.
+odd="$work/oddgame/models/"$'\xff\x1b]2;x\x07'
+mkdir -p "$odd" && cp "$sample" "$odd/m.md3"
+expect_exit 4 "$flatten" --game "$work/oddgame" --batch '*' -o "$work/oddout"
+if command -v python3 > /dev/null; then
+    python3 - "$work/oddout/manifest.jsonl" <<'PY' || fail "the manifest is not strict JSON"
+import json, sys
+lines = open(sys.argv[1], 'rb').read().decode('utf-8').splitlines()  # strict UTF-8
+assert lines and all(json.loads(l)["model"].startswith("models/\u00ff\u001b]2;x\u0007/") for l in lines), lines
+PY
+fi
+grep -q $'\x1b' "$work/err" && fail "a raw escape reached the terminal: $(cat -v "$work/err")"
+LC_ALL=C grep -q 'models/.\\x1b]2;x\\x07/m.md3' "$work/err" || fail "the name is not escaped as --list does: $(cat -v "$work/err")"
+# --game takes one folder, before or after the model.
+expect_exit 0 "$flatten" --game "$base" models/pak/upper.md3 --surface 0 -o "$work/g.png"
+expect_exit 2 "$flatten" --game "$base/pak0.pk3" --models
+grep -q "is a pak, not a game folder" "$work/err" || fail "--game PAK: $(cat "$work/err")"
 
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"

@@ -41,7 +41,6 @@ class PreviewRenderer {
     void Cancel();
     // Waits for the drawing in progress and delivers it at once.
     void Finish();
-    bool Busy() const { return m_thread.joinable(); }
 
   private:
     void Deliver(unsigned generation);

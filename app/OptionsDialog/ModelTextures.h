@@ -52,8 +52,6 @@ class ModelTextures : public TextureSource {
     // Forgets what was decoded from a file (it was saved anew): the next
     // look decodes it again.
     void Forget(const std::string& file);
-    // The bytes of decoded pictures the cache holds.
-    size_t CachedBytes() const { return m_bytes; }
 
   private:
     Status Decode(const std::string& file, TextureImage& image) const;

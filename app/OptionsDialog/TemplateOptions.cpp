@@ -187,7 +187,8 @@ StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures,
     t.style = plan.style;
     t.texture = plan.texture;
     t.surfaces = plan.surfaces;
-    t.warnings = plan.warnings;
+    for (const Error& warning : plan.warnings)
+        t.warnings.push_back(warning.reason);
     t.sizeFromTexture = options.textureSize && plan.texturesRead > 0 && plan.sizeConflict.empty();
     if (!plan.sizeConflict.empty())
         t.warnings.push_back("the surfaces drawn wear textures of different sizes: " +

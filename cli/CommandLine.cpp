@@ -1,0 +1,250 @@
+// gridwright-flatten's options, read with CLI11, and the command they ask for.
+#include "cli/Commands.h"
+#include "export/TemplateFile.h"
+#include "game/GameFiles.h"
+#include "model/Version.h"
+#include "render/TemplateStyle.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+const char* const kExamples =
+    "\n"
+    "  gridwright-flatten --list MODEL.md3\n"
+    "  gridwright-flatten --dump MODEL.md3\n"
+    "  gridwright-flatten --textures MODEL.md3 [--skin NAME|FILE.skin]\n"
+    "  gridwright-flatten MODEL.md3 [--surface N|NAME]... [--texture NAME] [--all]\n"
+    "                     [--size WxH] [style options] -o OUT\n";
+
+// The formats come from the table of output formats.
+std::string Description() {
+    return "Writes the texture layout of an MD3 model's surfaces as a painting template.\n"
+           "OUT's extension picks the format: " +
+           ExtensionList() + " (any case).\n" + kExamples;
+}
+
+std::string Extensions(const char* separator) {
+    std::string list;
+    for (const FormatInfo& f : TemplateFormats())
+        list += (list.empty() ? "." : separator + std::string(".")) + f.extension;
+    return list;
+}
+
+const char* const kFooter =
+    "--surface takes an index when it is only digits and below the surface count,\n"
+    "else a name (exact first, then without regard to letter case); it may be\n"
+    "repeated. With no --surface, --texture or --all, surface 0 is drawn.\n"
+    "\n"
+    "--list writes one line per surface: index, name, texture, vertices, triangles,\n"
+    "tab-separated; in names a backslash, tab, newline, carriage return and other\n"
+    "control bytes are written \\\\, \\t, \\n, \\r and \\xHH.\n"
+    "\n"
+    "--textures writes one line per surface: index, surface name, texture name,\n"
+    "where it came from (skin:FILE or model), the image file found (empty when\n"
+    "none), its size WxH (empty when unknown); tab-separated, escaped like --list.\n"
+    "A model's .skin files (MODEL_<name>.skin) say which texture each surface\n"
+    "wears; --skin picks one (default: \"default\" when there is one). Texture names\n"
+    "are found from the game's folder above the model, as given or as .tga, .jpg,\n"
+    ".jpeg or .png. --size texture makes the template the texture's size.\n"
+    "\n"
+    "--game takes one game folder each time it is given (base first, then mods):\n"
+    "the folder that holds the game's paks and its models/, scripts/ and textures/\n"
+    "folders. A model inside a pak is named ARCHIVE.pk3:PATH.\n"
+    "\n"
+    "Colours are #RRGGBB or #RRGGBBAA. With no style option the template is the\n"
+    "classic one: black 1-pixel lines on white, exact to the pixel.\n"
+    "\n"
+    "Examples:\n"
+    "  gridwright-flatten --list upper.md3\n"
+    "  gridwright-flatten upper.md3 --surface u_torso --size 1024x1024 -o torso.png\n"
+    "  gridwright-flatten hive.md3 --texture models/buildables/hive/hive --overlaps \\\n"
+    "      --line-width 2 --antialias --background none -o hive.png\n"
+    "  gridwright-flatten tank.md3 --all --colour-by-surface -o tank.pdf\n"
+    "\n"
+    "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template or listing\n"
+    "not written.\n";
+
+const char* const kGameFolder =
+    "a game folder holds the game's paks and its models/, scripts/ and textures/ folders "
+    "(such as baseq3, or a mod's folder beside it)";
+
+// Why a --game argument is not a game folder; empty when it is one.
+std::string GameFolderProblem(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(folder, error);
+    const std::string quoted = "--game \"" + folder + "\"";
+    if (status.type() == fs::file_type::directory)
+        return {};
+    if (status.type() == fs::file_type::not_found)
+        return quoted + " does not exist; " + kGameFolder;
+    if (error)
+        return quoted + ": " + error.message() + "; " + kGameFolder;
+    if (IsArchiveName(folder))
+        return quoted +
+               " is a pak, not a game folder: give the folder that holds it, or name a "
+               "model inside it as " +
+               folder + ":models/...; " + kGameFolder;
+    return quoted + " is a file, not a game folder; " + kGameFolder;
+}
+
+} // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, Console& io) {
+    CLI::App app(Description(), "gridwright-flatten");
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
+    app.get_formatter()->column_width(34);
+    FlattenRequest q;
+    bool list = false, dump = false, textures = false;
+    app.add_option("MODEL", q.model,
+                   "the MD3 model: a file, ARCHIVE.pk3:PATH, or a game path with --game");
+    app.add_option("--game", q.games,
+                   "a game folder: its files, .pk3dir folders and paks (one each time; repeat it: "
+                   "base first, then mods)")
+        ->type_name("DIR")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    std::string modelsGlob, batchGlob, format = "png";
+    int jobs = 0;
+    CLI::Option* batch =
+        app.add_option("--batch", batchGlob,
+                       "a template per texture of every model of the --game folders matching GLOB, "
+                       "into the folder -o names, with OUTDIR/manifest.jsonl")
+            ->type_name("GLOB");
+    app.add_option("-j", jobs,
+                   "templates made at once with --batch, at most 64 [default: the cores]")
+        ->type_name("N");
+    app.add_option("--format", format, "the format of --batch templates")
+        ->type_name("EXT")
+        ->capture_default_str();
+    CLI::Option* models =
+        app.add_option("--models", modelsGlob,
+                       "every model of the --game folders, or those matching GLOB")
+            ->type_name("[GLOB]")
+            ->expected(0, 1);
+    app.add_flag("--list", list, "list the surfaces, one line each (see below)");
+    app.add_flag("--dump", dump, "the loaded surfaces as JSON");
+    app.add_flag("--textures", textures,
+                 "the texture each surface wears, one line each (see below)");
+    app.add_option("--skin", q.skin, "the .skin to read textures from [default: default]")
+        ->type_name("NAME|FILE.skin");
+    app.add_flag("--underlay", q.underlay, "draw the texture under the layout (PNG, BMP, PDF)");
+    app.add_option("--underlay-opacity", q.underlayOpacity, "the texture's opacity, 0 to 1")
+        ->type_name("X")
+        ->capture_default_str();
+    app.add_option("--surface", q.surfaces, "a surface to draw, by index or name (repeatable)")
+        ->type_name("N|NAME")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--texture", q.texture,
+                   "every surface wearing this texture (any case, extension optional)")
+        ->type_name("NAME");
+    app.add_flag("--all", q.all, "every surface of the model");
+    app.add_option("--size", q.size, "the template's size, 1 to 8192 each way, or texture")
+        ->type_name("WxH|texture")
+        ->capture_default_str();
+    app.add_option("-o", q.out, "the template file: " + Extensions(" "))->type_name("OUT");
+    app.add_option("--wrap", q.wrap,
+                   "repeat: coordinates wrap as the game repeats the texture; clip: as stored")
+        ->type_name("repeat|clip")
+        ->capture_default_str();
+    app.add_option("--line-colour", q.lineColour, "line colour [default: #000000]")->type_name("C");
+    app.add_option("--line-width", q.lineWidth,
+                   "line width in pixels (images) or points (vector), above 0 up to 64")
+        ->type_name("W")
+        ->capture_default_str();
+    app.add_flag("--antialias", q.antialias, "smooth lines in images (PNG, BMP)");
+    app.add_option("--background", q.background,
+                   "background colour, or none for a transparent one [default: #ffffff]")
+        ->type_name("C|none");
+    app.add_option("--fill", q.fill, "fill the faces with this colour [default: no fill]")
+        ->type_name("C");
+    app.add_flag("--overlaps", q.overlaps, "highlight where two or more faces overlap");
+    app.add_option("--overlap-colour", q.overlapColour,
+                   "the overlap highlight [default: #ff000080]")
+        ->type_name("C");
+    CLI::Option* seamsOption =
+        app.add_option("--seams", q.seams,
+                       "draw the seams (edges joined in the model, cut in the layout) in colour C "
+                       "[default: #00c000]")
+            ->type_name("[C]")
+            ->expected(0, 1);
+    CLI::Option* flippedOption =
+        app.add_option("--flipped", q.flipped,
+                       "fill the faces laid out mirrored against the rest of their surface in "
+                       "colour C [default: #0060ff80]")
+            ->type_name("[C]")
+            ->expected(0, 1);
+    app.add_option("--outline", q.outline,
+                   "all: every edge of every face; islands: only the border of each island")
+        ->type_name("all|islands")
+        ->capture_default_str();
+    app.add_flag("--islands", q.islands,
+                 "fill each island with its own opaque colour (for the magic wand and masks)");
+    app.add_flag("--colour-by-surface", q.colourBySurface,
+                 "each surface its own line colour, readable on white and black");
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), io.out);
+        return FinishOutput(io);
+    } catch (const CLI::CallForVersion&) {
+        std::fprintf(io.out, "gridwright-flatten %s\n", kGridwrightVersion);
+        return FinishOutput(io);
+    } catch (const CLI::ParseError& error) {
+        return Usage(error.what(), io);
+    }
+    for (const std::string& folder : q.games)
+        if (const std::string problem = GameFolderProblem(folder); !problem.empty())
+            return Usage(problem, io);
+    if (int(list) + int(dump) + int(textures) > 1)
+        return Usage("--list, --dump and --textures go one at a time", io);
+    q.seamsAsked = seamsOption->count() > 0;
+    q.flippedAsked = flippedOption->count() > 0;
+    // --seams and --flipped take a colour or nothing: a word after them that
+    // is no colour, with no model given elsewhere, is the model.
+    for (std::string* value : {&q.seams, &q.flipped}) {
+        Rgba colour;
+        if (q.model.empty() && !value->empty() && !ParseColour(*value, colour)) {
+            q.model = *value;
+            value->clear();
+        }
+    }
+    CLI::Option* sizeOption = app.get_option("--size");
+    q.sizeGiven = sizeOption->count() > 0;
+    if (batch->count() > 0)
+        return BatchCommand(q, batchGlob, jobs, format, io);
+    if (models->count() > 0) {
+        if (q.games.empty())
+            return Usage("--models lists the models of game folders: give them with --game DIR",
+                         io);
+        return ModelsCommand(q.games, modelsGlob, io);
+    }
+    if (q.model.empty())
+        return Usage("no model given", io);
+    if (list)
+        return ListCommand(q, io);
+    if (dump)
+        return DumpCommand(q, io);
+    if (textures)
+        return TexturesCommand(q, io);
+    if (q.out.empty()) {
+        const std::string all = Extensions(", "); // ".eps, .svg, ..."
+        const size_t comma = all.find(", ");
+        return Usage("no output file given: add -o OUT" + all.substr(0, comma) + " (or " +
+                         all.substr(comma + 2) + ")",
+                     io);
+    }
+    return FlattenCommand(q, io);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// gridwright-flatten's commands, one function each, writing to the streams
+// they are given rather than to the process's: the program's main hands
+// them standard output and error, the tests memory streams, so that every
+// command runs in process and its words and exit status can be checked.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Where a command writes: its listing or report, and its messages.
+struct Console {
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+};
+
+enum ExitCode { kOk = 0, kUsage = 2, kCannotLoad = 3, kCannotWrite = 4 };
+
+// Everything the options ask for, as given.
+struct FlattenRequest {
+    std::string model, out, size = "128x128", wrap = "repeat", skin;
+    std::vector<std::string> games; // --game folders, base first
+    bool sizeGiven = false;
+    bool underlay = false;
+    double underlayOpacity = 0.5;
+    std::vector<std::string> surfaces;
+    std::string texture;
+    bool all = false;
+    std::string lineColour, background, fill, overlapColour, seams, flipped;
+    bool seamsAsked = false, flippedAsked = false;
+    double lineWidth = 1.0;
+    bool antialias = false, overlaps = false, colourBySurface = false, islands = false;
+    std::string outline = "all";
+};
+
+// The surfaces, one line each.
+int ListCommand(const FlattenRequest& q, Console& io);
+// The loaded surfaces as JSON.
+int DumpCommand(const FlattenRequest& q, Console& io);
+// The texture each surface wears and where it was found.
+int TexturesCommand(const FlattenRequest& q, Console& io);
+// Every model of the game folders matching a pattern.
+int ModelsCommand(const std::vector<std::string>& games, const std::string& glob, Console& io);
+// A template per texture of every model matching a pattern.
+int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, const std::string& ext,
+                 Console& io);
+// The template of a model's surfaces.
+int FlattenCommand(const FlattenRequest& q, Console& io);
+
+// The whole command line: arguments as given after the program's name.
+int RunCommandLine(const std::vector<std::string>& args, Console& io);
+
+// "gridwright-flatten: PROBLEM" and where to find help; the usage status.
+int Usage(const std::string& problem, Console& io);
+// Standard output must have taken every byte: the status when it has not.
+int FinishOutput(Console& io);
+// Words bound for the terminal, control bytes escaped as in EscapeField
+// (backslashes kept as they are).
+std::string TerminalText(const std::string& text);
+// "gridwright-flatten: MESSAGE" on the console's error stream, escaped.
+void Say(Console& io, const std::string& message);
+// A name as one field of a tab-separated line, or in a message: nothing in
+// it can end the field or the line, or reach the terminal as a control
+// sequence.
+std::string EscapeField(const std::string& text);
+// A file as found, its ".." and "." parts resolved by their names:
+// "out/../paks/a.tga" is "paks/a.tga"; an archive's entry keeps its path.
+std::string NormalPath(const std::string& file);
