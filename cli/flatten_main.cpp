@@ -125,6 +125,9 @@ std::optional<Model> Load(const std::string& path, const std::vector<std::string
     }
     if (game)
         *game = MakeGame(std::move(opened.value()));
+    else
+        for (const std::string& problem : opened.value().files->problems())
+            std::fprintf(stderr, "gridwright-flatten: %s\n", problem.c_str());
     return std::move(loaded.value());
 }
 
@@ -136,10 +139,12 @@ int Models(const std::vector<std::string>& games, const std::string& glob) {
     GameFiles game;
     for (const std::string& folder : games)
         game.AddFolder(folder);
+    const std::vector<GameFile> listed = game.List("models/");
+    // After the listing, which names the folders it could not read.
     for (const std::string& problem : game.problems())
         std::fprintf(stderr, "gridwright-flatten: %s\n", problem.c_str());
     const std::string pattern = LowerCase(glob.empty() ? "*" : glob);
-    for (const GameFile& file : game.List("models/")) {
+    for (const GameFile& file : listed) {
         const std::string lower = LowerCase(file.gamePath);
         if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".md3") != 0 ||
             fnmatch(pattern.c_str(), lower.c_str(), 0) != 0)
@@ -263,6 +268,13 @@ std::unique_ptr<Game> MakeGame(GameModel&& opened) {
     game->textures = std::make_unique<GameTextures>(*game->files);
     game->modelGamePath = opened.gamePath;
     game->modelInGame = opened.inGame;
+    // The game's problems (a pak that cannot be opened, a broken shader
+    // script) explain textures not found: every command says them.
+    const std::vector<std::string> scripts = game->textures->problems();
+    for (const std::string& problem : game->files->problems())
+        std::fprintf(stderr, "gridwright-flatten: %s\n", problem.c_str());
+    for (const std::string& problem : scripts)
+        std::fprintf(stderr, "gridwright-flatten: %s\n", problem.c_str());
     return game;
 }
 
@@ -293,10 +305,11 @@ SurfaceTexture LocateTexture(const Game& game, const Surface& surface, const Ski
                              std::map<std::string, GameFile>* found = nullptr) {
     SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
     std::string script;
-    if (const std::unique_ptr<GameFile> file = game.textures->Find(t.name, script, t.problem)) {
+    const std::unique_ptr<GameFile> file = game.textures->Find(t.name, script, t.problem);
+    if (!script.empty()) // also when the shader's image is missing
+        t.origin = "shader:" + script;
+    if (file) {
         t.file = file->origin;
-        if (!script.empty())
-            t.origin = "shader:" + script;
         if (found)
             found->emplace(file->origin, *file);
     }
@@ -380,6 +393,8 @@ int Textures(const FlattenRequest& q) {
                 size = std::to_string(image->width) + "x" + std::to_string(image->height);
             else if (reported.insert(t.file).second)
                 std::fprintf(stderr, "gridwright-flatten: %s.\n", problem.c_str());
+        } else if (t.origin.rfind("shader:", 0) == 0 && reported.insert(t.name).second) {
+            std::fprintf(stderr, "gridwright-flatten: %s.\n", t.problem.c_str()); // and its image
         }
         std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", i, EscapeField(m.surfaces[i].name).c_str(),
                     EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),
@@ -494,13 +509,14 @@ int Batch(const FlattenRequest& q, const std::string& glob, int jobs, const std:
     for (const std::string& folder : q.games)
         files.AddFolder(folder);
     GameTextures textures(files);
+    const std::vector<BatchEntry> entries = RunBatch(files, textures, options);
+    if (options.progress)
+        std::fprintf(stderr, "\n");
+    // After the run, which names the folders it could not list.
     for (const std::string& p : files.problems())
         std::fprintf(stderr, "gridwright-flatten: %s\n", p.c_str());
     for (const std::string& p : textures.problems())
         std::fprintf(stderr, "gridwright-flatten: %s\n", p.c_str());
-    const std::vector<BatchEntry> entries = RunBatch(files, textures, options);
-    if (options.progress)
-        std::fprintf(stderr, "\n");
     std::string manifest;
     size_t failed = 0;
     for (const BatchEntry& e : entries) {
