@@ -7,9 +7,13 @@
 
 GameTextures::~GameTextures() {
     m_stop = true;
-    const std::lock_guard<std::mutex> lock(m_readerMutex);
-    if (m_reader.joinable())
-        m_reader.join();
+    std::thread reader;
+    {
+        const std::lock_guard<std::mutex> lock(m_readerMutex);
+        reader = std::move(m_reader);
+    }
+    if (reader.joinable()) // outside the lock, which the reader takes to finish
+        reader.join();
 }
 
 std::unique_ptr<GameFile> GameTextures::FindImage(const std::string& name) const {
@@ -28,8 +32,15 @@ std::unique_ptr<GameFile> GameTextures::FindImage(const std::string& name) const
 void GameTextures::ReadScripts() const {
     std::call_once(m_scriptsRead, [this] {
         ReadScriptsOnce();
+        const std::lock_guard<std::mutex> lock(m_readerMutex);
         m_ready = true;
+        m_readDone.notify_all();
     });
+}
+
+bool GameTextures::WaitForScripts(std::chrono::milliseconds wait) const {
+    std::unique_lock<std::mutex> lock(m_readerMutex);
+    return m_readDone.wait_for(lock, wait, [this] { return m_ready.load(); });
 }
 
 void GameTextures::ReadScriptsInBackground(std::function<void()> done) const {

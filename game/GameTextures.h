@@ -8,6 +8,8 @@
 #include "model/SkinFile.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,6 +43,8 @@ class GameTextures {
     void ReadScriptsInBackground(std::function<void()> done = {}) const;
     // True once the scripts are read (Find then answers without waiting).
     bool ScriptsRead() const { return m_ready.load(); }
+    // Waits at most `wait` for them; true once they are read.
+    bool WaitForScripts(std::chrono::milliseconds wait) const;
     // The limits each script is read and parsed with.
     void SetScriptLimits(const ShaderScriptLimits& limits) { m_limits = limits; }
 
@@ -54,6 +58,7 @@ class GameTextures {
     mutable std::atomic<bool> m_ready{false}, m_stop{false};
     mutable std::thread m_reader;
     mutable std::mutex m_readerMutex;
+    mutable std::condition_variable m_readDone; // with m_readerMutex
     mutable std::map<std::string, ShaderImage> m_shaders;
     mutable std::vector<std::string> m_problems;
 };

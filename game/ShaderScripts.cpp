@@ -107,6 +107,18 @@ bool IsBrace(const Token& t, char brace) {
     return !t.quoted && t.text.size() == 1 && t.text[0] == brace;
 }
 
+// A name as a message quotes it: short, and no byte that could act on a
+// terminal (a script's one "name" can be megabytes of anything).
+std::string Shown(const std::string& name) {
+    constexpr size_t kShown = 64;
+    std::string out;
+    for (size_t i = 0; i < name.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        out += c < 0x20 || c == 0x7F ? '?' : char(c);
+    }
+    return name.size() > kShown ? out + "..." : out;
+}
+
 std::string Lower(std::string s) {
     for (char& c : s)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -146,7 +158,7 @@ void ParseShaderScript(std::string_view text, const std::string& script,
         if (!body || !IsBrace(*body, '{')) {
             if (flooded())
                 return;
-            return broken(name, "the shader \"" + name.text + "\" has no body");
+            return broken(name, "the shader \"" + Shown(name.text) + "\" has no body");
         }
         tokens.Next(t);
         std::string image;
@@ -155,7 +167,7 @@ void ParseShaderScript(std::string_view text, const std::string& script,
             if (!tokens.Next(t)) {
                 if (flooded())
                     return;
-                return broken(name, "the shader \"" + name.text + "\" is not closed");
+                return broken(name, "the shader \"" + Shown(name.text) + "\" is not closed");
             }
             if (IsBrace(t, '{')) {
                 if (++depth > 2)

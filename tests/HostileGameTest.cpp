@@ -240,6 +240,11 @@ TEST(HostileGame, AFloodOfTokensIsRefusedWithoutKeepingThem) {
               std::string::npos)
         << problem;
     EXPECT_TRUE(shaders.empty());
+    // A name of a megabyte is quoted short.
+    ParseShaderScript("\x1b]2;" + std::string(1 << 20, 'n'), "scripts/n.shader", shaders, problem);
+    EXPECT_NE(problem.find("has no body"), std::string::npos);
+    EXPECT_LT(problem.size(), 200u);
+    EXPECT_EQ(problem.find('\x1b'), std::string::npos);
     // Limits as given: just over them is refused, just under them is read.
     ParseShaderScript("x { { map a.tga } b c }", "scripts/s.shader", shaders, problem, {64, 8});
     EXPECT_NE(problem.find("more than 8 words"), std::string::npos) << problem;
