@@ -2,8 +2,10 @@
 // twice, or hold skins and scripts of megabytes; links out of the game;
 // folders that cannot be read; more paks than descriptors. Each is written
 // here, byte by byte where libzip would refuse to write it.
+#include "flatten/Batch.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
+#include "tests/TestGame.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -461,4 +464,40 @@ TEST(HostileGame, AShaderOfTheNameBeatsAnImageOfTheName) {
     ASSERT_NE(waited, nullptr);
     EXPECT_EQ(waited->gamePath, "models/x/stage.tga");
     EXPECT_TRUE(background.ScriptsRead());
+}
+
+TEST(HostileGame, ABatchReadsAModelsSkinsOnceForAllItsTemplates) {
+    // The test game's default skin, moved into a pak and grown to near the
+    // skin's limit; the game may inflate it once, and not again for each
+    // template the skin gives.
+    TempDir dir;
+    const std::string model = WriteTestGame(dir.path().string());
+    const fs::path bot = fs::path(model).parent_path();
+    std::string skin = ReadWholeFile((bot / "upper_default.skin").string());
+    fs::remove(bot / "upper_default.skin");
+    fs::remove(bot / "upper_red.skin");
+    while (skin.size() < 60 * 1024)
+        skin += "// a long comment to take room\n";
+    WriteWholeFile((dir.path() / "pak0.pk3").string(),
+                   Zip({{"models/players/bot/upper_default.skin", Stored(skin)}}));
+    auto run = [&](int64_t budget, const std::string& out) {
+        GameFiles game;
+        game.AddFolder(dir.path().string());
+        game.SetInflateBudget(budget);
+        GameTextures textures(game);
+        BatchOptions options;
+        options.outDir = (dir.path() / out).string();
+        options.sizeFromTexture = false;
+        options.style.width = options.style.height = 16;
+        std::string lines;
+        for (BatchEntry& e : RunBatch(game, textures, options)) {
+            e.output.clear();
+            lines += ManifestLine(e) + "\n";
+        }
+        return lines;
+    };
+    const std::string unbounded = run(kGameInflateBudget, "a");
+    EXPECT_GE(std::count(unbounded.begin(), unbounded.end(), '\n'), 3) << unbounded;
+    EXPECT_NE(unbounded.find("\"skin\": \"default\""), std::string::npos) << unbounded;
+    EXPECT_EQ(run(int64_t(100) << 10, "b"), unbounded);
 }
