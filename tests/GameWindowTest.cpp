@@ -82,6 +82,8 @@ TEST(GameWindow, TheGamesProblemsAreSaidOnceItsScriptsAreRead) {
     WriteWholeFile(base + "/zz-broken.pk3", "not a zip at all");
     std::filesystem::create_directories(base + "/scripts");
     WriteWholeFile(base + "/scripts/broken.shader", "textures/cut {\n  { map textures/cut.tga }\n");
+    WriteWholeFile(base + "/scripts/missing.shader",
+                   "models/pak/none { { map models/pak/nowhere.tga } }\n");
     auto window = StartMainWindow();
     desktop.answers.push_back(QString::fromStdString(base + "/pak0.pk3"));
     ASSERT_TRUE(WithModal([&] { window->OnLoadMd3(); }, [](QWidget* w) { Choose(w, "UPPER"); }));
@@ -96,4 +98,10 @@ TEST(GameWindow, TheGamesProblemsAreSaidOnceItsScriptsAreRead) {
     SelectRow(*window, 0);
     EXPECT_TRUE(window->textureList()->toolTip().contains("pak0.pk3:models/pak/torso.tga"))
         << window->textureList()->toolTip().toStdString();
+    // A shader whose image is missing is named with the image it wants.
+    SelectRow(*window, 1); // u_arm wears models/pak/none
+    const QString tip = window->textureList()->toolTip();
+    EXPECT_TRUE(tip.contains("through the shader script scripts/missing.shader"))
+        << tip.toStdString();
+    EXPECT_TRUE(tip.contains("names the image \"models/pak/nowhere.tga\"")) << tip.toStdString();
 }
