@@ -117,7 +117,7 @@ void Report(const Error& error, Console& io) {
 }
 
 struct Game;
-std::unique_ptr<Game> MakeGame(GameModel&& opened);
+std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io);
 
 // Reads the model MODEL names (a file, "ARCHIVE.pk3:PATH", or a game path
 // with --game), and its game when asked for.
@@ -140,7 +140,10 @@ std::optional<Model> Load(const std::string& path, const std::vector<std::string
         return std::nullopt;
     }
     if (game)
-        *game = MakeGame(std::move(opened.value()));
+        *game = MakeGame(std::move(opened.value()), io);
+    else
+        for (const std::string& problem : opened.value().files->problems())
+            Say(io, problem);
     return std::move(loaded.value());
 }
 
@@ -151,10 +154,12 @@ int ModelsCommand(const std::vector<std::string>& games, const std::string& glob
     GameFiles game;
     for (const std::string& folder : games)
         game.AddFolder(folder);
+    const std::vector<GameFile> listed = game.List("models/");
+    // After the listing, which names the folders it could not read.
     for (const std::string& problem : game.problems())
         Say(io, problem);
     const std::string pattern = LowerCase(glob.empty() ? "*" : glob);
-    for (const GameFile& file : game.List("models/")) {
+    for (const GameFile& file : listed) {
         const std::string lower = LowerCase(file.gamePath);
         if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".md3") != 0 ||
             fnmatch(pattern.c_str(), lower.c_str(), 0) != 0)
@@ -221,12 +226,19 @@ struct Game {
     bool modelInGame = false;  // read from the game's files, not from a file named
 };
 
-std::unique_ptr<Game> MakeGame(GameModel&& opened) {
+std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io) {
     auto game = std::make_unique<Game>();
     game->files = std::move(opened.files);
     game->textures = std::make_unique<GameTextures>(*game->files);
     game->modelGamePath = opened.gamePath;
     game->modelInGame = opened.inGame;
+    // The game's problems (a pak that cannot be opened, a broken shader
+    // script) explain textures not found: every command says them.
+    const std::vector<std::string> scripts = game->textures->problems();
+    for (const std::string& problem : game->files->problems())
+        Say(io, problem);
+    for (const std::string& problem : scripts)
+        Say(io, problem);
     return game;
 }
 
@@ -259,10 +271,11 @@ SurfaceTexture LocateTexture(const Game& game, const Surface& surface, const Ski
                              std::map<std::string, GameFile>* found = nullptr) {
     SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
     std::string script;
-    if (const std::unique_ptr<GameFile> file = game.textures->Find(t.name, script, t.problem)) {
+    const std::unique_ptr<GameFile> file = game.textures->Find(t.name, script, t.problem);
+    if (!script.empty()) // also when the shader's image is missing
+        t.origin = "shader:" + script;
+    if (file) {
         t.file = file->origin;
-        if (!script.empty())
-            t.origin = "shader:" + script;
         if (found)
             found->emplace(file->origin, *file);
     }
@@ -347,6 +360,8 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
                 size = std::to_string(image->width) + "x" + std::to_string(image->height);
             else if (reported.insert(t.file).second)
                 Say(io, problem + ".");
+        } else if (t.origin.rfind("shader:", 0) == 0 && reported.insert(t.name).second) {
+            Say(io, t.problem + "."); // the shader, and the image it wants
         }
         std::fprintf(io.out, "%d\t%s\t%s\t%s\t%s\t%s\n", i, EscapeField(m.surfaces[i].name).c_str(),
                      EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),
@@ -488,13 +503,14 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
     for (const std::string& folder : q.games)
         files.AddFolder(folder);
     GameTextures textures(files);
+    const std::vector<BatchEntry> entries = RunBatch(files, textures, options);
+    if (options.progress)
+        std::fprintf(io.err, "\n");
+    // After the run, which names the folders it could not list.
     for (const std::string& p : files.problems())
         Say(io, p);
     for (const std::string& p : textures.problems())
         Say(io, p);
-    const std::vector<BatchEntry> entries = RunBatch(files, textures, options);
-    if (options.progress)
-        std::fprintf(io.err, "\n");
     std::string manifest;
     size_t failed = 0;
     for (const BatchEntry& e : entries) {

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 // What one model asks for: an entry per texture of each skin chosen, its
 // output not yet named; or an entry with the model's error.
 std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
-                                  const BatchOptions& options) {
+                                  const BatchOptions& options, std::vector<Skin>& skins) {
     std::vector<BatchEntry> entries;
     auto failed = [&](const std::string& skin, const std::string& why) {
         BatchEntry e;
@@ -47,7 +47,8 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
         return entries;
     }
     // The skins to go through: the default (or none), every one, or one named.
-    const std::vector<Skin> skins = GameSkins(files, file.gamePath);
+    // Read once here for every template of the model.
+    skins = GameSkins(files, file.gamePath);
     std::vector<const Skin*> chosen;
     if (options.skin == "all") {
         for (const Skin& s : skins)
@@ -89,8 +90,8 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
 }
 
 // Draws and writes one template.
-void WriteOne(const GameFiles& files, const GameFile& file, GameTextureSource& source,
-              const BatchOptions& options, BatchEntry& e) {
+void WriteOne(const GameFiles& files, const GameFile& file, const std::vector<Skin>& skins,
+              GameTextureSource& source, const BatchOptions& options, BatchEntry& e) {
     const Result<SourceBytes> bytes = files.Read(file);
     const Result<Model> loaded = bytes.ok() ? ReadMd3(bytes.value()) : Result<Model>(bytes.error());
     if (!loaded.ok()) {
@@ -98,7 +99,6 @@ void WriteOne(const GameFiles& files, const GameFile& file, GameTextureSource& s
         return;
     }
     const Model& model = loaded.value();
-    const std::vector<Skin> skins = GameSkins(files, file.gamePath);
     const Skin* skin = nullptr;
     for (const Skin& s : skins)
         if (!e.skin.empty() && s.name == e.skin)
@@ -207,8 +207,9 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
     textures.problems(); // the shader scripts, read once before the threads share them
     // What each model asks for, read on every thread.
     std::vector<std::vector<BatchEntry>> asked(models.size());
+    std::vector<std::vector<Skin>> skins(models.size());
     InParallel(models.size(), options.jobs,
-               [&](size_t i) { asked[i] = ModelJobs(files, models[i], options); });
+               [&](size_t i) { asked[i] = ModelJobs(files, models[i], options, skins[i]); });
     // Names, in one pass so that they do not depend on the threads: a texture
     // worn by several models (or skins) gets the model's name (and the skin's)
     // after the first.
@@ -240,7 +241,7 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
     std::atomic<size_t> done{0};
     InParallel(entries.size(), options.jobs, [&](size_t i) {
         if (entries[i].error.empty())
-            WriteOne(files, models[modelOf[i]], source, options, entries[i]);
+            WriteOne(files, models[modelOf[i]], skins[modelOf[i]], source, options, entries[i]);
         if (options.progress)
             options.progress(++done, entries.size());
     });

@@ -1,6 +1,7 @@
 // Any bytes as a .pk3: opening must refuse them or index them, and reading
-// every entry must give its bytes (at most the cap) or an error naming the
-// archive and the entry, never a fault.
+// every entry must give its bytes (at most the cap it is read with) or an
+// error naming the archive and the entry, never a fault; all the reads
+// together inflate no more than their budget.
 #include "game/Archive.h"
 
 #include <cstdint>
@@ -16,17 +17,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Result<std::shared_ptr<Archive>> opened = Archive::Open(path);
     if (!opened.ok())
         return 0;
+    const Archive& archive = *opened.value();
+    constexpr int64_t kBudget = int64_t(4) << 20, kSkin = 64 * 1024;
+    std::atomic<int64_t> budget{kBudget};
+    int64_t given = 0;
     int read = 0;
-    for (const ArchiveEntry& entry : opened.value()->entries()) {
-        if (!IsGamePath(entry.name))
+    for (const ArchiveEntry& entry : archive.entries()) {
+        if (!IsGamePath(entry.name) || archive.Find(entry.name) == nullptr)
             __builtin_trap();
-        const Result<SourceBytes> bytes = opened.value()->Read(entry);
-        if (bytes.ok() && int64_t(bytes.value().bytes->size()) > kMaxEntryBytes)
-            __builtin_trap();
-        if (!bytes.ok() && bytes.error().path.find(entry.name) == std::string::npos)
-            __builtin_trap();
+        // Whole, within the game's budget, and stopped at a skin's limit.
+        for (const int64_t limit : {kMaxEntryBytes, kSkin}) {
+            const Result<SourceBytes> bytes = archive.Read(entry, limit, {}, &budget);
+            if (bytes.ok()) {
+                const auto got = int64_t(bytes.value().bytes->size());
+                if (got > limit)
+                    __builtin_trap();
+                given += got;
+            } else if (bytes.error().path.find(entry.name) == std::string::npos) {
+                __builtin_trap();
+            }
+        }
         if (++read == 16)
             break;
     }
+    if (given > kBudget)
+        __builtin_trap();
     return 0;
 }

@@ -114,3 +114,49 @@ with open(os.path.join(corpus, "shader", "stages.shader"), "wb") as f:
             b"a{{animMap 10 a1.tga a2.tga}}\n")
 with open(os.path.join(corpus, "shader", "unclosed.shader"), "wb") as f:
     f.write(b"a { { map x.tga }\n")
+
+
+# Hostile paks, written byte by byte (zipfile would not write them): a
+# hundred names for one deflated stream, one name stored three times, and
+# skins far past the 64 KB a skin may hold.
+def raw_pak(entries, shared=False):
+    out, directory, first = b"", b"", 0
+    for i, (name, data, method) in enumerate(entries):
+        name = name.encode()
+        crc = zlib.crc32(data)
+        packed = data
+        if method == 8:
+            z = zlib.compressobj(9, zlib.DEFLATED, -15)
+            packed = z.compress(data) + z.flush()
+        offset = len(out)
+        if shared and i > 0:
+            offset = first
+        else:
+            out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, method, 0, 0, crc,
+                               len(packed), len(data), len(name), 0) + name + packed
+        directory += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, method, 0, 0,
+                                 crc, len(packed), len(data), len(name), 0, 0, 0, 0, 0,
+                                 offset) + name
+    out += directory + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries),
+                                   len(directory), len(out), 0)
+    return out
+
+
+def write_archive(name, data):
+    with open(os.path.join(corpus, "archive", name), "wb") as f:
+        f.write(data)
+
+
+stream = b"a" * (256 << 10)
+write_archive("overlapping-entries.pk3",
+              raw_pak([("scripts/s%d.shader" % i, stream, 8) for i in range(100)], shared=True))
+write_archive("duplicate-names.pk3",
+              raw_pak([("models/a.txt", b"first", 0), ("Models/A.TXT", b"second", 0),
+                       ("models/a.txt", b"last", 0)]))
+write_archive("huge-skins.pk3",
+              raw_pak([("models/x/upper_%d.skin" % i, b" " * (1 << 20), 8) for i in range(8)]))
+
+# A script of one-letter words, over the small limits the shader fuzzer
+# also parses with (its games' limits are megabytes: that flood is a test).
+with open(os.path.join(corpus, "shader", "token-flood.shader"), "wb") as f:
+    f.write(b"textures/flood {\n" + b" a" * 1500 + b"\n}\n")

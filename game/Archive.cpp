@@ -2,6 +2,13 @@
 
 #include "model/Model.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <list>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 std::string GamePathKey(std::string name) {
@@ -35,22 +42,256 @@ bool IsGamePath(const std::string& raw) {
     return name.find('\0') == std::string::npos;
 }
 
+// The archives open now, most recently read first. A read holds its
+// archive's mutex, so an archive being read is never closed under it.
+struct ArchivePool {
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::list<const Archive*>& Open() {
+        static std::list<const Archive*> open;
+        return open;
+    }
+    // With Mutex() held: closes the least recently read until one more fits.
+    static void MakeRoom(const Archive* self) {
+        std::list<const Archive*>& open = Open();
+        for (auto at = open.end(); open.size() >= kOpenArchives && at != open.begin();) {
+            --at;
+            const Archive* victim = *at;
+            if (victim == self || !victim->m_mutex.try_lock())
+                continue;
+            victim->Close();
+            victim->m_mutex.unlock();
+            at = open.erase(at);
+        }
+    }
+    static void Remove(const Archive* archive) {
+        std::list<const Archive*>& open = Open();
+        open.erase(std::remove(open.begin(), open.end(), archive), open.end());
+    }
+};
+
+size_t Archive::OpenCount() {
+    const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
+    return ArchivePool::Open().size();
+}
+
+namespace {
+
+uint64_t Little(const uint8_t* p, int bytes) {
+    uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+bool ReadAt(int fd, uint64_t offset, size_t size, std::vector<uint8_t>& out) {
+    out.resize(size);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out.data() + done, size - done, off_t(offset + done));
+        if (got <= 0)
+            return false;
+        done += size_t(got);
+    }
+    return true;
+}
+
+// Where an entry's bytes lie: its local header and compressed data, at the least.
+struct Span {
+    uint64_t start, end;
+};
+
+// The records of the central directory at [offset, offset + size), in order.
+bool ReadRecords(int fd, int64_t fileSize, uint64_t offset, uint64_t size,
+                 std::vector<Span>& spans) {
+    // A directory larger than this would index millions of entries.
+    if (size > (uint64_t(256) << 20) || offset > uint64_t(fileSize) ||
+        size > uint64_t(fileSize) - offset)
+        return false;
+    std::vector<uint8_t> cd;
+    if (!ReadAt(fd, offset, size_t(size), cd))
+        return false;
+    spans.clear();
+    for (size_t p = 0; p < cd.size();) {
+        if (cd.size() - p < 46 || Little(&cd[p], 4) != 0x02014b50)
+            return false;
+        const uint8_t* r = &cd[p];
+        uint64_t compressed = Little(r + 20, 4), uncompressed = Little(r + 24, 4);
+        uint64_t local = Little(r + 42, 4);
+        const size_t name = Little(r + 28, 2), extra = Little(r + 30, 2),
+                     comment = Little(r + 32, 2);
+        if (cd.size() - p - 46 < name + extra + comment)
+            return false;
+        // ZIP64: the fields that do not fit follow in the extra field 0x0001, in order.
+        for (size_t e = p + 46 + name; e + 4 <= p + 46 + name + extra;) {
+            const uint64_t id = Little(&cd[e], 2), length = Little(&cd[e + 2], 2);
+            if (e + 4 + length > p + 46 + name + extra)
+                break;
+            if (id == 1) {
+                size_t at = e + 4;
+                const size_t stop = e + 4 + length;
+                auto next = [&](uint64_t& field) {
+                    if (field != 0xFFFFFFFF)
+                        return;
+                    if (at + 8 > stop)
+                        return;
+                    field = Little(&cd[at], 8);
+                    at += 8;
+                };
+                next(uncompressed);
+                next(compressed);
+                next(local);
+            }
+            e += 4 + length;
+        }
+        const uint64_t start = local, end = local + 30 + compressed;
+        if (end < start) // wrapped
+            return false;
+        spans.push_back({start, end});
+        p += 46 + name + extra + comment;
+    }
+    return true;
+}
+
+// Each record's span, as the end of central directory record names them;
+// false when no directory can be read.
+bool ReadDirectory(int fd, int64_t fileSize, std::vector<Span>& spans) {
+    const size_t tail = size_t(std::min<int64_t>(fileSize, 65535 + 22));
+    std::vector<uint8_t> end;
+    if (tail < 22 || !ReadAt(fd, uint64_t(fileSize) - tail, tail, end))
+        return false;
+    for (size_t pos = tail - 22 + 1; pos-- > 0;) {
+        if (Little(&end[pos], 4) != 0x06054b50)
+            continue;
+        const uint64_t record = uint64_t(fileSize) - tail + pos;
+        uint64_t size = Little(&end[pos + 12], 4), offset = Little(&end[pos + 16], 4);
+        if (Little(&end[pos + 10], 2) == 0xFFFF || size == 0xFFFFFFFF || offset == 0xFFFFFFFF) {
+            std::vector<uint8_t> locator, record64;
+            if (record < 20 || !ReadAt(fd, record - 20, 20, locator) ||
+                Little(locator.data(), 4) != 0x07064b50 ||
+                !ReadAt(fd, Little(&locator[8], 8), 56, record64) ||
+                Little(record64.data(), 4) != 0x06064b50)
+                continue;
+            size = Little(&record64[40], 8);
+            offset = Little(&record64[48], 8);
+        }
+        if (ReadRecords(fd, fileSize, offset, size, spans))
+            return true;
+    }
+    return false;
+}
+
+// Which records share bytes with another: sorted by where they start, a
+// record that starts before the end of one before it overlaps it.
+std::vector<bool> Overlapping(const std::vector<Span>& spans) {
+    std::vector<size_t> order(spans.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return spans[a].start < spans[b].start; });
+    std::vector<bool> shared(spans.size(), false);
+    size_t first = 0;
+    uint64_t reach = 0;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const Span& s = spans[order[k]];
+        if (k > 0 && s.start < reach) {
+            // Those between were marked as they came.
+            shared[order[first]] = shared[order[k]] = true;
+        } else {
+            first = k;
+        }
+        reach = k > first ? std::max(reach, s.end) : s.end;
+    }
+    return shared;
+}
+
+std::string SizeText(int64_t bytes) {
+    if (bytes >= (int64_t(1) << 20) && bytes % (int64_t(1) << 20) == 0)
+        return std::to_string(bytes >> 20) + " MB";
+    return std::to_string(bytes / 1024) + " KB";
+}
+
+} // namespace
+
+Status Archive::Reopen() const {
+    // Never a pipe or a device, which could block or act.
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return Error{"Cannot open the archive", m_path, std::strerror(errno)};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_dev) != m_device ||
+        uint64_t(st.st_ino) != m_inode || int64_t(st.st_size) != m_size ||
+        int64_t(st.st_mtime) != m_modified) {
+        ::close(fd);
+        return Error{"Cannot read the archive", m_path,
+                     "it changed on disk since it was opened; open the model again"};
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    int error = 0;
+    zip_t* zip = zip_fdopen(fd, ZIP_RDONLY, &error);
+    if (!zip) {
+        ::close(fd);
+        zip_error_t e;
+        zip_error_init_with_code(&e, error);
+        Error failure{"Cannot open the archive", m_path, zip_error_strerror(&e)};
+        zip_error_fini(&e);
+        return failure;
+    }
+    m_zip = zip;
+    return Success();
+}
+
+void Archive::Close() const {
+    if (m_zip)
+        zip_discard(m_zip);
+    m_zip = nullptr;
+}
+
 Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return Error{"Cannot open the archive", path, std::strerror(errno)};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Error{"Cannot open the archive", path, "it is not a file"};
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::shared_ptr<Archive> archive(new Archive);
+    archive->m_path = path;
+    archive->m_device = uint64_t(st.st_dev);
+    archive->m_inode = uint64_t(st.st_ino);
+    archive->m_size = int64_t(st.st_size);
+    archive->m_modified = int64_t(st.st_mtime);
+    std::vector<Span> spans;
+    const bool directory = ReadDirectory(fd, int64_t(st.st_size), spans);
+    {
+        // Room for this one before it opens.
+        const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
+        ArchivePool::MakeRoom(nullptr);
+    }
     int error = 0;
     // Each entry is checked against the central directory when it is read;
     // checking them all here (ZIP_CHECKCONS) would read every entry of a large pak.
-    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    zip_t* zip = zip_fdopen(fd, ZIP_RDONLY, &error);
     if (!zip) {
+        ::close(fd);
         zip_error_t e;
         zip_error_init_with_code(&e, error);
         Error failure{"Cannot open the archive", path, zip_error_strerror(&e)};
         zip_error_fini(&e);
         return failure;
     }
-    std::shared_ptr<Archive> archive(new Archive);
-    archive->m_path = path;
     archive->m_zip = zip;
     const zip_int64_t count = zip_get_num_entries(zip, 0);
+    // The directory libzip reads must be the one whose spans were checked.
+    if (!directory || zip_int64_t(spans.size()) != count)
+        return Error{"Cannot open the archive", path,
+                     "its central directory is damaged or not one Gridwright can check"};
+    const std::vector<bool> shared = Overlapping(spans);
+    std::map<std::string, int> seen;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* raw = zip_get_name(zip, zip_uint64_t(i), ZIP_FL_ENC_RAW);
         if (!raw)
@@ -65,20 +306,63 @@ Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
             archive->m_refused.push_back(name);
             continue;
         }
+        if (shared[size_t(i)]) {
+            archive->m_overlapping.push_back(name);
+            continue;
+        }
+        const std::string key = GamePathKey(name);
+        if (seen[key]++ == 1)
+            archive->m_duplicates.push_back(name);
+        // The last entry of a name is the one read: the engine chains a pak's
+        // names newest first as it reads the directory.
+        archive->m_byKey[key] = archive->m_entries.size();
         archive->m_entries.push_back({name, zip_uint64_t(i)});
     }
+    const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
+    ArchivePool::MakeRoom(archive.get());
+    ArchivePool::Open().push_front(archive.get());
     return archive;
 }
 
 Archive::~Archive() {
-    if (m_zip)
-        zip_discard(m_zip);
+    {
+        const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
+        ArchivePool::Remove(this);
+    }
+    Close();
 }
 
-Result<SourceBytes> Archive::Read(const ArchiveEntry& entry) const {
+const ArchiveEntry* Archive::Find(const std::string& gamePath) const {
+    const auto found = m_byKey.find(GamePathKey(gamePath));
+    return found == m_byKey.end() ? nullptr : &m_entries[found->second];
+}
+
+Result<SourceBytes> Archive::Read(const ArchiveEntry& entry, int64_t limit,
+                                  const std::string& tooLarge, std::atomic<int64_t>* budget) const {
     const std::string origin = m_path + ":" + entry.name;
     const std::lock_guard<std::mutex> lock(m_mutex);
     auto fail = [&](const std::string& why) { return Error{"Cannot read", origin, why}; };
+    const std::string spent =
+        "the game's paks have given as many bytes as Gridwright reads of one game, so it was "
+        "not read";
+    if (budget && budget->load() <= 0)
+        return fail(spent);
+    {
+        const std::lock_guard<std::mutex> pool(ArchivePool::Mutex());
+        std::list<const Archive*>& open = ArchivePool::Open();
+        if (m_zip) {
+            open.remove(this);
+            open.push_front(this);
+        } else {
+            ArchivePool::MakeRoom(this);
+        }
+    }
+    if (!m_zip) {
+        if (const Status reopened = Reopen(); !reopened.ok())
+            return reopened.error();
+        const std::lock_guard<std::mutex> pool(ArchivePool::Mutex());
+        ArchivePool::Open().push_front(this);
+    }
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(m_zip, entry.index, 0, &stat) != 0)
@@ -93,11 +377,13 @@ Result<SourceBytes> Archive::Read(const ArchiveEntry& entry) const {
     if (!file)
         return fail(zip_strerror(m_zip));
     // Read in pieces, never trusting the size claimed: a small entry can
-    // claim little and inflate to gigabytes.
+    // claim little and inflate to gigabytes. One byte past the limit tells.
     std::vector<uint8_t> bytes;
     uint8_t piece[65536];
     for (;;) {
-        const zip_int64_t got = zip_fread(file, piece, sizeof piece);
+        const auto want = zip_uint64_t(
+            std::min<int64_t>(int64_t(sizeof piece), limit + 1 - int64_t(bytes.size())));
+        const zip_int64_t got = zip_fread(file, piece, want);
         if (got < 0) {
             const std::string why = zip_error_strerror(zip_file_get_error(file));
             zip_fclose(file);
@@ -105,10 +391,15 @@ Result<SourceBytes> Archive::Read(const ArchiveEntry& entry) const {
         }
         if (got == 0)
             break;
-        if (int64_t(bytes.size()) + got > kMaxEntryBytes) {
+        if (int64_t(bytes.size()) + got > limit) {
             zip_fclose(file);
-            return fail("the entry inflates to more than " + std::to_string(kMaxEntryBytes >> 20) +
-                        " MB, which no game file is");
+            return fail(!tooLarge.empty() ? tooLarge
+                                          : "the entry inflates to more than " + SizeText(limit) +
+                                                ", which no game file is");
+        }
+        if (budget && budget->fetch_sub(got) - got < 0) {
+            zip_fclose(file);
+            return fail(spent);
         }
         bytes.insert(bytes.end(), piece, piece + got);
     }

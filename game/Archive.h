@@ -2,10 +2,15 @@
 // A .pk3 (or .dpk, .zip) archive, read in place through libzip: never
 // extracted to disk. Archives come from downloads: every entry is checked as
 // it is read (its method, encryption, CRC, and the bytes it actually inflates
-// to), and names that could leave the game tree are not listed.
+// to), names that could leave the game tree are not listed, and entries whose
+// data overlap another's (one stream inflated a hundred times) are refused.
+// Only a few archives stay open at once: a game of a thousand paks must not
+// take every file descriptor the process has.
 #include "model/ByteSource.h"
 #include "model/Error.h"
 
+#include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +19,8 @@
 // An entry may inflate to at most this many bytes (counted as they come,
 // whatever the archive's directory claims).
 inline constexpr int64_t kMaxEntryBytes = int64_t(64) << 20;
+// Archives kept open at once; the others are opened again when read.
+inline constexpr size_t kOpenArchives = 32;
 
 struct ArchiveEntry {
     std::string name; // as stored, '\' read as '/'
@@ -31,19 +38,43 @@ class Archive {
     const std::string& path() const { return m_path; }
     // The entries whose names are fit for a game tree, in the archive's order.
     const std::vector<ArchiveEntry>& entries() const { return m_entries; }
+    // Each game path (GamePathKey) once, with the entry it names: the last
+    // entry of that name, as the engine reads a pak.
+    const std::map<std::string, size_t>& byKey() const { return m_byKey; }
+    const ArchiveEntry* Find(const std::string& gamePath) const;
     // Names refused: "../x", absolute, or holding "::".
     const std::vector<std::string>& refused() const { return m_refused; }
-    // An entry's bytes, read whole; the error names the archive and the entry.
-    Result<SourceBytes> Read(const ArchiveEntry& entry) const;
+    // Names left out because their data overlap another entry's.
+    const std::vector<std::string>& overlapping() const { return m_overlapping; }
+    // Names stored more than once, each once.
+    const std::vector<std::string>& duplicates() const { return m_duplicates; }
+
+    // An entry's bytes, read whole. Inflating stops as soon as it passes
+    // `limit` (the error's reason is then `tooLarge`, or says the limit), or
+    // as soon as `budget` (bytes, shared by all the reads of a game) runs
+    // out. The error names the archive and the entry.
+    Result<SourceBytes> Read(const ArchiveEntry& entry, int64_t limit = kMaxEntryBytes,
+                             const std::string& tooLarge = {},
+                             std::atomic<int64_t>* budget = nullptr) const;
+
+    // Archives open now, of all of them (for the tests).
+    static size_t OpenCount();
 
   private:
+    friend struct ArchivePool;
     Archive() = default;
+    Status Reopen() const; // with m_mutex held
+    void Close() const;    // with m_mutex held
     std::string m_path;
-    struct zip* m_zip = nullptr;
+    // The file as first opened: the same one is read again, or none.
+    uint64_t m_device = 0, m_inode = 0;
+    int64_t m_size = 0, m_modified = 0;
+    mutable struct zip* m_zip = nullptr;
     // libzip reads one entry of an archive at a time.
     mutable std::mutex m_mutex;
     std::vector<ArchiveEntry> m_entries;
-    std::vector<std::string> m_refused;
+    std::map<std::string, size_t> m_byKey;
+    std::vector<std::string> m_refused, m_overlapping, m_duplicates;
 };
 
 // True when a name is fit for a game tree: relative, no "..", no "::", no

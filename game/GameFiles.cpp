@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace {
 
@@ -41,16 +42,44 @@ bool SplitArchivePath(const std::string& location, std::string& archive, std::st
     return false;
 }
 
+GameFiles::GameFiles() : m_shared(std::make_unique<Shared>()) {}
+
+void GameFiles::Note(const std::string& problem) const {
+    const std::lock_guard<std::mutex> lock(m_shared->mutex);
+    if (m_shared->said.insert(problem).second)
+        m_shared->problems.push_back(problem);
+}
+
+std::vector<std::string> GameFiles::problems() const {
+    const std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return m_shared->problems;
+}
+
 void GameFiles::AddFolder(const std::string& folder) {
     std::error_code error;
     std::vector<fs::path> paks, dirs;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    fs::directory_iterator it(folder, error);
+    if (error)
+        Note("cannot list the game folder \"" + folder + "\": " + error.message());
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const fs::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
-        if (entry.is_directory(error) && EndsWith(Lower(name), ".pk3dir"))
-            dirs.push_back(entry.path());
-        else if (entry.is_regular_file(error) && IsArchiveName(name))
-            paks.push_back(entry.path());
+        std::error_code kind;
+        const bool dir = entry.is_directory(kind) && EndsWith(Lower(name), ".pk3dir");
+        const bool pak = !dir && entry.is_regular_file(kind) && IsArchiveName(name);
+        if (!dir && !pak)
+            continue;
+        // A link may lead anywhere: only what lies inside the game is the game's.
+        if (entry.is_symlink(kind) && !IsInsideFolder(folder, entry.path().string())) {
+            Note("\"" + entry.path().string() +
+                 "\" is a link that leads out of the game folder \"" + folder +
+                 "\"; it was not read");
+            continue;
+        }
+        (dir ? dirs : paks).push_back(entry.path());
     }
+    if (error)
+        Note("cannot list the game folder \"" + folder + "\": " + error.message());
     auto byName = [](const fs::path& a, const fs::path& b) {
         return Lower(a.filename().string()) < Lower(b.filename().string());
     };
@@ -59,24 +88,26 @@ void GameFiles::AddFolder(const std::string& folder) {
     std::sort(dirs.begin(), dirs.end(), byName);
     for (const fs::path& pak : paks)
         if (const Status added = AddArchive(pak.string()); !added.ok())
-            m_problems.push_back(added.error().Message());
+            Note(added.error().Message());
     for (const fs::path& dir : dirs)
-        m_layers.push_back({dir.string(), nullptr, {}});
-    m_layers.push_back({folder, nullptr, {}});
+        m_layers.push_back({dir.string(), nullptr});
+    m_layers.push_back({folder, nullptr});
 }
 
 Status GameFiles::AddArchive(const std::string& path) {
     Result<std::shared_ptr<Archive>> opened = Archive::Open(path);
     if (!opened.ok())
         return opened.error();
-    Layer layer{{}, opened.value(), {}};
-    const std::vector<ArchiveEntry>& entries = layer.archive->entries();
-    for (size_t i = 0; i < entries.size(); ++i)
-        layer.byKey.emplace(GamePathKey(entries[i].name), i); // the first of a name counts
-    for (const std::string& name : layer.archive->refused())
-        m_problems.push_back("\"" + path + "\": the entry \"" + name +
-                             "\" is not a game path and was left out");
-    m_layers.push_back(std::move(layer));
+    const Archive& archive = *opened.value();
+    for (const std::string& name : archive.refused())
+        Note("\"" + path + "\": the entry \"" + name + "\" is not a game path and was left out");
+    for (const std::string& name : archive.overlapping())
+        Note("\"" + path + "\": the entry \"" + name +
+             "\" shares its data with another entry, as no sound archive does, and was left out");
+    for (const std::string& name : archive.duplicates())
+        Note("\"" + path + "\": the entry \"" + name +
+             "\" is stored more than once; the last one is read, as the game does");
+    m_layers.push_back({{}, opened.value()});
     return Success();
 }
 
@@ -124,12 +155,9 @@ std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
     const std::string key = GamePathKey(gamePath);
     for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer) {
         if (layer->archive) {
-            const auto found = layer->byKey.find(key);
-            if (found != layer->byKey.end()) {
-                const ArchiveEntry& entry = layer->archive->entries()[found->second];
+            if (const ArchiveEntry* entry = layer->archive->Find(key))
                 return std::make_unique<GameFile>(
-                    GameFile{key, layer->archive->path() + ":" + entry.name, true});
-            }
+                    GameFile{key, layer->archive->path() + ":" + entry->name, true});
         } else if (const std::string file = FindLoose(layer->folder, gamePath); !file.empty()) {
             return std::make_unique<GameFile>(GameFile{key, file, false});
         }
@@ -137,15 +165,16 @@ std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
     return nullptr;
 }
 
-Result<SourceBytes> GameFiles::Read(const GameFile& file) const {
+Result<SourceBytes> GameFiles::Read(const GameFile& file, int64_t limit,
+                                    const std::string& tooLarge) const {
     if (!file.inArchive)
-        return ReadFileBytes(file.origin, kMaxEntryBytes, "the file is larger than any game file");
+        return ReadFileBytes(file.origin, limit,
+                             !tooLarge.empty() ? tooLarge
+                                               : "the file is larger than any game file");
     for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer)
-        if (layer->archive && file.origin.rfind(layer->archive->path() + ":", 0) == 0) {
-            const auto found = layer->byKey.find(file.gamePath);
-            if (found != layer->byKey.end())
-                return layer->archive->Read(layer->archive->entries()[found->second]);
-        }
+        if (layer->archive && file.origin.rfind(layer->archive->path() + ":", 0) == 0)
+            if (const ArchiveEntry* entry = layer->archive->Find(file.gamePath))
+                return layer->archive->Read(*entry, limit, tooLarge, &m_shared->budget);
     return Error{"Cannot read", file.origin, "it is not in the game's files"};
 }
 
@@ -154,7 +183,7 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
     std::map<std::string, GameFile> merged;
     for (const Layer& layer : m_layers) { // lowest first: later layers overwrite
         if (layer.archive) {
-            for (const auto& [key, index] : layer.byKey)
+            for (const auto& [key, index] : layer.archive->byKey())
                 if (key.rfind(prefix, 0) == 0)
                     merged[key] = {
                         key, layer.archive->path() + ":" + layer.archive->entries()[index].name,
@@ -178,15 +207,36 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
         }
         if (!fs::is_directory(start, error))
             continue;
-        for (fs::recursive_directory_iterator it(start, error), end; it != end;
-             it.increment(error)) {
+        if (!IsInsideFolder(root.string(), start.string())) {
+            Note("\"" + start.string() + "\" is a link that leads out of the game folder \"" +
+                 root.string() + "\"; it was not read");
+            continue;
+        }
+        // Folder by folder: one that cannot be listed is named and skipped,
+        // and the rest are still listed. Links to folders are not followed.
+        std::vector<fs::path> pending{start};
+        while (!pending.empty()) {
+            const fs::path dir = std::move(pending.back());
+            pending.pop_back();
+            fs::directory_iterator it(dir, error);
+            for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+                std::error_code kind;
+                const bool link = it->is_symlink(kind);
+                if (!link && it->is_directory(kind)) {
+                    pending.push_back(it->path());
+                    continue;
+                }
+                if (!it->is_regular_file(kind) ||
+                    (link && !IsInsideFolder(root.string(), it->path().string())))
+                    continue;
+                const std::string relative = it->path().lexically_relative(root).generic_string();
+                if (IsGamePath(relative))
+                    merged[GamePathKey(relative)] = {GamePathKey(relative), it->path().string(),
+                                                     false};
+            }
             if (error)
-                break;
-            if (!it->is_regular_file(error))
-                continue;
-            const std::string relative = fs::relative(it->path(), root, error).generic_string();
-            if (!error && IsGamePath(relative))
-                merged[GamePathKey(relative)] = {GamePathKey(relative), it->path().string(), false};
+                Note("cannot list the folder \"" + dir.string() + "\" (" + error.message() +
+                     "); its files were left out");
         }
     }
     std::vector<GameFile> files;
@@ -206,10 +256,7 @@ Result<GameModel> OpenGameModel(const std::string& location,
         if (!archive.ok())
             return archive.error();
         const std::string key = GamePathKey(entryPath);
-        const ArchiveEntry* found = nullptr;
-        for (const ArchiveEntry& entry : archive.value()->entries())
-            if (GamePathKey(entry.name) == key)
-                found = &entry;
+        const ArchiveEntry* found = archive.value()->Find(key);
         if (!found)
             return Error{"Cannot open", location, "the archive holds no such file"};
         Result<SourceBytes> bytes = archive.value()->Read(*found);

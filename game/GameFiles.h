@@ -4,15 +4,24 @@
 // without case (the pak whose name sorts last wins), and .pk3dir folders and
 // loose files beat every pak; a folder added later (a mod) beats those before
 // it (the base). Names compare without case, '\' read as '/'; names holding
-// "..", "::" or an absolute path are refused.
+// "..", "::" or an absolute path are refused, and so are folders, paks and
+// files that a symbolic link leads out of the game folder. A name stored
+// twice in one pak is read from its last entry, as the engine does.
 #include "game/Archive.h"
 #include "model/ByteSource.h"
 #include "model/Error.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
+
+// The bytes all the reads of one game may inflate from its paks: a game's
+// whole data a few times over, never the hours a crafted pak asks for.
+inline constexpr int64_t kGameInflateBudget = int64_t(4) << 30;
 
 struct GameFile {
     std::string gamePath; // as the game names it: "models/players/x/upper.md3"
@@ -22,6 +31,7 @@ struct GameFile {
 
 class GameFiles {
   public:
+    GameFiles();
     // A game folder: its loose files, its .pk3dir folders and its paks
     // (.pk3, .dpk, .zip). An archive that cannot be read is reported in
     // problems() and left out.
@@ -31,23 +41,37 @@ class GameFiles {
 
     // The file a game path names in the merged view; null when none.
     std::unique_ptr<GameFile> Find(const std::string& gamePath) const;
-    Result<SourceBytes> Read(const GameFile& file) const;
+    // Its bytes, at most `limit` of them (else the error's reason is
+    // `tooLarge`, or says the limit); what is inflated from paks counts
+    // against the game's budget.
+    Result<SourceBytes> Read(const GameFile& file, int64_t limit = kMaxEntryBytes,
+                             const std::string& tooLarge = {}) const;
     // Every file under a folder of the game ("models/", "scripts/"), each
-    // game path once, as the merged view sees it, sorted by game path.
+    // game path once, as the merged view sees it, sorted by game path. A
+    // folder that cannot be listed is skipped and named in problems().
     std::vector<GameFile> List(const std::string& folder) const;
-    // Archives or entries left out, in plain words.
-    const std::vector<std::string>& problems() const { return m_problems; }
+    // Archives, entries and folders left out, in plain words, each once.
+    std::vector<std::string> problems() const;
+    // The bytes left to inflate from the game's paks (kGameInflateBudget at first).
+    void SetInflateBudget(int64_t bytes) { m_shared->budget = bytes; }
 
   private:
     struct Layer {
-        std::string folder;                  // loose files and .pk3dir: a folder on disk
-        std::shared_ptr<Archive> archive;    // or an archive
-        std::map<std::string, size_t> byKey; // archive entries by key
+        std::string folder;               // loose files and .pk3dir: a folder on disk
+        std::shared_ptr<Archive> archive; // or an archive
     };
+    // What reads change: kept apart so that a GameFiles still moves.
+    struct Shared {
+        std::atomic<int64_t> budget{kGameInflateBudget};
+        std::mutex mutex;
+        std::vector<std::string> problems;
+        std::set<std::string> said;
+    };
+    void Note(const std::string& problem) const;
     // A loose file under a folder, found without regard to case; empty when none.
     static std::string FindLoose(const std::string& folder, const std::string& gamePath);
     std::vector<Layer> m_layers; // lowest first
-    std::vector<std::string> m_problems;
+    std::unique_ptr<Shared> m_shared;
 };
 
 // "pak0.pk3:models/x/upper.md3": the archive and the path, when `location` names

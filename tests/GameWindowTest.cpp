@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -72,4 +73,35 @@ TEST(GameWindow, AGameFoldersModelsAreBrowsedAndOpened) {
     ASSERT_NE(window->model(), nullptr);
     EXPECT_EQ(window->surfaceList()->count(), 3); // body, antenna, wheels
     EXPECT_TRUE(desktop.asked.back().folder);
+}
+
+TEST(GameWindow, TheGamesProblemsAreSaidOnceItsScriptsAreRead) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::string base = MakeTestPaks(dir);
+    WriteWholeFile(base + "/zz-broken.pk3", "not a zip at all");
+    std::filesystem::create_directories(base + "/scripts");
+    WriteWholeFile(base + "/scripts/broken.shader", "textures/cut {\n  { map textures/cut.tga }\n");
+    WriteWholeFile(base + "/scripts/missing.shader",
+                   "models/pak/none { { map models/pak/nowhere.tga } }\n");
+    auto window = StartMainWindow();
+    desktop.answers.push_back(QString::fromStdString(base + "/pak0.pk3"));
+    ASSERT_TRUE(WithModal([&] { window->OnLoadMd3(); }, [](QWidget* w) { Choose(w, "UPPER"); }));
+    ASSERT_NE(window->model(), nullptr);
+    // The scripts are read on a thread of their own; the window says what
+    // they and the paks held wrong when they are done.
+    for (int i = 0; i < 500 && !window->statusText().contains("broken.shader"); ++i)
+        QTest::qWait(10);
+    const QString status = window->statusText();
+    EXPECT_TRUE(status.contains("zz-broken.pk3")) << status.toStdString();
+    EXPECT_TRUE(status.contains("scripts/broken.shader: line 1")) << status.toStdString();
+    SelectRow(*window, 0);
+    EXPECT_TRUE(window->textureList()->toolTip().contains("pak0.pk3:models/pak/torso.tga"))
+        << window->textureList()->toolTip().toStdString();
+    // A shader whose image is missing is named with the image it wants.
+    SelectRow(*window, 1); // u_arm wears models/pak/none
+    const QString tip = window->textureList()->toolTip();
+    EXPECT_TRUE(tip.contains("through the shader script scripts/missing.shader"))
+        << tip.toStdString();
+    EXPECT_TRUE(tip.contains("names the image \"models/pak/nowhere.tga\"")) << tip.toStdString();
 }

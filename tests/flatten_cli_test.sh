@@ -320,6 +320,27 @@ expect_exit 0 "$flatten" --game "$base" models/pak/upper.md3 --surface 0 -o "$wo
 expect_exit 2 "$flatten" --game "$base/pak0.pk3" --models
 grep -q "is a pak, not a game folder" "$work/err" || fail "--game PAK: $(cat "$work/err")"
 
+# The game's problems reach every command: a broken shader script, a pak
+# that cannot be opened, and a shader whose image is missing, named with it.
+broken=$work/broken-game
+cp -r "$base" "$broken"
+mkdir -p "$broken/scripts"
+printf 'textures/cut {\n  { map textures/cut.tga }\n' > "$broken/scripts/broken.shader"
+printf 'models/pak/none { { map models/pak/nowhere.tga } }\n' > "$broken/scripts/missing.shader"
+printf 'not a zip at all' > "$broken/zz-broken.pk3"
+expect_exit 0 "$flatten" --textures "$broken/pak0.pk3:models/pak/upper.md3"
+grep -q "zz-broken.pk3" "$work/err" || fail "--textures: the broken pak unsaid: $(cat "$work/err")"
+grep -q "shader script scripts/broken.shader: line 1" "$work/err" || fail "--textures: the broken script unsaid: $(cat "$work/err")"
+[ "$(line 1 | cut -f 3-5)" = "$(printf 'models/pak/none\tshader:scripts/missing.shader\t')" ] ||
+    fail "--textures, a shader's image missing: $(line 1)"
+grep -q '"models/pak/none" (scripts/missing.shader) names the image "models/pak/nowhere.tga"' "$work/err" ||
+    fail "--textures: the shader's missing image unsaid: $(cat "$work/err")"
+expect_exit 0 "$flatten" "$broken/pak0.pk3:models/pak/upper.md3" --surface u_torso -o "$work/broken.png"
+grep -q "zz-broken.pk3" "$work/err" || fail "flatten: the broken pak unsaid: $(cat "$work/err")"
+grep -q "scripts/broken.shader" "$work/err" || fail "flatten: the broken script unsaid: $(cat "$work/err")"
+expect_exit 0 "$flatten" --list "$broken/pak0.pk3:models/pak/upper.md3"
+grep -q "zz-broken.pk3" "$work/err" || fail "--list: the broken pak unsaid: $(cat "$work/err")"
+
 # The output can never be the model itself.
 cp "$sample" "$work/m.eps"
 expect_exit 2 "$flatten" "$work/m.eps" --surface 0 -o "$work/m.eps"

@@ -426,6 +426,12 @@ void MainWindow::ReadModel(const std::string& path) {
     }
     m_textures.Reset(std::make_shared<const Model>(std::move(loaded.value())), opened.value().files,
                      opened.value().gamePath, opened.value().inGame);
+    // A game's scripts can take long to read: the window answers meanwhile,
+    // and shows the textures and the game's problems once they are read.
+    m_textures.ReadScriptsInBackground([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { OnScriptsRead(); }, Qt::QueuedConnection);
+    });
     // The task bar names the model.
     setWindowTitle(QString::fromUtf8(kModelWindowTitle)
                        .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));
@@ -445,6 +451,18 @@ void MainWindow::ReadModel(const std::string& path) {
     ClearWarning();
     // The first surface is chosen, so Flatten works at once.
     m_surfaceList->setCurrentRow(0);
+}
+
+void MainWindow::OnScriptsRead() {
+    if (!model())
+        return;
+    DrawSurfacePreview();
+    QStringList problems;
+    for (const std::string& p : m_textures.GameProblems())
+        problems << QString::fromUtf8(p.c_str());
+    if (!problems.isEmpty())
+        ShowStatus(tr("Some of the game's files cannot be used: %1").arg(problems.join("; ")),
+                   false);
 }
 
 void MainWindow::AppendSurfaceName(const std::string& name) {

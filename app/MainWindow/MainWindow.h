@@ -60,6 +60,9 @@ class MainWindow : public LaidOutDialog {
     // confirmations fade after a few seconds.
     QString statusText() const;
     void ShowStatus(const QString& text, bool transient, int milliseconds = 4000);
+    // The game's shader scripts were read: the textures shown again, and the
+    // game's problems said.
+    void OnScriptsRead();
     // Clears a warning; a confirmation stays for its few seconds.
     void ClearWarning();
     // The entries of the right-click menu that the window system's menu

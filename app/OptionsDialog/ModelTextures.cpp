@@ -12,6 +12,7 @@ void ModelTextures::Reset(std::shared_ptr<const Model> model,
     m_model = std::move(model);
     m_files = std::move(files);
     m_gameTextures = m_files ? std::make_unique<GameTextures>(*m_files) : nullptr;
+    m_scriptsInBackground = m_waitedForScripts = false;
     m_found.clear();
     if (!m_model)
         m_skins.clear();
@@ -50,14 +51,42 @@ SurfaceTexture ModelTextures::Locate(const Model& model, const Surface& surface,
     if (!m_gameTextures)
         return FindSurfaceTexture(model.path, surface.name, surface.shaderName, skin);
     SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
+    // A game's scripts are read in a moment: the first look waits that
+    // moment, so that the texture is shown at once; a slow game's answers
+    // meanwhile say why they are missing.
+    if (m_scriptsInBackground && !m_gameTextures->ScriptsRead()) {
+        const bool first = !m_waitedForScripts;
+        m_waitedForScripts = true;
+        if (!first || !m_gameTextures->WaitForScripts(std::chrono::milliseconds(300))) {
+            t.problem = "the game's shader scripts are still being read";
+            return t;
+        }
+    }
     std::string script;
-    if (const std::unique_ptr<GameFile> file = m_gameTextures->Find(t.name, script, t.problem)) {
+    const std::unique_ptr<GameFile> file = m_gameTextures->Find(t.name, script, t.problem);
+    if (!script.empty()) // also when the shader's image is missing
+        t.origin = "shader:" + script;
+    if (file) {
         t.file = file->origin;
-        if (!script.empty())
-            t.origin = "shader:" + script;
         m_found.emplace(file->origin, *file);
     }
     return t;
+}
+
+void ModelTextures::ReadScriptsInBackground(std::function<void()> done) {
+    if (!m_gameTextures)
+        return;
+    m_scriptsInBackground = true;
+    m_gameTextures->ReadScriptsInBackground(std::move(done));
+}
+
+std::vector<std::string> ModelTextures::GameProblems() const {
+    if (!m_gameTextures || !m_gameTextures->ScriptsRead())
+        return m_files ? m_files->problems() : std::vector<std::string>{};
+    std::vector<std::string> all = m_files->problems();
+    for (const std::string& p : m_gameTextures->problems())
+        all.push_back(p);
+    return all;
 }
 
 Status ModelTextures::Decode(const std::string& file, TextureImage& image) const {

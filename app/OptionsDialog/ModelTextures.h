@@ -10,6 +10,7 @@
 #include "model/SkinFile.h"
 #include "model/TextureFinder.h"
 
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -49,6 +50,12 @@ class ModelTextures : public TextureSource {
     std::shared_ptr<const TextureImage> Picture(const std::string& file,
                                                 std::string& problem) override;
     SurfaceTexture Locate(const Model& model, const Surface& surface, const Skin* skin) override;
+    // Reads the game's shader scripts on a thread of their own; until they
+    // are read, a texture looked up says so instead of waiting. `done` is
+    // called on that thread.
+    void ReadScriptsInBackground(std::function<void()> done);
+    // The game's problems: paks and folders left out, broken shader scripts.
+    std::vector<std::string> GameProblems() const;
     // Forgets what was decoded from a file (it was saved anew): the next
     // look decodes it again.
     void Forget(const std::string& file);
@@ -58,6 +65,7 @@ class ModelTextures : public TextureSource {
     std::shared_ptr<const Model> m_model;
     std::shared_ptr<const GameFiles> m_files;
     std::unique_ptr<GameTextures> m_gameTextures;
+    bool m_scriptsInBackground = false, m_waitedForScripts = false;
     std::map<std::string, GameFile> m_found; // files found in the game, by origin
     std::vector<Skin> m_skins;
     int m_chosen = -1;

@@ -174,6 +174,10 @@
         <translation>Ce modèle n&apos;a pas de surface : il ne contient que des attaches ou des images, il n&apos;y a donc pas de disposition à dessiner.</translation>
     </message>
     <message>
+        <source>Some of the game&apos;s files cannot be used: %1</source>
+        <translation>Certains fichiers du jeu sont inutilisables : %1</translation>
+    </message>
+    <message>
         <source>through the shader script %1</source>
         <translation>par le script de shader %1</translation>
     </message>
