@@ -328,3 +328,35 @@ TEST(Following, ATextureASkinAndALooseOverrideThatComeLaterAreFoundWithoutReopen
     })) << "the loose override was not found: "
         << window->textureList()->toolTip().toStdString();
 }
+
+// The surface list has the keyboard when the window opens, and shows it: a
+// ring in the program's orange round its well, gone when Tab moves on.
+TEST(Keyboard, TheSurfaceListHasTheFocusAtFirstAndShowsIt) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    auto window = StartMainWindow(WriteSampleModel(dir.path().string()));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), window->surfaceList());
+    window->surfaceList()->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    const QImage focused = window->grab().toImage();
+    QTest::keyClick(window->surfaceList(), Qt::Key_Tab);
+    QApplication::processEvents();
+    ASSERT_NE(QApplication::focusWidget(), window->surfaceList());
+    const QImage away = window->grab().toImage();
+    // Round the list, inside its well: orange with the focus, not without.
+    const QRect list = window->surfaceList()->geometry();
+    int orangeFocused = 0, orangeAway = 0;
+    auto orange = [](QRgb c) {
+        return qRed(c) > 200 && qGreen(c) > 100 && qGreen(c) < 160 && qBlue(c) < 70;
+    };
+    for (int y = list.top(); y <= list.bottom(); ++y)
+        for (int x : {list.left() - 2, list.right() + 2}) {
+            orangeFocused += orange(focused.pixel(x, y));
+            orangeAway += orange(away.pixel(x, y));
+        }
+    EXPECT_GT(orangeFocused, list.height()) << "the list's focus does not show";
+    EXPECT_EQ(orangeAway, 0);
+}

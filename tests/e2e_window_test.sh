@@ -74,6 +74,9 @@ check; [ "$(pixel 150 250)" != "0,0,0" ] || fail "the face is not painted"
 timeout 5 xdotool windowfocus --sync "$win"
 preview_shot() { import -window root -crop 203x212+$((50 + 273))+$((50 + 193)) +repage "$work/$1.png"; }
 sleep 0.5
+# The list has the keyboard from the start, and shows it in orange round its well.
+check; [ "$(pixel $((50 + 23)) $((50 + 200)))" = "236,132,34" ] ||
+    fail "the surface list's focus does not show at start: $(pixel $((50 + 23)) $((50 + 200)))"
 preview_shot first-surface
 reached=0
 for _ in 1 2 3 4 5 6 7 8; do

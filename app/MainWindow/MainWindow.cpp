@@ -93,6 +93,9 @@ void MainWindow::Setup() {
     m_surfaceList = qobject_cast<QListWidget*>(control("surfaces"));
     m_surfaceList->setStyleSheet(kListStyle);
     m_textureList->setStyleSheet(kListStyle);
+    // The list is where the keyboard starts, and its focus shows round its well.
+    m_surfaceList->installEventFilter(this);
+    m_surfaceList->setFocus();
     connect(m_surfaceList, &QListWidget::itemSelectionChanged, this,
             &MainWindow::DrawSurfacePreview);
     connect(m_surfaceList, &QListWidget::itemSelectionChanged, this, [this] {
@@ -255,9 +258,22 @@ void MainWindow::OnAbout() {
     about.Run();
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_surfaceList &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        update(m_surfaceList->geometry().adjusted(-4, -4, 4, 4));
+    return LaidOutDialog::eventFilter(watched, event);
+}
+
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter dc(this);
     PaintSkin(dc);
+    // The list's focus, in the orange the dials show theirs in, inside its well.
+    if (m_surfaceList && m_surfaceList->hasFocus()) {
+        dc.setRenderHint(QPainter::Antialiasing);
+        dc.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        dc.drawRoundedRect(QRectF(m_surfaceList->geometry()).adjusted(-2, -2, 2, 2), 3, 3);
+    }
     // The preview belongs to the window's own painting, so a repaint keeps it.
     if (!m_previewLayer.isNull())
         dc.drawImage(0, 0, m_previewLayer);
