@@ -299,7 +299,7 @@ TEST(Following, ATextureASkinAndALooseOverrideThatComeLaterAreFoundWithoutReopen
         << "the new texture was not found: " << window->textureList()->toolTip().toStdString();
 
     // A new skin is offered, and choosing it applies at once.
-    WriteWholeFile((folder / "head_blue.skin").string(), "b_head,models/players/test/blue.tga\n");
+    WriteWholeFile((folder / "head_blue.skin").string(), "b_head,models/other/blue.tga\n");
     EXPECT_TRUE(Within2s([&] {
         for (const Skin& s : window->textures().skins())
             if (s.name == "blue")
@@ -307,6 +307,19 @@ TEST(Following, ATextureASkinAndALooseOverrideThatComeLaterAreFoundWithoutReopen
         return false;
     })) << "the new skin is not offered";
     EXPECT_EQ(window->selectedSurface(), 0); // the surface chosen is kept
+    // Chosen, its texture in a folder not made yet is found once painted.
+    for (int k = 0; k < int(window->textures().skins().size()); ++k)
+        if (window->textures().skins()[size_t(k)].name == "blue")
+            window->OnChooseSkin(k);
+    SelectRow(*window, 0);
+    EXPECT_EQ(window->texturePath(), "models/other/blue.tga");
+    EXPECT_FALSE(window->textureList()->toolTip().contains("(8 × 8)"));
+    std::filesystem::create_directories(dir.path() / "game" / "models" / "other");
+    WriteWholeFile((dir.path() / "game" / "models" / "other" / "blue.tga").string(),
+                   OneColourTga(40, 40, 200));
+    EXPECT_TRUE(Within2s([&] { return window->textureList()->toolTip().contains("(8 × 8)"); }))
+        << "the chosen skin's new texture was not found: "
+        << window->textureList()->toolTip().toStdString();
 
     // A loose file saved beside the pak beats the pak's own, found at once.
     const std::string base = MakeTestPaks(dir);

@@ -218,6 +218,7 @@ void MainWindow::OnChooseLanguage(const QString& language) {
 
 void MainWindow::OnChooseSkin(int index) {
     m_textures.ChooseSkin(index);
+    WatchLookupFolders(); // the skin's textures may lie in other folders
     if (m_selected != -1)
         DrawSurfacePreview();
     if (m_workspace)
