@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
         "For scripts and batch work, use gridwright-flatten.");
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument("model", "An MD3 model to open at once.", "[MODEL.md3]");
+    parser.addPositionalArgument(
+        "model", "An MD3 model to open at once, or a game archive (.pk3) to choose one from.",
+        "[MODEL.md3|GAME.pk3]");
     const QCommandLineOption lang("lang",
                                   "The language of the window: en or fr (default: the one "
                                   "chosen last, else the system's).",

@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -128,9 +131,12 @@ FileDialogResult RunFileDialog(QWidget* owner, const FileDialogSettings& setting
         extensions << ExtensionOfPattern(pattern);
     }
     dialog.setNameFilters(names);
+    const int first = std::max<int>(0, int(settings.filters.indexOf(settings.selectedFilter)));
+    if (!names.isEmpty())
+        dialog.selectNameFilter(names.value(first));
     if (settings.defaultSuffix == "*") {
         // The selected file type completes a name typed without an extension.
-        dialog.setDefaultSuffix(extensions.value(0));
+        dialog.setDefaultSuffix(extensions.value(first));
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                          [&dialog, names, extensions](const QString& selected) {
                              dialog.setDefaultSuffix(extensions.value(names.indexOf(selected)));
@@ -155,6 +161,56 @@ bool SetClipboardImage(const QImage& image) {
         return false;
     clipboard->setImage(image);
     return true;
+}
+
+QRect FitInside(const QRect& wanted, const QRect& available) {
+    if (available.isEmpty())
+        return wanted;
+    const QSize size = wanted.size().boundedTo(available.size());
+    QPoint at = wanted.topLeft();
+    at.setX(std::clamp(at.x(), available.left(), available.right() + 1 - size.width()));
+    at.setY(std::clamp(at.y(), available.top(), available.bottom() + 1 - size.height()));
+    return {at, size};
+}
+
+QRect AvailableAround(const QRect& place) {
+    QScreen* screen = QGuiApplication::screenAt(place.center());
+    if (!screen)
+        screen = QGuiApplication::screenAt(place.topLeft());
+    if (!screen) {
+        // Off every screen: the one nearest to it.
+        long best = -1;
+        for (QScreen* s : QGuiApplication::screens()) {
+            const QPoint d = s->geometry().center() - place.center();
+            const long distance = long(d.x()) * d.x() + long(d.y()) * d.y();
+            if (best < 0 || distance < best) {
+                best = distance;
+                screen = s;
+            }
+        }
+    }
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void PlaceOnScreen(QWidget* window, const QRect& wanted) {
+    const QRect available = AvailableAround(wanted);
+    // The frame the window system adds, once it is known, is fitted too.
+    const QMargins frame =
+        window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+    const QRect framed = wanted.marginsAdded(frame);
+    QRect fitted = FitInside(framed, available).marginsRemoved(frame);
+    // A window that cannot shrink (a painted face) is moved in as far as it goes.
+    const QSize least = window->minimumSize().expandedTo(window->minimumSizeHint());
+    if (fitted.width() < least.width() || fitted.height() < least.height()) {
+        const QSize size = fitted.size().expandedTo(least);
+        fitted = FitInside(QRect(framed.topLeft(), size + QSize(frame.left() + frame.right(),
+                                                                frame.top() + frame.bottom())),
+                           available.united(QRect(available.topLeft(), size)))
+                     .marginsRemoved(frame);
+    }
+    window->setGeometry(fitted);
 }
 
 void WindowMover::Begin(QWidget* window, QPoint globalPress) {

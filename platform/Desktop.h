@@ -3,6 +3,7 @@
 // clipboard and moving a window. Tests replace the interactive parts.
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -38,6 +39,7 @@ struct FileDialogSettings {
     QString initialName;
     bool confirmOverwrite = true; // saving over a file asks first
     QStringList filters;          // Qt's form: "EPS file (*.eps)"
+    QString selectedFilter;       // the one shown first (empty: the first)
     bool folder = false;          // a folder is chosen, not a file
 };
 
@@ -59,6 +61,17 @@ QString CaseInsensitiveGlob(const QString& glob);
 FileDialogResult DescribeChosenFile(const QString& path, const QString& defaultSuffix);
 
 bool SetClipboardImage(const QImage& image);
+
+// Where a window asked for at `wanted` goes in a screen's free area
+// (`available`: the screen less its panels): no larger than the area, and
+// moved in so that all of it shows.
+QRect FitInside(const QRect& wanted, const QRect& available);
+// The free area of the screen a place lies on (or nearest to, else the
+// primary screen's), in the window system's logical pixels.
+QRect AvailableAround(const QRect& place);
+// Puts a top-level window at `wanted`, fitted into the screen it lands on.
+// A window of fixed size keeps its size and is only moved in.
+void PlaceOnScreen(QWidget* window, const QRect& wanted);
 
 // Moves a window with the mouse while the left button is held: the window
 // manager's own move where it offers one, else by following the pointer.

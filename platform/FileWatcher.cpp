@@ -9,6 +9,29 @@ FileWatcher::FileWatcher(QObject* parent, int quietMilliseconds)
     // A rename over a file replaces it: the folder changes, and the watch on
     // the old file is gone.
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileWatcher::LookInFolder);
+    connect(&m_folders, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
+        QTimer*& quiet = m_folderQuiet[folder];
+        if (!quiet) {
+            quiet = new QTimer(this);
+            quiet->setSingleShot(true);
+            connect(quiet, &QTimer::timeout, this, [this, folder] { emit folderChanged(folder); });
+        }
+        quiet->start(m_quietMs);
+    });
+}
+
+void FileWatcher::WatchFolders(const QStringList& folders) {
+    QSet<QString> wanted;
+    for (const QString& f : folders)
+        if (QFileInfo(f).isDir())
+            wanted.insert(QFileInfo(f).absoluteFilePath());
+    const QStringList now = m_folders.directories();
+    if (wanted == QSet<QString>(now.begin(), now.end()))
+        return;
+    if (!now.isEmpty())
+        m_folders.removePaths(now);
+    if (!wanted.isEmpty())
+        m_folders.addPaths(wanted.values());
 }
 
 FileWatcher::Stamp FileWatcher::StampOf(const QString& file) {

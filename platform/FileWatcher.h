@@ -18,9 +18,15 @@ class FileWatcher : public QObject {
     // Watches exactly these files from now on (absolute paths).
     void Watch(const QStringList& files);
     QStringList watched() const { return m_files.values(); }
+    // Watches these folders for files coming, going or being replaced in
+    // them (absolute paths; those that do not exist are left out).
+    void WatchFolders(const QStringList& folders);
+    QStringList watchedFolders() const { return m_folders.directories(); }
 
   signals:
     void changed(const QString& file);
+    // Once a watched folder has been quiet for a moment after a change.
+    void folderChanged(const QString& folder);
 
   private:
     // What tells one version of a file from another.
@@ -33,6 +39,8 @@ class FileWatcher : public QObject {
     void LookInFolder(const QString& folder);
 
     QFileSystemWatcher m_watcher;
+    QFileSystemWatcher m_folders;
+    QHash<QString, QTimer*> m_folderQuiet;
     QSet<QString> m_files;
     QHash<QString, Stamp> m_stamps;
     QHash<QString, QTimer*> m_quiet;

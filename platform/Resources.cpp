@@ -22,7 +22,10 @@ const ResourceTable& CurrentResourceTable() {
 QImage LoadPicture(const QString& name) {
     if (Table().picturePattern.isEmpty())
         return {};
-    return QImage(Table().picturePattern.arg(name));
+    QImage picture(Table().picturePattern.arg(name));
+    if (Table().words)
+        Table().words(name, picture);
+    return picture;
 }
 
 QIcon LoadAppIcon() {

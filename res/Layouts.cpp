@@ -1,6 +1,7 @@
 #include "res/Layouts.h"
 
 #include "platform/Resources.h"
+#include "res/ArtWords.h"
 #include "res/Texts.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,8 @@ constexpr ControlKind Dial = ControlKind::Dial, Toggle = ControlKind::Toggle,
 
 void UseGridwrightResources() {
     static const bool installed = [] {
-        SetResourceTable({":/art/%1.png", ":/art/icon-%1.png", GW_TEXT(kResourceFailureText)});
+        SetResourceTable(
+            {":/art/%1.png", ":/art/icon-%1.png", GW_TEXT(kResourceFailureText), &PaintArtWords});
         return true;
     }();
     (void)installed;

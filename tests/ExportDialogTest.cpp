@@ -5,11 +5,15 @@
 #include "tests/TestModels.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -213,4 +217,80 @@ TEST_F(Export, TheDialogIsDraggedByItsFaceAndOpensWhereItWasLeft) {
                   QTest::mouseClick(Button(d, "cancel"), Qt::LeftButton);
               });
     EXPECT_EQ(reopened, moved);
+}
+
+// The save dialog opens on the type saved last, so that the folder lists the
+// templates saved there (a PSD among EPS files).
+TEST_F(Export, TheSaveDialogStartsOnTheTypeSavedLastAndListsWhatWasSavedThere) {
+    desktop.answers.push_back(QString::fromStdString(dir.File("earlier.eps")));
+    Flatten(nullptr, nullptr, "save");
+    desktop.answers.push_back(QString::fromStdString(dir.File("painted.psd")));
+    Flatten(nullptr, nullptr, "save");
+    ASSERT_TRUE(std::filesystem::exists(dir.File("painted.psd")));
+    ASSERT_TRUE(std::filesystem::exists(dir.File("earlier.eps")));
+
+    // Qt's own dialog, as the painter sees it.
+    SetFileDialogHook(nullptr);
+    QString filter;
+    QStringList listed;
+    WithModal([&] { window->OnFlatten(); },
+              [&](QWidget* d) {
+                  QTimer poll;
+                  poll.setInterval(20);
+                  QElapsedTimer clock;
+                  clock.start();
+                  QObject::connect(&poll, &QTimer::timeout, [&] {
+                      auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                      if (!files)
+                          return;
+                      filter = files->selectedNameFilter();
+                      listed.clear();
+                      for (QAbstractItemView* view :
+                           files->findChildren<QAbstractItemView*>("listView")) {
+                          const QModelIndex root = view->rootIndex();
+                          for (int r = 0; r < view->model()->rowCount(root); ++r)
+                              listed << view->model()->index(r, 0, root).data().toString();
+                      }
+                      if (listed.contains("painted.psd") || clock.elapsed() > 3000)
+                          files->reject();
+                  });
+                  poll.start();
+                  QTest::mouseClick(Button(d, "save"), Qt::LeftButton);
+              });
+    EXPECT_TRUE(filter.startsWith("Photoshop image")) << filter.toStdString();
+    EXPECT_TRUE(listed.contains("painted.psd")) << listed.join("|").toStdString();
+    EXPECT_FALSE(listed.contains("earlier.eps"));
+}
+
+// Seams in an EPS, or a transparent BMP: the window says so in its own words
+// (no command-line option names) and writes nothing; the same options in a
+// type that takes them are written.
+TEST_F(Export, AnOptionTheTypeCannotTakeIsSaidInTheWindowsOwnWords) {
+    TemplateOptions options = TemplateOptions::Load();
+    options.style.seams = kDefaultSeamColour;
+    options.Save();
+    desktop.answers.push_back(QString::fromStdString(dir.File("seams.eps")));
+    Flatten(nullptr, nullptr, "save");
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    const QString seams = desktop.messages[0].detail;
+    EXPECT_EQ(desktop.messages[0].text, "Cannot save the template");
+    EXPECT_FALSE(seams.contains("--")) << seams.toStdString();
+    EXPECT_TRUE(seams.contains("seams") && seams.contains("template options"))
+        << seams.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("seams.eps")));
+    desktop.answers.push_back(QString::fromStdString(dir.File("seams.svg")));
+    Flatten(nullptr, nullptr, "save");
+    EXPECT_TRUE(std::filesystem::exists(dir.File("seams.svg")));
+    EXPECT_EQ(desktop.messages.size(), 1u);
+
+    options.style.seams.reset();
+    options.style.background.reset();
+    options.Save();
+    desktop.answers.push_back(QString::fromStdString(dir.File("clear.bmp")));
+    Flatten(nullptr, nullptr, "save");
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    const QString clear = desktop.messages[1].detail;
+    EXPECT_FALSE(clear.contains("--")) << clear.toStdString();
+    EXPECT_TRUE(clear.contains("BMP") && clear.contains("transparent")) << clear.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("clear.bmp")));
 }

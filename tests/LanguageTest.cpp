@@ -108,7 +108,7 @@ TEST(Languages, FrenchShowsTheFormerReleasesTextsAndEnglishIsTheSource) {
                              "Annuler",
                              "OK"})
         EXPECT_TRUE(fr.panel.contains(QString::fromUtf8(text))) << text;
-    for (const char* text : {"&Fermer", "&Options du gabarit...", "&A propos de Gridwright..."})
+    for (const char* text : {"&Fermer", "&Options du gabarit...", "À &propos de Gridwright..."})
         EXPECT_TRUE(fr.menu.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(fr.fileTypes,
               (QStringList{"Fichier EPS (*.eps)", "Dessin SVG (*.svg)", "Document PDF (*.pdf)",

@@ -9,6 +9,7 @@
 #include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QTest>
@@ -159,4 +160,86 @@ TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
     EXPECT_GT(outlined, 50);
     SelectRow(*window, 0);
     EXPECT_LT(orangePixels(), outlined / 4);
+}
+
+// The chosen surface's outline covers the paint of a model of one surface:
+// O and a check box take it away (remembered), and it is one pixel wide.
+TEST(WorkspaceGl, TheChosenSurfacesOutlineIsThinAndTurnsOffByKeyAndCheckBox) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path folder = dir.path() / "models" / "test";
+    std::filesystem::create_directories(folder);
+    Md3ModelDesc desc;
+    Md3SurfaceDesc cube;
+    cube.name = "cube";
+    cube.shaders = {{"models/test/paint.tga", 0}};
+    for (int i = 0; i < 8; ++i) {
+        cube.positions.push_back(
+            {int16_t(i & 1 ? 64 : -64), int16_t(i & 2 ? 64 : -64), int16_t(i & 4 ? 64 : -64)});
+        cube.uv.push_back({i & 2 ? 0.9f : 0.1f, i & 4 ? 0.1f : 0.9f});
+    }
+    cube.triangles = {{1, 3, 7}, {1, 7, 5}, {0, 4, 6}, {0, 6, 2}, {2, 6, 7}, {2, 7, 3},
+                      {0, 1, 5}, {0, 5, 4}, {4, 5, 7}, {4, 7, 6}, {0, 2, 3}, {0, 3, 1}};
+    desc.surfaces = {cube};
+    const std::string model = (folder / "cube.md3").string();
+    ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
+
+    // Its texture is painted after the model is opened: the view wears it
+    // once it is saved, without opening the model again.
+    auto window = StartMainWindow(model);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    ModelView* view = workspace->modelView();
+    view->camera().distance = 4;
+    view->update();
+    EXPECT_LT(Share(view->grabFramebuffer(), 'b'), 0.05);
+    WriteWholeFile((folder / "paint.tga").string(), OneColourTga(30, 30, 220));
+    QElapsedTimer clock;
+    clock.start();
+    bool painted = false;
+    while (!painted && clock.elapsed() < 2000) {
+        QTest::qWait(50);
+        painted = Share(view->grabFramebuffer(), 'b') > 0.2;
+    }
+    EXPECT_TRUE(painted) << "the texture painted after the model was opened did not show";
+    auto isOrange = [](QRgb c) {
+        return qRed(c) > 180 && qGreen(c) > 90 && qGreen(c) < 170 && qBlue(c) < 80;
+    };
+    // Orange pixels, and those of them whose row and column both run on
+    // orange (a line more than one pixel wide).
+    auto orange = [&](int* thick) {
+        const QImage shown = view->grabFramebuffer();
+        int count = 0;
+        *thick = 0;
+        for (int y = 1; y + 1 < shown.height(); ++y)
+            for (int x = 1; x + 1 < shown.width(); ++x) {
+                if (!isOrange(shown.pixel(x, y)))
+                    continue;
+                ++count;
+                const bool across =
+                    isOrange(shown.pixel(x - 1, y)) && isOrange(shown.pixel(x + 1, y));
+                const bool down =
+                    isOrange(shown.pixel(x, y - 1)) && isOrange(shown.pixel(x, y + 1));
+                *thick += across && down;
+            }
+        return count;
+    };
+    int thick = 0;
+    const int outlined = orange(&thick);
+    EXPECT_GT(outlined, 100);
+    EXPECT_LT(thick, outlined / 50)
+        << thick << " of " << outlined << " orange pixels are inside a thick line";
+
+    auto* box = workspace->findChild<QCheckBox*>("outline");
+    ASSERT_NE(box, nullptr) << "no check box for the outline";
+    EXPECT_TRUE(box->isChecked());
+    QTest::keyClick(workspace, Qt::Key_O);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(orange(&thick), 0);
+    box->click();
+    EXPECT_GT(orange(&thick), outlined / 2);
+    box->click();
+    EXPECT_EQ(orange(&thick), 0);
+    EXPECT_FALSE(GridwrightSettings().value("workspace/outline", true).toBool());
 }

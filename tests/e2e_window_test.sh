@@ -2,7 +2,8 @@
 # The real program in a real X server: load through the open dialog, select,
 # Flatten, Copy (read back by another program) and Save through the save
 # dialog; the window's shape, its cut-away corners and dragging it.
-# Also: started with a model argument, keyboard focus, the options panel, a
+# Also: started with a model argument, keyboard focus (Tab to the surface
+# list, the menu keys), the options panel, a
 # wrapped surface saved as a large PNG, a transparent copy and a real drop.
 # Usage: e2e_window_test.sh GRIDWRIGHT SAMPLE.md3 SKIN.png DROP_SENDER   (runs its own Xvfb)
 set -u
@@ -66,6 +67,34 @@ for corner in "52 52" "607 52" "52 522" "607 522"; do
 done
 check; [ "$(pixel 600 500)" = "0,0,0" ] || fail "outside the shape at the bottom right"
 check; [ "$(pixel 150 250)" != "0,0,0" ] || fail "the face is not painted"
+
+# By keyboard alone: Tab reaches the surface list, whose arrows then choose
+# a surface (the preview changes); the menu key and Shift+F10 open the
+# right-click menu.
+timeout 5 xdotool windowfocus --sync "$win"
+preview_shot() { import -window root -crop 203x212+$((50 + 273))+$((50 + 193)) +repage "$work/$1.png"; }
+sleep 0.5
+# The list has the keyboard from the start, and shows it in orange round its well.
+check; [ "$(pixel $((50 + 23)) $((50 + 200)))" = "236,132,34" ] ||
+    fail "the surface list's focus does not show at start: $(pixel $((50 + 23)) $((50 + 200)))"
+preview_shot first-surface
+reached=0
+for _ in 1 2 3 4 5 6 7 8; do
+    xdotool key Tab End
+    sleep 0.4
+    preview_shot after-end
+    if [ "$(compare -metric AE "$work/first-surface.png" "$work/after-end.png" null: 2>&1)" != 0 ]; then
+        reached=1
+        break
+    fi
+done
+check; [ "$reached" = 1 ] || fail "Tab never reached the surface list: End chose no other surface"
+for key in Menu shift+F10; do
+    xdotool key "$key"
+    check; wait_until 5 other_window || fail "$key opened no menu"
+    xdotool key Escape
+    wait_until 5 no_other_window
+done
 
 # Load the sample through the real open dialog, by keyboard.
 click $((50 + 109)) $((50 + 425))

@@ -1,6 +1,8 @@
 // Draws every picture of the program into res/art/: the skin, the button
 // faces, the about picture, the export panel and the icon. The pictures are
-// kept as this program so that they stay editable and consistent.
+// kept as this program so that they stay editable and consistent. Their words
+// are not drawn here: the window paints them over the pictures in the
+// language it speaks (res/ArtWords.cpp), in the same lettering.
 //   build/bin/draw_art res/art
 #include <QFile>
 #include <QFont>
@@ -182,9 +184,7 @@ QImage Skin() {
     p.setPen(QPen(kOrange, 2));
     p.drawLine(QPointF(214, 96), QPointF(420, 96));
 
-    Label(p, {26, 44, 162, 24}, "MESHES", 15, kMint, Qt::AlignLeft | Qt::AlignVCenter);
     Well(p, {22, 69, 170, 291}, kInk);
-    Label(p, {231, 36, 170, 24}, "SKIN", 15, kMint, Qt::AlignLeft | Qt::AlignVCenter);
     Well(p, {227, 63, 178, 26}, kInk);
 
     // The product's name on a band across the preview panel.
@@ -196,13 +196,8 @@ QImage Skin() {
     p.drawLine(QPointF(258, 152), QPointF(492, 152));
     p.drawLine(QPointF(258, 182), QPointF(492, 182));
     Label(p, {258, 152, 234, 30}, "GRIDWRIGHT", 19, kPaper);
-    Label(p, {264, 104, 220, 20}, "LAYOUT", 12, kMint, Qt::AlignLeft | Qt::AlignVCenter);
-    Label(p, {264, 122, 220, 20}, "MD3 SKIN TEMPLATES", 9, kSlateLight.lighter(160),
-          Qt::AlignLeft | Qt::AlignVCenter);
     Well(p, {270, 197, 209, 211}, kInk);
-    Label(p, {396, 408, 92, 14}, "Flatten", 11, kMint, Qt::AlignRight | Qt::AlignVCenter);
 
-    Label(p, {146, 410, 60, 30}, "Open", 14, kMint, Qt::AlignLeft | Qt::AlignVCenter);
     // Places of the close cross and the "?" dial at the bar's right end.
     p.setBrush(kSlateDark);
     p.setPen(QPen(kEdge, 1.5));
@@ -288,16 +283,6 @@ QImage AboutPicture() {
     }
     Label(p, {122, 24, 170, 34}, "GRIDWRIGHT", 17, kPaper, Qt::AlignLeft | Qt::AlignVCenter);
     Label(p, {122, 58, 170, 20}, "Version 0.99B", 12, kOrange, Qt::AlignLeft | Qt::AlignVCenter);
-    QFont text("DejaVu Sans");
-    text.setPixelSize(12);
-    p.setFont(text);
-    p.setPen(kPaper);
-    p.drawText(QRectF(22, 128, 256, 70), Qt::AlignLeft | Qt::TextWordWrap,
-               "Flattens the texture layout of an MD3 model's surfaces into painting "
-               "templates: EPS files, bitmaps and the clipboard.");
-    p.setPen(kSlateLight.lighter(150));
-    p.drawText(QRectF(84, 228, 200, 40), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
-               "For skin painters and modders.");
     p.setBrush(kSlateDark);
     p.setPen(QPen(kEdge, 1.5));
     p.drawEllipse(QPointF(41.5, 243.5), 30, 28);
@@ -325,9 +310,6 @@ QImage ExportBackground() {
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(kEdge, 2));
     p.drawRect(QRectF(1, 1, 334, 67));
-    Label(p, {6, 13, 68, 20}, "X SCALE", 10, kPaper, Qt::AlignLeft | Qt::AlignVCenter);
-    Label(p, {6, 35, 68, 20}, "Y SCALE", 10, kPaper, Qt::AlignLeft | Qt::AlignVCenter);
-    const char* faces[] = {"OK", "COPY", "CANCEL"};
     const int tops[] = {5, 26, 47};
     for (int i = 0; i < 3; ++i) {
         const QRectF pill(287, tops[i], 43, 16);
@@ -338,7 +320,6 @@ QImage ExportBackground() {
         p.setBrush(g);
         p.drawRoundedRect(pill, 8, 8);
         p.setBrush(Qt::NoBrush);
-        Label(p, pill, faces[i], 8, kPaper);
     }
     p.end();
     NoPureBlackOrKey(image, nullptr);

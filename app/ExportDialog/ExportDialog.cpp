@@ -45,7 +45,7 @@ void ExportDialog::Setup() {
     // Where the painter last put it, when that is still on a screen.
     const QPoint kept = GridwrightSettings().value("export/position").toPoint();
     if (GridwrightSettings().contains("export/position") && QGuiApplication::screenAt(kept))
-        move(kept);
+        PlaceOnScreen(this, QRect(kept, size()));
     connect(button("save"), &QAbstractButton::clicked, this, &ExportDialog::OnSave);
     connect(button("cancel"), &QAbstractButton::clicked, this, &QDialog::reject);
     connect(button("copy"), &QAbstractButton::clicked, this, &ExportDialog::CopyLayoutToClipboard);
@@ -176,6 +176,11 @@ void ExportDialog::OnSave() {
     dialog.defaultSuffix = "*";
     dialog.initialName = QDir(folder).filePath(SuggestedName());
     dialog.filters = FileTypes();
+    // The type saved last comes first, so the folder lists what was saved there.
+    const QString type = settings.value("export/type").toString();
+    for (const QString& filter : dialog.filters)
+        if (!type.isEmpty() && ExtensionOfFilter(filter).compare(type, Qt::CaseInsensitive) == 0)
+            dialog.selectedFilter = filter;
     const FileDialogResult chosen = RunFileDialog(this, dialog);
     if (chosen.accepted) {
         bool written = false;
@@ -188,6 +193,7 @@ void ExportDialog::OnSave() {
                                .arg(chosen.extension, QString::fromStdString(ExtensionList())));
         if (written) {
             settings.setValue("export/folder", QFileInfo(chosen.path).absolutePath());
+            settings.setValue("export/type", QFileInfo(chosen.path).suffix().toLower());
             m_options.Save();
             m_confirmation = tr("Saved %1, %2 × %3")
                                  .arg(QFileInfo(chosen.path).fileName())
@@ -197,6 +203,34 @@ void ExportDialog::OnSave() {
     }
     // A failed save has said why; the dialog closes either way.
     QDialog::accept();
+}
+
+QString ExportDialog::WhatTheTypeCannotTake(const TemplateStyle& style, TemplateFormat format) {
+    const FormatInfo* info = InfoOf(format);
+    if (!info)
+        return {};
+    const QString type = QString::fromLatin1(info->extension).toUpper();
+    if (format == TemplateFormat::Eps) {
+        QStringList drawn;
+        if (style.seams)
+            drawn << tr("seams");
+        if (style.flipped)
+            drawn << tr("flipped faces");
+        if (style.outline == Outline::Islands)
+            drawn << tr("island borders");
+        if (style.islands)
+            drawn << tr("island colours");
+        if (!drawn.isEmpty())
+            return tr("An EPS template holds only the lines, in one colour: it cannot show %1. "
+                      "Save it as SVG, PDF or a picture, or turn that off in the template "
+                      "options.")
+                .arg(drawn.join(", "));
+    }
+    if (!info->transparency && (!style.background || style.background->a != 255))
+        return tr("A %1 template cannot be transparent. Choose an opaque background in the "
+                  "template options, or save it as PNG.")
+            .arg(type);
+    return {};
 }
 
 bool ExportDialog::ShowOutcome(const Status& outcome) {
@@ -225,6 +259,10 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
         style.antialias = false;
     if (format == TemplateFormat::Eps || format == TemplateFormat::Svg)
         style.underlay = nullptr;
+    if (const QString why = WhatTheTypeCannotTake(style, format); !why.isEmpty()) {
+        ShowMessageBox(this, GW_TEXT(kCannotSaveHeading), why);
+        return false;
+    }
     return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
 }
 

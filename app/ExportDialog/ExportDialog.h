@@ -2,6 +2,7 @@
 // The export dialog: template width and height, the template options, then
 // Save, Copy or Cancel. The size and options chosen are remembered.
 #include "app/OptionsDialog/TemplateOptions.h"
+#include "export/TemplateFile.h"
 #include "model/Error.h"
 #include "platform/LaidOutDialog.h"
 
@@ -42,6 +43,9 @@ class ExportDialog : public LaidOutDialog {
     // What the save dialog's name starts as: the surface's name, or the
     // texture's when several surfaces are drawn.
     QString SuggestedName() const;
+    // What the window says when a file type cannot take an option of the
+    // style (seams in an EPS); empty when it takes them all.
+    static QString WhatTheTypeCannotTake(const TemplateStyle& style, TemplateFormat format);
 
   protected:
     void Setup() override;

@@ -7,11 +7,14 @@
 
 #include "model/Md3Reader.h"
 #include "model/Model.h"
+#include "model/TextureFinder.h"
+#include "platform/FileWatcher.h"
 #include "platform/Resources.h"
 #include "res/Layouts.h"
 #include "res/Palette.h"
 #include "res/Texts.h"
 #include <QAbstractButton>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/OptionsDialog/ModelTextures.h"
@@ -90,6 +93,9 @@ void MainWindow::Setup() {
     m_surfaceList = qobject_cast<QListWidget*>(control("surfaces"));
     m_surfaceList->setStyleSheet(kListStyle);
     m_textureList->setStyleSheet(kListStyle);
+    // The list is where the keyboard starts, and its focus shows round its well.
+    m_surfaceList->installEventFilter(this);
+    m_surfaceList->setFocus();
     connect(m_surfaceList, &QListWidget::itemSelectionChanged, this,
             &MainWindow::DrawSurfacePreview);
     connect(m_surfaceList, &QListWidget::itemSelectionChanged, this, [this] {
@@ -104,7 +110,7 @@ void MainWindow::Setup() {
     setWindowIcon(m_icon);
     m_selected = -1;
     m_regionPending = true;
-    setGeometry(QRect(QPoint(50, 50), kMainWindowSize));
+    PlaceOnScreen(this, QRect(QPoint(50, 50), kMainWindowSize));
     // Keyboard focus shows in the program's orange.
     QPalette focus = palette();
     focus.setColor(QPalette::Highlight, QColor(236, 132, 34));
@@ -123,9 +129,10 @@ void MainWindow::Setup() {
             tr("Some remembered options were not valid and were reset: %1").arg(reset.join(", ")),
             true, 15000);
     if (!m_startModel.empty()) {
-        // Once the window is on screen, so that a failure has a window to speak from.
+        // Once the window is on screen, so that a failure has a window to
+        // speak from; an archive is browsed as Open does.
         const std::string path = m_startModel;
-        QTimer::singleShot(0, this, [this, path] { LoadModel(path); });
+        QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
     }
 }
 
@@ -136,6 +143,10 @@ QStringList MainWindow::systemMenuEntries() const {
 // A window without a caption has no system menu here; its entries live in the
 // context menu of the window's face instead.
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    ShowContextMenu(event->globalPos());
+}
+
+void MainWindow::ShowContextMenu(QPoint globalPos) {
     QMenu menu(this);
     menu.addAction(GW_TEXT(kCloseMenuText), this, &QWidget::close);
     menu.addAction(GW_TEXT(kOptionsMenuText), this, [this] { OnTemplateOptions(); });
@@ -167,7 +178,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
         menu.addSeparator();
         menu.addAction(entry, this, &MainWindow::OnAbout);
     }
-    menu.exec(event->globalPos());
+    menu.exec(globalPos);
 }
 
 void MainWindow::OnTemplateOptions() {
@@ -198,13 +209,16 @@ void MainWindow::OnChooseLanguage(const QString& language) {
     if (!InstallLanguage(language))
         return;
     GridwrightSettings().setValue("language", language);
-    // What is on screen now speaks it too; menus and dialogs do when opened.
+    // What is on screen now speaks it too, the words on the face included;
+    // menus and dialogs do when opened.
     if (m_selected != -1)
         DrawSurfacePreview();
+    update();
 }
 
 void MainWindow::OnChooseSkin(int index) {
     m_textures.ChooseSkin(index);
+    WatchLookupFolders(); // the skin's textures may lie in other folders
     if (m_selected != -1)
         DrawSurfacePreview();
     if (m_workspace)
@@ -245,9 +259,22 @@ void MainWindow::OnAbout() {
     about.Run();
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_surfaceList &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        update(m_surfaceList->geometry().adjusted(-4, -4, 4, 4));
+    return LaidOutDialog::eventFilter(watched, event);
+}
+
 void MainWindow::paintEvent(QPaintEvent*) {
     QPainter dc(this);
     PaintSkin(dc);
+    // The list's focus, in the orange the dials show theirs in, inside its well.
+    if (m_surfaceList && m_surfaceList->hasFocus()) {
+        dc.setRenderHint(QPainter::Antialiasing);
+        dc.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        dc.drawRoundedRect(QRectF(m_surfaceList->geometry()).adjusted(-2, -2, 2, 2), 3, 3);
+    }
     // The preview belongs to the window's own painting, so a repaint keeps it.
     if (!m_previewLayer.isNull())
         dc.drawImage(0, 0, m_previewLayer);
@@ -281,6 +308,15 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Quit) ||
         (event->key() == Qt::Key_Q && event->modifiers() == Qt::ControlModifier)) {
         close();
+        return;
+    }
+    // The menu key and Shift+F10 open the right-click menu, by the control
+    // that has the focus (or the window's middle), as on any desktop.
+    if (event->key() == Qt::Key_Menu ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        const QWidget* by = focusWidget() ? focusWidget() : this;
+        ShowContextMenu(by->mapToGlobal(by->rect().center()));
+        event->accept();
         return;
     }
     switch (event->key()) {
@@ -331,7 +367,10 @@ void MainWindow::OnLoadMd3() {
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (!chosen.accepted)
         return;
-    std::string path = QFile::encodeName(chosen.path).toStdString();
+    OpenFile(QFile::encodeName(chosen.path).toStdString());
+}
+
+void MainWindow::OpenFile(std::string path) {
     // An archive: one of the models inside it.
     if (IsArchiveName(path)) {
         GameFiles pak;
@@ -414,6 +453,8 @@ void MainWindow::ReadModel(const std::string& path) {
         opened.ok() ? ReadMd3(opened.value().bytes) : Result<Model>(opened.error());
     if (!loaded.ok()) {
         m_textures.Reset(nullptr);
+        m_location.clear();
+        WatchLookupFolders();
         // Nothing of the former model stays on screen beside an empty list.
         ClearList(m_textureList);
         m_texturePath.clear();
@@ -432,6 +473,10 @@ void MainWindow::ReadModel(const std::string& path) {
         QMetaObject::invokeMethod(
             this, [this] { OnScriptsRead(); }, Qt::QueuedConnection);
     });
+    m_location = path;
+    m_locationGames = std::filesystem::exists(path) ? std::vector<std::string>{} : m_games;
+    m_gamePath = opened.value().gamePath;
+    WatchLookupFolders();
     // The task bar names the model.
     setWindowTitle(QString::fromUtf8(kModelWindowTitle)
                        .arg(QFileInfo(QFile::decodeName(path.c_str())).fileName()));
@@ -463,6 +508,108 @@ void MainWindow::OnScriptsRead() {
     if (!problems.isEmpty())
         ShowStatus(tr("Some of the game's files cannot be used: %1").arg(problems.join("; ")),
                    false);
+}
+
+namespace {
+
+// The deepest folder of `relative` under `root` that exists, its names
+// matched without case as the game matches them: where a file of that folder
+// would first show up.
+std::filesystem::path NearestFolder(const std::filesystem::path& root,
+                                    const std::filesystem::path& relative) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path at = root;
+    for (const fs::path& part : relative) {
+        if (part.empty() || part == "." || part == "..")
+            break;
+        fs::path next;
+        for (const fs::directory_entry& e : fs::directory_iterator(at, error))
+            if (e.is_directory(error) &&
+                LowerCase(e.path().filename().string()) == LowerCase(part.string())) {
+                next = e.path();
+                break;
+            }
+        if (next.empty())
+            break;
+        at = next;
+    }
+    return at;
+}
+
+} // namespace
+
+QStringList MainWindow::LookupFolders() const {
+    namespace fs = std::filesystem;
+    if (m_location.empty() || !model())
+        return {};
+    std::error_code error;
+    std::vector<fs::path> roots;
+    for (const std::string& g : m_locationGames)
+        roots.push_back(fs::absolute(g, error));
+    std::string archive, entry;
+    if (SplitArchivePath(m_location, archive, entry)) {
+        roots.push_back(fs::absolute(archive, error).parent_path());
+    } else if (fs::exists(m_location, error)) {
+        roots.push_back(fs::absolute(GameFolderOf(m_location), error));
+        roots.push_back(fs::absolute(m_location, error).parent_path()); // its skins
+    }
+    // The game folders that hold what the surfaces wear, their skins and
+    // their scripts; each game folder itself for paks coming and going.
+    std::vector<std::string> names{m_gamePath, "scripts/x"};
+    for (int i = 0; i < m_textures.SurfaceCount(); ++i) {
+        names.push_back(m_textures.WornTextureName(i));
+        names.push_back(m_textures.SurfaceAt(i)->shaderName);
+    }
+    std::vector<fs::path> wanted;
+    for (std::string& name : names) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+        wanted.push_back(fs::path(name).parent_path());
+    }
+    QStringList folders;
+    for (const fs::path& root : roots) {
+        if (!fs::is_directory(root, error))
+            continue;
+        folders << QFile::decodeName(root.string().c_str());
+        for (const fs::path& relative : wanted) {
+            const fs::path found = NearestFolder(root, relative);
+            const QString folder = QFile::decodeName(found.string().c_str());
+            if (!folders.contains(folder))
+                folders << folder;
+        }
+    }
+    return folders;
+}
+
+void MainWindow::WatchLookupFolders() {
+    if (!m_gameWatcher) {
+        m_gameWatcher = new FileWatcher(this);
+        connect(m_gameWatcher, &FileWatcher::folderChanged, this, &MainWindow::FollowGameFiles);
+    }
+    m_gameWatcher->WatchFolders(LookupFolders());
+}
+
+void MainWindow::FollowGameFiles() {
+    if (m_location.empty() || !model())
+        return;
+    Result<GameModel> opened = OpenGameModel(m_location, m_locationGames);
+    if (!opened.ok())
+        return; // the model itself went away: what it showed stays until another is opened
+    m_renderer->Cancel();
+    const std::string skin = m_textures.ChosenSkin() ? m_textures.ChosenSkin()->name : "";
+    m_textures.Reset(model(), opened.value().files, opened.value().gamePath, opened.value().inGame);
+    m_textures.ReadScriptsInBackground([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { OnScriptsRead(); }, Qt::QueuedConnection);
+    });
+    for (int k = 0; k < int(m_textures.skins().size()); ++k)
+        if (!skin.empty() && m_textures.skins()[size_t(k)].name == skin)
+            m_textures.ChooseSkin(k);
+    if (m_selected != -1)
+        DrawSurfacePreview();
+    if (m_workspace)
+        m_workspace->OnTexturesChanged();
+    WatchLookupFolders();
 }
 
 void MainWindow::AppendSurfaceName(const std::string& name) {

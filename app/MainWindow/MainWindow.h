@@ -42,14 +42,27 @@ class MainWindow : public LaidOutDialog {
     void OnSetFocus();
     void DrawSurfacePreview();
     void LoadModel(const std::string& path);
+    // A model file, or an archive to choose one of its models from.
+    void OpenFile(std::string path);
     void PaintSkin(QPainter& dc);
     // The workspace beside this window (made when first asked for).
     void OpenWorkspace();
+    // The right-click menu, at a point of the screen; the menu key and
+    // Shift+F10 open it too.
+    void ShowContextMenu(QPoint globalPos);
     // Chooses a surface as a click on its line does.
     void SelectSurface(int index);
 
+    // A file came, went or was replaced where the model's lookup searches:
+    // the skins and textures are found anew, as a new model's are, with the
+    // skin and surface chosen kept.
+    void FollowGameFiles();
+
   public:
     QListWidget* surfaceList() const { return m_surfaceList; }
+    class FileWatcher* gameWatcher() const {
+        return m_gameWatcher;
+    }
     QListWidget* textureList() const { return m_textureList; }
     QWidget* previewFrame() const { return m_previewFrame; }
     // The preview as the window paints it over the skin, once the drawing in
@@ -75,6 +88,7 @@ class MainWindow : public LaidOutDialog {
     void Setup() override;
 
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -101,6 +115,10 @@ class MainWindow : public LaidOutDialog {
     void ReadModel(const std::string& path);
     void AppendSurfaceName(const std::string& name);
     void ShowLoadFailure(const std::string& reason);
+    // The folders whose change could change what the model's textures and
+    // skins are found as; watched while the model is shown.
+    QStringList LookupFolders() const;
+    void WatchLookupFolders();
 
     QWidget* m_previewFrame = nullptr;
     class QLabel* m_status = nullptr;
@@ -120,6 +138,10 @@ class MainWindow : public LaidOutDialog {
     std::string m_startModel;
     QString m_draggedModel; // the model a drag over the window carries
     QString m_texturePath;
+    class FileWatcher* m_gameWatcher = nullptr;
+    // How the model on screen was opened, to find its files anew.
+    std::string m_location, m_gamePath;
+    std::vector<std::string> m_locationGames;
     std::vector<std::string>
         m_games; // the game folder opened last, if any  // in full, as the SKIN box's copy gives it
 };

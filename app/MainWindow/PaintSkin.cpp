@@ -1,5 +1,6 @@
 // The window's face: the skin picture, and on the first paint the window's
 // outline read back from what was drawn.
+#include "app/Language/Language.h"
 #include "app/MainWindow/MainWindow.h"
 #include "app/WindowShape/WindowShape.h"
 #include "platform/Resources.h"
@@ -7,9 +8,15 @@
 
 namespace {
 
-// Decoded once: every paint draws from it.
+// Decoded once for each language (its words are painted on it): every
+// paint draws from it.
 const QImage& SkinBitmap() {
-    static const QImage skin = LoadPicture("skin").convertToFormat(QImage::Format_RGB32);
+    static QImage skin;
+    static QString language;
+    if (skin.isNull() || language != InstalledLanguage()) {
+        language = InstalledLanguage();
+        skin = LoadPicture("skin").convertToFormat(QImage::Format_RGB32);
+    }
     return skin;
 }
 

@@ -75,6 +75,9 @@ void OptionsDialog::Setup() {
     setStyleSheet(kPanelStyle);
     setWindowTitle(tr("Template options"));
     BuildControls();
+    // As large as its controls ask in the language spoken: the preview and
+    // the longest words show whole.
+    setFixedSize(size().expandedTo(layout()->totalSizeHint()));
     WriteControls();
     DrawPreview();
     m_sizes->setFocus();

@@ -72,6 +72,11 @@ void ModelView::SetSelected(int part, int surface) {
     update();
 }
 
+void ModelView::SetOutlineShown(bool shown) {
+    m_outlineShown = shown;
+    update();
+}
+
 void ModelView::FitView() {
     m_camera.Fit(BoundsOf(m_parts));
     update();
@@ -244,8 +249,11 @@ void ModelView::paintGL() {
         }
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
+    // One pixel of the screen wide, however dense the screen: the outline
+    // shows the surface without covering its paint.
+    glLineWidth(1.0f);
     for (const Batch& b : m_batches) {
-        if (b.part != m_selectedPart || b.surface != m_selectedSurface)
+        if (!m_outlineShown || b.part != m_selectedPart || b.surface != m_selectedSurface)
             continue;
         m_program->setUniformValue("textured", 0.0f);
         m_program->setUniformValue("colour", QVector4D(0.93f, 0.52f, 0.13f, 2)); // unlit orange

@@ -27,6 +27,10 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
                   std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures, bool fit);
     // Outlines one surface of one part (-1: none).
     void SetSelected(int part, int surface);
+    // Whether the chosen surface's outline is drawn (it hides the paint of a
+    // model of one surface).
+    void SetOutlineShown(bool shown);
+    bool outlineShown() const { return m_outlineShown; }
     void FitView();
     OrbitCamera& camera() { return m_camera; }
     const std::vector<ScenePart>& parts() const { return m_parts; }
@@ -68,6 +72,7 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     bool m_dirty = true;
     size_t m_uploadedTriangles = 0;
     int m_selectedPart = -1, m_selectedSurface = -1;
+    bool m_outlineShown = true;
     OrbitCamera m_camera;
     QPoint m_pressAt, m_lastAt;
     bool m_dragging = false;

@@ -3,6 +3,7 @@
 #include "app/Workspace/LayoutView.h"
 #include "app/Workspace/ModelView.h"
 #include "model/Md3Reader.h"
+#include "platform/Desktop.h"
 #include "platform/FileWatcher.h"
 
 #include <QCheckBox>
@@ -55,6 +56,11 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_player = new QCheckBox(tr("Join the player's parts"), this);
     m_player->setObjectName("joinPlayer");
     m_player->setChecked(GridwrightSettings().value("workspace/joinPlayer", false).toBool());
+    // The chosen surface's outline in the 3D view; O turns it off and on.
+    m_outline = new QCheckBox(tr("Outline the chosen surface (O)"), this);
+    m_outline->setObjectName("outline");
+    m_outline->setChecked(GridwrightSettings().value("workspace/outline", true).toBool());
+    m_view->SetOutlineShown(m_outline->isChecked());
     m_status = new QLabel(this);
     m_status->setObjectName("status");
 
@@ -69,8 +75,10 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     bar->addWidget(m_torsoCaption);
     bar->addWidget(m_torsoFrame, 1);
     bar->addWidget(m_torsoLabel);
-    bar->addWidget(m_player);
     column->addLayout(bar);
+    // The switches one under the other, so that a small screen holds the window.
+    column->addWidget(m_player);
+    column->addWidget(m_outline);
     auto* split = new QSplitter(this);
     split->addWidget(m_layout);
     split->addWidget(right);
@@ -93,6 +101,10 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     });
     for (QSlider* slider : {m_frame, m_torsoFrame})
         connect(slider, &QSlider::valueChanged, this, [this] { BuildScene(false); });
+    connect(m_outline, &QCheckBox::toggled, this, [this](bool on) {
+        GridwrightSettings().setValue("workspace/outline", on);
+        m_view->SetOutlineShown(on);
+    });
     connect(m_player, &QCheckBox::toggled, this, [this](bool on) {
         GridwrightSettings().setValue("workspace/joinPlayer", on);
         SetJoinPlayer(on);
@@ -108,12 +120,7 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
         m_layout->SetHighlight(surface, triangle);
     });
 
-    resize(1100, 620);
-    const QByteArray place = GridwrightSettings().value("workspace/geometry").toByteArray();
-    if (!place.isEmpty())
-        restoreGeometry(place);
-    else if (parent) // beside the main window the first time
-        move(parent->frameGeometry().topRight() + QPoint(12, 0));
+    PlaceFirst(parent);
     OnModelChanged();
 }
 
@@ -138,6 +145,12 @@ void WorkspaceWindow::OnModelChanged() {
     }
     m_layout->SetHighlight(-1, -1);
     BuildScene(true);
+    ShowLayout();
+}
+
+void WorkspaceWindow::OnTexturesChanged() {
+    m_others.clear(); // the other parts' skins and textures are found anew too
+    BuildScene(false);
     ShowLayout();
 }
 
@@ -282,6 +295,28 @@ void WorkspaceWindow::OnTextureSaved(const QString& file) {
     ShowLayout();
 }
 
+void WorkspaceWindow::PlaceFirst(QWidget* beside) {
+    const QSize wanted(1100, 620);
+    const QByteArray place = GridwrightSettings().value("workspace/geometry").toByteArray();
+    if (!place.isEmpty() && restoreGeometry(place)) {
+        // Kept from another screen, perhaps larger: what shows of it now.
+        PlaceOnScreen(this, geometry());
+        return;
+    }
+    if (!beside) {
+        PlaceOnScreen(this, QRect(QPoint(50, 50), wanted));
+        return;
+    }
+    // Beside the main window the first time, narrower where the screen ends,
+    // and over it when too little room is left beside it.
+    QRect at(beside->frameGeometry().topRight() + QPoint(12, 0), wanted);
+    const QRect available = AvailableAround(beside->frameGeometry());
+    constexpr int kNarrowest = 560;
+    if (at.right() > available.right() && available.right() + 1 - at.left() >= kNarrowest)
+        at.setRight(available.right());
+    PlaceOnScreen(this, at);
+}
+
 void WorkspaceWindow::RememberPlace() {
     QSettings settings = GridwrightSettings();
     settings.setValue("workspace/geometry", saveGeometry());
@@ -297,6 +332,16 @@ void WorkspaceWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
 }
 
+void WorkspaceWindow::showEvent(QShowEvent* event) {
+    // The window system's frame is known once the window exists: it is
+    // fitted into the screen too.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        PlaceOnScreen(this, geometry());
+    }
+    QWidget::showEvent(event);
+}
+
 void WorkspaceWindow::resizeEvent(QResizeEvent* event) {
     m_remember->start(300);
     QWidget::resizeEvent(event);
@@ -305,6 +350,10 @@ void WorkspaceWindow::resizeEvent(QResizeEvent* event) {
 void WorkspaceWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
+        return;
+    }
+    if (event->key() == Qt::Key_O && event->modifiers() == Qt::NoModifier) {
+        m_outline->toggle();
         return;
     }
     QWidget::keyPressEvent(event);

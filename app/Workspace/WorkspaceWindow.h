@@ -41,6 +41,7 @@ class WorkspaceWindow : public QWidget {
     LayoutView* layoutView() const { return m_layout; }
     ModelView* modelView() const { return m_view; }
     FileWatcher* watcher() const { return m_watcher; }
+    QCheckBox* outlineSwitch() const { return m_outline; }
     QString statusText() const;
     // Whether the player's three parts are shown joined.
     bool showsPlayer() const;
@@ -48,6 +49,9 @@ class WorkspaceWindow : public QWidget {
   public slots:
     // The main window has another model (or skin): everything anew, fitted.
     void OnModelChanged();
+    // The model's textures were found anew (files came or went in the
+    // game): the scene shows what is found now, the camera kept.
+    void OnTexturesChanged();
     // The template options or the surface chosen changed.
     void OnSelectionChanged();
     // Shows the player's parts joined (when the model is one of them).
@@ -57,6 +61,7 @@ class WorkspaceWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
@@ -67,6 +72,9 @@ class WorkspaceWindow : public QWidget {
     void ShowFrames(int frames, int torsoFrames);
     void OnTextureSaved(const QString& file);
     void RememberPlace();
+    // Where the window opens: where it was left, else beside the main
+    // window, in either case inside the screen.
+    void PlaceFirst(QWidget* beside);
 
     WorkspaceSource m_source;
     LayoutView* m_layout = nullptr;
@@ -75,6 +83,7 @@ class WorkspaceWindow : public QWidget {
     QLabel *m_frameLabel = nullptr, *m_frameCaption = nullptr, *m_torsoLabel = nullptr,
            *m_torsoCaption = nullptr;
     QCheckBox* m_player = nullptr;
+    QCheckBox* m_outline = nullptr;
     QLabel* m_status = nullptr;
     FileWatcher* m_watcher = nullptr;
     QTimer* m_retry = nullptr;
@@ -87,5 +96,6 @@ class WorkspaceWindow : public QWidget {
         std::unique_ptr<ModelTextures> textures;
     };
     std::vector<Part> m_others; // lower, upper, head; the main model's own slot empty
-    int m_mainPart = 0;         // the main model's position among the scene's parts (-1: none)
+    bool m_shownOnce = false;
+    int m_mainPart = 0; // the main model's position among the scene's parts (-1: none)
 };

@@ -2,7 +2,70 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>Art</name>
+    <message>
+        <source>MESHES</source>
+        <translation>MAILLAGES</translation>
+    </message>
+    <message>
+        <source>SKIN</source>
+        <translation>SKIN</translation>
+    </message>
+    <message>
+        <source>LAYOUT</source>
+        <translation>DISPOSITION</translation>
+    </message>
+    <message>
+        <source>MD3 SKIN TEMPLATES</source>
+        <translation>GABARITS DE SKINS MD3</translation>
+    </message>
+    <message>
+        <source>Flatten</source>
+        <translation>Aplatir</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Ouvrir</translation>
+    </message>
+    <message>
+        <source>X SCALE</source>
+        <translation>ÉCHELLE X</translation>
+    </message>
+    <message>
+        <source>Y SCALE</source>
+        <translation>ÉCHELLE Y</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>COPY</source>
+        <translation>COPIER</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>ANNULER</translation>
+    </message>
+    <message>
+        <source>Flattens the texture layout of an MD3 model&apos;s surfaces into painting templates: EPS files, bitmaps and the clipboard.</source>
+        <translation>Aplatit la disposition des textures des surfaces d&apos;un modèle MD3 en gabarits à peindre : fichiers EPS, images et presse-papiers.</translation>
+    </message>
+    <message>
+        <source>For skin painters and modders.</source>
+        <translation>Pour les peintres de skins et les moddeurs.</translation>
+    </message>
+</context>
+<context>
     <name>ExportDialog</name>
+    <message>
+        <source>An EPS template holds only the lines, in one colour: it cannot show %1. Save it as SVG, PDF or a picture, or turn that off in the template options.</source>
+        <translation>Un gabarit EPS ne contient que les traits, d&apos;une seule couleur : il ne peut pas montrer %1. Enregistrez-le en SVG, en PDF ou en image, ou désactivez cela dans les options du gabarit.</translation>
+    </message>
+    <message>
+        <source>A %1 template cannot be transparent. Choose an opaque background in the template options, or save it as PNG.</source>
+        <translation>Un gabarit %1 ne peut pas être transparent. Choisissez un fond opaque dans les options du gabarit, ou enregistrez-le en PNG.</translation>
+    </message>
     <message>
         <source>Copied</source>
         <translation>Copié</translation>
@@ -60,7 +123,7 @@
     <name>Gridwright</name>
     <message>
         <source>&amp;About Gridwright...</source>
-        <translation>&amp;A propos de Gridwright...</translation>
+        <translation>À &amp;propos de Gridwright...</translation>
     </message>
     <message>
         <source>&amp;Close</source>
@@ -334,6 +397,10 @@
 </context>
 <context>
     <name>WorkspaceWindow</name>
+    <message>
+        <source>Outline the chosen surface (O)</source>
+        <translation>Contour de la surface choisie (O)</translation>
+    </message>
     <message>
         <source>Workspace — Gridwright</source>
         <translation>Atelier — Gridwright</translation>
