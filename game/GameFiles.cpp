@@ -138,8 +138,16 @@ std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
 }
 
 Result<SourceBytes> GameFiles::Read(const GameFile& file) const {
-    if (!file.inArchive)
+    if (!file.inArchive) {
+        // A listed file may be a link: read only what resolves inside the game.
+        const bool inside = std::any_of(m_layers.begin(), m_layers.end(), [&](const Layer& layer) {
+            return !layer.archive && IsInsideFolder(layer.folder, file.origin);
+        });
+        if (!inside)
+            return Error{"Cannot read", file.origin,
+                         "it is a link that leads out of the game folder"};
         return ReadFileBytes(file.origin, kMaxEntryBytes, "the file is larger than any game file");
+    }
     for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer)
         if (layer->archive && file.origin.rfind(layer->archive->path() + ":", 0) == 0) {
             const auto found = layer->byKey.find(file.gamePath);
@@ -184,8 +192,9 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
                 break;
             if (!it->is_regular_file(error))
                 continue;
-            const std::string relative = fs::relative(it->path(), root, error).generic_string();
-            if (!error && IsGamePath(relative))
+            // Named as listed, a link too (Read refuses one that leads out).
+            const std::string relative = it->path().lexically_relative(root).generic_string();
+            if (IsGamePath(relative))
                 merged[GamePathKey(relative)] = {GamePathKey(relative), it->path().string(), false};
         }
     }
@@ -242,7 +251,12 @@ Result<GameModel> OpenGameModel(const std::string& location,
         m.bytes = bytes.value();
         const std::string root = GameFolderOf(location);
         m.gamePath = fs::relative(fs::absolute(location, error), root, error).generic_string();
-        if (games.empty())
+        // The model's own game is searched below the folders given, so that
+        // its skins and textures are found as when it is opened by itself.
+        const bool given = std::any_of(games.begin(), games.end(), [&](const std::string& g) {
+            return fs::equivalent(g, root, error);
+        });
+        if (!given)
             m.files->AddFolder(root);
     }
     for (const std::string& folder : games)

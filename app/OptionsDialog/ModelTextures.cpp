@@ -1,28 +1,42 @@
 #include "app/OptionsDialog/ModelTextures.h"
 
-#include "flatten/GameTextureSource.h"
+#include "game/GameTextures.h"
+#include "game/ModelGame.h"
+
+ModelTextures::ModelTextures() : m_cache(std::make_shared<TextureCache>()) {
+    Start(nullptr, nullptr, {}, m_cache);
+}
 
 void ModelTextures::Reset(std::shared_ptr<const Model> model) {
-    Reset(std::move(model), nullptr, {}, false);
+    std::string gamePath;
+    std::shared_ptr<const GameFiles> files;
+    if (model)
+        files = GameOfModelFile(model->path, gamePath);
+    Reset(std::move(model), std::move(files), gamePath, false);
 }
 
 void ModelTextures::Reset(std::shared_ptr<const Model> model,
                           std::shared_ptr<const GameFiles> files, const std::string& modelGamePath,
-                          bool modelInGame) {
+                          bool) {
+    m_cache->Clear();
+    Start(std::move(model), std::move(files), modelGamePath, m_cache);
+}
+
+void ModelTextures::ResetBeside(std::shared_ptr<const Model> model, const ModelTextures& other,
+                                const std::string& modelGamePath) {
+    m_cache = other.m_cache;
+    Start(std::move(model), other.m_files, modelGamePath, m_cache);
+}
+
+void ModelTextures::Start(std::shared_ptr<const Model> model,
+                          std::shared_ptr<const GameFiles> files, const std::string& modelGamePath,
+                          std::shared_ptr<TextureCache> cache) {
     m_model = std::move(model);
-    m_files = std::move(files);
-    m_gameTextures = m_files ? std::make_unique<GameTextures>(*m_files) : nullptr;
-    m_found.clear();
-    if (!m_model)
-        m_skins.clear();
-    else if (m_files && modelInGame)
-        m_skins = GameSkins(*m_files, modelGamePath);
-    else
-        m_skins = FindSkins(m_model->path);
+    m_files = m_model ? std::move(files) : nullptr;
+    m_gamePath = m_model ? modelGamePath : std::string();
+    m_source = std::make_shared<GameTextureSource>(m_files, std::move(cache));
+    m_skins = m_model ? GameSkins(m_source->files(), m_gamePath) : std::vector<Skin>{};
     m_chosen = !m_skins.empty() && m_skins.front().name == "default" ? 0 : -1;
-    m_pictures.clear();
-    m_bytes = 0;
-    m_problems.clear();
 }
 
 const Surface* ModelTextures::SurfaceAt(int index) const {
@@ -47,23 +61,7 @@ SurfaceTexture ModelTextures::TextureOfSurface(int index) {
 }
 
 SurfaceTexture ModelTextures::Locate(const Model& model, const Surface& surface, const Skin* skin) {
-    if (!m_gameTextures)
-        return FindSurfaceTexture(model.path, surface.name, surface.shaderName, skin);
-    SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
-    std::string script;
-    if (const std::unique_ptr<GameFile> file = m_gameTextures->Find(t.name, script, t.problem)) {
-        t.file = file->origin;
-        if (!script.empty())
-            t.origin = "shader:" + script;
-        m_found.emplace(file->origin, *file);
-    }
-    return t;
-}
-
-Status ModelTextures::Decode(const std::string& file, TextureImage& image) const {
-    const auto found = m_found.find(file);
-    return DecodeGameTexture(m_files.get(), found == m_found.end() ? nullptr : &found->second, file,
-                             image);
+    return m_source->Locate(model, surface, skin);
 }
 
 std::string ModelTextures::WornTextureName(int index) const {
@@ -73,9 +71,7 @@ std::string ModelTextures::WornTextureName(int index) const {
 
 std::shared_ptr<const TextureImage> ModelTextures::Picture(const std::string& file,
                                                            std::string& problem) {
-    SurfaceTexture texture;
-    texture.file = file;
-    return PictureOf(texture, &problem);
+    return m_source->Picture(file, problem);
 }
 
 std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTexture& texture,
@@ -85,41 +81,13 @@ std::shared_ptr<const TextureImage> ModelTextures::PictureOf(const SurfaceTextur
             *problem = texture.problem;
         return nullptr;
     }
-    for (auto at = m_pictures.begin(); at != m_pictures.end(); ++at)
-        if (at->first == texture.file) {
-            m_pictures.splice(m_pictures.begin(), m_pictures, at);
-            return at->second;
-        }
-    if (auto failed = m_problems.find(texture.file); failed != m_problems.end()) {
-        if (problem)
-            *problem = failed->second;
-        return nullptr;
-    }
-    auto picture = std::make_shared<TextureImage>();
-    const Status loaded = Decode(texture.file, *picture);
-    if (!loaded.ok()) {
-        m_problems[texture.file] = loaded.error().Message();
-        if (problem)
-            *problem = loaded.error().Message();
-        return nullptr;
-    }
-    m_bytes += picture->Bytes();
-    m_pictures.emplace_front(texture.file, picture);
-    // Room for the newest: the least recently used go (a drawing that still
-    // holds one keeps it until it is done).
-    while (m_bytes > kTextureCacheBytes && m_pictures.size() > 1) {
-        m_bytes -= m_pictures.back().second->Bytes();
-        m_pictures.pop_back();
-    }
+    std::string why;
+    std::shared_ptr<const TextureImage> picture = m_source->Picture(texture.file, why);
+    if (!picture && problem)
+        *problem = why + ".";
     return picture;
 }
 
 void ModelTextures::Forget(const std::string& file) {
-    m_problems.erase(file);
-    for (auto at = m_pictures.begin(); at != m_pictures.end(); ++at)
-        if (at->first == file) {
-            m_bytes -= at->second->Bytes();
-            m_pictures.erase(at);
-            return;
-        }
+    m_cache->Forget(file);
 }
