@@ -52,8 +52,14 @@ std::shared_ptr<const TextureImage> TextureCache::Get(const std::string& key, in
                                                       const Decoder& decode, Error& problem) {
     maxSide = std::max(0, maxSide);
     std::shared_ptr<const TextureImage> full;
+    uint64_t epoch = 0;
+    auto current = [&] {
+        const auto at = m_forgotten.find(key);
+        return at == m_forgotten.end() ? 0 : at->second;
+    };
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
+        epoch = current();
         if (std::shared_ptr<const TextureImage> kept = FindFittingLocked(key, maxSide))
             return kept;
         if (const auto failed = m_failed.find(key); failed != m_failed.end()) {
@@ -75,7 +81,8 @@ std::shared_ptr<const TextureImage> TextureCache::Get(const std::string& key, in
         }
         if (!status.ok()) {
             const std::lock_guard<std::mutex> lock(m_mutex);
-            m_failed[key] = status.error();
+            if (current() == epoch)
+                m_failed[key] = status.error();
             problem = status.error();
             return nullptr;
         }
@@ -84,6 +91,8 @@ std::shared_ptr<const TextureImage> TextureCache::Get(const std::string& key, in
         // only to be scaled down is not kept at its full size.
         if (maxSide == 0 || (full->width <= maxSide && full->height <= maxSide)) {
             const std::lock_guard<std::mutex> lock(m_mutex);
+            if (current() != epoch)
+                return full;
             // Held here while it goes in, so that the room is made around it.
             InsertLocked({key, 0}, full);
             return FindLocked({key, 0});
@@ -98,6 +107,8 @@ std::shared_ptr<const TextureImage> TextureCache::Get(const std::string& key, in
     }
     full.reset();
     const std::lock_guard<std::mutex> lock(m_mutex);
+    if (current() != epoch)
+        return small;
     InsertLocked({key, maxSide}, small);
     return FindLocked({key, maxSide});
 }
@@ -112,6 +123,7 @@ std::shared_ptr<const TextureImage> TextureCache::Peek(const std::string& key, i
 
 void TextureCache::Forget(const std::string& key) {
     const std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_forgotten[key];
     m_failed.erase(key);
     for (auto at = m_byKey.lower_bound({key, 0}); at != m_byKey.end() && at->first.first == key;) {
         m_bytes -= at->second->picture->Bytes();
@@ -142,10 +154,12 @@ TextureImage ScaledToFit(const TextureImage& picture, int maxSide) {
     if (maxSide <= 0 || (picture.width <= maxSide && picture.height <= maxSide))
         return picture;
     const int w0 = picture.width, h0 = picture.height;
-    const double scale = double(maxSide) / std::max(w0, h0);
+    const int64_t longest = std::max(w0, h0);
     TextureImage out;
-    out.width = std::clamp(int(w0 * scale + 0.5), 1, maxSide);
-    out.height = std::clamp(int(h0 * scale + 0.5), 1, maxSide);
+    out.width =
+        int(std::clamp<int64_t>((int64_t(w0) * maxSide + longest / 2) / longest, 1, maxSide));
+    out.height =
+        int(std::clamp<int64_t>((int64_t(h0) * maxSide + longest / 2) / longest, 1, maxSide));
     out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
     for (int y = 0; y < out.height; ++y) {
         const int y0 = int(int64_t(y) * h0 / out.height);

@@ -37,7 +37,9 @@ class TextureCache {
     // never decodes.
     std::shared_ptr<const TextureImage> Peek(const std::string& key, int maxSide,
                                              bool* failed = nullptr);
-    // Forgets what was decoded from `key` at every size, and its failure.
+    // Forgets what was decoded from `key` at every size, and its failure;
+    // a decode of it under way when this is called is given to its caller
+    // but not kept.
     void Forget(const std::string& key);
     void Clear();
 
@@ -62,6 +64,9 @@ class TextureCache {
     std::list<Entry> m_entries; // most recently used first
     std::map<Key, std::list<Entry>::iterator> m_byKey;
     std::map<std::string, Error> m_failed;
+    // Bumped when a key is forgotten: a decode begun before is not kept (it
+    // read the file as it was).
+    std::map<std::string, uint64_t> m_forgotten;
     size_t m_bytes = 0;
 };
 

@@ -191,6 +191,17 @@ TEST(TextureCache, PicturesStayUnderOneBudgetLeastRecentlyUsedFirstNeverOneThatI
     EXPECT_EQ(failures, 1);
     cache.Forget("bad.tga");
     EXPECT_EQ(cache.Get("bad.tga", 0, Solid(16, &calls), problem)->width, 16);
+
+    // Saved again while it was being decoded: what was read is given but
+    // not kept, so that the next look reads the file anew.
+    auto savedMeanwhile = [&cache](TextureImage& image) {
+        cache.Forget("busy.tga");
+        image.width = image.height = 4;
+        image.rgba.assign(64, 1);
+        return Success();
+    };
+    EXPECT_NE(cache.Get("busy.tga", 0, savedMeanwhile, problem), nullptr);
+    EXPECT_EQ(cache.Peek("busy.tga", 0), nullptr);
 }
 
 TEST(TextureCache, APictureAskedSmallerIsScaledToFitAndOneThatFitsIsKeptOnce) {

@@ -137,22 +137,25 @@ WorkspaceWindow::PictureFor(const std::shared_ptr<GameTextureSource>& source,
     if (failed || !m_pending.insert({file, maxSide}).second)
         return nullptr;
     QPointer<WorkspaceWindow> self(this);
-    m_decoder->start([self, source, file, maxSide] {
+    const int generation = m_generation[file];
+    m_decoder->start([self, source, file, maxSide, generation] {
         std::string problem;
         std::shared_ptr<const TextureImage> picture = source->Picture(file, maxSide, problem);
         QMetaObject::invokeMethod(
             qApp,
-            [self, file, maxSide, picture] {
+            [self, file, maxSide, generation, picture] {
                 if (self)
-                    self->OnPicture(file, maxSide, picture);
+                    self->OnPicture(file, maxSide, generation, picture);
             },
             Qt::QueuedConnection);
     });
     return nullptr;
 }
 
-void WorkspaceWindow::OnPicture(const std::string& file, int maxSide,
+void WorkspaceWindow::OnPicture(const std::string& file, int maxSide, int generation,
                                 std::shared_ptr<const TextureImage> picture) {
+    if (generation != m_generation[file])
+        return; // read before the file was saved again: its new decode follows
     m_pending.erase({file, maxSide});
     if (!picture) {
         // A picture half written does not decode: it is tried again until it
@@ -355,6 +358,9 @@ void WorkspaceWindow::OnTextureSaved(const QString& file) {
     // One cache holds every part's pictures.
     m_source.textures().Forget(name);
     m_saved.insert(name);
+    ++m_generation[name];
+    for (auto at = m_pending.lower_bound({name, 0}); at != m_pending.end() && at->first == name;)
+        at = m_pending.erase(at);
     BuildScene(false);
     ShowLayout();
 }

@@ -80,7 +80,7 @@ class WorkspaceWindow : public QWidget {
     // cache, or null and asked of a decoding thread; OnPicture follows.
     std::shared_ptr<const TextureImage> PictureFor(const std::shared_ptr<GameTextureSource>& source,
                                                    const std::string& file, int maxSide);
-    void OnPicture(const std::string& file, int maxSide,
+    void OnPicture(const std::string& file, int maxSide, int generation,
                    std::shared_ptr<const TextureImage> picture);
     // The 3D view's pictures as the cache now has them; the picture a
     // surface showed stays until its new one arrives.
@@ -104,6 +104,7 @@ class WorkspaceWindow : public QWidget {
     std::set<std::string> m_saved; // saved since they were last decoded
     QThreadPool* m_decoder = nullptr;
     std::set<std::pair<std::string, int>> m_pending; // (file, side) being decoded
+    std::map<std::string, int> m_generation;         // a file's saves seen: older decodes are stale
     // Per part per surface: the file it wears and the texture source it comes from.
     struct Worn {
         std::string file;
