@@ -55,7 +55,7 @@ std::shared_ptr<const TextureImage> TextureCache::Get(const std::string& key, in
     uint64_t epoch = 0;
     auto current = [&] {
         const auto at = m_forgotten.find(key);
-        return at == m_forgotten.end() ? 0 : at->second;
+        return m_cleared + (at == m_forgotten.end() ? 0 : at->second);
     };
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -138,6 +138,7 @@ void TextureCache::Clear() {
     m_byKey.clear();
     m_failed.clear();
     m_bytes = 0;
+    ++m_cleared;
 }
 
 size_t TextureCache::bytes() const {

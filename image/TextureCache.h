@@ -41,6 +41,7 @@ class TextureCache {
     // a decode of it under way when this is called is given to its caller
     // but not kept.
     void Forget(const std::string& key);
+    // Forgets everything, as Forget does each key.
     void Clear();
 
     size_t budget() const { return m_budget; }
@@ -67,6 +68,7 @@ class TextureCache {
     // Bumped when a key is forgotten: a decode begun before is not kept (it
     // read the file as it was).
     std::map<std::string, uint64_t> m_forgotten;
+    uint64_t m_cleared = 0; // the same for every key at once
     size_t m_bytes = 0;
 };
 

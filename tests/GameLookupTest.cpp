@@ -202,6 +202,14 @@ TEST(TextureCache, PicturesStayUnderOneBudgetLeastRecentlyUsedFirstNeverOneThatI
     };
     EXPECT_NE(cache.Get("busy.tga", 0, savedMeanwhile, problem), nullptr);
     EXPECT_EQ(cache.Peek("busy.tga", 0), nullptr);
+    auto modelReopened = [&cache](TextureImage& image) {
+        cache.Clear();
+        image.width = image.height = 4;
+        image.rgba.assign(64, 1);
+        return Success();
+    };
+    EXPECT_NE(cache.Get("busy.tga", 0, modelReopened, problem), nullptr);
+    EXPECT_EQ(cache.count(), 0u);
 }
 
 TEST(TextureCache, APictureAskedSmallerIsScaledToFitAndOneThatFitsIsKeptOnce) {
