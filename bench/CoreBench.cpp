@@ -4,6 +4,8 @@
 #include "export/EpsTemplate.h"
 #include "export/TemplateFile.h"
 #include "game/GameFiles.h"
+#include "game/ModelGame.h"
+#include "image/TextureCache.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -306,4 +308,33 @@ BENCHMARK(BM_EpsText8192Triangles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Raster256For8192Triangles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EpsText8192ScatteredTriangles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Raster256For8192ScatteredTriangles)->Unit(benchmark::kMillisecond);
+// A picture the cache holds, asked again (every repaint of a view asks).
+void BM_TextureCacheHit(benchmark::State& state) {
+    TextureCache cache;
+    Error problem;
+    auto decode = [](TextureImage& image) {
+        image.width = image.height = 256;
+        image.rgba.assign(size_t(256) * 256 * 4, 128);
+        return Success();
+    };
+    for (int i = 0; i < 64; ++i)
+        cache.Get("models/x/t" + std::to_string(i) + ".tga", 0, decode, problem);
+    const std::string key = "models/x/t17.tga";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(cache.Get(key, 0, decode, problem));
+}
+
+// An 8192 x 8192 texture scaled to what the 3D view is given (2048 a side).
+void BM_ScaleTexture8192To2048(benchmark::State& state) {
+    TextureImage big;
+    big.width = big.height = 8192;
+    big.rgba.resize(size_t(8192) * 8192 * 4);
+    for (size_t i = 0; i < big.rgba.size(); ++i)
+        big.rgba[i] = uint8_t(i * 2654435761u >> 24);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ScaledToFit(big, 2048));
+}
+
+BENCHMARK(BM_TextureCacheHit);
+BENCHMARK(BM_ScaleTexture8192To2048)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK_MAIN();

@@ -221,20 +221,18 @@ namespace {
 // The game a model belongs to, for its skins and textures.
 struct Game {
     std::shared_ptr<GameFiles> files;
-    std::unique_ptr<GameTextures> textures;
-    std::string modelGamePath; // the model as the game names it
-    bool modelInGame = false;  // read from the game's files, not from a file named
+    std::unique_ptr<GameTextureSource> textures; // its textures, each decoded once
+    std::string modelGamePath;                   // the model as the game names it
 };
 
 std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io) {
     auto game = std::make_unique<Game>();
     game->files = std::move(opened.files);
-    game->textures = std::make_unique<GameTextures>(*game->files);
+    game->textures = std::make_unique<GameTextureSource>(game->files);
     game->modelGamePath = opened.gamePath;
-    game->modelInGame = opened.inGame;
     // The game's problems (a pak that cannot be opened, a broken shader
     // script) explain textures not found: every command says them.
-    const std::vector<std::string> scripts = game->textures->problems();
+    const std::vector<std::string> scripts = game->textures->textures().problems();
     for (const std::string& problem : game->files->problems())
         Say(io, problem);
     for (const std::string& problem : scripts)
@@ -246,7 +244,7 @@ std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io) {
 // False (with a message) when the named skin does not exist.
 bool PickSkin(const FlattenRequest& q, const Game& game, std::vector<Skin>& skins, Skin& loaded,
               const Skin*& skin, Console& io) {
-    skins = game.modelInGame ? GameSkins(*game.files, game.modelGamePath) : FindSkins(q.model);
+    skins = GameSkins(*game.files, game.modelGamePath);
     skin = nullptr;
     if (q.skin.empty()) {
         if (!skins.empty() && skins.front().name == "default")
@@ -265,68 +263,9 @@ bool PickSkin(const FlattenRequest& q, const Game& game, std::vector<Skin>& skin
     return true;
 }
 
-// The texture a surface wears, found in the game: through its archives and,
-// when the name is a shader, through the shader scripts.
-SurfaceTexture LocateTexture(const Game& game, const Surface& surface, const Skin* skin,
-                             std::map<std::string, GameFile>* found = nullptr) {
-    SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
-    std::string script;
-    const std::unique_ptr<GameFile> file = game.textures->Find(t.name, script, t.problem);
-    if (!script.empty()) // also when the shader's image is missing
-        t.origin = "shader:" + script;
-    if (file) {
-        t.file = file->origin;
-        if (found)
-            found->emplace(file->origin, *file);
-    }
-    return t;
-}
-
 SurfaceTexture TextureOfSurface(const Game& game, const Model& m, int index, const Skin* skin) {
-    return LocateTexture(game, m.surfaces[size_t(index)], skin);
+    return game.textures->Locate(m, m.surfaces[size_t(index)], skin);
 }
-
-// Every texture file is decoded once per run, however many surfaces wear it.
-class TextureCache : public TextureSource {
-  public:
-    explicit TextureCache(const Game& game) : m_game(game) {}
-
-    SurfaceTexture Locate(const Model&, const Surface& surface, const Skin* skin) override {
-        return LocateTexture(m_game, surface, skin, &m_found);
-    }
-    std::shared_ptr<const TextureImage> Picture(const std::string& file,
-                                                std::string& problem) override {
-        auto [at, added] = m_entries.try_emplace(file);
-        Entry& e = at->second;
-        if (added) {
-            auto image = std::make_shared<TextureImage>();
-            const Status decoded = Decode(file, *image);
-            if (decoded.ok()) {
-                e.image = std::move(image);
-            } else {
-                e.problem = decoded.error().Message();
-                e.problem.pop_back(); // its final stop: the caller ends the sentence
-            }
-        }
-        problem = e.problem;
-        return e.image;
-    }
-
-  private:
-    // A file found in an archive is read from it; any other, from disk.
-    Status Decode(const std::string& file, TextureImage& image) {
-        const auto found = m_found.find(file);
-        return DecodeGameTexture(m_game.files.get(),
-                                 found == m_found.end() ? nullptr : &found->second, file, image);
-    }
-    struct Entry {
-        std::shared_ptr<const TextureImage> image;
-        std::string problem;
-    };
-    const Game& m_game;
-    std::map<std::string, GameFile> m_found;
-    std::map<std::string, Entry> m_entries;
-};
 
 void ReportSkinProblems(const std::vector<Skin>& skins, Console& io) {
     for (const Skin& s : skins)
@@ -349,7 +288,7 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
         return kUsage;
     ReportSkinProblems(skins, io);
     NoteNoSurfaces(m, io);
-    TextureCache textures(*game);
+    GameTextureSource& textures = *game->textures;
     std::set<std::string> reported;
     for (int i = 0; i < m.SurfaceCount(); ++i) {
         const SurfaceTexture t = textures.Locate(m, m.surfaces[size_t(i)], skin);
@@ -585,7 +524,7 @@ int FlattenCommand(const FlattenRequest& q, Console& io) {
     request.textureSize = q.size == "texture";
     request.underlay = q.underlay;
     request.underlayOpacity = q.underlayOpacity;
-    TextureCache textures(*game);
+    GameTextureSource& textures = *game->textures;
     const Result<TemplatePlan> planned = PlanTemplate(m, request, textures);
     if (!planned.ok()) {
         const bool texture = planned.error().kind == ErrorKind::NoSuchTexture;

@@ -237,7 +237,7 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
             entries.push_back(std::move(e));
             modelOf.push_back(m);
         }
-    GameTextureSource source(files, textures);
+    GameTextureSource source(files, textures, options.cache);
     std::atomic<size_t> done{0};
     InParallel(entries.size(), options.jobs, [&](size_t i) {
         if (entries[i].error.empty())

@@ -7,6 +7,7 @@
 #include "export/TemplateFile.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
+#include "image/TextureCache.h"
 #include "render/TemplateStyle.h"
 
 #include <functional>
@@ -28,6 +29,10 @@ struct BatchOptions {
     double underlayOpacity = 0.5;
     std::string skin; // empty: the default skin; "all": every skin; else a name
     int jobs = 1;     // at most kMaxBatchJobs are used
+    // Where decoded textures are kept, under its byte budget (null: a cache
+    // of the usual budget): a picture goes once no template being drawn
+    // holds it and the budget needs the room.
+    std::shared_ptr<TextureCache> cache;
     // Called after each model, from the thread that did it.
     std::function<void(size_t done, size_t total)> progress;
 };

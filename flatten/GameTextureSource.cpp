@@ -2,31 +2,35 @@
 
 #include <optional>
 
-SurfaceTexture GameTextureSource::Locate(const Model&, const Surface& surface, const Skin* skin) {
-    SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
+GameTextureSource::GameTextureSource(const GameFiles& files, const GameTextures& textures,
+                                     std::shared_ptr<TextureCache> cache)
+    : m_files(&files), m_textures(&textures),
+      m_cache(cache ? std::move(cache) : std::make_shared<TextureCache>()) {}
+
+GameTextureSource::GameTextureSource(std::shared_ptr<const GameFiles> files,
+                                     std::shared_ptr<TextureCache> cache)
+    : m_ownFiles(files ? std::move(files) : std::make_shared<const GameFiles>()),
+      m_ownTextures(std::make_unique<GameTextures>(*m_ownFiles)), m_files(m_ownFiles.get()),
+      m_textures(m_ownTextures.get()),
+      m_cache(cache ? std::move(cache) : std::make_shared<TextureCache>()) {}
+
+SurfaceTexture GameTextureSource::LocateName(SurfaceTexture t) {
     std::string script;
-    if (const std::unique_ptr<GameFile> file = m_textures.Find(t.name, script, t.problem)) {
+    const std::unique_ptr<GameFile> file = m_textures->Find(t.name, script, t.problem);
+    if (!script.empty()) // also when the shader's image is missing
+        t.origin = "shader:" + script;
+    if (file) {
         t.file = file->origin;
-        if (!script.empty())
-            t.origin = "shader:" + script;
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_found.emplace(file->origin, *file);
+        if (file->inArchive) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_found.emplace(file->origin, *file);
+        }
     }
     return t;
 }
 
-Status DecodeGameTexture(const GameFiles* files, const GameFile* found, const std::string& file,
-                         TextureImage& image) {
-    if (!files || !found || !found->inArchive)
-        return LoadTexture(file, image);
-    const Result<SourceBytes> read = files->Read(*found);
-    if (!read.ok())
-        return read.error();
-    const Bytes& bytes = *read.value().bytes;
-    const Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
-    if (!decoded.ok())
-        return Error{"Cannot read the texture", file, decoded.error().reason};
-    return decoded;
+SurfaceTexture GameTextureSource::Locate(const Model&, const Surface& surface, const Skin* skin) {
+    return LocateName(WornTexture(surface.name, surface.shaderName, skin));
 }
 
 Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
@@ -36,29 +40,42 @@ Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
         if (const auto at = m_found.find(file); at != m_found.end())
             found = at->second;
     }
-    return DecodeGameTexture(&m_files, found ? &*found : nullptr, file, image);
+    if (!found) // on disk, where the game's lookup found it
+        return LoadTexture(file, image);
+    const Result<SourceBytes> read = m_files->Read(*found);
+    if (!read.ok())
+        return read.error();
+    const Bytes& bytes = *read.value().bytes;
+    const Status decoded = DecodeTexture(bytes.data(), bytes.size(), image);
+    if (!decoded.ok())
+        return Error{"Cannot read the texture", file, decoded.error().reason};
+    return decoded;
 }
 
 std::shared_ptr<const TextureImage> GameTextureSource::Picture(const std::string& file,
                                                                std::string& problem) {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (const auto known = m_entries.find(file); known != m_entries.end()) {
-            problem = known->second.problem;
-            return known->second.image;
-        }
+    return Picture(file, 0, problem);
+}
+
+std::shared_ptr<const TextureImage> GameTextureSource::Picture(const std::string& file, int maxSide,
+                                                               std::string& problem) {
+    problem.clear();
+    Error error;
+    std::shared_ptr<const TextureImage> picture = m_cache->Get(
+        file, maxSide, [&](TextureImage& image) { return Decode(file, image); }, error);
+    if (!picture) {
+        problem = error.Message();
+        if (!problem.empty() && problem.back() == '.')
+            problem.pop_back(); // its final stop: the caller ends the sentence
     }
-    // Decoded outside the lock; two threads may decode one file once each.
-    auto image = std::make_shared<TextureImage>();
-    Entry entry;
-    if (const Status decoded = Decode(file, *image); decoded.ok()) {
-        entry.image = std::move(image);
-    } else {
-        entry.problem = decoded.error().Message();
-        entry.problem.pop_back(); // its final stop: the caller ends the sentence
-    }
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    const Entry& kept = m_entries.emplace(file, std::move(entry)).first->second;
-    problem = kept.problem;
-    return kept.image;
+    return picture;
+}
+
+std::shared_ptr<const TextureImage> GameTextureSource::Cached(const std::string& file,
+                                                              int maxSide) {
+    return m_cache->Peek(file, maxSide);
+}
+
+void GameTextureSource::Forget(const std::string& file) {
+    m_cache->Forget(file);
 }

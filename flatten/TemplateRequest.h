@@ -40,11 +40,8 @@ class TextureSource {
     // The picture of an image file, or null and why not.
     virtual std::shared_ptr<const TextureImage> Picture(const std::string& file,
                                                         std::string& problem) = 0;
-    // The texture a surface of the model wears, its file looked up: by
-    // default beside the model on disk; a game's files may know better.
-    virtual SurfaceTexture Locate(const Model& model, const Surface& surface, const Skin* skin) {
-        return FindSurfaceTexture(model.path, surface.name, surface.shaderName, skin);
-    }
+    // The texture a surface of the model wears, its file looked up.
+    virtual SurfaceTexture Locate(const Model& model, const Surface& surface, const Skin* skin) = 0;
 };
 
 struct TemplatePlan {

@@ -167,10 +167,18 @@ std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
 
 Result<SourceBytes> GameFiles::Read(const GameFile& file, int64_t limit,
                                     const std::string& tooLarge) const {
-    if (!file.inArchive)
+    if (!file.inArchive) {
+        // A listed file may be a link: read only what resolves inside the game.
+        const bool inside = std::any_of(m_layers.begin(), m_layers.end(), [&](const Layer& layer) {
+            return !layer.archive && IsInsideFolder(layer.folder, file.origin);
+        });
+        if (!inside)
+            return Error{"Cannot read", file.origin,
+                         "it is a link that leads out of the game folder"};
         return ReadFileBytes(file.origin, limit,
                              !tooLarge.empty() ? tooLarge
                                                : "the file is larger than any game file");
+    }
     for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer)
         if (layer->archive && file.origin.rfind(layer->archive->path() + ":", 0) == 0)
             if (const ArchiveEntry* entry = layer->archive->Find(file.gamePath))
@@ -226,9 +234,10 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
                     pending.push_back(it->path());
                     continue;
                 }
-                if (!it->is_regular_file(kind) ||
-                    (link && !IsInsideFolder(root.string(), it->path().string())))
+                if (!it->is_regular_file(kind))
                     continue;
+                // Named as listed, a link too: Read refuses one that leads
+                // out, so that it is shown with its problem, never read.
                 const std::string relative = it->path().lexically_relative(root).generic_string();
                 if (IsGamePath(relative))
                     merged[GamePathKey(relative)] = {GamePathKey(relative), it->path().string(),
@@ -289,7 +298,12 @@ Result<GameModel> OpenGameModel(const std::string& location,
         m.bytes = bytes.value();
         const std::string root = GameFolderOf(location);
         m.gamePath = fs::relative(fs::absolute(location, error), root, error).generic_string();
-        if (games.empty())
+        // The model's own game is searched below the folders given, so that
+        // its skins and textures are found as when it is opened by itself.
+        const bool given = std::any_of(games.begin(), games.end(), [&](const std::string& g) {
+            return fs::equivalent(g, root, error);
+        });
+        if (!given)
             m.files->AddFolder(root);
     }
     for (const std::string& folder : games)

@@ -62,45 +62,6 @@ std::vector<SkinEntry> ParseSkin(const std::string& text) {
     return entries;
 }
 
-std::vector<Skin> FindSkins(const std::string& modelPath) {
-    std::vector<Skin> skins;
-    const fs::path model(modelPath);
-    const std::string prefix = LowerCase(model.stem().string()) + "_";
-    std::error_code error;
-    fs::directory_iterator folder(model.has_parent_path() ? model.parent_path() : ".", error);
-    if (error)
-        return skins;
-    const std::string game = GameFolderOf(modelPath);
-    for (const fs::directory_entry& entry : folder) {
-        const std::string name = entry.path().filename().string();
-        const std::string lower = LowerCase(name);
-        if (lower.size() <= prefix.size() + 5 || lower.rfind(prefix, 0) != 0 ||
-            lower.substr(lower.size() - 5) != ".skin")
-            continue;
-        if (skins.size() == kMaxSkins)
-            break;
-        Skin skin{LowerCase(name.substr(prefix.size(), name.size() - prefix.size() - 5)),
-                  entry.path().string(),
-                  {},
-                  {}};
-        // A link may point anywhere on the painter's disk: only into the game.
-        if (!IsInsideFolder(game, skin.path))
-            skin.problem = "it is a link that leads out of the game folder \"" + game + "\"";
-        else {
-            const std::string text = ReadSkinText(skin.path, skin.problem);
-            if (skin.problem.empty())
-                skin.entries = ParseSkin(text);
-        }
-        skins.push_back(std::move(skin));
-    }
-    std::sort(skins.begin(), skins.end(), [](const Skin& a, const Skin& b) {
-        if ((a.name == "default") != (b.name == "default"))
-            return a.name == "default";
-        return a.name < b.name;
-    });
-    return skins;
-}
-
 Result<const Skin*> ChooseSkin(const std::vector<Skin>& skins, const std::string& wanted,
                                Skin& loaded) {
     for (const Skin& s : skins)

@@ -31,12 +31,6 @@ inline constexpr int64_t kMaxSkinBytes = 64 * 1024;
 // At most this many skins of one model are read.
 inline constexpr size_t kMaxSkins = 64;
 
-// The .skin files beside a model ("foo.md3" -> "foo_<name>.skin", in any
-// letter case), read and parsed, "default" first and the others by name.
-// One that cannot be used (too large, unreadable, a link that leads out of
-// the game folder) is listed with its problem and no entries.
-std::vector<Skin> FindSkins(const std::string& modelPath);
-
 // The skin a --skin value names: a skin name among `skins`, or a .skin file
 // (read into `loaded`). An error, saying which skins there are, when there
 // is no such skin.

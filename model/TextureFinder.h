@@ -1,9 +1,7 @@
 #pragma once
-// Which image file a texture name means, found as the games find it: from the
-// game folder (the folder that holds the model's models/ folder), the name as
-// given, then with .tga, .jpg, .jpeg and .png in place of its extension. '\'
-// counts as '/'. Names come from downloaded files: nothing outside the game
-// folder is ever read, through ".." or through a link.
+// The texture a surface wears, and the game folder a model belongs to. The
+// image files are looked up in the model's game (game/ModelGame.h): nothing
+// outside the game folder is ever read, through ".." or through a link.
 #include "model/Error.h"
 #include "model/SkinFile.h"
 
@@ -29,11 +27,3 @@ bool IsInsideFolder(const std::string& folder, const std::string& path);
 // shader name.
 SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& shaderName,
                            const Skin* skin);
-
-// The same, with the image file looked up.
-SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
-                                  const std::string& shaderName, const Skin* skin);
-
-// The image file for a texture name, or why there is none (the error's
-// reason, no file named).
-Result<std::string> FindTextureFile(const std::string& modelPath, const std::string& textureName);

@@ -13,20 +13,23 @@ std::vector<ScenePart> SingleModel(std::shared_ptr<const Model> model, int frame
 std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
                                   std::shared_ptr<const Model> upper,
                                   std::shared_ptr<const Model> head, int lowerFrame, int upperFrame,
-                                  std::string* problem) {
+                                  std::string* problem, const std::array<std::string, 3>* whyNot) {
     std::vector<ScenePart> parts;
     auto say = [problem](const std::string& text) {
         if (problem && problem->empty())
             *problem = text;
     };
+    auto missing = [&](int part, const char* text) {
+        say(whyNot && !(*whyNot)[size_t(part)].empty() ? (*whyNot)[size_t(part)] : text);
+    };
     if (!lower) {
-        say("the legs (lower.md3) are missing");
+        missing(0, "the legs (lower.md3) are missing");
         return parts;
     }
     parts.push_back({lower, "lower", Placement{}, lowerFrame});
     Placement torso;
     if (!upper) {
-        say("the torso (upper.md3) is missing");
+        missing(1, "the torso (upper.md3) is missing");
         return parts;
     }
     if (!FindTag(*lower, lowerFrame, "tag_torso", torso)) {
@@ -37,7 +40,7 @@ std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
     parts.push_back({upper, "upper", upperAt, upperFrame});
     Placement neck;
     if (!head) {
-        say("the head (head.md3) is missing");
+        missing(2, "the head (head.md3) is missing");
         return parts;
     }
     if (!FindTag(*upper, upperFrame, "tag_head", neck)) {

@@ -7,6 +7,7 @@
 #include "scene/Frames.h"
 #include "scene/Geometry.h"
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,11 +26,13 @@ std::vector<ScenePart> SingleModel(std::shared_ptr<const Model> model, int frame
 // A player's parts joined as the game joins them: the legs at the origin,
 // the torso on the legs' tag_torso, the head on the torso's tag_head, each in
 // its frame. A part that is missing, or a tag that is, leaves the parts that
-// hang from it out; the reason says which.
+// hang from it out; the reason says which. `whyNot`, when given, says why a
+// part (lower, upper, head) that is null could not be had (empty: missing).
 std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
                                   std::shared_ptr<const Model> upper,
                                   std::shared_ptr<const Model> head, int lowerFrame, int upperFrame,
-                                  std::string* problem = nullptr);
+                                  std::string* problem = nullptr,
+                                  const std::array<std::string, 3>* whyNot = nullptr);
 
 // The world positions of a part's surface in its frame; empty when none.
 std::vector<Vec3> WorldPositions(const ScenePart& part, const Surface& surface);

@@ -326,9 +326,18 @@ TEST(HostileGame, LinksLeadingOutOfTheGameAreNotFollowed) {
     EXPECT_EQ(Text(game, "models/linked.tga"), "(none)");
     EXPECT_EQ(Text(game, "models/real.txt"), "real");
     EXPECT_NE(game.Find("models/real.txt")->origin.find("zz-alias.pk3"), std::string::npos);
-    for (const GameFile& file : game.List("models/"))
+    // A file that links out is listed under its own name, so that it can be
+    // named with its problem, and reading it is refused.
+    const std::vector<GameFile> listed = game.List("models/");
+    for (const GameFile& file : listed)
         EXPECT_EQ(file.origin.find(outside.string()), std::string::npos) << file.origin;
-    EXPECT_EQ(game.List("models/").size(), 1u);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].gamePath, "models/linked.tga");
+    const Result<SourceBytes> leak = game.Read(listed[0]);
+    ASSERT_FALSE(leak.ok());
+    EXPECT_NE(leak.error().reason.find("leads out of the game folder"), std::string::npos)
+        << leak.error().Message();
+    EXPECT_EQ(listed[1].gamePath, "models/real.txt");
     EXPECT_TRUE(Says(game.problems(), "away.pk3dir\" is a link that leads out of the game"))
         << AllOf(game.problems());
     EXPECT_TRUE(Says(game.problems(), "away.pk3\" is a link that leads out of the game"))

@@ -2,6 +2,7 @@
 // folder written by the test: .skin files, texture names found as the games
 // find them, images decoded in the right row order, and the texture under
 // the layout.
+#include "game/ModelGame.h"
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/SkinFile.h"

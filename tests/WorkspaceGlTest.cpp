@@ -1,7 +1,9 @@
 // The workspace on a real X display with Mesa's software OpenGL: the model
 // wears its texture in the 3D view, a save of the texture by rename shows
 // within two seconds in the 3D view and under the layout, and a click on a
-// face chooses its surface in the main window.
+// face chooses its surface in the main window; a player inside a pak is
+// joined; pictures come from their decoding thread, scaled to the view.
+#include "app/MainWindow/MainWindow.h"
 #include "app/Workspace/LayoutView.h"
 #include "app/Workspace/ModelView.h"
 #include "app/Workspace/WorkspaceWindow.h"
@@ -14,22 +16,70 @@
 #include <QListWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cstdio>
 #include <filesystem>
 
 namespace {
 
-// An 8 x 8 picture of one colour, 32-bit, top row first.
-std::string OneColourTga(uint8_t r, uint8_t g, uint8_t b) {
+// A picture of one colour (8 x 8 unless told), 32-bit, top row first.
+std::string OneColourTga(uint8_t r, uint8_t g, uint8_t b, int width = 8, int height = 8) {
     std::string tga(18, '\0');
     tga[2] = 2;
-    tga[12] = tga[14] = 8;
+    tga[12] = char(width & 255);
+    tga[13] = char(width >> 8);
+    tga[14] = char(height & 255);
+    tga[15] = char(height >> 8);
     tga[16] = 32;
     tga[17] = 0x28; // top-left origin, 8 alpha bits
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < width * height; ++i)
         tga += {char(b), char(g), char(r), char(255)};
     return tga;
+}
+
+// A cube 128 units wide about the origin, every face wearing `shader`.
+Md3SurfaceDesc Cube(const std::string& name, const std::string& shader) {
+    Md3SurfaceDesc cube;
+    cube.name = name;
+    cube.shaders = {{shader, 0}};
+    for (int i = 0; i < 8; ++i) {
+        cube.positions.push_back(
+            {int16_t(i & 1 ? 64 : -64), int16_t(i & 2 ? 64 : -64), int16_t(i & 4 ? 64 : -64)});
+        cube.uv.push_back({i & 2 ? 0.9f : 0.1f, i & 4 ? 0.1f : 0.9f});
+    }
+    cube.triangles = {{1, 3, 7}, {1, 7, 5}, {0, 4, 6}, {0, 6, 2}, {2, 6, 7}, {2, 7, 3},
+                      {0, 1, 5}, {0, 5, 4}, {4, 5, 7}, {4, 7, 6}, {0, 2, 3}, {0, 3, 1}};
+    return cube;
+}
+
+std::string Md3Text(const Md3ModelDesc& desc) {
+    const std::vector<uint8_t> bytes = BuildMd3(desc).bytes;
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteZip(const std::string& path,
+              const std::vector<std::pair<std::string, std::string>>& files) {
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(zip, nullptr);
+    for (const auto& [name, content] : files) {
+        zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
+        ASSERT_GE(zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_RAW), 0) << zip_strerror(zip);
+    }
+    ASSERT_EQ(zip_close(zip), 0);
+}
+
+// Waits up to two seconds for a condition, the events running.
+template <typename Test> bool Within2s(Test&& test) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!test()) {
+        if (clock.elapsed() > 2000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
 }
 
 // Which channel leads in a pixel: 'r', 'g', 'b', or 0 when none clearly does.
@@ -98,6 +148,8 @@ TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
     camera.pitch = 0;
     camera.distance = 1.6f;
     view->update();
+    // The picture comes from its decoding thread.
+    EXPECT_TRUE(Within2s([&] { return Share(view->grabFramebuffer(), 'r') > 0.99; }));
     QImage frame = view->grabFramebuffer();
     ASSERT_FALSE(frame.isNull());
     EXPECT_GT(Share(frame, 'r'), 0.99) << "red share " << Share(frame, 'r');
@@ -118,6 +170,7 @@ TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
     std::printf("the new texture showed after %lld ms\n", static_cast<long long>(clock.elapsed()));
     EXPECT_EQ(camera.distance, 1.6f); // the camera kept
     // The layout's underlay shows it too: the texture's square is green.
+    Within2s([&] { return Share(workspace->layoutView()->grab().toImage(), 'g') > 0.3; });
     const QImage layout = workspace->layoutView()->grab().toImage();
     EXPECT_GT(Share(layout, 'g'), 0.3) << "green share under the layout " << Share(layout, 'g');
 
@@ -242,4 +295,99 @@ TEST(WorkspaceGl, TheChosenSurfacesOutlineIsThinAndTurnsOffByKeyAndCheckBox) {
     box->click();
     EXPECT_EQ(orange(&thick), 0);
     EXPECT_FALSE(GridwrightSettings().value("workspace/outline", true).toBool());
+}
+
+// A player packed in a pak: its legs and head come from the pak too, each
+// wearing its texture from the pak; a part there that is no model says why.
+TEST(WorkspaceGl, APlayerInsideAZippedPakIsJoinedWearingThePaksTextures) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    Md3ModelDesc lower, upper, head;
+    lower.surfaces = {Cube("legs", "models/players/p/green.tga")};
+    lower.tags = {{"tag_torso", {0, 0, 2}}}; // a cube above (positions count 1/64)
+    upper.surfaces = {Cube("torso", "models/players/p/red.tga")};
+    upper.tags = {{"tag_head", {0, 0, 2}}};
+    head.surfaces = {Cube("face", "models/players/p/blue.tga")};
+    const std::string pak = dir.File("test.pk3");
+    WriteZip(pak, {{"models/players/p/lower.md3", Md3Text(lower)},
+                   {"models/players/p/upper.md3", Md3Text(upper)},
+                   {"models/players/p/head.md3", Md3Text(head)},
+                   {"models/players/p/green.tga", OneColourTga(30, 200, 30)},
+                   {"models/players/p/red.tga", OneColourTga(220, 30, 30)},
+                   {"models/players/p/blue.tga", OneColourTga(30, 30, 220)}});
+    auto window = StartMainWindow(pak + ":models/players/p/upper.md3");
+    ASSERT_NE(window->model(), nullptr);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    workspace->SetJoinPlayer(true);
+    EXPECT_TRUE(workspace->showsPlayer());
+    ModelView* view = workspace->modelView();
+    EXPECT_EQ(view->parts().size(), 3u);
+    EXPECT_TRUE(workspace->statusText().isEmpty()) << workspace->statusText().toStdString();
+    // Seen whole, each part shows its own colour.
+    view->FitView();
+    auto all = [&] {
+        const QImage shown = view->grabFramebuffer();
+        return Share(shown, 'r') > 0.02 && Share(shown, 'g') > 0.02 && Share(shown, 'b') > 0.02;
+    };
+    EXPECT_TRUE(Within2s(all)) << "the parts do not wear their pak's textures: red "
+                               << Share(view->grabFramebuffer(), 'r') << ", green "
+                               << Share(view->grabFramebuffer(), 'g') << ", blue "
+                               << Share(view->grabFramebuffer(), 'b');
+
+    // The head there is not a model: the torso and legs are shown, and the
+    // reason is said.
+    std::filesystem::create_directories(dir.path() / "other");
+    const std::string broken = dir.File("other/broken.pk3");
+    WriteZip(broken, {{"models/players/p/lower.md3", Md3Text(lower)},
+                      {"models/players/p/upper.md3", Md3Text(upper)},
+                      {"models/players/p/head.md3", "IDP3 and then nothing"}});
+    window.reset();
+    window = StartMainWindow(broken + ":models/players/p/upper.md3");
+    window->OpenWorkspace();
+    workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    workspace->SetJoinPlayer(true);
+    EXPECT_EQ(workspace->modelView()->parts().size(), 2u);
+    EXPECT_TRUE(workspace->statusText().contains("the head (head.md3) is not a model: "))
+        << workspace->statusText().toStdString();
+}
+
+// A texture larger than the view can show is decoded off the interface
+// thread and given to the view scaled down, the picture the cache holds (and
+// counts in its budget); until it comes the model is drawn untextured.
+TEST(WorkspaceGl, PicturesComeFromTheirDecoderScaledToWhatTheViewShows) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path folder = dir.path() / "models" / "test";
+    std::filesystem::create_directories(folder);
+    Md3ModelDesc desc;
+    desc.surfaces = {Cube("cube", "models/test/wide.tga")};
+    const std::string model = (folder / "cube.md3").string();
+    ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
+    const std::string texture = (folder / "wide.tga").string();
+    WriteWholeFile(texture, OneColourTga(220, 30, 30, 4096, 16));
+    auto window = StartMainWindow(model);
+    window->OpenWorkspace(); // no events run until the checks below
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ModelView* view = workspace->modelView();
+    ASSERT_EQ(view->pictures().size(), 1u);
+    ASSERT_EQ(view->pictures()[0].size(), 1u);
+    EXPECT_EQ(view->pictures()[0][0], nullptr) << "decoded on the interface thread";
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    ASSERT_TRUE(Within2s([&] { return view->pictures()[0][0] != nullptr; }));
+    const std::shared_ptr<const TextureImage> shown = view->pictures()[0][0];
+    EXPECT_EQ(shown->width, 2048);
+    EXPECT_EQ(shown->height, 8);
+    EXPECT_EQ(workspace->ViewPictureSide(), 2048); // llvmpipe takes larger ones
+    EXPECT_EQ(window->textures().source()->cache()->Peek(texture, 2048), shown);
+    OrbitCamera& camera = view->camera();
+    camera.target = {};
+    camera.yaw = camera.pitch = 0;
+    camera.distance = 1.6f;
+    view->update();
+    EXPECT_TRUE(Within2s([&] { return Share(view->grabFramebuffer(), 'r') > 0.99; }));
 }

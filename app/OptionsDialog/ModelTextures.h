@@ -1,38 +1,47 @@
 #pragma once
 // The textures the window's model wears: the model's .skin files and the one
-// chosen, each surface's texture as the game finds it, and the images decoded
-// once and kept while they fit in the cache.
+// chosen, each surface's texture as the model's game finds it (a model file
+// by itself is a game of its own folder), and the pictures from the one
+// texture source, kept in the window's one cache under its byte budget.
+#include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
 #include "game/GameFiles.h"
-#include "game/GameTextures.h"
+#include "image/TextureCache.h"
 #include "image/TextureImage.h"
 #include "model/Model.h"
 #include "model/SkinFile.h"
 #include "model/TextureFinder.h"
 
 #include <functional>
-#include <list>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-// Decoded textures kept at once; the least recently used go first.
-inline constexpr size_t kTextureCacheBytes = size_t(512) << 20;
-
 class ModelTextures : public TextureSource {
   public:
-    // A new model (or none): its skins read, "default" chosen when there is
-    // one, and every picture read again when needed (it may have been repainted).
+    ModelTextures();
+
+    // A new model (or none), as a file by itself: its skins read, "default"
+    // chosen when there is one, and every picture read again when needed
+    // (it may have been repainted).
     void Reset(std::shared_ptr<const Model> model);
-    // The same, with the game the model belongs to: its skins and textures
-    // come from the game's files (paks, loose folders, shader scripts).
+    // The same, with the game the model belongs to and its path there.
     void Reset(std::shared_ptr<const Model> model, std::shared_ptr<const GameFiles> files,
                const std::string& modelGamePath, bool modelInGame);
+    // A model shown beside `other`'s (a player's other part), found in the
+    // same game at `modelGamePath`: its pictures kept in the same cache,
+    // which stays as it is, and the same game's shader scripts.
+    void ResetBeside(std::shared_ptr<const Model> model, const ModelTextures& other,
+                     const std::string& modelGamePath);
     const std::shared_ptr<const Model>& model() const { return m_model; }
     int SurfaceCount() const { return m_model ? m_model->SurfaceCount() : 0; }
     // The surface at index, or null outside the model.
     const Surface* SurfaceAt(int index) const;
+    // The model's game and its path there (null before a model).
+    const std::shared_ptr<const GameFiles>& files() const { return m_files; }
+    const std::string& modelGamePath() const { return m_gamePath; }
+    // Where the pictures come from; shared with threads that decode for a view.
+    const std::shared_ptr<GameTextureSource>& source() const { return m_source; }
 
     const std::vector<Skin>& skins() const { return m_skins; }
     int chosenSkin() const { return m_chosen; } // -1: none
@@ -44,7 +53,8 @@ class ModelTextures : public TextureSource {
     // The same by name only, without looking for its file.
     std::string WornTextureName(int index) const;
     // Its picture, decoded once while it stays in the cache; null (and the
-    // reason) when there is none. The picture lives as long as it is held.
+    // reason, a sentence) when there is none. The picture lives as long as
+    // it is held.
     std::shared_ptr<const TextureImage> PictureOf(const SurfaceTexture& texture,
                                                   std::string* problem = nullptr);
     std::shared_ptr<const TextureImage> Picture(const std::string& file,
@@ -61,17 +71,14 @@ class ModelTextures : public TextureSource {
     void Forget(const std::string& file);
 
   private:
-    Status Decode(const std::string& file, TextureImage& image) const;
+    void Start(std::shared_ptr<const Model> model, std::shared_ptr<const GameFiles> files,
+               const std::string& modelGamePath, std::shared_ptr<TextureCache> cache);
     std::shared_ptr<const Model> m_model;
     std::shared_ptr<const GameFiles> m_files;
-    std::unique_ptr<GameTextures> m_gameTextures;
+    std::string m_gamePath;
+    std::shared_ptr<TextureCache> m_cache; // the window's one cache
+    std::shared_ptr<GameTextureSource> m_source;
     bool m_scriptsInBackground = false, m_waitedForScripts = false;
-    std::map<std::string, GameFile> m_found; // files found in the game, by origin
     std::vector<Skin> m_skins;
     int m_chosen = -1;
-    // Decoded pictures by file, most recently used first, and why a file
-    // could not be decoded.
-    std::list<std::pair<std::string, std::shared_ptr<const TextureImage>>> m_pictures;
-    size_t m_bytes = 0;
-    std::map<std::string, std::string> m_problems;
 };

@@ -66,6 +66,34 @@ void ModelView::SetScene(std::vector<ScenePart> parts,
     update();
 }
 
+void ModelView::SetPictures(
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures) {
+    if (context() && !m_textures.empty()) {
+        // Let go of the textures of pictures no longer worn, while those
+        // pictures still live (so that no new picture shares an old address).
+        std::vector<const TextureImage*> kept;
+        for (const auto& part : pictures)
+            for (const auto& picture : part)
+                kept.push_back(picture.get());
+        makeCurrent();
+        for (auto at = m_textures.begin(); at != m_textures.end();)
+            if (std::find(kept.begin(), kept.end(), at->first) == kept.end()) {
+                glDeleteTextures(1, &at->second);
+                at = m_textures.erase(at);
+            } else {
+                ++at;
+            }
+        doneCurrent();
+    }
+    m_pictures = std::move(pictures);
+    for (Batch& b : m_batches) {
+        const size_t p = size_t(b.part), s = size_t(b.surface);
+        b.picture =
+            p < m_pictures.size() && s < m_pictures[p].size() ? m_pictures[p][s].get() : nullptr;
+    }
+    update();
+}
+
 void ModelView::SetSelected(int part, int surface) {
     m_selectedPart = part;
     m_selectedSurface = surface;
@@ -84,6 +112,9 @@ void ModelView::FitView() {
 
 void ModelView::initializeGL() {
     initializeOpenGLFunctions();
+    GLint side = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+    m_maxTextureSide = int(side);
     m_program = new QOpenGLShaderProgram;
     m_program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader);
     m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader);

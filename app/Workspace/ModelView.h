@@ -25,6 +25,15 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     // (null: none, drawn grey). The camera stays unless fit is asked.
     void SetScene(std::vector<ScenePart> parts,
                   std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures, bool fit);
+    // Other pictures on the same parts (one arrived from its decoder): the
+    // model is not uploaded again, and textures no longer worn are let go.
+    void SetPictures(std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures);
+    // The pictures shown, per part per surface.
+    const std::vector<std::vector<std::shared_ptr<const TextureImage>>>& pictures() const {
+        return m_pictures;
+    }
+    // The largest texture side the OpenGL in use takes (known once it started).
+    int maxTextureSide() const { return m_maxTextureSide; }
     // Outlines one surface of one part (-1: none).
     void SetSelected(int part, int surface);
     // Whether the chosen surface's outline is drawn (it hides the paint of a
@@ -71,6 +80,7 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     QOpenGLShaderProgram* m_program = nullptr;
     bool m_dirty = true;
     size_t m_uploadedTriangles = 0;
+    int m_maxTextureSide = 0;
     int m_selectedPart = -1, m_selectedSurface = -1;
     bool m_outlineShown = true;
     OrbitCamera m_camera;

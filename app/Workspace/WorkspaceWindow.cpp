@@ -2,37 +2,32 @@
 
 #include "app/Workspace/LayoutView.h"
 #include "app/Workspace/ModelView.h"
+#include "game/ModelGame.h"
 #include "model/Md3Reader.h"
 #include "platform/Desktop.h"
 #include "platform/FileWatcher.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitter>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <filesystem>
 
 namespace {
 
-// The three parts of a player, as the game names their files.
-const char* const kPlayerParts[] = {"lower", "upper", "head"};
-
-// The part a model's file is, or -1.
-int PlayerPartOf(const std::string& path) {
-    const std::string stem = std::filesystem::path(path).stem().string();
-    for (int i = 0; i < 3; ++i)
-        if (LowerCase(stem) == kPlayerParts[i])
-            return i;
-    return -1;
-}
+// What a surface's picture in the 3D view is scaled down to at most: more
+// than a surface ever covers on a screen.
+constexpr int kViewPictureSide = 2048;
 
 } // namespace
 
@@ -87,6 +82,9 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     whole->addWidget(m_status);
 
     m_watcher = new FileWatcher(this);
+    // Pictures are decoded here, never on the interface thread.
+    m_decoder = new QThreadPool(this);
+    m_decoder->setMaxThreadCount(2);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     m_remember = new QTimer(this);
@@ -124,7 +122,112 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     OnModelChanged();
 }
 
-WorkspaceWindow::~WorkspaceWindow() = default;
+WorkspaceWindow::~WorkspaceWindow() {
+    // Decodes not begun are dropped; those under way finish into the cache
+    // and find no window to answer.
+    m_decoder->clear();
+    m_decoder->waitForDone();
+}
+
+int WorkspaceWindow::ViewPictureSide() const {
+    const int gl = m_view->maxTextureSide();
+    return gl > 0 ? std::min(gl, kViewPictureSide) : kViewPictureSide;
+}
+
+std::shared_ptr<const TextureImage>
+WorkspaceWindow::PictureFor(const std::shared_ptr<GameTextureSource>& source,
+                            const std::string& file, int maxSide) {
+    if (file.empty() || !source)
+        return nullptr;
+    bool failed = false;
+    if (std::shared_ptr<const TextureImage> kept = source->cache()->Peek(file, maxSide, &failed))
+        return kept;
+    if (failed || !m_pending.insert({file, maxSide}).second)
+        return nullptr;
+    QPointer<WorkspaceWindow> self(this);
+    const int generation = m_generation[file];
+    m_decoder->start([self, source, file, maxSide, generation] {
+        std::string problem;
+        std::shared_ptr<const TextureImage> picture = source->Picture(file, maxSide, problem);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, file, maxSide, generation, picture] {
+                if (self)
+                    self->OnPicture(file, maxSide, generation, picture);
+            },
+            Qt::QueuedConnection);
+    });
+    return nullptr;
+}
+
+void WorkspaceWindow::OnPicture(const std::string& file, int maxSide, int generation,
+                                std::shared_ptr<const TextureImage> picture) {
+    if (generation != m_generation[file])
+        return; // read before the file was saved again: its new decode follows
+    m_pending.erase({file, maxSide});
+    if (!picture) {
+        // A picture half written does not decode: it is tried again until it
+        // settles, and said only if it never does.
+        if (!m_saved.count(file))
+            return;
+        const QString name = QFile::decodeName(QByteArray::fromStdString(file));
+        if (++m_retries <= 20) {
+            if (!m_unsettled.contains(name))
+                m_unsettled << name;
+            m_retry->start(250);
+            return;
+        }
+        m_saved.erase(file);
+        m_retries = 0;
+        m_saveProblem = tr("%1 does not read as a picture; it is shown again once it does.")
+                            .arg(QFileInfo(name).fileName());
+        ShowStatus();
+        return;
+    }
+    if (m_saved.erase(file)) {
+        m_retries = 0;
+        m_saveProblem.clear();
+        ShowStatus();
+    }
+    if (maxSide == 0) {
+        if (file == m_layoutFile) {
+            m_layoutPicture = picture;
+            ShowLayout();
+        }
+        return;
+    }
+    m_shown[file] = std::move(picture);
+    m_view->SetPictures(ViewPictures());
+}
+
+std::vector<std::vector<std::shared_ptr<const TextureImage>>> WorkspaceWindow::ViewPictures() {
+    const int side = ViewPictureSide();
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures(m_worn.size());
+    std::map<std::string, std::shared_ptr<const TextureImage>> shown;
+    for (size_t p = 0; p < m_worn.size(); ++p)
+        for (const Worn& worn : m_worn[p]) {
+            std::shared_ptr<const TextureImage> picture = PictureFor(worn.source, worn.file, side);
+            if (!picture) { // the picture it showed, until its new one arrives
+                const auto before = m_shown.find(worn.file);
+                if (before != m_shown.end())
+                    picture = before->second;
+            }
+            if (picture)
+                shown[worn.file] = picture;
+            pictures[p].push_back(std::move(picture));
+        }
+    m_shown = std::move(shown);
+    return pictures;
+}
+
+void WorkspaceWindow::ShowStatus() {
+    QStringList parts;
+    if (!m_joinProblem.isEmpty())
+        parts << tr("The player's parts are not all shown: %1").arg(m_joinProblem);
+    if (!m_saveProblem.isEmpty())
+        parts << m_saveProblem;
+    m_status->setText(parts.join(' '));
+}
 
 QString WorkspaceWindow::statusText() const {
     return m_status->text();
@@ -150,6 +253,11 @@ void WorkspaceWindow::OnModelChanged() {
 
 void WorkspaceWindow::OnTexturesChanged() {
     m_others.clear(); // the other parts' skins and textures are found anew too
+    // The cache was emptied: decodes under way answer for what was found
+    // before, so each file is asked again and their answers are dropped.
+    for (const auto& [file, side] : m_pending)
+        ++m_generation[file];
+    m_pending.clear();
     BuildScene(false);
     ShowLayout();
 }
@@ -170,29 +278,26 @@ void WorkspaceWindow::BuildScene(bool fit) {
     ModelTextures& textures = m_source.textures();
     const std::shared_ptr<const Model>& model = textures.model();
     std::vector<ScenePart> parts;
-    QString problem;
+    std::string problem;
     m_mainPart = 0;
     const int own = model ? PlayerPartOf(model->path) : -1;
-    if (model && own >= 0 && m_player->isChecked()) {
-        // The three parts from the model's folder, each with the skin of the
-        // main window's name (default when it has none of that name).
+    if (model && own >= 0 && m_player->isChecked() && textures.files()) {
+        // The other parts from the model's game (a pak as well as a folder),
+        // each with the skin of the main window's name (default when it has
+        // none of that name).
         if (m_others.empty()) {
             m_others.resize(3);
             const std::string skin =
                 textures.ChosenSkin() ? textures.ChosenSkin()->name : std::string("default");
+            const std::array<PlayerPart, 3> found =
+                FindPlayerParts(*textures.files(), textures.modelGamePath());
             for (int i = 0; i < 3; ++i) {
-                if (i == own)
+                m_partProblems[size_t(i)] = found[size_t(i)].problem;
+                if (i == own || !found[size_t(i)].model)
                     continue;
-                const std::filesystem::path path =
-                    std::filesystem::path(model->path).parent_path() /
-                    (std::string(kPlayerParts[i]) + ".md3");
-                Result<Model> loaded = LoadMd3File(path.string());
-                if (!loaded.ok())
-                    continue;
-                m_others[size_t(i)].model =
-                    std::make_shared<const Model>(std::move(loaded.value()));
+                m_others[size_t(i)].model = found[size_t(i)].model;
                 auto t = std::make_unique<ModelTextures>();
-                t->Reset(m_others[size_t(i)].model);
+                t->ResetBeside(found[size_t(i)].model, textures, found[size_t(i)].gamePath);
                 for (int k = 0; k < int(t->skins().size()); ++k)
                     if (t->skins()[size_t(k)].name == skin)
                         t->ChooseSkin(k);
@@ -204,35 +309,32 @@ void WorkspaceWindow::BuildScene(bool fit) {
             models[i] = i == own ? model : m_others[size_t(i)].model;
         ShowFrames(models[0] ? FrameCountOf(*models[0]) : 1,
                    models[1] ? FrameCountOf(*models[1]) : 0);
-        std::string why;
         parts = JoinPlayer(models[0], models[1], models[2], m_frame->value(), m_torsoFrame->value(),
-                           &why);
-        problem = QString::fromStdString(why);
+                           &problem, &m_partProblems);
         // The parts come lower, upper, head, as far as they join.
         m_mainPart = own < int(parts.size()) ? own : -1;
     } else {
         ShowFrames(model ? FrameCountOf(*model) : 1, 0);
         parts = SingleModel(model, m_frame->value());
     }
-    std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures(parts.size());
+    m_worn.assign(parts.size(), {});
     QStringList watched;
     for (size_t p = 0; p < parts.size(); ++p) {
         ModelTextures* t =
             int(p) == m_mainPart || m_others.empty() ? &textures : m_others[p].textures.get();
         for (int s = 0; s < parts[p].model->SurfaceCount(); ++s) {
             const SurfaceTexture found = t ? t->TextureOfSurface(s) : SurfaceTexture{};
-            pictures[p].push_back(t ? t->PictureOf(found) : nullptr);
+            m_worn[p].push_back({found.file, t ? t->source() : nullptr});
             const QString file = QString::fromStdString(found.file);
             if (!file.isEmpty() && QFileInfo(file).isFile() && !watched.contains(file))
                 watched << QFileInfo(file).absoluteFilePath();
         }
     }
     m_watcher->Watch(watched);
-    m_view->SetScene(std::move(parts), std::move(pictures), fit);
+    m_view->SetScene(std::move(parts), ViewPictures(), fit);
     m_view->SetSelected(m_mainPart, m_source.selected());
-    m_status->setText(problem.isEmpty()
-                          ? QString()
-                          : tr("The player's parts are not all shown: %1").arg(problem));
+    m_joinProblem = QString::fromStdString(problem);
+    ShowStatus();
 }
 
 void WorkspaceWindow::ShowFrames(int frames, int torsoFrames) {
@@ -258,39 +360,26 @@ void WorkspaceWindow::ShowLayout() {
     for (const Surface* s : styled.surfaces)
         indices.push_back(model ? int(s - model->surfaces.data()) : 0);
     std::shared_ptr<const TextureImage> texture;
-    if (selected >= 0)
-        texture = textures.PictureOf(textures.TextureOfSurface(selected));
+    const std::string file = selected >= 0 ? textures.TextureOfSurface(selected).file : "";
+    if (!file.empty()) {
+        // Shown once decoded; the one it showed stays until a save's arrives.
+        texture = PictureFor(textures.source(), file, 0);
+        if (!texture && file == m_layoutFile)
+            texture = m_layoutPicture;
+    }
+    m_layoutFile = file;
+    m_layoutPicture = texture;
     m_layout->SetLayout(styled.surfaces, indices, styled.style, texture);
 }
 
 void WorkspaceWindow::OnTextureSaved(const QString& file) {
     const std::string name = QFile::encodeName(file).toStdString();
+    // One cache holds every part's pictures.
     m_source.textures().Forget(name);
-    for (Part& p : m_others)
-        if (p.textures)
-            p.textures->Forget(name);
-    // A picture half written does not decode: it is tried again until it
-    // settles, and said only if it never does.
-    bool decoded = true;
-    ModelTextures& textures = m_source.textures();
-    for (int s = 0; s < textures.SurfaceCount(); ++s) {
-        const SurfaceTexture found = textures.TextureOfSurface(s);
-        if (found.file == name && !textures.PictureOf(found))
-            decoded = false;
-    }
-    if (!decoded) {
-        if (++m_retries <= 20) {
-            if (!m_unsettled.contains(file))
-                m_unsettled << file;
-            m_retry->start(250);
-            return;
-        }
-        m_status->setText(tr("%1 does not read as a picture; it is shown again once it does.")
-                              .arg(QFileInfo(file).fileName()));
-    } else {
-        m_status->clear();
-    }
-    m_retries = 0;
+    m_saved.insert(name);
+    ++m_generation[name];
+    for (auto at = m_pending.lower_bound({name, 0}); at != m_pending.end() && at->first == name;)
+        at = m_pending.erase(at);
     BuildScene(false);
     ShowLayout();
 }

@@ -10,9 +10,12 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
-
+#include <map>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 class FileWatcher;
@@ -21,6 +24,7 @@ class ModelView;
 class QCheckBox;
 class QLabel;
 class QSlider;
+class QThreadPool;
 class QTimer;
 
 // What the workspace shows, as the main window has it.
@@ -45,6 +49,11 @@ class WorkspaceWindow : public QWidget {
     QString statusText() const;
     // Whether the player's three parts are shown joined.
     bool showsPlayer() const;
+    // Pictures asked of the decoding threads and not yet arrived.
+    int pendingPictures() const { return int(m_pending.size()); }
+    // The largest side of a picture the 3D view is given: what the screen
+    // can show of a surface (and at most what its OpenGL takes).
+    int ViewPictureSide() const;
 
   public slots:
     // The main window has another model (or skin): everything anew, fitted.
@@ -75,6 +84,17 @@ class WorkspaceWindow : public QWidget {
     // Where the window opens: where it was left, else beside the main
     // window, in either case inside the screen.
     void PlaceFirst(QWidget* beside);
+    // The picture of `file` at most maxSide a side (0: as it is) from the
+    // cache, or null and asked of a decoding thread; OnPicture follows.
+    std::shared_ptr<const TextureImage> PictureFor(const std::shared_ptr<GameTextureSource>& source,
+                                                   const std::string& file, int maxSide);
+    void OnPicture(const std::string& file, int maxSide, int generation,
+                   std::shared_ptr<const TextureImage> picture);
+    // The 3D view's pictures as the cache now has them; the picture a
+    // surface showed stays until its new one arrives.
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>> ViewPictures();
+    // The join's problem and a save's, as far as there are any.
+    void ShowStatus();
 
     WorkspaceSource m_source;
     LayoutView* m_layout = nullptr;
@@ -89,7 +109,23 @@ class WorkspaceWindow : public QWidget {
     QTimer* m_retry = nullptr;
     QTimer* m_remember = nullptr;
     int m_retries = 0;
-    QStringList m_unsettled; // saved files that did not decode yet
+    QStringList m_unsettled;       // saved files that did not decode yet
+    std::set<std::string> m_saved; // saved since they were last decoded
+    QThreadPool* m_decoder = nullptr;
+    std::set<std::pair<std::string, int>> m_pending; // (file, side) being decoded
+    std::map<std::string, int> m_generation;         // a file's saves seen: older decodes are stale
+    // Per part per surface: the file it wears and the texture source it comes from.
+    struct Worn {
+        std::string file;
+        std::shared_ptr<GameTextureSource> source;
+    };
+    std::vector<std::vector<Worn>> m_worn;
+    // The picture each file last showed in the 3D view.
+    std::map<std::string, std::shared_ptr<const TextureImage>> m_shown;
+    // The layout's underlay, and the file it is from.
+    std::string m_layoutFile;
+    std::shared_ptr<const TextureImage> m_layoutPicture;
+    QString m_joinProblem, m_saveProblem;
     // The other parts of a player, with their own skins' textures.
     struct Part {
         std::shared_ptr<const Model> model;
@@ -97,5 +133,6 @@ class WorkspaceWindow : public QWidget {
     };
     std::vector<Part> m_others; // lower, upper, head; the main model's own slot empty
     bool m_shownOnce = false;
+    std::array<std::string, 3> m_partProblems; // why a part there is not a model
     int m_mainPart = 0; // the main model's position among the scene's parts (-1: none)
 };
