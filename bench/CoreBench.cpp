@@ -10,6 +10,7 @@
 #include "model/Md3Reader.h"
 #include "model/Model.h"
 #include "model/TextureFinder.h"
+#include "render/Islands.h"
 #include "render/LayoutRaster.h"
 #include "render/OverlapCoverage.h"
 #include "render/TemplateImage.h"
@@ -192,6 +193,26 @@ void BM_PaintReady2048FullCapacityAll(benchmark::State& state) {
         benchmark::DoNotOptimize(DrawTemplateImage(style, all));
 }
 
+// The islands and their borders of every surface of the full-capacity model
+// (about 2 million triangles), as the paint-ready template finds them; and of
+// 255 surfaces of scattered triangles, one heap of faces over one another.
+void IslandsOf(benchmark::State& state, bool scattered) {
+    const Model model = MustLoad(BenchModelFile(255, scattered));
+    size_t borders = 0;
+    for (auto _ : state) {
+        borders = 0;
+        for (const Surface& s : model.surfaces)
+            borders += FindIslands(s).borders.size();
+    }
+    state.counters["borders"] = double(borders);
+}
+void BM_IslandBordersFullCapacityMesh(benchmark::State& state) {
+    IslandsOf(state, false);
+}
+void BM_IslandBordersFullCapacityScattered(benchmark::State& state) {
+    IslandsOf(state, true);
+}
+
 // A layered 2048 x 2048 PSD of one 8192-triangle surface (three times the
 // busiest real model) with six layers: islands, fill, overlaps, flipped,
 // lines and seams, from drawing to the file's bytes.
@@ -300,6 +321,8 @@ BENCHMARK(BM_StyledTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->
 BENCHMARK(BM_SeamsAndFlipped2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_PlainTemplate2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_PaintReady2048FullCapacityAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_IslandBordersFullCapacityMesh)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IslandBordersFullCapacityScattered)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Psd2048SixLayers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load255x1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load255AtFullCapacity)->Unit(benchmark::kMillisecond);

@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <png.h>
 
 namespace {
@@ -82,6 +83,18 @@ bool Decode(State& state, png_structp png, png_infop info, const uint8_t* bytes,
 } // namespace
 
 Status DecodePng(const uint8_t* bytes, size_t size, TextureImage& image) {
+    // The size the header claims is judged by the texture rule first: libpng
+    // would refuse one past its own limits as merely "Invalid IHDR data".
+    constexpr size_t kIhdrEnd = 8 + 8 + 8; // signature, chunk length and type, width, height
+    if (size >= kIhdrEnd && std::memcmp(bytes + 12, "IHDR", 4) == 0) {
+        auto be32 = [&](size_t at) {
+            return uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
+                   uint32_t(bytes[at + 2]) << 8 | uint32_t(bytes[at + 3]);
+        };
+        const std::string problem = TextureSizeProblem(be32(16), be32(20));
+        if (!problem.empty())
+            return Fail("PNG: " + problem);
+    }
     State state{&image, {}, "", false};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
     if (!png)

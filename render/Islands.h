@@ -1,8 +1,10 @@
 #pragma once
 // Islands: the pieces a layout is cut into. Two faces of a surface belong to
 // one island when they share a layout edge (the same two texture
-// coordinates); an island's border is made of the layout edges that only one
-// of its faces uses. Painters trace these borders and fill islands by colour.
+// coordinates); an island's border is the outline of the area its faces
+// cover, however many of them are stacked there (mirrored halves of a model
+// often share one layout). Painters trace these borders and fill islands by
+// colour.
 #include "model/Model.h"
 #include "render/LayoutDrawing.h"
 #include "render/PlacedTriangles.h"
@@ -12,7 +14,9 @@
 struct SurfaceIslands {
     std::vector<int> islandOf; // per triangle; -1 for a triangle with a corner out of the surface
     int count = 0;
-    std::vector<TriangleEdge> borders; // in triangle order
+    // Each stretch of border once, as a whole edge or a part of one, in
+    // triangle order.
+    std::vector<TriangleEdge> borders;
 };
 
 SurfaceIslands FindIslands(const Surface& surface);

@@ -77,10 +77,12 @@ void ForEachPlacedTriangle(const std::vector<const Surface*>& records, WrapMode 
     }
 }
 
-// One edge of a triangle of a surface: from corner `corner` to the next.
+// One edge of a triangle of a surface: from corner `corner` to the next, or
+// the part of it between two fractions of the way along.
 struct TriangleEdge {
-    int triangle; // position in the surface's triangles
-    int corner;   // 0, 1 or 2
+    int triangle;                // position in the surface's triangles
+    int corner;                  // 0, 1 or 2
+    double from = 0.0, to = 1.0; // 0 at corner `corner`, 1 at the next
 };
 
 // Calls visit(u0, v0, u1, v1) for every drawn copy of each edge, shifted
@@ -104,8 +106,13 @@ void ForEachPlacedEdge(const Surface& r, const std::vector<TriangleEdge>& edges,
         const ShiftRange sv =
             AxisShifts(std::min({v[0], v[1], v[2]}), std::max({v[0], v[1], v[2]}), wrap);
         const int a = edge.corner, b = (edge.corner + 1) % 3;
+        double u0 = u[a], v0 = v[a], u1 = u[b], v1 = v[b];
+        if (edge.from != 0.0 || edge.to != 1.0) {
+            u0 = u[a] + (u[b] - u[a]) * edge.from, v0 = v[a] + (v[b] - v[a]) * edge.from;
+            u1 = u[a] + (u[b] - u[a]) * edge.to, v1 = v[a] + (v[b] - v[a]) * edge.to;
+        }
         for (int j = sv.first; j <= sv.last; ++j)
             for (int i = su.first; i <= su.last; ++i)
-                visit(u[a] - i, v[a] - j, u[b] - i, v[b] - j);
+                visit(u0 - i, v0 - j, u1 - i, v1 - j);
     }
 }

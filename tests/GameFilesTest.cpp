@@ -2,6 +2,7 @@
 // tests write with libzip: which file wins, names in any case, shader
 // scripts, and hostile archives refused with the archive and entry named.
 #include "game/GameFiles.h"
+#include "game/Archive.h"
 #include "game/ShaderScripts.h"
 #include "tests/TestModels.h"
 
@@ -83,6 +84,35 @@ TEST(GameFiles, PaksLooseFilesAndModsWinAsInTheEngine) {
     // Names that could leave the game are no names.
     for (const char* bad : {"../secret.txt", "/etc/passwd", "models/../../x", "a::b", "C:/x"})
         EXPECT_EQ(withLoose.Find(bad), nullptr) << bad;
+}
+
+// ".." anywhere in a name makes it no game path, even where the walk would
+// stay inside the game: the engine compares names, it never resolves them.
+TEST(GameFiles, DotDotAfterTheFirstPartIsNoGamePath) {
+    for (const char* bad : {"textures/../../x.tga", "textures/../models/a.txt", "models/a/..",
+                            "models\\..\\models\\a.txt"})
+        EXPECT_FALSE(IsGamePath(bad)) << bad;
+    for (const char* good : {"textures/..x/a.tga", "textures/x../a.tga", "./models/a.txt"})
+        EXPECT_TRUE(IsGamePath(good)) << good;
+    TempDir dir;
+    const fs::path base = dir.path() / "base";
+    fs::create_directories(base / "models");
+    fs::create_directories(base / "textures");
+    std::ofstream(base / "models/a.txt") << "inside";
+    GameFiles game;
+    game.AddFolder(base.string());
+    EXPECT_EQ(Text(game, "models/a.txt"), "inside");
+    EXPECT_EQ(Text(game, "textures/../models/a.txt"), "(none)");
+    EXPECT_EQ(Text(game, "textures\\..\\models\\a.txt"), "(none)");
+    // A pak's entry so named is left out, and said to be.
+    WriteZip(base / "pak0.pk3", {{"textures/../../x.tga", "out"}, {"models/b.txt", "b"}});
+    GameFiles paked;
+    paked.AddFolder(base.string());
+    EXPECT_EQ(Text(paked, "models/b.txt"), "b");
+    ASSERT_EQ(paked.problems().size(), 1u);
+    EXPECT_NE(paked.problems()[0].find("\"textures/../../x.tga\" is not a game path"),
+              std::string::npos)
+        << paked.problems()[0];
 }
 
 TEST(GameFiles, HostileArchivesAreRefusedNamingTheArchiveAndTheEntry) {

@@ -222,6 +222,11 @@ TEST_F(Md3Reader, RefusesWhatDoesNotFitAndKeepsTheStore) {
                                          std::to_string(s0 + (1 << 30) + 107) + outOfFile},
         {patched(s0 + 92, -int32_t(s0) - 1),
          "the first shader of surface 0 (\"b_head\") is out of bounds (bytes -1 to 66" + outOfFile},
+        // Cut right after the first shader's 64-byte name: its index word is missing.
+        {patched(s1 + 92, int32_t(good.bytes.size() - s1 - 64)),
+         "the first shader of surface 1 (\"a_legs\") is out of bounds (bytes " +
+             std::to_string(good.bytes.size() - 64) + " to " +
+             std::to_string(good.bytes.size() + 3) + outOfFile},
         {patched(s1 + 96, int32_t(good.bytes.size() - s1 - 71)),
          "the texture coordinates of surface 1 (\"a_legs\") are out of bounds (bytes " +
              std::to_string(good.bytes.size() - 71) + " to " + std::to_string(good.bytes.size()) +
@@ -235,6 +240,12 @@ TEST_F(Md3Reader, RefusesWhatDoesNotFitAndKeepsTheStore) {
         SCOPED_TRACE(refusal.reason);
         ExpectRefused(refusal.bytes, refusal.reason);
     }
+    // The whole record as the file's last 68 bytes is read.
+    TempDir dir;
+    const RecordingView last =
+        LoadBytes(patched(s1 + 92, int32_t(good.bytes.size() - s1 - 68)), dir);
+    EXPECT_TRUE(last.failures.empty());
+    EXPECT_EQ(last.names.size(), 2u);
 }
 
 // Anything that does not start with "IDP3" is refused first, with that

@@ -442,6 +442,61 @@ TEST(TemplateSeams, TheCutDiagonalIsASeamDrawnTwiceAndOpenEdgesAreNot) {
     EXPECT_TRUE(FindSeams(joined.model.surfaces[0]).empty());
 }
 
+// Three faces share one model edge from (0,0,0) to (64,0,0), a fin as
+// hulls and hair have; two are laid out joined and one apart. Whichever of
+// them comes first in the file, the edge is a seam at all three places.
+TEST(TemplateSeams, AnEdgeOfThreeFacesWithOneLaidOutApartIsASeamAtEach) {
+    for (int apart = 0; apart < 3; ++apart) {
+        SCOPED_TRACE(apart);
+        Md3ModelDesc desc;
+        Md3SurfaceDesc s;
+        s.name = "fin";
+        // Each face: the shared edge's two ends, then its own third corner.
+        for (int f = 0; f < 3; ++f) {
+            s.positions.insert(s.positions.end(), {{0, 0, 0},
+                                                   {64, 0, 0},
+                                                   {int16_t(32), int16_t(f == 1 ? 64 : 0),
+                                                    int16_t(f == 1 ? 0 : (f == 0 ? 64 : -64))}});
+            const float v = f == apart ? 0.6f : 0.1f; // the joined two share (0.1, v), (0.4, v)
+            s.uv.insert(s.uv.end(), {{0.1f, v}, {0.4f, v}, {0.1f + 0.1f * float(f + 1), v + 0.3f}});
+            s.triangles.push_back({3 * f, 3 * f + 1, 3 * f + 2});
+        }
+        desc.surfaces = {s};
+        TempDir dir;
+        const RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir);
+        ASSERT_TRUE(view.failures.empty());
+        const std::vector<TriangleEdge> seams = FindSeams(view.model.surfaces[0]);
+        ASSERT_EQ(seams.size(), 3u);
+        for (int f = 0; f < 3; ++f) {
+            EXPECT_EQ(seams[size_t(f)].triangle, f);
+            EXPECT_EQ(seams[size_t(f)].corner, 0);
+        }
+    }
+}
+
+// A face whose positions run the other way round, its layout wound as its
+// neighbours': it faces away from its normals, so it alone is flipped.
+TEST(TemplateFlipped, AFaceWoundBackwardsInTheModelIsFlipped) {
+    Md3ModelDesc desc;
+    Md3SurfaceDesc s;
+    s.name = "strip";
+    for (int f = 0; f < 3; ++f) {
+        const int16_t x = int16_t(f * 64);
+        if (f == 1) // the second and third corners' positions swapped
+            s.positions.insert(s.positions.end(), {{x, 0, 0}, {x, 64, 0}, {int16_t(x + 64), 0, 0}});
+        else
+            s.positions.insert(s.positions.end(), {{x, 0, 0}, {int16_t(x + 64), 0, 0}, {x, 64, 0}});
+        const float u0 = 0.05f + 0.3f * float(f), u1 = u0 + 0.25f;
+        s.uv.insert(s.uv.end(), {{u0, 0.1f}, {u1, 0.1f}, {u0, 0.6f}});
+        s.triangles.push_back({3 * f, 3 * f + 1, 3 * f + 2});
+    }
+    desc.surfaces = {s};
+    TempDir dir;
+    const RecordingView view = LoadBytes(BuildMd3(desc).bytes, dir);
+    ASSERT_TRUE(view.failures.empty());
+    EXPECT_EQ(FindFlipped(view.model.surfaces[0]), std::vector<int>{1});
+}
+
 // Three faces wound one way in the model (normals along +z); the middle one
 // is laid out mirrored (its u reversed), so it alone is flipped and filled.
 TEST(TemplateFlipped, OnlyTheFaceLaidOutMirroredIsFilled) {
@@ -534,4 +589,174 @@ TEST(TemplateIslands, OneGridIsOneIslandOutlinedOnItsBorderAndTwoIslandsTwoColou
         EXPECT_NE(c, 0xFFFFFFFFu); // not the background
     }
     EXPECT_EQ(filled.At(95, 20), 0xFFFFFFFFu); // outside both: background
+}
+
+namespace {
+
+// Ink of a drawing's black lines on white.
+bool Ink(const TemplateImage& image, int x, int y) {
+    return (image.At(x, y) & 0xFFFFFF) == 0u;
+}
+
+TemplateImage IslandBorders(const Surface& surface, int size = 100) {
+    TemplateStyle style = Styled(size);
+    style.outline = Outline::Islands;
+    return DrawTemplateImage(style, {&surface});
+}
+
+bool SamePixels(const TemplateImage& a, const TemplateImage& b) {
+    return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+} // namespace
+
+// The borders of a layout with nothing stacked are its edges of one face
+// each, drawn whole: exactly the lines they always were.
+TEST(TemplateIslands, BordersOfALayoutWithNothingStackedAreItsEdgesOfOneFace) {
+    TestRecord r;
+    // A 2 x 2 grid of quads over 0.1..0.5 (two triangles each), then a lone
+    // triangle and a lone quad.
+    std::vector<std::array<double, 2>> uv;
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 3; ++i)
+            uv.push_back({0.1 + 0.2 * i, 0.1 + 0.2 * j});
+    for (const auto& p : std::vector<std::array<double, 2>>{
+             {0.6, 0.1}, {0.95, 0.15}, {0.7, 0.45}, {0.6, 0.6}, {0.9, 0.6}, {0.9, 0.9}, {0.6, 0.9}})
+        uv.push_back(p);
+    r.SetVertices(uv);
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const int a = j * 3 + i;
+            r.AddTriangle(a, a + 1, a + 4);
+            r.AddTriangle(a, a + 4, a + 3);
+        }
+    r.AddTriangle(9, 10, 11);
+    r.AddTriangle(12, 13, 14);
+    r.AddTriangle(12, 14, 15);
+    const SurfaceIslands islands = FindIslands(*r);
+    EXPECT_EQ(islands.count, 3);
+    // The grid's outer edges (triangle, corner), then the triangle's three
+    // and the quad's four, each whole.
+    const std::vector<std::pair<int, int>> expected = {{0, 0}, {1, 2}, {2, 0}, {2, 1},  {5, 1},
+                                                       {5, 2}, {6, 1}, {7, 1}, {8, 0},  {8, 1},
+                                                       {8, 2}, {9, 0}, {9, 1}, {10, 1}, {10, 2}};
+    std::vector<std::pair<int, int>> found;
+    for (const TriangleEdge& e : islands.borders) {
+        found.push_back({e.triangle, e.corner});
+        EXPECT_EQ(e.from, 0.0);
+        EXPECT_EQ(e.to, 1.0);
+    }
+    EXPECT_EQ(found, expected);
+    // Islands of one face are outlined exactly as every edge is.
+    TestRecord lone;
+    lone.SetVertices(uv);
+    lone.AddTriangle(9, 10, 11);
+    TemplateStyle all = Styled(100);
+    EXPECT_TRUE(SamePixels(IslandBorders(*lone), DrawTemplateImage(all, {lone.record})));
+}
+
+// Mirrored halves of a model often share one layout: every face of the
+// second half lies exactly on a face of the first (wound the other way, as a
+// mirror winds it). The island is still outlined, once, as one half alone is.
+TEST(TemplateIslands, MirroredHalvesSharingOneLayoutKeepTheirBorder) {
+    TestRecord one, both;
+    const std::vector<std::array<double, 2>> quad = {
+        {0.2, 0.2}, {0.8, 0.2}, {0.8, 0.8}, {0.2, 0.8}};
+    one.SetVertices(quad);
+    one.AddTriangle(0, 1, 2);
+    one.AddTriangle(0, 2, 3);
+    std::vector<std::array<double, 2>> twice = quad;
+    twice.insert(twice.end(), quad.begin(), quad.end());
+    both.SetVertices(twice);
+    both.AddTriangle(0, 1, 2);
+    both.AddTriangle(0, 2, 3);
+    both.AddTriangle(4, 6, 5); // the mirrored half
+    both.AddTriangle(4, 7, 6);
+    const SurfaceIslands islands = FindIslands(*both);
+    EXPECT_EQ(islands.count, 1);
+    ASSERT_EQ(islands.borders.size(), 4u);
+    for (const TriangleEdge& e : islands.borders)
+        EXPECT_LT(e.triangle, 2); // drawn along the first half's faces
+    const TemplateImage image = IslandBorders(*both);
+    EXPECT_TRUE(Ink(image, 50, 20) && Ink(image, 80, 50) && Ink(image, 50, 80) &&
+                Ink(image, 20, 50));
+    EXPECT_FALSE(Ink(image, 50, 50)); // the diagonal, inside
+    EXPECT_TRUE(SamePixels(image, IslandBorders(*one)));
+}
+
+// One island's faces meeting three to one along a line (a T-junction): the
+// line is inside the island, though no edge of it is the same as another's.
+// And a face folded over its neighbour (sharing an edge, lying on the same
+// side of it): its other edges are inside the area covered, and the shared
+// edge is on the border.
+TEST(TemplateIslands, EdgesInsideTheAreaCoveredAreNoBorders) {
+    TestRecord t;
+    // A quad over v 0.1..0.5, two quads below over 0.5..0.9 whose top edges
+    // meet the first's bottom edge at u = 0.5, joined into one island by two
+    // slivers at the left.
+    t.SetVertices({{0.1, 0.1},
+                   {0.9, 0.1},
+                   {0.1, 0.5},
+                   {0.9, 0.5},
+                   {0.5, 0.5},
+                   {0.1, 0.9},
+                   {0.5, 0.9},
+                   {0.9, 0.9},
+                   {0.05, 0.5}});
+    t.AddTriangle(0, 1, 3);
+    t.AddTriangle(0, 3, 2);
+    t.AddTriangle(2, 4, 5);
+    t.AddTriangle(4, 6, 5);
+    t.AddTriangle(4, 3, 6);
+    t.AddTriangle(3, 7, 6);
+    t.AddTriangle(0, 2, 8);
+    t.AddTriangle(2, 5, 8);
+    const SurfaceIslands tee = FindIslands(*t);
+    EXPECT_EQ(tee.count, 1);
+    const TemplateImage image = IslandBorders(*t);
+    EXPECT_FALSE(Ink(image, 30, 50) || Ink(image, 70, 50)); // the line v = 0.5
+    EXPECT_TRUE(Ink(image, 50, 10) && Ink(image, 90, 30) && Ink(image, 90, 70) &&
+                Ink(image, 30, 90) && Ink(image, 70, 90)); // the outline
+    // The slivers' outer edges, near u = 0.075.
+    EXPECT_TRUE(Ink(image, 6, 30) || Ink(image, 7, 30) || Ink(image, 8, 30));
+    EXPECT_TRUE(Ink(image, 6, 70) || Ink(image, 7, 70) || Ink(image, 8, 70));
+    EXPECT_FALSE(Ink(image, 10, 30) || Ink(image, 10, 70)); // their inner ones
+
+    TestRecord fold;
+    fold.SetVertices({{0.1, 0.1}, {0.9, 0.1}, {0.1, 0.9}, {0.4, 0.3}});
+    fold.AddTriangle(0, 1, 2);
+    fold.AddTriangle(0, 1, 3); // inside the first, on the same side of 0 -> 1
+    const SurfaceIslands folded = FindIslands(*fold);
+    ASSERT_EQ(folded.borders.size(), 3u);
+    for (const TriangleEdge& e : folded.borders)
+        EXPECT_EQ(e.triangle, 0);
+    const TemplateImage outline = IslandBorders(*fold);
+    EXPECT_TRUE(Ink(outline, 50, 10) && Ink(outline, 10, 50) && Ink(outline, 50, 50));
+    EXPECT_FALSE(Ink(outline, 25, 20) || Ink(outline, 65, 20)); // the folded face's edges
+}
+
+// A copy that covers only part of an edge leaves the rest of it on the
+// border: the stretch drawn ends where the area covered on its other side
+// ends.
+TEST(TemplateIslands, AnEdgeHalfCoveredIsABorderOnItsOtherHalf) {
+    TestRecord r;
+    // A quad over 0.1..0.9 x 0.1..0.5; below its bottom edge, one triangle
+    // under its left half only, joined to it by two slivers at the left.
+    r.SetVertices(
+        {{0.1, 0.1}, {0.9, 0.1}, {0.9, 0.5}, {0.1, 0.5}, {0.5, 0.5}, {0.1, 0.9}, {0.05, 0.5}});
+    r.AddTriangle(0, 1, 2);
+    r.AddTriangle(0, 2, 3);
+    r.AddTriangle(3, 4, 5);
+    r.AddTriangle(0, 3, 6);
+    r.AddTriangle(3, 5, 6);
+    const SurfaceIslands islands = FindIslands(*r);
+    EXPECT_EQ(islands.count, 1);
+    const TemplateImage image = IslandBorders(*r, 200);
+    EXPECT_FALSE(Ink(image, 60, 100)); // v = 0.5 under the left half: inside
+    EXPECT_TRUE(Ink(image, 140, 100)); // under the right half: the border
+    EXPECT_TRUE(Ink(image, 179, 100));
+    bool partial = false;
+    for (const TriangleEdge& e : islands.borders)
+        partial = partial || e.from != 0.0 || e.to != 1.0;
+    EXPECT_TRUE(partial);
 }

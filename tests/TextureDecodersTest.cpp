@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -47,6 +48,31 @@ TextureImage Decode(const std::string& bytes, Status* outcome = nullptr) {
 std::vector<int> Pixel(const TextureImage& image, int x, int y) {
     const uint8_t* p = &image.rgba[(size_t(y) * size_t(image.width) + size_t(x)) * 4];
     return {p[0], p[1], p[2], p[3]};
+}
+
+std::string Be32(uint32_t v) {
+    return {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+    return Be32(uint32_t(data.size())) + body + Be32(uint32_t(crc));
+}
+
+// A PNG as an encoder writes it: the rows (each led by its filter byte)
+// deflated into one IDAT, and any chunks (PLTE, tRNS) before it.
+std::string Png(uint32_t width, uint32_t height, int depth, int colourType, const std::string& rows,
+                const std::string& before = "") {
+    uLongf size = compressBound(uLong(rows.size()));
+    std::string idat(size, '\0');
+    EXPECT_EQ(compress(reinterpret_cast<Bytef*>(idat.data()), &size,
+                       reinterpret_cast<const Bytef*>(rows.data()), uLong(rows.size())),
+              Z_OK);
+    idat.resize(size);
+    return "\x89PNG\r\n\x1a\n" +
+           PngChunk("IHDR", Be32(width) + Be32(height) + B({depth, colourType, 0, 0, 0})) + before +
+           PngChunk("IDAT", idat) + PngChunk("IEND", "");
 }
 
 } // namespace
@@ -101,6 +127,80 @@ TEST(TgaDecoder, RefusesWhatIsNotThereBeforeAllocatingIt) {
         EXPECT_NE(o.error().Message().find(c.reason), std::string::npos) << o.error().Message();
         EXPECT_TRUE(image.rgba.empty());
     }
+}
+
+// Packed grey rows and a palette with transparency, as small encoders write
+// them: every sample is widened to 8 bits by repeating its bits (1 -> 255,
+// 2-bit 2 -> 170, 4-bit 7 -> 119), and the tRNS alphas go with the first
+// palette entries, the rest opaque.
+TEST(PngDecoder, PackedGreyAndPaletteTransparencyDecodeExactly) {
+    struct Grey {
+        int depth;
+        std::string row;           // one row of 8 pixels, packed
+        std::vector<int> expected; // the 8 grey values
+    };
+    const Grey greys[] = {
+        {1, B({0, 0xB2}), {255, 0, 255, 255, 0, 0, 255, 0}},
+        {2, B({0, 0x1B, 0xE4}), {0, 85, 170, 255, 255, 170, 85, 0}},
+        {4, B({0, 0x01, 0x7F, 0xA5, 0xC3}), {0, 17, 119, 255, 170, 85, 204, 51}},
+    };
+    for (const Grey& g : greys) {
+        SCOPED_TRACE(g.depth);
+        // Two rows, the second the first's inverse, so that rows are not mixed up.
+        std::string second = g.row;
+        for (size_t i = 1; i < second.size(); ++i)
+            second[i] = char(~uint8_t(second[i]));
+        const TextureImage image = Decode(Png(8, 2, g.depth, 0, g.row + second));
+        ASSERT_EQ(image.width, 8);
+        ASSERT_EQ(image.height, 2);
+        for (int x = 0; x < 8; ++x) {
+            const int v = g.expected[size_t(x)], inverse = 255 - v;
+            EXPECT_EQ(Pixel(image, x, 0), (std::vector<int>{v, v, v, 255})) << x;
+            EXPECT_EQ(Pixel(image, x, 1), (std::vector<int>{inverse, inverse, inverse, 255})) << x;
+        }
+    }
+
+    // Four colours at 2 bits; tRNS gives entry 0 no alpha and entry 1 half.
+    const std::string palette =
+        PngChunk("PLTE", B({10, 20, 30, 40, 50, 60, 70, 80, 90, 200, 150, 100})) +
+        PngChunk("tRNS", B({0, 128}));
+    const TextureImage image = Decode(Png(4, 1, 2, 3, B({0, 0x1B}), palette));
+    ASSERT_EQ(image.width, 4);
+    EXPECT_EQ(Pixel(image, 0, 0), (std::vector<int>{10, 20, 30, 0}));
+    EXPECT_EQ(Pixel(image, 1, 0), (std::vector<int>{40, 50, 60, 128}));
+    EXPECT_EQ(Pixel(image, 2, 0), (std::vector<int>{70, 80, 90, 255}));
+    EXPECT_EQ(Pixel(image, 3, 0), (std::vector<int>{200, 150, 100, 255}));
+}
+
+// A PNG beyond the size rule is refused by that rule, as TGA and JPEG are,
+// before anything is allocated; one at the limit is read.
+TEST(PngDecoder, ASizeBeyondTheRuleNamesTheRule) {
+    struct Case {
+        uint32_t width, height;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {9000, 1,
+         "it claims 9000 x 1 pixels; Gridwright reads textures of at most 8192 pixels a side"},
+        {1, 8193,
+         "it claims 1 x 8193 pixels; Gridwright reads textures of at most 8192 pixels a side"},
+        {2000000000, 2000000000, "it claims 2000000000 x 2000000000 pixels"},
+        {0, 4, "it claims a size of 0 x 4 pixels"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        const std::string png = Png(c.width, c.height, 8, 0, B({0, 0}));
+        TextureImage image;
+        const Status o =
+            DecodeTexture(reinterpret_cast<const uint8_t*>(png.data()), png.size(), image);
+        ASSERT_FALSE(o.ok());
+        EXPECT_NE(o.error().Message().find(c.reason), std::string::npos) << o.error().Message();
+        EXPECT_EQ(o.error().Message().find("IHDR"), std::string::npos) << o.error().Message();
+        EXPECT_TRUE(image.rgba.empty());
+    }
+    const TextureImage wide = Decode(Png(8192, 1, 8, 0, '\0' + std::string(8192, '\x40')));
+    EXPECT_EQ(wide.width, 8192);
+    EXPECT_EQ(Pixel(wide, 8191, 0), (std::vector<int>{0x40, 0x40, 0x40, 255}));
 }
 
 // PNG and JPEG variants written by ImageMagick, decoded by Gridwright and by

@@ -224,4 +224,10 @@ TEST(Textures, ExtensionsAreTriedInTheGamesOrderAndDotDotIsNoName) {
     EXPECT_EQ(FileFor(model, "models/players/bot/both", problem), (bot / "both.tga").string());
     EXPECT_EQ(FileFor(model, "models/../models/players/bot/torso.tga", problem), "");
     EXPECT_NE(problem.find("is not a texture name"), std::string::npos) << problem;
+    for (const char* name : {"textures/../../x.tga", "models/players/../players/bot/torso.tga",
+                             "models/players/bot/../bot/torso"}) {
+        problem.clear();
+        EXPECT_EQ(FileFor(model, name, problem), "") << name;
+        EXPECT_NE(problem.find("is not a texture name"), std::string::npos) << problem;
+    }
 }
