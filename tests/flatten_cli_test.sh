@@ -330,6 +330,8 @@ printf 'models/pak/none { { map models/pak/nowhere.tga } }\n' > "$broken/scripts
 printf 'not a zip at all' > "$broken/zz-broken.pk3"
 expect_exit 0 "$flatten" --textures "$broken/pak0.pk3:models/pak/upper.md3"
 grep -q "zz-broken.pk3" "$work/err" || fail "--textures: the broken pak unsaid: $(cat "$work/err")"
+grep "zz-broken.pk3" "$work/err" | grep -q "Not a zip archive" ||
+    fail "--textures: the broken pak's reason: $(grep zz-broken "$work/err")"
 grep -q "shader script scripts/broken.shader: line 1" "$work/err" || fail "--textures: the broken script unsaid: $(cat "$work/err")"
 [ "$(line 1 | cut -f 3-5)" = "$(printf 'models/pak/none\tshader:scripts/missing.shader\t')" ] ||
     fail "--textures, a shader's image missing: $(line 1)"
