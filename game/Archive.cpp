@@ -207,6 +207,22 @@ std::vector<bool> Overlapping(const std::vector<Span>& spans) {
     return shared;
 }
 
+// libzip over an open file, which it then owns; closed here when it fails.
+// Each entry is checked against the central directory when it is read:
+// checking them all here (ZIP_CHECKCONS) would read every entry of a large pak.
+Result<zip_t*> ZipOfDescriptor(int fd, const std::string& path) {
+    int error = 0;
+    zip_t* zip = zip_fdopen(fd, ZIP_RDONLY, &error);
+    if (zip)
+        return zip;
+    ::close(fd);
+    zip_error_t e;
+    zip_error_init_with_code(&e, error);
+    Error failure{"Cannot open the archive", path, zip_error_strerror(&e)};
+    zip_error_fini(&e);
+    return failure;
+}
+
 std::string SizeText(int64_t bytes) {
     if (bytes >= (int64_t(1) << 20) && bytes % (int64_t(1) << 20) == 0)
         return std::to_string(bytes >> 20) + " MB";
@@ -229,17 +245,10 @@ Status Archive::Reopen() const {
                      "it changed on disk since it was opened; open the model again"};
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    int error = 0;
-    zip_t* zip = zip_fdopen(fd, ZIP_RDONLY, &error);
-    if (!zip) {
-        ::close(fd);
-        zip_error_t e;
-        zip_error_init_with_code(&e, error);
-        Error failure{"Cannot open the archive", m_path, zip_error_strerror(&e)};
-        zip_error_fini(&e);
-        return failure;
-    }
-    m_zip = zip;
+    Result<zip_t*> zip = ZipOfDescriptor(fd, m_path);
+    if (!zip.ok())
+        return zip.error();
+    m_zip = zip.value();
     return Success();
 }
 
@@ -272,18 +281,10 @@ Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
         const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
         ArchivePool::MakeRoom(nullptr);
     }
-    int error = 0;
-    // Each entry is checked against the central directory when it is read;
-    // checking them all here (ZIP_CHECKCONS) would read every entry of a large pak.
-    zip_t* zip = zip_fdopen(fd, ZIP_RDONLY, &error);
-    if (!zip) {
-        ::close(fd);
-        zip_error_t e;
-        zip_error_init_with_code(&e, error);
-        Error failure{"Cannot open the archive", path, zip_error_strerror(&e)};
-        zip_error_fini(&e);
-        return failure;
-    }
+    Result<zip_t*> opened = ZipOfDescriptor(fd, path);
+    if (!opened.ok())
+        return opened.error();
+    zip_t* zip = opened.value();
     archive->m_zip = zip;
     const zip_int64_t count = zip_get_num_entries(zip, 0);
     // The directory libzip reads must be the one whose spans were checked.
