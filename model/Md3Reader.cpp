@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <thread>
 #include <vector>
 
@@ -36,6 +38,14 @@ const char* const kNotAModel =
     "it does not start with \"IDP3\", so it is not an MD3 model; load the model's .md3 file "
     "instead";
 
+constexpr int64_t kFrameNameAt = 40; // after the bounds, origin and radius
+
+// A frame's 16-byte name, up to its first zero.
+std::string NameAt16(const uint8_t* bytes) {
+    return std::string(reinterpret_cast<const char*>(bytes),
+                       strnlen(reinterpret_cast<const char*>(bytes), 16));
+}
+
 // A name ends at its first zero byte; one that fills all 64 bytes keeps 63.
 std::string NameAt(const uint8_t* bytes) {
     size_t n = 0;
@@ -43,6 +53,96 @@ std::string NameAt(const uint8_t* bytes) {
         ++n;
     return std::string(reinterpret_cast<const char*>(bytes), n);
 }
+
+// Records of the file's bytes: `count` of `size` bytes from `offset`.
+struct ByteView {
+    size_t offset = 0, count = 0, size = 0;
+};
+
+// Every normal the format can store, decoded once: 256 x 256 directions.
+const std::vector<Point3>& NormalTable() {
+    static const std::vector<Point3> table = [] {
+        std::vector<Point3> t(256 * 256);
+        for (int lat = 0; lat < 256; ++lat)
+            for (int lng = 0; lng < 256; ++lng) {
+                const std::array<double, 3> n = DecodeNormal(uint8_t(lat), uint8_t(lng));
+                t[size_t(lat * 256 + lng)] = {float(n[0]), float(n[1]), float(n[2])};
+            }
+        return t;
+    }();
+    return table;
+}
+
+// `count` vertex records (8 bytes: x, y, z in 1/64 units, then the normal's
+// longitude and latitude) decoded into a pose.
+void DecodeVertices(const uint8_t* p, size_t count, std::vector<Point3>& positions,
+                    std::vector<Point3>& normals) {
+    const std::vector<Point3>& table = NormalTable();
+    positions.resize(count);
+    normals.resize(count);
+    for (size_t i = 0; i < count; ++i, p += 8) {
+        auto half = [p](int k) { return float(int16_t(uint16_t(p[k] | (p[k + 1] << 8)))) / 64; };
+        positions[i] = {half(0), half(2), half(4)};
+        normals[i] = table[size_t(p[7]) * 256 + p[6]];
+    }
+}
+
+// Frames and tags stay in the file's bytes, decoded a frame at a time.
+class Md3Geometry : public ModelGeometry {
+  public:
+    std::shared_ptr<const Bytes> bytes;
+    std::vector<ByteView> vertices; // per surface: frames x vertices records
+    std::vector<size_t> vertexCounts;
+    ByteView tags; // frames x tagCount records of 112 bytes
+    int64_t tagCount = 0;
+    int frames = 0;
+
+    int FrameCount() const override { return frames; }
+    SurfacePose Pose(size_t surface, int frame) const override {
+        SurfacePose pose;
+        if (surface >= vertices.size() || vertexCounts[surface] == 0)
+            return pose;
+        const size_t n = vertexCounts[surface];
+        const size_t held = vertices[surface].count / n;
+        if (held == 0)
+            return pose;
+        const size_t f = size_t(std::clamp<int64_t>(frame, 0, int64_t(held) - 1));
+        DecodeVertices(bytes->data() + vertices[surface].offset + f * n * 8, n, pose.positions,
+                       pose.normals);
+        return pose;
+    }
+    std::vector<TagPose> Tags(int frame) const override {
+        std::vector<TagPose> out;
+        if (tagCount <= 0 || tags.count == 0)
+            return out;
+        const size_t perFrame = size_t(tagCount);
+        const size_t held = tags.count / perFrame;
+        if (held == 0)
+            return out;
+        const size_t f = size_t(std::clamp<int64_t>(frame, 0, int64_t(held) - 1));
+        for (size_t t = 0; t < perFrame; ++t) {
+            const uint8_t* p = bytes->data() + tags.offset + (f * perFrame + t) * 112;
+            TagPose tag;
+            tag.name.assign(reinterpret_cast<const char*>(p),
+                            strnlen(reinterpret_cast<const char*>(p), 64));
+            auto number = [p](int k) {
+                const float v = DecodeF32(p + 64 + k * 4);
+                return std::isfinite(v) ? std::clamp(v, -1e6f, 1e6f) : 0.0f;
+            };
+            tag.origin = {number(0), number(1), number(2)};
+            for (int a = 0; a < 3; ++a)
+                tag.axes[size_t(a)] = {number(3 + a * 3), number(4 + a * 3), number(5 + a * 3)};
+            out.push_back(std::move(tag));
+        }
+        return out;
+    }
+};
+
+// A surface as read, before its lists are decoded.
+struct Pending {
+    Md3SurfaceHeader header;
+    ByteView vertices;
+};
 
 class Reader {
   public:
@@ -64,12 +164,12 @@ class Reader {
             return {};
         return {size_t(at), size_t(count), size_t(size)};
     }
-    bool ReadSurface(int index, int64_t at, Surface& s, Error& error) const;
-    // Every surface's coordinates, decoded into one block (one allocation,
-    // in large pages, for a model of any size).
-    bool DecodeCoordinates(Model& model) const;
-    bool CheckList(int index, const Surface& s, const char* what, int32_t offset, int32_t entries,
-                   int64_t entrySize, Error& error) const;
+    bool ReadSurface(int index, int64_t at, Surface& s, Pending& pending, Error& error) const;
+    // Every surface's coordinates, triangles and first frame, decoded on two
+    // threads for a large model.
+    void DecodeLists(Model& model, const std::vector<Pending>& pending) const;
+    bool CheckList(int index, const Surface& s, const Md3SurfaceHeader& h, const char* what,
+                   int32_t offset, int32_t entries, int64_t entrySize, Error& error) const;
     static std::string Label(int index, const Surface& s) {
         return "surface " + std::to_string(index) + " (\"" + s.name + "\")";
     }
@@ -79,11 +179,11 @@ class Reader {
     int64_t m_size;
 };
 
-bool Reader::CheckList(int index, const Surface& s, const char* what, int32_t offset,
-                       int32_t entries, int64_t entrySize, Error& error) const {
+bool Reader::CheckList(int index, const Surface& s, const Md3SurfaceHeader& h, const char* what,
+                       int32_t offset, int32_t entries, int64_t entrySize, Error& error) const {
     if (entries <= 0)
         return true;
-    const int64_t at = int64_t(s.fileOffset) + offset;
+    const int64_t at = int64_t(h.fileOffset) + offset;
     if (Contains(at, entries * entrySize))
         return true;
     error = Fail(std::string("the ") + what + " of " + Label(index, s) + " are out of bounds (" +
@@ -91,36 +191,37 @@ bool Reader::CheckList(int index, const Surface& s, const char* what, int32_t of
     return false;
 }
 
-bool Reader::ReadSurface(int index, int64_t p, Surface& s, Error& error) const {
+bool Reader::ReadSurface(int index, int64_t p, Surface& s, Pending& pending, Error& error) const {
     if (!Contains(p, kSurfaceHeaderSize)) {
         error = Fail("the header of surface " + std::to_string(index) + " is out of bounds (" +
                      OutOfBoundsText(p, kSurfaceHeaderSize, m_size) + ")");
         return false;
     }
     const uint8_t* header = &m_bytes[size_t(p)];
-    s.fileOffset = int32_t(p);
+    Md3SurfaceHeader& h = pending.header;
+    h.fileOffset = int32_t(p);
     s.name = NameAt(header + kNameAt);
-    s.flags = DecodeI32(header + kNameAt + kNameSize);
-    s.frameCount = DecodeI32(header + kSurfaceFrameCountAt);
-    s.shaderCount = DecodeI32(header + kSurfaceFrameCountAt + 4);
-    s.vertexCount = DecodeI32(header + kSurfaceFrameCountAt + 8);
-    s.triangleCount = DecodeI32(header + kSurfaceFrameCountAt + 12);
-    s.triangleOffset = DecodeI32(header + kTriangleOffsetAt);
-    s.texCoordOffset = DecodeI32(header + kTexCoordOffsetAt);
-    s.vertexOffset = DecodeI32(header + kVertexOffsetAt);
-    s.endOffset = DecodeI32(header + kEndOffsetAt);
-    if (s.vertexCount > kMaxVertices) {
-        error = Fail(Label(index, s) + " has " + std::to_string(s.vertexCount) +
+    h.flags = DecodeI32(header + kNameAt + kNameSize);
+    h.frameCount = DecodeI32(header + kSurfaceFrameCountAt);
+    h.shaderCount = DecodeI32(header + kSurfaceFrameCountAt + 4);
+    h.vertexCount = DecodeI32(header + kSurfaceFrameCountAt + 8);
+    h.triangleCount = DecodeI32(header + kSurfaceFrameCountAt + 12);
+    h.triangleOffset = DecodeI32(header + kTriangleOffsetAt);
+    h.texCoordOffset = DecodeI32(header + kTexCoordOffsetAt);
+    h.vertexOffset = DecodeI32(header + kVertexOffsetAt);
+    h.endOffset = DecodeI32(header + kEndOffsetAt);
+    if (h.vertexCount > kMaxVertices) {
+        error = Fail(Label(index, s) + " has " + std::to_string(h.vertexCount) +
                      " vertices; Gridwright holds at most " + std::to_string(kMaxVertices));
         return false;
     }
-    if (s.triangleCount > kMaxTriangles) {
-        error = Fail(Label(index, s) + " has " + std::to_string(s.triangleCount) +
+    if (h.triangleCount > kMaxTriangles) {
+        error = Fail(Label(index, s) + " has " + std::to_string(h.triangleCount) +
                      " triangles; Gridwright holds at most " + std::to_string(kMaxTriangles));
         return false;
     }
     // The first shader lies where the surface's shader-list offset says.
-    if (s.shaderCount > 0) {
+    if (h.shaderCount > 0) {
         const int64_t at = p + DecodeI32(header + kShaderOffsetAt);
         if (!Contains(at, kShaderRecordSize)) {
             error = Fail("the first shader of " + Label(index, s) + " is out of bounds (" +
@@ -128,69 +229,65 @@ bool Reader::ReadSurface(int index, int64_t p, Surface& s, Error& error) const {
             return false;
         }
         s.shaderName = NameAt(&m_bytes[size_t(at)]);
-        s.shaderIndex = I32(at + kNameSize);
+        h.shaderIndex = I32(at + kNameSize);
     }
-    if (!CheckList(index, s, "texture coordinates", s.texCoordOffset, s.vertexCount, kTexCoordSize,
-                   error) ||
-        !CheckList(index, s, "triangles", s.triangleOffset, s.triangleCount, kTriangleSize, error))
+    if (!CheckList(index, s, h, "texture coordinates", h.texCoordOffset, h.vertexCount,
+                   kTexCoordSize, error) ||
+        !CheckList(index, s, h, "triangles", h.triangleOffset, h.triangleCount, kTriangleSize,
+                   error))
         return false;
-    // Every list is inside the file. The triangles are read where they lie.
-    if (s.triangleCount > 0)
-        s.triangles = TriangleList(&m_bytes[size_t(p + s.triangleOffset)], size_t(s.triangleCount));
     // Positions and normals are not needed to draw a layout: a model whose
     // vertex lists lie outside the file still loads, without them.
-    if (s.frameCount > 0 && s.vertexCount > 0 && s.frameCount <= INT32_MAX / s.vertexCount)
-        s.vertices = ViewOf(p + s.vertexOffset, int64_t(s.frameCount) * s.vertexCount, kVertexSize);
-    if (s.vertices.count > 0)
-        s.positions = PositionList(&m_bytes[s.vertices.offset], size_t(s.vertexCount));
+    if (h.frameCount > 0 && h.vertexCount > 0 && h.frameCount <= INT32_MAX / h.vertexCount)
+        pending.vertices =
+            ViewOf(p + h.vertexOffset, int64_t(h.frameCount) * h.vertexCount, kVertexSize);
     return true;
 }
 
-bool Reader::DecodeCoordinates(Model& model) const {
-    // Where each surface's u and v go in the block.
-    std::vector<size_t> starts;
-    size_t total = 0;
-    for (const Surface& s : model.surfaces) {
-        starts.push_back(total);
-        total += 2 * size_t(std::max(s.vertexCount, 0));
-    }
-    std::shared_ptr<Bytes> block = Bytes::Allocate(total * sizeof(double));
-    if (!block)
-        return false;
-    auto* out = reinterpret_cast<double*>(block->data());
+void Reader::DecodeLists(Model& model, const std::vector<Pending>& pending) const {
     auto decode = [&](size_t first, size_t last) {
         for (size_t i = first; i < last; ++i) {
             Surface& s = model.surfaces[i];
-            const size_t n = size_t(std::max(s.vertexCount, 0));
-            if (n == 0)
-                continue;
-            // Checked to lie inside the file when the surface was read.
-            const uint8_t* entry = m_bytes + (int64_t(s.fileOffset) + s.texCoordOffset);
-            double* u = out + starts[i];
-            double* v = u + n;
+            const Md3SurfaceHeader& h = pending[i].header;
+            const size_t n = size_t(std::max(h.vertexCount, 0));
+            // Each list was checked to lie inside the file when the surface was read.
+            const uint8_t* entry = m_bytes + (int64_t(h.fileOffset) + h.texCoordOffset);
+            s.u.resize(n);
+            s.v.resize(n);
             for (size_t j = 0; j < n; ++j, entry += kTexCoordSize) {
-                u[j] = QuantizeTexCoord(DecodeF32(entry));
-                v[j] = QuantizeTexCoord(DecodeF32(entry + 4));
+                s.u[j] = QuantizeTexCoord(DecodeF32(entry));
+                s.v[j] = QuantizeTexCoord(DecodeF32(entry + 4));
             }
-            s.u = CoordList(u, n);
-            s.v = CoordList(v, n);
+            // A triangle with a corner outside the surface's vertices draws
+            // nothing anywhere: it is left out here, once.
+            const uint8_t* t = m_bytes + (int64_t(h.fileOffset) + h.triangleOffset);
+            s.triangles.reserve(size_t(std::max(h.triangleCount, 0)));
+            for (int32_t k = 0; k < h.triangleCount; ++k, t += kTriangleSize) {
+                const Triangle triangle{DecodeI32(t), DecodeI32(t + 4), DecodeI32(t + 8)};
+                auto inside = [n](int32_t c) { return c >= 0 && size_t(c) < n; };
+                if (inside(triangle.a) && inside(triangle.b) && inside(triangle.c))
+                    s.triangles.push_back(triangle);
+            }
+            if (pending[i].vertices.count > 0)
+                DecodeVertices(m_bytes + pending[i].vertices.offset, n, s.positions, s.normals);
         }
     };
-    // A large model's coordinates (up to a million vertices) are decoded on
-    // two threads, each over its own surfaces and its own part of the block.
+    // A large model's lists (up to a million vertices) are decoded on two
+    // threads, each over its own surfaces.
     const size_t count = model.surfaces.size();
+    size_t total = 0;
+    for (const Pending& p : pending)
+        total += size_t(std::max(p.header.vertexCount, 0));
     if (total >= (size_t(1) << 18) && count > 1) {
-        size_t middle = 0;
-        while (middle < count && starts[middle] < total / 2)
-            ++middle;
+        size_t middle = 0, before = 0;
+        while (middle < count && before < total / 2)
+            before += size_t(std::max(pending[middle++].header.vertexCount, 0));
         std::thread other(decode, middle, count);
         decode(0, middle);
         other.join();
     } else {
         decode(0, count);
     }
-    model.coordinates = std::move(block);
-    return true;
 }
 
 Result<Model> Reader::Run(const SourceBytes& source) {
@@ -211,31 +308,49 @@ Result<Model> Reader::Run(const SourceBytes& source) {
                     std::to_string(kMaxSurfaces));
     Model model;
     model.path = m_path;
-    model.bytes = source.bytes;
-    model.surfaceCount = count;
-    model.frameCount = I32(kFrameCountAt);
-    model.tagCount = I32(kFrameCountAt + 4);
-    model.frames = ViewOf(I32(kFramesAt), model.frameCount, kFrameSize);
-    if (model.frameCount > 0 && model.tagCount > 0 &&
-        model.tagCount <= INT32_MAX / model.frameCount)
-        model.tags =
-            ViewOf(I32(kFramesAt + 4), int64_t(model.frameCount) * model.tagCount, kTagSize);
+    model.format = "MD3";
+    auto layout = std::make_shared<Md3Layout>();
+    layout->surfaceCount = count;
+    layout->frameCount = I32(kFrameCountAt);
+    layout->tagCount = I32(kFrameCountAt + 4);
+    auto geometry = std::make_shared<Md3Geometry>();
+    geometry->bytes = source.bytes;
+    geometry->frames = std::clamp(layout->frameCount, 0, kMaxModelFrames);
+    const ByteView frames = ViewOf(I32(kFramesAt), layout->frameCount, kFrameSize);
+    for (size_t f = 0; f < frames.count; ++f)
+        model.frameNames.push_back(
+            NameAt16(&m_bytes[frames.offset + f * size_t(kFrameSize) + kFrameNameAt]));
+    if (layout->frameCount > 0 && layout->tagCount > 0 &&
+        layout->tagCount <= INT32_MAX / layout->frameCount) {
+        geometry->tags = ViewOf(I32(kFramesAt + 4), int64_t(layout->frameCount) * layout->tagCount,
+                                kTagSize);
+        geometry->tagCount = layout->tagCount;
+    }
+    std::vector<Pending> pending;
     int64_t p = I32(kFirstSurfaceAt);
     for (int i = 0; i < count; ++i) {
         Surface s;
+        Pending read;
         Error error;
-        if (!ReadSurface(i, p, s, error))
+        if (!ReadSurface(i, p, s, read, error))
             return error;
         // An end that does not move on would find this surface again in place
         // of the next one.
-        if (i + 1 < count && s.endOffset <= 0)
-            return Fail(Label(i, s) + " ends at offset " + std::to_string(s.endOffset) +
+        if (i + 1 < count && read.header.endOffset <= 0)
+            return Fail(Label(i, s) + " ends at offset " + std::to_string(read.header.endOffset) +
                         " from its start, so the surfaces after it cannot be found");
-        p += s.endOffset;
+        p += read.header.endOffset;
         model.surfaces.push_back(std::move(s));
+        pending.push_back(read);
     }
-    if (!DecodeCoordinates(model))
-        return Fail("there is not enough memory to hold its texture coordinates");
+    DecodeLists(model, pending);
+    for (const Pending& read : pending) {
+        layout->surfaces.push_back(read.header);
+        geometry->vertices.push_back(read.vertices);
+        geometry->vertexCounts.push_back(size_t(std::max(read.header.vertexCount, 0)));
+    }
+    model.geometry = std::move(geometry);
+    model.md3 = std::move(layout);
     return model;
 }
 
@@ -245,12 +360,4 @@ Result<Model> ReadMd3(const SourceBytes& source) {
     if (!source.bytes)
         return Error{"", source.path, kNotAModel};
     return Reader(source).Run(source);
-}
-
-Result<Model> LoadMd3File(const std::string& path) {
-    Result<SourceBytes> read =
-        ReadFileBytes(path, INT32_MAX, "it is larger than the 2 GB an MD3 model can address");
-    if (!read.ok())
-        return read.error();
-    return ReadMd3(read.value());
 }

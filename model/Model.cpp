@@ -1,6 +1,7 @@
 #include "model/Model.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -52,4 +53,33 @@ std::array<double, 3> DecodeNormal(uint8_t latitude, uint8_t longitude) {
     const double step = 2 * std::numbers::pi / 256;
     const double lat = latitude * step, lng = longitude * step;
     return {std::cos(lat) * std::sin(lng), std::sin(lat) * std::sin(lng), std::cos(lng)};
+}
+
+SurfacePose StoredGeometry::Pose(size_t surface, int frame) const {
+    if (poses.empty())
+        return {};
+    const auto& f = poses[size_t(std::clamp(frame, 0, int(poses.size()) - 1))];
+    return surface < f.size() ? f[surface] : SurfacePose{};
+}
+
+std::vector<TagPose> StoredGeometry::Tags(int frame) const {
+    if (tags.empty())
+        return {};
+    return tags[size_t(std::clamp(frame, 0, int(tags.size()) - 1))];
+}
+
+int Model::FrameCount() const {
+    return std::max(1, geometry ? std::min(geometry->FrameCount(), kMaxModelFrames) : 1);
+}
+
+SurfacePose Model::Pose(size_t surface, int frame) const {
+    if (geometry && geometry->FrameCount() > 0)
+        return geometry->Pose(surface, frame);
+    if (surface >= surfaces.size())
+        return {};
+    return {surfaces[surface].positions, surfaces[surface].normals};
+}
+
+std::vector<TagPose> Model::Tags(int frame) const {
+    return geometry ? geometry->Tags(frame) : std::vector<TagPose>{};
 }

@@ -1,9 +1,10 @@
 #pragma once
-// A loaded MD3 model as a value: what the reader returns, and what the window
-// and the command line each own. Its surfaces hold their names, texture names,
-// texture coordinates and triangles; every frame's positions and normals and
-// the tags stay in the file's bytes, reached through views.
-#include "model/Bytes.h"
+// A loaded model as a value that belongs to no file format: what every
+// reader returns, and what the window and the command line each own. Its
+// surfaces hold their names, texture names, texture coordinates and
+// triangles, and the model's first frame (or bind pose); every frame and the
+// tags are reached through its geometry. What only one format has stays in a
+// side record (MD3's header fields, for the dump).
 #include <array>
 #include <cstdint>
 
@@ -12,118 +13,99 @@
 #include <string>
 #include <vector>
 
+// What MD3 itself allows; the other readers hold the limits below.
 inline constexpr int kMaxSurfaces = 255;
-// What the MD3 format itself allows per surface; real models go well past 1024.
 inline constexpr int kMaxVertices = 4096;
 inline constexpr int kMaxTriangles = 8192;
 inline constexpr int kNameSize = 64;
+// What no real model reaches: a reader refuses more, saying so.
+inline constexpr int64_t kMaxMeshVertices = int64_t(1) << 20;
+inline constexpr int64_t kMaxMeshTriangles = int64_t(2) << 20;
+inline constexpr int64_t kMaxModelVertices = int64_t(16) << 20;
+inline constexpr int kMaxModelSurfaces = 4096;
+inline constexpr int kMaxModelFrames = 1 << 16;
 
 struct Triangle {
-    int32_t a = 0, b = 0, c = 0; // vertex indices as stored: checked where drawn
+    int32_t a = 0, b = 0, c = 0; // vertex indices into the surface's vertices
 };
 
-// Texture coordinates (u or v), one per vertex: a view of the model's
-// decoded coordinates, valid while the model lives.
-class CoordList {
+using Point3 = std::array<float, 3>;
+
+// One surface's vertices in one frame: positions in the game's units and unit
+// normals, one per vertex; both empty when the file holds none.
+struct SurfacePose {
+    std::vector<Point3> positions, normals;
+};
+
+// A tag in one frame: a named place other models attach to.
+struct TagPose {
+    std::string name;
+    Point3 origin{0, 0, 0};
+    std::array<Point3, 3> axes{Point3{1, 0, 0}, Point3{0, 1, 0}, Point3{0, 0, 1}};
+};
+
+// Every frame's (or pose's) vertices and tags, read when asked for: a format
+// may keep them in the file's bytes and decode one frame at a time.
+class ModelGeometry {
   public:
-    CoordList() = default;
-    CoordList(const double* data, size_t count) : m_data(data), m_count(count) {}
-    size_t size() const { return m_count; }
-    bool empty() const { return m_count == 0; }
-    double operator[](size_t j) const { return m_data[j]; }
-    const double* begin() const { return m_data; }
-    const double* end() const { return m_data + m_count; }
-
-  private:
-    const double* m_data = nullptr;
-    size_t m_count = 0;
+    virtual ~ModelGeometry() = default;
+    // The frames it holds (0 when none).
+    virtual int FrameCount() const = 0;
+    // Surface `surface`'s vertices in `frame`, clamped to the frames held;
+    // empty when there are none.
+    virtual SurfacePose Pose(size_t surface, int frame) const = 0;
+    // The tags of `frame`, clamped likewise.
+    virtual std::vector<TagPose> Tags(int /*frame*/) const { return {}; }
 };
 
-// Where each vertex is in the model's first frame, as stored: x, y, z in
-// 1/64 units (int16, little-endian), 8 bytes a vertex (the normal follows).
-// A view, valid while the model lives; empty when the file holds none.
-class PositionList {
+// Geometry held decoded, for formats read whole: poses[frame][surface].
+class StoredGeometry : public ModelGeometry {
   public:
-    PositionList() = default;
-    PositionList(const uint8_t* data, size_t count) : m_data(data), m_count(count) {}
-    size_t size() const { return m_count; }
-    bool empty() const { return m_count == 0; }
-    std::array<int16_t, 3> operator[](size_t j) const {
-        const uint8_t* p = m_data + j * 8;
-        auto half = [p](int i) { return int16_t(uint16_t(p[i] | (p[i + 1] << 8))); };
-        return {half(0), half(2), half(4)};
-    }
-    // The vertex normal as stored: latitude and longitude, 256 steps a turn.
-    std::array<uint8_t, 2> NormalAngles(size_t j) const {
-        const uint8_t* p = m_data + j * 8;
-        return {p[7], p[6]};
-    }
+    std::vector<std::vector<SurfacePose>> poses;
+    std::vector<std::vector<TagPose>> tags; // per frame; empty when it has none
 
-  private:
-    const uint8_t* m_data = nullptr;
-    size_t m_count = 0;
-};
-
-// A surface's triangles where they lie in the file's bytes (12 bytes each,
-// little-endian): a view, valid while the model (or whatever holds the
-// bytes) lives.
-class TriangleList {
-  public:
-    TriangleList() = default;
-    TriangleList(const uint8_t* data, size_t count) : m_data(data), m_count(count) {}
-    size_t size() const { return m_count; }
-    bool empty() const { return m_count == 0; }
-    Triangle operator[](size_t k) const {
-        const uint8_t* p = m_data + k * 12;
-        auto word = [p](int i) {
-            return int32_t(uint32_t(p[i]) | uint32_t(p[i + 1]) << 8 | uint32_t(p[i + 2]) << 16 |
-                           uint32_t(p[i + 3]) << 24);
-        };
-        return {word(0), word(4), word(8)};
-    }
-
-  private:
-    const uint8_t* m_data = nullptr;
-    size_t m_count = 0;
-};
-
-// Records of the file's bytes: `count` of `size` bytes from `offset`.
-struct ByteView {
-    size_t offset = 0, count = 0, size = 0;
+    int FrameCount() const override { return int(poses.size()); }
+    SurfacePose Pose(size_t surface, int frame) const override;
+    std::vector<TagPose> Tags(int frame) const override;
 };
 
 struct Surface {
-    std::string name;       // the 64-byte field up to its first zero (63 bytes at most)
-    std::string shaderName; // the first shader's name; empty when there is none
-    // The surface header as stored.
-    int32_t fileOffset = 0, flags = 0, frameCount = 0, shaderCount = 0, vertexCount = 0,
-            triangleCount = 0, triangleOffset = 0, texCoordOffset = 0, vertexOffset = 0,
-            endOffset = 0, shaderIndex = 0;
-    CoordList u, v;         // per vertex: signed, rounded to six decimals
-    TriangleList triangles; // as stored
-    // frameCount x vertexCount records of 8 bytes: x, y, z (int16, 1/64 unit)
-    // and the normal (latitude, longitude bytes); empty when out of the file.
-    ByteView vertices;
-    PositionList positions; // frame 0, one per vertex, when the file holds them
+    std::string name;       // as the file names it (MD3: up to its first zero, 63 bytes at most)
+    std::string shaderName; // the shader, material or skin it wears; empty when none
+    // Per vertex, where the painter sees it: u across the image from the left,
+    // v down from the top (1 = the far edge); finite, rounded to six decimals.
+    std::vector<double> u, v;
+    std::vector<Triangle> triangles;
+    // The first frame (or bind pose); empty when the file holds none.
+    std::vector<Point3> positions, normals;
 };
 
-struct Model {
-    std::string path;                         // where it was read from, as given
-    std::shared_ptr<const Bytes> bytes;       // the file: what the views look into
-    std::shared_ptr<const Bytes> coordinates; // every surface's u, then v, decoded
-    std::vector<Surface> surfaces;
-    // The header's counts as stored (a negative surface count reads no surface).
-    int32_t surfaceCount = 0, frameCount = 0, tagCount = 0;
-    ByteView frames; // 56-byte frame records: bounds, origin, radius, name
-    ByteView tags;   // frameCount x tagCount 112-byte records: name, origin, axes
+// A picture the model file carries (MDL): 8-bit colour indices into the
+// game's palette, row by row from the top.
+struct EmbeddedSkin {
+    std::string name; // "skin 0", or "skin 1, picture 2 of 4" in a group
+    int width = 0, height = 0;
+    std::vector<uint8_t> indices;
+};
 
-    // The bytes a view covers; empty when there are none.
-    std::span<const uint8_t> View(const ByteView& view) const {
-        if (!bytes || view.count == 0)
-            return {};
-        return bytes->span().subspan(view.offset, view.count * view.size);
-    }
+struct Md3Layout; // MD3's header fields, for the dump (model/Md3Reader.h)
+
+struct Model {
+    std::string path;   // where it was read from, as given
+    std::string format; // the format table's name of it: "MD3", "MDL", ...
+    std::vector<Surface> surfaces;
+    std::vector<std::string> frameNames; // where the format names its frames
+    std::vector<std::string> skinNames;  // skins the file names (MD2's header), in order
+    std::vector<EmbeddedSkin> skins;     // pictures the file holds (MDL)
+    std::shared_ptr<const ModelGeometry> geometry; // null: no frame beyond the surfaces' own
+    std::shared_ptr<const Md3Layout> md3;          // null for other formats
+
     int SurfaceCount() const { return int(surfaces.size()); }
+    // Frames that can be shown: at least one.
+    int FrameCount() const;
+    // A surface's vertices in a frame: the geometry's, or the surface's own.
+    SurfacePose Pose(size_t surface, int frame) const;
+    std::vector<TagPose> Tags(int frame) const;
 };
 
 // A vertex normal from its stored latitude and longitude (256 steps a turn),
@@ -131,8 +113,8 @@ struct Model {
 std::array<double, 3> DecodeNormal(uint8_t latitude, uint8_t longitude);
 
 // Calls visit(a, b, c) with the vertex indices of every triangle in file
-// order. A triangle with a corner outside the surface's vertices is skipped:
-// every drawing walks the triangles through here, so all of them agree.
+// order. Readers check the corners; one outside the surface's vertices (a
+// surface built by hand) is skipped, so that every drawing agrees.
 template <typename Visit> void ForEachTriangle(const Surface& surface, Visit&& visit) {
     const int32_t vertices = int32_t(surface.u.size());
     auto inside = [vertices](int32_t i) { return i >= 0 && i < vertices; };

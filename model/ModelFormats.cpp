@@ -1,0 +1,93 @@
+#include "model/ModelFormats.h"
+
+#include "model/FileReader.h"
+#include "model/Md3Reader.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+const std::vector<ModelFormat>& Table() {
+    static const std::vector<ModelFormat> table = {
+        {"MD3", "Quake III models", {"md3"}, "IDP3", "model/x-quake3-md3", ReadMd3},
+    };
+    return table;
+}
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return out;
+}
+
+} // namespace
+
+std::span<const ModelFormat> ModelFormats() {
+    return Table();
+}
+
+const ModelFormat* ModelFormatOfBytes(std::span<const uint8_t> bytes) {
+    for (const ModelFormat& format : Table())
+        if (bytes.size() >= format.magic.size() &&
+            std::memcmp(bytes.data(), format.magic.data(), format.magic.size()) == 0)
+            return &format;
+    return nullptr;
+}
+
+bool HasModelExtension(std::string_view name) {
+    const std::string lower = Lower(name);
+    const auto dot = lower.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string_view extension = std::string_view(lower).substr(dot + 1);
+    for (const ModelFormat& format : Table())
+        for (const std::string_view known : format.extensions)
+            if (extension == known)
+                return true;
+    return false;
+}
+
+std::string ModelFilePatterns() {
+    std::string out;
+    for (const ModelFormat& format : Table())
+        for (const std::string_view extension : format.extensions)
+            out += (out.empty() ? "*." : " *.") + std::string(extension);
+    return out;
+}
+
+Result<Model> ReadModel(const SourceBytes& source) {
+    const std::span<const uint8_t> bytes =
+        source.bytes ? source.bytes->span() : std::span<const uint8_t>{};
+    if (const ModelFormat* format = ModelFormatOfBytes(bytes)) {
+        Result<Model> model = format->read(source);
+        if (model.ok())
+            model.value().format = std::string(format->name);
+        return model;
+    }
+    // A file named as some format's but not starting as one: that format's
+    // reader says what is wrong in its own words.
+    const std::string lower = Lower(source.path);
+    for (const ModelFormat& format : Table())
+        for (const std::string_view extension : format.extensions)
+            if (lower.size() > extension.size() &&
+                lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0 &&
+                lower[lower.size() - extension.size() - 1] == '.')
+                return format.read(source);
+    std::string names;
+    for (const ModelFormat& format : Table())
+        names += (names.empty() ? "" : ", ") + std::string(format.name);
+    return Error{"", source.path,
+                 "it is not a model Gridwright reads: its first bytes name none of " + names +
+                     "; open the model's own file (" + ModelFilePatterns() + ")"};
+}
+
+Result<Model> LoadModelFile(const std::string& path) {
+    Result<SourceBytes> read =
+        ReadFileBytes(path, INT32_MAX, "it is larger than the 2 GB a model file may take");
+    if (!read.ok())
+        return read.error();
+    return ReadModel(read.value());
+}
