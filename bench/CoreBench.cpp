@@ -9,6 +9,7 @@
 #include "image/TextureImage.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
+#include "model/ModelFormats.h"
 #include "model/TextureFinder.h"
 #include "render/Islands.h"
 #include "render/LayoutRaster.h"
@@ -29,7 +30,7 @@
 namespace {
 
 Model MustLoad(const std::string& path) {
-    Result<Model> loaded = LoadMd3File(path);
+    Result<Model> loaded = LoadModelFile(path);
     if (!loaded.ok()) {
         std::fprintf(stderr, "load failed: %s\n", loaded.error().Message().c_str());
         std::abort();

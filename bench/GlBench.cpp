@@ -7,6 +7,7 @@
 #include "app/Workspace/ModelView.h"
 #include "bench/BenchModels.h"
 #include "model/Md3Reader.h"
+#include "model/ModelFormats.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -29,7 +30,7 @@ ModelView& View() {
 }
 
 std::shared_ptr<const Model> Load(const std::string& path) {
-    Result<Model> loaded = LoadMd3File(path);
+    Result<Model> loaded = LoadModelFile(path);
     return loaded.ok() ? std::make_shared<const Model>(std::move(loaded.value())) : nullptr;
 }
 

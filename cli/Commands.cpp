@@ -10,9 +10,10 @@
 #include "flatten/TemplateRequest.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
+#include "game/OpenModel.h"
 #include "image/TextureImage.h"
-#include "model/Md3Reader.h"
 #include "model/Model.h"
+#include "model/ModelFormats.h"
 #include "model/SkinFile.h"
 #include "model/TextureFinder.h"
 #include "render/LayoutRaster.h"
@@ -123,28 +124,22 @@ std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io);
 // with --game), and its game when asked for.
 std::optional<Model> Load(const std::string& path, const std::vector<std::string>& games,
                           Console& io, std::unique_ptr<Game>* game = nullptr) {
-    Result<GameModel> opened = OpenGameModel(path, games);
-    if (!opened.ok()) {
-        Report(opened.error(), io);
-        return std::nullopt;
-    }
-    Result<Model> loaded = ReadMd3(opened.value().bytes);
-    if (!loaded.ok() && !opened.value().inGame && IsArchiveName(path)) {
-        // A pak holds models; it is none.
+    Result<OpenedModel> opened = OpenModel(path, games);
+    if (!opened.ok() && opened.error().kind == ErrorKind::PakNotModel) {
         Say(io, "\"" + path + "\" is a pak, not a model; name a model inside it as " + path +
                     ":models/...");
         return std::nullopt;
     }
-    if (!loaded.ok()) {
-        Report(loaded.error(), io);
+    if (!opened.ok()) {
+        Report(opened.error(), io);
         return std::nullopt;
     }
     if (game)
-        *game = MakeGame(std::move(opened.value()), io);
+        *game = MakeGame(std::move(opened.value().game), io);
     else
-        for (const std::string& problem : opened.value().files->problems())
+        for (const std::string& problem : opened.value().game.files->problems())
             Say(io, problem);
-    return std::move(loaded.value());
+    return std::move(opened.value().model);
 }
 
 } // namespace
@@ -154,15 +149,14 @@ int ModelsCommand(const std::vector<std::string>& games, const std::string& glob
     GameFiles game;
     for (const std::string& folder : games)
         game.AddFolder(folder);
-    const std::vector<GameFile> listed = game.List("models/");
+    const std::vector<GameFile> listed = ListModels(game);
     // After the listing, which names the folders it could not read.
     for (const std::string& problem : game.problems())
         Say(io, problem);
     const std::string pattern = LowerCase(glob.empty() ? "*" : glob);
     for (const GameFile& file : listed) {
         const std::string lower = LowerCase(file.gamePath);
-        if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".md3") != 0 ||
-            fnmatch(pattern.c_str(), lower.c_str(), 0) != 0)
+        if (fnmatch(pattern.c_str(), lower.c_str(), 0) != 0)
             continue;
         std::fprintf(io.out, "%s\t%s\n", EscapeField(file.gamePath).c_str(),
                      EscapeField(NormalPath(file.origin)).c_str());
@@ -211,7 +205,8 @@ int ListCommand(const FlattenRequest& q, Console& io) {
     for (int i = 0; i < m.SurfaceCount(); ++i) {
         const Surface& r = m.surfaces[i];
         std::fprintf(io.out, "%d\t%s\t%s\t%d\t%d\n", i, EscapeField(r.name).c_str(),
-                     EscapeField(TextureNameOf(r)).c_str(), r.vertexCount, r.triangleCount);
+                     EscapeField(TextureNameOf(r)).c_str(), int(r.u.size()),
+                     int(r.triangles.size()));
     }
     return FinishOutput(io);
 }

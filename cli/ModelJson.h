@@ -4,6 +4,10 @@
 
 #include <string>
 
-// {"surfaceCount": N, "surfaces": [...]}: each surface's header fields, its
-// texture coordinates as read (six decimals) and its triangles as stored.
+// An MD3: {"surfaceCount": N, "surfaces": [...]}, each surface's header
+// fields, its texture coordinates as read (six decimals) and its triangles.
+// Any other format: {"format": "MDL", "surfaceCount": N, "frameCount": F,
+// "frameNames": [...], "skinNames": [...], "skins": [{"name", "width",
+// "height"}], "surfaces": [{"name", "shaderName", "vertexCount",
+// "triangleCount", "u", "v", "triangles"}]}.
 std::string ModelAsJson(const Model& model);

@@ -2,8 +2,10 @@
 
 #include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
+#include "game/OpenModel.h"
 #include "model/JsonText.h"
 #include "model/Md3Reader.h"
+#include "model/ModelFormats.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,7 +38,7 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
         failed("", bytes.error().Message());
         return entries;
     }
-    const Result<Model> loaded = ReadMd3(bytes.value());
+    const Result<Model> loaded = ReadModel(bytes.value());
     if (!loaded.ok()) {
         failed("", loaded.error().Message());
         return entries;
@@ -93,7 +95,8 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
 void WriteOne(const GameFiles& files, const GameFile& file, const std::vector<Skin>& skins,
               GameTextureSource& source, const BatchOptions& options, BatchEntry& e) {
     const Result<SourceBytes> bytes = files.Read(file);
-    const Result<Model> loaded = bytes.ok() ? ReadMd3(bytes.value()) : Result<Model>(bytes.error());
+    const Result<Model> loaded =
+        bytes.ok() ? ReadModel(bytes.value()) : Result<Model>(bytes.error());
     if (!loaded.ok()) {
         e.error = loaded.error().Message();
         return;
@@ -198,12 +201,9 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
                                  const BatchOptions& options) {
     std::vector<GameFile> models;
     const std::string pattern = LowerCase(options.glob.empty() ? "*" : options.glob);
-    for (const GameFile& file : files.List("models/")) {
-        const std::string lower = LowerCase(file.gamePath);
-        if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".md3") == 0 &&
-            fnmatch(pattern.c_str(), lower.c_str(), 0) == 0)
+    for (const GameFile& file : ListModels(files))
+        if (fnmatch(pattern.c_str(), LowerCase(file.gamePath).c_str(), 0) == 0)
             models.push_back(file);
-    }
     textures.problems(); // the shader scripts, read once before the threads share them
     // What each model asks for, read on every thread.
     std::vector<std::vector<BatchEntry>> asked(models.size());

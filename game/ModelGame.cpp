@@ -2,6 +2,7 @@
 
 #include "game/GameTextures.h"
 #include "model/Md3Reader.h"
+#include "model/ModelFormats.h"
 
 #include <filesystem>
 
@@ -45,7 +46,7 @@ std::array<PlayerPart, 3> FindPlayerParts(const GameFiles& files,
             part.problem = std::string(kCalled[i]) + " not readable: " + bytes.error().reason;
             continue;
         }
-        Result<Model> model = ReadMd3(bytes.value());
+        Result<Model> model = ReadModel(bytes.value());
         if (!model.ok()) {
             part.problem = std::string(kCalled[i]) + " not a model: " + model.error().reason;
             continue;

@@ -12,6 +12,7 @@ enum class ErrorKind {
     NoSuchSurface, // a surface asked for is not in the model
     NoSuchTexture, // no surface wears the texture asked for
     EmptyLayout,   // a layout without area: drawn, but it shows nothing
+    PakNotModel,   // a pak was named where a model was asked for
 };
 
 struct Error {

@@ -77,11 +77,12 @@ Result<Model> ReadModel(const SourceBytes& source) {
                 lower[lower.size() - extension.size() - 1] == '.')
                 return format.read(source);
     std::string names;
-    for (const ModelFormat& format : Table())
-        names += (names.empty() ? "" : ", ") + std::string(format.name);
+    const auto count = Table().size();
+    for (size_t i = 0; i < count; ++i)
+        names += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(Table()[i].name);
     return Error{"", source.path,
-                 "it is not a model Gridwright reads: its first bytes name none of " + names +
-                     "; open the model's own file (" + ModelFilePatterns() + ")"};
+                 "it is not a model Gridwright reads: it does not start as an " + names +
+                     " file does; open the model's own file (" + ModelFilePatterns() + ")"};
 }
 
 Result<Model> LoadModelFile(const std::string& path) {

@@ -13,11 +13,11 @@
 #include <vector>
 
 struct ModelFormat {
-    std::string_view name;                   // "MD3"
-    std::string_view label;                  // for the file dialog: "Quake III models"
+    std::string_view name;                    // "MD3"
+    std::string_view label;                   // for the file dialog: "Quake III models"
     std::vector<std::string_view> extensions; // lower case, without the dot
-    std::string_view magic;                  // the bytes the file starts with
-    std::string_view mimeType;               // the desktop's type for it
+    std::string_view magic;                   // the bytes the file starts with
+    std::string_view mimeType;                // the desktop's type for it
     Result<Model> (*read)(const SourceBytes&);
 };
 

@@ -8,18 +8,17 @@ namespace {
 // +1 or -1: the face's turn in the model seen along its vertex normals; +1
 // when the file holds no positions or the normals say nothing.
 int ModelWinding(const Surface& s, const int32_t c[3]) {
-    if (s.positions.size() < s.u.size())
+    if (s.positions.size() < s.u.size() || s.normals.size() < s.u.size())
         return 1;
     double p[3][3];
     double n[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
-        const auto pos = s.positions[size_t(c[k])];
-        for (int i = 0; i < 3; ++i)
+        const Point3& pos = s.positions[size_t(c[k])];
+        const Point3& normal = s.normals[size_t(c[k])];
+        for (int i = 0; i < 3; ++i) {
             p[k][i] = pos[size_t(i)];
-        const auto angles = s.positions.NormalAngles(size_t(c[k]));
-        const std::array<double, 3> normal = DecodeNormal(angles[0], angles[1]);
-        for (int i = 0; i < 3; ++i)
             n[i] += normal[size_t(i)];
+        }
     }
     const double a[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
     const double b[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};

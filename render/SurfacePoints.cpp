@@ -36,12 +36,9 @@ std::vector<uint32_t> ModelPoints(const Surface& surface) {
     const size_t vertices = surface.u.size();
     if (surface.positions.size() < vertices)
         return {};
-    std::vector<uint64_t> key(vertices);
-    for (size_t i = 0; i < vertices; ++i) {
-        const auto p = surface.positions[i];
-        key[i] = uint64_t(uint16_t(p[0])) << 32 | uint64_t(uint16_t(p[1])) << 16 | uint16_t(p[2]);
-    }
+    // Positions are finite (the readers make them so): the order is strict.
+    const std::vector<Point3>& at = surface.positions;
     return Number(
-        vertices, [&](uint32_t a, uint32_t b) { return key[a] < key[b]; },
-        [&](uint32_t a, uint32_t b) { return key[a] == key[b]; });
+        vertices, [&](uint32_t a, uint32_t b) { return at[a] < at[b]; },
+        [&](uint32_t a, uint32_t b) { return at[a] == at[b]; });
 }

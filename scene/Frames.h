@@ -13,9 +13,9 @@ struct SurfaceFrame {
     // normals decoded as the game decodes them.
     std::vector<Vec3> positions, normals;
 };
-// The surface's vertices in a frame (clamped to the frames it has); empty
-// when the file holds none.
-SurfaceFrame FrameOf(const Model& model, const Surface& surface, int frame);
+// Surface number `surface`'s vertices in a frame (clamped to the frames it
+// has); empty when the file holds none.
+SurfaceFrame FrameOf(const Model& model, size_t surface, int frame);
 
 struct Tag {
     std::string name;

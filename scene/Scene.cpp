@@ -51,7 +51,7 @@ std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
     return parts;
 }
 
-std::vector<Vec3> WorldPositions(const ScenePart& part, const Surface& surface) {
+std::vector<Vec3> WorldPositions(const ScenePart& part, size_t surface) {
     std::vector<Vec3> world = FrameOf(*part.model, surface, part.frame).positions;
     for (Vec3& p : world)
         p = part.placement.Apply(p);
@@ -61,7 +61,7 @@ std::vector<Vec3> WorldPositions(const ScenePart& part, const Surface& surface) 
 Bounds BoundsOf(const std::vector<ScenePart>& parts) {
     Bounds b;
     for (const ScenePart& part : parts)
-        for (const Surface& s : part.model->surfaces)
+        for (size_t s = 0; s < part.model->surfaces.size(); ++s)
             for (const Vec3& p : WorldPositions(part, s)) {
                 b.low = {std::min(b.low.x, p.x), std::min(b.low.y, p.y), std::min(b.low.z, p.z)};
                 b.high = {std::max(b.high.x, p.x), std::max(b.high.y, p.y),
@@ -76,7 +76,7 @@ std::optional<FaceHit> PickFace(const std::vector<ScenePart>& parts, const Ray& 
         const Model& model = *parts[pi].model;
         for (size_t si = 0; si < model.surfaces.size(); ++si) {
             const Surface& s = model.surfaces[si];
-            const std::vector<Vec3> p = WorldPositions(parts[pi], s);
+            const std::vector<Vec3> p = WorldPositions(parts[pi], si);
             if (p.empty())
                 continue;
             for (size_t t = 0; t < s.triangles.size(); ++t) {

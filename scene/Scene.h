@@ -35,7 +35,7 @@ std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
                                   const std::array<std::string, 3>* whyNot = nullptr);
 
 // The world positions of a part's surface in its frame; empty when none.
-std::vector<Vec3> WorldPositions(const ScenePart& part, const Surface& surface);
+std::vector<Vec3> WorldPositions(const ScenePart& part, size_t surface);
 
 struct Bounds {
     Vec3 low{1e30f, 1e30f, 1e30f}, high{-1e30f, -1e30f, -1e30f};

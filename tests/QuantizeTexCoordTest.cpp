@@ -93,12 +93,9 @@ TEST(QuantizeTexCoord, NumbersDoNotDependOnTheLocale) {
     std::snprintf(probe, sizeof probe, "%f", 0.5);
     const double half = QuantizeTexCoord(0.5f), tie = QuantizeTexCoord(0.0078125f);
     Model model;
-    model.surfaceCount = 1;
     model.surfaces.resize(1);
-    model.surfaces[0].vertexCount = 1;
-    const double u[] = {0.5}, v[] = {0.25};
-    model.surfaces[0].u = CoordList(u, 1);
-    model.surfaces[0].v = CoordList(v, 1);
+    model.surfaces[0].u = {0.5};
+    model.surfaces[0].v = {0.25};
     const std::string json = ModelAsJson(model);
     std::setlocale(LC_ALL, before.c_str());
     EXPECT_STREQ(probe, "0,500000"); // the locale really is in force

@@ -21,7 +21,8 @@ TEST(ModelFormatTable, MagicsPickOneReaderEach) {
 }
 
 TEST(ModelFormatTable, UnknownBytesAreRefusedWithTheFormatsKnown) {
-    const Result<Model> read = ReadModel({"thing.bin", Bytes::Copy(reinterpret_cast<const uint8_t*>("JUNKJUNK"), 8)});
+    const Result<Model> read =
+        ReadModel({"thing.bin", Bytes::Copy(reinterpret_cast<const uint8_t*>("JUNKJUNK"), 8)});
     ASSERT_FALSE(read.ok());
     EXPECT_NE(read.error().reason.find("MD3"), std::string::npos) << read.error().reason;
     EXPECT_NE(read.error().reason.find("*.md3"), std::string::npos) << read.error().reason;

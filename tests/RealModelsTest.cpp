@@ -67,35 +67,35 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
             const Surface& r = view.model.surfaces[i];
             EXPECT_EQ(view.names[i], seen[i].name);
             EXPECT_EQ(r.shaderName, seen[i].shader);
-            EXPECT_EQ(r.vertexCount, seen[i].vertices);
-            EXPECT_EQ(r.triangleCount, seen[i].triangles);
-            for (int j = 0; j < r.vertexCount; ++j)
+            EXPECT_EQ(int(r.u.size()), seen[i].vertices);
+            EXPECT_EQ(int(r.triangles.size()), seen[i].triangles);
+            for (int j = 0; j < int(r.u.size()); ++j)
                 ASSERT_TRUE(std::fabs(r.u[j]) < 3 && std::fabs(r.v[j]) < 3); // signed, near the box
             const LayoutRaster raster = PlainRaster(&r, 256, 256);
             const std::string eps = PlainEps(&r, 256, 256, "t.eps", nullptr);
-            EXPECT_EQ(std::count(eps.begin(), eps.end(), '\n'), 16 + 4 * r.triangleCount);
+            EXPECT_EQ(std::count(eps.begin(), eps.end(), '\n'), 16 + 4 * int(r.triangles.size()));
             EXPECT_EQ(raster.ink.size(), 256u * 256u);
             // A surface laid out inside the texture gives ink inside the box
             // (one whose vertices all share one point has no layout to draw).
-            bool inside = r.vertexCount > 0, spread = false;
-            for (int j = 0; j < r.vertexCount; ++j) {
+            bool inside = int(r.u.size()) > 0, spread = false;
+            for (int j = 0; j < int(r.u.size()); ++j) {
                 inside = inside && r.u[j] >= 0 && r.v[j] >= 0 && r.u[j] <= 1 && r.v[j] <= 1;
                 spread = spread || r.u[j] != r.u[0] || r.v[j] != r.v[0];
             }
             inside = inside && spread;
-            if (inside && r.triangleCount > 0) {
+            if (inside && int(r.triangles.size()) > 0) {
                 EXPECT_GT(std::count(raster.ink.begin(), raster.ink.end(), 1), 0) << view.names[i];
                 ++inkChecked;
             }
             // With wrapping, as the game shows it, every layout with any extent
             // leaves ink in the box, wherever its coordinates lie.
-            if (spread && r.triangleCount > 0) {
+            if (spread && int(r.triangles.size()) > 0) {
                 const LayoutRaster wrapped = DrawLayoutRaster({&r}, 256, 256, WrapMode::Repeat);
                 EXPECT_GT(std::count(wrapped.ink.begin(), wrapped.ink.end(), 1), 0)
                     << view.names[i];
                 ++wrappedChecked;
-                if (r.triangleCount > largestTriangles) {
-                    largestTriangles = r.triangleCount;
+                if (int(r.triangles.size()) > largestTriangles) {
+                    largestTriangles = int(r.triangles.size());
                     largest = entry.path().string() + " " + std::to_string(i);
                 }
             }

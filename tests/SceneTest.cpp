@@ -67,7 +67,7 @@ TEST(SceneNormals, LatitudeAndLongitudeDecodeAsTheGameDoes) {
     desc.surfaces = {s};
     TempDir dir;
     const auto model = Build(desc, dir, "n.md3");
-    const SurfaceFrame frame = FrameOf(*model, model->surfaces[0], 0);
+    const SurfaceFrame frame = FrameOf(*model, 0, 0);
     ASSERT_EQ(frame.normals.size(), 3u);
     ExpectNear(frame.normals[0], {0, 1, 0});
     ExpectNear(frame.normals[2], {0, 0, -1});
@@ -92,10 +92,10 @@ TEST(ScenePlayer, ThePartsJoinAtTagTorsoAndTagHead) {
     const std::vector<ScenePart> parts = JoinPlayer(l, u, h, 0, 0, &problem);
     ASSERT_EQ(parts.size(), 3u) << problem;
     EXPECT_TRUE(problem.empty());
-    ExpectNear(WorldPositions(parts[0], l->surfaces[0])[0], {1, 0, 0});
-    ExpectNear(WorldPositions(parts[1], u->surfaces[0])[0], {1, 0, 24});
-    ExpectNear(WorldPositions(parts[2], h->surfaces[0])[0], {0, 1, 40});
-    ExpectNear(WorldPositions(parts[2], h->surfaces[0])[2], {0, 0, 41});
+    ExpectNear(WorldPositions(parts[0], 0)[0], {1, 0, 0});
+    ExpectNear(WorldPositions(parts[1], 0)[0], {1, 0, 24});
+    ExpectNear(WorldPositions(parts[2], 0)[0], {0, 1, 40});
+    ExpectNear(WorldPositions(parts[2], 0)[2], {0, 0, 41});
 
     // Without tag_head the head is left out, and the reason says why.
     upper.tags.pop_back();

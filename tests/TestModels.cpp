@@ -2,6 +2,7 @@
 
 #include "export/EpsTemplate.h"
 #include "export/SvgTemplate.h"
+#include "model/ModelFormats.h"
 
 #include <cstring>
 #include <fstream>
@@ -23,7 +24,7 @@ TempDir::~TempDir() {
 
 RecordingView LoadPath(const std::string& path) {
     RecordingView view;
-    Result<Model> loaded = LoadMd3File(path);
+    Result<Model> loaded = LoadModelFile(path);
     if (!loaded.ok()) {
         view.failures.push_back(loaded.error().Message());
         return view;
@@ -53,29 +54,20 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
 }
 
 void TestRecord::SetVertices(const std::vector<std::array<double, 2>>& uv) {
-    surface.vertexCount = int32_t(uv.size());
-    us.clear();
-    vs.clear();
+    surface.u.clear();
+    surface.v.clear();
     for (const auto& p : uv) {
-        us.push_back(p[0]);
-        vs.push_back(p[1]);
+        surface.u.push_back(p[0]);
+        surface.v.push_back(p[1]);
     }
-    surface.u = CoordList(us.data(), us.size());
-    surface.v = CoordList(vs.data(), vs.size());
 }
 
 void TestRecord::AddTriangle(int a, int b, int c) {
-    ++surface.triangleCount;
-    for (const int32_t corner : {a, b, c})
-        for (int shift = 0; shift < 32; shift += 8)
-            triangleBytes.push_back(uint8_t(uint32_t(corner) >> shift));
-    surface.triangles = TriangleList(triangleBytes.data(), triangleBytes.size() / 12);
+    surface.triangles.push_back({a, b, c});
 }
 
 void TestRecord::ClearTriangles() {
-    triangleBytes.clear();
-    surface.triangleCount = 0;
-    surface.triangles = {};
+    surface.triangles.clear();
 }
 
 Md3SurfaceDesc TriangleSurface(const std::string& name, std::array<float, 2> a,

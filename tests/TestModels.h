@@ -55,8 +55,6 @@ struct TestRecord {
     void ClearTriangles();
     Surface surface;
     Surface* record;
-    std::vector<uint8_t> triangleBytes; // what surface.triangles looks into
-    std::vector<double> us, vs;         // what surface.u and surface.v look into
 };
 
 // One surface (or none, for null) as the first templates drew it: plain,

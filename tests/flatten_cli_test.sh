@@ -124,7 +124,7 @@ expect_exit 3 timeout 2 "$flatten" --list "$work/pipe.md3"
 grep -q "not a regular file" "$work/err" || fail "FIFO: $(cat "$work/err")"
 if [ -e /bin/ls ]; then
     expect_exit 3 "$flatten" --list /bin/ls
-    grep -q 'does not start with "IDP3", so it is not an MD3 model' "$work/err" || fail "/bin/ls: $(cat "$work/err")"
+    grep -q 'is not a model Gridwright reads: it does not start as an MD3' "$work/err" || fail "/bin/ls: $(cat "$work/err")"
     [ -s "$work/out" ] && fail "/bin/ls listed surfaces"
 fi
 

@@ -1,5 +1,7 @@
 #include "app/MainWindow/MainWindow.h"
 #include "app/Workspace/WorkspaceWindow.h"
+#include "game/OpenModel.h"
+#include "model/ModelFormats.h"
 
 #include "app/AboutDialog/AboutDialog.h"
 #include "app/Language/Language.h"
@@ -200,7 +202,7 @@ QString DraggedModel(const QMimeData* data) {
     if (urls.isEmpty() || !urls.first().isLocalFile())
         return {};
     const QString path = urls.first().toLocalFile();
-    return path.endsWith(".md3", Qt::CaseInsensitive) ? path : QString();
+    return HasModelExtension(path.toStdString()) ? path : QString();
 }
 
 } // namespace
@@ -378,7 +380,7 @@ void MainWindow::OpenFile(std::string path) {
             ShowLoadFailure(opened.error().Message());
             return;
         }
-        const QString model = ChooseModel(pak.List("models/"));
+        const QString model = ChooseModel(ListModels(pak));
         if (model.isEmpty())
             return;
         path += ":" + model.toStdString();
@@ -389,12 +391,7 @@ void MainWindow::OpenFile(std::string path) {
 }
 
 QString MainWindow::ChooseModel(const std::vector<GameFile>& files) {
-    std::vector<GameFile> models;
-    for (const GameFile& f : files)
-        if (LowerCase(f.gamePath).size() > 4 &&
-            LowerCase(f.gamePath).compare(f.gamePath.size() - 4, 4, ".md3") == 0)
-            models.push_back(f);
-    ModelBrowser browser(models, this);
+    ModelBrowser browser(files, this);
     return browser.exec() == QDialog::Accepted ? browser.chosen() : QString();
 }
 
@@ -408,7 +405,7 @@ void MainWindow::OnOpenGameFolder() {
     const std::vector<std::string> games{QFile::encodeName(chosen.path).toStdString()};
     GameFiles game;
     game.AddFolder(games.front());
-    const QString model = ChooseModel(game.List("models/"));
+    const QString model = ChooseModel(ListModels(game));
     if (model.isEmpty())
         return;
     m_games = games;
@@ -447,10 +444,8 @@ void MainWindow::ReadModel(const std::string& path) {
     m_renderer->Cancel();
     // A game path means a model of the game folder opened; anything else a
     // file, or an archive's entry, and a game of its own.
-    Result<GameModel> opened =
-        OpenGameModel(path, std::filesystem::exists(path) ? std::vector<std::string>{} : m_games);
-    Result<Model> loaded =
-        opened.ok() ? ReadMd3(opened.value().bytes) : Result<Model>(opened.error());
+    Result<OpenedModel> loaded =
+        OpenModel(path, std::filesystem::exists(path) ? std::vector<std::string>{} : m_games);
     if (!loaded.ok()) {
         m_textures.Reset(nullptr);
         m_location.clear();
@@ -465,8 +460,9 @@ void MainWindow::ReadModel(const std::string& path) {
         ShowLoadFailure(loaded.error().Message());
         return;
     }
-    m_textures.Reset(std::make_shared<const Model>(std::move(loaded.value())), opened.value().files,
-                     opened.value().gamePath, opened.value().inGame);
+    const GameModel& opened = loaded.value().game;
+    m_textures.Reset(std::make_shared<const Model>(std::move(loaded.value().model)), opened.files,
+                     opened.gamePath, opened.inGame);
     // A game's scripts can take long to read: the window answers meanwhile,
     // and shows the textures and the game's problems once they are read.
     m_textures.ReadScriptsInBackground([this] {
@@ -475,7 +471,7 @@ void MainWindow::ReadModel(const std::string& path) {
     });
     m_location = path;
     m_locationGames = std::filesystem::exists(path) ? std::vector<std::string>{} : m_games;
-    m_gamePath = opened.value().gamePath;
+    m_gamePath = opened.gamePath;
     WatchLookupFolders();
     // The task bar names the model.
     setWindowTitle(QString::fromUtf8(kModelWindowTitle)
