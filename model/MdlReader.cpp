@@ -340,8 +340,9 @@ void Reader::Fill(Model& model) const {
     // Where the game samples a vertex: the middle of texel (s, t), as in
     // its display lists ((s + 0.5) / width); its software renderer samples
     // that same texel. A copy on the back of the seam moves right by half
-    // the skin (width / 2 in whole texels, as the game divides).
-    const double width = m_width, height = m_height, half = double(m_width / 2);
+    // the skin.
+    const int32_t halfWidth = m_width / 2; // whole texels, as the game divides
+    const double width = m_width, height = m_height, half = halfWidth;
     auto place = [&](size_t out, int32_t vertex, double shift) {
         const int64_t at = m_texCoordsAt + int64_t(vertex) * kTexCoordSize;
         s.u[out] = QuantizeTexCoord(float((double(I32At(at + 4)) + shift + 0.5) / width));

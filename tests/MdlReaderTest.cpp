@@ -135,9 +135,9 @@ std::vector<uint8_t> BuildMdl(const MdlDesc& d, std::vector<Part>* parts = nullp
         for (const PoseDesc& p : f.poses) {
             Put32(out, 0);
             Put32(out, 0xFFFFFFFF);
-            char name[16] = {};
-            std::memcpy(name, p.name.data(), std::min<size_t>(16, p.name.size()));
-            out.insert(out.end(), name, name + 16);
+            std::string name = p.name.substr(0, 16);
+            name.resize(16, '\0'); // a full 16-byte name has no zero
+            out.insert(out.end(), name.begin(), name.end());
             out.insert(out.end(), p.vertices.begin(), p.vertices.end());
         }
     }
@@ -521,7 +521,7 @@ TEST(MdlReader, BackOfTheSeamIsDrawnOnTheRightHalf) {
                 };
                 const double e0 = side(0, 1), e1 = side(1, 2), e2 = side(2, 0);
                 if ((e0 >= 0 && e1 >= 0 && e2 >= 0) || (e0 <= 0 && e1 <= 0 && e2 <= 0))
-                    picture[size_t(py * d.width + px)] = 5;
+                    picture[size_t(py) * size_t(d.width) + size_t(px)] = 5;
             }
     }
     d.skins = {{{picture}, false}};
