@@ -128,6 +128,7 @@ bool Reader::ReadHeader(Error& error) {
                      "coordinates are counted in them");
         return false;
     }
+    // Each skin is painted into a texture, so it takes a texture's limit.
     if (m_width > kMaxTextureSide || m_height > kMaxTextureSide) {
         error = Fail("its header gives its skins a size of " + std::to_string(m_width) + " x " +
                      std::to_string(m_height) + " pixels; Gridwright holds skins of at most " +
