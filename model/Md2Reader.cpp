@@ -276,6 +276,10 @@ Result<Model> Reader::Run() {
         surface.triangles[k] = {corner[0], corner[1], corner[2]};
     }
     const size_t vertices = xyzOf.size();
+    if (int64_t(vertices) > kMaxMeshVertices)
+        return Fail("its triangles use " + std::to_string(vertices) +
+                    " pairs of a vertex and a texture coordinate; Gridwright holds at most " +
+                    std::to_string(kMaxMeshVertices) + " vertices in a surface");
     if (uint64_t(vertices) * uint64_t(m_h.frames) > uint64_t(kMaxModelVertices))
         return Fail("its " + std::to_string(m_h.frames) + " frames of " + std::to_string(vertices) +
                     " vertices each are more than the " + std::to_string(kMaxModelVertices) +

@@ -254,6 +254,16 @@ TEST(Md2Reader, RefusesMoreDecodedVerticesThanItHolds) {
         f.vertices.resize(1);
     EXPECT_NE(Reason(Build(spec)).find("vertices Gridwright holds"), std::string::npos)
         << Reason(Build(spec));
+    // Each list within its limit, but more distinct pairs than a surface holds.
+    spec.xyz = 40;
+    spec.frames.assign(1, Md2Spec::Frame{});
+    spec.st.assign(30000, {0, 0});
+    spec.triangles.clear();
+    for (int16_t x = 0; x < 40; ++x)
+        for (int16_t t = 0; t + 2 < 30000; t += 3)
+            spec.triangles.push_back({x, x, x, t, int16_t(t + 1), int16_t(t + 2)});
+    EXPECT_NE(Reason(Build(spec)).find("at most 1048576 vertices in a surface"), std::string::npos)
+        << Reason(Build(spec));
 }
 
 // ---- The real models ----
