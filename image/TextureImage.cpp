@@ -41,6 +41,8 @@ Status DecodeTexture(const uint8_t* bytes, size_t size, TextureImage& image) {
         decoded = DecodePng(bytes, size, image);
     else if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8)
         decoded = DecodeJpeg(bytes, size, image);
+    else if (IsPcxStart(bytes, size))
+        decoded = DecodePcx(bytes, size, image);
     else
         decoded = DecodeTga(bytes, size, image);
     if (!decoded.ok()) {

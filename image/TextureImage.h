@@ -1,5 +1,5 @@
 #pragma once
-// A texture decoded to RGBA from TGA, JPEG or PNG bytes. Textures come from
+// A texture decoded to RGBA from TGA, JPEG, PNG or PCX bytes. Textures come from
 // mods downloaded from the internet, so every decoder checks the size a file
 // claims before allocating, refuses data that stops short (no pixel is ever
 // left unwritten), and bounds the work a file can ask for.
@@ -34,6 +34,9 @@ Status LoadTexture(const std::string& path, TextureImage& image);
 Status DecodeTga(const uint8_t* bytes, size_t size, TextureImage& image);
 Status DecodePng(const uint8_t* bytes, size_t size, TextureImage& image);
 Status DecodeJpeg(const uint8_t* bytes, size_t size, TextureImage& image);
+Status DecodePcx(const uint8_t* bytes, size_t size, TextureImage& image);
+// True when the bytes start as a run-length encoded PCX does.
+bool IsPcxStart(const uint8_t* bytes, size_t size);
 
 // Why a claimed width and height cannot be decoded, or empty when they can.
 std::string TextureSizeProblem(uint64_t width, uint64_t height);

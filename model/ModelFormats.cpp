@@ -1,6 +1,7 @@
 #include "model/ModelFormats.h"
 
 #include "model/FileReader.h"
+#include "model/Md2Reader.h"
 #include "model/Md3Reader.h"
 #include "model/MdlReader.h"
 
@@ -13,6 +14,7 @@ const std::vector<ModelFormat>& Table() {
     static const std::vector<ModelFormat> table = {
         {"MD3", "Quake III models", {"md3"}, "IDP3", "model/x-quake3-md3", ReadMd3},
         {"MDL", "Quake models", {"mdl"}, "IDPO", "model/x-quake-mdl", ReadMdl},
+        {"MD2", "Quake II models", {"md2"}, "IDP2", "model/x-quake2-md2", ReadMd2},
     };
     return table;
 }

@@ -8,6 +8,7 @@ build=${1:-build-fuzz}
 rm -rf "$build/work" "$build/seeds"
 mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
   "$build/work/shader" "$build/work/mdl" "$build/seeds"
+  "$build/work/shader" "$build/work/md2" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -22,4 +23,11 @@ cp fuzz/corpus/mdl/* "$build/work/mdl/"
 # Real MDL models, when the shared corpus is beside the repository.
 if [ -d ../shared/models/mdl ]; then
   find ../shared/models/mdl -name '*.mdl' -type f -exec cp {} "$build/work/mdl/" \;
+cp fuzz/corpus/md2/* "$build/work/md2/"
+# The real models, when the shared corpus is beside the checkout: all are
+# named tris.md2, so each is copied under its folder's name.
+if [ -d ../shared/models/md2 ]; then
+  find ../shared/models/md2 -name '*.md2' -type f | while read -r model; do
+    cp "$model" "$build/work/md2/real-$(basename "$(dirname "$model")").md2"
+  done
 fi
