@@ -335,7 +335,7 @@ Result<Model> Reader::Run(const SourceBytes& source) {
         return Fail("too short for a model header (" + OutOfBoundsText(0, kHeaderSize, m_size) +
                     ")");
     const int32_t version = I32(kVersionAt);
-    // Version 1 stored a tag's name in every frame; no reader of it is known.
+    // Version 1 laid its tags out otherwise, and the game refuses it too.
     if (version != kVersion)
         return Fail("it is MDC version " + std::to_string(version) +
                     "; Gridwright reads version 2 only");
