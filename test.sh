@@ -46,12 +46,15 @@ cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_text
   make_fuzz_seeds make_test_models
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
   fuzz_md2 make_fuzz_seeds make_test_models
+cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
+  fuzz_mdc make_fuzz_seeds make_test_models
 scripts/fuzz-seeds.sh build-fuzz
 # Every input that ever made a fuzzer fail is replayed one by one (whole, at
 # any size); then each fuzzer explores from the seeds with a fixed seed and a
 # fixed number of runs, so that every run of this script gives one answer.
 for target in md3_reader skin texture archive shader mdl; do
 for target in md3_reader skin texture archive shader md2; do
+for target in md3_reader skin texture archive shader mdc; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
@@ -66,6 +69,7 @@ explore archive 50000 16384
 explore shader 300000 4096
 explore mdl 100000 16384
 explore md2 100000 16384
+explore mdc 100000 16384
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null

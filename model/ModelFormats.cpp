@@ -4,6 +4,7 @@
 #include "model/Md2Reader.h"
 #include "model/Md3Reader.h"
 #include "model/MdlReader.h"
+#include "model/MdcReader.h"
 
 #include <climits>
 #include <cstring>
@@ -15,6 +16,7 @@ const std::vector<ModelFormat>& Table() {
         {"MD3", "Quake III models", {"md3"}, "IDP3", "model/x-quake3-md3", ReadMd3},
         {"MDL", "Quake models", {"mdl"}, "IDPO", "model/x-quake-mdl", ReadMdl},
         {"MD2", "Quake II models", {"md2"}, "IDP2", "model/x-quake2-md2", ReadMd2},
+        {"MDC", "Wolfenstein models", {"mdc"}, "IDPC", "model/x-wolf-mdc", ReadMdc},
     };
     return table;
 }

@@ -9,6 +9,7 @@ rm -rf "$build/work" "$build/seeds"
 mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
   "$build/work/shader" "$build/work/mdl" "$build/seeds"
   "$build/work/shader" "$build/work/md2" "$build/seeds"
+  "$build/work/shader" "$build/work/mdc" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -30,4 +31,9 @@ if [ -d ../shared/models/md2 ]; then
   find ../shared/models/md2 -name '*.md2' -type f | while read -r model; do
     cp "$model" "$build/work/md2/real-$(basename "$(dirname "$model")").md2"
   done
+cp fuzz/corpus/mdc/* "$build/work/mdc/"
+# The real models, when the shared folder is beside the worktree.
+models=../shared/models
+if [ -d "$models/mdc" ]; then
+  find "$models/mdc" -name '*.mdc' -type f -exec cp {} "$build/work/mdc/" \;
 fi
