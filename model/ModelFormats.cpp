@@ -2,6 +2,7 @@
 
 #include "model/FileReader.h"
 #include "model/Md3Reader.h"
+#include "model/Md5Reader.h"
 
 #include <climits>
 #include <cstring>
@@ -11,6 +12,7 @@ namespace {
 const std::vector<ModelFormat>& Table() {
     static const std::vector<ModelFormat> table = {
         {"MD3", "Quake III models", {"md3"}, "IDP3", "model/x-quake3-md3", ReadMd3},
+        {"MD5", "Doom 3 meshes", {"md5mesh"}, "MD5Version", "model/x-doom3-md5mesh", ReadMd5},
     };
     return table;
 }
