@@ -22,9 +22,9 @@
 namespace {
 
 // The fewest bytes a joint, vertex, triangle or weight line can take
-// ("a -1(0 0 0)(0 0 0)", "vert 0(0 0)0 1", "tri 0 0 0 0", "weight 0 0 0(0 0 0)"):
+// ("a 0(0 0 0)(0 0 0)", "vert 0(0 0)0 1", "tri 0 0 0 0", "weight 0 0 0(0 0 0)"):
 // a count is checked against the bytes left before anything is sized by it.
-constexpr int64_t kJointBytes = 18, kVertBytes = 14, kTriBytes = 11, kWeightBytes = 19;
+constexpr int64_t kJointBytes = 17, kVertBytes = 14, kTriBytes = 11, kWeightBytes = 19;
 constexpr int64_t kMeshBytes = 48; // "mesh{shader a numverts 0 numtris 0 numweights 0}"
 constexpr int kVersion = 10;
 
@@ -546,14 +546,16 @@ bool Parser::ReadMesh(int64_t index, Surface& s) {
                     w.bias * (j.rotation[r][0] * w.offset[0] + j.rotation[r][1] * w.offset[1] +
                               j.rotation[r][2] * w.offset[2] + j.origin[r]);
         }
-        const Point3 p{float(sum[0]), float(sum[1]), float(sum[2])};
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) {
+        // Checked in double: a double beyond a float's range has no float.
+        const double most = double(std::numeric_limits<float>::max());
+        if (!(std::fabs(sum[0]) <= most && std::fabs(sum[1]) <= most &&
+              std::fabs(sum[2]) <= most)) {
             m_error = Fail(vw.line, "vertex " + std::to_string(i) + " of " + label +
                                         " lies beyond what a float holds once its weights are "
                                         "summed");
             return false;
         }
-        s.positions[i] = p;
+        s.positions[i] = {float(sum[0]), float(sum[1]), float(sum[2])};
     }
     // The file holds no normals: each vertex gets the sum of its triangles'
     // normals, weighted by area, turned as the game's face planes are

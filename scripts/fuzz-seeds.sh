@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 rm -rf "$build/work" "$build/seeds"
 mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
-  "$build/work/shader" "$build/seeds"
+  "$build/work/shader" "$build/work/md5" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -18,3 +18,8 @@ cp "$game"/*.tga "$game"/*.jpg "$game"/*.png "$build/work/texture/"
 find fuzz/corpus/texture -size -16k -type f -exec cp {} "$build/work/texture/" \;
 cp fuzz/corpus/archive/* "$build/work/archive/"
 cp fuzz/corpus/shader/* "$build/work/shader/"
+cp fuzz/corpus/md5/* "$build/work/md5/"
+# Real Doom 3 meshes, when the shared model folder is beside the checkout.
+if [ -d ../shared/models ]; then
+  find ../shared/models -name '*.md5mesh' -type f -exec cp {} "$build/work/md5/" \;
+fi

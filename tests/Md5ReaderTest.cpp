@@ -270,6 +270,11 @@ TEST(Md5Reader, RefusesBrokenTextsByLine) {
          "line 20: mesh 0 has no \"numtris\""},
         {Replace(kTurned, "  vert 1 ( 1.5 0 ) 1 1\n", ""),
          "line 21: mesh 0 says it has 3 vertices, but vertex 1 is not given"},
+        {Replace(kTurned, "weight 1 1 1 ( 0 2 0 )", "weight 1 1 3e38 ( 0 3e38 0 )"),
+         "line 13: vertex 1 of mesh 0 lies beyond what a float holds once its weights are "
+         "summed"},
+        {Replace(kTurned, "numMeshes 1", "numMeshes 2"),
+         "line 23: expected \"mesh\" (mesh 1 of 2), found the end of the file"},
         {Replace(kTurned, "numJoints 2", "numJoints 3"),
          "line 8: expected the name of joint 2, found \"}\""},
         {Replace(kTurned, "commandline \"made by hand\"", "commandline \"made by hand"),
