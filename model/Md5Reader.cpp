@@ -197,9 +197,15 @@ bool Parser::Next(Token& t) {
         m_at = p + 1;
     } else {
         const char* p = m_at;
-        while (p<m_end&& static_cast<unsigned char>(*p)> ' ' && *p != '(' && *p != ')' &&
-               *p != '{' && *p != '}' && *p != '"' &&
-               !(*p == '/' && p + 1 < m_end && (p[1] == '/' || p[1] == '*')))
+        // A word ends at white space, a mark, a quotation or a comment.
+        auto inWord = [this](const char* q) {
+            const auto byte = static_cast<unsigned char>(*q);
+            if (byte <= ' ' || byte == '(' || byte == ')' || byte == '{' || byte == '}' ||
+                byte == '"')
+                return false;
+            return !(byte == '/' && q + 1 < m_end && (q[1] == '/' || q[1] == '*'));
+        };
+        while (p < m_end && inWord(p))
             ++p;
         t.kind = Kind::Word;
         t.text = std::string_view(m_at, size_t(p - m_at));
@@ -402,9 +408,10 @@ bool Parser::ReadMesh(int64_t index, Surface& s) {
                 !ExpectCount(verts, "numverts", kMaxMeshVertices, "vertices", kVertBytes))
                 return false;
             if (m_modelVertices + verts > kMaxModelVertices) {
-                m_error =
-                    Fail(t.line, "the model has more than " + std::to_string(kMaxModelVertices) +
-                                     " vertices, more than Gridwright holds");
+                m_error = Fail(t.line, "the meshes up to " + label + " have " +
+                                           std::to_string(m_modelVertices + verts) +
+                                           " vertices in all; Gridwright holds at most " +
+                                           std::to_string(kMaxModelVertices));
                 return false;
             }
             m_modelVertices += verts;
