@@ -43,6 +43,7 @@ echo "== fuzzing: the committed corpus replayed, then a fixed exploration =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON $werror > /dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_mdl \
+cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_md5 \
   make_fuzz_seeds make_test_models
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
   fuzz_md2 make_fuzz_seeds make_test_models
@@ -55,11 +56,12 @@ scripts/fuzz-seeds.sh build-fuzz
 for target in md3_reader skin texture archive shader mdl; do
 for target in md3_reader skin texture archive shader md2; do
 for target in md3_reader skin texture archive shader mdc; do
+for target in md3_reader skin texture archive shader md5; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
-explore() { # target runs max_len
-  build-fuzz/bin/fuzz_$1 -seed=1 -runs="$2" -max_len="$3" -print_final_stats=1 \
+explore() { # target runs max_len [libFuzzer options]
+  build-fuzz/bin/fuzz_$1 -seed=1 -runs="$2" -max_len="$3" -print_final_stats=1 "${@:4}" \
     build-fuzz/work/$1 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY"
 }
 explore md3_reader 40000 16384
@@ -70,6 +72,7 @@ explore shader 300000 4096
 explore mdl 100000 16384
 explore md2 100000 16384
 explore mdc 100000 16384
+explore md5 200000 16384 -dict=fuzz/md5.dict
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null

@@ -5,6 +5,7 @@
 #include "model/Md3Reader.h"
 #include "model/MdlReader.h"
 #include "model/MdcReader.h"
+#include "model/Md5Reader.h"
 
 #include <climits>
 #include <cstring>
@@ -17,6 +18,7 @@ const std::vector<ModelFormat>& Table() {
         {"MDL", "Quake models", {"mdl"}, "IDPO", "model/x-quake-mdl", ReadMdl},
         {"MD2", "Quake II models", {"md2"}, "IDP2", "model/x-quake2-md2", ReadMd2},
         {"MDC", "Wolfenstein models", {"mdc"}, "IDPC", "model/x-wolf-mdc", ReadMdc},
+        {"MD5", "Doom 3 meshes", {"md5mesh"}, "MD5Version", "model/x-doom3-md5mesh", ReadMd5},
     };
     return table;
 }

@@ -10,6 +10,7 @@ mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$bui
   "$build/work/shader" "$build/work/mdl" "$build/seeds"
   "$build/work/shader" "$build/work/md2" "$build/seeds"
   "$build/work/shader" "$build/work/mdc" "$build/seeds"
+  "$build/work/shader" "$build/work/md5" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -36,4 +37,8 @@ cp fuzz/corpus/mdc/* "$build/work/mdc/"
 models=../shared/models
 if [ -d "$models/mdc" ]; then
   find "$models/mdc" -name '*.mdc' -type f -exec cp {} "$build/work/mdc/" \;
+cp fuzz/corpus/md5/* "$build/work/md5/"
+# Real Doom 3 meshes, when the shared model folder is beside the checkout.
+if [ -d ../shared/models ]; then
+  find ../shared/models -name '*.md5mesh' -type f -exec cp {} "$build/work/md5/" \;
 fi
