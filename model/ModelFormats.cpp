@@ -1,6 +1,7 @@
 #include "model/ModelFormats.h"
 
 #include "model/FileReader.h"
+#include "model/IqmReader.h"
 #include "model/Md3Reader.h"
 
 #include <climits>
@@ -11,6 +12,7 @@ namespace {
 const std::vector<ModelFormat>& Table() {
     static const std::vector<ModelFormat> table = {
         {"MD3", "Quake III models", {"md3"}, "IDP3", "model/x-quake3-md3", ReadMd3},
+        {"IQM", "Inter-Quake models", {"iqm"}, {"INTERQUAKEMODEL\0", 16}, "model/x-iqm", ReadIqm},
     };
     return table;
 }
