@@ -3,8 +3,10 @@
 #include "model/LittleEndian.h"
 #include "model/QuantizeTexCoord.h"
 
+#include <algorithm>
 #include <array>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -145,7 +147,7 @@ class Reader {
     Error Fail(const std::string& why) const { return Error{"", m_path, why}; }
     uint32_t U32(int64_t at) const { return DecodeU32(&m_bytes[size_t(at)]); }
     uint32_t Word(Word w) const { return m_words[w]; }
-    bool CheckBlock(const char* what, uint32_t at, int64_t count, int64_t size, Error& error,
+    bool CheckBlock(const char* what, uint32_t at, uint64_t count, int64_t size, Error& error,
                     bool plural = true) const;
     bool CheckBlocks(Error& error) const;
     bool ReadArrays(Error& error);
@@ -169,27 +171,32 @@ class Reader {
 
 // `count` records of `size` bytes from `at` lie after the header and inside
 // the file; an empty block may have any offset (the format writes 0).
-bool Reader::CheckBlock(const char* what, uint32_t at, int64_t count, int64_t size, Error& error,
+bool Reader::CheckBlock(const char* what, uint32_t at, uint64_t count, int64_t size, Error& error,
                         bool plural) const {
-    const int64_t length = count * size; // both below 2^32: no overflow in 64 bits
-    if (length == 0)
+    if (count == 0)
         return true;
     if (at < kHeaderSize) {
         error = Fail(std::string(what) + (plural ? " start" : " starts") + " at offset " +
                      std::to_string(at) + ", inside the header");
         return false;
     }
-    if (length > m_limit - int64_t(at)) {
-        error = Fail(std::string(what) + (plural ? " lie" : " lies") + " outside the file (bytes " +
-                     std::to_string(at) + " to " + std::to_string(int64_t(at) + length - 1) +
-                     " of a file of " + std::to_string(m_limit) + " bytes)");
+    // A count of frames times channels may pass 2^63: compared before it is multiplied.
+    const uint64_t room = uint64_t(std::max<int64_t>(m_limit - int64_t(at), 0));
+    if (count > room / uint64_t(size)) {
+        const std::string extent =
+            count <= uint64_t(INT32_MAX)
+                ? "bytes " + std::to_string(at) + " to " +
+                      std::to_string(int64_t(at) + int64_t(count) * size - 1)
+                : std::to_string(count) + " records from byte " + std::to_string(at);
+        error = Fail(std::string(what) + (plural ? " lie" : " lies") + " outside the file (" +
+                     extent + " of a file of " + std::to_string(m_limit) + " bytes)");
         return false;
     }
     return true;
 }
 
 bool Reader::CheckBlocks(Error& error) const {
-    const int64_t frames = Word(kFrameCount);
+    const uint64_t frames = Word(kFrameCount);
     return CheckBlock("its text", Word(kTextAt), Word(kTextCount), 1, error, false) &&
            CheckBlock("its meshes", Word(kMeshesAt), Word(kMeshCount), kMeshSize, error) &&
            CheckBlock("its vertex arrays", Word(kArraysAt), Word(kArrayCount), kArraySize, error) &&

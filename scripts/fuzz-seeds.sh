@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 rm -rf "$build/work" "$build/seeds"
 mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
-  "$build/work/shader" "$build/seeds"
+  "$build/work/shader" "$build/work/iqm" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -18,3 +18,9 @@ cp "$game"/*.tga "$game"/*.jpg "$game"/*.png "$build/work/texture/"
 find fuzz/corpus/texture -size -16k -type f -exec cp {} "$build/work/texture/" \;
 cp fuzz/corpus/archive/* "$build/work/archive/"
 cp fuzz/corpus/shader/* "$build/work/shader/"
+# The IQM seeds are written by make_iqm_seeds (run by hand when they change);
+# the real models, when the shared folder is there, start the fuzzer too.
+cp fuzz/corpus/iqm/* "$build/work/iqm/"
+if [ -d ../shared/models/iqm ]; then
+  find ../shared/models/iqm -name '*.iqm' -size -512k -exec cp {} "$build/work/iqm/" \;
+fi
