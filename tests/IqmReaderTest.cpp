@@ -166,6 +166,13 @@ TEST(IqmReader, RefusesDamagedFilesNamingThePart) {
                          SetIqmWord(f.bytes, kIqmFramesAt, 124);
                      },
                      "its frames lie outside the file (bytes 124 to 2123"});
+    cases.push_back({"frames past 2^64 bytes",
+                     [](IqmFile& f) {
+                         SetIqmWord(f.bytes, kIqmFrameCount, 0xFFFFFFFF);
+                         SetIqmWord(f.bytes, kIqmFrameChannels, 0xFFFFFFFF);
+                         SetIqmWord(f.bytes, kIqmFramesAt, 124);
+                     },
+                     "its frames lie outside the file (18446744065119617025 records"});
     cases.push_back({"cut in the triangles, size cut too",
                      [](IqmFile& f) {
                          f.bytes.resize(f.at["triangles"] + 13);
