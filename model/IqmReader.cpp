@@ -239,8 +239,8 @@ bool Reader::ReadArrays(Error& error) {
                                    : a.type == kTexCoord ? &m_texCoords
                                    : a.type == kNormal   ? &m_normals
                                                          : nullptr;
-        // The first array of a type is the one engines use.
-        if (slot == nullptr || *slot != nullptr)
+        // A later array of a type replaces an earlier one, as in the engines.
+        if (slot == nullptr)
             continue;
         const char* what = TypeName(a.type);
         const uint32_t wanted = a.type == kTexCoord ? 2 : 3;
