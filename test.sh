@@ -44,6 +44,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON $werror > /dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_mdl \
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_md5 \
+cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_iqm \
   make_fuzz_seeds make_test_models
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
   fuzz_md2 make_fuzz_seeds make_test_models
@@ -57,6 +58,7 @@ for target in md3_reader skin texture archive shader mdl; do
 for target in md3_reader skin texture archive shader md2; do
 for target in md3_reader skin texture archive shader mdc; do
 for target in md3_reader skin texture archive shader md5; do
+for target in md3_reader skin texture archive shader iqm; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
@@ -73,6 +75,7 @@ explore mdl 100000 16384
 explore md2 100000 16384
 explore mdc 100000 16384
 explore md5 200000 16384 -dict=fuzz/md5.dict
+explore iqm 100000 16384
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null

@@ -2,6 +2,7 @@
 
 #include "model/FileReader.h"
 #include "model/Md2Reader.h"
+#include "model/IqmReader.h"
 #include "model/Md3Reader.h"
 #include "model/MdlReader.h"
 #include "model/MdcReader.h"
@@ -19,6 +20,7 @@ const std::vector<ModelFormat>& Table() {
         {"MD2", "Quake II models", {"md2"}, "IDP2", "model/x-quake2-md2", ReadMd2},
         {"MDC", "Wolfenstein models", {"mdc"}, "IDPC", "model/x-wolf-mdc", ReadMdc},
         {"MD5", "Doom 3 meshes", {"md5mesh"}, "MD5Version", "model/x-doom3-md5mesh", ReadMd5},
+        {"IQM", "Inter-Quake models", {"iqm"}, {"INTERQUAKEMODEL\0", 16}, "model/x-iqm", ReadIqm},
     };
     return table;
 }

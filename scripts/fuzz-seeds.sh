@@ -11,6 +11,7 @@ mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$bui
   "$build/work/shader" "$build/work/md2" "$build/seeds"
   "$build/work/shader" "$build/work/mdc" "$build/seeds"
   "$build/work/shader" "$build/work/md5" "$build/seeds"
+  "$build/work/shader" "$build/work/iqm" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -41,4 +42,9 @@ cp fuzz/corpus/md5/* "$build/work/md5/"
 # Real Doom 3 meshes, when the shared model folder is beside the checkout.
 if [ -d ../shared/models ]; then
   find ../shared/models -name '*.md5mesh' -type f -exec cp {} "$build/work/md5/" \;
+# The IQM seeds are written by make_iqm_seeds (run by hand when they change);
+# the real models, when the shared folder is there, start the fuzzer too.
+cp fuzz/corpus/iqm/* "$build/work/iqm/"
+if [ -d ../shared/models/iqm ]; then
+  find ../shared/models/iqm -name '*.iqm' -size -512k -exec cp {} "$build/work/iqm/" \;
 fi

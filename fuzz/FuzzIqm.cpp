@@ -1,0 +1,50 @@
+// Any bytes as an IQM file: the reader must refuse them with a reason, or
+// load a model whose every list agrees with itself.
+#include "model/IqmReader.h"
+#include "model/Model.h"
+
+#include <cmath>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const Result<Model> loaded = ReadIqm({"fuzz.iqm", Bytes::Copy(data, size)});
+    if (!loaded.ok()) {
+        const std::string& reason = loaded.error().reason;
+        if (reason.empty() || reason.back() == '.')
+            __builtin_trap();
+        return 0;
+    }
+    const Model& model = loaded.value();
+    if (model.SurfaceCount() == 0 || model.SurfaceCount() > kMaxModelSurfaces)
+        __builtin_trap();
+    size_t vertices = 0;
+    for (const Surface& s : model.surfaces) {
+        const size_t n = s.u.size();
+        vertices += n;
+        if (s.v.size() != n || (!s.positions.empty() && s.positions.size() != n) ||
+            (!s.normals.empty() && s.normals.size() != n))
+            __builtin_trap();
+        for (size_t j = 0; j < n; ++j)
+            if (!std::isfinite(s.u[j]) || !std::isfinite(s.v[j]))
+                __builtin_trap();
+        for (const std::vector<Point3>* list : {&s.positions, &s.normals})
+            for (const Point3& p : *list)
+                for (const float c : p)
+                    if (!std::isfinite(c))
+                        __builtin_trap();
+        // The reader refuses a corner outside its surface, so none is skipped.
+        size_t drawn = 0;
+        ForEachTriangle(s, [&drawn](int, int, int) { ++drawn; });
+        if (drawn != s.triangles.size())
+            __builtin_trap();
+        (void)LayoutHasArea(s);
+        (void)TextureNameOf(s);
+    }
+    // Meshes may not share vertices, so together they hold no more than the file.
+    if (vertices * 4 > size)
+        __builtin_trap();
+    const SurfacePose pose = model.Pose(0, model.FrameCount() - 1);
+    if (pose.positions.size() != model.surfaces[0].positions.size())
+        __builtin_trap();
+    return 0;
+}
