@@ -148,6 +148,15 @@ TEST(Pak, NumberedPaksThenPk3sThenLooseFilesWin) {
     ASSERT_EQ(listed.size(), 4u);
     for (const GameFile& file : listed)
         EXPECT_EQ(file.origin, mixed.Find(file.gamePath)->origin) << file.gamePath;
+
+    // A pak that is a link leading out of the game is not the game's.
+    Write(dir.path() / "elsewhere.pak", Pak({{"progs/a.mdl", "outside"}, {"progs/z.mdl", "z"}}));
+    fs::create_symlink(dir.path() / "elsewhere.pak", base / "pak3.pak");
+    GameFiles linked;
+    linked.AddFolder(base.string());
+    EXPECT_EQ(Text(linked, "progs/z.mdl"), "(none)");
+    EXPECT_NE(ProblemWith(linked, "pak3.pak").find("leads out of the game folder"),
+              std::string::npos);
 }
 
 TEST(Pak, ANameStoredTwiceIsReadFromItsFirstEntryAsTheEngineSearches) {
