@@ -1,7 +1,8 @@
-// Any bytes as a .pk3: opening must refuse them or index them, and reading
-// every entry must give its bytes (at most the cap it is read with) or an
-// error naming the archive and the entry, never a fault; all the reads
-// together inflate no more than their budget.
+// Any bytes as an archive (a zip, or an id pak when they start "PACK"):
+// opening must refuse them or index them, and reading every entry must give
+// its bytes (at most the cap it is read with) or an error naming the archive
+// and the entry, never a fault; all the reads together inflate no more than
+// their budget. A pak's entries lie inside the file and read at their size.
 #include "game/Archive.h"
 
 #include <cstdint>
@@ -25,12 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const ArchiveEntry& entry : archive.entries()) {
         if (!IsGamePath(entry.name) || archive.Find(entry.name) == nullptr)
             __builtin_trap();
+        if (archive.isPak() && (entry.offset > size || entry.size > size - entry.offset))
+            __builtin_trap();
+        // The first entry of a pak's name is the one read.
+        if (archive.isPak() && archive.Find(entry.name)->index > entry.index)
+            __builtin_trap();
         // Whole, within the game's budget, and stopped at a skin's limit.
         for (const int64_t limit : {kMaxEntryBytes, kSkin}) {
             const Result<SourceBytes> bytes = archive.Read(entry, limit, {}, &budget);
             if (bytes.ok()) {
                 const auto got = int64_t(bytes.value().bytes->size());
-                if (got > limit)
+                if (got > limit || (archive.isPak() && uint64_t(got) != entry.size))
                     __builtin_trap();
                 given += got;
             } else if (bytes.error().path.find(entry.name) == std::string::npos) {

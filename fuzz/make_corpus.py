@@ -160,3 +160,33 @@ write_archive("huge-skins.pk3",
 # also parses with (its games' limits are megabytes: that flood is a test).
 with open(os.path.join(corpus, "shader", "token-flood.shader"), "wb") as f:
     f.write(b"textures/flood {\n" + b" a" * 1500 + b"\n}\n")
+
+
+# id paks ("PACK", stored entries): a small one, a name stored three times,
+# entries that overlap, run past the end or are badly named, and a directory
+# that is not a whole number of its 64-byte entries.
+def id_pak(records, data):
+    directory = b"".join(struct.pack("<56sii", name.encode()[:56], pos, length)
+                         for name, pos, length in records)
+    return b"PACK" + struct.pack("<ii", 12 + len(data), len(directory)) + data + directory
+
+
+def id_files(files):
+    records, data = [], b""
+    for name, content in files:
+        records.append((name, 12 + len(data), len(content)))
+        data += content
+    return id_pak(records, data)
+
+
+write_archive("id-small.pak", id_files([("progs/player.mdl", b"IDPO" + b"\0" * 60),
+                                        ("gfx/palette.lmp", bytes(range(48)))]))
+write_archive("id-duplicates.pak", id_files([("maps/a.bsp", b"first"), ("MAPS\\A.BSP", b"second"),
+                                             ("maps/a.bsp", b"third")]))
+write_archive("id-hostile.pak", id_pak([("progs/a.mdl", 12, 16), ("progs/b.mdl", 20, 16),
+                                        ("progs/past.mdl", 30, 1 << 20), ("progs/neg.mdl", -4, 4),
+                                        ("../x.cfg", 12, 0), ("n" * 56, 12, 0),
+                                        ("progs/ok.mdl", 44, 4)], b"x" * 36))
+ragged = bytearray(id_files([("progs/a.mdl", b"aaaa")]) + b"\0" * 20)
+ragged[8:12] = struct.pack("<i", 64 + 20)
+write_archive("id-ragged.pak", bytes(ragged))

@@ -86,16 +86,20 @@ uint64_t Little(const uint8_t* p, int bytes) {
     return value;
 }
 
-bool ReadAt(int fd, uint64_t offset, size_t size, std::vector<uint8_t>& out) {
-    out.resize(size);
+bool ReadAt(int fd, uint64_t offset, size_t size, uint8_t* out) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::pread(fd, out.data() + done, size - done, off_t(offset + done));
+        const ssize_t got = ::pread(fd, out + done, size - done, off_t(offset + done));
         if (got <= 0)
             return false;
         done += size_t(got);
     }
     return true;
+}
+
+bool ReadAt(int fd, uint64_t offset, size_t size, std::vector<uint8_t>& out) {
+    out.resize(size);
+    return ReadAt(fd, offset, size, out.data());
 }
 
 // Where an entry's bytes lie: its local header and compressed data, at the least.
@@ -229,6 +233,16 @@ std::string SizeText(int64_t bytes) {
     return std::to_string(bytes / 1024) + " KB";
 }
 
+// A .pak's header and each directory entry hold little-endian int32s.
+int64_t Signed32(const uint8_t* p) {
+    return int64_t(int32_t(uint32_t(Little(p, 4))));
+}
+
+constexpr size_t kPakHeader = 12, kPakEntry = 64, kPakName = 56;
+
+constexpr const char* kSpent =
+    "the game's paks have given as many bytes as Gridwright reads of one game, so it was not read";
+
 } // namespace
 
 Status Archive::Reopen() const {
@@ -245,6 +259,10 @@ Status Archive::Reopen() const {
                      "it changed on disk since it was opened; open the model again"};
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (m_pak) {
+        m_fd = fd; // its directory was read when it was first opened
+        return Success();
+    }
     Result<zip_t*> zip = ZipOfDescriptor(fd, m_path);
     if (!zip.ok())
         return zip.error();
@@ -256,6 +274,96 @@ void Archive::Close() const {
     if (m_zip)
         zip_discard(m_zip);
     m_zip = nullptr;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void Archive::Admit(std::string name, ArchiveEntry entry, bool shared, bool outside,
+                    std::map<std::string, int>& seen) {
+    if (name.empty() || name.back() == '/') // a folder
+        return;
+    for (char& c : name)
+        if (c == '\\')
+            c = '/';
+    if (!IsGamePath(name)) {
+        m_refused.push_back(name);
+        return;
+    }
+    if (outside) {
+        m_outside.push_back(name);
+        return;
+    }
+    if (shared) {
+        m_overlapping.push_back(name);
+        return;
+    }
+    const std::string key = GamePathKey(name);
+    if (seen[key]++ == 1)
+        m_duplicates.push_back(name);
+    // The entry of a name that is read is the engine's: a zip's last (the
+    // engine chains its names newest first as it reads the directory), a
+    // .pak's first (the engine searches its directory from the top).
+    if (!m_pak || m_byKey.find(key) == m_byKey.end())
+        m_byKey[key] = m_entries.size();
+    entry.name = std::move(name);
+    m_entries.push_back(std::move(entry));
+}
+
+Status Archive::IndexPak(int fd) {
+    auto damaged = [&](const std::string& why) {
+        return Error{"Cannot open the archive", m_path, why};
+    };
+    const auto size = uint64_t(m_size);
+    std::vector<uint8_t> header;
+    if (size < kPakHeader || !ReadAt(fd, 0, kPakHeader, header))
+        return damaged("it is too short for the header of a pak");
+    const int64_t dirOffset = Signed32(&header[4]), dirLength = Signed32(&header[8]);
+    if (dirOffset < 0 || dirLength < 0 || uint64_t(dirOffset) > size ||
+        uint64_t(dirLength) > size - uint64_t(dirOffset))
+        return damaged("its directory (" + std::to_string(dirLength) + " bytes at offset " +
+                       std::to_string(dirOffset) + ") runs past the end of the file (" +
+                       std::to_string(size) + " bytes)");
+    if (dirLength % int64_t(kPakEntry) != 0)
+        return damaged("its directory is " + std::to_string(dirLength) +
+                       " bytes long, not a whole number of 64-byte entries");
+    const auto count = uint64_t(dirLength) / kPakEntry;
+    if (count > kMaxPakEntries)
+        return damaged("its directory lists " + std::to_string(count) + " entries, more than the " +
+                       std::to_string(kMaxPakEntries) + " Gridwright reads");
+    std::vector<uint8_t> directory;
+    if (!ReadAt(fd, uint64_t(dirOffset), size_t(dirLength), directory))
+        return damaged("its directory cannot be read");
+    std::vector<Span> spans(count, Span{0, 0});
+    std::vector<bool> outside(count, false);
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint8_t* record = &directory[i * kPakEntry];
+        const int64_t at = Signed32(record + kPakName), length = Signed32(record + kPakName + 4);
+        outside[i] =
+            at < 0 || length < 0 || uint64_t(at) > size || uint64_t(length) > size - uint64_t(at);
+        // An empty entry shares no bytes, wherever it says it starts.
+        if (!outside[i] && length > 0)
+            spans[i] = {uint64_t(at), uint64_t(at) + uint64_t(length)};
+    }
+    const std::vector<bool> shared = Overlapping(spans);
+    std::map<std::string, int> seen;
+    for (uint64_t i = 0; i < count; ++i) {
+        const auto* record = reinterpret_cast<const char*>(&directory[i * kPakEntry]);
+        const size_t length = strnlen(record, kPakName);
+        std::string name(record, length);
+        if (length == kPakName) { // no end within its field: the engine would read past it
+            m_refused.push_back(name);
+            continue;
+        }
+        const uint8_t* fields = &directory[i * kPakEntry + kPakName];
+        Admit(std::move(name),
+              {{},
+               i,
+               uint64_t(std::max<int64_t>(0, Signed32(fields))),
+               uint64_t(std::max<int64_t>(0, Signed32(fields + 4)))},
+              shared[i], outside[i], seen);
+    }
+    return Success();
 }
 
 Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
@@ -274,13 +382,25 @@ Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
     archive->m_inode = uint64_t(st.st_ino);
     archive->m_size = int64_t(st.st_size);
     archive->m_modified = int64_t(st.st_mtime);
-    std::vector<Span> spans;
-    const bool directory = ReadDirectory(fd, int64_t(st.st_size), spans);
     {
         // Room for this one before it opens.
         const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
         ArchivePool::MakeRoom(nullptr);
     }
+    // By its content, whatever its name: a zip named .pak is read as a zip.
+    std::vector<uint8_t> magic;
+    archive->m_pak = ReadAt(fd, 0, 4, magic) && std::memcmp(magic.data(), "PACK", 4) == 0;
+    if (archive->m_pak) {
+        archive->m_fd = fd; // closed with the archive, also when it is refused here
+        if (const Status indexed = archive->IndexPak(fd); !indexed.ok())
+            return indexed.error();
+        const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
+        ArchivePool::MakeRoom(archive.get());
+        ArchivePool::Open().push_front(archive.get());
+        return archive;
+    }
+    std::vector<Span> spans;
+    const bool directory = ReadDirectory(fd, int64_t(st.st_size), spans);
     Result<zip_t*> opened = ZipOfDescriptor(fd, path);
     if (!opened.ok())
         return opened.error();
@@ -293,32 +413,9 @@ Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
                      "its central directory is damaged or not one Gridwright can check"};
     const std::vector<bool> shared = Overlapping(spans);
     std::map<std::string, int> seen;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const char* raw = zip_get_name(zip, zip_uint64_t(i), ZIP_FL_ENC_RAW);
-        if (!raw)
-            continue;
-        std::string name = raw;
-        if (name.empty() || name.back() == '/') // a folder
-            continue;
-        for (char& c : name)
-            if (c == '\\')
-                c = '/';
-        if (!IsGamePath(name)) {
-            archive->m_refused.push_back(name);
-            continue;
-        }
-        if (shared[size_t(i)]) {
-            archive->m_overlapping.push_back(name);
-            continue;
-        }
-        const std::string key = GamePathKey(name);
-        if (seen[key]++ == 1)
-            archive->m_duplicates.push_back(name);
-        // The last entry of a name is the one read: the engine chains a pak's
-        // names newest first as it reads the directory.
-        archive->m_byKey[key] = archive->m_entries.size();
-        archive->m_entries.push_back({name, zip_uint64_t(i)});
-    }
+    for (zip_int64_t i = 0; i < count; ++i)
+        if (const char* raw = zip_get_name(zip, zip_uint64_t(i), ZIP_FL_ENC_RAW))
+            archive->Admit(raw, {{}, zip_uint64_t(i)}, shared[size_t(i)], false, seen);
     const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
     ArchivePool::MakeRoom(archive.get());
     ArchivePool::Open().push_front(archive.get());
@@ -343,27 +440,27 @@ Result<SourceBytes> Archive::Read(const ArchiveEntry& entry, int64_t limit,
     const std::string origin = m_path + ":" + entry.name;
     const std::lock_guard<std::mutex> lock(m_mutex);
     auto fail = [&](const std::string& why) { return Error{"Cannot read", origin, why}; };
-    const std::string spent =
-        "the game's paks have given as many bytes as Gridwright reads of one game, so it was "
-        "not read";
+    const std::string spent = kSpent;
     if (budget && budget->load() <= 0)
         return fail(spent);
     {
         const std::lock_guard<std::mutex> pool(ArchivePool::Mutex());
         std::list<const Archive*>& open = ArchivePool::Open();
-        if (m_zip) {
+        if (m_zip || m_fd >= 0) {
             open.remove(this);
             open.push_front(this);
         } else {
             ArchivePool::MakeRoom(this);
         }
     }
-    if (!m_zip) {
+    if (!m_zip && m_fd < 0) {
         if (const Status reopened = Reopen(); !reopened.ok())
             return reopened.error();
         const std::lock_guard<std::mutex> pool(ArchivePool::Mutex());
         ArchivePool::Open().push_front(this);
     }
+    if (m_pak)
+        return ReadPak(entry, limit, tooLarge, budget, origin);
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(m_zip, entry.index, 0, &stat) != 0)
@@ -413,4 +510,24 @@ Result<SourceBytes> Archive::Read(const ArchiveEntry& entry, int64_t limit,
         return fail(why);
     }
     return SourceBytes{origin, Bytes::Copy(bytes.data(), bytes.size())};
+}
+
+Result<SourceBytes> Archive::ReadPak(const ArchiveEntry& entry, int64_t limit,
+                                     const std::string& tooLarge, std::atomic<int64_t>* budget,
+                                     const std::string& origin) const {
+    auto fail = [&](const std::string& why) { return Error{"Cannot read", origin, why}; };
+    // Stored as they are: the size is known before a byte is read.
+    if (entry.size > uint64_t(std::max<int64_t>(0, limit)))
+        return fail(!tooLarge.empty() ? tooLarge
+                                      : "the entry holds more than " + SizeText(limit) +
+                                            ", which no game file does");
+    const auto size = int64_t(entry.size);
+    if (budget && budget->fetch_sub(size) - size < 0)
+        return fail(kSpent);
+    std::shared_ptr<Bytes> bytes = Bytes::Allocate(size_t(size));
+    if (!bytes)
+        return fail("there is not enough memory for it");
+    if (!ReadAt(m_fd, entry.offset, size_t(size), bytes->data()))
+        return fail("the archive ends before the entry's data do");
+    return SourceBytes{origin, std::move(bytes)};
 }

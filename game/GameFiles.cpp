@@ -24,8 +24,56 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 bool IsArchiveName(const std::string& name) {
     const std::string lower = Lower(name);
-    return EndsWith(lower, ".pk3") || EndsWith(lower, ".dpk") || EndsWith(lower, ".zip");
+    return EndsWith(lower, ".pk3") || EndsWith(lower, ".dpk") || EndsWith(lower, ".zip") ||
+           EndsWith(lower, ".pak");
 }
+
+namespace {
+
+// Where an archive of a game folder goes among the others, by its name
+// (what it holds is told by its content when it is opened). The engines
+// that read .pak files add pak0.pak, pak1.pak, ... by number, each above the
+// one before; the engine that reads .pak and .pk3 from one folder adds the
+// .pak files first, then the .pk3s, then the folder itself. So: numbered
+// paks by number (pak10 after pak9, a missing number skipped rather than
+// ending the list, so that no pak on disk is silently left out), then other
+// .pak names, then .pk3/.dpk/.zip by name without case as the engine of
+// those sorts them; the later one wins. Loose files and .pk3dir folders
+// stay above them all, as that engine has them and as for .pk3s: one rule
+// for the whole folder, and a file saved beside the paks is the one shown
+// (the older engines put a folder's .pak files above its loose files).
+struct ArchiveRank {
+    int group = 2;      // 0 numbered .pak, 1 other .pak, 2 zips
+    std::string number; // a numbered pak's digits, without leading zeros
+    std::string lower;  // the name without case
+    bool operator<(const ArchiveRank& other) const {
+        if (group != other.group)
+            return group < other.group;
+        if (number.size() != other.number.size())
+            return number.size() < other.number.size();
+        if (number != other.number)
+            return number < other.number;
+        return lower < other.lower;
+    }
+};
+
+ArchiveRank RankOf(const fs::path& path) {
+    ArchiveRank rank;
+    rank.lower = Lower(path.filename().string());
+    if (!EndsWith(rank.lower, ".pak"))
+        return rank;
+    rank.group = 1;
+    const std::string stem = rank.lower.substr(0, rank.lower.size() - 4);
+    if (stem.size() > 3 && stem.rfind("pak", 0) == 0 &&
+        stem.find_first_not_of("0123456789", 3) == std::string::npos) {
+        rank.group = 0;
+        const size_t first = stem.find_first_not_of('0', 3);
+        rank.number = first == std::string::npos ? "" : stem.substr(first);
+    }
+    return rank;
+}
+
+} // namespace
 
 bool SplitArchivePath(const std::string& location, std::string& archive, std::string& path) {
     // The archive part ends at the first ".pk3:" (or .dpk:, .zip:) that names a file.
@@ -83,8 +131,9 @@ void GameFiles::AddFolder(const std::string& folder) {
     auto byName = [](const fs::path& a, const fs::path& b) {
         return Lower(a.filename().string()) < Lower(b.filename().string());
     };
-    // Lowest first: the pak whose name sorts last is searched first.
-    std::sort(paks.begin(), paks.end(), byName);
+    // Lowest first: the archive ranked last is searched first.
+    std::sort(paks.begin(), paks.end(),
+              [](const fs::path& a, const fs::path& b) { return RankOf(a) < RankOf(b); });
     std::sort(dirs.begin(), dirs.end(), byName);
     for (const fs::path& pak : paks)
         if (const Status added = AddArchive(pak.string()); !added.ok())
@@ -104,9 +153,12 @@ Status GameFiles::AddArchive(const std::string& path) {
     for (const std::string& name : archive.overlapping())
         Note("\"" + path + "\": the entry \"" + name +
              "\" shares its data with another entry, as no sound archive does, and was left out");
-    for (const std::string& name : archive.duplicates())
+    for (const std::string& name : archive.outside())
         Note("\"" + path + "\": the entry \"" + name +
-             "\" is stored more than once; the last one is read, as the game does");
+             "\" says its data lie outside the archive, and was left out");
+    for (const std::string& name : archive.duplicates())
+        Note("\"" + path + "\": the entry \"" + name + "\" is stored more than once; the " +
+             (archive.isPak() ? "first" : "last") + " one is read, as the game does");
     m_layers.push_back({{}, opened.value()});
     return Success();
 }

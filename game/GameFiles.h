@@ -1,12 +1,14 @@
 #pragma once
 // One merged view of a game's files, read as the engine reads them: within a
-// game folder, paks are searched in reverse order of their names compared
-// without case (the pak whose name sorts last wins), and .pk3dir folders and
-// loose files beat every pak; a folder added later (a mod) beats those before
-// it (the base). Names compare without case, '\' read as '/'; names holding
-// "..", "::" or an absolute path are refused, and so are folders, paks and
-// files that a symbolic link leads out of the game folder. A name stored
-// twice in one pak is read from its last entry, as the engine does.
+// game folder, .pak files come lowest (pak0.pak, pak1.pak, ... by number, the
+// later winning), then .pk3s searched in reverse order of their names
+// compared without case (the pak whose name sorts last wins), and .pk3dir
+// folders and loose files beat every pak; a folder added later (a mod) beats
+// those before it (the base). Names compare without case, '\' read as '/';
+// names holding "..", "::" or an absolute path are refused, and so are
+// folders, paks and files that a symbolic link leads out of the game folder.
+// A name stored twice in one archive is read from the entry the engine reads:
+// a .pk3's last, a .pak's first.
 #include "game/Archive.h"
 #include "model/ByteSource.h"
 #include "model/Error.h"
@@ -33,7 +35,7 @@ class GameFiles {
   public:
     GameFiles();
     // A game folder: its loose files, its .pk3dir folders and its paks
-    // (.pk3, .dpk, .zip). An archive that cannot be read is reported in
+    // (.pak, .pk3, .dpk, .zip). An archive that cannot be read is reported in
     // problems() and left out.
     void AddFolder(const std::string& folder);
     // One archive by itself, above everything added before.
@@ -74,14 +76,15 @@ class GameFiles {
     std::unique_ptr<Shared> m_shared;
 };
 
-// "pak0.pk3:models/x/upper.md3": the archive and the path, when `location` names
-// an entry of an archive (.pk3, .dpk or .zip) that exists; false otherwise.
+// "pak0.pk3:models/x/upper.md3" or "pak0.pak:progs/player.mdl": the archive and
+// the path, when `location` names an entry of an archive (.pk3, .dpk, .zip or
+// .pak) that exists; false otherwise.
 bool SplitArchivePath(const std::string& location, std::string& archive, std::string& path);
-// True for a file name ending in .pk3, .dpk or .zip (any case).
+// True for a file name ending in .pk3, .dpk, .zip or .pak (any case).
 bool IsArchiveName(const std::string& name);
 
 // A model and the game it belongs to, from how a painter names it:
-// "ARCHIVE.pk3:PATH" (the game is the archive's folder), a game path when
+// "ARCHIVE.pk3:PATH" or "ARCHIVE.pak:PATH" (the game is the archive's folder), a game path when
 // game folders are given and no such file exists, or a model file (the game
 // is the folder above its models/ folder, its paks searched too). Game
 // folders given are searched, base first, in every case.
