@@ -56,10 +56,10 @@ std::array<PlayerPart, 3> FindPlayerParts(const GameFiles& files,
     return parts;
 }
 
-std::vector<Skin> FindSkins(const std::string& modelPath) {
+std::vector<Skin> FindSkins(const std::string& modelPath, const Model* model) {
     std::string gamePath;
     const std::shared_ptr<GameFiles> files = GameOfModelFile(modelPath, gamePath);
-    return GameSkins(*files, gamePath);
+    return GameSkins(*files, gamePath, model);
 }
 
 namespace {

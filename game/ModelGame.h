@@ -34,8 +34,10 @@ struct PlayerPart {
 // ...").
 std::array<PlayerPart, 3> FindPlayerParts(const GameFiles& files, const std::string& modelGamePath);
 
-// Lookups for a model file by itself, in the game of its own folder.
-std::vector<Skin> FindSkins(const std::string& modelPath);
+// Lookups for a model file by itself, in the game of its own folder. The
+// skins are its .skin files, then, when the model is given, the skins its
+// header names (GameSkins).
+std::vector<Skin> FindSkins(const std::string& modelPath, const Model* model = nullptr);
 // The texture a surface wears, its image looked up.
 SurfaceTexture FindSurfaceTexture(const std::string& modelPath, const std::string& surfaceName,
                                   const std::string& shaderName, const Skin* skin);

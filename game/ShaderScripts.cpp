@@ -200,3 +200,166 @@ void ParseShaderScript(std::string_view text, const std::string& script,
     for (auto& [key, value] : found)
         shaders.emplace(key, std::move(value));
 }
+
+namespace {
+
+// The first image an image program names: "addnormals(a/b_local, heightmap(a/b_h, 4))"
+// gives "a/b_local"; a plain name gives itself. Words followed by '(' are
+// the programs, numbers their arguments.
+std::string FirstImageOf(const std::string& expression) {
+    const size_t n = expression.size();
+    for (size_t i = 0; i < n;) {
+        const char c = expression[i];
+        if (c == '(' || c == ')' || c == ',' || std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        const size_t start = i;
+        while (i < n && expression[i] != '(' && expression[i] != ')' && expression[i] != ',' &&
+               !std::isspace(static_cast<unsigned char>(expression[i])))
+            ++i;
+        size_t next = i;
+        while (next < n && std::isspace(static_cast<unsigned char>(expression[next])))
+            ++next;
+        if (next < n && expression[next] == '(')
+            continue; // a program's name
+        const std::string word = expression.substr(start, i - start);
+        if (word.find_first_not_of("0123456789.-+") == std::string::npos)
+            continue; // a number
+        return word;
+    }
+    return {};
+}
+
+} // namespace
+
+void ParseMaterialFile(std::string_view text, const std::string& file,
+                       std::map<std::string, ShaderImage>& materials, std::string& problem,
+                       const ShaderScriptLimits& limits) {
+    problem.clear();
+    if (text.size() > limits.bytes) {
+        problem = file + ": it is larger than " + std::to_string(limits.bytes / 1024) +
+                  " KB, which no material file is";
+        return;
+    }
+    Tokenizer tokens(text, limits.tokens);
+    std::map<std::string, ShaderImage> found;
+    auto broken = [&](const Token& at, const std::string& why) {
+        problem = file + ": line " + std::to_string(at.line) + ": " + why;
+    };
+    auto flooded = [&] {
+        if (!tokens.flooded())
+            return false;
+        problem = file + ": line " + std::to_string(tokens.line()) + ": more than " +
+                  std::to_string(limits.tokens) + " words, which no material file holds";
+        return true;
+    };
+    // The image a map keyword's argument names: the token after it, with the
+    // rest of an image program on the same line.
+    auto argument = [&](const Token& keyword) -> std::string {
+        auto usable = [](const std::string& image) {
+            // "_white", "_flat": the engine's own images, no file's.
+            return IsGamePath(image) && image.rfind('_', 0) != 0 ? image : std::string();
+        };
+        if (const Token* quoted = tokens.Peek();
+            quoted && quoted->quoted && quoted->line == keyword.line) {
+            Token taken;
+            tokens.Next(taken);
+            return usable(taken.text);
+        }
+        // A program's words up to its closing parenthesis, a few dozen at most.
+        std::string expression;
+        int open = 0;
+        for (int words = 0; words < 64; ++words) {
+            const Token* word = tokens.Peek();
+            if (!word || word->line != keyword.line || IsBrace(*word, '{') || IsBrace(*word, '}'))
+                break;
+            for (const char c : word->text)
+                open += c == '(' ? 1 : c == ')' ? -1 : 0;
+            expression += word->text + " ";
+            Token taken;
+            tokens.Next(taken);
+            if (open <= 0)
+                break;
+        }
+        return usable(FirstImageOf(expression));
+    };
+    Token t;
+    while (tokens.Next(t)) {
+        if (IsBrace(t, '{') || IsBrace(t, '}'))
+            return broken(t, "a brace where a material name should be");
+        // "[type] name {": a word before the name says the declaration's type.
+        Token name = t;
+        std::string type = "material";
+        const Token* next = tokens.Peek();
+        if (next && !IsBrace(*next, '{') && !IsBrace(*next, '}')) {
+            const Token* after = tokens.Peek(1);
+            if (after && IsBrace(*after, '{')) {
+                type = Lower(name.text);
+                tokens.Next(name);
+            }
+        }
+        next = tokens.Peek();
+        if (!next || !IsBrace(*next, '{')) {
+            if (flooded())
+                return;
+            return broken(name, "the material \"" + Shown(name.text) + "\" has no body");
+        }
+        tokens.Next(t);
+        const bool material = type == "material";
+        std::string diffuse, firstMap, stageMap, stageBlend;
+        int depth = 1;
+        while (depth > 0) {
+            if (!tokens.Next(t)) {
+                if (flooded())
+                    return;
+                return broken(name, "the material \"" + Shown(name.text) + "\" is not closed");
+            }
+            if (IsBrace(t, '{')) {
+                if (++depth > kMaxMaterialDepth)
+                    return broken(t, "braces deeper than " + std::to_string(kMaxMaterialDepth) +
+                                         " levels, as no material has");
+                if (depth == 2) {
+                    stageMap.clear();
+                    stageBlend.clear();
+                }
+                continue;
+            }
+            if (IsBrace(t, '}')) {
+                if (depth-- == 2 && !stageMap.empty()) {
+                    if (stageBlend == "diffusemap" && diffuse.empty())
+                        diffuse = stageMap;
+                    else if (stageBlend != "bumpmap" && stageBlend != "specularmap" &&
+                             firstMap.empty())
+                        firstMap = stageMap;
+                }
+                continue;
+            }
+            if (!material || !diffuse.empty())
+                continue;
+            const std::string keyword = Lower(t.text);
+            if (depth == 1 && keyword == "diffusemap") {
+                diffuse = argument(t);
+            } else if (depth == 2 && keyword == "blend") {
+                const Token* arg = tokens.Peek();
+                if (arg && arg->line == t.line && !IsBrace(*arg, '}'))
+                    stageBlend = Lower(arg->text);
+            } else if (depth == 2 && keyword == "map" && stageMap.empty()) {
+                stageMap = argument(t);
+            }
+        }
+        if (!material)
+            continue;
+        const std::string& image = !diffuse.empty() ? diffuse : firstMap;
+        std::string key = Lower(name.text);
+        for (char& c : key)
+            if (c == '\\')
+                c = '/';
+        if (!image.empty())
+            found.emplace(key, ShaderImage{image, file});
+    }
+    if (flooded())
+        return;
+    for (auto& [key, value] : found)
+        materials.emplace(key, std::move(value));
+}
