@@ -42,23 +42,13 @@ ctest --test-dir build-core --output-on-failure -j "$jobs"
 echo "== fuzzing: the committed corpus replayed, then a fixed exploration =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON $werror > /dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_mdl \
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_md5 \
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader fuzz_iqm \
-  make_fuzz_seeds make_test_models
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
-  fuzz_md2 make_fuzz_seeds make_test_models
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
-  fuzz_mdc make_fuzz_seeds make_test_models
+  fuzz_mdl fuzz_md2 fuzz_mdc fuzz_md5 fuzz_iqm make_fuzz_seeds make_test_models
 scripts/fuzz-seeds.sh build-fuzz
 # Every input that ever made a fuzzer fail is replayed one by one (whole, at
 # any size); then each fuzzer explores from the seeds with a fixed seed and a
 # fixed number of runs, so that every run of this script gives one answer.
-for target in md3_reader skin texture archive shader mdl; do
-for target in md3_reader skin texture archive shader md2; do
-for target in md3_reader skin texture archive shader mdc; do
-for target in md3_reader skin texture archive shader md5; do
-for target in md3_reader skin texture archive shader iqm; do
+for target in md3_reader skin texture archive shader mdl md2 mdc md5 iqm; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done

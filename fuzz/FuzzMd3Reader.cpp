@@ -19,14 +19,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!loaded.ok())
         return 0;
     const Model& model = loaded.value();
-    // Every view lies inside the bytes read.
-    for (const ByteView& view : {model.frames, model.tags})
-        if (view.offset + view.count * view.size > size)
+    // What every reader promises: corners inside the vertices, a first
+    // frame of one position and normal per vertex or none.
+    for (const Surface& r : model.surfaces) {
+        for (const Triangle& t : r.triangles)
+            for (const int32_t c : {t.a, t.b, t.c})
+                if (c < 0 || size_t(c) >= r.u.size())
+                    __builtin_trap();
+        if (r.u.size() != r.v.size() ||
+            (!r.positions.empty() && r.positions.size() != r.u.size()) ||
+            r.normals.size() != r.positions.size())
             __builtin_trap();
+    }
+    (void)model.Tags(model.FrameCount() - 1);
     for (int i = 0; i < model.SurfaceCount() && i < 4; ++i) {
         const Surface& r = model.surfaces[size_t(i)];
-        if (r.vertices.offset + r.vertices.count * r.vertices.size > size)
-            __builtin_trap();
         (void)TextureNameOf(r);
         // The surface's own name as the file name: fuzzed bytes reach the
         // title, which must stay printable PostScript whatever they are.
@@ -57,11 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (i == 0) // every layer apart, as the layered files take them
             (void)BuildTemplateBytes({&r}, style, TemplateFormat::Psd, "f");
         (void)DrawLayoutRaster({&r}, 32, 64, WrapMode::Clip);
-        (void)FrameOf(model, r, model.frameCount - 1);
+        (void)FrameOf(model, size_t(i), model.FrameCount() - 1);
     }
     // What the 3D view reads: tags, every vertex placed, a face under a ray.
     const auto shared = std::make_shared<const Model>(model);
-    std::vector<ScenePart> parts = JoinPlayer(shared, shared, shared, 0, model.frameCount);
+    std::vector<ScenePart> parts = JoinPlayer(shared, shared, shared, 0, model.FrameCount());
     if (parts.empty())
         parts = SingleModel(shared, 0);
     OrbitCamera camera;

@@ -259,13 +259,18 @@ TEST_F(Md3Reader, RefusesFilesThatAreNotModelsAndAcceptsAnyVersion) {
     png.resize(60, 0);
     std::vector<uint8_t> text(300, 'a');
     std::vector<uint8_t> wrongMagic = BuildMd3(TwoSurfaces()).bytes;
-    wrongMagic[3] = '2';
+    wrongMagic[3] = '9';
     const std::vector<std::vector<uint8_t>> refused = {
         png, text, std::vector<uint8_t>(4096, 0), wrongMagic, {}, {'I', 'D', 'P'}};
     for (const auto& bytes : refused) {
         SCOPED_TRACE(bytes.size());
         ExpectRefused(bytes, notAModel);
     }
+    // The bytes pick the reader, not the name: "IDP2" in a file named .md3
+    // is read (and here refused) as the MD2 it says it is.
+    std::vector<uint8_t> md2 = BuildMd3(TwoSurfaces()).bytes;
+    md2[3] = '2';
+    ExpectRefused(md2, "it is MD2 version 15; the game reads version 8 only.");
     if (std::filesystem::exists("/bin/ls")) {
         const RecordingView view = LoadPath("/bin/ls");
         ASSERT_EQ(view.failures.size(), 1u);
