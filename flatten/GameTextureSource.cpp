@@ -1,6 +1,23 @@
 #include "flatten/GameTextureSource.h"
 
+#include "image/IndexedSkin.h"
+
 #include <optional>
+
+namespace {
+
+// A picture the model holds is named after the model, the skin and its
+// content, so that a model saved anew never shows the picture it had.
+std::string EmbeddedName(const Model& model, const EmbeddedSkin& skin) {
+    uint64_t hash = 1469598103934665603ull; // FNV-1a
+    for (const uint8_t b : skin.indices)
+        hash = (hash ^ b) * 1099511628211ull;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return model.path + "#" + skin.name + "#" + digits;
+}
+
+} // namespace
 
 GameTextureSource::GameTextureSource(const GameFiles& files, const GameTextures& textures,
                                      std::shared_ptr<TextureCache> cache)
@@ -29,16 +46,53 @@ SurfaceTexture GameTextureSource::LocateName(SurfaceTexture t) {
     return t;
 }
 
-SurfaceTexture GameTextureSource::Locate(const Model&, const Surface& surface, const Skin* skin) {
-    return LocateName(WornTexture(surface.name, surface.shaderName, skin));
+SurfaceTexture GameTextureSource::Locate(const Model& model, const Surface& surface,
+                                         const Skin* skin) {
+    SurfaceTexture worn = WornTexture(surface.name, surface.shaderName, skin);
+    // A skin the model holds is worn by its name ("skin 0"), before any file.
+    for (const EmbeddedSkin& held : model.skins)
+        if (held.name == worn.name) {
+            worn.file = EmbeddedName(model, held);
+            worn.problem.clear();
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_embedded.emplace(worn.file, held);
+            return worn;
+        }
+    return LocateName(worn);
+}
+
+const std::array<uint8_t, kPaletteBytes>& GameTextureSource::Palette() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_palette) {
+        const Result<std::array<uint8_t, kPaletteBytes>> found = GamePalette(*m_files);
+        m_palette = found.ok() ? found.value() : ShippedPalette();
+        m_paletteProblem = found.ok() ? "" : found.error().reason;
+    }
+    return *m_palette;
+}
+
+std::string GameTextureSource::PaletteProblem() {
+    Palette();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_paletteProblem;
 }
 
 Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
     std::optional<GameFile> found;
+    std::optional<EmbeddedSkin> held;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (const auto at = m_found.find(file); at != m_found.end())
             found = at->second;
+        if (const auto at = m_embedded.find(file); at != m_embedded.end())
+            held = at->second;
+    }
+    if (held) {
+        image = PaintIndexed(*held, Palette());
+        if (image.rgba.empty())
+            return Error{"Cannot paint the skin", file,
+                         "its pixels do not fill its size, or it is larger than a texture may be"};
+        return Success();
     }
     if (!found) // on disk, where the game's lookup found it
         return LoadTexture(file, image);

@@ -9,9 +9,11 @@
 #include "game/GameTextures.h"
 #include "image/TextureCache.h"
 
+#include <array>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class GameTextureSource : public TextureSource {
   public:
@@ -38,6 +40,12 @@ class GameTextureSource : public TextureSource {
     // The file was saved anew: the next look decodes it again.
     void Forget(const std::string& file);
 
+    // The colours of the pictures models hold: the game's gfx/palette.lmp,
+    // else the one Gridwright ships; the problem says why the game's is not
+    // used, empty when it is.
+    const std::array<uint8_t, kPaletteBytes>& Palette();
+    std::string PaletteProblem();
+
     const GameFiles& files() const { return *m_files; }
     const GameTextures& textures() const { return *m_textures; }
     const std::shared_ptr<TextureCache>& cache() const { return m_cache; }
@@ -50,5 +58,8 @@ class GameTextureSource : public TextureSource {
     const GameTextures* m_textures;
     std::shared_ptr<TextureCache> m_cache;
     std::mutex m_mutex;
-    std::map<std::string, GameFile> m_found; // files found in archives, by origin
+    std::map<std::string, GameFile> m_found;        // files found in archives, by origin
+    std::map<std::string, EmbeddedSkin> m_embedded; // pictures models hold, by name
+    std::optional<std::array<uint8_t, kPaletteBytes>> m_palette;
+    std::string m_paletteProblem;
 };

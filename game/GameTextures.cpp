@@ -285,6 +285,12 @@ std::vector<Skin> HeaderSkins(const Model& model) {
         }
         skins.push_back(std::move(skin));
     }
+    for (size_t i = 0; i < model.skins.size() && skins.size() < kMaxSkins; ++i) {
+        Skin skin{model.skins[i].name, model.path, {}, {}};
+        for (const Surface& surface : model.surfaces)
+            skin.entries.push_back({surface.name, model.skins[i].name});
+        skins.push_back(std::move(skin));
+    }
     return skins;
 }
 

@@ -75,8 +75,9 @@ class GameTextures {
     mutable std::vector<std::string> m_problems;
 };
 
-// The skins a model names in its own header (MD2), as skin choices: each
-// dresses every surface in its one picture. Named by the picture's file name
+// The skins a model names in its own header (MD2), then those it holds (MDL,
+// named as the model names them: "skin 0"), as skin choices: each dresses
+// every surface in its one picture. Named by the picture's file name
 // without its extension ("models/x/grunt.pcx" -> "grunt"), a name given twice
 // followed by its place ("grunt_1"); one that is not a game path says so.
 std::vector<Skin> HeaderSkins(const Model& model);
@@ -96,5 +97,4 @@ std::vector<Skin> GameSkins(const GameFiles& files, const std::string& modelGame
 // The palette of a Quake game's MDL skins and other 8-bit pictures: the 768
 // bytes (256 colours, red, green and blue) of its gfx/palette.lmp, or why
 // there is none ("the game has no gfx/palette.lmp; ...").
-inline constexpr size_t kPaletteBytes = 768;
 Result<std::array<uint8_t, kPaletteBytes>> GamePalette(const GameFiles& files);

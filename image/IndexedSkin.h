@@ -11,8 +11,6 @@
 #include <span>
 #include <string>
 
-inline constexpr size_t kPaletteBytes = 768; // 256 colours of red, green, blue
-
 // The skin in the palette's colours, every pixel opaque: the game uploads
 // model skins without alpha, so index 255 shows its colour there too. An
 // empty picture when the skin's size and indices disagree (no skin read

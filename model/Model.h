@@ -82,6 +82,7 @@ struct Surface {
 
 // A picture the model file carries (MDL): 8-bit colour indices into the
 // game's palette, row by row from the top.
+inline constexpr size_t kPaletteBytes = 768; // a palette: 256 colours of red, green, blue
 struct EmbeddedSkin {
     std::string name; // "skin 0", or "skin 1, picture 2 of 4" in a group
     int width = 0, height = 0;
@@ -94,9 +95,9 @@ struct Model {
     std::string path;   // where it was read from, as given
     std::string format; // the format table's name of it: "MD3", "MDL", ...
     std::vector<Surface> surfaces;
-    std::vector<std::string> frameNames; // where the format names its frames
-    std::vector<std::string> skinNames;  // skins the file names (MD2's header), in order
-    std::vector<EmbeddedSkin> skins;     // pictures the file holds (MDL)
+    std::vector<std::string> frameNames;           // where the format names its frames
+    std::vector<std::string> skinNames;            // skins the file names (MD2's header), in order
+    std::vector<EmbeddedSkin> skins;               // pictures the file holds (MDL)
     std::shared_ptr<const ModelGeometry> geometry; // null: no frame beyond the surfaces' own
     std::shared_ptr<const Md3Layout> md3;          // null for other formats
 
