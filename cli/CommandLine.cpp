@@ -1,7 +1,9 @@
 // gridwright-flatten's options, read with CLI11, and the command they ask for.
 #include "cli/Commands.h"
+
 #include "export/TemplateFile.h"
 #include "game/GameFiles.h"
+#include "model/ModelFormats.h"
 #include "model/Version.h"
 #include "render/TemplateStyle.h"
 
@@ -16,17 +18,22 @@ namespace {
 
 const char* const kExamples =
     "\n"
-    "  gridwright-flatten --list MODEL.md3\n"
-    "  gridwright-flatten --dump MODEL.md3\n"
-    "  gridwright-flatten --textures MODEL.md3 [--skin NAME|FILE.skin]\n"
-    "  gridwright-flatten MODEL.md3 [--surface N|NAME]... [--texture NAME] [--all]\n"
+    "  gridwright-flatten --list MODEL\n"
+    "  gridwright-flatten --dump MODEL\n"
+    "  gridwright-flatten --textures MODEL [--skin NAME|FILE.skin]\n"
+    "  gridwright-flatten --extract-skin N MODEL -o SKIN.png\n"
+    "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
 // The formats come from the table of output formats.
 std::string Description() {
-    return "Writes the texture layout of an MD3 model's surfaces as a painting template.\n"
-           "OUT's extension picks the format: " +
-           ExtensionList() + " (any case).\n" + kExamples;
+    std::string formats;
+    for (const ModelFormat& f : ModelFormats())
+        formats += (formats.empty() ? "" : ", ") + std::string(f.name);
+    return "Writes the texture layout of a model's surfaces as a painting template.\n"
+           "MODEL is any of " +
+           formats + " (.md5mesh for MD5), told by its first bytes.\n" +
+           "OUT's extension picks the format: " + ExtensionList() + " (any case).\n" + kExamples;
 }
 
 std::string Extensions(const char* separator) {
@@ -52,10 +59,16 @@ const char* const kFooter =
     "wears; --skin picks one (default: \"default\" when there is one). Texture names\n"
     "are found from the game's folder above the model, as given or as .tga, .jpg,\n"
     ".jpeg or .png. --size texture makes the template the texture's size.\n"
+    "An MD2 names its skins (each is a --skin choice, by its file name); an MDL\n"
+    "holds its own (\"skin 0\", \"skin 1\", ...), coloured by the game's\n"
+    "gfx/palette.lmp or, without one, by Quake's own palette; --extract-skin N\n"
+    "writes one out to paint on. An MD5 mesh's shader is looked up in the game's\n"
+    "materials/*.mtr files first; an IQM's skins are MODEL.iqm_N.skin files.\n"
     "\n"
     "--game takes one game folder each time it is given (base first, then mods):\n"
     "the folder that holds the game's paks and its models/, scripts/ and textures/\n"
-    "folders. A model inside a pak is named ARCHIVE.pk3:PATH.\n"
+    "folders (Quake's progs/ and gfx/ too). A model inside a pak is named\n"
+    "ARCHIVE.pk3:PATH, or pak0.pak:PATH for Quake's paks.\n"
     "\n"
     "Colours are #RRGGBB or #RRGGBBAA. With no style option the template is the\n"
     "classic one: black 1-pixel lines on white, exact to the pixel.\n"
@@ -66,6 +79,9 @@ const char* const kFooter =
     "  gridwright-flatten hive.md3 --texture models/buildables/hive/hive --overlaps \\\n"
     "      --line-width 2 --antialias --background none -o hive.png\n"
     "  gridwright-flatten tank.md3 --all --colour-by-surface -o tank.pdf\n"
+    "  gridwright-flatten --game id1 pak0.pak:progs/player.mdl --size texture \\\n"
+    "      --underlay -o player.png\n"
+    "  gridwright-flatten --extract-skin 0 player.mdl -o player-skin.png\n"
     "\n"
     "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template or listing\n"
     "not written.\n";
@@ -104,7 +120,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     FlattenRequest q;
     bool list = false, dump = false, textures = false;
     app.add_option("MODEL", q.model,
-                   "the MD3 model: a file, ARCHIVE.pk3:PATH, or a game path with --game");
+                   "the model: a file, ARCHIVE.pk3:PATH (or .pak), or a game path with --game");
     app.add_option("--game", q.games,
                    "a game folder: its files, .pk3dir folders and paks (one each time; repeat it: "
                    "base first, then mods)")
@@ -131,6 +147,11 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
             ->type_name("[GLOB]")
             ->expected(0, 1);
     app.add_flag("--list", list, "list the surfaces, one line each (see below)");
+    CLI::Option* extract =
+        app.add_option("--extract-skin", q.extractSkin,
+                       "write skin N that the model holds (MDL) as a picture: -o FILE.png, .tga "
+                       "or .bmp")
+            ->type_name("N");
     app.add_flag("--dump", dump, "the loaded surfaces as JSON");
     app.add_flag("--textures", textures,
                  "the texture each surface wears, one line each (see below)");
@@ -235,6 +256,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
         return Usage("no model given", io);
     if (list)
         return ListCommand(q, io);
+    if (extract->count() > 0)
+        return ExtractSkinCommand(q, io);
     if (dump)
         return DumpCommand(q, io);
     if (textures)

@@ -7,6 +7,7 @@
 #include "export/TemplateFile.h"
 #include "flatten/Batch.h"
 #include "flatten/GameTextureSource.h"
+#include "flatten/SkinPicture.h"
 #include "flatten/TemplateRequest.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
@@ -237,9 +238,13 @@ std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io) {
 
 // The skin the request names, or the model's default one; null for none.
 // False (with a message) when the named skin does not exist.
-bool PickSkin(const FlattenRequest& q, const Game& game, std::vector<Skin>& skins, Skin& loaded,
-              const Skin*& skin, Console& io) {
-    skins = GameSkins(*game.files, game.modelGamePath);
+bool PickSkin(const FlattenRequest& q, const Model& model, const Game& game,
+              std::vector<Skin>& skins, Skin& loaded, const Skin*& skin, Console& io) {
+    skins = GameSkins(*game.files, game.modelGamePath, &model);
+    // The pictures a model holds take the game's colours, or ours, said once.
+    if (!model.skins.empty())
+        if (const std::string problem = game.textures->PaletteProblem(); !problem.empty())
+            Say(io, problem + ".");
     skin = nullptr;
     if (q.skin.empty()) {
         if (!skins.empty() && skins.front().name == "default")
@@ -279,7 +284,7 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;
-    if (!PickSkin(q, *game, skins, loaded, skin, io))
+    if (!PickSkin(q, m, *game, skins, loaded, skin, io))
         return kUsage;
     ReportSkinProblems(skins, io);
     NoteNoSurfaces(m, io);
@@ -301,6 +306,35 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
                      EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),
                      EscapeField(NormalPath(t.file)).c_str(), size.c_str());
     }
+    return FinishOutput(io);
+}
+
+int ExtractSkinCommand(const FlattenRequest& q, Console& io) {
+    if (q.out.empty())
+        return Usage("--extract-skin writes a picture: add -o FILE.png (or .tga, .bmp)", io);
+    if (!IsSkinPictureName(q.out))
+        return Usage("--extract-skin writes .png, .tga or .bmp, not \"" + q.out + "\"", io);
+    if (SameFile(q.model, q.out))
+        return Usage("the output \"" + q.out + "\" is the model itself; choose another file name",
+                     io);
+    std::unique_ptr<Game> game;
+    const std::optional<Model> model = Load(q.model, q.games, io, &game);
+    if (!model)
+        return kCannotLoad;
+    if (!model->skins.empty())
+        if (const std::string problem = game->textures->PaletteProblem(); !problem.empty())
+            Say(io, problem + ".");
+    const Status written = WriteModelSkin(*model, q.extractSkin, *game->textures, q.out);
+    if (!written.ok()) {
+        Report(written.error(), io);
+        return model->skins.empty() || q.extractSkin < 0 ||
+                       size_t(q.extractSkin) >= model->skins.size()
+                   ? kCannotLoad
+                   : kCannotWrite;
+    }
+    const EmbeddedSkin& skin = model->skins[size_t(q.extractSkin)];
+    std::fprintf(io.out, "wrote %s (%dx%d, %s)\n", TerminalText(q.out).c_str(), skin.width,
+                 skin.height, EscapeField(skin.name).c_str());
     return FinishOutput(io);
 }
 
@@ -500,7 +534,7 @@ int FlattenCommand(const FlattenRequest& q, Console& io) {
     std::vector<Skin> skins;
     Skin loaded;
     const Skin* skin = nullptr;
-    if (!PickSkin(q, *game, skins, loaded, skin, io))
+    if (!PickSkin(q, m, *game, skins, loaded, skin, io))
         return kUsage;
     // A template written over a texture the model wears would destroy the paint.
     for (int i = 0; i < m.SurfaceCount(); ++i) {

@@ -30,6 +30,7 @@ struct FlattenRequest {
     double lineWidth = 1.0;
     bool antialias = false, overlaps = false, colourBySurface = false, islands = false;
     std::string outline = "all";
+    int extractSkin = -1; // --extract-skin N: the skin the model holds, written to `out`
 };
 
 // The surfaces, one line each.
@@ -43,6 +44,8 @@ int ModelsCommand(const std::vector<std::string>& games, const std::string& glob
 // A template per texture of every model matching a pattern.
 int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, const std::string& ext,
                  Console& io);
+// A skin the model holds, written as a picture.
+int ExtractSkinCommand(const FlattenRequest& q, Console& io);
 // The template of a model's surfaces.
 int FlattenCommand(const FlattenRequest& q, Console& io);
 

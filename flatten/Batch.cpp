@@ -50,7 +50,7 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
     }
     // The skins to go through: the default (or none), every one, or one named.
     // Read once here for every template of the model.
-    skins = GameSkins(files, file.gamePath);
+    skins = GameSkins(files, file.gamePath, &model);
     std::vector<const Skin*> chosen;
     if (options.skin == "all") {
         for (const Skin& s : skins)

@@ -4,21 +4,6 @@
 
 #include <optional>
 
-namespace {
-
-// A picture the model holds is named after the model, the skin and its
-// content, so that a model saved anew never shows the picture it had.
-std::string EmbeddedName(const Model& model, const EmbeddedSkin& skin) {
-    uint64_t hash = 1469598103934665603ull; // FNV-1a
-    for (const uint8_t b : skin.indices)
-        hash = (hash ^ b) * 1099511628211ull;
-    char digits[17];
-    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
-    return model.path + "#" + skin.name + "#" + digits;
-}
-
-} // namespace
-
 GameTextureSource::GameTextureSource(const GameFiles& files, const GameTextures& textures,
                                      std::shared_ptr<TextureCache> cache)
     : m_files(&files), m_textures(&textures),
@@ -52,10 +37,20 @@ SurfaceTexture GameTextureSource::Locate(const Model& model, const Surface& surf
     // A skin the model holds is worn by its name ("skin 0"), before any file.
     for (const EmbeddedSkin& held : model.skins)
         if (held.name == worn.name) {
-            worn.file = EmbeddedName(model, held);
+            worn.file = model.path + "#" + held.name;
             worn.problem.clear();
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_embedded.emplace(worn.file, held);
+            bool changed = false;
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                auto [at, added] = m_embedded.emplace(worn.file, held);
+                // The model was read anew with other pixels: its old picture goes.
+                changed = !added &&
+                          (at->second.indices != held.indices || at->second.width != held.width);
+                if (changed)
+                    at->second = held;
+            }
+            if (changed)
+                m_cache->Forget(worn.file);
             return worn;
         }
     return LocateName(worn);

@@ -28,7 +28,8 @@ std::string GameFolderOf(const std::string& modelPath) {
     std::error_code error;
     const fs::path folder = fs::absolute(fs::path(modelPath), error).parent_path();
     for (fs::path at = folder; !at.empty() && at != at.parent_path(); at = at.parent_path())
-        if (LowerCase(at.filename().string()) == "models")
+        if (const std::string name = LowerCase(at.filename().string());
+            name == "models" || name == "progs") // Quake keeps its models in progs/
             return at.parent_path().string();
     return folder.string();
 }

@@ -15,7 +15,7 @@ struct SurfaceTexture {
 };
 
 // The game folder of a model: the parent of the nearest folder above it named
-// "models" (in any letter case); a model outside any such folder is its own
+// "models" or "progs" (in any letter case); a model outside any such folder is its own
 // game, in its own folder. Absolute.
 std::string GameFolderOf(const std::string& modelPath);
 
