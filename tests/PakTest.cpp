@@ -5,6 +5,8 @@
 #include "game/Archive.h"
 #include "game/GameFiles.h"
 
+#include "tests/TestGame.h"
+
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -67,13 +69,7 @@ std::string RawPak(const std::string& data, const std::vector<Record>& records) 
 
 // A pak of files laid one after another, as the pak tools lay them.
 std::string Pak(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string data;
-    std::vector<Record> records;
-    for (const auto& [name, content] : files) {
-        records.push_back({name, int64_t(12 + data.size()), int64_t(content.size())});
-        data += content;
-    }
-    return RawPak(data, records);
+    return PakBytes(files);
 }
 
 void Write(const fs::path& path, const std::string& bytes) {

@@ -2,6 +2,7 @@
 
 #include "tests/Md3Builder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -132,4 +133,23 @@ std::string WriteTestGame(const std::string& root) {
                                       "u_bad,models/players/bot/bad.tga\r\n");
     Write(bot / "upper_red.skin", "u_torso,models/players/bot/torso_red\n");
     return modelPath;
+}
+
+std::string PakBytes(const std::vector<std::pair<std::string, std::string>>& files) {
+    auto put32 = [](std::string& bytes, size_t at, size_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + size_t(i)] = char(value >> (8 * i) & 0xFF);
+    };
+    std::string bytes = "PACK" + std::string(8, '\0'), directory;
+    for (const auto& [name, content] : files) {
+        std::string entry(64, '\0');
+        entry.replace(0, std::min<size_t>(name.size(), 56), name.substr(0, 56));
+        put32(entry, 56, bytes.size());
+        put32(entry, 60, content.size());
+        directory += entry;
+        bytes += content;
+    }
+    put32(bytes, 4, bytes.size());
+    put32(bytes, 8, directory.size());
+    return bytes + directory;
 }

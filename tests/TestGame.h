@@ -19,3 +19,9 @@ inline constexpr uint8_t kCornerR = 255, kCornerG = 255, kCornerB = 0; // the to
 
 // Writes the folder; returns the model's path.
 std::string WriteTestGame(const std::string& root);
+
+#include <utility>
+#include <vector>
+// An id .pak of these files, laid one after another as the pak tools lay
+// them: header, data, then the 64-byte directory entries.
+std::string PakBytes(const std::vector<std::pair<std::string, std::string>>& files);
