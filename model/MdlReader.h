@@ -5,11 +5,7 @@
 #include "model/Error.h"
 #include "model/Model.h"
 
-#include <array>
-
-// The directions a vertex's normal index picks, in the game's order.
-inline constexpr int kMdlNormalCount = 162;
-const std::array<Point3, kMdlNormalCount>& MdlNormals();
+#include "model/QuakeNormals.h"
 
 // One surface named after the file, its skins' pictures (8-bit indices into
 // the game's palette), and every frame decoded, the poses of a frame group

@@ -9,6 +9,7 @@
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
 #include "model/JsonText.h"
+#include "tests/CliRun.h"
 #include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
 
@@ -28,27 +29,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// What a command line printed and returned.
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome Cli(const std::vector<std::string>& args) {
-    char *outText = nullptr, *errText = nullptr;
-    size_t outSize = 0, errSize = 0;
-    Console io{open_memstream(&outText, &outSize), open_memstream(&errText, &errSize)};
-    Outcome run;
-    run.status = RunCommandLine(args, io);
-    std::fclose(io.out);
-    std::fclose(io.err);
-    run.out.assign(outText, outSize);
-    run.err.assign(errText, errSize);
-    std::free(outText);
-    std::free(errText);
-    return run;
-}
 
 // A model of one triangle per surface, each surface wearing its shader.
 void WriteModel(const fs::path& path,

@@ -6,6 +6,7 @@
 #include "image/IndexedSkin.h"
 #include "image/TextureImage.h"
 #include "model/ModelFormats.h"
+#include "tests/CliRun.h"
 #include "tests/TestGame.h"
 #include "tests/TestModels.h"
 
@@ -20,26 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome Flatten(const std::vector<std::string>& args) {
-    char *outText = nullptr, *errText = nullptr;
-    size_t outSize = 0, errSize = 0;
-    Console io{open_memstream(&outText, &outSize), open_memstream(&errText, &errSize)};
-    Outcome run;
-    run.status = RunCommandLine(args, io);
-    std::fclose(io.out);
-    std::fclose(io.err);
-    run.out.assign(outText, outSize);
-    run.err.assign(errText, errSize);
-    std::free(outText);
-    std::free(errText);
-    return run;
-}
 
 const fs::path kModels = GW_MODEL_CORPUS;
 
@@ -80,13 +61,13 @@ TEST(EveryFormat, RealModelsListDumpAndDraw) {
     int drawn = 0, refused = 0;
     for (const fs::path& path : models) {
         SCOPED_TRACE(path.string());
-        const Outcome list = Flatten({"--list", path.string()});
+        const Outcome list = Cli({"--list", path.string()});
         if (list.status != kOk) {
             EXPECT_NE(list.err.find("holds no meshes"), std::string::npos) << list.err;
             ++refused;
             continue;
         }
-        const Outcome dump = Flatten({"--dump", path.string()});
+        const Outcome dump = Cli({"--dump", path.string()});
         ASSERT_EQ(dump.status, kOk) << dump.err;
         const std::string format = LowerCase(path.extension().string().substr(1));
         const std::string expected = format == "md5mesh" ? "MD5" : [&] {
@@ -115,7 +96,7 @@ TEST(EveryFormat, RealModelsListDumpAndDraw) {
         }
         EXPECT_GT(surfaces, 0);
         const std::string png = dir.File("t" + std::to_string(drawn) + ".png");
-        const Outcome drawnOut = Flatten({path.string(), "--all", "--size", "256x256", "-o", png});
+        const Outcome drawnOut = Cli({path.string(), "--all", "--size", "256x256", "-o", png});
         ASSERT_EQ(drawnOut.status, kOk) << drawnOut.err;
         const TextureImage image = Decoded(png);
         ASSERT_EQ(image.width, 256);
@@ -142,14 +123,14 @@ TEST(HeldSkins, AreTexturesAndArePicturesInTheGamesColours) {
     ASSERT_EQ(model.skins.size(), 3u);
 
     TempDir dir;
-    const Outcome textures = Flatten({"--textures", Armor().string(), "--skin", "skin 1"});
+    const Outcome textures = Cli({"--textures", Armor().string(), "--skin", "skin 1"});
     ASSERT_EQ(textures.status, kOk) << textures.err;
     EXPECT_NE(textures.out.find("\tskin 1\t"), std::string::npos) << textures.out;
     EXPECT_NE(textures.out.find("\t200x200"), std::string::npos) << textures.out;
     EXPECT_NE(textures.err.find("no gfx/palette.lmp"), std::string::npos) << textures.err;
 
     const std::string out = dir.File("skin1.png");
-    const Outcome extracted = Flatten({"--extract-skin", "1", Armor().string(), "-o", out});
+    const Outcome extracted = Cli({"--extract-skin", "1", Armor().string(), "-o", out});
     ASSERT_EQ(extracted.status, kOk) << extracted.err;
     const TextureImage painted = PaintIndexed(model.skins[1], ShippedPalette());
     const TextureImage written = Decoded(out);
@@ -159,7 +140,7 @@ TEST(HeldSkins, AreTexturesAndArePicturesInTheGamesColours) {
     // Under the layout, at full opacity, the underlay is the same skin.
     const std::string under = dir.File("under.png");
     const Outcome drawn =
-        Flatten({Armor().string(), "--skin", "skin 1", "--size", "texture", "--underlay",
+        Cli({Armor().string(), "--skin", "skin 1", "--size", "texture", "--underlay",
              "--underlay-opacity", "1", "--line-colour", "#00000000", "-o", under});
     ASSERT_EQ(drawn.status, kOk) << drawn.err;
     EXPECT_TRUE(Decoded(under).rgba == painted.rgba);
@@ -173,7 +154,7 @@ TEST(HeldSkins, AreTexturesAndArePicturesInTheGamesColours) {
     std::ofstream(game / "gfx/palette.lmp", std::ios::binary) << palette;
     const std::string grey = dir.File("grey.tga");
     const Outcome own =
-        Flatten({"--extract-skin", "0", (game / "progs/armor.mdl").string(), "-o", grey});
+        Cli({"--extract-skin", "0", (game / "progs/armor.mdl").string(), "-o", grey});
     ASSERT_EQ(own.status, kOk) << own.err;
     EXPECT_EQ(own.err, "");
     const TextureImage greyImage = Decoded(grey);
@@ -182,8 +163,8 @@ TEST(HeldSkins, AreTexturesAndArePicturesInTheGamesColours) {
         ASSERT_EQ(greyImage.rgba[i], 77) << i;
 
     // Asking for a skin it does not hold, or a model that holds none.
-    EXPECT_EQ(Flatten({"--extract-skin", "3", Armor().string(), "-o", out}).status, kCannotLoad);
-    EXPECT_EQ(Flatten({"--extract-skin", "0", Armor().string(), "-o", dir.File("x.jpg")}).status,
+    EXPECT_EQ(Cli({"--extract-skin", "3", Armor().string(), "-o", out}).status, kCannotLoad);
+    EXPECT_EQ(Cli({"--extract-skin", "0", Armor().string(), "-o", dir.File("x.jpg")}).status,
               kUsage);
 }
 
@@ -198,17 +179,17 @@ TEST(HeldSkins, ModelsInIdPaksAndByTheirMagic) {
     const fs::path game = dir.path() / "id1";
     fs::create_directories(game);
     std::ofstream(game / "pak0.pak", std::ios::binary) << PakBytes({{"progs/armor.mdl", mdl}});
-    const Outcome inPak = Flatten({"--list", (game / "pak0.pak").string() + ":progs/armor.mdl"});
+    const Outcome inPak = Cli({"--list", (game / "pak0.pak").string() + ":progs/armor.mdl"});
     ASSERT_EQ(inPak.status, kOk) << inPak.err;
     EXPECT_EQ(inPak.out, "0\tarmor\tskin 0\t141\t148\n");
-    const Outcome models = Flatten({"--game", game.string(), "--models"});
+    const Outcome models = Cli({"--game", game.string(), "--models"});
     ASSERT_EQ(models.status, kOk) << models.err;
     EXPECT_NE(models.out.find("progs/armor.mdl\t"), std::string::npos) << models.out;
-    const Outcome byPath = Flatten({"--game", game.string(), "--list", "progs/armor.mdl"});
+    const Outcome byPath = Cli({"--game", game.string(), "--list", "progs/armor.mdl"});
     EXPECT_EQ(byPath.out, inPak.out) << byPath.err;
 
     std::ofstream(dir.File("armor.md3"), std::ios::binary) << mdl;
-    const Outcome renamed = Flatten({"--list", dir.File("armor.md3")});
+    const Outcome renamed = Cli({"--list", dir.File("armor.md3")});
     ASSERT_EQ(renamed.status, kOk) << renamed.err;
     EXPECT_EQ(renamed.out, "0\tarmor\tskin 0\t141\t148\n");
 }

@@ -574,7 +574,7 @@ TEST(MdlReader, GroupsOfPicturesAndPosesAreFlattenedInOrder) {
     // Positions as the game scales them, pose after pose.
     const std::vector<PoseDesc> poses = {d.frames[0].poses[0], d.frames[1].poses[0],
                                          d.frames[1].poses[1]};
-    const std::array<Point3, kMdlNormalCount>& normals = MdlNormals();
+    const std::array<Point3, kQuakeNormalCount>& normals = QuakeNormals();
     for (int f = 0; f < 3; ++f) {
         const SurfacePose pose = m.Pose(0, f);
         const std::vector<uint8_t>& raw = poses[size_t(f)].vertices;
@@ -592,7 +592,7 @@ TEST(MdlReader, GroupsOfPicturesAndPosesAreFlattenedInOrder) {
 // The table's directions are unit vectors in opposite pairs, none twice: a
 // mistyped digit breaks one of the three.
 TEST(MdlReader, NormalTableIsASymmetricSetOfDirections) {
-    const auto& table = MdlNormals();
+    const auto& table = QuakeNormals();
     double closest = 2;
     for (size_t i = 0; i < table.size(); ++i) {
         const Point3 n = table[i];
