@@ -297,6 +297,8 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
             const std::shared_ptr<const TextureImage> image = textures.Picture(t.file, problem);
             if (image)
                 size = std::to_string(image->width) + "x" + std::to_string(image->height);
+            if (image && !image->note.empty() && reported.insert(t.file).second)
+                Say(io, "\"" + NormalPath(t.file) + "\": " + image->note + ".");
             else if (reported.insert(t.file).second)
                 Say(io, problem + ".");
         } else if (t.origin.rfind("shader:", 0) == 0 && reported.insert(t.name).second) {

@@ -110,9 +110,11 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
                         [&](const auto& f) { return f.first == t.file; }))
             continue;
         std::string problem;
-        if (std::shared_ptr<const TextureImage> picture = textures.Picture(t.file, problem))
+        if (std::shared_ptr<const TextureImage> picture = textures.Picture(t.file, problem)) {
+            if (!picture->note.empty())
+                plan.warnings.push_back(Error{"", "", "\"" + t.file + "\": " + picture->note});
             found.emplace_back(t.file, std::move(picture));
-        else if (std::find(missing.begin(), missing.end(), t.file) == missing.end()) {
+        } else if (std::find(missing.begin(), missing.end(), t.file) == missing.end()) {
             missing.push_back(t.file);
             plan.warnings.push_back(Error{"", "", problem});
         }

@@ -2,6 +2,7 @@
 // palette after the pixels, and 24-bit pictures in three planes of 8 bits;
 // run-length encoded. Written by hand like the TGA decoder: every count is
 // checked against the bytes there before anything is allocated.
+#include "image/IndexedSkin.h"
 #include "image/TextureImage.h"
 
 #include <algorithm>
@@ -61,11 +62,14 @@ Status DecodePcx(const uint8_t* bytes, size_t size, TextureImage& image) {
     const uint8_t* palette = nullptr;
     if (paletted) {
         if (size < kHeaderSize + 1 + kPaletteSize ||
-            bytes[size - kPaletteSize - 1] != kPaletteMarker)
-            return Fail("the PCX has no 256-colour palette at its end (no byte 12 before its last "
-                        "768 bytes)");
-        end = size - kPaletteSize - 1;
-        palette = bytes + end + 1;
+            bytes[size - kPaletteSize - 1] != kPaletteMarker) {
+            // The games colour such a picture with their own palette.
+            palette = ShippedPalette().data();
+            image.note = "it has no palette of its own; its colours are Quake's";
+        } else {
+            end = size - kPaletteSize - 1;
+            palette = bytes + end + 1;
+        }
     }
     // Before allocating: can the bytes there hold what the header claims?
     // Two bytes give at most 63 of the stream.

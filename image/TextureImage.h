@@ -12,6 +12,7 @@
 struct TextureImage {
     int width = 0, height = 0;
     std::vector<uint8_t> rgba; // row-major, top row first, straight alpha
+    std::string note;          // something the painter should know; empty mostly
 
     size_t Bytes() const { return rgba.size(); }
 };

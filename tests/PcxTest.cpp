@@ -1,5 +1,6 @@
 // PCX decoding on files made here byte by byte: what each pixel must be,
 // what the game's writers do at line ends, and what a hostile file claims.
+#include "image/IndexedSkin.h"
 #include "image/TextureImage.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,21 @@ TEST(Pcx, DecodesTwentyFourBitsInThreePlanes) {
     EXPECT_EQ(image.rgba, (std::vector<uint8_t>{10, 30, 40, 255, 20, 30, 50, 255}));
 }
 
+// An 8-bit picture without the palette at its end takes Quake's, and says so.
+TEST(Pcx, APictureWithoutItsPaletteTakesTheShippedOne) {
+    PcxSpec p;
+    p.xMax = 1;
+    p.lineBytes = 2;
+    p.palette = false;
+    p.data = {0, 0xC1, 255};
+    TextureImage image;
+    ASSERT_EQ(Decode(Build(p), image), "");
+    const auto& quake = ShippedPalette();
+    EXPECT_EQ(image.rgba, (std::vector<uint8_t>{quake[0], quake[1], quake[2], 255, quake[765],
+                                                quake[766], quake[767], 255}));
+    EXPECT_NE(image.note.find("no palette of its own"), std::string::npos) << image.note;
+}
+
 TEST(Pcx, RefusesWhatItCannotDecode) {
     PcxSpec good;
     good.xMax = 3;
@@ -133,9 +149,6 @@ TEST(Pcx, RefusesWhatItCannotDecode) {
     p.data.pop_back(); // a run without its value
     cases.push_back({"cut run", p, "ends before its last pixel"});
     p = good;
-    p.palette = false;
-    cases.push_back({"no palette", p, "palette"});
-    p = good;
     p.xMax = 60000;
     cases.push_back({"huge width", p, "at most 8192 pixels a side"});
     p = good;
@@ -157,10 +170,12 @@ TEST(Pcx, RefusesWhatItCannotDecode) {
         EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
         EXPECT_TRUE(image.rgba.empty()) << c.what;
     }
-    // A file cut inside the header or the palette.
+    // A file cut inside its palette has none: it is read with Quake's, said;
+    // one cut inside its header is refused.
     std::vector<uint8_t> bytes = Build(good);
     bytes.resize(bytes.size() - 1);
-    EXPECT_NE(Decode(bytes, image).find("palette"), std::string::npos);
+    EXPECT_EQ(Decode(bytes, image), "");
+    EXPECT_FALSE(image.note.empty());
     bytes.resize(60);
     EXPECT_NE(Decode(bytes, image).find("header"), std::string::npos);
 }
