@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""The reader benchmark's medians as one table per file, with the ratios.
+"""The reader benchmark's medians as one row per file, with the ratios.
 
     build/bin/reader_bench --benchmark_repetitions=5 --benchmark_min_time=0.2 \
         --benchmark_report_aggregates_only=true --benchmark_out=reader.json
     bench/reader_ratios.py reader.json
 
-Load/Bytes is the one the readers are held to: the whole LoadModelFile
-against reading the same bytes, at most 2.
+(c)/(a) is the one the readers are held to: the whole LoadModelFile against
+reading the same bytes, at most 2.
 """
 import json
 import sys

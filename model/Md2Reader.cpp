@@ -12,7 +12,6 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
 
 namespace {
 
@@ -173,8 +172,14 @@ Result<Model> Reader::Run() {
     // One vertex per distinct (position, coordinate) pair, in first use.
     const size_t corners = size_t(m_h.triangles) * 3;
     std::vector<int32_t> xyzOf, stOf;
-    std::unordered_map<uint64_t, int32_t> vertexOf;
-    vertexOf.reserve(corners);
+    // An open-addressed table at most half full: a node per pair (a map's)
+    // cost more than the rest of the reading together.
+    size_t slots = 16;
+    while (slots < 2 * corners)
+        slots *= 2;
+    constexpr uint64_t kFree = ~uint64_t(0); // no key: indices are 16-bit
+    std::vector<uint64_t> keys(slots, kFree);
+    std::vector<int32_t> vertexOf(slots);
     Surface surface;
     surface.triangles.resize(size_t(m_h.triangles));
     const uint8_t* t = m_bytes + m_h.trianglesAt;
@@ -183,12 +188,16 @@ Result<Model> Reader::Run() {
         for (int c = 0; c < 3; ++c) {
             const int32_t xyz = I16(t + 2 * c), st = I16(t + 6 + 2 * c);
             const uint64_t key = uint64_t(xyz) << 32 | uint32_t(st);
-            const auto [at, added] = vertexOf.try_emplace(key, int32_t(xyzOf.size()));
-            if (added) {
+            size_t slot = size_t((key * 0x9E3779B97F4A7C15u) >> 32) & (slots - 1);
+            while (keys[slot] != key && keys[slot] != kFree)
+                slot = (slot + 1) & (slots - 1);
+            if (keys[slot] == kFree) {
+                keys[slot] = key;
+                vertexOf[slot] = int32_t(xyzOf.size());
                 xyzOf.push_back(xyz);
                 stOf.push_back(st);
             }
-            corner[c] = at->second;
+            corner[c] = vertexOf[slot];
         }
         surface.triangles[k] = {corner[0], corner[1], corner[2]};
     }
