@@ -10,7 +10,17 @@ inline constexpr const char* kAboutMenuText =
 inline constexpr const char* kCloseMenuText = QT_TRANSLATE_NOOP("Gridwright", "&Close");
 inline constexpr const char* kResourceFailureText =
     QT_TRANSLATE_NOOP("Gridwright", "A required resource was not available.");
-inline constexpr const char* kModelFilter = QT_TRANSLATE_NOOP("Gridwright", "Model (*.MD3)");
+// The open dialog's first type, %1: the patterns of every model format.
+inline constexpr const char* kAllModelsFilter = QT_TRANSLATE_NOOP("Gridwright", "All models (%1)");
+// The formats' own labels (model/ModelFormats.cpp gives them in English),
+// listed here so that they are translated where the dialog shows them.
+inline constexpr const char* kModelFormatLabels[] = {
+    QT_TRANSLATE_NOOP("Gridwright", "Quake III models"),
+    QT_TRANSLATE_NOOP("Gridwright", "Quake models"),
+    QT_TRANSLATE_NOOP("Gridwright", "Quake II models"),
+    QT_TRANSLATE_NOOP("Gridwright", "Wolfenstein models"),
+    QT_TRANSLATE_NOOP("Gridwright", "Doom 3 meshes"),
+    QT_TRANSLATE_NOOP("Gridwright", "Inter-Quake models")};
 inline constexpr const char* kPakFilter = QT_TRANSLATE_NOOP("Gridwright", "Game archive (*.pk3)");
 inline constexpr const char* kDpkFilter = QT_TRANSLATE_NOOP("Gridwright", "Game archive (*.dpk)");
 inline constexpr const char* kOpenGameMenuText =
@@ -38,6 +48,8 @@ inline constexpr const char* kCannotOpenHeading =
     QT_TRANSLATE_NOOP("Gridwright", "Cannot open the model");
 inline constexpr const char* kCannotSaveHeading =
     QT_TRANSLATE_NOOP("Gridwright", "Cannot save the template");
+inline constexpr const char* kCannotSaveSkinHeading =
+    QT_TRANSLATE_NOOP("Gridwright", "Cannot save the skin");
 // %1: the extension given, %2: the list of those written (".eps, .svg ... or .bmp").
 inline constexpr const char* kUnknownTemplateExtension = QT_TRANSLATE_NOOP(
     "Gridwright",

@@ -57,7 +57,8 @@ TEST_F(Window, LoadListsSurfacesInFileOrderAndCancelChangesNothing) {
     ASSERT_EQ(desktop.asked.size(), 1u);
     EXPECT_TRUE(desktop.asked[0].open);
     EXPECT_EQ(desktop.asked[0].filters,
-              (QStringList{"Model (*.MD3)", "Game archive (*.pk3)", "Game archive (*.dpk)"}));
+              ModelOpenFilters() + QStringList({"Game archive (*.pk3)", "Game archive (*.dpk)"}));
+    EXPECT_TRUE(desktop.asked[0].filters.front().startsWith("All models (*.md3 *.mdl "));
     EXPECT_EQ(desktop.asked[0].defaultSuffix, "MD3");
     EXPECT_EQ(window->model()->path, model);
 

@@ -14,11 +14,13 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <zip.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -390,4 +392,70 @@ TEST(WorkspaceGl, PicturesComeFromTheirDecoderScaledToWhatTheViewShows) {
     camera.distance = 1.6f;
     view->update();
     EXPECT_TRUE(Within2s([&] { return Share(view->grabFramebuffer(), 'r') > 0.99; }));
+}
+
+// A Quake model wears the skin it holds in the 3D view, the one chosen in
+// the main window; its frames are on the slider; named as a player's part
+// it is still a model by itself, since only Quake III's players are joined.
+TEST(WorkspaceGl, AQuakeModelWearsTheSkinItHoldsAndPlaysItsFrames) {
+    const std::string key = std::string(GW_MODEL_CORPUS) + "/mdl/b_g_key/progs/b_g_key.mdl";
+    if (!std::filesystem::exists(key))
+        GTEST_SKIP() << key << " is not here";
+    TempDir dir;
+    DesktopStandIn desktop;
+    auto window = StartMainWindow(key);
+    ASSERT_NE(window->model(), nullptr);
+    ASSERT_GE(window->model()->skins.size(), 2u);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    auto* frames = workspace->findChild<QSlider*>("frame");
+    ASSERT_NE(frames, nullptr);
+    EXPECT_EQ(frames->maximum() + 1, window->model()->FrameCount());
+    EXPECT_GT(window->model()->FrameCount(), 1);
+    EXPECT_FALSE(workspace->findChild<QCheckBox*>("joinPlayer")->isEnabled());
+    ModelView* view = workspace->modelView();
+    view->FitView();
+    // Untextured, the model is drawn in grey: its skin gives it colour.
+    auto coloured = [](const QImage& shown) {
+        int count = 0;
+        for (int y = 0; y < shown.height(); y += 4)
+            for (int x = 0; x < shown.width(); x += 4) {
+                const QRgb c = shown.pixel(x, y);
+                count += std::abs(qRed(c) - qBlue(c)) > 40 || std::abs(qGreen(c) - qBlue(c)) > 40;
+            }
+        return count;
+    };
+    EXPECT_TRUE(Within2s([&] { return coloured(view->grabFramebuffer()) > 50; }))
+        << coloured(view->grabFramebuffer()) << " coloured pixels";
+    const QImage first = view->grabFramebuffer();
+    int other = -1;
+    for (int i = 0; i < int(window->textures().skins().size()); ++i)
+        if (window->textures().skins()[size_t(i)].name == window->model()->skins[1].name)
+            other = i;
+    ASSERT_GE(other, 0);
+    window->OnChooseSkin(other);
+    auto differing = [&] {
+        const QImage shown = view->grabFramebuffer();
+        int count = 0;
+        for (int y = 0; y < shown.height(); y += 4)
+            for (int x = 0; x < shown.width(); x += 4)
+                count += shown.pixel(x, y) != first.pixel(x, y);
+        return count;
+    };
+    EXPECT_TRUE(Within2s([&] { return differing() > 50; })) << differing() << " pixels changed";
+
+    // The same bytes named as a player's torso: no parts to join.
+    const std::string upper = dir.File("upper.mdl");
+    std::filesystem::copy_file(key, upper);
+    window.reset();
+    window = StartMainWindow(upper);
+    window->OpenWorkspace();
+    workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    EXPECT_FALSE(workspace->findChild<QCheckBox*>("joinPlayer")->isEnabled());
+    workspace->SetJoinPlayer(true);
+    EXPECT_FALSE(workspace->showsPlayer());
+    EXPECT_EQ(workspace->modelView()->parts().size(), 1u);
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # An installation into a temporary prefix, checked as a desktop would use it:
 # the file list, the desktop entry and AppStream validators, both manual pages
-# rendered without a groff warning, and the MD3 type recognised through the
-# installed MIME database, with and without the .md3 extension.
+# rendered without a groff warning, and every model type recognised through
+# the installed MIME database, with and without its extension.
 # Usage: install_check.sh BUILD_DIR SAMPLE.md3
 set -u
 build=$1 sample=$2
@@ -74,6 +74,27 @@ for file in model.md3 no-extension; do
         sed -n 's/.*standard::content-type: //p')
     check; [ "$type" = model/x-quake3-md3 ] || fail "$file is of type '$type'"
 done
+# Every other format the window opens, by its name and by its first bytes
+# alone: a file that starts as the format does, with and without extension.
+mime=$prefix/share/mime/packages/$id.xml
+for format in "mdl IDPO model/x-quake-mdl" "md2 IDP2 model/x-quake2-md2" "mdc IDPC model/x-wolf-mdc" \
+    "md5mesh MD5Version model/x-doom3-md5mesh" "iqm INTERQUAKEMODEL model/x-iqm"; do
+    set -- $format
+    printf '%s 10\n\0\0\0\0' "$2" > "$work/model.$1"
+    cp "$work/model.$1" "$work/bare-$1"
+    check; grep -q "MimeType=.*$3;" "$prefix/share/applications/$id.desktop" ||
+        fail "the desktop entry does not open $3"
+    check; grep -q "<mediatype>$3</mediatype>" "$prefix/share/metainfo/$id.metainfo.xml" ||
+        fail "the AppStream file does not name $3"
+    for file in "model.$1" "bare-$1"; do
+        type=$(XDG_DATA_DIRS=$prefix/share:/usr/share gio info -a standard::content-type "$work/$file" 2>&1 |
+            sed -n 's/.*standard::content-type: //p')
+        check; [ "$type" = "$3" ] || fail "$file is of type '$type', not $3"
+    done
+done
+if command -v xmllint > /dev/null; then
+    check; xmllint --noout "$mime" > "$work/xmllint.log" 2>&1 || fail "xmllint: $(cat "$work/xmllint.log")"
+fi
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" = 0 ]

@@ -33,6 +33,8 @@ for program in gridwright gridwright-flatten; do
 done
 check; echo "$installed" | grep -q '^/usr/share/applications/org.gridwright.Gridwright.desktop$' ||
     fail "the package lacks the desktop entry"
+check; echo "$installed" | grep -q '^/usr/share/mime/packages/org.gridwright.Gridwright.xml$' ||
+    fail "the package lacks the model types"
 check; man -w gridwright-flatten > /dev/null 2>&1 || fail "man gridwright-flatten finds no page"
 
 check; dpkg -r gridwright > "$work/remove.log" 2>&1 || fail "dpkg -r: $(cat "$work/remove.log")"

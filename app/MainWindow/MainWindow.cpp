@@ -6,6 +6,7 @@
 #include "app/AboutDialog/AboutDialog.h"
 #include "app/Language/Language.h"
 #include "app/ModelBrowser/ModelBrowser.h"
+#include "flatten/SkinPicture.h"
 
 #include "model/Md3Reader.h"
 #include "model/Model.h"
@@ -176,6 +177,11 @@ void MainWindow::ShowContextMenu(QPoint globalPos) {
             choice->setChecked(i == m_textures.chosenSkin());
         }
     }
+    // A skin the model holds, as a picture to paint from.
+    QAction* saveSkin = menu.addAction(tr("Save the model's skin as a picture..."), this,
+                                       &MainWindow::OnSaveModelSkin);
+    saveSkin->setObjectName("saveModelSkin");
+    saveSkin->setEnabled(ModelSkinToSave() >= 0);
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
         menu.addAction(entry, this, &MainWindow::OnAbout);
@@ -360,12 +366,24 @@ void MainWindow::reject() {
     LaidOutDialog::reject();
 }
 
+QStringList ModelOpenFilters() {
+    QStringList filters{GW_TEXT(kAllModelsFilter).arg(QString::fromStdString(ModelFilePatterns()))};
+    for (const ModelFormat& format : ModelFormats()) {
+        QStringList patterns;
+        for (const std::string_view extension : format.extensions)
+            patterns << "*." + QString::fromUtf8(extension.data(), qsizetype(extension.size()));
+        const std::string label(format.label);
+        filters << QStringLiteral("%1 (%2)").arg(GW_TEXT(label.c_str()), patterns.join(' '));
+    }
+    return filters;
+}
+
 void MainWindow::OnLoadMd3() {
     FileDialogSettings settings;
     settings.open = true;
     settings.defaultSuffix = "MD3";
-    settings.initialName = "*.MD3";
-    settings.filters = {GW_TEXT(kModelFilter), GW_TEXT(kPakFilter), GW_TEXT(kDpkFilter)};
+    settings.filters = ModelOpenFilters();
+    settings.filters << GW_TEXT(kPakFilter) << GW_TEXT(kDpkFilter);
     const FileDialogResult chosen = RunFileDialog(this, settings);
     if (!chosen.accepted)
         return;
@@ -501,9 +519,63 @@ void MainWindow::OnScriptsRead() {
     QStringList problems;
     for (const std::string& p : m_textures.GameProblems())
         problems << QString::fromUtf8(p.c_str());
+    QString said;
     if (!problems.isEmpty())
-        ShowStatus(tr("Some of the game's files cannot be used: %1").arg(problems.join("; ")),
-                   false);
+        said = tr("Some of the game's files cannot be used: %1").arg(problems.join("; "));
+    // The colours of the skins the model holds come from the game's palette
+    // when it has one; when not, the painter should know the colours are a
+    // stand-in.
+    if (!model()->skins.empty()) {
+        const std::string palette = m_textures.source()->PaletteProblem();
+        if (!palette.empty())
+            said += (said.isEmpty() ? QString() : QStringLiteral(" ")) +
+                    tr("The model's skins are painted without the game's palette: %1.")
+                        .arg(QString::fromUtf8(palette.c_str()));
+    }
+    if (!said.isEmpty())
+        ShowStatus(said, false);
+}
+
+int MainWindow::ModelSkinToSave() const {
+    if (!model() || model()->skins.empty())
+        return -1;
+    // The chosen skin when it dresses the model in a picture the model holds.
+    if (const Skin* chosen = m_textures.ChosenSkin(); chosen && !chosen->entries.empty())
+        for (size_t i = 0; i < model()->skins.size(); ++i)
+            if (std::all_of(
+                    chosen->entries.begin(), chosen->entries.end(),
+                    [&](const SkinEntry& e) { return e.texture == model()->skins[i].name; }))
+                return int(i);
+    return 0;
+}
+
+void MainWindow::OnSaveModelSkin() {
+    const int index = ModelSkinToSave();
+    if (index < 0)
+        return;
+    const std::shared_ptr<const Model> held = model();
+    FileDialogSettings settings;
+    settings.open = false;
+    settings.defaultSuffix = "*";
+    // Named after the model and the skin: "player_skin0.png".
+    const QString stem = QFileInfo(QFile::decodeName(held->path.c_str())).completeBaseName();
+    settings.initialName = QStringLiteral("%1_skin%2.png").arg(stem).arg(index);
+    for (const char* extension : {"png", "tga", "bmp"})
+        for (const FormatLabel& format : kFormatLabels)
+            if (std::string_view(format.extension) == extension)
+                settings.filters << QStringLiteral("%1 (*.%2)")
+                                        .arg(GW_TEXT(format.label), QString::fromLatin1(extension));
+    const FileDialogResult chosen = RunFileDialog(this, settings);
+    if (!chosen.accepted)
+        return;
+    const std::string path = QFile::encodeName(chosen.path).toStdString();
+    const Status written = WriteModelSkin(*held, index, *m_textures.source(), path);
+    if (!written.ok()) {
+        ShowMessageBox(this, GW_TEXT(kCannotSaveSkinHeading),
+                       QString::fromLocal8Bit(written.error().Message().c_str()));
+        return;
+    }
+    ShowStatus(tr("Skin %1 saved as %2.").arg(index).arg(QFileInfo(chosen.path).fileName()), true);
 }
 
 namespace {

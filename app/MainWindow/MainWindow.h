@@ -12,11 +12,15 @@
 #include <QIcon>
 #include <QImage>
 #include <QRegion>
+#include <QStringList>
 
 class QListWidget;
 
 // The row selected in a list, or -1 for none.
 int SelectedRow(const QListWidget* list);
+// The open dialog's model types, from the formats the readers take: every
+// model first, then each format by its own name, in the language installed.
+QStringList ModelOpenFilters();
 
 class MainWindow : public LaidOutDialog {
     Q_OBJECT
@@ -35,6 +39,11 @@ class MainWindow : public LaidOutDialog {
     void OnAbout();
     void OnTemplateOptions();
     void OnChooseSkin(int index);
+    // Writes a skin the model holds as a picture, asking where: the one
+    // chosen when the model holds it, else its first.
+    void OnSaveModelSkin();
+    // The skin of the model's own that would be saved; -1 when it holds none.
+    int ModelSkinToSave() const;
     // Speaks the language ("en", "fr") from now on, and remembers it.
     void OnChooseLanguage(const QString& language);
     // The SKIN box: the texture the surface wears.

@@ -41,7 +41,9 @@ void ModelTextures::Start(std::shared_ptr<const Model> model,
     m_gamePath = m_model ? modelGamePath : std::string();
     m_source = std::make_shared<GameTextureSource>(m_files, std::move(cache));
     m_scriptsInBackground = m_waitedForScripts = false;
-    m_skins = m_model ? GameSkins(m_source->files(), m_gamePath) : std::vector<Skin>{};
+    // The .skin files, then the skins the model names or holds itself.
+    m_skins =
+        m_model ? GameSkins(m_source->files(), m_gamePath, m_model.get()) : std::vector<Skin>{};
     m_chosen = !m_skins.empty() && m_skins.front().name == "default" ? 0 : -1;
 }
 

@@ -21,7 +21,8 @@ class ModelTextures : public TextureSource {
   public:
     ModelTextures();
 
-    // A new model (or none), as a file by itself: its skins read, "default"
+    // A new model (or none), as a file by itself: its skins read (the .skin
+    // files, then those its header names and the pictures it holds), "default"
     // chosen when there is one, and every picture read again when needed
     // (it may have been repainted).
     void Reset(std::shared_ptr<const Model> model);

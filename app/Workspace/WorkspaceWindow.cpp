@@ -29,6 +29,13 @@ namespace {
 // than a surface ever covers on a screen.
 constexpr int kViewPictureSide = 2048;
 
+// Which player part the model is (PlayerPartOf), or -1: only Quake III's
+// players come in joined parts, so a model of another format named
+// "upper.mdl" is a model by itself.
+int PlayerPartOfModel(const Model* model) {
+    return model && model->format == "MD3" ? PlayerPartOf(model->path) : -1;
+}
+
 } // namespace
 
 WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
@@ -240,7 +247,7 @@ bool WorkspaceWindow::showsPlayer() const {
 void WorkspaceWindow::OnModelChanged() {
     m_others.clear();
     const std::shared_ptr<const Model>& model = m_source.textures().model();
-    const int part = model ? PlayerPartOf(model->path) : -1;
+    const int part = PlayerPartOfModel(model.get());
     m_player->setEnabled(part >= 0);
     for (QSlider* slider : {m_frame, m_torsoFrame}) {
         const QSignalBlocker quiet(slider);
@@ -280,7 +287,7 @@ void WorkspaceWindow::BuildScene(bool fit) {
     std::vector<ScenePart> parts;
     std::string problem;
     m_mainPart = 0;
-    const int own = model ? PlayerPartOf(model->path) : -1;
+    const int own = PlayerPartOfModel(model.get());
     if (model && own >= 0 && m_player->isChecked() && textures.files()) {
         // The other parts from the model's game (a pak as well as a folder),
         // each with the skin of the main window's name (default when it has

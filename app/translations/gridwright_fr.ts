@@ -134,10 +134,6 @@
         <translation>Une ressource requise était non disponible.</translation>
     </message>
     <message>
-        <source>Model (*.MD3)</source>
-        <translation>Modèle (*.MD3)</translation>
-    </message>
-    <message>
         <source>EPS file</source>
         <translation>Fichier EPS</translation>
     </message>
@@ -201,6 +197,38 @@
         <source>OpenRaster image</source>
         <translation>Image OpenRaster</translation>
     </message>
+    <message>
+        <source>All models (%1)</source>
+        <translation>Tous les modèles (%1)</translation>
+    </message>
+    <message>
+        <source>Quake III models</source>
+        <translation>Modèles Quake III</translation>
+    </message>
+    <message>
+        <source>Quake models</source>
+        <translation>Modèles Quake</translation>
+    </message>
+    <message>
+        <source>Quake II models</source>
+        <translation>Modèles Quake II</translation>
+    </message>
+    <message>
+        <source>Wolfenstein models</source>
+        <translation>Modèles Wolfenstein</translation>
+    </message>
+    <message>
+        <source>Doom 3 meshes</source>
+        <translation>Maillages Doom 3</translation>
+    </message>
+    <message>
+        <source>Inter-Quake models</source>
+        <translation>Modèles Inter-Quake</translation>
+    </message>
+    <message>
+        <source>Cannot save the skin</source>
+        <translation>Impossible d&apos;enregistrer la skin</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -247,6 +275,18 @@
     <message>
         <source>&amp;Workspace	W</source>
         <translation>&amp;Atelier	W</translation>
+    </message>
+    <message>
+        <source>Save the model&apos;s skin as a picture...</source>
+        <translation>Enregistrer la skin du modèle comme image...</translation>
+    </message>
+    <message>
+        <source>The model&apos;s skins are painted without the game&apos;s palette: %1.</source>
+        <translation>Les skins du modèle sont peintes sans la palette du jeu : %1.</translation>
+    </message>
+    <message>
+        <source>Skin %1 saved as %2.</source>
+        <translation>Skin %1 enregistrée sous %2.</translation>
     </message>
 </context>
 <context>
