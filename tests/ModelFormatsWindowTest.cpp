@@ -358,7 +358,7 @@ TEST(FormatsWindow, TheDesktopFileTypesAreTheFormatsTable) {
     QXmlStreamReader xml(&file);
     QString type;
     while (!xml.atEnd()) {
-        if (!xml.readNextStartElement())
+        if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QXmlStreamAttributes a = xml.attributes();
         if (xml.name() == u"mime-type")

@@ -429,10 +429,24 @@ TEST(WorkspaceGl, AQuakeModelWearsTheSkinItHoldsAndPlaysItsFrames) {
     };
     EXPECT_TRUE(Within2s([&] { return coloured(view->grabFramebuffer()) > 50; }))
         << coloured(view->grabFramebuffer()) << " coloured pixels";
+    // The key's six skins are one picture: the armour's three differ.
+    const std::string armor = std::string(GW_MODEL_CORPUS) + "/mdl/armor/progs/armor.mdl";
+    window.reset();
+    window = StartMainWindow(armor);
+    ASSERT_NE(window->model(), nullptr);
+    window->OpenWorkspace();
+    workspace = window->workspace();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    view = workspace->modelView();
+    view->FitView();
+    EXPECT_TRUE(Within2s([&] { return coloured(view->grabFramebuffer()) > 50; }));
     const QImage first = view->grabFramebuffer();
+    const auto& held = window->model()->skins;
+    ASSERT_GE(held.size(), 2u);
+    ASSERT_NE(held[1].indices, held[0].indices);
     int other = -1;
     for (int i = 0; i < int(window->textures().skins().size()); ++i)
-        if (window->textures().skins()[size_t(i)].name == window->model()->skins[1].name)
+        if (window->textures().skins()[size_t(i)].name == held[1].name)
             other = i;
     ASSERT_GE(other, 0);
     window->OnChooseSkin(other);
