@@ -322,8 +322,8 @@ Result<Model> Reader::Run(const SourceBytes& source) {
             NameAt16(&m_bytes[frames.offset + f * size_t(kFrameSize) + kFrameNameAt]));
     if (layout->frameCount > 0 && layout->tagCount > 0 &&
         layout->tagCount <= INT32_MAX / layout->frameCount) {
-        geometry->tags = ViewOf(I32(kFramesAt + 4), int64_t(layout->frameCount) * layout->tagCount,
-                                kTagSize);
+        geometry->tags =
+            ViewOf(I32(kFramesAt + 4), int64_t(layout->frameCount) * layout->tagCount, kTagSize);
         geometry->tagCount = layout->tagCount;
     }
     std::vector<Pending> pending;

@@ -1,7 +1,7 @@
 #include "model/Model.h"
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <numbers>
 

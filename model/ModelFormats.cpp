@@ -1,12 +1,12 @@
 #include "model/ModelFormats.h"
 
 #include "model/FileReader.h"
-#include "model/Md2Reader.h"
 #include "model/IqmReader.h"
+#include "model/Md2Reader.h"
 #include "model/Md3Reader.h"
-#include "model/MdlReader.h"
-#include "model/MdcReader.h"
 #include "model/Md5Reader.h"
+#include "model/MdcReader.h"
+#include "model/MdlReader.h"
 
 #include <climits>
 #include <cstring>
