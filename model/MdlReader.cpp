@@ -7,6 +7,8 @@
 #include "model/LittleEndian.h"
 #include "model/QuantizeTexCoord.h"
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -44,10 +46,45 @@ std::string Plural(int64_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// The poses stay in the file's bytes, each decoded when it is shown: a
+// model of hundreds of frames reads as fast as its bytes.
+class MdlGeometry : public ModelGeometry {
+  public:
+    std::shared_ptr<const Bytes> bytes;
+    std::vector<int64_t> poseAt; // each pose's vertices
+    size_t vertexCount = 0;      // the file's; the seam's copies follow
+    std::vector<int32_t> copyOf;
+    std::array<float, 3> scale{}, origin{};
+
+    int FrameCount() const override { return int(poseAt.size()); }
+    SurfacePose Pose(size_t surface, int frame) const override {
+        SurfacePose out;
+        if (surface != 0 || poseAt.empty())
+            return out;
+        const size_t f = size_t(std::clamp(frame, 0, int(poseAt.size()) - 1));
+        const std::array<Point3, kQuakeNormalCount>& normals = QuakeNormals();
+        out.positions.resize(vertexCount + copyOf.size());
+        out.normals.resize(vertexCount + copyOf.size());
+        const uint8_t* p = bytes->data() + poseAt[f];
+        for (size_t i = 0; i < vertexCount; ++i, p += kVertexSize) {
+            out.positions[i] = {float(p[0]) * scale[0] + origin[0],
+                                float(p[1]) * scale[1] + origin[1],
+                                float(p[2]) * scale[2] + origin[2]};
+            // An index past the table (the game would read beyond it) points up.
+            out.normals[i] = p[3] < kQuakeNormalCount ? normals[p[3]] : Point3{0, 0, 1};
+        }
+        for (size_t k = 0; k < copyOf.size(); ++k) {
+            out.positions[vertexCount + k] = out.positions[size_t(copyOf[k])];
+            out.normals[vertexCount + k] = out.normals[size_t(copyOf[k])];
+        }
+        return out;
+    }
+};
+
 class Reader {
   public:
     explicit Reader(const SourceBytes& source)
-        : m_path(source.path), m_bytes(source.bytes->data()),
+        : m_path(source.path), m_source(source.bytes), m_bytes(source.bytes->data()),
           m_size(int64_t(source.bytes->size())) {}
 
     Result<Model> Run();
@@ -73,6 +110,7 @@ class Reader {
     void Fill(Model& model) const;
 
     std::string m_path;
+    std::shared_ptr<const Bytes> m_source;
     const uint8_t* m_bytes;
     int64_t m_size;
     int64_t m_at = 0;
@@ -367,12 +405,14 @@ void Reader::Fill(Model& model) const {
         s.triangles[size_t(i)] = {corner(0), corner(1), corner(2)};
     }
 
-    const std::array<Point3, kQuakeNormalCount>& normals = QuakeNormals();
-    auto geometry = std::make_shared<StoredGeometry>();
-    geometry->poses.resize(m_poses.size());
+    auto geometry = std::make_shared<MdlGeometry>();
+    geometry->bytes = m_source;
+    geometry->vertexCount = size_t(m_vertexCount);
+    geometry->copyOf = m_copyOf;
+    geometry->scale = m_scale;
+    geometry->origin = m_origin;
     model.frameNames.reserve(m_poses.size());
-    for (size_t f = 0; f < m_poses.size(); ++f) {
-        const Pose& pose = m_poses[f];
+    for (const Pose& pose : m_poses) {
         const char* name = reinterpret_cast<const char*>(m_bytes + pose.at + 8);
         std::string frameName(name, strnlen(name, 16));
         // A group's poses keep their own names, marked as one animation.
@@ -380,25 +420,12 @@ void Reader::Fill(Model& model) const {
             frameName += " (" + std::to_string(pose.member + 1) + " of " +
                          std::to_string(pose.members) + ")";
         model.frameNames.push_back(std::move(frameName));
-        SurfacePose& out = geometry->poses[f].emplace_back();
-        out.positions.resize(vertices);
-        out.normals.resize(vertices);
-        const uint8_t* p = m_bytes + pose.at + kPoseHeaderSize;
-        for (size_t i = 0; i < size_t(m_vertexCount); ++i, p += kVertexSize) {
-            out.positions[i] = {float(p[0]) * m_scale[0] + m_origin[0],
-                                float(p[1]) * m_scale[1] + m_origin[1],
-                                float(p[2]) * m_scale[2] + m_origin[2]};
-            // An index past the table (the game would read beyond it) points up.
-            out.normals[i] = p[3] < kQuakeNormalCount ? normals[p[3]] : Point3{0, 0, 1};
-        }
-        for (size_t k = 0; k < m_copyOf.size(); ++k) {
-            out.positions[size_t(m_vertexCount) + k] = out.positions[size_t(m_copyOf[k])];
-            out.normals[size_t(m_vertexCount) + k] = out.normals[size_t(m_copyOf[k])];
-        }
+        geometry->poseAt.push_back(pose.at + kPoseHeaderSize);
     }
-    if (!geometry->poses.empty()) {
-        s.positions = geometry->poses.front().front().positions;
-        s.normals = geometry->poses.front().front().normals;
+    if (!geometry->poseAt.empty()) {
+        SurfacePose first = geometry->Pose(0, 0);
+        s.positions = std::move(first.positions);
+        s.normals = std::move(first.normals);
         model.geometry = std::move(geometry);
     }
 }
