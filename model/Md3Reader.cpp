@@ -66,7 +66,7 @@ const std::vector<Point3>& NormalTable() {
         for (int lat = 0; lat < 256; ++lat)
             for (int lng = 0; lng < 256; ++lng) {
                 const std::array<double, 3> n = DecodeNormal(uint8_t(lat), uint8_t(lng));
-                t[size_t(lat * 256 + lng)] = {float(n[0]), float(n[1]), float(n[2])};
+                t[size_t(lat) * 256 + size_t(lng)] = {float(n[0]), float(n[1]), float(n[2])};
             }
         return t;
     }();
