@@ -21,7 +21,7 @@ namespace {
 
 // A small MD2, laid out as the game's exporter does: header, skins, texture
 // coordinates, triangles, frames, GL commands.
-struct Md2Spec {
+struct Md2Layout {
     int32_t version = 8, skinWidth = 64, skinHeight = 32, xyz = 3;
     std::vector<std::string> skins = {"models/box/skin.pcx"};
     std::vector<std::array<int16_t, 2>> st = {{0, 0}, {63, 0}, {0, 31}};
@@ -70,7 +70,7 @@ enum Word {
     kEnd
 };
 
-std::vector<uint8_t> Build(const Md2Spec& m) {
+std::vector<uint8_t> Build(const Md2Layout& m) {
     std::vector<uint8_t> out(68, 0);
     std::memcpy(out.data(), "IDP2", 4);
     auto word = [&](int i, int64_t v) { Put32(out, size_t(i) * 4, uint32_t(v)); };
@@ -99,7 +99,7 @@ std::vector<uint8_t> Build(const Md2Spec& m) {
         for (const int16_t i : t)
             Add16(out, i);
     word(kFramesAt, int64_t(out.size()));
-    for (const Md2Spec::Frame& f : m.frames) {
+    for (const Md2Layout::Frame& f : m.frames) {
         for (const float s : f.scale)
             AddFloat(out, s);
         for (const float t : f.translate)
@@ -130,19 +130,19 @@ std::string Reason(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(Md2Reader, DecodesAHandMadeModel) {
-    Md2Spec spec;
-    spec.skins.push_back("models/box/red.pcx");
-    Md2Spec::Frame second;
+    Md2Layout layout;
+    layout.skins.push_back("models/box/red.pcx");
+    Md2Layout::Frame second;
     second.scale = {0.5f, 2, 1};
     second.translate = {-4, 1, 100};
     second.name = "run1";
     second.vertices = {{2, 3, 4, 52}, {4, 3, 4, 52}, {2, 5, 255, 52}};
-    spec.frames.push_back(second);
+    layout.frames.push_back(second);
     // A second triangle sharing positions 1 and 2 but not their coordinates
     // at 2: a seam, so one vertex more.
-    spec.st.push_back({40, 20});
-    spec.triangles.push_back({2, 1, 0, 3, 1, 0});
-    const Result<Model> read = Read(Build(spec));
+    layout.st.push_back({40, 20});
+    layout.triangles.push_back({2, 1, 0, 3, 1, 0});
+    const Result<Model> read = Read(Build(layout));
     ASSERT_TRUE(read.ok()) << read.error().Message();
     const Model& model = read.value();
     ASSERT_EQ(model.surfaces.size(), 1u);
@@ -175,13 +175,13 @@ TEST(Md2Reader, DecodesAHandMadeModel) {
     EXPECT_EQ(s.normals[0], (Point3{0, 0, 1}));
     EXPECT_EQ(s.normals[2], (Point3{0, 0, -1}));
     // Picked by its magic from the format table, whatever the name.
-    const std::vector<uint8_t> bytes = Build(spec);
+    const std::vector<uint8_t> bytes = Build(layout);
     const Result<Model> any = ReadModel({"x.bin", Bytes::Copy(bytes.data(), bytes.size())});
     ASSERT_TRUE(any.ok());
     EXPECT_EQ(any.value().format, "MD2");
     // No skin named: no shader, and a model of no name still names its surface.
-    spec.skins.clear();
-    const Result<Model> bare = Read(Build(spec), "/models/.md2");
+    layout.skins.clear();
+    const Result<Model> bare = Read(Build(layout), "/models/.md2");
     ASSERT_TRUE(bare.ok());
     EXPECT_TRUE(bare.value().surfaces[0].shaderName.empty());
     EXPECT_FALSE(bare.value().surfaces[0].name.empty());
@@ -189,7 +189,7 @@ TEST(Md2Reader, DecodesAHandMadeModel) {
 
 // Each hostile header is refused, and the reason names what is wrong.
 TEST(Md2Reader, RefusesHostileHeadersNamingThePart) {
-    const std::vector<uint8_t> good = Build(Md2Spec{});
+    const std::vector<uint8_t> good = Build(Md2Layout{});
     ASSERT_TRUE(Read(good).ok());
     struct Case {
         const char* what;
@@ -228,14 +228,14 @@ TEST(Md2Reader, RefusesHostileHeadersNamingThePart) {
     }
     // A triangle naming a vertex or a coordinate that is not there (the game
     // would read past its lists) is refused by number.
-    Md2Spec spec;
-    spec.triangles.push_back({0, 1, 2, 0, 1, 2});
-    spec.triangles.push_back({0, 3, 2, 0, 1, 2});
-    EXPECT_EQ(Reason(Build(spec)), "triangle 2 names vertex 3 of 3");
-    spec.triangles.back() = {0, 1, 2, 0, -1, 2};
-    EXPECT_EQ(Reason(Build(spec)), "triangle 2 names texture coordinate -1 of 3");
+    Md2Layout layout;
+    layout.triangles.push_back({0, 1, 2, 0, 1, 2});
+    layout.triangles.push_back({0, 3, 2, 0, 1, 2});
+    EXPECT_EQ(Reason(Build(layout)), "triangle 2 names vertex 3 of 3");
+    layout.triangles.back() = {0, 1, 2, 0, -1, 2};
+    EXPECT_EQ(Reason(Build(layout)), "triangle 2 names texture coordinate -1 of 3");
     // Every reason names the file, through the one error type.
-    const Result<Model> read = Read(Build(spec));
+    const Result<Model> read = Read(Build(layout));
     ASSERT_FALSE(read.ok());
     EXPECT_EQ(read.error().path, "box/tris.md2");
 }
@@ -243,27 +243,28 @@ TEST(Md2Reader, RefusesHostileHeadersNamingThePart) {
 // Frames times vertices is what is held decoded: a small file claiming a
 // great many of both is refused before they are decoded.
 TEST(Md2Reader, RefusesMoreDecodedVerticesThanItHolds) {
-    Md2Spec spec;
-    spec.xyz = 1;
-    spec.triangles.clear();
-    spec.st.assign(2000, {0, 0});
+    Md2Layout layout;
+    layout.xyz = 1;
+    layout.triangles.clear();
+    layout.st.assign(2000, {0, 0});
     for (int16_t i = 0; i < 2000; i += 2)
-        spec.triangles.push_back({0, 0, 0, i, int16_t(i + 1), i});
-    spec.frames.assign(kMaxModelVertices / 2000 + 1, Md2Spec::Frame{});
-    for (auto& f : spec.frames)
+        layout.triangles.push_back({0, 0, 0, i, int16_t(i + 1), i});
+    layout.frames.assign(kMaxModelVertices / 2000 + 1, Md2Layout::Frame{});
+    for (auto& f : layout.frames)
         f.vertices.resize(1);
-    EXPECT_NE(Reason(Build(spec)).find("vertices Gridwright holds"), std::string::npos)
-        << Reason(Build(spec));
+    EXPECT_NE(Reason(Build(layout)).find("vertices Gridwright holds"), std::string::npos)
+        << Reason(Build(layout));
     // Each list within its limit, but more distinct pairs than a surface holds.
-    spec.xyz = 40;
-    spec.frames.assign(1, Md2Spec::Frame{});
-    spec.st.assign(30000, {0, 0});
-    spec.triangles.clear();
+    layout.xyz = 40;
+    layout.frames.assign(1, Md2Layout::Frame{});
+    layout.st.assign(30000, {0, 0});
+    layout.triangles.clear();
     for (int16_t x = 0; x < 40; ++x)
         for (int16_t t = 0; t + 2 < 30000; t += 3)
-            spec.triangles.push_back({x, x, x, t, int16_t(t + 1), int16_t(t + 2)});
-    EXPECT_NE(Reason(Build(spec)).find("at most 1048576 vertices in a surface"), std::string::npos)
-        << Reason(Build(spec));
+            layout.triangles.push_back({x, x, x, t, int16_t(t + 1), int16_t(t + 2)});
+    EXPECT_NE(Reason(Build(layout)).find("at most 1048576 vertices in a surface"),
+              std::string::npos)
+        << Reason(Build(layout));
 }
 
 // ---- The real models ----

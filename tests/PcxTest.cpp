@@ -10,7 +10,7 @@
 
 namespace {
 
-struct PcxSpec {
+struct PcxLayout {
     int version = 5, encoding = 1, depth = 8, planes = 1;
     int xMin = 0, yMin = 0, xMax = 0, yMax = 0, lineBytes = 0;
     std::vector<uint8_t> data;
@@ -22,7 +22,7 @@ std::array<uint8_t, 3> PaletteColour(int i) {
     return {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
 }
 
-std::vector<uint8_t> Build(const PcxSpec& p) {
+std::vector<uint8_t> Build(const PcxLayout& p) {
     std::vector<uint8_t> out(128, 0);
     out[0] = 0x0A;
     out[1] = uint8_t(p.version);
@@ -68,7 +68,7 @@ std::vector<uint8_t> Expected(const std::vector<int>& indices) {
 TEST(Pcx, DecodesEightBitsPixelForPixel) {
     // 3 x 2 in lines of 4 bytes (the pad byte is not a pixel); a run of two,
     // a literal, a run of one for a value with both top bits set.
-    PcxSpec p;
+    PcxLayout p;
     p.xMin = 10;
     p.xMax = 12;
     p.yMin = 3;
@@ -89,7 +89,7 @@ TEST(Pcx, DecodesEightBitsPixelForPixel) {
 TEST(Pcx, RunsGoOnIntoTheNextLine) {
     // 2 x 3, lines of 2: one run of 3 fills line 1 and starts line 2, then a
     // run of 3 more; a zero-length run writes nothing.
-    PcxSpec p;
+    PcxLayout p;
     p.xMax = 1;
     p.yMax = 2;
     p.lineBytes = 2;
@@ -101,7 +101,7 @@ TEST(Pcx, RunsGoOnIntoTheNextLine) {
 
 TEST(Pcx, DecodesTwentyFourBitsInThreePlanes) {
     // 2 x 1: each line holds red, then green, then blue, for every pixel.
-    PcxSpec p;
+    PcxLayout p;
     p.planes = 3;
     p.xMax = 1;
     p.lineBytes = 2;
@@ -114,7 +114,7 @@ TEST(Pcx, DecodesTwentyFourBitsInThreePlanes) {
 
 // An 8-bit picture without the palette at its end takes Quake's, and says so.
 TEST(Pcx, APictureWithoutItsPaletteTakesTheShippedOne) {
-    PcxSpec p;
+    PcxLayout p;
     p.xMax = 1;
     p.lineBytes = 2;
     p.palette = false;
@@ -128,7 +128,7 @@ TEST(Pcx, APictureWithoutItsPaletteTakesTheShippedOne) {
 }
 
 TEST(Pcx, RefusesWhatItCannotDecode) {
-    PcxSpec good;
+    PcxLayout good;
     good.xMax = 3;
     good.yMax = 3;
     good.lineBytes = 4;
@@ -138,11 +138,11 @@ TEST(Pcx, RefusesWhatItCannotDecode) {
 
     struct Case {
         const char* what;
-        PcxSpec spec;
+        PcxLayout layout;
         const char* reason;
     };
     std::vector<Case> cases;
-    PcxSpec p = good;
+    PcxLayout p = good;
     p.data = {0xCF, 1}; // one pixel short
     cases.push_back({"short data", p, "ends before its last pixel"});
     p = good;
@@ -166,7 +166,7 @@ TEST(Pcx, RefusesWhatItCannotDecode) {
     p.depth = 4;
     cases.push_back({"16 colours", p, "4 bits in 1 planes"});
     for (const Case& c : cases) {
-        const std::string reason = Decode(Build(c.spec), image);
+        const std::string reason = Decode(Build(c.layout), image);
         EXPECT_NE(reason.find(c.reason), std::string::npos) << c.what << ": " << reason;
         EXPECT_TRUE(image.rgba.empty()) << c.what;
     }

@@ -38,7 +38,7 @@ std::string Tga(const TestTexture& t, bool topDown, bool runLength) {
     out += char(0);                  // no id
     out += char(0);                  // no colour map
     out += char(runLength ? 10 : 2); // true colour, run-length or not
-    out.append(5, '\0');             // colour map spec
+    out.append(5, '\0');             // colour map fields
     Put16(out, 0);
     Put16(out, 0);
     Put16(out, t.width);
