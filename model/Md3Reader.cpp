@@ -59,25 +59,11 @@ struct ByteView {
     size_t offset = 0, count = 0, size = 0;
 };
 
-// Every normal the format can store, decoded once: 256 x 256 directions.
-const std::vector<Point3>& NormalTable() {
-    static const std::vector<Point3> table = [] {
-        std::vector<Point3> t(256 * 256);
-        for (int lat = 0; lat < 256; ++lat)
-            for (int lng = 0; lng < 256; ++lng) {
-                const std::array<double, 3> n = DecodeNormal(uint8_t(lat), uint8_t(lng));
-                t[size_t(lat) * 256 + size_t(lng)] = {float(n[0]), float(n[1]), float(n[2])};
-            }
-        return t;
-    }();
-    return table;
-}
-
 // `count` vertex records (8 bytes: x, y, z in 1/64 units, then the normal's
 // longitude and latitude) decoded into a pose.
 void DecodeVertices(const uint8_t* p, size_t count, std::vector<Point3>& positions,
                     std::vector<Point3>& normals) {
-    const std::vector<Point3>& table = NormalTable();
+    const std::vector<Point3>& table = LatitudeLongitudeNormals();
     positions.resize(count);
     normals.resize(count);
     for (size_t i = 0; i < count; ++i, p += 8) {

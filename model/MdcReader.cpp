@@ -76,20 +76,6 @@ std::string NameAt(const uint8_t* bytes, size_t size) {
     return std::string(reinterpret_cast<const char*>(bytes), n);
 }
 
-// Every base-frame normal the format can store, decoded once.
-const std::vector<Point3>& LatLongTable() {
-    static const std::vector<Point3> table = [] {
-        std::vector<Point3> t(256 * 256);
-        for (int lat = 0; lat < 256; ++lat)
-            for (int lng = 0; lng < 256; ++lng) {
-                const std::array<double, 3> n = DecodeNormal(uint8_t(lat), uint8_t(lng));
-                t[size_t(lat) * 256 + size_t(lng)] = {float(n[0]), float(n[1]), float(n[2])};
-            }
-        return t;
-    }();
-    return table;
-}
-
 // Where one surface's frames lie in the file, every offset checked when read.
 struct SurfaceFrames {
     size_t vertices = 0;
@@ -124,7 +110,7 @@ class MdcGeometry : public ModelGeometry {
         const uint8_t* p = data + s.baseAt + base * s.vertices * kBaseVertexSize;
         const uint8_t* c =
             comp >= 0 ? data + s.compAt + size_t(comp) * s.vertices * kCompVertexSize : nullptr;
-        const std::vector<Point3>& latLong = LatLongTable();
+        const std::vector<Point3>& latLong = LatitudeLongitudeNormals();
         const std::array<Point3, 256>& directions = MdcNormalTable();
         pose.positions.resize(s.vertices);
         pose.normals.resize(s.vertices);

@@ -83,3 +83,16 @@ SurfacePose Model::Pose(size_t surface, int frame) const {
 std::vector<TagPose> Model::Tags(int frame) const {
     return geometry ? geometry->Tags(frame) : std::vector<TagPose>{};
 }
+
+const std::vector<Point3>& LatitudeLongitudeNormals() {
+    static const std::vector<Point3> table = [] {
+        std::vector<Point3> t(256 * 256);
+        for (int lat = 0; lat < 256; ++lat)
+            for (int lng = 0; lng < 256; ++lng) {
+                const std::array<double, 3> n = DecodeNormal(uint8_t(lat), uint8_t(lng));
+                t[size_t(lat) * 256 + size_t(lng)] = {float(n[0]), float(n[1]), float(n[2])};
+            }
+        return t;
+    }();
+    return table;
+}

@@ -112,6 +112,8 @@ struct Model {
 // A vertex normal from its stored latitude and longitude (256 steps a turn),
 // as the game decodes it: x = cos lat sin lng, y = sin lat sin lng, z = cos lng.
 std::array<double, 3> DecodeNormal(uint8_t latitude, uint8_t longitude);
+// Every such normal decoded once, as floats: entry latitude * 256 + longitude.
+const std::vector<Point3>& LatitudeLongitudeNormals();
 
 // Calls visit(a, b, c) with the vertex indices of every triangle in file
 // order. Readers check the corners; one outside the surface's vertices (a
