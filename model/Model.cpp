@@ -96,3 +96,26 @@ const std::vector<Point3>& LatitudeLongitudeNormals() {
     }();
     return table;
 }
+
+int UvSetCount(const Model& model) {
+    size_t most = 1;
+    for (const Surface& surface : model.surfaces)
+        most = std::max(most, surface.uvSets.size());
+    return int(most);
+}
+
+bool UseUvSet(Model& model, int set) {
+    if (set < 0 || set >= UvSetCount(model))
+        return false;
+    for (Surface& surface : model.surfaces) {
+        if (surface.uvSets.empty())
+            continue;
+        const UvSet& chosen = surface.uvSets[size_t(set) < surface.uvSets.size() ? size_t(set) : 0];
+        // A set shorter than the vertices would leave corners without a place.
+        if (chosen.u.size() != surface.u.size() || chosen.v.size() != surface.v.size())
+            continue;
+        surface.u = chosen.u;
+        surface.v = chosen.v;
+    }
+    return true;
+}

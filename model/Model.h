@@ -19,8 +19,9 @@ inline constexpr int kMaxVertices = 4096;
 inline constexpr int kMaxTriangles = 8192;
 inline constexpr int kNameSize = 64;
 // What no real model reaches: a reader refuses more, saying so.
-inline constexpr int64_t kMaxMeshVertices = int64_t(1) << 20;
-inline constexpr int64_t kMaxMeshTriangles = int64_t(2) << 20;
+// A sculpt or a scan exported whole: a few million in one mesh.
+inline constexpr int64_t kMaxMeshVertices = int64_t(4) << 20;
+inline constexpr int64_t kMaxMeshTriangles = int64_t(4) << 20;
 inline constexpr int64_t kMaxModelVertices = int64_t(16) << 20;
 inline constexpr int kMaxModelSurfaces = 4096;
 inline constexpr int kMaxModelFrames = 1 << 16;
@@ -69,6 +70,10 @@ class StoredGeometry : public ModelGeometry {
     std::vector<TagPose> Tags(int frame) const override;
 };
 
+struct UvSet {
+    std::vector<double> u, v;
+};
+
 struct Surface {
     std::string name;       // as the file names it (MD3: up to its first zero, 63 bytes at most)
     std::string shaderName; // the shader, material or skin it wears; empty when none
@@ -78,15 +83,25 @@ struct Surface {
     std::vector<Triangle> triangles;
     // The first frame (or bind pose); empty when the file holds none.
     std::vector<Point3> positions, normals;
+    // The picture its material names (OBJ's map_Kd, glTF's base colour): a
+    // file as the model writes it, relative to the model's own file
+    // ("../textures/a.png"), or the name of a picture the model holds
+    // ("image 0"); empty when the format names textures by shader instead.
+    std::string texture;
+    // Every set of texture coordinates it holds, when it holds more than one
+    // (glTF's TEXCOORD_n), set 0 first; u and v are a copy of the one in use.
+    std::vector<UvSet> uvSets;
 };
 
-// A picture the model file carries (MDL): 8-bit colour indices into the
-// game's palette, row by row from the top.
+// A picture the model file carries: MDL's 8-bit colour indices into the
+// game's palette, row by row from the top; or an image file's bytes (glTF's
+// embedded PNG or JPEG), decoded as a texture file is.
 inline constexpr size_t kPaletteBytes = 768; // a palette: 256 colours of red, green, blue
 struct EmbeddedSkin {
-    std::string name; // "skin 0", or "skin 1, picture 2 of 4" in a group
+    std::string name; // "skin 0", or "skin 1, picture 2 of 4" in a group; "image 0"
     int width = 0, height = 0;
     std::vector<uint8_t> indices;
+    std::vector<uint8_t> encoded; // an image file's bytes; then indices are empty
 };
 
 struct Md3Layout; // MD3's header fields, for the dump (model/Md3Reader.h)
@@ -97,9 +112,12 @@ struct Model {
     std::vector<Surface> surfaces;
     std::vector<std::string> frameNames;           // where the format names its frames
     std::vector<std::string> skinNames;            // skins the file names (MD2's header), in order
-    std::vector<EmbeddedSkin> skins;               // pictures the file holds (MDL)
+    std::vector<EmbeddedSkin> skins;               // pictures the file holds (MDL, glTF)
     std::shared_ptr<const ModelGeometry> geometry; // null: no frame beyond the surfaces' own
     std::shared_ptr<const Md3Layout> md3;          // null for other formats
+    // What the reader read past, each a plain sentence without its final stop
+    // ("its material library "a.mtl" is not beside it"): shown, never fatal.
+    std::vector<std::string> notes;
 
     int SurfaceCount() const { return int(surfaces.size()); }
     // Frames that can be shown: at least one.
@@ -108,6 +126,13 @@ struct Model {
     SurfacePose Pose(size_t surface, int frame) const;
     std::vector<TagPose> Tags(int frame) const;
 };
+
+// The most sets of texture coordinates any surface holds (1 when none holds
+// more).
+int UvSetCount(const Model& model);
+// Puts set `set` in use on every surface that has it; a surface with fewer
+// sets keeps its first. False (and nothing changed) when no surface has it.
+bool UseUvSet(Model& model, int set);
 
 // A vertex normal from its stored latitude and longitude (256 steps a turn),
 // as the game decodes it: x = cos lat sin lng, y = sin lat sin lng, z = cos lng.

@@ -41,7 +41,7 @@ std::span<const ModelFormat> ModelFormats() {
 
 const ModelFormat* ModelFormatOfBytes(std::span<const uint8_t> bytes) {
     for (const ModelFormat& format : Table())
-        if (bytes.size() >= format.magic.size() &&
+        if (!format.magic.empty() && bytes.size() >= format.magic.size() &&
             std::memcmp(bytes.data(), format.magic.data(), format.magic.size()) == 0)
             return &format;
     return nullptr;
@@ -100,5 +100,6 @@ Result<Model> LoadModelFile(const std::string& path) {
         ReadFileBytes(path, INT32_MAX, "it is larger than the 2 GB a model file may take");
     if (!read.ok())
         return read.error();
+    read.value().companions = DiskCompanions(path);
     return ReadModel(read.value());
 }

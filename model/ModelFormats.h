@@ -16,8 +16,8 @@ struct ModelFormat {
     std::string_view name;                    // "MD3"
     std::string_view label;                   // for the file dialog: "Quake III models"
     std::vector<std::string_view> extensions; // lower case, without the dot
-    std::string_view magic;                   // the bytes the file starts with
-    std::string_view mimeType;                // the desktop's type for it
+    std::string_view magic; // the bytes the file starts with; empty: known by its name alone (OBJ)
+    std::string_view mimeType; // the desktop's type for it
     Result<Model> (*read)(const SourceBytes&);
 };
 
@@ -33,5 +33,6 @@ std::string ModelFilePatterns();
 // The model those bytes hold, read by the format their magic names; a file
 // of no known format is refused with the formats that are known.
 Result<Model> ReadModel(const SourceBytes& source);
-// Reads a model file whole, opened once, then ReadModel.
+// Reads a model file whole, opened once, then ReadModel; the files it names
+// beside itself are read from its folder.
 Result<Model> LoadModelFile(const std::string& path);
