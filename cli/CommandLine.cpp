@@ -170,6 +170,11 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                    "every surface wearing this texture (any case, extension optional)")
         ->type_name("NAME");
     app.add_flag("--all", q.all, "every surface of the model");
+    app.add_option("--uv-set", q.uvSet,
+                   "which texture coordinates to lay out, where a model has several (glTF) "
+                   "[default: the set the material's texture uses]")
+        ->type_name("N")
+        ->check(CLI::Range(0, 1000));
     app.add_option("--size", q.size, "the template's size, 1 to 8192 each way, or texture")
         ->type_name("WxH|texture")
         ->capture_default_str();

@@ -123,7 +123,7 @@ std::unique_ptr<Game> MakeGame(GameModel&& opened, Console& io);
 
 // Reads the model MODEL names (a file, "ARCHIVE.pk3:PATH", or a game path
 // with --game), and its game when asked for.
-std::optional<Model> Load(const std::string& path, const std::vector<std::string>& games,
+std::optional<Model> Load(const std::string& path, const std::vector<std::string>& games, int uvSet,
                           Console& io, std::unique_ptr<Game>* game = nullptr) {
     Result<OpenedModel> opened = OpenModel(path, games);
     if (!opened.ok() && opened.error().kind == ErrorKind::PakNotModel) {
@@ -135,12 +135,25 @@ std::optional<Model> Load(const std::string& path, const std::vector<std::string
         Report(opened.error(), io);
         return std::nullopt;
     }
+    Model& model = opened.value().model;
+    if (uvSet >= 0 && !UseUvSet(model, uvSet)) {
+        const int sets = UvSetCount(model);
+        Say(io,
+            "\"" + path + "\" has " +
+                (sets == 1 ? std::string("one set of texture coordinates: --uv-set 0")
+                           : std::to_string(sets) + " sets of texture coordinates: --uv-set 0 to " +
+                                 std::to_string(sets - 1)) +
+                ".");
+        return std::nullopt;
+    }
+    for (const std::string& note : model.notes)
+        Say(io, "\"" + path + "\": " + note + ".");
     if (game)
         *game = MakeGame(std::move(opened.value().game), io);
     else
         for (const std::string& problem : opened.value().game.files->problems())
             Say(io, problem);
-    return std::move(opened.value().model);
+    return std::move(model);
 }
 
 } // namespace
@@ -198,7 +211,7 @@ void NoteNoSurfaces(const Model& m, Console& io) {
 } // namespace
 
 int ListCommand(const FlattenRequest& q, Console& io) {
-    const std::optional<Model> model = Load(q.model, q.games, io);
+    const std::optional<Model> model = Load(q.model, q.games, q.uvSet, io);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -277,7 +290,7 @@ void ReportSkinProblems(const std::vector<Skin>& skins, Console& io) {
 
 int TexturesCommand(const FlattenRequest& q, Console& io) {
     std::unique_ptr<Game> game;
-    const std::optional<Model> model = Load(q.model, q.games, io, &game);
+    const std::optional<Model> model = Load(q.model, q.games, q.uvSet, io, &game);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -320,7 +333,7 @@ int ExtractSkinCommand(const FlattenRequest& q, Console& io) {
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name",
                      io);
     std::unique_ptr<Game> game;
-    const std::optional<Model> model = Load(q.model, q.games, io, &game);
+    const std::optional<Model> model = Load(q.model, q.games, q.uvSet, io, &game);
     if (!model)
         return kCannotLoad;
     if (!model->skins.empty())
@@ -341,7 +354,7 @@ int ExtractSkinCommand(const FlattenRequest& q, Console& io) {
 }
 
 int DumpCommand(const FlattenRequest& q, Console& io) {
-    const std::optional<Model> model = Load(q.model, q.games, io);
+    const std::optional<Model> model = Load(q.model, q.games, q.uvSet, io);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;
@@ -448,6 +461,7 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
     options.underlay = q.underlay;
     options.underlayOpacity = q.underlayOpacity;
     options.skin = q.skin;
+    options.uvSet = q.uvSet;
     options.jobs = jobs > 0 ? jobs : int(std::max(1u, std::thread::hardware_concurrency()));
     if (options.jobs > kMaxBatchJobs) {
         Say(io, "-j " + std::to_string(options.jobs) + " is more than " +
@@ -523,7 +537,7 @@ int FlattenCommand(const FlattenRequest& q, Console& io) {
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name",
                      io);
     std::unique_ptr<Game> game;
-    const std::optional<Model> model = Load(q.model, q.games, io, &game);
+    const std::optional<Model> model = Load(q.model, q.games, q.uvSet, io, &game);
     if (!model)
         return kCannotLoad;
     const Model& m = *model;

@@ -31,6 +31,7 @@ struct FlattenRequest {
     bool antialias = false, overlaps = false, colourBySurface = false, islands = false;
     std::string outline = "all";
     int extractSkin = -1; // --extract-skin N: the skin the model holds, written to `out`
+    int uvSet = -1;       // --uv-set N: which texture coordinates to lay out; -1: the material's
 };
 
 // The surfaces, one line each.

@@ -33,12 +33,9 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
         e.error = why;
         entries.push_back(e);
     };
-    const Result<SourceBytes> bytes = files.Read(file);
-    if (!bytes.ok()) {
-        failed("", bytes.error().Message());
-        return entries;
-    }
-    const Result<Model> loaded = ReadModel(bytes.value());
+    Result<Model> loaded = ReadGameModel(files, file);
+    if (loaded.ok() && options.uvSet >= 0)
+        UseUvSet(loaded.value(), options.uvSet); // a model without that set keeps its own
     if (!loaded.ok()) {
         failed("", loaded.error().Message());
         return entries;
@@ -76,7 +73,7 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
         // Each texture once, in order of first wear.
         std::vector<std::string> keys;
         for (const Surface& s : model.surfaces) {
-            const std::string worn = WornTexture(s.name, s.shaderName, skin).name;
+            const std::string worn = WornTexture(s, skin).name;
             const std::string key = TextureKey(worn);
             if (key.empty() || std::find(keys.begin(), keys.end(), key) != keys.end())
                 continue;
@@ -94,9 +91,9 @@ std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
 // Draws and writes one template.
 void WriteOne(const GameFiles& files, const GameFile& file, const std::vector<Skin>& skins,
               GameTextureSource& source, const BatchOptions& options, BatchEntry& e) {
-    const Result<SourceBytes> bytes = files.Read(file);
-    const Result<Model> loaded =
-        bytes.ok() ? ReadModel(bytes.value()) : Result<Model>(bytes.error());
+    Result<Model> loaded = ReadGameModel(files, file);
+    if (loaded.ok() && options.uvSet >= 0)
+        UseUvSet(loaded.value(), options.uvSet); // a model without that set keeps its own
     if (!loaded.ok()) {
         e.error = loaded.error().Message();
         return;

@@ -29,6 +29,7 @@ struct BatchOptions {
     double underlayOpacity = 0.5;
     std::string skin; // empty: the default skin; "all": every skin; else a name
     int jobs = 1;     // at most kMaxBatchJobs are used
+    int uvSet = -1;   // the texture coordinates to lay out where a model has them; -1: its own
     // Where decoded textures are kept, under its byte budget (null: a cache
     // of the usual budget): a picture goes once no template being drawn
     // holds it and the budget needs the room.

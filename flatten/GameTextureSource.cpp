@@ -1,8 +1,24 @@
 #include "flatten/GameTextureSource.h"
 
 #include "image/IndexedSkin.h"
+#include "model/WrittenPath.h"
+
+#include <filesystem>
 
 #include <optional>
+
+namespace {
+
+// The model's path in its game: the entry of "ARCHIVE:PATH", else the game
+// path it was opened by.
+std::string ModelGamePath(const std::string& modelPath) {
+    std::string archive, entry;
+    if (SplitArchivePath(modelPath, archive, entry))
+        return entry;
+    return modelPath;
+}
+
+} // namespace
 
 GameTextureSource::GameTextureSource(const GameFiles& files, const GameTextures& textures,
                                      std::shared_ptr<TextureCache> cache)
@@ -31,28 +47,85 @@ SurfaceTexture GameTextureSource::LocateName(SurfaceTexture t) {
     return t;
 }
 
-SurfaceTexture GameTextureSource::Locate(const Model& model, const Surface& surface,
-                                         const Skin* skin) {
-    SurfaceTexture worn = WornTexture(surface.name, surface.shaderName, skin);
-    // A skin the model holds is worn by its name ("skin 0"), before any file.
-    for (const EmbeddedSkin& held : model.skins)
-        if (held.name == worn.name) {
-            worn.file = model.path + "#" + held.name;
-            worn.problem.clear();
-            bool changed = false;
-            {
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                auto [at, added] = m_embedded.emplace(worn.file, held);
-                // The model was read anew with other pixels: its old picture goes.
-                changed = !added &&
-                          (at->second.indices != held.indices || at->second.width != held.width);
-                if (changed)
-                    at->second = held;
+SurfaceTexture GameTextureSource::Held(const Model& model, const EmbeddedSkin& held,
+                                       SurfaceTexture worn) {
+    worn.file = model.path + "#" + held.name;
+    worn.problem.clear();
+    bool changed = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        auto [at, added] = m_embedded.emplace(worn.file, held);
+        // The model was read anew with other pixels: its old picture goes.
+        changed = !added && (at->second.indices != held.indices ||
+                             at->second.encoded != held.encoded || at->second.width != held.width);
+        if (changed)
+            at->second = held;
+    }
+    if (changed)
+        m_cache->Forget(worn.file);
+    return worn;
+}
+
+SurfaceTexture GameTextureSource::Named(const Model& model, SurfaceTexture worn) {
+    const std::string written = worn.name;
+    worn.origin = "material";
+    std::error_code error;
+    const bool onDisk = std::filesystem::is_regular_file(model.path, error);
+    // Beside a model file on disk, where the material's own folder is, even
+    // above the model's; in a game, beside its game path and never above the game.
+    std::vector<std::string> tries;
+    if (!IsAbsoluteWritten(written))
+        tries.push_back(JoinWritten(onDisk ? model.path : ModelGamePath(model.path), written));
+    tries.push_back(JoinWritten(onDisk ? model.path : ModelGamePath(model.path),
+                                WrittenFileName(NormalWritten(written))));
+    for (const std::string& at : tries) {
+        if (at.empty())
+            continue;
+        if (onDisk) {
+            if (std::filesystem::is_regular_file(at, error)) {
+                worn.file = at;
+                worn.problem.clear();
+                return worn;
             }
-            if (changed)
-                m_cache->Forget(worn.file);
+            continue;
+        }
+        if (at.rfind("../", 0) == 0 || at == "..")
+            continue;
+        if (const std::unique_ptr<GameFile> file = m_files->Find(at)) {
+            worn.file = file->origin;
+            worn.problem.clear();
+            if (file->inArchive) {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_found.emplace(file->origin, *file);
+            }
             return worn;
         }
+    }
+    // Last, the game's own lookup of the name (another extension, a game path).
+    SurfaceTexture byName = worn;
+    byName.name = NormalWritten(written);
+    byName = LocateName(byName);
+    if (!byName.file.empty()) {
+        byName.name = written;
+        byName.origin = worn.origin;
+        return byName;
+    }
+    worn.problem = "the picture \"" + written + "\" its material names is not " +
+                   (IsAbsoluteWritten(written) ? "beside the model (the material names it by a "
+                                                 "path on the machine it was made on)"
+                                               : "where the material says, nor beside the model");
+    return worn;
+}
+
+SurfaceTexture GameTextureSource::Locate(const Model& model, const Surface& surface,
+                                         const Skin* skin) {
+    SurfaceTexture worn = WornTexture(surface, skin);
+    // A skin the model holds is worn by its name ("skin 0", "image 1"), before any file.
+    for (const EmbeddedSkin& held : model.skins)
+        if (held.name == worn.name)
+            return Held(model, held, worn);
+    if (worn.origin == "material")
+        return Named(model, worn);
     return LocateName(worn);
 }
 
@@ -81,6 +154,12 @@ Status GameTextureSource::Decode(const std::string& file, TextureImage& image) {
             found = at->second;
         if (const auto at = m_embedded.find(file); at != m_embedded.end())
             held = at->second;
+    }
+    if (held && !held->encoded.empty()) {
+        const Status decoded = DecodeTexture(held->encoded.data(), held->encoded.size(), image);
+        if (!decoded.ok())
+            return Error{"Cannot read the picture the model holds", file, decoded.error().reason};
+        return decoded;
     }
     if (held) {
         image = PaintIndexed(*held, Palette());

@@ -51,6 +51,10 @@ class GameTextureSource : public TextureSource {
     const std::shared_ptr<TextureCache>& cache() const { return m_cache; }
 
   private:
+    // A picture the model holds, worn under its name.
+    SurfaceTexture Held(const Model& model, const EmbeddedSkin& held, SurfaceTexture worn);
+    // The picture a surface's material names as a file (worn.name as written).
+    SurfaceTexture Named(const Model& model, SurfaceTexture worn);
     Status Decode(const std::string& file, TextureImage& image);
     std::shared_ptr<const GameFiles> m_ownFiles;
     std::unique_ptr<GameTextures> m_ownTextures;

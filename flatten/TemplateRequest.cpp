@@ -53,7 +53,7 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
         const size_t before = plan.indices.size();
         for (int i = 0; i < model.SurfaceCount(); ++i) {
             const Surface& s = model.surfaces[size_t(i)];
-            if (SameTexture(WornTexture(s.name, s.shaderName, request.skin).name, request.texture))
+            if (SameTexture(WornTexture(s, request.skin).name, request.texture))
                 add(i);
         }
         if (plan.indices.size() == before)

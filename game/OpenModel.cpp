@@ -1,12 +1,42 @@
 #include "game/OpenModel.h"
 
 #include "model/ModelFormats.h"
+#include "model/WrittenPath.h"
+
+CompanionReader GameCompanions(const GameFiles& files, std::string gamePath,
+                               std::shared_ptr<const void> keep) {
+    return [files = &files, gamePath = std::move(gamePath), keep = std::move(keep)](
+               const std::string& written, int64_t limit) -> Result<SourceBytes> {
+        if (IsAbsoluteWritten(written))
+            return Error{"", written,
+                         "it is named by a path on the machine the model was made on; put it "
+                         "beside the model"};
+        const std::string path = JoinWritten(gamePath, written);
+        if (path.empty() || path == ".." || path.rfind("../", 0) == 0)
+            return Error{"", written, "it lies above the game's folder, where nothing is read"};
+        const std::unique_ptr<GameFile> file = files->Find(path);
+        if (!file)
+            return Error{"", written, "it is not beside the model (" + path + ")"};
+        return files->Read(*file, limit, "it is larger than a file beside a model may be");
+    };
+}
+
+Result<Model> ReadGameModel(const GameFiles& files, const GameFile& file) {
+    Result<SourceBytes> bytes = files.Read(file);
+    if (!bytes.ok())
+        return bytes.error();
+    bytes.value().companions = GameCompanions(files, file.gamePath);
+    return ReadModel(bytes.value());
+}
 
 Result<OpenedModel> OpenModel(const std::string& location, const std::vector<std::string>& games) {
     Result<GameModel> opened = OpenGameModel(location, games);
     if (!opened.ok())
         return opened.error();
-    Result<Model> read = ReadModel(opened.value().bytes);
+    GameModel& game = opened.value();
+    game.bytes.companions = game.inGame ? GameCompanions(*game.files, game.gamePath, game.files)
+                                        : DiskCompanions(game.bytes.path);
+    Result<Model> read = ReadModel(game.bytes);
     if (!read.ok()) {
         // A pak holds models; it is none.
         if (!opened.value().inGame && IsArchiveName(location))

@@ -5,6 +5,7 @@
 #include "game/GameFiles.h"
 #include "model/Model.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ struct OpenedModel {
 // or, when no such file exists, a game path in `games`. A pak named by
 // itself is refused with how to name a model inside it.
 Result<OpenedModel> OpenModel(const std::string& location, const std::vector<std::string>& games);
+
+// Reads the files a model names beside it (OBJ's materials, glTF's buffers)
+// from its folder in its game, never from above the game. `keep` holds the
+// files alive as long as the reader is kept.
+CompanionReader GameCompanions(const GameFiles& files, std::string gamePath,
+                               std::shared_ptr<const void> keep = nullptr);
+// A model of a game, with the files beside it.
+Result<Model> ReadGameModel(const GameFiles& files, const GameFile& file);
 
 // Every model file of a game, of any format the readers take: under models/
 // and then progs/ (where Quake and Quake II keep theirs), as the game lists

@@ -119,3 +119,11 @@ bool UseUvSet(Model& model, int set) {
     }
     return true;
 }
+
+int UvSetInUse(const Model& model) {
+    for (const Surface& surface : model.surfaces)
+        for (size_t set = 0; set < surface.uvSets.size(); ++set)
+            if (surface.uvSets[set].u == surface.u && surface.uvSets[set].v == surface.v)
+                return int(set);
+    return 0;
+}

@@ -101,7 +101,7 @@ struct EmbeddedSkin {
     std::string name; // "skin 0", or "skin 1, picture 2 of 4" in a group; "image 0"
     int width = 0, height = 0;
     std::vector<uint8_t> indices;
-    std::vector<uint8_t> encoded; // an image file's bytes; then indices are empty
+    std::vector<uint8_t> encoded = {}; // an image file's bytes; then indices are empty
 };
 
 struct Md3Layout; // MD3's header fields, for the dump (model/Md3Reader.h)
@@ -133,6 +133,8 @@ int UvSetCount(const Model& model);
 // Puts set `set` in use on every surface that has it; a surface with fewer
 // sets keeps its first. False (and nothing changed) when no surface has it.
 bool UseUvSet(Model& model, int set);
+// The set the surfaces show: that of the first surface with several (0 when none has).
+int UvSetInUse(const Model& model);
 
 // A vertex normal from its stored latitude and longitude (256 steps a turn),
 // as the game decodes it: x = cos lat sin lng, y = sin lat sin lng, z = cos lng.

@@ -86,13 +86,28 @@ Result<Model> ReadModel(const SourceBytes& source) {
                 lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0 &&
                 lower[lower.size() - extension.size() - 1] == '.')
                 return format.read(source);
-    std::string names;
-    const auto count = Table().size();
-    for (size_t i = 0; i < count; ++i)
-        names += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(Table()[i].name);
+    // Formats known by their first bytes, then those known by name alone.
+    auto list = [](const std::vector<std::string>& items, const char* last) {
+        std::string out;
+        for (size_t i = 0; i < items.size(); ++i)
+            out += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
+        return out;
+    };
+    std::vector<std::string> byMagic, byName;
+    for (const ModelFormat& format : Table()) {
+        if (!format.magic.empty()) {
+            byMagic.emplace_back(format.name);
+            continue;
+        }
+        for (const std::string_view extension : format.extensions)
+            byName.push_back("." + std::string(extension));
+    }
+    std::string reason = "it is not a model Gridwright reads: it does not start as an " +
+                         list(byMagic, " or ") + " file does";
+    if (!byName.empty())
+        reason += ", nor is it named " + list(byName, " or ");
     return Error{"", source.path,
-                 "it is not a model Gridwright reads: it does not start as an " + names +
-                     " file does; open the model's own file (" + ModelFilePatterns() + ")"};
+                 reason + "; open the model's own file (" + ModelFilePatterns() + ")"};
 }
 
 Result<Model> LoadModelFile(const std::string& path) {

@@ -48,3 +48,12 @@ SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& sh
     }
     return t;
 }
+
+SurfaceTexture WornTexture(const Surface& surface, const Skin* skin) {
+    SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
+    if (t.origin == "model" && !surface.texture.empty()) {
+        t.name = surface.texture;
+        t.origin = "material";
+    }
+    return t;
+}

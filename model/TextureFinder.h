@@ -3,6 +3,7 @@
 // image files are looked up in the model's game (game/ModelGame.h): nothing
 // outside the game folder is ever read, through ".." or through a link.
 #include "model/Error.h"
+#include "model/Model.h"
 #include "model/SkinFile.h"
 
 #include <string>
@@ -27,3 +28,6 @@ bool IsInsideFolder(const std::string& folder, const std::string& path);
 // shader name.
 SurfaceTexture WornTexture(const std::string& surfaceName, const std::string& shaderName,
                            const Skin* skin);
+// The same for a surface, whose material may name its picture itself (OBJ,
+// glTF: origin "material"); a skin's entry still comes first.
+SurfaceTexture WornTexture(const Surface& surface, const Skin* skin);

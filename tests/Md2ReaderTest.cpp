@@ -255,14 +255,15 @@ TEST(Md2Reader, RefusesMoreDecodedVerticesThanItHolds) {
     EXPECT_NE(Reason(Build(layout)).find("vertices Gridwright holds"), std::string::npos)
         << Reason(Build(layout));
     // Each list within its limit, but more distinct pairs than a surface holds.
-    layout.xyz = 40;
+    layout.xyz = 150;
     layout.frames.assign(1, Md2Layout::Frame{});
     layout.st.assign(30000, {0, 0});
     layout.triangles.clear();
-    for (int16_t x = 0; x < 40; ++x)
+    for (int16_t x = 0; x < 150; ++x)
         for (int16_t t = 0; t + 2 < 30000; t += 3)
             layout.triangles.push_back({x, x, x, t, int16_t(t + 1), int16_t(t + 2)});
-    EXPECT_NE(Reason(Build(layout)).find("at most 1048576 vertices in a surface"),
+    EXPECT_NE(Reason(Build(layout))
+                  .find("at most " + std::to_string(kMaxMeshVertices) + " vertices in a surface"),
               std::string::npos)
         << Reason(Build(layout));
 }

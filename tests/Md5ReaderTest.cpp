@@ -261,7 +261,8 @@ TEST(Md5Reader, RefusesBrokenTextsByLine) {
          "line 17: \"numweights\" says 1000000 weights, more than the 110 bytes after it can "
          "hold"},
         {Replace(kTurned, "numverts 3", "numverts 99999999999"),
-         "line 11: \"numverts\" says 99999999999 vertices; Gridwright holds at most 1048576"},
+         "line 11: \"numverts\" says 99999999999 vertices; Gridwright holds at most " +
+             std::to_string(kMaxMeshVertices)},
         {Replace(kTurned, "numJoints 2", "numJoints 2000000"),
          "line 3: \"numJoints\" says 2000000 joints; Gridwright holds at most 65536"},
         {Replace(kTurned, "\"turned\" 0", "\"turned\" 1"),

@@ -657,7 +657,7 @@ TEST(MdlReaderHostile, ImpossibleCountsAreRefusedNamingThePart) {
         {with(60, INT32_MAX), "2147483647 vertices; Gridwright holds at most"},
         {with(60, 1000), "texture coordinates of its 1000 vertices"},
         {with(64, -2), "-2 triangles"},
-        {with(64, 1 << 22), "4194304 triangles; Gridwright holds at most"},
+        {with(64, (1 << 22) + 1), "4194305 triangles; Gridwright holds at most"},
         {with(64, 100), "list of its 100 triangles"},
         {with(68, 1 << 20), "1048576 frames; Gridwright holds at most"},
         {with(68, 9), "frame 2 is cut short"},

@@ -346,8 +346,9 @@ TEST(FormatsWindow, AQuakeGameFoldersProgsModelsAreBrowsed) {
 }
 
 // The desktop's file types are the readers' table: each format's type, with
-// a glob per extension and its first bytes as magic; the desktop entry and
-// the AppStream file take every type.
+// a glob per extension and its first bytes as magic (types the desktop has
+// registered already are left to it); the desktop entry and the AppStream
+// file take every type.
 TEST(FormatsWindow, TheDesktopFileTypesAreTheFormatsTable) {
     QFile file(GW_SOURCE_DIR "/res/desktop/org.gridwright.Gridwright.xml");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -373,9 +374,20 @@ TEST(FormatsWindow, TheDesktopFileTypesAreTheFormatsTable) {
         ReadWholeFile(GW_SOURCE_DIR "/res/desktop/org.gridwright.Gridwright.desktop"));
     const QString metainfo = QString::fromStdString(
         ReadWholeFile(GW_SOURCE_DIR "/res/desktop/org.gridwright.Gridwright.metainfo.xml.in"));
-    EXPECT_EQ(types.size(), ModelFormats().size());
+    size_t ours = 0;
     for (const ModelFormat& format : ModelFormats()) {
         const QString mime = QString::fromStdString(std::string(format.mimeType));
+        const QRegularExpression listed("^MimeType=(.*;)?" + QRegularExpression::escape(mime) + ";",
+                                        QRegularExpression::MultilineOption);
+        EXPECT_TRUE(listed.match(entry).hasMatch()) << mime.toStdString();
+        EXPECT_TRUE(metainfo.contains("<mediatype>" + mime + "</mediatype>")) << mime.toStdString();
+        // A registered type (model/obj, model/gltf+json) is the desktop's own:
+        // defining it again would fight the system's definition.
+        if (!mime.contains("/x-")) {
+            EXPECT_FALSE(types.count(mime)) << mime.toStdString();
+            continue;
+        }
+        ++ours;
         ASSERT_TRUE(types.count(mime)) << format.name << ": no " << mime.toStdString();
         QStringList globs;
         for (const std::string_view extension : format.extensions)
@@ -386,9 +398,6 @@ TEST(FormatsWindow, TheDesktopFileTypesAreTheFormatsTable) {
         while (!magic.empty() && magic.back() == '\0')
             magic.pop_back();
         EXPECT_EQ(types[mime].magic, QStringList{QString::fromStdString(magic)}) << format.name;
-        const QRegularExpression listed("^MimeType=(.*;)?" + QRegularExpression::escape(mime) + ";",
-                                        QRegularExpression::MultilineOption);
-        EXPECT_TRUE(listed.match(entry).hasMatch()) << mime.toStdString();
-        EXPECT_TRUE(metainfo.contains("<mediatype>" + mime + "</mediatype>")) << mime.toStdString();
     }
+    EXPECT_EQ(types.size(), ours);
 }

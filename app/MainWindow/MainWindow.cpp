@@ -190,9 +190,15 @@ void MainWindow::ShowContextMenu(QPoint globalPos) {
 }
 
 void MainWindow::OnTemplateOptions() {
+    // The panel may give the model other texture coordinates: no drawing reads it meanwhile.
+    m_renderer->Cancel();
+    const std::shared_ptr<const Model> before = model();
     OptionsDialog panel(m_options, m_textures, m_selected, this);
-    if (panel.Run() != QDialog::Accepted)
+    if (panel.Run() != QDialog::Accepted) {
+        if (model() != before && m_selected != -1)
+            DrawSurfacePreview();
         return;
+    }
     m_options = panel.options();
     if (m_selected != -1)
         DrawSurfacePreview();
@@ -525,13 +531,19 @@ void MainWindow::OnScriptsRead() {
     // The colours of the skins the model holds come from the game's palette
     // when it has one; when not, the painter should know the colours are a
     // stand-in.
-    if (!model()->skins.empty()) {
+    const bool indexed = std::any_of(model()->skins.begin(), model()->skins.end(),
+                                     [](const EmbeddedSkin& skin) { return skin.encoded.empty(); });
+    if (indexed) {
         const std::string palette = m_textures.source()->PaletteProblem();
         if (!palette.empty())
             said += (said.isEmpty() ? QString() : QStringLiteral(" ")) +
                     tr("The model's skins are painted without the game's palette: %1.")
                         .arg(QString::fromUtf8(palette.c_str()));
     }
+    // What the model's reader read past (a material library missing, ...).
+    for (const std::string& note : model()->notes)
+        said += (said.isEmpty() ? QString() : QStringLiteral(" ")) +
+                tr("The model: %1.").arg(QString::fromUtf8(note.c_str()));
     if (!said.isEmpty())
         ShowStatus(said, false);
 }

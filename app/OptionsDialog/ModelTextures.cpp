@@ -37,6 +37,7 @@ void ModelTextures::Start(std::shared_ptr<const Model> model,
                           std::shared_ptr<const GameFiles> files, const std::string& modelGamePath,
                           std::shared_ptr<TextureCache> cache) {
     m_model = std::move(model);
+    m_retired.clear();
     m_files = m_model ? std::move(files) : nullptr;
     m_gamePath = m_model ? modelGamePath : std::string();
     m_source = std::make_shared<GameTextureSource>(m_files, std::move(cache));
@@ -45,6 +46,21 @@ void ModelTextures::Start(std::shared_ptr<const Model> model,
     m_skins =
         m_model ? GameSkins(m_source->files(), m_gamePath, m_model.get()) : std::vector<Skin>{};
     m_chosen = !m_skins.empty() && m_skins.front().name == "default" ? 0 : -1;
+}
+
+int ModelTextures::UvSet() const {
+    return m_model ? UvSetInUse(*m_model) : 0;
+}
+
+bool ModelTextures::UseUvSet(int set) {
+    if (!m_model || set == UvSet())
+        return m_model != nullptr;
+    auto copy = std::make_shared<Model>(*m_model);
+    if (!::UseUvSet(*copy, set))
+        return false;
+    m_retired.push_back(std::move(m_model));
+    m_model = std::move(copy);
+    return true;
 }
 
 const Surface* ModelTextures::SurfaceAt(int index) const {
@@ -76,7 +92,7 @@ SurfaceTexture ModelTextures::Locate(const Model& model, const Surface& surface,
         const bool first = !m_waitedForScripts;
         m_waitedForScripts = true;
         if (!first || !m_source->textures().WaitForScripts(std::chrono::milliseconds(300))) {
-            SurfaceTexture t = WornTexture(surface.name, surface.shaderName, skin);
+            SurfaceTexture t = WornTexture(surface, skin);
             t.problem = "the game's shader scripts are still being read";
             return t;
         }
@@ -101,7 +117,7 @@ std::vector<std::string> ModelTextures::GameProblems() const {
 
 std::string ModelTextures::WornTextureName(int index) const {
     const Surface* s = SurfaceAt(index);
-    return s ? WornTexture(s->name, s->shaderName, ChosenSkin()).name : std::string();
+    return s ? WornTexture(*s, ChosenSkin()).name : std::string();
 }
 
 std::shared_ptr<const TextureImage> ModelTextures::Picture(const std::string& file,

@@ -35,6 +35,11 @@ class ModelTextures : public TextureSource {
     void ResetBeside(std::shared_ptr<const Model> model, const ModelTextures& other,
                      const std::string& modelGamePath);
     const std::shared_ptr<const Model>& model() const { return m_model; }
+    // The model's texture coordinates: how many sets, the one in use, and a
+    // choice of another (the model is copied with it; false when it has no such set).
+    int UvSetCount() const { return m_model ? ::UvSetCount(*m_model) : 1; }
+    int UvSet() const;
+    bool UseUvSet(int set);
     int SurfaceCount() const { return m_model ? m_model->SurfaceCount() : 0; }
     // The surface at index, or null outside the model.
     const Surface* SurfaceAt(int index) const;
@@ -75,6 +80,9 @@ class ModelTextures : public TextureSource {
     void Start(std::shared_ptr<const Model> model, std::shared_ptr<const GameFiles> files,
                const std::string& modelGamePath, std::shared_ptr<TextureCache> cache);
     std::shared_ptr<const Model> m_model;
+    // Models replaced by another set of texture coordinates: a drawing in
+    // flight may still read their surfaces.
+    std::vector<std::shared_ptr<const Model>> m_retired;
     std::shared_ptr<const GameFiles> m_files;
     std::string m_gamePath;
     std::shared_ptr<TextureCache> m_cache; // the window's one cache

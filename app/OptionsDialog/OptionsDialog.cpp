@@ -127,6 +127,21 @@ void OptionsDialog::BuildControls() {
     m_wrap->addItems({tr("Repeated, as in the game"), tr("As stored")});
     grid->addWidget(m_wrap, row++, 1, 1, 3);
 
+    // Only where a model holds several sets (glTF): which one is laid out.
+    if (m_textures.UvSetCount() > 1) {
+        label(tr("Texture coordinates"));
+        m_uvSet = new QSpinBox(this);
+        m_uvSet->setObjectName("uvSet");
+        m_uvSet->setRange(0, m_textures.UvSetCount() - 1);
+        m_uvSet->setPrefix(tr("Set "));
+        m_uvSet->setValue(m_initialUvSet = m_textures.UvSet());
+        grid->addWidget(m_uvSet, row++, 1, 1, 3);
+        connect(m_uvSet, &QSpinBox::valueChanged, this, [this](int set) {
+            if (m_textures.UseUvSet(set))
+                DrawPreview();
+        });
+    }
+
     label(tr("Surfaces"));
     m_surfaces = new QComboBox(this);
     m_surfaces->setObjectName("surfaces");
@@ -407,6 +422,13 @@ void OptionsDialog::DrawPreview() {
 
 QWidget* OptionsDialog::Control(const char* name) const {
     return findChild<QWidget*>(name);
+}
+
+void OptionsDialog::reject() {
+    // The model's coordinates go back to those it had.
+    if (m_uvSet)
+        m_textures.UseUvSet(m_initialUvSet);
+    LaidOutDialog::reject();
 }
 
 void OptionsDialog::accept() {

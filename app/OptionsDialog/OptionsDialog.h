@@ -29,6 +29,8 @@ class OptionsDialog : public LaidOutDialog {
     // The live preview as last drawn.
     const QImage& previewImage() const { return m_preview; }
     QWidget* Control(const char* name) const;
+    // Cancel: and the model's texture coordinates are those it had.
+    void reject() override;
 
   protected:
     void Setup() override;
@@ -52,7 +54,8 @@ class OptionsDialog : public LaidOutDialog {
     int m_selected;
     QImage m_preview;
     bool m_writing = false;
-    QSpinBox *m_width = nullptr, *m_height = nullptr;
+    QSpinBox *m_width = nullptr, *m_height = nullptr, *m_uvSet = nullptr;
+    int m_initialUvSet = 0;
     QComboBox *m_sizes = nullptr, *m_wrap = nullptr, *m_surfaces = nullptr;
     QPushButton *m_lineColour = nullptr, *m_backgroundColour = nullptr, *m_fillColour = nullptr,
                 *m_overlapColour = nullptr, *m_seamsColour = nullptr, *m_flippedColour = nullptr;
