@@ -255,7 +255,7 @@ bool PickSkin(const FlattenRequest& q, const Model& model, const Game& game,
               std::vector<Skin>& skins, Skin& loaded, const Skin*& skin, Console& io) {
     skins = GameSkins(*game.files, game.modelGamePath, &model);
     // The pictures a model holds take the game's colours, or ours, said once.
-    if (!model.skins.empty())
+    if (model.HoldsPaletteSkins())
         if (const std::string problem = game.textures->PaletteProblem(); !problem.empty())
             Say(io, problem + ".");
     skin = nullptr;
@@ -336,7 +336,7 @@ int ExtractSkinCommand(const FlattenRequest& q, Console& io) {
     const std::optional<Model> model = Load(q.model, q.games, q.uvSet, io, &game);
     if (!model)
         return kCannotLoad;
-    if (!model->skins.empty())
+    if (model->HoldsPaletteSkins())
         if (const std::string problem = game->textures->PaletteProblem(); !problem.empty())
             Say(io, problem + ".");
     const Status written = WriteModelSkin(*model, q.extractSkin, *game->textures, q.out);

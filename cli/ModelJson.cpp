@@ -74,6 +74,11 @@ std::string SurfaceJson(const Surface& r) {
     std::string out = "    {";
     Field(out, "name", JsonString(r.name));
     Field(out, "shaderName", JsonString(r.shaderName));
+    // Only where the format has them (OBJ, glTF): other dumps stay as they were.
+    if (!r.texture.empty())
+        Field(out, "texture", JsonString(r.texture));
+    if (r.uvSets.size() > 1)
+        Field(out, "uvSetCount", to_string(r.uvSets.size()));
     Field(out, "vertexCount", to_string(r.u.size()));
     Field(out, "triangleCount", to_string(r.triangles.size()));
     Field(out, "u", Coordinates(r.u));
@@ -108,6 +113,7 @@ std::string ModelAsJson(const Model& model) {
               ", \"frameCount\": " + std::to_string(model.FrameCount()) +
               ", \"frameNames\": " + Names(model.frameNames) +
               ", \"skinNames\": " + Names(model.skinNames) + ", \"skins\": " + SkinsJson(model) +
+              (model.notes.empty() ? "" : ", \"notes\": " + Names(model.notes)) +
               ", \"surfaces\": [";
         for (size_t i = 0; i < model.surfaces.size(); ++i)
             out += std::string(i ? ",\n" : "\n") + SurfaceJson(model.surfaces[i]);

@@ -286,6 +286,10 @@ std::vector<Skin> HeaderSkins(const Model& model) {
         skins.push_back(std::move(skin));
     }
     for (size_t i = 0; i < model.skins.size() && skins.size() < kMaxSkins; ++i) {
+        // A picture file inside the model (glTF) is one material's, worn
+        // where that material is: no skin of the whole model.
+        if (!model.skins[i].encoded.empty())
+            continue;
         Skin skin{model.skins[i].name, model.path, {}, {}};
         for (const Surface& surface : model.surfaces)
             skin.entries.push_back({surface.name, model.skins[i].name});

@@ -68,6 +68,13 @@ std::vector<TagPose> StoredGeometry::Tags(int frame) const {
     return tags[size_t(std::clamp(frame, 0, int(tags.size()) - 1))];
 }
 
+bool Model::HoldsPaletteSkins() const {
+    for (const EmbeddedSkin& skin : skins)
+        if (skin.encoded.empty())
+            return true;
+    return false;
+}
+
 int Model::FrameCount() const {
     return std::max(1, geometry ? std::min(geometry->FrameCount(), kMaxModelFrames) : 1);
 }

@@ -120,6 +120,9 @@ struct Model {
     std::vector<std::string> notes;
 
     int SurfaceCount() const { return int(surfaces.size()); }
+    // True when it holds pictures of the game's palette (MDL), whose colours
+    // come from the game.
+    bool HoldsPaletteSkins() const;
     // Frames that can be shown: at least one.
     int FrameCount() const;
     // A surface's vertices in a frame: the geometry's, or the surface's own.

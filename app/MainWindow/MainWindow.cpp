@@ -531,9 +531,7 @@ void MainWindow::OnScriptsRead() {
     // The colours of the skins the model holds come from the game's palette
     // when it has one; when not, the painter should know the colours are a
     // stand-in.
-    const bool indexed = std::any_of(model()->skins.begin(), model()->skins.end(),
-                                     [](const EmbeddedSkin& skin) { return skin.encoded.empty(); });
-    if (indexed) {
+    if (model()->HoldsPaletteSkins()) {
         const std::string palette = m_textures.source()->PaletteProblem();
         if (!palette.empty())
             said += (said.isEmpty() ? QString() : QStringLiteral(" ")) +
