@@ -523,9 +523,10 @@ SurfaceIslands FindIslands(const Surface& surface) {
             sides.push_back({p << 32 | q, uint32_t(k * 3 + size_t(e))});
         }
     }
-    std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
-        return a.key != b.key ? a.key < b.key : a.place < b.place;
-    });
+    // By key, and along each key in the faces' order (they were listed so).
+    const size_t points =
+        point.empty() ? 0 : size_t(*std::max_element(point.begin(), point.end())) + 1;
+    SortByPointPair(sides, points, [](const Side& s) { return s.key; });
     std::vector<int> parent(triangles);
     std::iota(parent.begin(), parent.end(), 0);
     for (size_t i = 0; i < sides.size();) {

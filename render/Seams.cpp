@@ -34,8 +34,8 @@ std::vector<TriangleEdge> FindSeams(const Surface& surface) {
                              uint32_t(k * 3 + size_t(e))});
         }
     }
-    std::sort(sides.begin(), sides.end(),
-              [](const Side& a, const Side& b) { return a.key < b.key; });
+    const size_t points = at.empty() ? 0 : size_t(*std::max_element(at.begin(), at.end())) + 1;
+    SortByPointPair(sides, points, [](const Side& s) { return s.key; });
     std::vector<uint32_t> places;
     for (size_t i = 0; i < sides.size();) {
         size_t j = i + 1;
