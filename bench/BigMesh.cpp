@@ -84,8 +84,8 @@ Model BigMeshModel(int64_t triangles, int surfaces) {
             // copies), every seventh mirrored.
             const int64_t place = i % 11 == 10 ? i - 1 : i;
             const bool mirrored = i % 7 == 3;
-            const double u0 = double(place % tiles) * tile + margin,
-                         v0 = double(place / tiles) * tile + margin;
+            const int64_t column = place % tiles, row = place / tiles;
+            const double u0 = double(column) * tile + margin, v0 = double(row) * tile + margin;
             const int gx0 = int(island % islandColumns) * kIslandSide,
                       gy0 = int(island / islandColumns) * kIslandSide;
             const auto first = int32_t(surface.u.size());
@@ -105,8 +105,10 @@ Model BigMeshModel(int64_t triangles, int surfaces) {
                               down = at + kIslandSide + 1, diagonal = down + 1;
                 // Turned so that the face's normal points out of the sphere.
                 surface.triangles.push_back({at, down, right});
-                if (++made < own)
-                    surface.triangles.push_back({right, down, diagonal}), ++made;
+                if (++made == own)
+                    break;
+                surface.triangles.push_back({right, down, diagonal});
+                ++made;
             }
         }
         model.surfaces.push_back(std::move(surface));
