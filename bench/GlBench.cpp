@@ -1,5 +1,6 @@
 // The workspace's 3D view on a real X display: uploading the full-capacity
-// model (255 surfaces of 8192 triangles), and one frame of a real player
+// model (255 surfaces of 8192 triangles) and a generated million-triangle
+// mesh, one frame of orbiting that mesh, and one frame of a real player
 // (../shared/game's human_base, joined) at 1280 x 800. Run it where OpenGL
 // is, or under Xvfb with Mesa's software renderer:
 //   tests/gl_under_xvfb.sh build/bin/gl_bench
