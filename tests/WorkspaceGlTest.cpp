@@ -532,7 +532,7 @@ TEST(WorkspaceGl, ASurfacePastSixtyFiveThousandVerticesIsOutlined) {
         }
     for (int32_t y = 0; y <= 100; ++y)
         for (int32_t x = 0; x <= 100; ++x)
-            grid.positions[size_t(y * 101 + x)] = {float(x - 50), float(y - 50), 0};
+            grid.positions[size_t(y) * 101 + size_t(x)] = {float(x - 50), float(y - 50), 0};
     auto dense = std::make_shared<Model>();
     dense->surfaces.push_back(grid);
     view.SetScene(SingleModel(dense, 0), {}, true);
