@@ -1,11 +1,13 @@
 // The workspace's 3D view on a real X display: uploading the full-capacity
-// model (255 surfaces of 8192 triangles), and one frame of a real player
+// model (255 surfaces of 8192 triangles) and a generated million-triangle
+// mesh, one frame of orbiting that mesh, and one frame of a real player
 // (../shared/game's human_base, joined) at 1280 x 800. Run it where OpenGL
 // is, or under Xvfb with Mesa's software renderer:
 //   tests/gl_under_xvfb.sh build/bin/gl_bench
 // Each frame is read back (grabFramebuffer), which the figures include.
 #include "app/Workspace/ModelView.h"
 #include "bench/BenchModels.h"
+#include "bench/BigMesh.h"
 #include "model/Md3Reader.h"
 #include "model/ModelFormats.h"
 
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
 namespace {
@@ -64,8 +67,51 @@ void BM_FrameOfARealPlayer1280x800(benchmark::State& state) {
     state.counters["triangles"] = double(view.uploadedTriangles());
 }
 
+// A generated mesh of a million triangles (one surface, or eight): its
+// upload, and one frame of orbiting it, which must take under 1/30 s.
+std::shared_ptr<const Model> BigMesh(int surfaces) {
+    static std::map<int, std::shared_ptr<const Model>> made;
+    auto& model = made[surfaces];
+    if (!model)
+        model = std::make_shared<const Model>(BigMeshModel(1000000, surfaces));
+    return model;
+}
+
+void BM_UploadMillionTriangles(benchmark::State& state) {
+    const auto model = BigMesh(int(state.range(0)));
+    ModelView& view = View();
+    for (auto _ : state) {
+        view.SetScene(SingleModel(model, 0), {}, true);
+        benchmark::DoNotOptimize(view.grabFramebuffer());
+    }
+    state.counters["triangles"] = double(view.uploadedTriangles());
+}
+
+void BM_OrbitFrameMillionTriangles1280x800(benchmark::State& state) {
+    const auto model = BigMesh(int(state.range(0)));
+    ModelView& view = View();
+    view.SetScene(SingleModel(model, 0), {}, true);
+    // The first surface chosen and outlined, as the window has it, or none.
+    view.SetSelected(state.range(1) ? 0 : -1, state.range(1) ? 0 : -1);
+    benchmark::DoNotOptimize(view.grabFramebuffer()); // uploaded once
+    for (auto _ : state) {
+        view.camera().yaw += 0.05f;
+        benchmark::DoNotOptimize(view.grabFramebuffer());
+    }
+    view.SetSelected(-1, -1);
+    state.counters["triangles"] = double(view.uploadedTriangles());
+}
+
 } // namespace
 
+BENCHMARK(BM_UploadMillionTriangles)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OrbitFrameMillionTriangles1280x800)
+    ->ArgNames({"surfaces", "outlined"})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({8, 0})
+    ->Args({8, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UploadFullCapacityModel)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FrameOfARealPlayer1280x800)->Unit(benchmark::kMillisecond);
 

@@ -245,9 +245,12 @@ bool StrictlyInside(const DoubledFace& f, const Point& p) {
 // so a surface costs about one look per face. Past `budget` cells and points
 // looked at, the remaining points are taken as outside: a layout of thousands of faces all
 // over one another is nobody's, and must not stall the drawing.
+// faceOf(k, f) makes face k and returns its island, or -1 for none to look
+// at: made as they are looked at, since a sculpt's faces held whole would
+// take 80 bytes each.
+template <typename FaceOf>
 std::vector<bool> InsideOwnIsland(const std::vector<Point>& points, const std::vector<int>& islands,
-                                  const std::vector<DoubledFace>& faces,
-                                  const std::vector<int>& faceIsland, size_t budget) {
+                                  size_t faces, FaceOf&& faceOf, size_t budget) {
     std::vector<bool> inside(points.size(), false);
     if (points.empty())
         return inside;
@@ -256,7 +259,9 @@ std::vector<bool> InsideOwnIsland(const std::vector<Point>& points, const std::v
         low = {std::min(low.x, p.x), std::min(low.y, p.y)};
         high = {std::max(high.x, p.x), std::max(high.y, p.y)};
     }
-    const int side = std::clamp(int(std::sqrt(double(points.size()))), 1, 64);
+    // About one point a cell: with fewer cells, each face of a sculpt would
+    // look at more points the more it has.
+    const int side = std::clamp(int(std::sqrt(double(points.size()))), 1, 1024);
     // Never decreasing with the coordinate, so that a point in a face's box
     // falls in one of the box's cells.
     auto cellOf = [side](int64_t at, int64_t from, int64_t to) {
@@ -278,9 +283,10 @@ std::vector<bool> InsideOwnIsland(const std::vector<Point>& points, const std::v
             order[next[cell[n]]++] = uint32_t(n);
     }
     size_t tests = 0;
-    for (size_t k = 0; k < faces.size() && tests < budget; ++k) {
-        const DoubledFace& f = faces[k];
-        if (faceIsland[k] < 0 || f.high.x < low.x || f.low.x > high.x || f.high.y < low.y ||
+    DoubledFace f;
+    for (size_t k = 0; k < faces && tests < budget; ++k) {
+        const int island = faceOf(k, f);
+        if (island < 0 || f.high.x < low.x || f.low.x > high.x || f.high.y < low.y ||
             f.low.y > high.y)
             continue;
         const int x0 = cellOf(std::max(f.low.x, low.x), low.x, high.x),
@@ -294,7 +300,7 @@ std::vector<bool> InsideOwnIsland(const std::vector<Point>& points, const std::v
                 for (uint32_t i = first[c]; i < first[c + 1]; ++i) {
                     const uint32_t n = order[i];
                     ++tests;
-                    if (!inside[n] && islands[n] == faceIsland[k])
+                    if (!inside[n] && islands[n] == island)
                         inside[n] = StrictlyInside(f, points[n]);
                 }
             }
@@ -303,8 +309,11 @@ std::vector<bool> InsideOwnIsland(const std::vector<Point>& points, const std::v
 }
 
 // Cells and point tests a surface may take: a few for each face of a real
-// layout (the full-capacity mesh takes a tenth of it).
+// layout (the full-capacity mesh takes a tenth of it), and more with more
+// faces, so that a sculpt's faces late in its list are judged as a small
+// model's are.
 constexpr size_t kInsideTestBudget = size_t(1) << 18;
+constexpr size_t kInsideTestsPerFace = 32;
 
 // The border of an island is the boundary of the area its faces cover in the
 // layout, however many faces are stacked there: mirrored halves of a model
@@ -444,13 +453,9 @@ std::vector<TriangleEdge> IslandBorders(const Surface& surface, const std::vecto
     if (pieces.empty())
         return borders;
     // The faces of the islands with stretches to judge, for the inside test.
-    std::vector<DoubledFace> doubled(triangles);
-    std::vector<int> faceIsland(triangles, -1);
-    for (size_t k = 0; k < triangles; ++k) {
+    auto faceOf = [&](size_t k, DoubledFace& f) {
         if (!hasArea[k] || !open[size_t(islandOf[k])])
-            continue;
-        faceIsland[k] = islandOf[k];
-        DoubledFace& f = doubled[k];
+            return -1;
         for (int n = 0; n < 3; ++n) {
             const Point& p = at[corner(uint32_t(k * 3), n)];
             f.c[n] = {2 * p.x, 2 * p.y};
@@ -459,7 +464,8 @@ std::vector<TriangleEdge> IslandBorders(const Surface& surface, const std::vecto
                  std::min({f.c[0].y, f.c[1].y, f.c[2].y})};
         f.high = {std::max({f.c[0].x, f.c[1].x, f.c[2].x}),
                   std::max({f.c[0].y, f.c[1].y, f.c[2].y})};
-    }
+        return islandOf[k];
+    };
     std::vector<Point> middles;
     std::vector<int> middleIsland;
     for (const Piece& piece : pieces) {
@@ -467,7 +473,8 @@ std::vector<TriangleEdge> IslandBorders(const Surface& surface, const std::vecto
         middleIsland.push_back(runs[piece.owner].line.island);
     }
     const std::vector<bool> covered =
-        InsideOwnIsland(middles, middleIsland, doubled, faceIsland, kInsideTestBudget);
+        InsideOwnIsland(middles, middleIsland, triangles, faceOf,
+                        std::max(kInsideTestBudget, kInsideTestsPerFace * triangles));
     const Piece* last = nullptr;
     for (size_t n = 0; n < pieces.size(); ++n) {
         const Piece& piece = pieces[n];
@@ -523,9 +530,10 @@ SurfaceIslands FindIslands(const Surface& surface) {
             sides.push_back({p << 32 | q, uint32_t(k * 3 + size_t(e))});
         }
     }
-    std::sort(sides.begin(), sides.end(), [](const Side& a, const Side& b) {
-        return a.key != b.key ? a.key < b.key : a.place < b.place;
-    });
+    // By key, and along each key in the faces' order (they were listed so).
+    const size_t points =
+        point.empty() ? 0 : size_t(*std::max_element(point.begin(), point.end())) + 1;
+    SortByPointPair(sides, points, [](const Side& s) { return s.key; });
     std::vector<int> parent(triangles);
     std::iota(parent.begin(), parent.end(), 0);
     for (size_t i = 0; i < sides.size();) {

@@ -1,19 +1,22 @@
 #include "render/SurfacePoints.h"
 
 #include <algorithm>
-#include <numeric>
+#include <array>
 
 namespace {
 
-// Numbers the vertices so that equal keys share a number.
-template <typename Less, typename Equal>
-std::vector<uint32_t> Number(size_t count, Less&& less, Equal&& equal) {
-    std::vector<uint32_t> order(count);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), less);
-    std::vector<uint32_t> number(count, 0);
-    for (size_t i = 1; i < count; ++i)
-        number[order[i]] = number[order[i - 1]] + (equal(order[i - 1], order[i]) ? 0 : 1);
+// Numbers the vertices so that equal keys share a number, in the keys'
+// order. The keys are sorted beside their vertex: sorting indices that look
+// their keys up jumps all over a million-vertex surface.
+template <typename Key> std::vector<uint32_t> Number(std::vector<std::pair<Key, uint32_t>> keyed) {
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<uint32_t> number(keyed.size(), 0);
+    uint32_t n = 0;
+    for (size_t i = 1; i < keyed.size(); ++i) {
+        n += keyed[i - 1].first == keyed[i].first ? 0 : 1;
+        number[keyed[i].second] = n;
+    }
     return number;
 }
 
@@ -21,15 +24,10 @@ std::vector<uint32_t> Number(size_t count, Less&& less, Equal&& equal) {
 
 std::vector<uint32_t> LayoutPoints(const Surface& surface) {
     // Coordinates are finite (the reader makes them so): the order is strict.
-    return Number(
-        surface.u.size(),
-        [&](uint32_t a, uint32_t b) {
-            const double ua = surface.u[a], ub = surface.u[b];
-            return ua != ub ? ua < ub : surface.v[a] < surface.v[b];
-        },
-        [&](uint32_t a, uint32_t b) {
-            return surface.u[a] == surface.u[b] && surface.v[a] == surface.v[b];
-        });
+    std::vector<std::pair<std::array<double, 2>, uint32_t>> keyed(surface.u.size());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        keyed[i] = {{surface.u[i], surface.v[i]}, uint32_t(i)};
+    return Number(std::move(keyed));
 }
 
 std::vector<uint32_t> ModelPoints(const Surface& surface) {
@@ -37,8 +35,8 @@ std::vector<uint32_t> ModelPoints(const Surface& surface) {
     if (surface.positions.size() < vertices)
         return {};
     // Positions are finite (the readers make them so): the order is strict.
-    const std::vector<Point3>& at = surface.positions;
-    return Number(
-        vertices, [&](uint32_t a, uint32_t b) { return at[a] < at[b]; },
-        [&](uint32_t a, uint32_t b) { return at[a] == at[b]; });
+    std::vector<std::pair<Point3, uint32_t>> keyed(vertices);
+    for (size_t i = 0; i < vertices; ++i)
+        keyed[i] = {surface.positions[i], uint32_t(i)};
+    return Number(std::move(keyed));
 }

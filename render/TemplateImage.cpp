@@ -9,14 +9,142 @@
 #include "render/Seams.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cairo.h>
+#include <exception>
+#include <functional>
 #include <new>
+#include <optional>
+#include <thread>
 
 namespace {
 
 void SetColour(cairo_t* cr, const Rgba& c) {
     cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
 }
+
+// What the layers search the surfaces for (islands, seams, flipped faces,
+// the faces over each pixel), found once per template and only when a layer
+// asks for it: a layered file's merged picture and its layers share them. A
+// million-triangle surface takes a second to search, so the searches the
+// style will ask for run two at a time, each into its own slot (the same
+// result whatever the order).
+class TemplateSearches {
+  public:
+    explicit TemplateSearches(const std::vector<const Surface*>& records) : m_records(records) {}
+
+    void Prepare(const TemplateStyle& style) {
+        const size_t n = m_records.size();
+        const bool islands = style.islands || style.outline == Outline::Islands;
+        std::vector<std::function<void()>> tasks;
+        if (islands && m_islands.size() != n) {
+            m_islands.assign(n, {});
+            for (size_t s = 0; s < n; ++s)
+                tasks.emplace_back([this, s] { m_islands[s] = FindIslands(*m_records[s]); });
+        }
+        if (style.seams && m_seams.size() != n) {
+            m_seams.assign(n, {});
+            for (size_t s = 0; s < n; ++s)
+                tasks.emplace_back([this, s] { m_seams[s] = FindSeams(*m_records[s]); });
+        }
+        if (style.flipped && m_flipped.size() != n) {
+            m_flipped.assign(n, {});
+            for (size_t s = 0; s < n; ++s)
+                tasks.emplace_back([this, s] { m_flipped[s] = FlippedOf(*m_records[s]); });
+        }
+        RunTwoAtATime(tasks);
+    }
+    const std::vector<SurfaceIslands>& Islands() {
+        if (m_islands.size() != m_records.size()) {
+            m_islands.clear();
+            for (const Surface* r : m_records)
+                m_islands.push_back(FindIslands(*r));
+        }
+        return m_islands;
+    }
+    const std::vector<std::vector<TriangleEdge>>& Seams() {
+        if (m_seams.size() != m_records.size()) {
+            m_seams.clear();
+            for (const Surface* r : m_records)
+                m_seams.push_back(FindSeams(*r));
+        }
+        return m_seams;
+    }
+    const std::vector<std::vector<bool>>& Flipped() {
+        if (m_flipped.size() != m_records.size()) {
+            m_flipped.clear();
+            for (const Surface* r : m_records)
+                m_flipped.push_back(FlippedOf(*r));
+        }
+        return m_flipped;
+    }
+    // The count of faces over each pixel of the target's grid.
+    const OverlapCoverage& Coverage(WrapMode wrap, const DrawTarget& target) {
+        if (!m_coverage || m_coverageWrap != wrap || !SameGrid(m_coverageTarget, target)) {
+            m_coverage.reset();
+            m_coverage =
+                CountCoverage(m_records, wrap, target.mapping, target.width, target.height);
+            m_coverageWrap = wrap;
+            m_coverageTarget = target;
+        }
+        return *m_coverage;
+    }
+
+  private:
+    static std::vector<bool> FlippedOf(const Surface& r) {
+        std::vector<bool> flipped(r.triangles.size(), false);
+        for (const int k : FindFlipped(r))
+            flipped[size_t(k)] = true;
+        return flipped;
+    }
+    static bool SameGrid(const DrawTarget& a, const DrawTarget& b) {
+        return a.width == b.width && a.height == b.height && a.vector == b.vector &&
+               a.mapping.scaleX == b.mapping.scaleX && a.mapping.scaleY == b.mapping.scaleY &&
+               a.mapping.originX == b.mapping.originX && a.mapping.originY == b.mapping.originY;
+    }
+    // The largest first is what the caller lists first; a failure (memory)
+    // on the helper thread is raised again here.
+    static void RunTwoAtATime(const std::vector<std::function<void()>>& tasks) {
+        if (tasks.empty())
+            return;
+        std::atomic<size_t> next{0};
+        auto work = [&] {
+            for (size_t k = next++; k < tasks.size(); k = next++)
+                tasks[k]();
+        };
+        if (tasks.size() == 1) {
+            work();
+            return;
+        }
+        std::exception_ptr failed;
+        std::thread helper([&] {
+            try {
+                work();
+            } catch (...) {
+                failed = std::current_exception();
+                next = tasks.size();
+            }
+        });
+        try {
+            work();
+        } catch (...) {
+            next = tasks.size();
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failed)
+            std::rethrow_exception(failed);
+    }
+
+    const std::vector<const Surface*>& m_records;
+    std::vector<SurfaceIslands> m_islands;
+    std::vector<std::vector<TriangleEdge>> m_seams;
+    std::vector<std::vector<bool>> m_flipped;
+    std::optional<OverlapCoverage> m_coverage;
+    WrapMode m_coverageWrap = WrapMode::Repeat;
+    DrawTarget m_coverageTarget{};
+};
 
 // Every placed triangle of the records (or of one surface) as closed subpaths.
 void AddTriangles(cairo_t* cr, const std::vector<const Surface*>& records, WrapMode wrap,
@@ -60,7 +188,7 @@ void PaintThroughMask(cairo_t* cr, cairo_surface_t* mask, const Rgba& colour) {
 // faces involved in an overlap are filled.
 void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
                           const std::vector<const Surface*>& records, const DrawTarget& target,
-                          bool drawFill, bool drawOverlaps) {
+                          bool drawFill, bool drawOverlaps, TemplateSearches& searches) {
     const bool fill = drawFill && style.fill, overlaps = drawOverlaps && style.overlaps;
     if (!fill && !overlaps)
         return;
@@ -70,8 +198,7 @@ void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
         cairo_fill(cr);
     }
     // Judged on the target's own grid (for a page, one cell per unit).
-    const OverlapCoverage coverage =
-        CountCoverage(records, style.wrap, target.mapping, target.width, target.height);
+    const OverlapCoverage& coverage = searches.Coverage(style.wrap, target);
     if (!target.vector) {
         if (fill)
             PaintThroughMask(
@@ -152,25 +279,6 @@ Rgba LineColourOf(const TemplateStyle& style, int surface) {
     return c;
 }
 
-// The islands of the surfaces drawn, found once per drawing and only when a
-// layer asks for them.
-class IslandCache {
-  public:
-    explicit IslandCache(const std::vector<const Surface*>& records) : m_records(records) {}
-    const std::vector<SurfaceIslands>& Get() {
-        if (m_islands.size() != m_records.size()) {
-            m_islands.clear();
-            for (const Surface* r : m_records)
-                m_islands.push_back(FindIslands(*r));
-        }
-        return m_islands;
-    }
-
-  private:
-    const std::vector<const Surface*>& m_records;
-    std::vector<SurfaceIslands> m_islands;
-};
-
 // The edges drawn as lines: every edge of every face, or only the island
 // borders.
 struct LineEdges {
@@ -178,11 +286,11 @@ struct LineEdges {
     std::vector<std::vector<TriangleEdge>> borders; // per record, when not all
 };
 
-LineEdges LineEdgesOf(const TemplateStyle& style, IslandCache& islands) {
+LineEdges LineEdgesOf(const TemplateStyle& style, TemplateSearches& searches) {
     LineEdges edges;
     edges.all = style.outline == Outline::All;
     if (!edges.all)
-        for (const SurfaceIslands& i : islands.Get())
+        for (const SurfaceIslands& i : searches.Islands())
             edges.borders.push_back(i.borders);
     return edges;
 }
@@ -218,10 +326,10 @@ void ForEachLine(const std::vector<const Surface*>& records, const LineEdges& ed
 }
 
 void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
-               const DrawTarget& target, IslandCache& islands) {
+               const DrawTarget& target, TemplateSearches& searches) {
     const int passes = style.colourBySurface ? int(records.size()) : 1;
     const bool exactRule = !target.vector && style.lineWidth == 1.0 && !style.antialias;
-    const LineEdges edges = LineEdgesOf(style, islands);
+    const LineEdges edges = LineEdgesOf(style, searches);
     for (int s = 0; s < passes; ++s) {
         const int only = style.colourBySurface ? s : -1;
         if (exactRule) {
@@ -293,8 +401,8 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
 // exactly one island); on a page, each island's faces as one filled path.
 void DrawIslands(cairo_t* cr, const TemplateStyle& style,
                  const std::vector<const Surface*>& records, const DrawTarget& target,
-                 IslandCache& cache) {
-    const std::vector<SurfaceIslands>& islands = cache.Get();
+                 TemplateSearches& searches) {
+    const std::vector<SurfaceIslands>& islands = searches.Islands();
     int total = 0;
     for (const SurfaceIslands& i : islands)
         total += i.count;
@@ -356,7 +464,7 @@ void DrawIslands(cairo_t* cr, const TemplateStyle& style,
 // The seam edges, over everything else, each where its triangle is drawn
 // (every wrapped copy), as wide as the lines.
 void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
-               const DrawTarget& target) {
+               const DrawTarget& target, TemplateSearches& searches) {
     const LayoutMapping& m = target.mapping;
     cairo_surface_t* mask = nullptr;
     LineMask lines{};
@@ -370,9 +478,10 @@ void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
         lines = {cairo_image_surface_get_data(mask), cairo_image_surface_get_stride(mask),
                  target.width, target.height};
     }
-    for (const Surface* r : records)
+    const std::vector<std::vector<TriangleEdge>>& seams = searches.Seams();
+    for (size_t s = 0; s < records.size(); ++s)
         ForEachPlacedEdge(
-            *r, FindSeams(*r), style.wrap, [&](double u0, double v0, double u1, double v1) {
+            *records[s], seams[s], style.wrap, [&](double u0, double v0, double u1, double v1) {
                 const double x0 = m.scaleX * u0 + m.originX, y0 = m.scaleY * v0 + m.originY,
                              x1 = m.scaleX * u1 + m.originX, y1 = m.scaleY * v1 + m.originY;
                 if (target.vector) {
@@ -395,14 +504,10 @@ void DrawSeams(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
 // The flipped faces, filled over the other fills and under the lines, at
 // every wrapped copy; pixel centres decide unless the template is smoothed.
 void DrawFlipped(cairo_t* cr, const TemplateStyle& style,
-                 const std::vector<const Surface*>& records, const DrawTarget& target) {
+                 const std::vector<const Surface*>& records, const DrawTarget& target,
+                 TemplateSearches& searches) {
     const LayoutMapping& m = target.mapping;
-    std::vector<std::vector<bool>> flipped;
-    for (const Surface* r : records) {
-        flipped.emplace_back(r->triangles.size(), false);
-        for (const int k : FindFlipped(*r))
-            flipped.back()[size_t(k)] = true;
-    }
+    const std::vector<std::vector<bool>>& flipped = searches.Flipped();
     ForEachPlacedTriangle(records, style.wrap, [&](const PlacedTriangle& t) {
         if (!flipped[size_t(t.surface)][size_t(t.triangle)])
             return;
@@ -479,7 +584,7 @@ void BeginLayer(cairo_t* cr, const TemplateStyle& style, const DrawTarget& targe
 }
 
 void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
-               const DrawTarget& target, TemplateLayer layer, IslandCache& islands) {
+               const DrawTarget& target, TemplateLayer layer, TemplateSearches& searches) {
     BeginLayer(cr, style, target);
     switch (layer) {
     case TemplateLayer::Texture:
@@ -488,24 +593,24 @@ void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
         break;
     case TemplateLayer::Islands:
         if (style.islands)
-            DrawIslands(cr, style, records, target, islands);
+            DrawIslands(cr, style, records, target, searches);
         break;
     case TemplateLayer::Fill:
-        DrawFacesAndOverlaps(cr, style, records, target, true, false);
+        DrawFacesAndOverlaps(cr, style, records, target, true, false, searches);
         break;
     case TemplateLayer::Overlaps:
-        DrawFacesAndOverlaps(cr, style, records, target, false, true);
+        DrawFacesAndOverlaps(cr, style, records, target, false, true, searches);
         break;
     case TemplateLayer::Flipped:
         if (style.flipped)
-            DrawFlipped(cr, style, records, target);
+            DrawFlipped(cr, style, records, target, searches);
         break;
     case TemplateLayer::Lines:
-        DrawLines(cr, style, records, target, islands);
+        DrawLines(cr, style, records, target, searches);
         break;
     case TemplateLayer::Seams:
         if (style.seams)
-            DrawSeams(cr, style, records, target);
+            DrawSeams(cr, style, records, target, searches);
         break;
     }
     cairo_restore(cr);
@@ -513,8 +618,12 @@ void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
 
 } // namespace
 
-void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
-                  const std::vector<const Surface*>& records, const DrawTarget& target) {
+namespace {
+
+void DrawTemplateWith(cairo_t* cr, const TemplateStyle& style,
+                      const std::vector<const Surface*>& records, const DrawTarget& target,
+                      TemplateSearches& searches) {
+    searches.Prepare(style);
     if (style.background) {
         BeginLayer(cr, style, target);
         SetColour(cr, *style.background);
@@ -522,18 +631,25 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
         cairo_paint(cr);
         cairo_restore(cr);
     }
-    IslandCache islands(records);
     for (const TemplateLayer layer : LayersOf(style)) {
         if (layer == TemplateLayer::Overlaps && style.fill)
             continue; // drawn with the fill, from one count of the faces
         if (layer == TemplateLayer::Fill) {
             BeginLayer(cr, style, target);
-            DrawFacesAndOverlaps(cr, style, records, target, true, true);
+            DrawFacesAndOverlaps(cr, style, records, target, true, true, searches);
             cairo_restore(cr);
             continue;
         }
-        DrawLayer(cr, style, records, target, layer, islands);
+        DrawLayer(cr, style, records, target, layer, searches);
     }
+}
+
+} // namespace
+
+void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
+                  const std::vector<const Surface*>& records, const DrawTarget& target) {
+    TemplateSearches searches(records);
+    DrawTemplateWith(cr, style, records, target, searches);
 }
 
 uint32_t StraightPixel(uint32_t p) {
@@ -576,10 +692,9 @@ template <typename Draw> bool DrawOnto(TemplateImage& image, Draw&& draw) {
     return drawn;
 }
 
-} // namespace
-
-TemplateImage DrawTemplateImage(const TemplateStyle& style,
-                                const std::vector<const Surface*>& records) {
+TemplateImage DrawTemplateImageWith(const TemplateStyle& style,
+                                    const std::vector<const Surface*>& records,
+                                    TemplateSearches& searches) {
     TemplateImage image;
     const int width = std::clamp(style.width, 1, kMaxTemplateSide);
     const int height = std::clamp(style.height, 1, kMaxTemplateSide);
@@ -598,24 +713,34 @@ TemplateImage DrawTemplateImage(const TemplateStyle& style,
         return image;
     }
     if (!DrawOnto(image, [&](cairo_t* cr) {
-            DrawTemplate(cr, style, records,
-                         {{double(width), double(height), 0.0, 0.0}, width, height, false});
+            DrawTemplateWith(cr, style, records,
+                             {{double(width), double(height), 0.0, 0.0}, width, height, false},
+                             searches);
         }))
         return {};
     return image;
 }
 
+} // namespace
+
+TemplateImage DrawTemplateImage(const TemplateStyle& style,
+                                const std::vector<const Surface*>& records) {
+    TemplateSearches searches(records);
+    return DrawTemplateImageWith(style, records, searches);
+}
+
 LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
                                     const std::vector<const Surface*>& records) {
     LayeredTemplate result;
-    result.merged = DrawTemplateImage(style, records);
+    // The merged picture and the layers search the surfaces once.
+    TemplateSearches searches(records);
+    result.merged = DrawTemplateImageWith(style, records, searches);
     if (result.merged.width == 0)
         return result;
     const int width = result.merged.width, height = result.merged.height;
     TemplateStyle alone = style;
     alone.background.reset();
     alone.underlayOpacity = 1.0; // the layer's own opacity carries it
-    IslandCache islands(records);
     for (const TemplateLayer layer : LayersOf(style)) {
         LayerImage entry{
             layer,
@@ -632,7 +757,7 @@ LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
         if (!DrawOnto(entry.image, [&](cairo_t* cr) {
                 DrawLayer(cr, alone, records,
                           {{double(width), double(height), 0.0, 0.0}, width, height, false}, layer,
-                          islands);
+                          searches);
             }))
             return {};
         result.layers.push_back(std::move(entry));

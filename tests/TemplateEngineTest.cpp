@@ -760,3 +760,46 @@ TEST(TemplateIslands, AnEdgeHalfCoveredIsABorderOnItsOtherHalf) {
         partial = partial || e.from != 0.0 || e.to != 1.0;
     EXPECT_TRUE(partial);
 }
+
+// A face folded inside another of its island is judged alike at the end of
+// a sculpt's 300,000 faces as alone: the folded face's edges are inside.
+TEST(TemplateIslands, AFoldLateInAHugeSurfaceIsJudgedAsAlone) {
+    Surface fold;
+    fold.u = {0.1, 0.9, 0.1, 0.4};
+    fold.v = {0.1, 0.1, 0.9, 0.3};
+    fold.triangles = {{0, 1, 2}, {0, 1, 3}};
+    const SurfaceIslands alone = FindIslands(fold);
+    ASSERT_EQ(alone.borders.size(), 3u);
+
+    // A 388 x 388 grid of cells in u, v 1..2, then the same fold.
+    Surface huge;
+    const int side = 388;
+    for (int y = 0; y <= side; ++y)
+        for (int x = 0; x <= side; ++x) {
+            huge.u.push_back(1 + double(x) / side);
+            huge.v.push_back(1 + double(y) / side);
+        }
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int32_t i = y * (side + 1) + x;
+            huge.triangles.push_back({i, i + 1, i + side + 1});
+            huge.triangles.push_back({i + 1, i + side + 2, i + side + 1});
+        }
+    const auto first = int32_t(huge.u.size());
+    const int firstFace = int(huge.triangles.size());
+    huge.u.insert(huge.u.end(), fold.u.begin(), fold.u.end());
+    huge.v.insert(huge.v.end(), fold.v.begin(), fold.v.end());
+    for (const Triangle& t : fold.triangles)
+        huge.triangles.push_back({t.a + first, t.b + first, t.c + first});
+    const SurfaceIslands late = FindIslands(huge);
+    EXPECT_EQ(late.count, 2);
+    std::vector<std::pair<int, int>> expected, found;
+    for (const TriangleEdge& e : alone.borders)
+        expected.emplace_back(e.triangle, e.corner);
+    for (const TriangleEdge& e : late.borders)
+        if (e.triangle >= firstFace)
+            found.emplace_back(e.triangle - firstFace, e.corner);
+    EXPECT_EQ(found, expected);
+    // The grid's own border: its four sides, one edge per cell along each.
+    EXPECT_EQ(late.borders.size() - found.size(), size_t(4 * side));
+}

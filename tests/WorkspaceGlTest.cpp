@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -472,4 +473,69 @@ TEST(WorkspaceGl, AQuakeModelWearsTheSkinItHoldsAndPlaysItsFrames) {
     workspace->SetJoinPlayer(true);
     EXPECT_FALSE(workspace->showsPlayer());
     EXPECT_EQ(workspace->modelView()->parts().size(), 1u);
+}
+
+// A surface of more vertices than 16-bit indices reach (a sculpt's) is drawn
+// from its vertices once and outlined when chosen, as a small one is; a
+// surface whose edges outnumber a quarter of the view's pixels is not.
+TEST(WorkspaceGl, ASurfacePastSixtyFiveThousandVerticesIsOutlined) {
+    // A cube's corners at vertex 69,000 and on, the vertices before unused.
+    const Md3SurfaceDesc cube = Cube("cube", "");
+    const int32_t offset = 69000;
+    Surface big;
+    big.name = "big";
+    big.u.assign(size_t(offset) + 8, 0.5);
+    big.v.assign(size_t(offset) + 8, 0.5);
+    big.positions.assign(size_t(offset) + 8, Point3{0, 0, 0});
+    big.normals.assign(size_t(offset) + 8, Point3{0, 0, 1});
+    for (size_t i = 0; i < 8; ++i) {
+        big.positions[size_t(offset) + i] = {
+            float(cube.positions[i][0]), float(cube.positions[i][1]), float(cube.positions[i][2])};
+        const Point3 p = big.positions[size_t(offset) + i];
+        const float length = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+        big.normals[size_t(offset) + i] = {p[0] / length, p[1] / length, p[2] / length};
+    }
+    for (const auto& t : cube.triangles)
+        big.triangles.push_back({t[0] + offset, t[1] + offset, t[2] + offset});
+    auto model = std::make_shared<Model>();
+    model->surfaces.push_back(big);
+
+    ModelView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.SetScene(SingleModel(model, 0), {}, true);
+    auto orangePixels = [&view] {
+        const QImage shown = view.grabFramebuffer();
+        int orange = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb c = shown.pixel(x, y);
+                orange += qRed(c) > 180 && qGreen(c) > 90 && qGreen(c) < 170 && qBlue(c) < 80;
+            }
+        return orange;
+    };
+    EXPECT_EQ(orangePixels(), 0);
+    EXPECT_EQ(view.uploadedTriangles(), 12u);
+    view.SetSelected(0, 0);
+    EXPECT_GT(orangePixels(), 50);
+
+    // 400 x 300 / 4 = 30,000 edges at most: a grid of 100 x 100 cells has
+    // 30,200, and stays unoutlined.
+    Surface grid = big;
+    grid.triangles.clear();
+    for (int32_t y = 0; y < 100; ++y)
+        for (int32_t x = 0; x < 100; ++x) {
+            const int32_t i = y * 101 + x;
+            grid.triangles.push_back({i, i + 1, i + 101});
+            grid.triangles.push_back({i + 1, i + 102, i + 101});
+        }
+    for (int32_t y = 0; y <= 100; ++y)
+        for (int32_t x = 0; x <= 100; ++x)
+            grid.positions[size_t(y) * 101 + size_t(x)] = {float(x - 50), float(y - 50), 0};
+    auto dense = std::make_shared<Model>();
+    dense->surfaces.push_back(grid);
+    view.SetScene(SingleModel(dense, 0), {}, true);
+    EXPECT_EQ(orangePixels(), 0);
+    EXPECT_EQ(view.uploadedTriangles(), 20000u);
 }

@@ -41,6 +41,23 @@ void main() {
 }
 )";
 
+// Pairs of ends, each edge kept once whichever way it runs, in the order of
+// their ends.
+template <typename Index> void KeepEachEdgeOnce(std::vector<Index>& ends) {
+    std::vector<uint64_t> edges(ends.size() / 2);
+    for (size_t e = 0; e < edges.size(); ++e) {
+        const uint64_t a = ends[2 * e], b = ends[2 * e + 1];
+        edges[e] = std::min(a, b) << 32 | std::max(a, b);
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    ends.resize(edges.size() * 2);
+    for (size_t e = 0; e < edges.size(); ++e) {
+        ends[2 * e] = Index(edges[e] >> 32);
+        ends[2 * e + 1] = Index(edges[e] & 0xFFFFFFFFu);
+    }
+}
+
 } // namespace
 
 ModelView::ModelView(QWidget* parent) : QOpenGLWidget(parent) {
@@ -115,6 +132,8 @@ void ModelView::initializeGL() {
     GLint side = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
     m_maxTextureSide = int(side);
+    m_wideIndices = !context()->isOpenGLES() ||
+                    context()->hasExtension(QByteArrayLiteral("GL_OES_element_index_uint"));
     m_program = new QOpenGLShaderProgram;
     m_program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader);
     m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader);
@@ -175,51 +194,74 @@ void ModelView::Upload() {
             if (frame.positions.empty())
                 continue;
             // Each vertex once, and the triangles as 16-bit indices (what
-            // OpenGL ES 2 draws); a surface with more vertices than those
-            // reach is spelled out corner by corner.
+            // OpenGL ES 2 draws), or 32-bit ones past those where the OpenGL
+            // in use takes them (every desktop one): a sculpt's million
+            // triangles shade each vertex once instead of at every corner.
+            // Elsewhere a surface with more vertices is spelled out corner
+            // by corner.
             const size_t vertices = frame.positions.size();
-            const bool indexed = vertices <= 65536;
+            const bool wide = vertices > 65536;
+            const bool indexed = !wide || m_wideIndices;
             std::vector<float> data;
             std::vector<uint16_t> indices, lines;
+            std::vector<uint32_t> wideIndices, wideLines;
             auto put = [&](size_t v) {
                 const Vec3 at = part.placement.Apply(frame.positions[v]);
                 const Vec3 n = part.placement.Turn(frame.normals[v]);
                 data.insert(data.end(), {at.x, at.y, at.z, n.x, n.y, n.z, float(surface.u[v]),
                                          float(surface.v[v])});
             };
+            data.reserve((indexed ? vertices : surface.triangles.size() * 3) * 8);
             if (indexed)
                 for (size_t v = 0; v < vertices; ++v)
                     put(v);
             ForEachTriangle(surface, [&](int a, int b, int c) {
                 const int k[3] = {a, b, c};
                 for (int i = 0; i < 3; ++i) {
-                    if (indexed) {
+                    if (!indexed) {
+                        put(size_t(k[i]));
+                    } else if (wide) {
+                        wideIndices.push_back(uint32_t(k[i]));
+                        wideLines.push_back(uint32_t(k[i]));
+                        wideLines.push_back(uint32_t(k[(i + 1) % 3]));
+                    } else {
                         indices.push_back(uint16_t(k[i]));
                         lines.push_back(uint16_t(k[i]));
                         lines.push_back(uint16_t(k[(i + 1) % 3]));
-                    } else {
-                        put(size_t(k[i]));
                     }
                 }
             });
-            if (indices.empty() && (indexed || data.empty()))
+            if (indices.empty() && wideIndices.empty() && (indexed || data.empty()))
                 continue;
+            // The outline draws each edge once, not once for each face beside it.
+            if (wide)
+                KeepEachEdgeOnce(wideLines);
+            else
+                KeepEachEdgeOnce(lines);
             Batch b{int(p), int(s)};
             glGenBuffers(1, &b.buffer);
             glBindBuffer(GL_ARRAY_BUFFER, b.buffer);
             glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(data.size() * sizeof(float)), data.data(),
                          GL_STATIC_DRAW);
             if (indexed) {
+                const void* corners = wide ? static_cast<const void*>(wideIndices.data())
+                                           : static_cast<const void*>(indices.data());
+                const void* ends = wide ? static_cast<const void*>(wideLines.data())
+                                        : static_cast<const void*>(lines.data());
+                const size_t cornerCount = wide ? wideIndices.size() : indices.size();
+                const size_t endCount = wide ? wideLines.size() : lines.size();
+                const size_t size = wide ? 4 : 2;
+                b.indexType = wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
                 glGenBuffers(1, &b.indices);
                 glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.indices);
-                glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 2),
-                             indices.data(), GL_STATIC_DRAW);
-                b.corners = GLsizei(indices.size());
+                glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(cornerCount * size), corners,
+                             GL_STATIC_DRAW);
+                b.corners = GLsizei(cornerCount);
                 glGenBuffers(1, &b.lines);
                 glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.lines);
-                glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(lines.size() * 2), lines.data(),
+                glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(endCount * size), ends,
                              GL_STATIC_DRAW);
-                b.lineCorners = GLsizei(lines.size());
+                b.lineCorners = GLsizei(endCount);
             } else {
                 b.corners = GLsizei(data.size() / 8);
             }
@@ -274,7 +316,7 @@ void ModelView::paintGL() {
         bindCorners(b.buffer);
         if (b.indices) {
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.indices);
-            glDrawElements(GL_TRIANGLES, b.corners, GL_UNSIGNED_SHORT, nullptr);
+            glDrawElements(GL_TRIANGLES, b.corners, b.indexType, nullptr);
         } else {
             glDrawArrays(GL_TRIANGLES, 0, b.corners);
         }
@@ -290,9 +332,14 @@ void ModelView::paintGL() {
         m_program->setUniformValue("colour", QVector4D(0.93f, 0.52f, 0.13f, 2)); // unlit orange
         if (!b.lines)
             continue; // spelled out: no outline
+        // An outline of more edges than a quarter of the view's pixels
+        // would paint the surface solid orange, and a software renderer
+        // takes a second a frame to draw a sculpt's millions of them.
+        if (qint64(b.lineCorners / 2) > qint64(width()) * height() / 4)
+            continue;
         bindCorners(b.buffer);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.lines);
-        glDrawElements(GL_LINES, b.lineCorners, GL_UNSIGNED_SHORT, nullptr);
+        glDrawElements(GL_LINES, b.lineCorners, b.indexType, nullptr);
     }
     for (GLuint i = 0; i < 3; ++i)
         glDisableVertexAttribArray(i);

@@ -34,7 +34,8 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     }
     // The largest texture side the OpenGL in use takes (known once it started).
     int maxTextureSide() const { return m_maxTextureSide; }
-    // Outlines one surface of one part (-1: none).
+    // Outlines one surface of one part (-1: none); a surface of more edges
+    // than a quarter of the view's pixels is not outlined.
     void SetSelected(int part, int surface);
     // Whether the chosen surface's outline is drawn (it hides the paint of a
     // model of one surface).
@@ -67,6 +68,7 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
         GLsizei corners = 0;
         GLuint lines = 0; // the edges' ends, for the outline
         GLsizei lineCorners = 0;
+        GLenum indexType = GL_UNSIGNED_SHORT;
         const TextureImage* picture = nullptr;
     };
     void Upload();
@@ -81,6 +83,7 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     bool m_dirty = true;
     size_t m_uploadedTriangles = 0;
     int m_maxTextureSide = 0;
+    bool m_wideIndices = false; // 32-bit indices can be drawn
     int m_selectedPart = -1, m_selectedSurface = -1;
     bool m_outlineShown = true;
     OrbitCamera m_camera;
