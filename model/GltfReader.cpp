@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <sys/mman.h>
 
 namespace {
 
@@ -39,12 +40,12 @@ constexpr Matrix kIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 Matrix Multiply(const Matrix& a, const Matrix& b) {
     Matrix out{};
-    for (int c = 0; c < 4; ++c)
-        for (int r = 0; r < 4; ++r) {
+    for (size_t c = 0; c < 4; ++c)
+        for (size_t r = 0; r < 4; ++r) {
             double sum = 0;
-            for (int k = 0; k < 4; ++k)
-                sum += a[size_t(k * 4 + r)] * b[size_t(c * 4 + k)];
-            out[size_t(c * 4 + r)] = sum;
+            for (size_t k = 0; k < 4; ++k)
+                sum += a[k * 4 + r] * b[c * 4 + k];
+            out[c * 4 + r] = sum;
         }
     return out;
 }
@@ -52,12 +53,12 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 // The upper 3x3's cofactors: the inverse transpose up to its determinant,
 // which renormalising the normal makes moot except for its sign.
 std::array<double, 9> NormalMatrix(const Matrix& m) {
-    auto at = [&m](int r, int c) { return m[size_t(c * 4 + r)]; };
+    auto at = [&m](size_t r, size_t c) { return m[c * 4 + r]; };
     std::array<double, 9> cof{}; // row-major
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) {
-            const int r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
-            cof[size_t(r * 3 + c)] = at(r1, c1) * at(r2, c2) - at(r1, c2) * at(r2, c1);
+    for (size_t r = 0; r < 3; ++r)
+        for (size_t c = 0; c < 3; ++c) {
+            const size_t r1 = (r + 1) % 3, r2 = (r + 2) % 3, c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+            cof[r * 3 + c] = at(r1, c1) * at(r2, c2) - at(r1, c2) * at(r2, c1);
         }
     const double det = at(0, 0) * cof[0] + at(0, 1) * cof[1] + at(0, 2) * cof[2];
     if (det < 0)
@@ -241,6 +242,28 @@ uint32_t IndexAt(const uint8_t* p, int type) {
     uint32_t x;
     std::memcpy(&x, p, 4);
     return x;
+}
+
+// Room for `count` elements in `values`, its large interior asked for in 2 MB
+// pages: a million-triangle mesh otherwise spends most of its load time
+// having the kernel fault in and clear 4 KB pages one by one.
+template <typename T> void Room(std::vector<T>& values, size_t count) {
+    constexpr size_t kLargePage = size_t(2) << 20;
+    values.clear();
+    values.reserve(count);
+    const size_t bytes = count * sizeof(T);
+    if (bytes >= 2 * kLargePage) {
+        const auto start = reinterpret_cast<uintptr_t>(values.data());
+        const uintptr_t from = (start + kLargePage - 1) & ~(kLargePage - 1);
+        const uintptr_t to = (start + bytes) & ~(kLargePage - 1);
+        if (to > from)
+            ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE); // a hint
+    }
+}
+
+template <typename T> void Sized(std::vector<T>& values, size_t count) {
+    Room(values, count);
+    values.resize(count);
 }
 
 class Reader {
@@ -461,7 +484,7 @@ std::optional<Error> Reader::ReadFloats(int64_t index, int64_t maxCount, int com
     const int64_t element = int64_t(size) * acc.components;
     float* dest = into;
     if (!dest) {
-        out.assign(size_t(acc.count * components), 0.0f);
+        Sized(out, size_t(acc.count * components));
         dest = out.data();
     }
     if (const Json* viewIndex = Member(a, "bufferView")) {
@@ -586,7 +609,7 @@ std::optional<Error> Reader::ReadIndices(int64_t index, int64_t maxCount,
         return Fail(what + " reaches past the end of buffer view " + std::to_string(*v) + " (" +
                     std::to_string(acc.count) + " indices from byte " + std::to_string(*offset) +
                     " of " + std::to_string(bytes.size()) + ")");
-    out.resize(size_t(acc.count));
+    Sized(out, size_t(acc.count));
     const uint8_t* p = bytes.data() + *offset;
     if (size == 4 && stride == 4)
         std::memcpy(out.data(), p, size_t(acc.count) * 4);
@@ -739,7 +762,7 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
     m_totalVertices += acc.count;
     if (m_totalVertices > kMaxModelVertices)
         return Fail("it has more than " + std::to_string(kMaxModelVertices) + " vertices");
-    surface.positions.resize(vertices);
+    Sized(surface.positions, vertices);
     if (auto error = ReadFloats(*position, kMaxMeshVertices, 3, scratch,
                                 vertices ? surface.positions[0].data() : nullptr))
         return error;
@@ -750,7 +773,7 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
         if (n.count != acc.count)
             return Fail(name + " has " + std::to_string(n.count) + " normals for " +
                         std::to_string(vertices) + " vertices");
-        surface.normals.resize(vertices);
+        Sized(surface.normals, vertices);
         if (auto error = ReadFloats(*normal, kMaxMeshVertices, 3, scratch,
                                     vertices ? surface.normals[0].data() : nullptr))
             return error;
@@ -760,8 +783,12 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
     for (Point3& p : surface.positions)
         for (float& x : p)
             x = std::isfinite(x) ? x : 0.0f;
-    for (Point3& p : surface.normals)
-        p = Normalised(p[0], p[1], p[2]);
+    // Unit normals as stored are kept; only the others are scaled.
+    for (Point3& p : surface.normals) {
+        const float square = p[0] * p[0] + p[1] * p[1] + p[2] * p[2];
+        if (!(std::fabs(square - 1.0f) < 1e-5f))
+            p = Normalised(p[0], p[1], p[2]);
+    }
     // Every set of texture coordinates, TEXCOORD_0 up to the first missing.
     for (int set = 0; set < 64; ++set) {
         const std::optional<int64_t> uv =
@@ -777,8 +804,8 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
         if (auto error = ReadFloats(*uv, kMaxMeshVertices, 2, scratch))
             return error;
         UvSet read;
-        read.u.resize(vertices);
-        read.v.resize(vertices);
+        Sized(read.u, vertices);
+        Sized(read.v, vertices);
         // v is stored down from the top already.
         for (size_t i = 0; i < vertices; ++i) {
             read.u[i] = QuantizeTexCoord(scratch[2 * i]);
@@ -808,10 +835,14 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
                  ", which it does not have; set 0 is shown");
             texCoord = 0;
         }
-        surface.u = surface.uvSets[size_t(texCoord)].u;
-        surface.v = surface.uvSets[size_t(texCoord)].v;
-        if (surface.uvSets.size() == 1)
+        if (surface.uvSets.size() == 1) {
+            surface.u = std::move(surface.uvSets[0].u);
+            surface.v = std::move(surface.uvSets[0].v);
             surface.uvSets.clear();
+        } else {
+            surface.u = surface.uvSets[size_t(texCoord)].u;
+            surface.v = surface.uvSets[size_t(texCoord)].v;
+        }
     }
     // Corners: the indices, or every vertex in turn.
     std::vector<uint32_t> corners;
@@ -829,7 +860,7 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
         if (acc.count > 3 * kMaxMeshTriangles)
             return Fail(name + " has more than " + std::to_string(kMaxMeshTriangles) +
                         " triangles");
-        corners.resize(vertices);
+        Sized(corners, vertices);
         for (size_t i = 0; i < vertices; ++i)
             corners[i] = uint32_t(i);
     }
@@ -838,17 +869,20 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
     if (int64_t(triangles) > kMaxMeshTriangles)
         return Fail(name + " has " + std::to_string(triangles) + " triangles, more than the " +
                     std::to_string(kMaxMeshTriangles) + " a mesh may have");
-    surface.triangles.resize(triangles);
-    for (size_t t = 0; t < triangles; ++t) {
-        Triangle& out = surface.triangles[t];
-        if (*mode == 4)
-            out = {int32_t(corners[3 * t]), int32_t(corners[3 * t + 1]),
-                   int32_t(corners[3 * t + 2])};
-        else if (*mode == 5) // every other triangle turned, to keep one winding
-            out = {int32_t(corners[t]), int32_t(corners[t + 1 + t % 2]),
-                   int32_t(corners[t + 2 - t % 2])};
-        else
-            out = {int32_t(corners[t + 1]), int32_t(corners[t + 2]), int32_t(corners[0])};
+    // Filled in place, not cleared first: the clearing cost as much as the filling.
+    Room(surface.triangles, triangles);
+    if (*mode == 4) {
+        for (size_t t = 0; t < triangles; ++t)
+            surface.triangles.push_back({int32_t(corners[3 * t]), int32_t(corners[3 * t + 1]),
+                                         int32_t(corners[3 * t + 2])});
+    } else if (*mode == 5) { // every other triangle turned, to keep one winding
+        for (size_t t = 0; t < triangles; ++t)
+            surface.triangles.push_back({int32_t(corners[t]), int32_t(corners[t + 1 + t % 2]),
+                                         int32_t(corners[t + 2 - t % 2])});
+    } else {
+        for (size_t t = 0; t < triangles; ++t)
+            surface.triangles.push_back(
+                {int32_t(corners[t + 1]), int32_t(corners[t + 2]), int32_t(corners[0])});
     }
     // Skinning, applied once the scene's transforms are known.
     const std::optional<int64_t> joints = WholeNumber(Member(*attributes, "JOINTS_0"));
@@ -916,9 +950,9 @@ Matrix LocalOf(const Json& node, bool& bad) {
         1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),
         2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
         2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y)}; // column-major
-    for (int c = 0; c < 3; ++c)
-        for (int row = 0; row < 3; ++row)
-            out[size_t(c * 4 + row)] = rot[size_t(c * 3 + row)] * s[size_t(c)];
+    for (size_t c = 0; c < 3; ++c)
+        for (size_t row = 0; row < 3; ++row)
+            out[c * 4 + row] = rot[c * 3 + row] * s[c];
     out[12] = t[0], out[13] = t[1], out[14] = t[2];
     return out;
 }
@@ -1030,6 +1064,8 @@ std::optional<Error> Reader::Place(size_t index, int64_t node, bool skinned) {
     const Json& skins = Array(m_doc, "skins");
     if (!skinned || !skin || *skin >= int64_t(skins.size())) {
         const Matrix& m = m_world[size_t(node)];
+        if (m == kIdentity)
+            return std::nullopt;
         const std::array<double, 9> n = NormalMatrix(m);
         for (Point3& p : surface.positions)
             p = TransformPoint(m, p);
@@ -1070,11 +1106,9 @@ std::optional<Error> Reader::Place(size_t index, int64_t node, bool skinned) {
             const Matrix& m = joints[size_t(joint)];
             const std::array<double, 9>& n = normalsOf[size_t(joint)];
             sum += weight;
-            for (int r = 0; r < 3; ++r) {
-                out[r] += weight * (m[size_t(r)] * p[0] + m[size_t(4 + r)] * p[1] +
-                                    m[size_t(8 + r)] * p[2] + m[size_t(12 + r)]);
-                normal[r] += weight * (n[size_t(r * 3)] * q[0] + n[size_t(r * 3 + 1)] * q[1] +
-                                       n[size_t(r * 3 + 2)] * q[2]);
+            for (size_t r = 0; r < 3; ++r) {
+                out[r] += weight * (m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r]);
+                normal[r] += weight * (n[r * 3] * q[0] + n[r * 3 + 1] * q[1] + n[r * 3 + 2] * q[2]);
             }
         }
         if (sum > 0) {
@@ -1104,6 +1138,8 @@ Result<Model> Reader::Read() {
     } catch (const Json::parse_error& e) {
         return Fail("its JSON cannot be read at byte " + std::to_string(e.byte) +
                     (bytes.empty() ? " (the file is empty)" : ""));
+    } catch (const Json::exception&) { // a number past a double's range
+        return Fail("its JSON holds a number too large to read");
     }
     if (!m_doc.is_object())
         return Fail("its JSON is not an object, so it is not a glTF scene");

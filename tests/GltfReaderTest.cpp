@@ -251,6 +251,7 @@ TEST(GltfReader, RefusesBrokenFilesSayingWhatIsWrong) {
          "accessor 0 has a missing or invalid count"},
         {std::vector<uint8_t>{'{', '"', 'a'}, "its JSON cannot be read at byte"},
         {std::vector<uint8_t>(100000, '['), "nested more than"},
+        {with([](GltfBuilder& b) { b.doc["asset"]["x"] = 1; }).GltfBytes(), "(read)"},
         {with([](GltfBuilder& b) { b.doc["asset"]["version"] = "1.0"; }).GltfBytes(),
          "only glTF 2.0"},
     };
@@ -260,6 +261,10 @@ TEST(GltfReader, RefusesBrokenFilesSayingWhatIsWrong) {
 
     GltfBuilder b = Quad({kUv0});
     std::string text = b.Gltf();
+    std::string huge = text;
+    huge.insert(huge.find("\"version\""), "\"x\":1e400,");
+    EXPECT_NE(ReasonOf({huge.begin(), huge.end()}).find("number too large"), std::string::npos)
+        << ReasonOf({huge.begin(), huge.end()});
     const size_t data = text.find("base64,") + 7;
     text.insert(data + 4, "*");
     EXPECT_NE(ReasonOf({text.begin(), text.end()}).find("is not valid base64"), std::string::npos);
