@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <sys/mman.h>
+#include <type_traits>
 
 namespace {
 
@@ -266,6 +267,23 @@ template <typename T> void Sized(std::vector<T>& values, size_t count) {
     values.resize(count);
 }
 
+// A primitive's corners: read in place from the file's bytes, or decoded
+// (sparse indices, none at all) into `owned`.
+struct IndexList {
+    const uint8_t* at = nullptr;
+    int64_t stride = 4;
+    int type = 5125;
+    size_t count = 0;
+    std::vector<uint32_t> owned;
+
+    void Own() {
+        at = reinterpret_cast<const uint8_t*>(owned.data());
+        stride = 4;
+        type = 5125;
+        count = owned.size();
+    }
+};
+
 class Reader {
   public:
     explicit Reader(const SourceBytes& source) : m_source(source) {}
@@ -284,10 +302,12 @@ class Reader {
     std::optional<Error> BufferView(int64_t index, View& view, std::span<const uint8_t>& bytes);
     std::optional<Error> AccessorOf(int64_t index, int64_t maxCount, Accessor& out);
     // Every element of accessor `index` as `components` floats, into out
-    // (count * components); the element's other components are dropped.
+    // (count * components floats, or count points); the element's other
+    // components are dropped.
+    template <typename Out>
     std::optional<Error> ReadFloats(int64_t index, int64_t maxCount, int components,
-                                    std::vector<float>& out, float* into = nullptr);
-    std::optional<Error> ReadIndices(int64_t index, int64_t maxCount, std::vector<uint32_t>& out);
+                                    std::vector<Out>& out);
+    std::optional<Error> ReadIndices(int64_t index, int64_t maxCount, IndexList& out);
     std::optional<Error> ReadUris(const std::string& uri, const std::string& what,
                                   std::vector<uint8_t>& out);
 
@@ -466,8 +486,10 @@ std::optional<Error> Reader::AccessorOf(int64_t index, int64_t maxCount, Accesso
     return std::nullopt;
 }
 
+template <typename Out>
 std::optional<Error> Reader::ReadFloats(int64_t index, int64_t maxCount, int components,
-                                        std::vector<float>& out, float* into) {
+                                        std::vector<Out>& out) {
+    constexpr bool kPoints = std::is_same_v<Out, Point3>;
     Accessor acc;
     if (auto error = AccessorOf(index, maxCount, acc))
         return error;
@@ -482,11 +504,15 @@ std::optional<Error> Reader::ReadFloats(int64_t index, int64_t maxCount, int com
     }
     const int size = ComponentBytes(acc.componentType);
     const int64_t element = int64_t(size) * acc.components;
-    float* dest = into;
-    if (!dest) {
-        Sized(out, size_t(acc.count * components));
-        dest = out.data();
-    }
+    if (kPoints && components != 3)
+        return Fail(what + " is read as points of " + std::to_string(components));
+    const size_t outCount = size_t(kPoints ? acc.count : acc.count * components);
+    auto set = [&](int64_t element, int c, float value) {
+        if constexpr (kPoints)
+            out[size_t(element)][size_t(c)] = value;
+        else
+            out[size_t(element * components + c)] = value;
+    };
     if (const Json* viewIndex = Member(a, "bufferView")) {
         View view;
         std::span<const uint8_t> bytes;
@@ -511,18 +537,26 @@ std::optional<Error> Reader::ReadFloats(int64_t index, int64_t maxCount, int com
                         std::to_string(acc.count) + " elements of " + std::to_string(element) +
                         " bytes from byte " + std::to_string(*offset) + " of " +
                         std::to_string(bytes.size()) + ")");
+        // Pushed, not resized and then written: clearing the memory first
+        // cost as much as filling it.
+        Room(out, outCount);
         const uint8_t* p = bytes.data() + *offset;
-        if (acc.componentType == 5126 && stride == int64_t(4) * components &&
-            acc.components == components) {
-            std::memcpy(dest, p, size_t(acc.count * element));
-        } else {
-            for (int64_t i = 0; i < acc.count; ++i, p += stride)
+        std::array<float, 16> values{};
+        for (int64_t i = 0; i < acc.count; ++i, p += stride) {
+            if (acc.componentType == 5126)
+                std::memcpy(values.data(), p, size_t(components) * 4);
+            else
                 for (int c = 0; c < components; ++c)
-                    dest[i * components + c] =
+                    values[size_t(c)] =
                         ComponentAt(p + int64_t(c) * size, acc.componentType, acc.normalized);
+            if constexpr (kPoints)
+                out.push_back({values[0], values[1], values[2]});
+            else
+                for (int c = 0; c < components; ++c)
+                    out.push_back(values[size_t(c)]);
         }
-    } else if (into) {
-        std::fill(dest, dest + acc.count * components, 0.0f);
+    } else {
+        Sized(out, outCount);
     }
     if (const Json* sparse = Member(a, "sparse")) {
         const std::optional<int64_t> count = WholeNumber(Member(*sparse, "count"), acc.count);
@@ -563,15 +597,14 @@ std::optional<Error> Reader::ReadFloats(int64_t index, int64_t maxCount, int com
                             std::to_string(acc.count) + " elements");
             const uint8_t* p = parts[1].bytes.data() + i * element;
             for (int c = 0; c < components; ++c)
-                dest[int64_t(at) * components + c] =
-                    ComponentAt(p + int64_t(c) * size, acc.componentType, acc.normalized);
+                set(int64_t(at), c,
+                    ComponentAt(p + int64_t(c) * size, acc.componentType, acc.normalized));
         }
     }
     return std::nullopt;
 }
 
-std::optional<Error> Reader::ReadIndices(int64_t index, int64_t maxCount,
-                                         std::vector<uint32_t>& out) {
+std::optional<Error> Reader::ReadIndices(int64_t index, int64_t maxCount, IndexList& out) {
     Accessor acc;
     if (auto error = AccessorOf(index, maxCount, acc))
         return error;
@@ -585,9 +618,10 @@ std::optional<Error> Reader::ReadIndices(int64_t index, int64_t maxCount,
         std::vector<float> values;
         if (auto error = ReadFloats(index, maxCount, 1, values))
             return error;
-        out.resize(values.size());
+        Sized(out.owned, values.size());
         for (size_t i = 0; i < values.size(); ++i)
-            out[i] = uint32_t(values[i]);
+            out.owned[i] = uint32_t(values[i]);
+        out.Own();
         return std::nullopt;
     }
     View view;
@@ -609,13 +643,10 @@ std::optional<Error> Reader::ReadIndices(int64_t index, int64_t maxCount,
         return Fail(what + " reaches past the end of buffer view " + std::to_string(*v) + " (" +
                     std::to_string(acc.count) + " indices from byte " + std::to_string(*offset) +
                     " of " + std::to_string(bytes.size()) + ")");
-    Sized(out, size_t(acc.count));
-    const uint8_t* p = bytes.data() + *offset;
-    if (size == 4 && stride == 4)
-        std::memcpy(out.data(), p, size_t(acc.count) * 4);
-    else
-        for (int64_t i = 0; i < acc.count; ++i, p += stride)
-            out[size_t(i)] = IndexAt(p, acc.componentType);
+    out.at = bytes.data() + *offset;
+    out.stride = stride;
+    out.type = acc.componentType;
+    out.count = size_t(acc.count);
     return std::nullopt;
 }
 
@@ -762,9 +793,7 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
     m_totalVertices += acc.count;
     if (m_totalVertices > kMaxModelVertices)
         return Fail("it has more than " + std::to_string(kMaxModelVertices) + " vertices");
-    Sized(surface.positions, vertices);
-    if (auto error = ReadFloats(*position, kMaxMeshVertices, 3, scratch,
-                                vertices ? surface.positions[0].data() : nullptr))
+    if (auto error = ReadFloats(*position, kMaxMeshVertices, 3, surface.positions))
         return error;
     if (const std::optional<int64_t> normal = WholeNumber(Member(*attributes, "NORMAL"))) {
         Accessor n;
@@ -773,9 +802,7 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
         if (n.count != acc.count)
             return Fail(name + " has " + std::to_string(n.count) + " normals for " +
                         std::to_string(vertices) + " vertices");
-        Sized(surface.normals, vertices);
-        if (auto error = ReadFloats(*normal, kMaxMeshVertices, 3, scratch,
-                                    vertices ? surface.normals[0].data() : nullptr))
+        if (auto error = ReadFloats(*normal, kMaxMeshVertices, 3, surface.normals))
             return error;
     } else {
         surface.normals.assign(vertices, Point3{0, 0, 1});
@@ -804,12 +831,12 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
         if (auto error = ReadFloats(*uv, kMaxMeshVertices, 2, scratch))
             return error;
         UvSet read;
-        Sized(read.u, vertices);
-        Sized(read.v, vertices);
+        Room(read.u, vertices);
+        Room(read.v, vertices);
         // v is stored down from the top already.
         for (size_t i = 0; i < vertices; ++i) {
-            read.u[i] = QuantizeTexCoord(scratch[2 * i]);
-            read.v[i] = QuantizeTexCoord(scratch[2 * i + 1]);
+            read.u.push_back(QuantizeTexCoord(scratch[2 * i]));
+            read.v.push_back(QuantizeTexCoord(scratch[2 * i + 1]));
         }
         surface.uvSets.push_back(std::move(read));
     }
@@ -845,45 +872,66 @@ std::optional<Error> Reader::ReadPrimitive(int64_t mesh, int64_t k, const Json& 
         }
     }
     // Corners: the indices, or every vertex in turn.
-    std::vector<uint32_t> corners;
+    IndexList corners;
     if (const Json* indices = Member(primitive, "indices")) {
         const std::optional<int64_t> i = WholeNumber(indices);
         if (!i)
             return Fail(name + " names invalid indices");
         if (auto error = ReadIndices(*i, 3 * kMaxMeshTriangles, corners))
             return error;
-        for (const uint32_t c : corners)
-            if (c >= vertices)
-                return Fail(name + "'s index " + std::to_string(c) + " is past its " +
-                            std::to_string(vertices) + " vertices");
     } else {
         if (acc.count > 3 * kMaxMeshTriangles)
             return Fail(name + " has more than " + std::to_string(kMaxMeshTriangles) +
                         " triangles");
-        Sized(corners, vertices);
+        Sized(corners.owned, vertices);
         for (size_t i = 0; i < vertices; ++i)
-            corners[i] = uint32_t(i);
+            corners.owned[i] = uint32_t(i);
+        corners.Own();
     }
-    const size_t n = corners.size();
+    const size_t n = corners.count;
     const size_t triangles = *mode == 4 ? n / 3 : (n >= 3 ? n - 2 : 0);
     if (int64_t(triangles) > kMaxMeshTriangles)
         return Fail(name + " has " + std::to_string(triangles) + " triangles, more than the " +
                     std::to_string(kMaxMeshTriangles) + " a mesh may have");
     // Filled in place, not cleared first: the clearing cost as much as the filling.
     Room(surface.triangles, triangles);
-    if (*mode == 4) {
-        for (size_t t = 0; t < triangles; ++t)
-            surface.triangles.push_back({int32_t(corners[3 * t]), int32_t(corners[3 * t + 1]),
-                                         int32_t(corners[3 * t + 2])});
-    } else if (*mode == 5) { // every other triangle turned, to keep one winding
-        for (size_t t = 0; t < triangles; ++t)
-            surface.triangles.push_back({int32_t(corners[t]), int32_t(corners[t + 1 + t % 2]),
-                                         int32_t(corners[t + 2 - t % 2])});
-    } else {
-        for (size_t t = 0; t < triangles; ++t)
-            surface.triangles.push_back(
-                {int32_t(corners[t + 1]), int32_t(corners[t + 2]), int32_t(corners[0])});
-    }
+    const auto limit = uint32_t(vertices);
+    uint32_t past = 0; // the first corner past the vertices, when past >= limit
+    auto build = [&](auto corner) {
+        auto add = [&](uint32_t a, uint32_t b, uint32_t c) {
+            past = std::max({past, a, b, c});
+            surface.triangles.push_back({int32_t(a), int32_t(b), int32_t(c)});
+        };
+        if (*mode == 4) {
+            for (size_t t = 0; t < triangles; ++t)
+                add(corner(3 * t), corner(3 * t + 1), corner(3 * t + 2));
+        } else if (*mode == 5) { // every other triangle turned, to keep one winding
+            for (size_t t = 0; t < triangles; ++t)
+                add(corner(t), corner(t + 1 + t % 2), corner(t + 2 - t % 2));
+        } else {
+            for (size_t t = 0; t < triangles; ++t)
+                add(corner(t + 1), corner(t + 2), corner(0));
+        }
+    };
+    const uint8_t* at = corners.at;
+    const auto stride = size_t(corners.stride);
+    if (corners.type == 5121)
+        build([at, stride](size_t k) { return uint32_t(at[k * stride]); });
+    else if (corners.type == 5123)
+        build([at, stride](size_t k) {
+            uint16_t x;
+            std::memcpy(&x, at + k * stride, 2);
+            return uint32_t(x);
+        });
+    else
+        build([at, stride](size_t k) {
+            uint32_t x;
+            std::memcpy(&x, at + k * stride, 4);
+            return x;
+        });
+    if (triangles > 0 && past >= limit)
+        return Fail(name + "'s index " + std::to_string(past) + " is past its " +
+                    std::to_string(vertices) + " vertices");
     // Skinning, applied once the scene's transforms are known.
     const std::optional<int64_t> joints = WholeNumber(Member(*attributes, "JOINTS_0"));
     const std::optional<int64_t> weights = WholeNumber(Member(*attributes, "WEIGHTS_0"));

@@ -136,6 +136,9 @@ TEST(GltfReader, StripsAndFansBecomeTrianglesAndPointsAreLeftOutWithANote) {
     b.Primitive({{"POSITION", position}}, -1, "strip")["mode"] = 5;
     b.Primitive({{"POSITION", position}}, -1, "fan")["mode"] = 6;
     b.Primitive({{"POSITION", position}}, -1, "dots")["mode"] = 0;
+    b.Primitive({{"POSITION", position}}, -1,
+                "squeezed")["extensions"] = {{"KHR_draco_mesh_compression", {{"bufferView", 0}}}};
+    b.doc["extensionsRequired"] = {"KHR_draco_mesh_compression", "EXT_unknown_thing"};
     const Result<Model> read = Read(b.GltfBytes());
     ASSERT_TRUE(read.ok()) << read.error().Message();
     const Model& m = read.value();
@@ -149,8 +152,10 @@ TEST(GltfReader, StripsAndFansBecomeTrianglesAndPointsAreLeftOutWithANote) {
     // Every strip triangle wound as its first: the odd ones turned.
     EXPECT_EQ(corners(m.surfaces[0]), (std::vector<int>{0, 1, 2, 1, 3, 2, 2, 3, 4}));
     EXPECT_EQ(corners(m.surfaces[1]), (std::vector<int>{1, 2, 0, 2, 3, 0, 3, 4, 0}));
-    ASSERT_EQ(m.notes.size(), 1u);
-    EXPECT_NE(m.notes[0].find("dots"), std::string::npos) << m.notes[0];
+    ASSERT_EQ(m.notes.size(), 3u);
+    EXPECT_NE(m.notes[0].find("EXT_unknown_thing"), std::string::npos) << m.notes[0];
+    EXPECT_NE(m.notes[1].find("dots"), std::string::npos) << m.notes[1];
+    EXPECT_NE(m.notes[2].find("squeezed is compressed"), std::string::npos) << m.notes[2];
 }
 
 TEST(GltfReader, PlacesMeshesByTheirNodesAndPosesSkinsByTheirJoints) {
@@ -288,6 +293,23 @@ TEST(GltfReader, RefusesBrokenFilesSayingWhatIsWrong) {
     const std::vector<uint8_t> overclaimed = b.Glb(int64_t(b.bin.size()) + 4);
     EXPECT_NE(ReasonOf(overclaimed, "q.glb").find("buffer 0 gives"), std::string::npos)
         << ReasonOf(overclaimed, "q.glb");
+}
+
+TEST(GltfDataUri, DecodesBase64WithOrWithoutPaddingAndPercentEscapes) {
+    auto bytes = [](std::string_view uri) {
+        const Result<DataUri> d = DecodeDataUri(uri);
+        return d.ok() ? std::string(d.value().bytes.begin(), d.value().bytes.end())
+                      : "refused: " + d.error().reason;
+    };
+    EXPECT_EQ(bytes("data:application/octet-stream;base64,QUJD"), "ABC");
+    EXPECT_EQ(bytes("data:image/png;base64,QUI="), "AB");
+    EXPECT_EQ(bytes("data:;base64,QUI"), "AB");
+    EXPECT_EQ(bytes("data:;base64,QQ=="), "A");
+    EXPECT_EQ(bytes("data:text/plain;charset=utf-8,a%20b%2c"), "a b,");
+    EXPECT_EQ(DecodeDataUri("data:image/jpeg;base64,").value().mediaType, "image/jpeg");
+    for (const std::string_view bad : {"data:;base64,Q", "data:;base64,QQ=A", "data:;base64,QQ===",
+                                       "data:;base64,QU*D", "data:a%2", "data;base64,QUJD"})
+        EXPECT_EQ(bytes(bad).rfind("refused: ", 0), 0u) << bad << " gave " << bytes(bad);
 }
 
 // The real models, when the shared folder is beside the checkout.
