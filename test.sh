@@ -66,7 +66,7 @@ explore md2 100000 16384
 explore mdc 100000 16384
 explore md5 200000 16384 -dict=fuzz/md5.dict
 explore iqm 100000 16384
-explore gltf 60000 16384 -dict=fuzz/gltf.dict
+explore gltf 150000 16384 -dict=fuzz/gltf.dict
 explore data_uri 300000 512
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="

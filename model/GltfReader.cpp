@@ -555,8 +555,12 @@ std::optional<Error> Reader::ReadFloats(int64_t index, int64_t maxCount, int com
                 for (int c = 0; c < components; ++c)
                     out.push_back(values[size_t(c)]);
         }
+    } else if (Member(a, "sparse")) {
+        Sized(out, outCount); // zeros, then the sparse values
     } else {
-        Sized(out, outCount);
+        // All zeros by the format's rule: nothing a layout or a view can use,
+        // and a claimed count with no bytes behind it.
+        return Fail(what + " holds no values (neither a buffer view nor sparse values)");
     }
     if (const Json* sparse = Member(a, "sparse")) {
         const std::optional<int64_t> count = WholeNumber(Member(*sparse, "count"), acc.count);
@@ -1126,7 +1130,7 @@ std::optional<Error> Reader::Place(size_t index, int64_t node, bool skinned) {
     const size_t nodes = m_world.size();
     std::vector<float> inverse;
     if (const std::optional<int64_t> ibm = WholeNumber(Member(skinJson, "inverseBindMatrices"))) {
-        if (auto error = ReadFloats(*ibm, int64_t(jointList.size()), 16, inverse))
+        if (auto error = ReadFloats(*ibm, int64_t(jointList.size()) + 4096, 16, inverse))
             return Fail(surface.name + " is not posed by its skin: " + error->reason);
     }
     std::vector<Matrix> joints(jointList.size(), kIdentity);

@@ -254,6 +254,8 @@ TEST(GltfReader, RefusesBrokenFilesSayingWhatIsWrong) {
          "accessor 0 has a missing or invalid count"},
         {with([](GltfBuilder& b) { b.doc["accessors"][0]["count"] = 1e300; }).GltfBytes(),
          "accessor 0 has a missing or invalid count"},
+        {with([](GltfBuilder& b) { b.doc["accessors"][0].erase("bufferView"); }).GltfBytes(),
+         "accessor 0 holds no values"},
         {std::vector<uint8_t>{'{', '"', 'a'}, "its JSON cannot be read at byte"},
         {std::vector<uint8_t>(100000, '['), "nested more than"},
         {with([](GltfBuilder& b) { b.doc["asset"]["x"] = 1; }).GltfBytes(), "(read)"},
