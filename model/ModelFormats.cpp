@@ -1,6 +1,7 @@
 #include "model/ModelFormats.h"
 
 #include "model/FileReader.h"
+#include "model/GltfReader.h"
 #include "model/IqmReader.h"
 #include "model/Md2Reader.h"
 #include "model/Md3Reader.h"
@@ -21,6 +22,8 @@ const std::vector<ModelFormat>& Table() {
         {"MDC", "Wolfenstein models", {"mdc"}, "IDPC", "model/x-wolf-mdc", ReadMdc},
         {"MD5", "Doom 3 meshes", {"md5mesh"}, "MD5Version", "model/x-doom3-md5mesh", ReadMd5},
         {"IQM", "Inter-Quake models", {"iqm"}, {"INTERQUAKEMODEL\0", 16}, "model/x-iqm", ReadIqm},
+        {"glTF", "glTF 2.0 scenes", {"gltf"}, "", "model/gltf+json", ReadGltf},
+        {"GLB", "glTF 2.0 binary scenes", {"glb"}, "glTF", "model/gltf-binary", ReadGltf},
     };
     return table;
 }
@@ -84,8 +87,13 @@ Result<Model> ReadModel(const SourceBytes& source) {
         for (const std::string_view extension : format.extensions)
             if (lower.size() > extension.size() &&
                 lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0 &&
-                lower[lower.size() - extension.size() - 1] == '.')
-                return format.read(source);
+                lower[lower.size() - extension.size() - 1] == '.') {
+                // A text format without a magic (OBJ, glTF's JSON) is known by its name.
+                Result<Model> model = format.read(source);
+                if (model.ok())
+                    model.value().format = std::string(format.name);
+                return model;
+            }
     // Formats known by their first bytes, then those known by name alone.
     auto list = [](const std::vector<std::string>& items, const char* last) {
         std::string out;

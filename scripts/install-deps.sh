@@ -10,6 +10,7 @@ packages=(
   libcairo2-dev libpng-dev zlib1g-dev libcli11-dev pkg-config  # drawing, PNG, the command line
   libjpeg62-turbo-dev                              # decoding JPEG textures (PNG: libpng)
   libzip-dev                                       # .pk3 archives
+  nlohmann-json3-dev                               # glTF's JSON (header only)
   libstb-dev                                       # tests only: writing test images
   gimp                                             # tests only: GIMP opens the layered PSD
   help2man desktop-file-utils appstream libglib2.0-bin man-db groff-base  # manual pages, desktop files
