@@ -1,10 +1,13 @@
 // The 3D view's arithmetic, without a GPU: normals as the game decodes them,
 // a player's parts joined at their tags, and the face under a camera's ray.
+#include "scene/Coarse.h"
 #include "scene/Scene.h"
 #include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -135,4 +138,56 @@ TEST(ScenePicking, TheFaceUnderTheCursorIsTheOneTheRayMeetsFirst) {
     // Fitting frames the whole model: the far marker at x = -20 included.
     camera.Fit(BoundsOf(parts));
     EXPECT_GT(camera.distance, 20);
+}
+
+// The stand-in drawn while the camera moves: far fewer triangles, the same
+// sheet covered without holes, every face turned as it was.
+TEST(SceneCoarse, ALargeSheetIsCoveredByFewerTrianglesFacingTheSameWay) {
+    const int side = 300; // 178802 triangles
+    std::vector<float> data;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            // A gentle wave, so that the grid has a third dimension to fold.
+            const float z = 3.0f * std::sin(float(x) * 0.05f);
+            data.insert(data.end(), {float(x), float(y), z, 0, 0, 1, 0, 0});
+        }
+    std::vector<uint32_t> triangles;
+    for (int y = 0; y + 1 < side; ++y)
+        for (int x = 0; x + 1 < side; ++x) {
+            const uint32_t i = uint32_t(y * side + x);
+            triangles.insert(triangles.end(), {i, i + 1, i + uint32_t(side)});
+            triangles.insert(triangles.end(), {i + 1, i + uint32_t(side) + 1, i + uint32_t(side)});
+        }
+    auto flatArea = [&](const std::vector<uint32_t>& t, double& area, bool& turned) {
+        area = 0;
+        turned = false;
+        for (size_t k = 0; k + 2 < t.size(); k += 3) {
+            const float* a = &data[t[k] * 8];
+            const float* b = &data[t[k + 1] * 8];
+            const float* c = &data[t[k + 2] * 8];
+            const double cross =
+                double(b[0] - a[0]) * (c[1] - a[1]) - double(b[1] - a[1]) * (c[0] - a[0]);
+            turned = turned || cross <= 0;
+            area += std::abs(cross) / 2;
+        }
+    };
+    const std::vector<uint32_t> coarse = CoarseTriangles(data, 8, triangles, 10000);
+    ASSERT_FALSE(coarse.empty());
+    EXPECT_EQ(coarse.size() % 3, 0u);
+    EXPECT_LE(coarse.size() / 3, 12500u);
+    EXPECT_GE(coarse.size() / 3, 2000u);
+    for (const uint32_t i : coarse)
+        ASSERT_LT(i, uint32_t(side * side));
+    double area = 0, full = 0;
+    bool turned = false, fullTurned = false;
+    flatArea(triangles, full, fullTurned);
+    ASSERT_FALSE(fullTurned);
+    flatArea(coarse, area, turned);
+    EXPECT_FALSE(turned);
+    EXPECT_NEAR(area, full, full * 0.06); // no holes, no folds over (the far edges move in)
+    // A mesh already small enough keeps itself, and broken corners are left out.
+    EXPECT_TRUE(CoarseTriangles(data, 8, triangles, 200000).empty());
+    triangles[0] = uint32_t(side * side + 5);
+    for (const uint32_t i : CoarseTriangles(data, 8, triangles, 10000))
+        ASSERT_LT(i, uint32_t(side * side));
 }

@@ -1,7 +1,10 @@
 #include "app/Workspace/ModelView.h"
 
+#include "scene/Coarse.h"
+
 #include <QMouseEvent>
 #include <QOpenGLShaderProgram>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -63,6 +66,10 @@ template <typename Index> void KeepEachEdgeOnce(std::vector<Index>& ends) {
 ModelView::ModelView(QWidget* parent) : QOpenGLWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(200, 200);
+    m_settle = new QTimer(this);
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(150);
+    connect(m_settle, &QTimer::timeout, this, [this] { update(); });
 }
 
 ModelView::~ModelView() {
@@ -148,7 +155,7 @@ void ModelView::resizeGL(int, int) {}
 
 void ModelView::Release() {
     for (Batch& b : m_batches)
-        for (GLuint* buffer : {&b.buffer, &b.indices, &b.lines})
+        for (GLuint* buffer : {&b.buffer, &b.indices, &b.lines, &b.coarse})
             if (*buffer)
                 glDeleteBuffers(1, buffer);
     m_batches.clear();
@@ -183,9 +190,28 @@ GLuint ModelView::TextureFor(const TextureImage* picture) {
     return id;
 }
 
+namespace {
+
+// What a software renderer turns at 30 frames a second on two cores, with
+// room for the rest of the frame.
+constexpr size_t kTrianglesWhileMoving = 250000;
+
+bool SameCamera(const OrbitCamera& a, const OrbitCamera& b) {
+    return a.yaw == b.yaw && a.pitch == b.pitch && a.distance == b.distance &&
+           a.fieldOfView == b.fieldOfView && a.target.x == b.target.x &&
+           a.target.y == b.target.y && a.target.z == b.target.z;
+}
+
+} // namespace
+
 void ModelView::Upload() {
     Release();
     m_uploadedTriangles = 0;
+    m_drawnFrom.reset();
+    size_t total = 0;
+    for (const ScenePart& part : m_parts)
+        for (const Surface& surface : part.model->surfaces)
+            total += surface.triangles.size();
     for (size_t p = 0; p < m_parts.size(); ++p) {
         const ScenePart& part = m_parts[p];
         for (size_t s = 0; s < part.model->surfaces.size(); ++s) {
@@ -262,6 +288,20 @@ void ModelView::Upload() {
                 glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(endCount * size), ends,
                              GL_STATIC_DRAW);
                 b.lineCorners = GLsizei(endCount);
+                // A mesh too large to turn smoothly gets its coarse stand-in, made once.
+                if (wide && total > kTrianglesWhileMoving) {
+                    const size_t target = size_t(double(wideIndices.size() / 3) *
+                                                 double(kTrianglesWhileMoving) / double(total));
+                    const std::vector<uint32_t> coarse =
+                        CoarseTriangles(data, 8, wideIndices, std::max<size_t>(target, 1));
+                    if (!coarse.empty()) {
+                        glGenBuffers(1, &b.coarse);
+                        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.coarse);
+                        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(coarse.size() * 4),
+                                     coarse.data(), GL_STATIC_DRAW);
+                        b.coarseCorners = GLsizei(coarse.size());
+                    }
+                }
             } else {
                 b.corners = GLsizei(data.size() / 8);
             }
@@ -308,12 +348,25 @@ void ModelView::paintGL() {
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1, 1);
     glActiveTexture(GL_TEXTURE0);
+    // While the camera moves, the coarse stand-ins; the full mesh once it stops.
+    const bool moving = m_drawnFrom && !SameCamera(*m_drawnFrom, m_camera);
+    m_drawnFrom = m_camera;
+    bool coarsened = false;
+    m_drawnTriangles = 0;
     for (const Batch& b : m_batches) {
         const GLuint texture = TextureFor(b.picture);
         glBindTexture(GL_TEXTURE_2D, texture);
         m_program->setUniformValue("textured", texture ? 1.0f : 0.0f);
         m_program->setUniformValue("colour", QVector4D(0.6f, 0.6f, 0.62f, 1));
         bindCorners(b.buffer);
+        if (moving && b.coarse) {
+            glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.coarse);
+            glDrawElements(GL_TRIANGLES, b.coarseCorners, GL_UNSIGNED_INT, nullptr);
+            m_drawnTriangles += size_t(b.coarseCorners / 3);
+            coarsened = true;
+            continue;
+        }
+        m_drawnTriangles += size_t(b.corners / 3);
         if (b.indices) {
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.indices);
             glDrawElements(GL_TRIANGLES, b.corners, b.indexType, nullptr);
@@ -346,6 +399,8 @@ void ModelView::paintGL() {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     m_program->release();
+    if (coarsened)
+        m_settle->start();
 }
 
 void ModelView::mousePressEvent(QMouseEvent* event) {

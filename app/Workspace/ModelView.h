@@ -10,9 +10,11 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QOpenGLShaderProgram;
+class QTimer;
 
 class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     Q_OBJECT
@@ -46,6 +48,9 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     const std::vector<ScenePart>& parts() const { return m_parts; }
     // The triangles uploaded at the last drawing.
     size_t uploadedTriangles() const { return m_uploadedTriangles; }
+    // The triangles the last frame drew: fewer than uploaded while the camera
+    // moves around a mesh too large to turn at the screen's pace.
+    size_t drawnTriangles() const { return m_drawnTriangles; }
 
   signals:
     void faceClicked(int part, int surface, int triangle);
@@ -69,6 +74,8 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
         GLuint lines = 0; // the edges' ends, for the outline
         GLsizei lineCorners = 0;
         GLenum indexType = GL_UNSIGNED_SHORT;
+        GLuint coarse = 0; // fewer triangles, drawn while the camera moves (0: none)
+        GLsizei coarseCorners = 0;
         const TextureImage* picture = nullptr;
     };
     void Upload();
@@ -81,7 +88,9 @@ class ModelView : public QOpenGLWidget, protected QOpenGLFunctions {
     std::map<const TextureImage*, GLuint> m_textures;
     QOpenGLShaderProgram* m_program = nullptr;
     bool m_dirty = true;
-    size_t m_uploadedTriangles = 0;
+    size_t m_uploadedTriangles = 0, m_drawnTriangles = 0;
+    std::optional<OrbitCamera> m_drawnFrom; // the camera of the last frame
+    QTimer* m_settle = nullptr;             // the full mesh once the camera stops
     int m_maxTextureSide = 0;
     bool m_wideIndices = false; // 32-bit indices can be drawn
     int m_selectedPart = -1, m_selectedSurface = -1;
