@@ -7,6 +7,7 @@
 #include "model/Md5Reader.h"
 #include "model/MdcReader.h"
 #include "model/MdlReader.h"
+#include "model/ObjReader.h"
 
 #include <climits>
 #include <cstring>
@@ -21,6 +22,7 @@ const std::vector<ModelFormat>& Table() {
         {"MDC", "Wolfenstein models", {"mdc"}, "IDPC", "model/x-wolf-mdc", ReadMdc},
         {"MD5", "Doom 3 meshes", {"md5mesh"}, "MD5Version", "model/x-doom3-md5mesh", ReadMd5},
         {"IQM", "Inter-Quake models", {"iqm"}, {"INTERQUAKEMODEL\0", 16}, "model/x-iqm", ReadIqm},
+        {"OBJ", "Wavefront OBJ models", {"obj"}, "", "model/obj", ReadObj},
     };
     return table;
 }
@@ -84,8 +86,12 @@ Result<Model> ReadModel(const SourceBytes& source) {
         for (const std::string_view extension : format.extensions)
             if (lower.size() > extension.size() &&
                 lower.compare(lower.size() - extension.size(), extension.size(), extension) == 0 &&
-                lower[lower.size() - extension.size() - 1] == '.')
-                return format.read(source);
+                lower[lower.size() - extension.size() - 1] == '.') {
+                Result<Model> model = format.read(source);
+                if (model.ok())
+                    model.value().format = std::string(format.name);
+                return model;
+            }
     std::string names;
     const auto count = Table().size();
     for (size_t i = 0; i < count; ++i)

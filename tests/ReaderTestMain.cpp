@@ -10,7 +10,11 @@ namespace {
 // is the start of another's: a file is read by one reader only.
 TEST(ModelFormatTable, MagicsPickOneReaderEach) {
     for (const ModelFormat& format : ModelFormats()) {
-        ASSERT_FALSE(format.magic.empty()) << format.name;
+        if (format.magic.empty()) {
+            // Known by its name alone (OBJ is text with no first word of its own).
+            EXPECT_FALSE(format.extensions.empty()) << format.name;
+            continue;
+        }
         const auto* start = reinterpret_cast<const uint8_t*>(format.magic.data());
         const ModelFormat* found = ModelFormatOfBytes({start, format.magic.size()});
         ASSERT_NE(found, nullptr) << format.name;
