@@ -712,7 +712,7 @@ TEST(IndexedSkin, PaintsEveryIndexOpaque) {
     std::array<uint8_t, kPaletteBytes> palette{};
     for (size_t i = 0; i < palette.size(); ++i)
         palette[i] = uint8_t(i * 7 + 3);
-    const EmbeddedSkin skin{"skin 0", 3, 2, {0, 255, 1, 254, 128, 7}};
+    const EmbeddedSkin skin{"skin 0", 3, 2, {0, 255, 1, 254, 128, 7}, {}};
     const TextureImage image = PaintIndexed(skin, palette);
     ASSERT_EQ(image.width, 3);
     ASSERT_EQ(image.height, 2);
@@ -721,6 +721,6 @@ TEST(IndexedSkin, PaintsEveryIndexOpaque) {
             EXPECT_EQ(image.rgba[p * 4 + c], palette[skin.indices[p] * 3 + c]) << p;
         EXPECT_EQ(image.rgba[p * 4 + 3], 255) << p;
     }
-    EXPECT_EQ(PaintIndexed({"short", 3, 2, {1, 2, 3}}, palette).width, 0);
-    EXPECT_EQ(PaintIndexed({"none", 0, 0, {}}, palette).width, 0);
+    EXPECT_EQ(PaintIndexed({"short", 3, 2, {1, 2, 3}, {}}, palette).width, 0);
+    EXPECT_EQ(PaintIndexed({"none", 0, 0, {}, {}}, palette).width, 0);
 }
