@@ -3,6 +3,7 @@
 #include "model/QuantizeTexCoord.h"
 #include "model/WrittenPath.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -69,15 +70,6 @@ bool ParseFloat(std::string_view token, float& out) {
         return false;
     out = float(value);
     return std::isfinite(out);
-}
-
-bool ParseInteger(std::string_view token, int64_t& out) {
-    const char* begin = token.data();
-    const char* end = begin + token.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    const auto [stop, failure] = std::from_chars(begin, end, out);
-    return failure == std::errc() && stop == end && begin != end;
 }
 
 std::string Quoted(std::string_view text) {
@@ -213,46 +205,58 @@ std::string Parser::Face(std::string_view rest, int64_t number) {
     Bucket& bucket = Current();
     const size_t first = bucket.corners.size();
     bool untextured = false;
+    const char* p = rest.data();
+    const char* const end = p + rest.size();
     for (;;) {
-        const std::string_view token = NextToken(rest);
-        if (token.empty() || token[0] == '#')
+        while (p != end && IsSpace(*p))
+            ++p;
+        if (p == end || *p == '#')
             break;
-        std::array<std::string_view, 3> parts{};
-        size_t count = 0;
-        size_t start = 0;
-        for (size_t i = 0; i <= token.size(); ++i) {
-            if (i == token.size() || token[i] == '/') {
-                if (count == 3)
-                    return "the face corner " + Quoted(token) + " is not v, v/vt, v//vn or v/vt/vn";
-                parts[count++] = token.substr(start, i - start);
-                start = i + 1;
+        const char* const start = p;
+        auto notCorner = [start, end] {
+            const char* stop = start;
+            while (stop != end && !IsSpace(*stop))
+                ++stop;
+            return "the face corner " + Quoted(std::string_view(start, size_t(stop - start))) +
+                   " is not v, v/vt, v//vn or v/vt/vn";
+        };
+        // "v", "v/vt", "v//vn" or "v/vt/vn", read where it stands.
+        int64_t written[3] = {0, 0, 0};
+        bool given[3] = {false, false, false};
+        for (int part = 0; part < 3; ++part) {
+            if (part > 0) {
+                if (p == end || *p != '/')
+                    break;
+                ++p;
+                if (p == end || IsSpace(*p) || *p == '/')
+                    continue; // an empty part: "1//3", or "1/2/"
             }
+            if (p != end && *p == '+')
+                ++p;
+            const auto [stop, failure] = std::from_chars(p, end, written[part]);
+            if (failure != std::errc() || stop == p)
+                return notCorner();
+            p = stop;
+            given[part] = true;
         }
-        const std::string notCorner =
-            "the face corner " + Quoted(token) + " is not v, v/vt, v//vn or v/vt/vn";
+        if (!given[0] || (p != end && !IsSpace(*p)))
+            return notCorner();
         Corner corner;
-        int64_t written = 0;
-        if (!ParseInteger(parts[0], written))
-            return notCorner;
         if (std::string reason =
-                Resolve(written, m_positions.size(), "vertex", m_forwardV, number, corner.v);
+                Resolve(written[0], m_positions.size(), "vertex", m_forwardV, number, corner.v);
             !reason.empty())
             return reason;
-        if (count > 1 && !parts[1].empty()) {
-            if (!ParseInteger(parts[1], written))
-                return notCorner;
-            if (std::string reason = Resolve(written, m_texCoords.size(), "texture coordinate",
+        if (given[1]) {
+            if (std::string reason = Resolve(written[1], m_texCoords.size(), "texture coordinate",
                                              m_forwardT, number, corner.t);
                 !reason.empty())
                 return reason;
         } else {
             untextured = true;
         }
-        if (count > 2 && !parts[2].empty()) {
-            if (!ParseInteger(parts[2], written))
-                return notCorner;
+        if (given[2]) {
             if (std::string reason =
-                    Resolve(written, m_normals.size(), "normal", m_forwardN, number, corner.n);
+                    Resolve(written[2], m_normals.size(), "normal", m_forwardN, number, corner.n);
                 !reason.empty())
                 return reason;
         }
@@ -284,15 +288,20 @@ std::string Parser::Statement(std::string_view line, int64_t number) {
     if (keyword.empty() || keyword[0] == '#')
         return {};
     auto numbers = [&rest](float* out, int needed, int most) -> int {
+        const char* p = rest.data();
+        const char* const end = p + rest.size();
         int n = 0;
         for (; n < most; ++n) {
-            std::string_view probe = rest;
-            const std::string_view token = NextToken(probe);
-            if (token.empty() || token[0] == '#')
+            while (p != end && IsSpace(*p))
+                ++p;
+            if (p == end || *p == '#')
                 break;
-            if (!ParseFloat(token, out[n]))
+            const char* stop = p;
+            while (stop != end && !IsSpace(*stop))
+                ++stop;
+            if (!ParseFloat(std::string_view(p, size_t(stop - p)), out[n]))
                 return -1 - n;
-            rest = probe;
+            p = stop;
         }
         return n < needed ? -100 : n;
     };
@@ -458,6 +467,8 @@ Status Parser::Build(Model& model) {
     std::vector<int32_t> table;
     std::vector<Corner> keys;
     std::vector<std::array<double, 3>> sums;
+    // Per v: the surface (its index) and vertex last made from it.
+    std::vector<std::array<int32_t, 2>> latestOf(m_positions.size(), {-1, -1});
     for (Bucket& bucket : m_buckets) {
         Surface surface;
         surface.name = bucket.base;
@@ -468,21 +479,30 @@ Status Parser::Build(Model& model) {
         surface.shaderName = bucket.material;
         if (const auto found = m_textureOf.find(bucket.material); found != m_textureOf.end())
             surface.texture = found->second;
-        // One vertex per distinct (v, vt, vn): open addressing over a table
-        // at least twice the corners, so that probes stay short.
-        size_t size = 16;
-        while (size < bucket.corners.size() * 2)
-            size *= 2;
-        table.assign(size, -1);
-        keys.clear();
-        std::vector<int32_t> vertexOf(bucket.corners.size());
-        for (size_t k = 0; k < bucket.corners.size(); ++k) {
-            const Corner c = bucket.corners[k];
+        // One vertex per distinct (v, vt, vn). Most exporters give each v one
+        // (vt, vn) in a surface, so the latest vertex made from each v is
+        // tried first; the others are found by open addressing over a table
+        // kept at least twice the vertices, so that probes stay short.
+        const int32_t stamp = int32_t(model.surfaces.size());
+        auto hashOf = [](const Corner& c) {
             uint64_t hash = uint64_t(uint32_t(c.v)) * 0x9E3779B97F4A7C15ull ^
                             uint64_t(uint32_t(c.t)) * 0xC2B2AE3D27D4EB4Full ^
                             uint64_t(uint32_t(c.n)) * 0x165667B19E3779F9ull;
-            hash ^= hash >> 29;
-            size_t slot = size_t(hash) & (size - 1);
+            return size_t(hash ^ (hash >> 29));
+        };
+        size_t size = 1024;
+        table.assign(size, -1);
+        keys.clear();
+        keys.reserve(std::min(bucket.corners.size(), m_positions.size() * 4));
+        std::vector<int32_t> vertexOf(bucket.corners.size());
+        for (size_t k = 0; k < bucket.corners.size(); ++k) {
+            const Corner c = bucket.corners[k];
+            std::array<int32_t, 2>& latest = latestOf[size_t(c.v)];
+            if (latest[0] == stamp && keys[size_t(latest[1])] == c) {
+                vertexOf[k] = latest[1];
+                continue;
+            }
+            size_t slot = hashOf(c) & (size - 1);
             while (table[slot] >= 0 && !(keys[size_t(table[slot])] == c))
                 slot = (slot + 1) & (size - 1);
             if (table[slot] < 0) {
@@ -493,8 +513,22 @@ Status Parser::Build(Model& model) {
                                      " vertices, more than Gridwright reads"};
                 table[slot] = int32_t(keys.size());
                 keys.push_back(c);
+                if (keys.size() * 2 > size) {
+                    size *= 2;
+                    table.assign(size, -1);
+                    for (size_t i = 0; i < keys.size(); ++i) {
+                        size_t at = hashOf(keys[i]) & (size - 1);
+                        while (table[at] >= 0)
+                            at = (at + 1) & (size - 1);
+                        table[at] = int32_t(i);
+                    }
+                    slot = hashOf(c) & (size - 1);
+                    while (table[slot] != int32_t(keys.size() - 1))
+                        slot = (slot + 1) & (size - 1);
+                }
             }
             vertexOf[k] = table[slot];
+            latest = {stamp, table[slot]};
         }
         modelVertices += int64_t(keys.size());
         if (modelVertices > kMaxModelVertices)
