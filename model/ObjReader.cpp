@@ -176,7 +176,7 @@ std::string Parser::Resolve(int64_t written, size_t defined, const char* kind, F
     if (written == 0)
         return std::string("a face names ") + kind + " 0, but OBJ counts from 1";
     if (written < 0) {
-        if (-written > int64_t(defined))
+        if (written < -int64_t(defined)) // never negated: it may be the least int64_t
             return std::string("a face names ") + kind + " " + std::to_string(written) +
                    " (counted back from the latest), but only " + std::to_string(defined) +
                    " are defined before it";

@@ -206,6 +206,9 @@ TEST(ObjReader, BrokenFilesAreRefusedSayingWhere) {
               "line 4: a face names vertex -4 (counted back from the latest), but only 3 are "
               "defined before it");
     EXPECT_TRUE(Refusal(three + "f 1 2 99999999999\n").starts_with("line 4: a face names vertex"));
+    EXPECT_TRUE(
+        Refusal(three + "f 1 2 -9223372036854775808\n").starts_with("line 4: a face names"));
+    EXPECT_TRUE(Refusal(three + "f 1 2 99999999999999999999\n").starts_with("line 4: the face"));
     EXPECT_TRUE(Refusal(three + "f 1 2/x 3\n").starts_with("line 4: the face corner \"2/x\""));
     EXPECT_TRUE(Refusal(three + "f 1 2/1/1/1 3\n").starts_with("line 4: the face corner"));
     EXPECT_TRUE(Refusal("v 0 zero 0\n").starts_with("line 1: a vertex (v x y z) holds \"zero\""));
