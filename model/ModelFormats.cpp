@@ -92,10 +92,15 @@ Result<Model> ReadModel(const SourceBytes& source) {
                     model.value().format = std::string(format.name);
                 return model;
             }
+    // Only the formats known by their first bytes: OBJ is known by its name.
+    std::vector<std::string_view> magical;
+    for (const ModelFormat& format : Table())
+        if (!format.magic.empty())
+            magical.push_back(format.name);
     std::string names;
-    const auto count = Table().size();
+    const auto count = magical.size();
     for (size_t i = 0; i < count; ++i)
-        names += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(Table()[i].name);
+        names += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(magical[i]);
     return Error{"", source.path,
                  "it is not a model Gridwright reads: it does not start as an " + names +
                      " file does; open the model's own file (" + ModelFilePatterns() + ")"};

@@ -6,6 +6,7 @@
 #include "model/Model.h"
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // One surface per group (or object) and material, named after the group;
