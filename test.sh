@@ -66,7 +66,7 @@ explore md2 100000 16384
 explore mdc 100000 16384
 explore md5 200000 16384 -dict=fuzz/md5.dict
 explore iqm 100000 16384
-explore obj 60000 16384
+explore obj 200000 16384
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null
