@@ -43,12 +43,12 @@ echo "== fuzzing: the committed corpus replayed, then a fixed exploration =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON $werror > /dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
-  fuzz_mdl fuzz_md2 fuzz_mdc fuzz_md5 fuzz_iqm fuzz_gltf fuzz_data_uri make_fuzz_seeds make_test_models
+  fuzz_mdl fuzz_md2 fuzz_mdc fuzz_md5 fuzz_iqm fuzz_gltf fuzz_data_uri fuzz_obj make_fuzz_seeds make_test_models
 scripts/fuzz-seeds.sh build-fuzz
 # Every input that ever made a fuzzer fail is replayed one by one (whole, at
 # any size); then each fuzzer explores from the seeds with a fixed seed and a
 # fixed number of runs, so that every run of this script gives one answer.
-for target in md3_reader skin texture archive shader mdl md2 mdc md5 iqm gltf data_uri; do
+for target in md3_reader skin texture archive shader mdl md2 mdc md5 iqm gltf data_uri obj; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
@@ -68,6 +68,7 @@ explore md5 200000 16384 -dict=fuzz/md5.dict
 explore iqm 100000 16384
 explore gltf 150000 16384 -dict=fuzz/gltf.dict
 explore data_uri 300000 512
+explore obj 200000 16384
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null

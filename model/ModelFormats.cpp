@@ -8,6 +8,7 @@
 #include "model/Md5Reader.h"
 #include "model/MdcReader.h"
 #include "model/MdlReader.h"
+#include "model/ObjReader.h"
 
 #include <climits>
 #include <cstring>
@@ -22,6 +23,7 @@ const std::vector<ModelFormat>& Table() {
         {"MDC", "Wolfenstein models", {"mdc"}, "IDPC", "model/x-wolf-mdc", ReadMdc},
         {"MD5", "Doom 3 meshes", {"md5mesh"}, "MD5Version", "model/x-doom3-md5mesh", ReadMd5},
         {"IQM", "Inter-Quake models", {"iqm"}, {"INTERQUAKEMODEL\0", 16}, "model/x-iqm", ReadIqm},
+        {"OBJ", "Wavefront OBJ models", {"obj"}, "", "model/obj", ReadObj},
         {"glTF", "glTF 2.0 scenes", {"gltf"}, "", "model/gltf+json", ReadGltf},
         {"GLB", "glTF 2.0 binary scenes", {"glb"}, "glTF", "model/gltf-binary", ReadGltf},
     };

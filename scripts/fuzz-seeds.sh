@@ -8,7 +8,7 @@ build=${1:-build-fuzz}
 rm -rf "$build/work" "$build/seeds"
 mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
   "$build/work/shader" "$build/work/mdl" "$build/work/md2" "$build/work/mdc" "$build/work/md5" \
-  "$build/work/iqm" "$build/work/gltf" "$build/work/data_uri" "$build/seeds"
+  "$build/work/iqm" "$build/work/gltf" "$build/work/data_uri" "$build/work/obj" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -19,7 +19,7 @@ cp "$game"/*.tga "$game"/*.jpg "$game"/*.png "$build/work/texture/"
 find fuzz/corpus/texture -size -16k -type f -exec cp {} "$build/work/texture/" \;
 cp fuzz/corpus/archive/* "$build/work/archive/"
 cp fuzz/corpus/shader/* "$build/work/shader/"
-for format in mdl md2 mdc md5 iqm gltf data_uri; do
+for format in mdl md2 mdc md5 iqm gltf data_uri obj; do
   cp fuzz/corpus/$format/* "$build/work/$format/"
 done
 # The IQM seeds are written by make_iqm_seeds (run by hand when they change).
@@ -44,4 +44,17 @@ fi
 if [ -d "$models/gltf" ]; then
   find "$models/gltf" \( -name '*.glb' -o -name '*.gltf' \) -type f -size -512k \
     -exec cp {} "$build/work/gltf/" \;
+fi
+# OBJ models and their libraries: each library is also appended after a
+# "----" line, where the fuzzer reads a second library.
+if [ -d "$models/obj" ]; then
+  find "$models/obj" -name '*.obj' -type f -size -512k | while read -r model; do
+    name=real-$(basename "$(dirname "$model")")-$(basename "$model")
+    cp "$model" "$build/work/obj/$name"
+    for library in "$(dirname "$model")"/*.mtl; do
+      if [ -f "$library" ]; then
+        { cat "$model"; printf '\n----\n'; cat "$library"; } > "$build/work/obj/$name-$(basename "$library").obj"
+      fi
+    done
+  done
 fi
