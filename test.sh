@@ -56,19 +56,32 @@ explore() { # target runs max_len [libFuzzer options]
   build-fuzz/bin/fuzz_$1 -seed=1 -runs="$2" -max_len="$3" -print_final_stats=1 "${@:4}" \
     build-fuzz/work/$1 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY"
 }
-explore md3_reader 40000 16384
-explore skin 200000 4096
-explore texture 20000 16384
-explore archive 50000 16384
-explore shader 300000 4096
-explore mdl 100000 16384
-explore md2 100000 16384
-explore mdc 100000 16384
-explore md5 200000 16384 -dict=fuzz/md5.dict
-explore iqm 100000 16384
-explore gltf 150000 16384 -dict=fuzz/gltf.dict
-explore data_uri 300000 512
-explore obj 200000 16384
+# Two at a time, one a core: each fuzzer's answer is its own seed and runs,
+# whichever runs beside it.
+lane_a() {
+  explore md3_reader 40000 16384 || return
+  explore texture 20000 16384 || return
+  explore archive 50000 16384 || return
+  explore mdl 100000 16384 || return
+  explore md2 100000 16384 || return
+  explore mdc 100000 16384 || return
+  explore gltf 150000 16384 -dict=fuzz/gltf.dict || return
+}
+lane_b() {
+  explore skin 200000 4096 || return
+  explore shader 300000 4096 || return
+  explore md5 200000 16384 -dict=fuzz/md5.dict || return
+  explore iqm 100000 16384 || return
+  explore obj 200000 16384 || return
+  explore data_uri 300000 512 || return
+}
+lane_a > build-fuzz/lane-a.log 2>&1 &
+lane=$!
+status=0
+lane_b > build-fuzz/lane-b.log 2>&1 || status=$?
+wait "$lane" || status=$?
+cat build-fuzz/lane-a.log build-fuzz/lane-b.log
+[ "$status" = 0 ] || { echo "a fuzzer failed"; exit "$status"; }
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null

@@ -312,10 +312,11 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
                 size = std::to_string(image->width) + "x" + std::to_string(image->height);
             if (image && !image->note.empty() && reported.insert(t.file).second)
                 Say(io, "\"" + NormalPath(t.file) + "\": " + image->note + ".");
-            else if (reported.insert(t.file).second)
+            else if (!image && reported.insert(t.file).second)
                 Say(io, problem + ".");
-        } else if (t.origin.rfind("shader:", 0) == 0 && reported.insert(t.name).second) {
-            Say(io, t.problem + "."); // the shader, and the image it wants
+        } else if ((t.origin.rfind("shader:", 0) == 0 || t.origin == "material") &&
+                   !t.problem.empty() && reported.insert(t.name).second) {
+            Say(io, t.problem + "."); // the shader or material, and the image it wants
         }
         std::fprintf(io.out, "%d\t%s\t%s\t%s\t%s\t%s\n", i, EscapeField(m.surfaces[i].name).c_str(),
                      EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),

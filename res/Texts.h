@@ -20,7 +20,10 @@ inline constexpr const char* kModelFormatLabels[] = {
     QT_TRANSLATE_NOOP("Gridwright", "Quake II models"),
     QT_TRANSLATE_NOOP("Gridwright", "Wolfenstein models"),
     QT_TRANSLATE_NOOP("Gridwright", "Doom 3 meshes"),
-    QT_TRANSLATE_NOOP("Gridwright", "Inter-Quake models")};
+    QT_TRANSLATE_NOOP("Gridwright", "Inter-Quake models"),
+    QT_TRANSLATE_NOOP("Gridwright", "Wavefront OBJ models"),
+    QT_TRANSLATE_NOOP("Gridwright", "glTF 2.0 scenes"),
+    QT_TRANSLATE_NOOP("Gridwright", "glTF 2.0 binary scenes")};
 inline constexpr const char* kPakFilter = QT_TRANSLATE_NOOP("Gridwright", "Game archive (*.pk3)");
 inline constexpr const char* kDpkFilter = QT_TRANSLATE_NOOP("Gridwright", "Game archive (*.dpk)");
 inline constexpr const char* kOpenGameMenuText =

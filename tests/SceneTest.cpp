@@ -1,7 +1,7 @@
 // The 3D view's arithmetic, without a GPU: normals as the game decodes them,
 // a player's parts joined at their tags, and the face under a camera's ray.
-#include "scene/Coarse.h"
 #include "scene/Scene.h"
+#include "scene/Coarse.h"
 #include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
 

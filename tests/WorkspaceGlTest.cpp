@@ -539,3 +539,68 @@ TEST(WorkspaceGl, ASurfacePastSixtyFiveThousandVerticesIsOutlined) {
     EXPECT_EQ(orangePixels(), 0);
     EXPECT_EQ(view.uploadedTriangles(), 20000u);
 }
+
+// A sculpt too large to turn smoothly is drawn coarse while the camera
+// moves: the same silhouette and shading within a few levels, and the whole
+// mesh again, unasked, once the camera stops.
+TEST(WorkspaceGl, ALargeMeshTurnsCoarseAndSettlesWhole) {
+    const int rings = 300, segments = 500; // 298,000 triangles
+    Surface sphere;
+    sphere.name = "sculpt";
+    for (int r = 0; r <= rings; ++r)
+        for (int s = 0; s <= segments; ++s) {
+            const double lat = M_PI * r / rings, lng = 2 * M_PI * s / segments;
+            const Point3 n{float(std::sin(lat) * std::cos(lng)),
+                           float(std::sin(lat) * std::sin(lng)), float(std::cos(lat))};
+            sphere.positions.push_back({n[0] * 50, n[1] * 50, n[2] * 50});
+            sphere.normals.push_back(n);
+            sphere.u.push_back(double(s) / segments);
+            sphere.v.push_back(double(r) / rings);
+        }
+    for (int32_t r = 0; r < rings; ++r)
+        for (int32_t s = 0; s < segments; ++s) {
+            const int32_t i = r * (segments + 1) + s, below = i + segments + 1;
+            if (r > 0)
+                sphere.triangles.push_back({i, below, i + 1});
+            if (r + 1 < rings)
+                sphere.triangles.push_back({i + 1, below, below + 1});
+        }
+    auto model = std::make_shared<Model>();
+    model->surfaces.push_back(sphere);
+    const size_t all = sphere.triangles.size();
+
+    ModelView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.SetScene(SingleModel(model, 0), {}, true);
+    view.grabFramebuffer();
+    EXPECT_EQ(view.drawnTriangles(), all);
+    view.camera().yaw += 0.3f;
+    const QImage moving = view.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    EXPECT_LT(view.drawnTriangles(), all / 2);
+    EXPECT_GT(view.drawnTriangles(), 1000u);
+    // The camera has not moved since: the whole mesh, from the same place.
+    const QImage still = view.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(view.drawnTriangles(), all);
+    ASSERT_EQ(moving.size(), still.size());
+    int covered = 0, differs = 0;
+    const QRgb background = still.pixel(0, 0);
+    for (int y = 0; y < still.height(); ++y)
+        for (int x = 0; x < still.width(); ++x) {
+            const QRgb a = moving.pixel(x, y), b = still.pixel(x, y);
+            covered += b != background;
+            differs += std::abs(qRed(a) - qRed(b)) > 24 || std::abs(qGreen(a) - qGreen(b)) > 24;
+        }
+    EXPECT_GT(covered, 10000);
+    EXPECT_LT(differs, covered / 25) << differs << " of " << covered << " pixels differ";
+
+    // Moved again, then left alone: the view draws the whole mesh by itself.
+    view.camera().yaw += 0.3f;
+    view.grabFramebuffer();
+    EXPECT_LT(view.drawnTriangles(), all / 2);
+    EXPECT_TRUE(Within2s([&] {
+        QApplication::processEvents();
+        return view.drawnTriangles() == all;
+    }));
+}

@@ -92,6 +92,15 @@ for format in "mdl IDPO model/x-quake-mdl" "md2 IDP2 model/x-quake2-md2" "mdc ID
         check; [ "$type" = "$3" ] || fail "$file is of type '$type', not $3"
     done
 done
+# Types the desktop has registered already (shared-mime-info's): opened by
+# the entry and named by the AppStream file, never defined again by ours.
+for type in model/obj model/gltf+json model/gltf-binary; do
+    check; grep -q "MimeType=.*$type;" "$prefix/share/applications/$id.desktop" ||
+        fail "the desktop entry does not open $type"
+    check; grep -q "<mediatype>$type</mediatype>" "$prefix/share/metainfo/$id.metainfo.xml" ||
+        fail "the AppStream file does not name $type"
+    check; ! grep -q "type=\"$type\"" "$mime" || fail "our MIME file defines $type again"
+done
 if command -v xmllint > /dev/null; then
     check; xmllint --noout "$mime" > "$work/xmllint.log" 2>&1 || fail "xmllint: $(cat "$work/xmllint.log")"
 fi

@@ -194,12 +194,12 @@ namespace {
 
 // What a software renderer turns at 30 frames a second on two cores, with
 // room for the rest of the frame.
-constexpr size_t kTrianglesWhileMoving = 250000;
+constexpr size_t kTrianglesWhileMoving = 80000;
 
 bool SameCamera(const OrbitCamera& a, const OrbitCamera& b) {
     return a.yaw == b.yaw && a.pitch == b.pitch && a.distance == b.distance &&
-           a.fieldOfView == b.fieldOfView && a.target.x == b.target.x &&
-           a.target.y == b.target.y && a.target.z == b.target.z;
+           a.fieldOfView == b.fieldOfView && a.target.x == b.target.x && a.target.y == b.target.y &&
+           a.target.z == b.target.z;
 }
 
 } // namespace
@@ -381,6 +381,8 @@ void ModelView::paintGL() {
     for (const Batch& b : m_batches) {
         if (!m_outlineShown || b.part != m_selectedPart || b.surface != m_selectedSurface)
             continue;
+        if (moving && b.coarse)
+            continue; // its outline waits, as its whole mesh does, for the camera to stop
         m_program->setUniformValue("textured", 0.0f);
         m_program->setUniformValue("colour", QVector4D(0.93f, 0.52f, 0.13f, 2)); // unlit orange
         if (!b.lines)

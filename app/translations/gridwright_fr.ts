@@ -122,6 +122,18 @@
 <context>
     <name>Gridwright</name>
     <message>
+        <source>Wavefront OBJ models</source>
+        <translation>Modèles Wavefront OBJ</translation>
+    </message>
+    <message>
+        <source>glTF 2.0 scenes</source>
+        <translation>Scènes glTF 2.0</translation>
+    </message>
+    <message>
+        <source>glTF 2.0 binary scenes</source>
+        <translation>Scènes glTF 2.0 binaires</translation>
+    </message>
+    <message>
         <source>&amp;About Gridwright...</source>
         <translation>À &amp;propos de Gridwright...</translation>
     </message>
@@ -233,6 +245,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>The model: %1.</source>
+        <translation>Le modèle : %1.</translation>
+    </message>
+    <message>
         <source>The layout of %1 has no area: its texture coordinates lie on one point or one line.</source>
         <translation>La disposition de %1 n&apos;a pas d&apos;aire : ses coordonnées de texture sont sur un point ou une ligne.</translation>
     </message>
@@ -302,6 +318,14 @@
 </context>
 <context>
     <name>OptionsDialog</name>
+    <message>
+        <source>Texture coordinates</source>
+        <translation>Coordonnées de texture</translation>
+    </message>
+    <message>
+        <source>Set </source>
+        <translation>Jeu </translation>
+    </message>
     <message>
         <source>Seams</source>
         <translation>Coutures</translation>
