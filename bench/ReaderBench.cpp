@@ -8,7 +8,9 @@
 // cache after the first run), Ours/ the reader on bytes already in memory,
 // Load/ the whole LoadModelFile, Assimp/ ReadFileFromMemory with no
 // post-processing step (every one of these formats stores triangles).
+#include "bench/BigMesh.h"
 #include "model/ByteSource.h"
+#include "model/GltfReader.h"
 #include "model/IqmReader.h"
 #include "model/Md2Reader.h"
 #include "model/Md3Reader.h"
@@ -17,6 +19,7 @@
 #include "model/MdlReader.h"
 #include "model/Model.h"
 #include "model/ModelFormats.h"
+#include "model/ObjReader.h"
 
 #include <benchmark/benchmark.h>
 
@@ -61,9 +64,19 @@ const ReaderCase kCases[] = {
     {"iqm", "models/iqm/re_roller/actors/roller/roller.iqm", "iqm", ReadIqm},
     {"iqm", "models/iqm/re_player/actors/player/male/RE_Player_male.iqm", "iqm", ReadIqm},
     {"iqm", "models/iqm/re_turret/actors/turret/sphere/turret_sphere.iqm", "iqm", ReadIqm},
+    {"obj", "models/obj/neverball_rift/data/ball/rift/rift.obj", "obj", ReadObj},
+    {"obj", "models/obj/spider/spider.obj", "obj", ReadObj},
+    {"gltf", "models/gltf/robot/robot.glb", "glb", ReadGltf},
+    {"gltf", "models/gltf/Stip/glTF/stip.gltf", "gltf", ReadGltf},
+    {"gltf", "models/gltf/BoxTextured/glTF-Binary/BoxTextured.glb", "glb", ReadGltf},
+    // A sculpt's million triangles, generated (bench/BigMesh.h).
+    {"obj", "million.obj", "obj", ReadObj},
+    {"gltf", "million.glb", "glb", ReadGltf},
 };
 
 std::string PathOf(const ReaderCase& c) {
+    if (std::string(c.file).rfind("million.", 0) == 0)
+        return BigMeshFile(1000000, 1, c.extension);
     return (std::filesystem::path(GW_SHARED_DIR) / c.file).string();
 }
 
@@ -84,6 +97,7 @@ bool BytesOrSkip(benchmark::State& state, const std::string& path, SourceBytes& 
         return false;
     }
     out = std::move(read.value());
+    out.companions = DiskCompanions(path); // a .gltf's buffers, an OBJ's materials
     return true;
 }
 

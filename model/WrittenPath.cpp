@@ -16,14 +16,11 @@ std::string NormalWritten(const std::string& written) {
     std::string part;
     const bool absolute = !written.empty() && (written[0] == '/' || written[0] == '\\');
     auto close = [&] {
-        if (part.empty() || part == ".") {
-        } else if (part == ".." && !parts.empty() && parts.back() != "..") {
+        const bool up = part == "..";
+        if (up && !parts.empty() && parts.back() != "..")
             parts.pop_back();
-        } else if (part == ".." && absolute) {
-            // Nothing is above a root.
-        } else {
+        else if (!part.empty() && part != "." && !(up && absolute)) // nothing is above a root
             parts.push_back(part);
-        }
         part.clear();
     };
     for (const char c : written) {

@@ -108,7 +108,7 @@ std::vector<uint32_t> CoarseTriangles(std::span<const float> positions, size_t s
     for (int attempt = 0; attempt < 4; ++attempt) {
         out = Merged(positions, stride, triangles,
                      uint32_t(std::clamp(cells, 2.0, double(1u << 20))));
-        const double kept = double(out.size() / 3);
+        const double kept = double(out.size()) / 3;
         if (kept <= 1.25 * double(target))
             break;
         cells *= std::sqrt(double(target) / kept);
