@@ -5,6 +5,7 @@
 #include "app/MainWindow/MainWindow.h"
 #include "app/OptionsDialog/OptionsDialog.h"
 #include "model/ModelFormats.h"
+#include "tests/GltfBuilder.h"
 #include "tests/GuiHarness.h"
 #include "tests/TestModels.h"
 
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -22,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace {
@@ -400,4 +403,52 @@ TEST(FormatsWindow, TheDesktopFileTypesAreTheFormatsTable) {
         EXPECT_EQ(types[mime].magic, QStringList{QString::fromStdString(magic)}) << format.name;
     }
     EXPECT_EQ(types.size(), ours);
+}
+
+// A glTF of two sets of texture coordinates: the options panel offers the
+// choice (a model of one set does not), the preview follows it, Cancel puts
+// the first back and OK keeps the one chosen.
+TEST(FormatsWindow, TheOptionsPanelChoosesASetOfTextureCoordinates) {
+    GltfBuilder g;
+    const int position = g.Floats({0, 0, 0, 1, 0, 0, 1, 1, 0}, "VEC3", 3);
+    const int left = g.Floats({0.05f, 0.05f, 0.45f, 0.05f, 0.45f, 0.95f}, "VEC2", 2);
+    const int right = g.Floats({0.55f, 0.05f, 0.95f, 0.05f, 0.95f, 0.95f}, "VEC2", 2);
+    g.Primitive({{"POSITION", position}, {"TEXCOORD_0", left}, {"TEXCOORD_1", right}}, -1, "card");
+    TempDir dir;
+    const std::vector<uint8_t> glb = g.Glb();
+    {
+        std::ofstream(dir.File("card.glb"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(glb.data()), std::streamsize(glb.size()));
+    }
+    auto window = StartMainWindow(dir.File("card.glb"));
+    ASSERT_TRUE(window->textures().model());
+    auto firstU = [&] { return window->textures().model()->surfaces.at(0).u.at(0); };
+    EXPECT_DOUBLE_EQ(firstU(), 0.05);
+    {
+        OptionsDialog panel(TemplateOptions{}, window->textures(), 0, window.get());
+        panel.Build();
+        auto* set = qobject_cast<QSpinBox*>(panel.Control("uvSet"));
+        ASSERT_NE(set, nullptr);
+        EXPECT_EQ(set->value(), 0);
+        EXPECT_EQ(set->maximum(), 1);
+        const QImage before = panel.previewImage();
+        set->setValue(1);
+        EXPECT_DOUBLE_EQ(firstU(), 0.55);
+        EXPECT_NE(panel.previewImage(), before);
+        panel.reject();
+    }
+    EXPECT_DOUBLE_EQ(firstU(), 0.05);
+    {
+        OptionsDialog panel(TemplateOptions{}, window->textures(), 0, window.get());
+        panel.Build();
+        qobject_cast<QSpinBox*>(panel.Control("uvSet"))->setValue(1);
+        panel.accept();
+    }
+    EXPECT_DOUBLE_EQ(firstU(), 0.55);
+
+    auto sample = StartMainWindow(WriteSampleModel(dir.path().string()));
+    OptionsDialog panel(TemplateOptions{}, sample->textures(), 0, sample.get());
+    panel.Build();
+    EXPECT_EQ(panel.Control("uvSet"), nullptr);
+    panel.reject();
 }

@@ -29,13 +29,13 @@ class OptionsDialog : public LaidOutDialog {
     // The live preview as last drawn.
     const QImage& previewImage() const { return m_preview; }
     QWidget* Control(const char* name) const;
+    // OK: the options are kept.
+    void accept() override;
     // Cancel: and the model's texture coordinates are those it had.
     void reject() override;
 
   protected:
     void Setup() override;
-    // OK: the options are kept.
-    void accept() override;
 
   private:
     void BuildControls();
