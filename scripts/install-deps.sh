@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # build, fuzzing
   clang-format clang-tidy git                      # house rules
+  ccache                                           # the test command's builds share what they compile alike
   libgtest-dev libbenchmark-dev qt6-base-dev       # tests, benchmarks, window
   libqt6opengl6-dev libgl1-mesa-dri                # the 3D view; Mesa draws it in software where there is no GPU
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n  # the French translation, Qt's own in French
