@@ -40,6 +40,19 @@ struct TemplateStyle {
     // template, at this opacity; none when null. Not owned.
     const struct TextureImage* underlay = nullptr;
     double underlayOpacity = 0.5;
+    // Which texture file each record samples, an id per record in order:
+    // faces overlap only faces that sample the same file (two textures laid
+    // over one another mean nothing to a painter). Empty: all sample one.
+    std::vector<int> sampled;
+    // The records in runs, in order, each named ("models/x/lower.md3: legs
+    // (default, red)"): a layered file draws each run's lines as a layer of
+    // its own, an SVG as a group of its own, so the painter sees which model,
+    // surface and skin each outline comes from. Empty: one run, unnamed.
+    struct Run {
+        size_t count = 0;
+        std::string name;
+    };
+    std::vector<Run> runs;
 
     // The look of the first templates: black 1-pixel aliased lines on white,
     // nothing else. Such templates keep their exact line rule and bytes.
