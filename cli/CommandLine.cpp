@@ -22,6 +22,9 @@ const char* const kExamples =
     "  gridwright-flatten --dump MODEL\n"
     "  gridwright-flatten --textures MODEL [--skin NAME|FILE.skin]\n"
     "  gridwright-flatten --extract-skin N MODEL -o SKIN.png\n"
+    "  gridwright-flatten --game DIR --wearers TEXTURE\n"
+    "  gridwright-flatten --game DIR --texture TEXTURE [style options] -o OUT\n"
+    "  gridwright-flatten --game DIR --batch GLOB [--skin all] [style options] -o OUTDIR\n"
     "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
@@ -69,6 +72,15 @@ const char* const kFooter =
     "the folder that holds the game's paks and its models/, scripts/ and textures/\n"
     "folders (Quake's progs/ and gfx/ too). A model inside a pak is named\n"
     "ARCHIVE.pk3:PATH, or pak0.pak:PATH for Quake's paks.\n"
+    "\n"
+    "A texture is one file, whoever wears it: names that the game resolves to\n"
+    "one file (any case, either slash, another extension, a shader) are one\n"
+    "texture. --batch writes one template per texture file, holding every\n"
+    "surface of every model (and skin) that wears it. --texture with --game and\n"
+    "no MODEL draws every surface of the game that wears it, through any skin\n"
+    "(or the --skin named). --wearers writes one line per surface and skin that\n"
+    "wears it: model, surface, skin (empty for none), where the model comes\n"
+    "from; tab-separated, escaped like --list.\n"
     "\n"
     "Colours are #RRGGBB or #RRGGBBAA. With no style option the template is the\n"
     "classic one: black 1-pixel lines on white, exact to the pixel.\n"
@@ -153,6 +165,12 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                        "or .bmp")
             ->type_name("N");
     app.add_flag("--dump", dump, "the loaded surfaces as JSON");
+    std::string wearersOf;
+    CLI::Option* wearers =
+        app.add_option("--wearers", wearersOf,
+                       "the surfaces of the --game folders' models that wear TEXTURE, one line "
+                       "each (see below)")
+            ->type_name("TEXTURE");
     app.add_flag("--textures", textures,
                  "the texture each surface wears, one line each (see below)");
     app.add_option("--skin", q.skin, "the .skin to read textures from [default: default]")
@@ -256,6 +274,13 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
             return Usage("--models lists the models of game folders: give them with --game DIR",
                          io);
         return ModelsCommand(q.games, modelsGlob, io);
+    }
+    if (wearers->count() > 0)
+        return WearersCommand(q, wearersOf, io);
+    if (q.model.empty() && !q.texture.empty() && !q.games.empty()) {
+        if (q.out.empty())
+            return Usage("no output file given: add -o OUT for the template of the texture", io);
+        return GameTextureCommand(q, io);
     }
     if (q.model.empty())
         return Usage("no model given", io);

@@ -374,7 +374,8 @@ std::string Shortest(double value) {
     return std::string(digits, end);
 }
 
-// The style the options describe, or a usage problem.
+} // namespace
+
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
     if (q.size != "texture" && !ParseSize(q.size, style.width, style.height))
         return "--size takes WxH with W and H from 1 to 8192, or texture, not \"" + q.size + "\"";
@@ -438,8 +439,6 @@ std::string StyleOf(const FlattenRequest& q, TemplateStyle& style) {
     return {};
 }
 
-} // namespace
-
 // Templates for every texture of every model matching a pattern.
 int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, const std::string& ext,
                  Console& io) {
@@ -498,8 +497,11 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
         Say(io, p);
     std::string manifest;
     size_t failed = 0;
+    std::set<std::string> written; // two textures drawn from the same surfaces share a file
     for (const BatchEntry& e : entries) {
         manifest += ManifestLine(e) + "\n";
+        if (e.error.empty())
+            written.insert(e.output);
         if (!e.error.empty()) {
             ++failed;
             Say(io, EscapeField(GamePath(e.model)) + (e.texture.empty() ? "" : ", ") +
@@ -511,9 +513,8 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
         Report(written.error(), io);
         return kCannotWrite;
     }
-    std::fprintf(io.out, "wrote %zu templates in %s (%zu failed); see %s\n",
-                 entries.size() - failed, TerminalText(q.out).c_str(), failed,
-                 TerminalText(manifestPath).c_str());
+    std::fprintf(io.out, "wrote %zu templates in %s (%zu failed); see %s\n", written.size(),
+                 TerminalText(q.out).c_str(), failed, TerminalText(manifestPath).c_str());
     const int status = FinishOutput(io);
     return failed == 0 ? status : kCannotWrite;
 }

@@ -3,6 +3,8 @@
 // they are given rather than to the process's: the program's main hands
 // them standard output and error, the tests memory streams, so that every
 // command runs in process and its words and exit status can be checked.
+#include "render/TemplateStyle.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -49,6 +51,15 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
 int ExtractSkinCommand(const FlattenRequest& q, Console& io);
 // The template of a model's surfaces.
 int FlattenCommand(const FlattenRequest& q, Console& io);
+// Every surface of the game folders' models that wears a texture (q.texture):
+// one template of them all, to q.out.
+int GameTextureCommand(const FlattenRequest& q, Console& io);
+// The surfaces of the game folders' models that wear a texture, one line
+// each: model, surface, skin, where the model comes from.
+int WearersCommand(const FlattenRequest& q, const std::string& texture, Console& io);
+
+// The style the options describe; a usage problem when they do not make one.
+std::string StyleOf(const FlattenRequest& q, TemplateStyle& style);
 
 // The whole command line: arguments as given after the program's name.
 int RunCommandLine(const std::vector<std::string>& args, Console& io);

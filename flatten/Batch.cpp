@@ -2,6 +2,7 @@
 
 #include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
+#include "flatten/Wearers.h"
 #include "game/OpenModel.h"
 #include "model/JsonText.h"
 #include "model/Md3Reader.h"
@@ -21,113 +22,71 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What one model asks for: an entry per texture of each skin chosen, its
-// output not yet named; or an entry with the model's error.
-std::vector<BatchEntry> ModelJobs(const GameFiles& files, const GameFile& file,
-                                  const BatchOptions& options, std::vector<Skin>& skins) {
-    std::vector<BatchEntry> entries;
-    auto failed = [&](const std::string& skin, const std::string& why) {
-        BatchEntry e;
-        e.model = file.gamePath;
-        e.skin = skin;
-        e.error = why;
-        entries.push_back(e);
-    };
-    Result<Model> loaded = ReadGameModel(files, file);
-    if (loaded.ok() && options.uvSet >= 0)
-        UseUvSet(loaded.value(), options.uvSet); // a model without that set keeps its own
-    if (!loaded.ok()) {
-        failed("", loaded.error().Message());
-        return entries;
-    }
-    const Model& model = loaded.value();
-    if (model.surfaces.empty()) {
-        failed("", "it has no surfaces (it holds only tags or frames)");
-        return entries;
-    }
-    // The skins to go through: the default (or none), every one, or one named.
-    // Read once here for every template of the model.
-    skins = GameSkins(files, file.gamePath, &model);
-    std::vector<const Skin*> chosen;
-    if (options.skin == "all") {
-        for (const Skin& s : skins)
-            chosen.push_back(&s);
-    } else {
-        const std::string wanted = options.skin.empty() ? "default" : options.skin;
-        for (const Skin& s : skins)
-            if (s.name == wanted)
-                chosen.push_back(&s);
-        if (chosen.empty() && !options.skin.empty()) {
-            failed(options.skin, "it has no skin \"" + options.skin + "\"");
-            return entries;
+// What a texture's template is drawn from, settled before any is drawn, so
+// that two textures drawn from the same (the same surfaces at the same
+// size: a skin's second colouring of one layout) make one file.
+struct Job {
+    const WornFile* texture = nullptr; // null for a model's failure
+    std::string inputs;                // the surfaces, the size and the picture under them
+    size_t sameAs = SIZE_MAX;          // the entry whose file this one's would equal
+};
+
+// The texture's size (when the template takes it) and picture (when it goes
+// underneath), and what the template is drawn from.
+void Settle(GameTextureSource& source, const BatchOptions& options, Job& job, BatchEntry& e) {
+    const WornFile& texture = *job.texture;
+    // Let go at once: the cache's budget, not the jobs waiting, keeps pictures.
+    std::shared_ptr<const TextureImage> picture;
+    e.width = options.style.width;
+    e.height = options.style.height;
+    if (options.sizeFromTexture || options.underlay) {
+        std::string problem =
+            "Cannot find the texture \"" + texture.texture + "\": " + texture.problem;
+        if (!texture.file.empty())
+            picture = source.Picture(texture.file, problem);
+        if (!picture && options.sizeFromTexture) {
+            e.width = e.height = 0;
+            e.error = problem;
+            return;
         }
     }
-    if (chosen.empty())
-        chosen.push_back(nullptr);
-    for (const Skin* skin : chosen) {
-        if (skin && !skin->problem.empty()) {
-            failed(skin->name,
-                   "the skin file \"" + skin->path + "\" cannot be used: " + skin->problem);
-            continue;
-        }
-        // Each texture once, in order of first wear.
-        std::vector<std::string> keys;
-        for (const Surface& s : model.surfaces) {
-            const std::string worn = WornTexture(s, skin).name;
-            const std::string key = TextureKey(worn);
-            if (key.empty() || std::find(keys.begin(), keys.end(), key) != keys.end())
-                continue;
-            keys.push_back(key);
-            BatchEntry e;
-            e.model = file.gamePath;
-            e.skin = skin ? skin->name : "";
-            e.texture = worn;
-            entries.push_back(e);
-        }
+    if (picture && options.sizeFromTexture) {
+        e.width = picture->width;
+        e.height = picture->height;
     }
-    return entries;
+    for (const TextureWearer& w : texture.wearers)
+        job.inputs += std::to_string(w.model) + ":" + std::to_string(w.surface) + ",";
+    job.inputs += " " + std::to_string(e.width) + "x" + std::to_string(e.height);
+    if (options.underlay && picture)
+        job.inputs += " " + texture.file;
 }
 
-// Draws and writes one template.
-void WriteOne(const GameFiles& files, const GameFile& file, const std::vector<Skin>& skins,
-              GameTextureSource& source, const BatchOptions& options, BatchEntry& e) {
-    Result<Model> loaded = ReadGameModel(files, file);
-    if (loaded.ok() && options.uvSet >= 0)
-        UseUvSet(loaded.value(), options.uvSet); // a model without that set keeps its own
-    if (!loaded.ok()) {
-        e.error = loaded.error().Message();
+// Draws and writes one texture's template, over every surface that wears it.
+void WriteOne(const WearerScan& scan, const Job& job, ModelShelf& shelf, GameTextureSource& source,
+              const BatchOptions& options, BatchEntry& e) {
+    const WornTemplate gathered = GatherWearers(scan, *job.texture, shelf);
+    if (!gathered.unread.empty()) {
+        e.error = GamePath(scan.models[gathered.unread.front().first].gamePath) +
+                  " cannot be read again: " + gathered.unread.front().second;
         return;
     }
-    const Model& model = loaded.value();
-    const Skin* skin = nullptr;
-    for (const Skin& s : skins)
-        if (!e.skin.empty() && s.name == e.skin)
-            skin = &s;
-    TemplateRequest request;
-    request.texture = e.texture;
-    request.skin = skin;
-    request.style = options.style;
-    request.textureSize = options.sizeFromTexture;
-    request.underlay = options.underlay;
-    request.underlayOpacity = options.underlayOpacity;
-    const Result<TemplatePlan> planned = PlanTemplate(model, request, source);
-    if (!planned.ok()) {
-        e.error = planned.error().reason;
-        return;
+    TemplateStyle style = options.style;
+    style.width = e.width;
+    style.height = e.height;
+    style.underlay = nullptr;
+    style.runs = gathered.runs;
+    std::shared_ptr<const TextureImage> picture;
+    if (options.underlay && !job.texture->file.empty()) {
+        std::string problem;
+        picture = source.Picture(job.texture->file, problem);
+        if (!picture && options.sizeFromTexture) {
+            e.error = problem; // it was read a moment ago: the file changed meanwhile
+            return;
+        }
     }
-    const TemplatePlan& plan = planned.value();
-    for (const Surface* s : plan.surfaces)
-        e.surfaces.push_back(s->name);
-    e.width = plan.style.width;
-    e.height = plan.style.height;
-    if (options.sizeFromTexture && plan.texturesRead == 0) {
-        e.error =
-            plan.warnings.empty() ? "its texture could not be read" : plan.warnings.front().reason;
-        return;
-    }
-    if (!plan.sizeConflict.empty()) {
-        e.error = "its surfaces wear textures of different sizes: " + plan.sizeConflict;
-        return;
+    if (picture) {
+        style.underlay = picture.get();
+        style.underlayOpacity = options.underlayOpacity;
     }
     std::error_code error;
     const fs::path folder = fs::path(e.output).parent_path();
@@ -136,29 +95,23 @@ void WriteOne(const GameFiles& files, const GameFile& file, const std::vector<Sk
         e.error = "Cannot make the folder \"" + folder.string() + "\": " + error.message() + ".";
         return;
     }
-    if (const Status written = WriteTemplateFile(e.output, plan.surfaces, plan.style);
-        !written.ok())
+    if (const Status written = WriteTemplateFile(e.output, gathered.records, style); !written.ok())
         e.error = written.error().Message();
 }
 
-// Runs work(i) for i in [0, count) on `jobs` threads.
-template <typename Work> void InParallel(size_t count, int jobs, Work&& work) {
-    std::atomic<size_t> next{0};
-    auto run = [&] {
-        for (size_t i; (i = next++) < count;)
-            work(i);
-    };
-    const size_t wanted = std::min<size_t>(size_t(std::clamp(jobs, 1, kMaxBatchJobs)), count);
-    std::vector<std::thread> threads;
-    try {
-        for (size_t t = 1; t < wanted; ++t)
-            threads.emplace_back(run);
-    } catch (const std::system_error&) {
-        // The system gives no more threads: those started share the work.
+// The entry of a texture, before it is drawn: who wears it.
+BatchEntry EntryOf(const WearerScan& scan, const WornFile& texture) {
+    BatchEntry e;
+    e.texture = texture.texture;
+    const TextureWearer& first = texture.wearers.front();
+    e.model = scan.models[first.model].gamePath;
+    e.skin = first.skins.front();
+    for (const TextureWearer& w : texture.wearers) {
+        if (w.model == first.model)
+            e.surfaces.push_back(w.surfaceName);
+        e.wearers.push_back({scan.models[w.model].gamePath, w.surfaceName, w.skins});
     }
-    run();
-    for (std::thread& t : threads)
-        t.join();
+    return e;
 }
 
 } // namespace
@@ -196,52 +149,80 @@ std::string BatchFileName(const std::string& texture, TemplateFormat format) {
 
 std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& textures,
                                  const BatchOptions& options) {
-    std::vector<GameFile> models;
+    std::vector<WearingModel> models;
     const std::string pattern = LowerCase(options.glob.empty() ? "*" : options.glob);
     for (const GameFile& file : ListModels(files))
         if (fnmatch(pattern.c_str(), LowerCase(file.gamePath).c_str(), 0) == 0)
-            models.push_back(file);
-    textures.problems(); // the shader scripts, read once before the threads share them
-    // What each model asks for, read on every thread.
-    std::vector<std::vector<BatchEntry>> asked(models.size());
-    std::vector<std::vector<Skin>> skins(models.size());
-    InParallel(models.size(), options.jobs,
-               [&](size_t i) { asked[i] = ModelJobs(files, models[i], options, skins[i]); });
-    // Names, in one pass so that they do not depend on the threads: a texture
-    // worn by several models (or skins) gets the model's name (and the skin's)
-    // after the first.
-    std::vector<BatchEntry> entries;
-    std::vector<size_t> modelOf;
-    // Every name is checked against those taken, without regard to case
-    // (a folder shared with a system that ignores it must not merge two):
-    // models of one name wearing one texture get a number after.
-    std::set<std::string> taken;
-    for (size_t m = 0; m < asked.size(); ++m)
-        for (BatchEntry& e : asked[m]) {
-            if (e.error.empty()) {
-                const std::string first = BatchFileName(e.texture, options.format);
-                const std::string dot = "." + std::string(ExtensionOf(options.format));
-                const std::string stem = first.substr(0, first.size() - dot.size());
-                const std::string own = BatchFileName(fs::path(GamePath(e.model)).stem().string() +
-                                                          (e.skin.empty() ? "" : "_" + e.skin),
-                                                      options.format);
-                std::string name = first;
-                for (int n = 1; !taken.insert(LowerCase(name)).second; ++n)
-                    name = stem + "__" + own.substr(0, own.size() - dot.size()) +
-                           (n > 1 ? "_" + std::to_string(n) : "") + dot;
-                e.output = (fs::path(options.outDir) / name).string();
-            }
-            entries.push_back(std::move(e));
-            modelOf.push_back(m);
-        }
+            models.push_back({file.gamePath, file, nullptr});
     GameTextureSource source(files, textures, options.cache);
+    const WearerScan scan = ScanWearers(std::move(models), source, SkinChoice::Of(options.skin),
+                                        options.uvSet, options.jobs);
+    // Entries in model order: a model's failures, then the textures it is the
+    // first to wear.
+    std::vector<BatchEntry> entries;
+    std::vector<Job> jobs;
+    size_t nextFailure = 0, nextTexture = 0;
+    for (size_t m = 0; m < scan.models.size(); ++m) {
+        for (; nextFailure < scan.failures.size() && scan.failures[nextFailure].model == m;
+             ++nextFailure) {
+            const WearFailure& f = scan.failures[nextFailure];
+            BatchEntry e;
+            e.model = scan.models[m].gamePath;
+            e.skin = f.skin;
+            e.error = f.error;
+            entries.push_back(std::move(e));
+            jobs.emplace_back();
+        }
+        for (; nextTexture < scan.textures.size() &&
+               scan.textures[nextTexture].wearers.front().model == m;
+             ++nextTexture) {
+            entries.push_back(EntryOf(scan, scan.textures[nextTexture]));
+            jobs.emplace_back().texture = &scan.textures[nextTexture];
+        }
+    }
+    InParallel(entries.size(), options.jobs, [&](size_t i) {
+        if (jobs[i].texture)
+            Settle(source, options, jobs[i], entries[i]);
+    });
+    // Names, in one pass so that they do not depend on the threads. Every
+    // name is checked against those taken without regard to case (a folder
+    // shared with a system that ignores it must not merge two): two files
+    // of one name (base.tga and base.jpg) give the second the name of the
+    // model that first wears it (and the skin), then a number.
+    std::set<std::string> taken;
+    std::map<std::string, size_t> drawnFrom;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        BatchEntry& e = entries[i];
+        if (!jobs[i].texture || !e.error.empty())
+            continue;
+        if (const auto [at, added] = drawnFrom.emplace(jobs[i].inputs, i); !added) {
+            jobs[i].sameAs = at->second;
+            e.output = entries[at->second].output;
+            continue;
+        }
+        const std::string first = BatchFileName(e.texture, options.format);
+        const std::string dot = "." + std::string(ExtensionOf(options.format));
+        const std::string stem = first.substr(0, first.size() - dot.size());
+        const std::string own = BatchFileName(fs::path(GamePath(e.model)).stem().string() +
+                                                  (e.skin.empty() ? "" : "_" + e.skin),
+                                              options.format);
+        std::string name = first;
+        for (int n = 1; !taken.insert(LowerCase(name)).second; ++n)
+            name = stem + "__" + own.substr(0, own.size() - dot.size()) +
+                   (n > 1 ? "_" + std::to_string(n) : "") + dot;
+        e.output = (fs::path(options.outDir) / name).string();
+    }
+    ModelShelf shelf(scan, files, options.uvSet);
     std::atomic<size_t> done{0};
     InParallel(entries.size(), options.jobs, [&](size_t i) {
-        if (entries[i].error.empty())
-            WriteOne(files, models[modelOf[i]], skins[modelOf[i]], source, options, entries[i]);
+        if (jobs[i].texture && entries[i].error.empty() && jobs[i].sameAs == SIZE_MAX)
+            WriteOne(scan, jobs[i], shelf, source, options, entries[i]);
         if (options.progress)
             options.progress(++done, entries.size());
     });
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (jobs[i].sameAs != SIZE_MAX)
+            entries[i].error = entries[jobs[i].sameAs].error;
     return entries;
 }
 
@@ -250,8 +231,19 @@ std::string ManifestLine(const BatchEntry& e) {
     for (size_t i = 0; i < e.surfaces.size(); ++i)
         surfaces += (i ? ", " : "") + JsonString(e.surfaces[i]);
     surfaces += "]";
+    std::string wearers = "[";
+    for (size_t i = 0; i < e.wearers.size(); ++i) {
+        const BatchWearer& w = e.wearers[i];
+        std::string skins = "[";
+        for (size_t k = 0; k < w.skins.size(); ++k)
+            skins += (k ? ", " : "") + JsonString(w.skins[k]);
+        wearers += std::string(i ? ", " : "") + "{\"model\": " + JsonString(GamePath(w.model)) +
+                   ", \"surface\": " + JsonString(w.surface) + ", \"skins\": " + skins + "]}";
+    }
+    wearers += "]";
     return "{\"model\": " + JsonString(GamePath(e.model)) + ", \"skin\": " + JsonString(e.skin) +
-           ", \"surfaces\": " + surfaces + ", \"texture\": " + JsonString(GamePath(e.texture)) +
+           ", \"surfaces\": " + surfaces + ", \"wearers\": " + wearers +
+           ", \"texture\": " + JsonString(GamePath(e.texture)) +
            ", \"output\": " + JsonString(e.output) + ", \"size\": [" + std::to_string(e.width) +
            ", " + std::to_string(e.height) +
            "], \"error\": " + (e.error.empty() ? "null" : JsonString(e.error)) + "}";

@@ -1,10 +1,12 @@
 #pragma once
-// Templates for every texture of many models at once: for each model of a
-// game that matches a pattern, one template per texture its surfaces wear
-// (through its default skin, or every skin), at the texture's size, written
-// under one folder and named after the texture's game path. A model or a
-// texture that fails is an entry with its error, never the end of the run.
+// Templates for every texture of many models at once: for each texture file
+// the models of a game that match a pattern wear (through their default
+// skin, or every skin, or one named), one template holding every surface
+// that wears it, at the texture's size, written under one folder and named
+// after the texture's game path. A model or a texture that fails is an
+// entry with its error, never the end of the run.
 #include "export/TemplateFile.h"
+#include "flatten/Parallel.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
 #include "image/TextureCache.h"
@@ -13,11 +15,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-// The most templates made at once, whatever is asked: each thread holds a
-// model and a template being drawn, and more threads than this only wait
-// on one another and on the disk (and thousands cannot be started at all).
-inline constexpr int kMaxBatchJobs = 64;
 
 struct BatchOptions {
     std::string glob = "*"; // over the game paths of models, without regard to case
@@ -34,22 +31,30 @@ struct BatchOptions {
     // of the usual budget): a picture goes once no template being drawn
     // holds it and the budget needs the room.
     std::shared_ptr<TextureCache> cache;
-    // Called after each model, from the thread that did it.
+    // Called after each template, from the thread that did it.
     std::function<void(size_t done, size_t total)> progress;
 };
 
+// A surface drawn into a template, and the skins it wears the texture through.
+struct BatchWearer {
+    std::string model; // game path
+    std::string surface;
+    std::vector<std::string> skins; // empty names for none
+};
+
 struct BatchEntry {
-    std::string model;                 // game path
-    std::string skin;                  // the skin's name; empty for none
-    std::vector<std::string> surfaces; // names
+    std::string model;                 // game path (the first wearer's)
+    std::string skin;                  // the skin's name (the first wearer's); empty for none
+    std::vector<std::string> surfaces; // names, of the first wearer's model
+    std::vector<BatchWearer> wearers;  // every surface drawn, by model
     std::string texture;               // the texture's name as worn
     std::string output;                // the file written (or that would have been)
     int width = 0, height = 0;
     std::string error; // empty when written
 };
 
-// The models, in game-path order, then each model's textures in order of
-// first wear.
+// In game-path order of the models: each model's failures, then the
+// textures it is the first to wear, in order of first wear.
 std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& textures,
                                  const BatchOptions& options);
 // One line of OUTDIR/manifest.jsonl.

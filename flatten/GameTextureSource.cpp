@@ -39,6 +39,7 @@ SurfaceTexture GameTextureSource::LocateName(SurfaceTexture t) {
         t.origin = "shader:" + script;
     if (file) {
         t.file = file->origin;
+        t.gamePath = file->gamePath;
         if (file->inArchive) {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_found.emplace(file->origin, *file);
@@ -93,6 +94,7 @@ SurfaceTexture GameTextureSource::Named(const Model& model, SurfaceTexture worn)
             continue;
         if (const std::unique_ptr<GameFile> file = m_files->Find(at)) {
             worn.file = file->origin;
+            worn.gamePath = file->gamePath;
             worn.problem.clear();
             if (file->inArchive) {
                 const std::lock_guard<std::mutex> lock(m_mutex);

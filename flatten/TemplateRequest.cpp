@@ -1,7 +1,10 @@
 #include "flatten/TemplateRequest.h"
 
+#include "flatten/Wearers.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -83,6 +86,14 @@ Result<TemplatePlan> PlanTemplate(const Model& model, const TemplateRequest& req
     }
     plan.style = request.style;
     plan.style.underlay = nullptr;
+    // Faces overlap only faces of the same texture file: surfaces drawn
+    // together that wear different files share no pixels of paint.
+    std::map<std::string, int> files;
+    std::vector<int> sampled;
+    for (const SurfaceTexture& worn : plan.worn)
+        sampled.push_back(files.emplace(TextureIdentity(worn), int(files.size())).first->second);
+    if (files.size() > 1)
+        plan.style.sampled = std::move(sampled);
     if (!request.underlay && !request.textureSize)
         return plan;
 

@@ -9,10 +9,11 @@
 #include <string>
 
 struct SurfaceTexture {
-    std::string name;    // the texture name the surface wears (may be empty)
-    std::string origin;  // "skin:upper_default.skin" or "model"
-    std::string file;    // the image found; empty when none was
-    std::string problem; // why none was found, in plain words
+    std::string name;     // the texture name the surface wears (may be empty)
+    std::string origin;   // "skin:upper_default.skin" or "model"
+    std::string file;     // the image found; empty when none was
+    std::string gamePath; // the image's path in its game, when it was found there
+    std::string problem;  // why none was found, in plain words
 };
 
 // The game folder of a model: the parent of the nearest folder above it named

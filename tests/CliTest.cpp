@@ -235,27 +235,45 @@ fs::path WriteSharedTextureGame(const TempDir& dir) {
     return game;
 }
 
-TEST(CliBatch, ModelsOfOneNameWearingOneTextureEachKeepTheirTemplate) {
+// A painter paints a file: four models wearing it (one naming it with
+// backslashes) are one template, which the manifest says they all wear.
+TEST(CliBatch, ModelsWearingOneTextureShareItsOneTemplate) {
     TempDir dir;
     const fs::path game = WriteSharedTextureGame(dir), out = dir.path() / "out";
     const Outcome run =
         Cli({"--game", game.string(), "--batch", "*", "-o", out.string(), "-j", "2"});
     ASSERT_EQ(run.status, kOk) << run.err;
-    EXPECT_NE(run.out.find("wrote 4 templates"), std::string::npos) << run.out;
-    EXPECT_EQ(FilesUnder(out, ".png"), 4u);
+    EXPECT_NE(run.out.find("wrote 1 templates"), std::string::npos) << run.out;
+    EXPECT_EQ(FilesUnder(out, ".png"), 1u);
     const std::vector<std::string> manifest =
         Lines(ReadWholeFile((out / "manifest.jsonl").string()));
-    ASSERT_EQ(manifest.size(), 4u);
-    std::set<std::string> outputs;
-    for (const std::string& line : manifest) {
-        const size_t at = line.find("\"output\": \"") + 11;
-        outputs.insert(line.substr(at, line.find('"', at) - at));
-        // Game paths with '/', whatever the model wrote.
-        EXPECT_NE(line.find("\"texture\": \"models/shared/skin\""), std::string::npos) << line;
-    }
-    EXPECT_EQ(outputs.size(), 4u);
-    for (const std::string& o : outputs)
-        EXPECT_TRUE(fs::exists(o)) << o;
+    ASSERT_EQ(manifest.size(), 1u);
+    // The file's game path, with '/', whatever the model wrote.
+    EXPECT_NE(manifest[0].find("\"texture\": \"models/shared/skin.tga\""), std::string::npos)
+        << manifest[0];
+    for (const char* model :
+         {"models/a/x.md3", "models/b/x.md3", "models/c/x.md3", "models/d/y.md3"})
+        EXPECT_NE(manifest[0].find(std::string("{\"model\": \"") + model +
+                                   "\", \"surface\": \"body\", \"skins\": [\"\"]}"),
+                  std::string::npos)
+            << model << ": " << manifest[0];
+    EXPECT_TRUE(fs::exists(out / "models/shared/skin.png"));
+}
+
+// Two files whose names come out alike under the output folder each keep
+// their template: the second is named after the model that wears it.
+TEST(CliBatch, TwoTexturesOfOneFileNameEachKeepTheirTemplate) {
+    TempDir dir;
+    const fs::path game = dir.path() / "game", out = dir.path() / "out";
+    WriteModel(game / "models/a/x.md3", {{"body", "models/shared/a b"}});
+    WriteModel(game / "models/b/x.md3", {{"body", "models/shared/a_b"}});
+    WriteFile(game / "models/shared/a b.tga", Tga(8, 4));
+    WriteFile(game / "models/shared/a_b.tga", Tga(4, 8));
+    const Outcome run = Cli({"--game", game.string(), "--batch", "*", "-o", out.string()});
+    ASSERT_EQ(run.status, kOk) << run.err;
+    EXPECT_EQ(FilesUnder(out, ".png"), 2u);
+    EXPECT_TRUE(fs::exists(out / "models/shared/a_b.png"));
+    EXPECT_TRUE(fs::exists(out / "models/shared/a_b__x.png"));
 }
 
 TEST(CliBatch, AHugeJobCountIsClampedAndSaid) {
@@ -267,7 +285,7 @@ TEST(CliBatch, AHugeJobCountIsClampedAndSaid) {
     EXPECT_NE(run.err.find("-j 100000 is more than 64; making 64 templates at once."),
               std::string::npos)
         << run.err;
-    EXPECT_EQ(FilesUnder(out, ".png"), 4u);
+    EXPECT_EQ(FilesUnder(out, ".png"), 1u);
     // The library keeps to the bound whoever calls it.
     GameFiles files;
     files.AddFolder(game.string());
@@ -276,9 +294,9 @@ TEST(CliBatch, AHugeJobCountIsClampedAndSaid) {
     options.outDir = (dir.path() / "direct").string();
     options.jobs = 1 << 30;
     const std::vector<BatchEntry> entries = RunBatch(files, textures, options);
-    ASSERT_EQ(entries.size(), 4u);
-    for (const BatchEntry& e : entries)
-        EXPECT_EQ(e.error, "") << e.output;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].wearers.size(), 4u);
+    EXPECT_EQ(entries[0].error, "") << entries[0].output;
 }
 
 TEST(CliBatch, TheManifestIsStrictJsonAndTheTerminalSeesNoRawBytes) {
