@@ -3,8 +3,10 @@
 #include "flatten/Parallel.h"
 #include "game/GameTextures.h"
 #include "game/OpenModel.h"
+#include "model/ModelFormats.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 
 namespace {
@@ -28,23 +30,35 @@ struct ModelScan {
     std::vector<WearFailure> failures;
 };
 
-Result<Model> ReadWearing(const GameFiles& files, const WearingModel& wearing, int uvSet) {
-    Result<Model> loaded =
-        wearing.model ? Result<Model>(*wearing.model) : ReadGameModel(files, wearing.file);
+// The model files' bytes a scan keeps read for the templates after it: a
+// game's worth of player models is read once, a game of thousands twice.
+constexpr int64_t kScanKeepsBytes = int64_t(256) << 20;
+
+Result<Model> ReadWearing(const GameFiles& files, const WearingModel& wearing, int uvSet,
+                          int64_t* size = nullptr) {
+    Result<SourceBytes> bytes = files.Read(wearing.file);
+    if (!bytes.ok())
+        return bytes.error();
+    if (size)
+        *size = int64_t(bytes.value().bytes->size());
+    bytes.value().companions = GameCompanions(files, wearing.file.gamePath);
+    Result<Model> loaded = ReadModel(bytes.value());
     if (loaded.ok() && uvSet >= 0)
         UseUvSet(loaded.value(), uvSet); // a model without that set keeps its own
     return loaded;
 }
 
 ModelScan ScanModel(size_t index, const WearingModel& wearing, GameTextureSource& textures,
-                    const SkinChoice& choice, int uvSet, std::vector<Skin>& skins) {
+                    const SkinChoice& choice, int uvSet, std::vector<Skin>& skins,
+                    std::atomic<int64_t>& keepLeft, std::shared_ptr<const Model>& kept) {
     ModelScan scan;
     auto failed = [&](const std::string& skin, const std::string& why) {
         scan.failures.push_back(WearFailure{index, skin, why});
     };
     // The window's own model is worn as it is, not copied.
-    Result<Model> read =
-        wearing.model ? Result<Model>(Model{}) : ReadWearing(textures.files(), wearing, uvSet);
+    int64_t size = 0;
+    Result<Model> read = wearing.model ? Result<Model>(Model{})
+                                       : ReadWearing(textures.files(), wearing, uvSet, &size);
     if (!read.ok()) {
         failed("", read.error().Message());
         return scan;
@@ -84,6 +98,8 @@ ModelScan ScanModel(size_t index, const WearingModel& wearing, GameTextureSource
             scan.worn.push_back(std::move(w));
         }
     }
+    if (!wearing.model && !scan.worn.empty() && (keepLeft -= size) >= 0)
+        kept = std::make_shared<const Model>(std::move(read.value()));
     return scan;
 }
 
@@ -111,9 +127,12 @@ WearerScan ScanWearers(std::vector<WearingModel> models, GameTextureSource& text
     scan.models = std::move(models);
     scan.skins.resize(scan.models.size());
     textures.textures().problems(); // the shader scripts, read once before the threads share them
+    scan.kept.resize(scan.models.size());
     std::vector<ModelScan> scanned(scan.models.size());
+    std::atomic<int64_t> keepLeft{kScanKeepsBytes};
     InParallel(scan.models.size(), jobs, [&](size_t i) {
-        scanned[i] = ScanModel(i, scan.models[i], textures, choice, uvSet, scan.skins[i]);
+        scanned[i] = ScanModel(i, scan.models[i], textures, choice, uvSet, scan.skins[i], keepLeft,
+                               scan.kept[i]);
     });
     // Merged in model order, so that the result does not depend on the threads.
     std::map<std::string, size_t> byKey;
@@ -161,6 +180,8 @@ Result<std::shared_ptr<const Model>> ModelShelf::Get(size_t index) {
     const WearingModel& wearing = m_scan.models.at(index);
     if (wearing.model)
         return wearing.model; // the window's, with the texture coordinates it chose
+    if (m_scan.kept[index])
+        return m_scan.kept[index];
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (std::shared_ptr<const Model> held = m_held[index].lock())

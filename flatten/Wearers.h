@@ -58,6 +58,9 @@ struct WearerScan {
     std::vector<std::vector<Skin>> skins; // each model's, as read
     std::vector<WornFile> textures;       // in order of first wear
     std::vector<WearFailure> failures;    // in model order
+    // Models the scan read and kept for the templates (within a budget of
+    // their files' bytes); null where a model is read again when drawn.
+    std::vector<std::shared_ptr<const Model>> kept;
 };
 
 // The identity of a texture as found: the lower-case game path of the file
