@@ -278,6 +278,10 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     if (wearers->count() > 0)
         return WearersCommand(q, wearersOf, io);
     if (q.model.empty() && !q.texture.empty() && !q.games.empty()) {
+        if (!q.surfaces.empty() || q.all)
+            return Usage("--surface and --all choose among a model's surfaces: give the MODEL, or "
+                         "leave them out to draw every surface of the game wearing the texture",
+                         io);
         if (q.out.empty())
             return Usage("no output file given: add -o OUT for the template of the texture", io);
         return GameTextureCommand(q, io);

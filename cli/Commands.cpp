@@ -194,14 +194,6 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }
 
-// True when both paths name one existing file.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 // A model of tags or frames alone loads, but has nothing to list or draw.
 void NoteNoSurfaces(const Model& m, Console& io) {
     if (m.SurfaceCount() == 0)
@@ -607,4 +599,11 @@ int FlattenCommand(const FlattenRequest& q, Console& io) {
     std::fprintf(io.out, "wrote %s (%dx%d, surface%s %s)\n", TerminalText(q.out).c_str(),
                  drawn.width, drawn.height, chosen.size() > 1 ? "s" : "", which.c_str());
     return kOk;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }

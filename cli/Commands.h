@@ -77,6 +77,8 @@ void Say(Console& io, const std::string& message);
 // it can end the field or the line, or reach the terminal as a control
 // sequence.
 std::string EscapeField(const std::string& text);
+// True when both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 // A file as found, its ".." and "." parts resolved by their names:
 // "out/../paks/a.tga" is "paks/a.tga"; an archive's entry keeps its path.
 std::string NormalPath(const std::string& file);

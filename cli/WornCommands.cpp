@@ -95,10 +95,17 @@ int GameTextureCommand(const FlattenRequest& q, Console& io) {
     const WornFile* worn = Worn(*game, q.texture, io);
     if (!worn)
         return kUsage;
-    // A template written over the texture would destroy the paint.
-    if (!worn->file.empty() && !IsArchiveName(worn->file) && worn->file == NormalPath(q.out))
-        return Usage("the output \"" + q.out + "\" is the texture itself; choose another file name",
+    // A template written over the texture would destroy the paint, over a model the model.
+    if (SameFile(worn->file, q.out))
+        return Usage("the output \"" + q.out + "\" is the texture \"" + worn->file +
+                         "\" itself; choose another file name",
                      io);
+    for (const TextureWearer& w : worn->wearers)
+        if (SameFile(game->scan.models[w.model].file.origin, q.out))
+            return Usage("the output \"" + q.out + "\" is the model \"" +
+                             game->scan.models[w.model].file.origin +
+                             "\" that wears the texture; choose another file name",
+                         io);
     ModelShelf shelf(game->scan, game->files, q.uvSet);
     const WornTemplate gathered = GatherWearers(game->scan, *worn, shelf);
     for (const auto& [model, why] : gathered.unread)

@@ -276,6 +276,35 @@ TEST(CliBatch, TwoTexturesOfOneFileNameEachKeepTheirTemplate) {
     EXPECT_TRUE(fs::exists(out / "models/shared/a_b__x.png"));
 }
 
+// Across a game: every wearer listed, whatever its spelling of the name, and
+// the template of them all never written over the texture or a model.
+TEST(CliGameTexture, WearersAreListedAndTheirTemplateKeepsThePaint) {
+    TempDir dir;
+    const fs::path game = WriteSharedTextureGame(dir);
+    const Outcome listed = Cli({"--game", game.string(), "--wearers", "Models/Shared/SKIN.png"});
+    ASSERT_EQ(listed.status, kOk) << listed.err;
+    const std::vector<std::string> lines = Lines(listed.out);
+    ASSERT_EQ(lines.size(), 4u) << listed.out;
+    EXPECT_EQ(lines[3], "models/d/y.md3\tbody\t\t" + (game / "models/d/y.md3").string());
+
+    const fs::path texture = game / "models/shared/skin.tga";
+    const std::string paint = ReadWholeFile(texture.string());
+    for (const fs::path& out : {texture, game / "models/a/../shared/skin.tga"}) {
+        const Outcome over =
+            Cli({"--game", game.string(), "--texture", "models/shared/skin", "-o", out.string()});
+        EXPECT_EQ(over.status, kUsage) << over.out;
+        EXPECT_NE(over.err.find("choose another file name"), std::string::npos) << over.err;
+    }
+    EXPECT_EQ(ReadWholeFile(texture.string()), paint);
+    const Outcome surface = Cli({"--game", game.string(), "--texture", "models/shared/skin",
+                                 "--surface", "body", "-o", (dir.path() / "t.png").string()});
+    EXPECT_EQ(surface.status, kUsage);
+    const Outcome drawn = Cli({"--game", game.string(), "--texture", "models/shared/skin", "-o",
+                               (dir.path() / "t.png").string()});
+    EXPECT_EQ(drawn.status, kOk) << drawn.err;
+    EXPECT_NE(drawn.out.find("4 surfaces of 4 models"), std::string::npos) << drawn.out;
+}
+
 TEST(CliBatch, AHugeJobCountIsClampedAndSaid) {
     TempDir dir;
     const fs::path game = WriteSharedTextureGame(dir), out = dir.path() / "out";
