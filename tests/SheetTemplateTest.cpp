@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <cctype>
 #include <cstdlib>
 #include <zip.h>
 
@@ -451,4 +452,103 @@ TEST_F(SheetTest, RefusesNoPagesTooLargeSheetsAndStylesTheFormatCannotTake) {
     ASSERT_TRUE(WriteSheetFile(dir.File("sheet.png"), pages).ok());
     EXPECT_EQ(ReadWholeFile(dir.File("sheet.png")),
               BuildSheetBytes(pages, TemplateFormat::Png, "sheet.png").value());
+}
+
+namespace {
+
+// Ghostscript's 72-dpi greyscale rendering of a file; empty when it fails.
+TextureImage RenderWithGhostscript(const std::string& file, const TempDir& dir, bool eps) {
+    const std::string pgm = dir.File("out.pgm");
+    const std::string command = std::string("gs -q -dSAFER -dBATCH -dNOPAUSE -r72 ") +
+                                (eps ? "-dEPSCrop " : "") + "-sDEVICE=pgmraw -sOutputFile='" + pgm +
+                                "' '" + file + "' > /dev/null 2>&1";
+    TextureImage grey;
+    if (std::system(command.c_str()) != 0)
+        return grey;
+    // "P5", then width, height and maximum, with '#' comment lines between.
+    const std::string bytes = ReadWholeFile(pgm);
+    size_t at = 0;
+    auto number = [&] {
+        while (at < bytes.size() && (std::isspace(uint8_t(bytes[at])) || bytes[at] == '#'))
+            at = bytes[at] == '#' ? bytes.find('\n', at) : at + 1;
+        int value = 0;
+        while (at < bytes.size() && std::isdigit(uint8_t(bytes[at])) && value < 100000)
+            value = value * 10 + (bytes[at++] - '0');
+        return value;
+    };
+    if (bytes.compare(0, 2, "P5") != 0)
+        return grey;
+    at = 2;
+    const int width = number(), height = number();
+    number(); // the maximum
+    if (width <= 0 || height <= 0 || bytes.size() != at + 1 + size_t(width) * size_t(height))
+        return grey;
+    grey.width = width;
+    grey.height = height;
+    grey.rgba.assign(bytes.begin() + std::ptrdiff_t(at) + 1, bytes.end()); // one byte a pixel here
+    return grey;
+}
+
+} // namespace
+
+TEST_F(SheetTest, VectorSheetsRenderWithTheirTemplatesAtTheirPlaces) {
+    if (std::system("gs --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    // Lines only, as EPS takes them; the plain page's exact pixels tell
+    // where its lines must be.
+    pages[1].style.antialias = false;
+    pages[1].style.fill.reset();
+    const SheetLayout layout = LayoutOf(pages);
+    TempDir dir;
+    for (const char* name : {"sheet.pdf", "sheet.eps"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(WriteSheetFile(dir.File(name), pages).ok());
+        const TextureImage grey =
+            RenderWithGhostscript(dir.File(name), dir, std::string(name).ends_with(".eps"));
+        ASSERT_EQ(grey.width, layout.width);
+        ASSERT_EQ(grey.height, layout.height);
+        auto dark = [&](int x, int y) {
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (x + dx >= 0 && x + dx < grey.width && y + dy >= 0 && y + dy < grey.height &&
+                        grey.rgba[size_t(y + dy) * size_t(grey.width) + size_t(x + dx)] < 160)
+                        return true;
+            return false;
+        };
+        // Every line pixel of each template drawn alone is drawn on the
+        // sheet too, shifted to its page.
+        for (size_t i = 0; i < pages.size(); ++i) {
+            const TemplateImage alone = DrawTemplateImage(pages[i].style, pages[i].records);
+            const SheetBox& at = layout.places[i].page;
+            int lines = 0, missing = 0;
+            for (int y = 0; y < alone.height; ++y)
+                for (int x = 0; x < alone.width; ++x)
+                    if ((alone.At(x, y) & 0xFF) < 128 || ((alone.At(x, y) >> 16) & 0xFF) < 128) {
+                        ++lines;
+                        missing += !dark(at.x + x, at.y + y);
+                    }
+            EXPECT_GT(lines, 50) << i;
+            EXPECT_LE(missing, lines / 50) << i;
+        }
+        // Ink elsewhere only in the label strips, each strip with some.
+        std::vector<int> ink(pages.size(), 0);
+        int stray = 0;
+        for (int y = 0; y < grey.height; ++y)
+            for (int x = 0; x < grey.width; ++x) {
+                if (grey.rgba[size_t(y) * size_t(grey.width) + size_t(x)] > 200)
+                    continue;
+                bool placed = false;
+                for (size_t i = 0; i < pages.size(); ++i) {
+                    placed = placed || Inside(layout.places[i].page, x, y);
+                    if (Inside(layout.places[i].label, x, y)) {
+                        ++ink[i];
+                        placed = true;
+                    }
+                }
+                stray += !placed;
+            }
+        EXPECT_EQ(stray, 0);
+        for (size_t i = 0; i < pages.size(); ++i)
+            EXPECT_GT(ink[i], 20) << "label " << i;
+    }
 }
