@@ -552,3 +552,45 @@ TEST_F(SheetTest, VectorSheetsRenderWithTheirTemplatesAtTheirPlaces) {
             EXPECT_GT(ink[i], 20) << "label " << i;
     }
 }
+
+TEST_F(SheetTest, LongLabelsAreCutToTheirPageWidth) {
+    // The first 40 columns of page 2's label strip on a PNG sheet, the page
+    // `width` wide; right: the last column with ink.
+    auto strip = [&](const std::string& label, int width, std::vector<uint32_t>& pixels) {
+        std::vector<SheetPage> sheet = pages;
+        sheet[2].label = label;
+        sheet[2].style.width = width;
+        const SheetLayout layout = LayoutOf(sheet);
+        const TextureImage image =
+            DecodedPng(BuildSheetBytes(sheet, TemplateFormat::Png, "s").value());
+        const SheetBox& box = layout.places[2].label;
+        pixels.clear();
+        int right = -1;
+        for (int y = box.y; y < box.y + box.height; ++y)
+            for (int x = box.x; x < box.x + box.width; ++x) {
+                const uint32_t p = PixelOf(image, x, y);
+                if (x < box.x + 40)
+                    pixels.push_back(p);
+                if (p != 0xFFFFFFFFu)
+                    right = std::max(right, x - box.x);
+            }
+        return right;
+    };
+    const std::string label = "legs and more words than fit";
+    std::vector<uint32_t> cut, longer, shorter, candidate;
+    const int end = strip(label, 40, cut);
+    // Cut at the same place whatever follows, the text running up to the
+    // strip's end.
+    strip(label + ", and then some more", 40, longer);
+    EXPECT_EQ(cut, longer);
+    EXPECT_GE(end, 40 - 12);
+    // It is a start of the label and "…" that fits whole, as drawn on a wide
+    // page: not the label clipped.
+    bool found = false;
+    for (size_t k = 0; k < label.size() && !found; ++k)
+        found = strip(label.substr(0, k) + "\xE2\x80\xA6", 400, candidate) < 40 && candidate == cut;
+    EXPECT_TRUE(found);
+    // A label that fits is drawn whole.
+    EXPECT_LT(strip("legs", 40, shorter), 30);
+    EXPECT_NE(shorter, cut);
+}
