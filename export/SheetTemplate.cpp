@@ -5,6 +5,7 @@
 #include "export/PngTemplate.h"
 #include "export/PsdTemplate.h"
 #include "export/SafeFile.h"
+#include "export/SvgTemplate.h"
 #include "export/TgaTemplate.h"
 #include "model/Version.h"
 #include "render/LayoutRaster.h"
@@ -13,9 +14,9 @@
 #include <algorithm>
 #include <cairo-pdf.h>
 #include <cairo-ps.h>
-#include <cairo-svg.h>
 #include <cairo.h>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -263,8 +264,6 @@ std::string BuildVector(const std::vector<SheetPage>& pages, const SheetLayout& 
             const std::string creator = std::string("Gridwright ") + kGridwrightVersion;
             cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, creator.c_str());
         }
-    } else if (format == TemplateFormat::Svg) {
-        surface = cairo_svg_surface_create_for_stream(AppendToString, &bytes, width, height);
     } else {
         surface = cairo_ps_surface_create_for_stream(AppendToString, &bytes, width, height);
         if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS)
@@ -293,6 +292,90 @@ std::string BuildVector(const std::vector<SheetPage>& pages, const SheetLayout& 
     const bool finished = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
     return drawn && finished ? bytes : std::string();
+}
+
+// Text for inside an XML attribute's quotes or an element.
+std::string XmlText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text)
+        out += c == '&'   ? "&amp;"
+               : c == '<' ? "&lt;"
+               : c == '>' ? "&gt;"
+               : c == '"' ? "&quot;"
+                          : std::string(1, c);
+    return out;
+}
+
+std::string SvgColour(const char* what, const Rgba& c) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s=\"#%02x%02x%02x\" %s-opacity=\"%.3f\"", what, c.r, c.g,
+                  c.b, what, c.a / 255.0);
+    for (char* p = text; *p; ++p)
+        if (*p == ',')
+            *p = '.';
+    return text;
+}
+
+// The SVG sheet: each page's own SVG drawing (the one its file would hold)
+// as a layer moved to its place and clipped to it, the labels as text fitted
+// with the same font measures as the pictures'. A Cairo SVG surface would
+// turn the templates' drawing into one big picture.
+std::string BuildSheetSvg(const std::vector<SheetPage>& pages, const SheetLayout& layout) {
+    const std::string ws = std::to_string(layout.width), hs = std::to_string(layout.height);
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                      "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" width=\"" +
+                      ws + "\" height=\"" + hs + "\" viewBox=\"0 0 " + ws + " " + hs + "\">\n";
+    svg += "<rect width=\"" + ws + "\" height=\"" + hs + "\" " +
+           SvgColour("fill", SheetBackground(pages)) + "/>\n";
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SheetBox& at = layout.places[i].page;
+        TemplateStyle style = pages[i].style;
+        style.width = at.width;
+        style.height = at.height;
+        const std::string page = BuildSvgText(pages[i].records, style);
+        // Its content: between the root's opening tag and its end.
+        const size_t root = page.find("<svg");
+        const size_t begin = root == std::string::npos ? root : page.find('>', root);
+        const size_t end = page.rfind("</svg>");
+        if (begin == std::string::npos || end == std::string::npos || end < begin)
+            return {};
+        // Ids made unique to the page: every page may name a surface alike.
+        std::string content = page.substr(begin + 1, end - begin - 1);
+        const std::string prefix = "p" + std::to_string(i + 1) + "-";
+        for (size_t p = content.find(" id=\""); p != std::string::npos;
+             p = content.find(" id=\"", p + 5))
+            content.insert(p + 5, prefix);
+        const std::string clip = "sheet-page-" + std::to_string(i + 1);
+        svg += "<clipPath id=\"" + clip + "\"><rect width=\"" + std::to_string(at.width) +
+               "\" height=\"" + std::to_string(at.height) + "\"/></clipPath>\n";
+        svg += "<g id=\"sheet-" + std::to_string(i + 1) + "\" inkscape:label=\"" +
+               XmlText(SheetLabelText(pages[i].label)) +
+               "\" inkscape:groupmode=\"layer\" transform=\"translate(" + std::to_string(at.x) +
+               " " + std::to_string(at.y) + ")\" clip-path=\"url(#" + clip + ")\">" + content +
+               "</g>\n";
+    }
+    // The labels, cut to their pages' widths as on the pictures.
+    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(scratch);
+    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, kLabelFontSize);
+    svg += "<g id=\"labels\" inkscape:label=\"labels\" inkscape:groupmode=\"layer\" "
+           "font-family=\"DejaVu Sans\" font-size=\"12\" xml:space=\"preserve\">\n";
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SheetBox& box = layout.places[i].label;
+        const std::string text = FittedLabel(cr, SheetLabelText(pages[i].label), double(box.width));
+        if (!text.empty())
+            svg += "<text x=\"" + std::to_string(box.x) + "\" y=\"" +
+                   std::to_string(box.y + int(kLabelBaseline)) + "\" " +
+                   SvgColour("fill", pages[i].style.line) + ">" + XmlText(text) + "</text>\n";
+    }
+    svg += "</g>\n</svg>\n";
+    const bool measured = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_destroy(scratch);
+    return measured ? svg : std::string();
 }
 
 } // namespace
@@ -398,8 +481,9 @@ Result<std::string> BuildSheetBytes(const std::vector<SheetPage>& pages, Templat
             return BuildLayered(pages, layout.value(), EncodePsd);
         case TemplateFormat::Ora:
             return BuildLayered(pages, layout.value(), EncodeOra);
-        case TemplateFormat::Pdf:
         case TemplateFormat::Svg:
+            return BuildSheetSvg(pages, layout.value());
+        case TemplateFormat::Pdf:
         case TemplateFormat::Eps:
             return BuildVector(pages, layout.value(), format, title);
         case TemplateFormat::Unknown:

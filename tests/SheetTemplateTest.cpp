@@ -2,6 +2,7 @@
 // own template drawn alone, at the place the layout gave it, with its label in
 // the strip above and nothing anywhere else.
 #include "export/SheetTemplate.h"
+#include "export/SvgTemplate.h"
 #include "image/TextureImage.h"
 #include "render/TemplateImage.h"
 #include "tests/TestModels.h"
@@ -593,4 +594,38 @@ TEST_F(SheetTest, LongLabelsAreCutToTheirPageWidth) {
     // A label that fits is drawn whole.
     EXPECT_LT(strip("legs", 40, shorter), 30);
     EXPECT_NE(shorter, cut);
+}
+
+TEST_F(SheetTest, SvgHoldsEachPagesOwnDrawingAtItsPlaceAndTheLabelsAsText) {
+    pages[1].style.antialias = false;
+    pages[2].label = "<b>&\"legs\"\x01\xFF";
+    pages[2].style.width = 300; // room for the whole label
+    const SheetLayout layout = LayoutOf(pages);
+    const Result<std::string> built = BuildSheetBytes(pages, TemplateFormat::Svg, "s");
+    ASSERT_TRUE(built.ok()) << built.error().reason;
+    const std::string& svg = built.value();
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SheetBox& at = layout.places[i].page;
+        const size_t group =
+            svg.find("translate(" + std::to_string(at.x) + " " + std::to_string(at.y) + ")");
+        ASSERT_NE(group, std::string::npos) << i;
+        // The page's drawing as its own file holds it, its ids made the page's.
+        const std::string alone = BuildSvgText(pages[i].records, pages[i].style);
+        const size_t from = alone.find('>', alone.find("<svg")) + 1;
+        std::string expected = alone.substr(from, alone.rfind("</svg>") - from);
+        const std::string prefix = "p" + std::to_string(i + 1) + "-";
+        for (size_t p = expected.find(" id=\""); p != std::string::npos;
+             p = expected.find(" id=\"", p + 5 + prefix.size()))
+            expected.insert(p + 5, prefix);
+        EXPECT_NE(svg.find(expected, group), std::string::npos) << i;
+    }
+    size_t texts = 0;
+    for (size_t p = svg.find("<text "); p != std::string::npos; p = svg.find("<text ", p + 1))
+        ++texts;
+    EXPECT_EQ(texts, pages.size());
+    EXPECT_NE(svg.find(">&lt;b&gt;&amp;&quot;legs&quot; \xEF\xBF\xBD</text>"), std::string::npos);
+    for (const char c : svg)
+        EXPECT_FALSE(uint8_t(c) < 0x20 && c != '\n');
+    // No picture stands in for the drawing.
+    EXPECT_EQ(svg.find("<image"), std::string::npos);
 }
