@@ -188,6 +188,8 @@ std::string EncodePsd(const LayeredTemplate& layered) {
         PutBE32(records, uint32_t(extra.size()));
         records += extra;
     }
+    if (layered.layers.size() > size_t(std::numeric_limits<int16_t>::max()))
+        return {}; // the count is 16-bit
     std::string layerInfo;
     // A negative count: the merged picture's alpha is its transparency.
     PutBE16(layerInfo, uint16_t(-int16_t(layered.layers.size())));

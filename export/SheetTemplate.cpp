@@ -466,6 +466,11 @@ Result<std::string> BuildSheetBytes(const std::vector<SheetPage>& pages, Templat
             return SheetError("template " + std::to_string(i + 1) + " (" +
                               SheetLabelText(pages[i].label) + "): " + fits.error().reason);
     }
+    if ((format == TemplateFormat::Psd || format == TemplateFormat::Ora) &&
+        pages.size() > kMaxSheetLayers)
+        return SheetError("a layered sheet holds at most " + std::to_string(kMaxSheetLayers) +
+                          " templates, one a layer, not " + std::to_string(pages.size()) +
+                          ": put fewer on a sheet or write a picture");
     Result<SheetLayout> layout = LayOutSheet(pages);
     if (!layout.ok())
         return layout.error();

@@ -34,6 +34,9 @@ inline constexpr int kSheetMargin = 16;      // around the whole sheet
 inline constexpr int kSheetGap = 16;         // between pages and between rows
 inline constexpr int kSheetLabelHeight = 20; // the label strip above each page
 inline constexpr size_t kMaxSheetLabelCharacters = 512;
+// A layered sheet's pages, each a layer: painting programs slow down long
+// before, and Photoshop's own limit is 8000.
+inline constexpr size_t kMaxSheetLayers = 4000;
 
 // The pages in rows, in the given order, left to right, each row about as
 // wide as the square root of the pages' whole area but never narrower than

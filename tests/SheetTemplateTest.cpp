@@ -440,6 +440,14 @@ TEST_F(SheetTest, RefusesNoPagesTooLargeSheetsAndStylesTheFormatCannotTake) {
     std::vector<SheetPage> tiny(300000, {"", {}, PlainStyle(1, 60, WrapMode::Clip)});
     EXPECT_FALSE(LayOutSheet(tiny).ok());
 
+    // A layer a page: too many for a layered file, not for a picture.
+    std::vector<SheetPage> layers(kMaxSheetLayers + 1, {"", {}, PlainStyle(2, 2, WrapMode::Clip)});
+    const Result<std::string> psd = BuildSheetBytes(layers, TemplateFormat::Psd, "s");
+    ASSERT_FALSE(psd.ok());
+    EXPECT_NE(psd.error().reason.find(std::to_string(kMaxSheetLayers)), std::string::npos);
+    EXPECT_FALSE(BuildSheetBytes(layers, TemplateFormat::Ora, "s").ok());
+    EXPECT_TRUE(LayOutSheet(layers).ok());
+
     pages[1].style.background.reset();
     const Result<std::string> bmp = BuildSheetBytes(pages, TemplateFormat::Bmp, "s");
     ASSERT_FALSE(bmp.ok());
