@@ -407,52 +407,87 @@ std::string SheetLabelText(const std::string& label) {
     return out;
 }
 
-Result<SheetLayout> LayOutSheet(const std::vector<SheetPage>& pages) {
-    if (pages.empty())
-        return SheetError("there is no template to put on the sheet");
-    // 64-bit sums: a claimed count of pages cannot overflow them before the
-    // side check stops the loop.
-    int64_t area = 0, widest = 0;
-    for (const SheetPage& page : pages) {
-        const int64_t w = PageWidth(page), h = PageHeight(page) + kSheetLabelHeight;
-        area += (w + kSheetGap) * (h + kSheetGap);
-        widest = std::max(widest, w);
-    }
-    const int64_t target =
-        std::max(widest, int64_t(std::ceil(std::sqrt(double(area)))) - kSheetGap);
+namespace {
+
+struct PackedSheet {
     SheetLayout layout;
-    layout.places.reserve(pages.size());
-    int64_t x = 0, y = 0, rowHeight = 0, right = 0;
+    int64_t width = 0, height = 0; // at least, when tooLarge
     bool tooLarge = false;
+};
+
+// The pages in rows no wider than target (but for a single wider page).
+// 64-bit sums, and the loop stops once the sheet passes its side: a huge
+// count of pages overflows nothing.
+PackedSheet PackRows(const std::vector<SheetPage>& pages, int64_t target) {
+    PackedSheet sheet;
+    sheet.layout.places.reserve(pages.size());
+    int64_t x = 0, y = 0, rowHeight = 0, right = 0;
     for (const SheetPage& page : pages) {
         const int64_t w = PageWidth(page), h = PageHeight(page) + kSheetLabelHeight;
         if (x > 0 && x + w > target) {
             y += rowHeight + kSheetGap;
             x = rowHeight = 0;
         }
-        if (y + h > kMaxSheetSide) {
-            tooLarge = true;
-            y += h; // the size the sheet would at least have, for the reason
+        if (y + h + 2 * kSheetMargin > kMaxSheetSide) {
+            sheet.tooLarge = true;
+            rowHeight = h;
             break;
         }
         const int px = int(kSheetMargin + x), py = int(kSheetMargin + y);
-        layout.places.push_back({{px, py, int(w), kSheetLabelHeight},
-                                 {px, py + kSheetLabelHeight, int(w), int(h) - kSheetLabelHeight}});
+        sheet.layout.places.push_back(
+            {{px, py, int(w), kSheetLabelHeight},
+             {px, py + kSheetLabelHeight, int(w), int(h) - kSheetLabelHeight}});
         right = std::max(right, x + w);
         rowHeight = std::max(rowHeight, h);
         x += w + kSheetGap;
     }
-    const int64_t width = right + 2 * kSheetMargin;
-    const int64_t height = y + (tooLarge ? 0 : rowHeight) + 2 * kSheetMargin;
-    if (tooLarge || width > kMaxSheetSide || height > kMaxSheetSide)
-        return SheetError("the sheet would be " + std::to_string(width) + " x " +
-                          std::to_string(height) + (tooLarge ? " pixels or more" : " pixels") +
+    sheet.width = right + 2 * kSheetMargin;
+    sheet.height = y + rowHeight + 2 * kSheetMargin;
+    sheet.tooLarge = sheet.tooLarge || sheet.width > kMaxSheetSide || sheet.height > kMaxSheetSide;
+    sheet.layout.width = int(std::min<int64_t>(sheet.width, kMaxSheetSide));
+    sheet.layout.height = int(std::min<int64_t>(sheet.height, kMaxSheetSide));
+    return sheet;
+}
+
+} // namespace
+
+Result<SheetLayout> LayOutSheet(const std::vector<SheetPage>& pages) {
+    if (pages.empty())
+        return SheetError("there is no template to put on the sheet");
+    int64_t area = 0, widest = 0;
+    for (const SheetPage& page : pages) {
+        const int64_t w = PageWidth(page), h = PageHeight(page) + kSheetLabelHeight;
+        area += (w + kSheetGap) * (h + kSheetGap);
+        widest = std::max(widest, w);
+    }
+    // Rows of the square root of the area leave the sheet taller than wide
+    // (equal pages fit one fewer a row than a square would): a few widths a
+    // little above it are tried, and the squarest sheet kept.
+    const double side = std::sqrt(double(area));
+    std::optional<PackedSheet> best;
+    PackedSheet first;
+    for (int tenths = 10; tenths <= 15; ++tenths) {
+        const int64_t target =
+            std::max(widest, int64_t(std::ceil(side * tenths / 10.0)) - kSheetGap);
+        PackedSheet sheet = PackRows(pages, target);
+        if (tenths == 10)
+            first = sheet;
+        if (sheet.tooLarge)
+            continue;
+        auto key = [](const PackedSheet& p) {
+            return std::pair(std::max(p.width, p.height), p.width * p.height);
+        };
+        if (!best || key(sheet) < key(*best))
+            best = std::move(sheet);
+    }
+    if (!best)
+        return SheetError("the sheet would be " + std::to_string(first.width) + " x " +
+                          std::to_string(first.height) + " pixels" +
+                          (first.layout.places.size() < pages.size() ? " or more" : "") +
                           ", more than " + std::to_string(kMaxSheetSide) +
                           " on a side: make the templates smaller with --size or put fewer on a "
                           "sheet");
-    layout.width = int(width);
-    layout.height = int(height);
-    return layout;
+    return std::move(best->layout);
 }
 
 Result<std::string> BuildSheetBytes(const std::vector<SheetPage>& pages, TemplateFormat format,

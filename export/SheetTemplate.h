@@ -39,9 +39,9 @@ inline constexpr size_t kMaxSheetLabelCharacters = 512;
 inline constexpr size_t kMaxSheetLayers = 4000;
 
 // The pages in rows, in the given order, left to right, each row about as
-// wide as the square root of the pages' whole area but never narrower than
-// the widest page. An error when there is no page or the sheet would pass
-// kMaxSheetSide.
+// wide as the square root of the pages' whole area (the squarest sheet of a
+// few such widths) but never narrower than the widest page. An error when
+// there is no page or the sheet would pass kMaxSheetSide.
 Result<SheetLayout> LayOutSheet(const std::vector<SheetPage>& pages);
 
 // A label as it is shown: valid UTF-8 of printable characters only (invalid

@@ -268,6 +268,16 @@ TEST_F(SheetTest, ManyPagesFormARoughSquareNeverNarrowerThanTheWidest) {
     EXPECT_GT(square.places[4].label.y, square.places[0].label.y);
     EXPECT_EQ(square.places[15].label.y, square.places[12].label.y);
     EXPECT_EQ(square.width, 4 * 64 + 3 * kSheetGap + 2 * kSheetMargin);
+    // Three or more equal pages: about as wide as tall, never a column or
+    // a row when a grid would do (two can only be a row or a column).
+    for (size_t n = 3; n <= 30; ++n) {
+        const SheetLayout grid = LayoutOf(
+            std::vector<SheetPage>(n, {"", {a.record}, PlainStyle(200, 200, WrapMode::Clip)}));
+        const int longer = std::max(grid.width, grid.height),
+                  shorter = std::min(grid.width, grid.height);
+        EXPECT_LE(longer, shorter * 17 / 10)
+            << n << " pages: " << grid.width << " x " << grid.height;
+    }
 }
 
 TEST_F(SheetTest, PngHoldsEachTemplateAtItsPlaceAndLabelsOnlyInTheirStrips) {
