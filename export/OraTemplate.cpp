@@ -44,6 +44,31 @@ TemplateImage Thumbnail(const TemplateImage& merged) {
     return small;
 }
 
+// Text for inside an XML attribute's quotes.
+std::string XmlEscaped(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::string EncodeOra(const LayeredTemplate& layered) {
@@ -61,21 +86,30 @@ std::string EncodeOra(const LayeredTemplate& layered) {
     std::string stack =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<image version=\"0.0.3\" w=\"" +
         std::to_string(merged.width) + "\" h=\"" + std::to_string(merged.height) + "\">\n<stack>\n";
+    // A layer of the template's own kind is kept under its kind's name; one
+    // named by the caller under its place in the stack (names may repeat).
+    auto file = [&](const LayerImage& layer) {
+        return "data/" +
+               (layer.name.empty()
+                    ? std::string(LayerName(layer.layer))
+                    : "layer" + std::to_string(size_t(&layer - layered.layers.data()))) +
+               ".png";
+    };
     for (auto it = layered.layers.rbegin(); it != layered.layers.rend(); ++it) {
-        const std::string name = LayerName(it->layer);
+        const std::string name = it->name.empty() ? LayerName(it->layer) : XmlEscaped(it->name);
         char opacity[32];
         std::snprintf(opacity, sizeof opacity, "%.3f", std::clamp(it->opacity, 0.0, 1.0));
         for (char* c = opacity; *c; ++c)
             if (*c == ',')
                 *c = '.';
-        stack += "<layer name=\"" + name + "\" src=\"data/" + name +
-                 ".png\" x=\"0\" y=\"0\" opacity=\"" + opacity +
-                 "\" visibility=\"visible\" composite-op=\"svg:src-over\"/>\n";
+        stack += "<layer name=\"" + name + "\" src=\"" + file(*it) + "\" x=\"" +
+                 std::to_string(it->x) + "\" y=\"" + std::to_string(it->y) + "\" opacity=\"" +
+                 opacity + "\" visibility=\"visible\" composite-op=\"svg:src-over\"/>\n";
     }
     stack += "</stack>\n</image>\n";
     add("stack.xml", std::move(stack));
     for (const LayerImage& layer : layered.layers)
-        if (!add("data/" + std::string(LayerName(layer.layer)) + ".png", EncodePng(layer.image)))
+        if (!add(file(layer), EncodePng(layer.image)))
             return {};
     if (!add("mergedimage.png", EncodePng(merged)) ||
         !add("Thumbnails/thumbnail.png", EncodePng(Thumbnail(merged))))

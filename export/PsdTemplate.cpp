@@ -89,6 +89,48 @@ std::array<PackedPlane, 4> Pack(const TemplateImage& image) {
 
 constexpr uint16_t kRle = 1;
 
+// The legacy name field holds 255 bytes at most: cut before a partial
+// character.
+std::string ShortName(const std::string& utf8) {
+    size_t end = std::min<size_t>(utf8.size(), 255);
+    while (end > 0 && end < utf8.size() && (uint8_t(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    return utf8.substr(0, end);
+}
+
+// The "luni" block: the name as UTF-16 big-endian after its unit count.
+// The name is valid UTF-8 (the caller's promise); a stray byte is skipped.
+std::string UnicodeName(const std::string& utf8) {
+    std::string units;
+    for (size_t i = 0; i < utf8.size();) {
+        const uint8_t b = uint8_t(utf8[i]);
+        const size_t length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+        if (length == 0 || i + length > utf8.size()) {
+            ++i;
+            continue;
+        }
+        uint32_t code = length == 1 ? b : b & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k)
+            code = code << 6 | (uint8_t(utf8[i + k]) & 0x3F);
+        i += length;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            PutBE16(units, 0xD800 + (code >> 10));
+            PutBE16(units, 0xDC00 + (code & 0x3FF));
+        } else {
+            PutBE16(units, code);
+        }
+    }
+    std::string block = "8BIMluni";
+    std::string data;
+    PutBE32(data, uint32_t(units.size() / 2));
+    data += units;
+    if (data.size() % 4) // padded to 4 bytes, as written by others
+        data.append(4 - data.size() % 4, '\0');
+    PutBE32(block, uint32_t(data.size()));
+    return block + data;
+}
+
 } // namespace
 
 std::string EncodePsd(const LayeredTemplate& layered) {
@@ -109,10 +151,11 @@ std::string EncodePsd(const LayeredTemplate& layered) {
     std::string records, pixels;
     for (const LayerImage& layer : layered.layers) {
         const std::array<PackedPlane, 4> packed = Pack(layer.image);
-        PutBE32(records, 0); // top, left, bottom, right
-        PutBE32(records, 0);
-        PutBE32(records, uint32_t(height));
-        PutBE32(records, uint32_t(width));
+        // Top, left, bottom, right on the merged picture.
+        PutBE32(records, uint32_t(layer.y));
+        PutBE32(records, uint32_t(layer.x));
+        PutBE32(records, uint32_t(layer.y + layer.image.height));
+        PutBE32(records, uint32_t(layer.x + layer.image.width));
         PutBE16(records, 4);
         static constexpr int16_t kIds[4] = {0, 1, 2, -1}; // red, green, blue, transparency
         for (size_t c = 0; c < 4; ++c) {
@@ -130,17 +173,23 @@ std::string EncodePsd(const LayeredTemplate& layered) {
         records += '\0'; // base clipping
         records += '\0'; // flags: visible
         records += '\0';
-        // Extra data: no mask, no blending ranges, the name padded to 4 bytes.
-        const std::string name = LayerName(layer.layer);
+        // Extra data: no mask, no blending ranges, the name padded to 4 bytes;
+        // a name of our own also in full as UTF-16, which is what readers show.
+        const std::string name =
+            layer.name.empty() ? std::string(LayerName(layer.layer)) : ShortName(layer.name);
         std::string extra;
         PutBE32(extra, 0);
         PutBE32(extra, 0);
         extra += char(name.size());
         extra += name;
         extra.append((name.size() + 4) / 4 * 4 - name.size() - 1, '\0');
+        if (!layer.name.empty())
+            extra += UnicodeName(layer.name);
         PutBE32(records, uint32_t(extra.size()));
         records += extra;
     }
+    if (layered.layers.size() > size_t(std::numeric_limits<int16_t>::max()))
+        return {}; // the count is 16-bit
     std::string layerInfo;
     // A negative count: the merged picture's alpha is its transparency.
     PutBE16(layerInfo, uint16_t(-int16_t(layered.layers.size())));

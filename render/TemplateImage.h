@@ -5,6 +5,7 @@
 #include "render/TemplateStyle.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Cairo's own name for its context, declared here so that users need not include cairo.h.
@@ -51,6 +52,11 @@ struct LayerImage {
     TemplateLayer layer;
     TemplateImage image; // the layer alone on transparent pixels
     double opacity;      // the texture's underlay opacity; 1 for the others
+    // Valid UTF-8 shown as the layer's name; empty: LayerName(layer).
+    std::string name = {};
+    // Where the image's top left corner lies on the merged picture; a layer
+    // may be smaller than the picture (a sheet's page).
+    int x = 0, y = 0;
 };
 struct LayeredTemplate {
     std::vector<LayerImage> layers; // bottom first
