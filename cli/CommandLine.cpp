@@ -147,6 +147,9 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                        "a template per texture of every model of the --game folders matching GLOB, "
                        "into the folder -o names, with OUTDIR/manifest.jsonl")
             ->type_name("GLOB");
+    app.add_flag("--sheet", q.sheets,
+                 "with --batch, also one sheet per player (and per other model): every texture it "
+                 "wears, each template at its size and labelled, side by side in one file");
     app.add_option("-j", jobs,
                    "templates made at once with --batch, at most 64 [default: the cores]")
         ->type_name("N");
@@ -269,6 +272,10 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     q.sizeGiven = sizeOption->count() > 0;
     if (batch->count() > 0)
         return BatchCommand(q, batchGlob, jobs, format, io);
+    if (q.sheets)
+        return Usage("--sheet goes with --batch GLOB: the sheets of the players and models it "
+                     "matches",
+                     io);
     if (models->count() > 0) {
         if (q.games.empty())
             return Usage("--models lists the models of game folders: give them with --game DIR",

@@ -454,6 +454,7 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
     options.underlayOpacity = q.underlayOpacity;
     options.skin = q.skin;
     options.uvSet = q.uvSet;
+    options.sheets = q.sheets;
     options.jobs = jobs > 0 ? jobs : int(std::max(1u, std::thread::hardware_concurrency()));
     if (options.jobs > kMaxBatchJobs) {
         Say(io, "-j " + std::to_string(options.jobs) + " is more than " +
@@ -490,9 +491,12 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
     std::string manifest;
     size_t failed = 0;
     std::set<std::string> written; // two textures drawn from the same surfaces share a file
+    size_t sheets = 0;
     for (const BatchEntry& e : entries) {
         manifest += ManifestLine(e) + "\n";
-        if (e.error.empty())
+        if (e.error.empty() && e.sheet)
+            ++sheets;
+        else if (e.error.empty())
             written.insert(e.output);
         if (!e.error.empty()) {
             ++failed;
@@ -505,7 +509,8 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
         Report(written.error(), io);
         return kCannotWrite;
     }
-    std::fprintf(io.out, "wrote %zu templates in %s (%zu failed); see %s\n", written.size(),
+    std::fprintf(io.out, "wrote %zu templates%s in %s (%zu failed); see %s\n", written.size(),
+                 options.sheets ? (" and " + std::to_string(sheets) + " sheets").c_str() : "",
                  TerminalText(q.out).c_str(), failed, TerminalText(manifestPath).c_str());
     const int status = FinishOutput(io);
     return failed == 0 ? status : kCannotWrite;

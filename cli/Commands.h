@@ -34,6 +34,7 @@ struct FlattenRequest {
     std::string outline = "all";
     int extractSkin = -1; // --extract-skin N: the skin the model holds, written to `out`
     int uvSet = -1;       // --uv-set N: which texture coordinates to lay out; -1: the material's
+    bool sheets = false;  // --sheet: with --batch, a sheet per player and per other model too
 };
 
 // The surfaces, one line each.

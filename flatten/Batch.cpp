@@ -1,8 +1,10 @@
 #include "flatten/Batch.h"
 
+#include "export/SheetTemplate.h"
 #include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
 #include "flatten/Wearers.h"
+#include "game/ModelGame.h"
 #include "game/OpenModel.h"
 #include "model/JsonText.h"
 #include "model/Md3Reader.h"
@@ -114,6 +116,101 @@ BatchEntry EntryOf(const WearerScan& scan, const WornFile& texture) {
     return e;
 }
 
+// What a model's sheet is: its player's folder when it lies in one (a folder
+// holding a lower, upper or head model: what else lies there, a backpack,
+// a flash, is the player's too), else itself.
+std::string SheetOf(const std::set<std::string>& players, const std::string& gamePath) {
+    const fs::path path(GamePath(gamePath));
+    if (players.count(LowerCase(path.parent_path().string())))
+        return path.parent_path().string();
+    return (path.parent_path() / path.stem()).string();
+}
+
+// A sheet per player and per other model, of every texture they wear that
+// made a template, each page drawn as its template was.
+void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& source,
+                 const BatchOptions& options, const std::vector<Job>& jobs,
+                 std::set<std::string>& taken, std::vector<BatchEntry>& entries) {
+    std::set<std::string> players;
+    for (const WearingModel& m : scan.models)
+        if (PlayerPartOf(m.gamePath) >= 0)
+            players.insert(LowerCase(fs::path(GamePath(m.gamePath)).parent_path().string()));
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<size_t>> pagesOf; // sheet -> entries
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!jobs[i].texture || !entries[i].error.empty())
+            continue;
+        std::set<std::string> on;
+        for (const TextureWearer& w : jobs[i].texture->wearers)
+            on.insert(SheetOf(players, scan.models[w.model].gamePath));
+        for (const std::string& sheet : on) {
+            if (pagesOf.find(sheet) == pagesOf.end())
+                order.push_back(sheet);
+            pagesOf[sheet].push_back(i);
+        }
+    }
+    std::vector<BatchEntry> sheets(order.size());
+    for (size_t k = 0; k < order.size(); ++k) {
+        const std::string first = BatchFileName(order[k] + "_sheet", options.format);
+        const std::string dot = "." + std::string(ExtensionOf(options.format));
+        std::string name = first;
+        for (int n = 2; !taken.insert(LowerCase(name)).second; ++n)
+            name = first.substr(0, first.size() - dot.size()) + "_" + std::to_string(n) + dot;
+        sheets[k].output = (fs::path(options.outDir) / name).string();
+    }
+    InParallel(order.size(), options.jobs, [&](size_t k) {
+        BatchEntry& e = sheets[k];
+        e.sheet = true;
+        e.model = order[k];
+        std::vector<WornTemplate> drawn;
+        std::vector<std::shared_ptr<const TextureImage>> pictures;
+        std::vector<SheetPage> pages;
+        for (const size_t i : pagesOf[order[k]]) {
+            const BatchEntry& t = entries[i];
+            drawn.push_back(GatherWearers(scan, *jobs[i].texture, shelf));
+            SheetPage page;
+            // Beside the player (or model), its file name says enough on a page a few
+            // hundred pixels wide; from elsewhere, its whole game path.
+            const fs::path texture(GamePath(t.texture));
+            const bool beside = LowerCase(texture.parent_path().string()) ==
+                                    LowerCase(fs::path(order[k]).parent_path().string()) ||
+                                LowerCase(texture.parent_path().string()) == LowerCase(order[k]);
+            page.label = (beside ? texture.filename().string() : texture.string()) + "  " +
+                         std::to_string(t.width) + "x" + std::to_string(t.height);
+            page.records = drawn.back().records;
+            page.style = options.style;
+            page.style.width = t.width;
+            page.style.height = t.height;
+            page.style.underlay = nullptr;
+            page.style.runs = drawn.back().runs;
+            if (options.underlay && !jobs[i].texture->file.empty()) {
+                std::string problem;
+                if (auto picture = source.Picture(jobs[i].texture->file, problem)) {
+                    page.style.underlay = picture.get();
+                    page.style.underlayOpacity = options.underlayOpacity;
+                    pictures.push_back(std::move(picture));
+                }
+            }
+            pages.push_back(std::move(page));
+            e.pages.push_back(t.texture);
+            for (const BatchWearer& w : t.wearers)
+                if (SheetOf(players, w.model) == order[k])
+                    e.wearers.push_back(w);
+        }
+        const Result<SheetLayout> layout = LayOutSheet(pages);
+        if (layout.ok()) {
+            e.width = layout.value().width;
+            e.height = layout.value().height;
+        }
+        std::error_code error;
+        fs::create_directories(fs::path(e.output).parent_path(), error);
+        if (const Status written = WriteSheetFile(e.output, pages); !written.ok())
+            e.error = written.error().Message();
+    });
+    for (BatchEntry& e : sheets)
+        entries.push_back(std::move(e));
+}
+
 } // namespace
 
 std::string GamePath(std::string path) {
@@ -223,6 +320,8 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
     for (size_t i = 0; i < entries.size(); ++i)
         if (jobs[i].sameAs != SIZE_MAX)
             entries[i].error = entries[jobs[i].sameAs].error;
+    if (options.sheets)
+        WriteSheets(scan, shelf, source, options, jobs, taken, entries);
     return entries;
 }
 
@@ -241,6 +340,15 @@ std::string ManifestLine(const BatchEntry& e) {
                    ", \"surface\": " + JsonString(w.surface) + ", \"skins\": " + skins + "]}";
     }
     wearers += "]";
+    if (e.sheet) {
+        std::string pages = "[";
+        for (size_t i = 0; i < e.pages.size(); ++i)
+            pages += (i ? ", " : "") + JsonString(GamePath(e.pages[i]));
+        return "{\"sheet\": " + JsonString(GamePath(e.model)) + ", \"pages\": " + pages +
+               "], \"wearers\": " + wearers + ", \"output\": " + JsonString(e.output) +
+               ", \"size\": [" + std::to_string(e.width) + ", " + std::to_string(e.height) +
+               "], \"error\": " + (e.error.empty() ? "null" : JsonString(e.error)) + "}";
+    }
     return "{\"model\": " + JsonString(GamePath(e.model)) + ", \"skin\": " + JsonString(e.skin) +
            ", \"surfaces\": " + surfaces + ", \"wearers\": " + wearers +
            ", \"texture\": " + JsonString(GamePath(e.texture)) +

@@ -27,6 +27,10 @@ struct BatchOptions {
     std::string skin; // empty: the default skin; "all": every skin; else a name
     int jobs = 1;     // at most kMaxBatchJobs are used
     int uvSet = -1;   // the texture coordinates to lay out where a model has them; -1: its own
+    // Also a sheet per player (the models of a folder that holds a lower,
+    // upper or head model) and per other model: every texture it wears, each
+    // template at its own size and labelled, side by side in one file.
+    bool sheets = false;
     // Where decoded textures are kept, under its byte budget (null: a cache
     // of the usual budget): a picture goes once no template being drawn
     // holds it and the budget needs the room.
@@ -51,10 +55,15 @@ struct BatchEntry {
     std::string output;                // the file written (or that would have been)
     int width = 0, height = 0;
     std::string error; // empty when written
+    // A sheet's entry: the textures on it, in order (`model` is the player's
+    // folder or the model; `texture` is empty).
+    std::vector<std::string> pages;
+    bool sheet = false;
 };
 
 // In game-path order of the models: each model's failures, then the
-// textures it is the first to wear, in order of first wear.
+// textures it is the first to wear, in order of first wear; then the sheets
+// asked for, in order of their first model.
 std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& textures,
                                  const BatchOptions& options);
 // One line of OUTDIR/manifest.jsonl.

@@ -1,6 +1,7 @@
 // One template per texture file, over every model and skin that wears it,
 // checked on the real game: against the single-model templates it must
 // join, and against who wears what as the skins themselves say.
+#include "export/SheetTemplate.h"
 #include "image/TextureImage.h"
 #include "model/ByteSource.h"
 #include "model/Model.h"
@@ -10,6 +11,7 @@
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <map>
@@ -187,4 +189,58 @@ TEST(WornTexture, WearersAreWhatTheSkinsSay) {
     EXPECT_NE(none.err.find("no surface of the models of the game wears the texture"),
               std::string::npos)
         << none.err;
+}
+
+// A player's sheet: every texture its parts wear, each page the very
+// template the batch wrote for it, at the place the layout gives it.
+TEST(WornTexture, APlayersSheetHoldsEachOfItsTemplatesAtItsPlace) {
+    NEED_GAME();
+    TempDir dir;
+    const fs::path out = dir.path() / "out";
+    const Outcome batch = Cli({"--game", kGame.string(), "--batch", std::string(kPlayer) + "/*",
+                               "--sheet", "-o", out.string()});
+    ASSERT_EQ(batch.status, kOk) << batch.err;
+    EXPECT_NE(batch.out.find(" and 1 sheets"), std::string::npos) << batch.out;
+    nlohmann::json sheet;
+    std::map<std::string, std::string> templateOf; // texture -> file
+    for (const std::string& line : Split(ReadWholeFile((out / "manifest.jsonl").string()), '\n')) {
+        const nlohmann::json entry = nlohmann::json::parse(line);
+        if (entry.contains("sheet"))
+            sheet = entry;
+        else
+            templateOf[entry["texture"]] = entry["output"];
+    }
+    ASSERT_TRUE(sheet.is_object());
+    EXPECT_EQ(sheet["sheet"], kPlayer);
+    EXPECT_TRUE(sheet["error"].is_null()) << sheet["error"];
+    ASSERT_EQ(sheet["pages"].size(), templateOf.size()); // every texture the player wears
+    // The layout of pages of those sizes and labels, as the sheet was made.
+    std::vector<TextureImage> alone;
+    std::vector<SheetPage> pages;
+    for (const auto& texture : sheet["pages"]) {
+        alone.push_back(Decoded(templateOf.at(texture)));
+        SheetPage page;
+        page.label = fs::path(texture.get<std::string>()).filename().string() + "  " +
+                     std::to_string(alone.back().width) + "x" + std::to_string(alone.back().height);
+        page.style.width = alone.back().width;
+        page.style.height = alone.back().height;
+        pages.push_back(page);
+    }
+    const Result<SheetLayout> layout = LayOutSheet(pages);
+    ASSERT_TRUE(layout.ok());
+    const TextureImage drawn = Decoded(sheet["output"].get<std::string>());
+    ASSERT_EQ(drawn.width, layout.value().width);
+    ASSERT_EQ(drawn.height, layout.value().height);
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const SheetBox& at = layout.value().places[k].page;
+        size_t differ = 0;
+        for (int y = 0; y < at.height; ++y)
+            for (int x = 0; x < at.width; ++x)
+                for (int c = 0; c < 4; ++c)
+                    differ +=
+                        drawn.rgba[(size_t(at.y + y) * size_t(drawn.width) + size_t(at.x + x)) * 4 +
+                                   size_t(c)] !=
+                        alone[k].rgba[(size_t(y) * size_t(at.width) + size_t(x)) * 4 + size_t(c)];
+        EXPECT_EQ(differ, 0u) << sheet["pages"][k];
+    }
 }
