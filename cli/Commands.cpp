@@ -516,22 +516,25 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
     return failed == 0 ? status : kCannotWrite;
 }
 
-int FlattenCommand(const FlattenRequest& q, Console& io) {
+std::string TemplateOf(const FlattenRequest& q, TemplateStyle& style) {
     const TemplateFormat format = FormatOfPath(q.out);
     if (format == TemplateFormat::Unknown)
-        return Usage("cannot tell the format of \"" + q.out + "\": give it the extension " +
-                         ExtensionList(),
-                     io);
-    TemplateStyle style;
-    std::string problem = StyleOf(q, style);
-    if (!problem.empty())
-        return Usage(problem, io);
+        return "cannot tell the format of \"" + q.out + "\": give it the extension " +
+               ExtensionList();
+    if (std::string problem = StyleOf(q, style); !problem.empty())
+        return problem;
     if (const Status fits = CheckStyle(style, format); !fits.ok())
-        return Usage(fits.error().reason, io);
+        return fits.error().reason;
     if (q.underlay && !InfoOf(format)->texture)
-        return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
-                         ": the texture goes under PNG, BMP and PDF templates",
-                     io);
+        return std::string("--underlay does not apply to .") + ExtensionOf(format) +
+               ": the texture goes under PNG, BMP and PDF templates";
+    return {};
+}
+
+int FlattenCommand(const FlattenRequest& q, Console& io) {
+    TemplateStyle style;
+    if (const std::string problem = TemplateOf(q, style); !problem.empty())
+        return Usage(problem, io);
     if (SameFile(q.model, q.out))
         return Usage("the output \"" + q.out + "\" is the model itself; choose another file name",
                      io);

@@ -61,6 +61,9 @@ int WearersCommand(const FlattenRequest& q, const std::string& texture, Console&
 
 // The style the options describe; a usage problem when they do not make one.
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style);
+// The same for a template file (-o): its format told by its extension, and
+// the style fit for it.
+std::string TemplateOf(const FlattenRequest& q, TemplateStyle& style);
 
 // The whole command line: arguments as given after the program's name.
 int RunCommandLine(const std::vector<std::string>& args, Console& io);

@@ -77,20 +77,9 @@ int WearersCommand(const FlattenRequest& q, const std::string& texture, Console&
 }
 
 int GameTextureCommand(const FlattenRequest& q, Console& io) {
-    const TemplateFormat format = FormatOfPath(q.out);
-    if (format == TemplateFormat::Unknown)
-        return Usage("cannot tell the format of \"" + q.out + "\": give it the extension " +
-                         ExtensionList(),
-                     io);
     TemplateStyle style;
-    if (const std::string problem = StyleOf(q, style); !problem.empty())
+    if (const std::string problem = TemplateOf(q, style); !problem.empty())
         return Usage(problem, io);
-    if (const Status fits = CheckStyle(style, format); !fits.ok())
-        return Usage(fits.error().reason, io);
-    if (q.underlay && !InfoOf(format)->texture)
-        return Usage(std::string("--underlay does not apply to .") + ExtensionOf(format) +
-                         ": the texture goes under PNG, BMP and PDF templates",
-                     io);
     const std::unique_ptr<GameScan> game = ScanGame(q, io);
     const WornFile* worn = Worn(*game, q.texture, io);
     if (!worn)
