@@ -1,6 +1,7 @@
 #include "export/OraTemplate.h"
 
 #include "export/PngTemplate.h"
+#include "export/XmlText.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <list>
+#include <map>
 #include <zip.h>
 
 namespace {
@@ -61,21 +63,35 @@ std::string EncodeOra(const LayeredTemplate& layered) {
     std::string stack =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<image version=\"0.0.3\" w=\"" +
         std::to_string(merged.width) + "\" h=\"" + std::to_string(merged.height) + "\">\n<stack>\n";
-    for (auto it = layered.layers.rbegin(); it != layered.layers.rend(); ++it) {
-        const std::string name = LayerName(it->layer);
+    // Each layer's picture: named after its kind, numbered when a kind has
+    // several (the lines of each run).
+    std::map<TemplateLayer, size_t> kinds, seen;
+    for (const LayerImage& layer : layered.layers)
+        ++kinds[layer.layer];
+    std::vector<std::string> sources;
+    for (const LayerImage& layer : layered.layers) {
+        const size_t number = ++seen[layer.layer];
+        sources.push_back("data/" + std::string(LayerName(layer.layer)) +
+                          (kinds[layer.layer] > 1 ? "-" + std::to_string(number) : std::string()) +
+                          ".png");
+    }
+    for (size_t i = layered.layers.size(); i-- > 0;) {
+        const LayerImage* it = &layered.layers[i];
+        const std::string name =
+            XmlAttributeText(it->name.empty() ? LayerName(it->layer) : it->name);
         char opacity[32];
         std::snprintf(opacity, sizeof opacity, "%.3f", std::clamp(it->opacity, 0.0, 1.0));
         for (char* c = opacity; *c; ++c)
             if (*c == ',')
                 *c = '.';
-        stack += "<layer name=\"" + name + "\" src=\"data/" + name +
-                 ".png\" x=\"0\" y=\"0\" opacity=\"" + opacity +
+        stack += "<layer name=\"" + name + "\" src=\"" + sources[i] +
+                 "\" x=\"0\" y=\"0\" opacity=\"" + opacity +
                  "\" visibility=\"visible\" composite-op=\"svg:src-over\"/>\n";
     }
     stack += "</stack>\n</image>\n";
     add("stack.xml", std::move(stack));
-    for (const LayerImage& layer : layered.layers)
-        if (!add("data/" + std::string(LayerName(layer.layer)) + ".png", EncodePng(layer.image)))
+    for (size_t i = 0; i < layered.layers.size(); ++i)
+        if (!add(sources[i], EncodePng(layered.layers[i].image)))
             return {};
     if (!add("mergedimage.png", EncodePng(merged)) ||
         !add("Thumbnails/thumbnail.png", EncodePng(Thumbnail(merged))))

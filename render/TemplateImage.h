@@ -5,6 +5,7 @@
 #include "render/TemplateStyle.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Cairo's own name for its context, declared here so that users need not include cairo.h.
@@ -51,7 +52,12 @@ struct LayerImage {
     TemplateLayer layer;
     TemplateImage image; // the layer alone on transparent pixels
     double opacity;      // the texture's underlay opacity; 1 for the others
+    // As shown to the painter: LayerName(layer), or "lines: " and the run's
+    // name when the lines are split by run (then cleaned, see CleanRunName).
+    std::string name;
 };
+// With named runs in the style (see SplitsRuns), the lines are one layer
+// per run, in run order.
 struct LayeredTemplate {
     std::vector<LayerImage> layers; // bottom first
     TemplateImage merged;           // the template as a flat picture would show it
