@@ -160,7 +160,7 @@ std::string BuildEpsText(const std::vector<const Surface*>& records, const Templ
         if (style.overlaps) {
             // The faces involved in an overlap, judged on the template's grid.
             const OverlapCoverage coverage =
-                CountCoverage(records, style.wrap, {w, h, 0.0, 0.0}, width, height);
+                CountCoverage(records, style.sampled, style.wrap, {w, h, 0.0, 0.0}, width, height);
             AppendColour(text, style.overlapColour, style.background);
             each(-1, [&](const PlacedTriangle& t) {
                 double x[3], y[3];
@@ -168,7 +168,7 @@ std::string BuildEpsText(const std::vector<const Surface*>& records, const Templ
                     x[k] = w * t.u[k];
                     y[k] = h * t.v[k];
                 }
-                if (TouchesOverlap(coverage, x, y))
+                if (TouchesOverlap(coverage, size_t(t.surface), x, y))
                     AppendTriangle(text, PointsOf(t, w, h));
             });
             AppendLine(text, "fill");

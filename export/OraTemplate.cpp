@@ -1,6 +1,7 @@
 #include "export/OraTemplate.h"
 
 #include "export/PngTemplate.h"
+#include "export/XmlText.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <list>
+#include <map>
 #include <zip.h>
 
 namespace {
@@ -44,31 +46,6 @@ TemplateImage Thumbnail(const TemplateImage& merged) {
     return small;
 }
 
-// Text for inside an XML attribute's quotes.
-std::string XmlEscaped(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 std::string EncodeOra(const LayeredTemplate& layered) {
@@ -86,30 +63,35 @@ std::string EncodeOra(const LayeredTemplate& layered) {
     std::string stack =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<image version=\"0.0.3\" w=\"" +
         std::to_string(merged.width) + "\" h=\"" + std::to_string(merged.height) + "\">\n<stack>\n";
-    // A layer of the template's own kind is kept under its kind's name; one
-    // named by the caller under its place in the stack (names may repeat).
-    auto file = [&](const LayerImage& layer) {
-        return "data/" +
-               (layer.name.empty()
-                    ? std::string(LayerName(layer.layer))
-                    : "layer" + std::to_string(size_t(&layer - layered.layers.data()))) +
-               ".png";
-    };
-    for (auto it = layered.layers.rbegin(); it != layered.layers.rend(); ++it) {
-        const std::string name = it->name.empty() ? LayerName(it->layer) : XmlEscaped(it->name);
+    // Each layer's picture: named after its kind, numbered when a kind has
+    // several (the lines of each run).
+    std::map<TemplateLayer, size_t> kinds, seen;
+    for (const LayerImage& layer : layered.layers)
+        ++kinds[layer.layer];
+    std::vector<std::string> sources;
+    for (const LayerImage& layer : layered.layers) {
+        const size_t number = ++seen[layer.layer];
+        sources.push_back("data/" + std::string(LayerName(layer.layer)) +
+                          (kinds[layer.layer] > 1 ? "-" + std::to_string(number) : std::string()) +
+                          ".png");
+    }
+    for (size_t i = layered.layers.size(); i-- > 0;) {
+        const LayerImage* it = &layered.layers[i];
+        const std::string name =
+            XmlAttributeText(it->name.empty() ? LayerName(it->layer) : it->name);
         char opacity[32];
         std::snprintf(opacity, sizeof opacity, "%.3f", std::clamp(it->opacity, 0.0, 1.0));
         for (char* c = opacity; *c; ++c)
             if (*c == ',')
                 *c = '.';
-        stack += "<layer name=\"" + name + "\" src=\"" + file(*it) + "\" x=\"" +
+        stack += "<layer name=\"" + name + "\" src=\"" + sources[i] + "\" x=\"" +
                  std::to_string(it->x) + "\" y=\"" + std::to_string(it->y) + "\" opacity=\"" +
                  opacity + "\" visibility=\"visible\" composite-op=\"svg:src-over\"/>\n";
     }
     stack += "</stack>\n</image>\n";
     add("stack.xml", std::move(stack));
-    for (const LayerImage& layer : layered.layers)
-        if (!add(file(layer), EncodePng(layer.image)))
+    for (size_t i = 0; i < layered.layers.size(); ++i)
+        if (!add(sources[i], EncodePng(layered.layers[i].image)))
             return {};
     if (!add("mergedimage.png", EncodePng(merged)) ||
         !add("Thumbnails/thumbnail.png", EncodePng(Thumbnail(merged))))

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -89,46 +90,52 @@ std::array<PackedPlane, 4> Pack(const TemplateImage& image) {
 
 constexpr uint16_t kRle = 1;
 
-// The legacy name field holds 255 bytes at most: cut before a partial
-// character.
-std::string ShortName(const std::string& utf8) {
-    size_t end = std::min<size_t>(utf8.size(), 255);
-    while (end > 0 && end < utf8.size() && (uint8_t(utf8[end]) & 0xC0) == 0x80)
-        --end;
-    return utf8.substr(0, end);
+// The layer's name as the record's Pascal string holds it: printable ASCII,
+// anything else as '?', at most 255 bytes.
+std::string PascalName(const std::string& name) {
+    std::string out = name.substr(0, 255);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            c = '?';
+    return out;
 }
 
-// The "luni" block: the name as UTF-16 big-endian after its unit count.
-// The name is valid UTF-8 (the caller's promise); a stray byte is skipped.
-std::string UnicodeName(const std::string& utf8) {
-    std::string units;
-    for (size_t i = 0; i < utf8.size();) {
-        const uint8_t b = uint8_t(utf8[i]);
-        const size_t length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
-        if (length == 0 || i + length > utf8.size()) {
+// The name as UTF-16 code units, from UTF-8; a broken sequence gives U+FFFD.
+std::vector<uint16_t> Utf16Of(const std::string& text) {
+    std::vector<uint16_t> out;
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        uint32_t code = length == 1   ? c
+                        : length == 2 ? c & 0x1Fu
+                        : length == 3 ? c & 0x0Fu
+                                      : c & 0x07u;
+        for (size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3Fu);
+        }
+        valid = valid && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid) {
+            out.push_back(0xFFFD);
             ++i;
             continue;
         }
-        uint32_t code = length == 1 ? b : b & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k)
-            code = code << 6 | (uint8_t(utf8[i + k]) & 0x3F);
-        i += length;
         if (code >= 0x10000) {
             code -= 0x10000;
-            PutBE16(units, 0xD800 + (code >> 10));
-            PutBE16(units, 0xDC00 + (code & 0x3FF));
+            out.push_back(uint16_t(0xD800 | (code >> 10)));
+            out.push_back(uint16_t(0xDC00 | (code & 0x3FF)));
         } else {
-            PutBE16(units, code);
+            out.push_back(uint16_t(code));
         }
+        i += length;
     }
-    std::string block = "8BIMluni";
-    std::string data;
-    PutBE32(data, uint32_t(units.size() / 2));
-    data += units;
-    if (data.size() % 4) // padded to 4 bytes, as written by others
-        data.append(4 - data.size() % 4, '\0');
-    PutBE32(block, uint32_t(data.size()));
-    return block + data;
+    return out;
 }
 
 } // namespace
@@ -174,17 +181,26 @@ std::string EncodePsd(const LayeredTemplate& layered) {
         records += '\0'; // flags: visible
         records += '\0';
         // Extra data: no mask, no blending ranges, the name padded to 4 bytes;
-        // a name of our own also in full as UTF-16, which is what readers show.
-        const std::string name =
-            layer.name.empty() ? std::string(LayerName(layer.layer)) : ShortName(layer.name);
+        // a name beyond ASCII also whole in UTF-16, as its Unicode name.
+        const std::string full = layer.name.empty() ? LayerName(layer.layer) : layer.name;
+        const std::string name = PascalName(full);
         std::string extra;
         PutBE32(extra, 0);
         PutBE32(extra, 0);
         extra += char(name.size());
         extra += name;
         extra.append((name.size() + 4) / 4 * 4 - name.size() - 1, '\0');
-        if (!layer.name.empty())
-            extra += UnicodeName(layer.name);
+        if (name != full) {
+            const std::vector<uint16_t> units = Utf16Of(full);
+            // Padded to 4 bytes, as readers expect.
+            const size_t length = (4 + 2 * units.size() + 3) / 4 * 4;
+            extra += "8BIMluni";
+            PutBE32(extra, uint32_t(length));
+            PutBE32(extra, uint32_t(units.size()));
+            for (const uint16_t unit : units)
+                PutBE16(extra, unit);
+            extra.append(length - 4 - 2 * units.size(), '\0');
+        }
         PutBE32(records, uint32_t(extra.size()));
         records += extra;
     }

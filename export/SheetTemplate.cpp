@@ -7,6 +7,7 @@
 #include "export/SafeFile.h"
 #include "export/SvgTemplate.h"
 #include "export/TgaTemplate.h"
+#include "export/XmlText.h"
 #include "model/Version.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
@@ -294,19 +295,6 @@ std::string BuildVector(const std::vector<SheetPage>& pages, const SheetLayout& 
     return drawn && finished ? bytes : std::string();
 }
 
-// Text for inside an XML attribute's quotes or an element.
-std::string XmlText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text)
-        out += c == '&'   ? "&amp;"
-               : c == '<' ? "&lt;"
-               : c == '>' ? "&gt;"
-               : c == '"' ? "&quot;"
-                          : std::string(1, c);
-    return out;
-}
-
 std::string SvgColour(const char* what, const Rgba& c) {
     char text[96];
     std::snprintf(text, sizeof text, "%s=\"#%02x%02x%02x\" %s-opacity=\"%.3f\"", what, c.r, c.g,
@@ -351,7 +339,7 @@ std::string BuildSheetSvg(const std::vector<SheetPage>& pages, const SheetLayout
         svg += "<clipPath id=\"" + clip + "\"><rect width=\"" + std::to_string(at.width) +
                "\" height=\"" + std::to_string(at.height) + "\"/></clipPath>\n";
         svg += "<g id=\"sheet-" + std::to_string(i + 1) + "\" inkscape:label=\"" +
-               XmlText(SheetLabelText(pages[i].label)) +
+               XmlAttributeText(SheetLabelText(pages[i].label)) +
                "\" inkscape:groupmode=\"layer\" transform=\"translate(" + std::to_string(at.x) +
                " " + std::to_string(at.y) + ")\" clip-path=\"url(#" + clip + ")\">" + content +
                "</g>\n";
@@ -369,7 +357,8 @@ std::string BuildSheetSvg(const std::vector<SheetPage>& pages, const SheetLayout
         if (!text.empty())
             svg += "<text x=\"" + std::to_string(box.x) + "\" y=\"" +
                    std::to_string(box.y + int(kLabelBaseline)) + "\" " +
-                   SvgColour("fill", pages[i].style.line) + ">" + XmlText(text) + "</text>\n";
+                   SvgColour("fill", pages[i].style.line) + ">" + XmlAttributeText(text) +
+                   "</text>\n";
     }
     svg += "</g>\n</svg>\n";
     const bool measured = cairo_status(cr) == CAIRO_STATUS_SUCCESS;

@@ -1,5 +1,6 @@
 #include "export/SvgTemplate.h"
 
+#include "export/XmlText.h"
 #include "render/Flipped.h"
 #include "render/Islands.h"
 #include "render/LayoutDrawing.h"
@@ -43,60 +44,6 @@ std::string Paint(const char* what, const Rgba& c) {
         if (ch == ',')
             ch = '.';
     return s;
-}
-
-// Text for an attribute: XML's specials escaped; bytes XML 1.0 forbids
-// (controls, broken UTF-8) become U+FFFD, so any name gives a well-formed file.
-std::string AttributeText(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80         ? 1
-                        : (c >> 5) == 6  ? 2
-                        : (c >> 4) == 14 ? 3
-                        : (c >> 3) == 30 ? 4
-                                         : 0;
-        bool valid = length > 0 && i + length <= text.size();
-        uint32_t code = length == 1   ? c
-                        : length == 2 ? c & 0x1Fu
-                        : length == 3 ? c & 0x0Fu
-                                      : c & 0x07u;
-        for (size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3Fu);
-        }
-        static constexpr uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && code >= kLeast[length] && code <= 0x10FFFF &&
-                !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF &&
-                (code >= 0x20 || code == '\t');
-        if (!valid) {
-            out += "\xEF\xBF\xBD";
-            i += length > 0 && i + length <= text.size() ? length : 1;
-            continue;
-        }
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\t':
-            out += "&#9;";
-            break;
-        default:
-            out.append(text, i, length);
-        }
-        i += length;
-    }
-    return out;
 }
 
 // An XML id from a name: letters, digits, '-', '_' and '.', starting with a
@@ -147,7 +94,7 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
     // What every surface's layers need from all of them.
     std::optional<OverlapCoverage> coverage;
     if (style.overlaps)
-        coverage = CountCoverage(records, style.wrap, m, style.width, style.height);
+        coverage = CountCoverage(records, style.sampled, style.wrap, m, style.width, style.height);
     std::vector<SurfaceIslands> islands;
     std::vector<Rgba> islandColours;
     std::vector<size_t> firstIsland; // per surface, the number of its first island
@@ -172,11 +119,21 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
             *p = '.';
 
     std::set<std::string> ids;
+    // Named runs of records: each run's surfaces in a group of its own.
+    const std::vector<RecordRun> runs = RunsOf(style, records.size());
+    const bool split = SplitsRuns(runs);
+    size_t run = 0;
     for (size_t s = 0; s < records.size(); ++s) {
+        if (split && s == runs[run].first) {
+            const std::string name = XmlAttributeText(runs[run].name);
+            svg += "<g id=\"" + UniqueId("run-" + std::to_string(run + 1), ids) +
+                   "\" inkscape:label=\"" + name + "\" inkscape:groupmode=\"layer\">\n<title>" +
+                   name + "</title>\n";
+        }
         const Surface& r = *records[s];
         const std::vector<const Surface*> one{&r};
         const std::string id = UniqueId(r.name, ids);
-        svg += "<g id=\"" + id + "\" inkscape:label=\"" + AttributeText(r.name) +
+        svg += "<g id=\"" + id + "\" inkscape:label=\"" + XmlAttributeText(r.name) +
                "\" inkscape:groupmode=\"layer\">\n";
         auto layer = [&](TemplateLayer which, const std::string& content) {
             const std::string name = LayerName(which);
@@ -237,7 +194,7 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
                 layer(which,
                       "<path " + Paint("fill", style.overlapColour) + " stroke=\"none\" d=\"" +
                           faces([&](const PlacedTriangle&, const double* x, const double* y) {
-                              return TouchesOverlap(*coverage, x, y);
+                              return TouchesOverlap(*coverage, s, x, y);
                           }) +
                           "\"/>\n");
                 break;
@@ -308,6 +265,10 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
             }
         }
         svg += "</g>\n";
+        if (split && s + 1 == runs[run].first + runs[run].count) {
+            svg += "</g>\n";
+            ++run;
+        }
     }
     svg += "</svg>\n";
     return svg;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -129,14 +130,26 @@ void FillCovered(const double x[3], const double y[3], int width, int rowBegin, 
         rowBegin);
 }
 
-OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMode wrap,
+OverlapCoverage CountCoverage(const std::vector<const Surface*>& records,
+                              const std::vector<int>& sampled, WrapMode wrap,
                               const LayoutMapping& m, int width, int height) {
     OverlapCoverage coverage;
     coverage.width = width;
     coverage.height = height;
-    coverage.count.assign(size_t(width) * size_t(height), 0);
-    uint8_t* count = coverage.count.data();
+    // A plane per distinct file among the records drawn, numbered in order of
+    // first use; one file (the common case) keeps the single plane.
+    std::map<int, uint32_t> files;
+    coverage.planeOf.resize(records.size());
+    for (size_t s = 0; s < records.size(); ++s)
+        coverage.planeOf[s] =
+            files.try_emplace(SampledBy(sampled, s), uint32_t(files.size())).first->second;
+    coverage.planes = std::max<size_t>(files.size(), 1);
+    if (coverage.planes == 1)
+        coverage.planeOf.clear();
+    const size_t plane = size_t(width) * size_t(height);
+    coverage.count.assign(plane * coverage.planes, 0);
     ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
+        uint8_t* count = coverage.count.data() + coverage.PlaneOf(size_t(t.surface)) * plane;
         double x[3], y[3];
         for (int k = 0; k < 3; ++k) {
             x[k] = m.scaleX * t.u[k] + m.originX;
@@ -153,9 +166,18 @@ OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMo
     return coverage;
 }
 
-bool TouchesOverlap(const OverlapCoverage& coverage, const double x[3], const double y[3]) {
+OverlapCoverage CountCoverage(const std::vector<const Surface*>& records, WrapMode wrap,
+                              const LayoutMapping& m, int width, int height) {
+    return CountCoverage(records, {}, wrap, m, width, height);
+}
+
+bool TouchesOverlap(const OverlapCoverage& coverage, size_t record, const double x[3],
+                    const double y[3]) {
+    const uint8_t* count = coverage.count.data() + coverage.PlaneOf(record) *
+                                                       size_t(coverage.width) *
+                                                       size_t(coverage.height);
     return ScanTriangle(x, y, coverage.width, coverage.height, [&](int py, int x0, int x1) {
-        const uint8_t* row = coverage.count.data() + size_t(py) * size_t(coverage.width);
+        const uint8_t* row = count + size_t(py) * size_t(coverage.width);
         for (int px = x0; px <= x1; ++px)
             if (row[px] >= 2)
                 return true;

@@ -78,13 +78,16 @@ class TemplateSearches {
         }
         return m_flipped;
     }
-    // The count of faces over each pixel of the target's grid.
-    const OverlapCoverage& Coverage(WrapMode wrap, const DrawTarget& target) {
-        if (!m_coverage || m_coverageWrap != wrap || !SameGrid(m_coverageTarget, target)) {
+    // The count of faces of each texture file over each pixel of the
+    // target's grid.
+    const OverlapCoverage& Coverage(const TemplateStyle& style, const DrawTarget& target) {
+        if (!m_coverage || m_coverageWrap != style.wrap || m_coverageSampled != style.sampled ||
+            !SameGrid(m_coverageTarget, target)) {
             m_coverage.reset();
-            m_coverage =
-                CountCoverage(m_records, wrap, target.mapping, target.width, target.height);
-            m_coverageWrap = wrap;
+            m_coverage = CountCoverage(m_records, style.sampled, style.wrap, target.mapping,
+                                       target.width, target.height);
+            m_coverageWrap = style.wrap;
+            m_coverageSampled = style.sampled;
             m_coverageTarget = target;
         }
         return *m_coverage;
@@ -143,15 +146,14 @@ class TemplateSearches {
     std::vector<std::vector<bool>> m_flipped;
     std::optional<OverlapCoverage> m_coverage;
     WrapMode m_coverageWrap = WrapMode::Repeat;
+    std::vector<int> m_coverageSampled;
     DrawTarget m_coverageTarget{};
 };
 
-// Every placed triangle of the records (or of one surface) as closed subpaths.
+// Every placed triangle of the records as closed subpaths.
 void AddTriangles(cairo_t* cr, const std::vector<const Surface*>& records, WrapMode wrap,
-                  const LayoutMapping& m, int onlySurface = -1) {
+                  const LayoutMapping& m) {
     ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
-        if (onlySurface >= 0 && t.surface != onlySurface)
-            return;
         cairo_move_to(cr, m.scaleX * t.u[0] + m.originX, m.scaleY * t.v[0] + m.originY);
         cairo_line_to(cr, m.scaleX * t.u[1] + m.originX, m.scaleY * t.v[1] + m.originY);
         cairo_line_to(cr, m.scaleX * t.u[2] + m.originX, m.scaleY * t.v[2] + m.originY);
@@ -198,16 +200,13 @@ void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
         cairo_fill(cr);
     }
     // Judged on the target's own grid (for a page, one cell per unit).
-    const OverlapCoverage& coverage = searches.Coverage(style.wrap, target);
+    const OverlapCoverage& coverage = searches.Coverage(style, target);
     if (!target.vector) {
         if (fill)
-            PaintThroughMask(
-                cr,
-                MaskOf(target.width, target.height,
-                       [&](int x, int y) {
-                           return coverage.count[size_t(y) * size_t(target.width) + size_t(x)] != 0;
-                       }),
-                *style.fill);
+            PaintThroughMask(cr,
+                             MaskOf(target.width, target.height,
+                                    [&](int x, int y) { return coverage.Covered(x, y); }),
+                             *style.fill);
         if (overlaps)
             PaintThroughMask(cr,
                              MaskOf(target.width, target.height,
@@ -224,7 +223,7 @@ void DrawFacesAndOverlaps(cairo_t* cr, const TemplateStyle& style,
             x[k] = m.scaleX * t.u[k] + m.originX;
             y[k] = m.scaleY * t.v[k] + m.originY;
         }
-        if (!TouchesOverlap(coverage, x, y))
+        if (!TouchesOverlap(coverage, size_t(t.surface), x, y))
             return;
         cairo_move_to(cr, x[0], y[0]);
         cairo_line_to(cr, x[1], y[1]);
@@ -296,14 +295,14 @@ LineEdges LineEdgesOf(const TemplateStyle& style, TemplateSearches& searches) {
 }
 
 // Calls segment(x0, y0, x1, y1) in target units for every line of the
-// records (or of one of them) in drawing order.
+// records first to end - 1 in drawing order.
 template <typename Segment>
-void ForEachLine(const std::vector<const Surface*>& records, const LineEdges& edges, WrapMode wrap,
-                 const LayoutMapping& m, int only, Segment&& segment) {
+void ForEachLine(const std::vector<const Surface*>& records, size_t first, size_t end,
+                 const LineEdges& edges, WrapMode wrap, const LayoutMapping& m, Segment&& segment) {
     if (edges.all) {
-        ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
-            if (only >= 0 && t.surface != only)
-                return;
+        const std::vector<const Surface*> part(records.begin() + std::ptrdiff_t(first),
+                                               records.begin() + std::ptrdiff_t(end));
+        ForEachPlacedTriangle(part, wrap, [&](const PlacedTriangle& t) {
             double x[3], y[3];
             for (int k = 0; k < 3; ++k) {
                 x[k] = m.scaleX * t.u[k] + m.originX;
@@ -314,24 +313,29 @@ void ForEachLine(const std::vector<const Surface*>& records, const LineEdges& ed
         });
         return;
     }
-    for (size_t s = 0; s < records.size(); ++s) {
-        if (only >= 0 && int(s) != only)
-            continue;
+    for (size_t s = first; s < end; ++s)
         ForEachPlacedEdge(*records[s], edges.borders[s], wrap,
                           [&](double u0, double v0, double u1, double v1) {
                               segment(m.scaleX * u0 + m.originX, m.scaleY * v0 + m.originY,
                                       m.scaleX * u1 + m.originX, m.scaleY * v1 + m.originY);
                           });
-    }
 }
 
+// The lines of the records first to end - 1 (a run of them; all by default),
+// each record keeping its colour among all the records.
 void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
-               const DrawTarget& target, TemplateSearches& searches) {
-    const int passes = style.colourBySurface ? int(records.size()) : 1;
+               const DrawTarget& target, TemplateSearches& searches, size_t first = 0,
+               size_t end = SIZE_MAX) {
+    end = std::min(end, records.size());
+    first = std::min(first, end);
     const bool exactRule = !target.vector && style.lineWidth == 1.0 && !style.antialias;
     const LineEdges edges = LineEdgesOf(style, searches);
-    for (int s = 0; s < passes; ++s) {
-        const int only = style.colourBySurface ? s : -1;
+    // One pass per record when each has its colour, else one for all.
+    const size_t passes = style.colourBySurface ? end - first : 1;
+    for (size_t pass = 0; pass < passes; ++pass) {
+        const size_t lo = style.colourBySurface ? first + pass : first;
+        const size_t hi = style.colourBySurface ? lo + 1 : end;
+        const Rgba colour = LineColourOf(style, int(lo));
         if (exactRule) {
             // The first templates' line rule, each pixel painted once.
             std::vector<uint8_t> ink(size_t(target.width) * size_t(target.height), 0);
@@ -339,12 +343,12 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
                 ink[size_t(y) * size_t(target.width) + size_t(x)] = 1;
             };
             if (edges.all) {
-                std::vector<const Surface*> chosen =
-                    only < 0 ? records : std::vector<const Surface*>{records[size_t(only)]};
+                const std::vector<const Surface*> chosen(records.begin() + std::ptrdiff_t(lo),
+                                                         records.begin() + std::ptrdiff_t(hi));
                 ForEachPlacedLayoutPixel(chosen, style.wrap, target.mapping, target.width,
                                          target.height, plot);
             } else {
-                ForEachLine(records, edges, style.wrap, target.mapping, only,
+                ForEachLine(records, lo, hi, edges, style.wrap, target.mapping,
                             [&](double x0, double y0, double x1, double y1) {
                                 ForEachLinePixel(TruncateCoordinate(x0), TruncateCoordinate(y0),
                                                  TruncateCoordinate(x1), TruncateCoordinate(y1),
@@ -357,19 +361,21 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
                                         return ink[size_t(y) * size_t(target.width) + size_t(x)] !=
                                                0;
                                     }),
-                             LineColourOf(style, s));
+                             colour);
             continue;
         }
         cairo_set_line_width(cr, style.lineWidth);
         cairo_set_line_join(cr,
                             style.lineWidth > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
-        Rgba colour = LineColourOf(style, s);
         if (target.vector) {
             // One path: a page keeps it as one stroke.
             if (edges.all) {
-                AddTriangles(cr, records, style.wrap, target.mapping, only);
+                AddTriangles(cr,
+                             std::vector<const Surface*>(records.begin() + std::ptrdiff_t(lo),
+                                                         records.begin() + std::ptrdiff_t(hi)),
+                             style.wrap, target.mapping);
             } else {
-                ForEachLine(records, edges, style.wrap, target.mapping, only,
+                ForEachLine(records, lo, hi, edges, style.wrap, target.mapping,
                             [&](double x0, double y0, double x1, double y1) {
                                 cairo_move_to(cr, x0, y0);
                                 cairo_line_to(cr, x1, y1);
@@ -386,7 +392,7 @@ void DrawLines(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
             cairo_surface_flush(lines);
             const LineMask mask{cairo_image_surface_get_data(lines),
                                 cairo_image_surface_get_stride(lines), target.width, target.height};
-            ForEachLine(records, edges, style.wrap, target.mapping, only,
+            ForEachLine(records, lo, hi, edges, style.wrap, target.mapping,
                         [&](double x0, double y0, double x1, double y1) {
                             AddSegment(mask, x0, y0, x1, y1, style.lineWidth, style.antialias);
                         });
@@ -583,8 +589,10 @@ void BeginLayer(cairo_t* cr, const TemplateStyle& style, const DrawTarget& targe
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
 }
 
+// One layer; for the lines, only those of run when one is given.
 void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const Surface*>& records,
-               const DrawTarget& target, TemplateLayer layer, TemplateSearches& searches) {
+               const DrawTarget& target, TemplateLayer layer, TemplateSearches& searches,
+               const RecordRun* run = nullptr) {
     BeginLayer(cr, style, target);
     switch (layer) {
     case TemplateLayer::Texture:
@@ -606,7 +614,10 @@ void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
             DrawFlipped(cr, style, records, target, searches);
         break;
     case TemplateLayer::Lines:
-        DrawLines(cr, style, records, target, searches);
+        if (run)
+            DrawLines(cr, style, records, target, searches, run->first, run->first + run->count);
+        else
+            DrawLines(cr, style, records, target, searches);
         break;
     case TemplateLayer::Seams:
         if (style.seams)
@@ -741,15 +752,19 @@ LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
     TemplateStyle alone = style;
     alone.background.reset();
     alone.underlayOpacity = 1.0; // the layer's own opacity carries it
-    for (const TemplateLayer layer : LayersOf(style)) {
+    // The lines split by run when the runs are named: each its own layer.
+    const std::vector<RecordRun> runs = RunsOf(style, records.size());
+    const bool split = SplitsRuns(runs);
+    auto add = [&](TemplateLayer layer, const RecordRun* run) {
         LayerImage entry{
             layer,
             {},
-            layer == TemplateLayer::Texture ? std::clamp(style.underlayOpacity, 0.0, 1.0) : 1.0};
+            layer == TemplateLayer::Texture ? std::clamp(style.underlayOpacity, 0.0, 1.0) : 1.0,
+            run ? "lines: " + run->name : std::string(LayerName(layer))};
         try {
             entry.image.pixels.assign(size_t(width) * size_t(height), 0);
         } catch (const std::bad_alloc&) {
-            return {};
+            return false;
         }
         entry.image.width = width;
         entry.image.height = height;
@@ -757,10 +772,20 @@ LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
         if (!DrawOnto(entry.image, [&](cairo_t* cr) {
                 DrawLayer(cr, alone, records,
                           {{double(width), double(height), 0.0, 0.0}, width, height, false}, layer,
-                          searches);
+                          searches, run);
             }))
-            return {};
+            return false;
         result.layers.push_back(std::move(entry));
+        return true;
+    };
+    for (const TemplateLayer layer : LayersOf(style)) {
+        if (layer == TemplateLayer::Lines && split) {
+            for (const RecordRun& run : runs)
+                if (!add(layer, &run))
+                    return {};
+        } else if (!add(layer, nullptr)) {
+            return {};
+        }
     }
     return result;
 }

@@ -52,12 +52,16 @@ struct LayerImage {
     TemplateLayer layer;
     TemplateImage image; // the layer alone on transparent pixels
     double opacity;      // the texture's underlay opacity; 1 for the others
-    // Valid UTF-8 shown as the layer's name; empty: LayerName(layer).
+    // As shown to the painter: LayerName(layer) when empty, else the name
+    // (valid UTF-8): "lines: " and the run's name when the lines are split
+    // by run (cleaned, see CleanRunName), a sheet's page label.
     std::string name = {};
     // Where the image's top left corner lies on the merged picture; a layer
     // may be smaller than the picture (a sheet's page).
     int x = 0, y = 0;
 };
+// With named runs in the style (see SplitsRuns), the lines are one layer
+// per run, in run order.
 struct LayeredTemplate {
     std::vector<LayerImage> layers; // bottom first
     TemplateImage merged;           // the template as a flat picture would show it

@@ -1,11 +1,74 @@
 #include "render/TemplateStyle.h"
 
+#include <algorithm>
 #include <cstdio>
 
 bool TemplateStyle::IsPlain() const {
     return line == Rgba{0, 0, 0, 255} && lineWidth == 1.0 && !antialias &&
            background == Rgba{255, 255, 255, 255} && !fill && !overlaps && !colourBySurface &&
            !underlay && !seams && !flipped && outline == Outline::All && !islands;
+}
+
+std::vector<RecordRun> RunsOf(const TemplateStyle& style, size_t records) {
+    std::vector<RecordRun> runs;
+    size_t next = 0;
+    for (const TemplateStyle::Run& run : style.runs) {
+        if (next >= records)
+            break;
+        const size_t count = std::min(run.count, records - next);
+        if (count == 0)
+            continue;
+        runs.push_back({next, count, CleanRunName(run.name)});
+        next += count;
+    }
+    if (runs.empty())
+        runs.push_back({0, records, {}});
+    else
+        runs.back().count = records - runs.back().first;
+    return runs;
+}
+
+bool SplitsRuns(const std::vector<RecordRun>& runs) {
+    return runs.size() > 1 || (runs.size() == 1 && !runs[0].name.empty());
+}
+
+std::string CleanRunName(const std::string& name) {
+    static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    for (size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        bool valid = length > 0 && i + length <= name.size();
+        uint32_t code = length == 1   ? c
+                        : length == 2 ? c & 0x1Fu
+                        : length == 3 ? c & 0x0Fu
+                                      : c & 0x07u;
+        for (size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(name[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3Fu);
+        }
+        static constexpr uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+        // Controls (C0, DEL and C1) and what XML 1.0 cannot hold go too.
+        valid = valid && code >= kLeast[length] && code <= 0x10FFFF &&
+                !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF &&
+                code >= 0x20 && !(code >= 0x7F && code <= 0x9F);
+        // A broken sequence is replaced byte by byte, so nothing after it is lost.
+        const size_t taken = valid ? length : 1;
+        const size_t adding = valid ? length : sizeof kReplacement - 1;
+        if (out.size() + adding > kMaxRunNameBytes)
+            break;
+        if (valid)
+            out.append(name, i, length);
+        else
+            out += kReplacement;
+        i += taken;
+    }
+    return out;
 }
 
 TemplateStyle PlainStyle(int width, int height, WrapMode wrap) {

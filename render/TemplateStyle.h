@@ -59,6 +59,31 @@ struct TemplateStyle {
     bool IsPlain() const;
 };
 
+// A run of records as drawn: records [first, first + count) and its name,
+// made safe to show (see CleanRunName).
+struct RecordRun {
+    size_t first = 0, count = 0;
+    std::string name;
+};
+// The style's runs laid over records records. Counts that do not add up are
+// mended: a run past the records is dropped, and the last run kept takes
+// every record left. Empty runs and no runs give one unnamed run of all.
+std::vector<RecordRun> RunsOf(const TemplateStyle& style, size_t records);
+// Whether the lines are split by run: more than one run, or one named.
+bool SplitsRuns(const std::vector<RecordRun>& runs);
+
+// A name from a model file, fit to show in any file: broken UTF-8 and
+// control characters become U+FFFD, and at most kMaxRunNameBytes bytes are
+// kept, cut between characters.
+std::string CleanRunName(const std::string& name);
+inline constexpr size_t kMaxRunNameBytes = 200;
+
+// The texture file the record samples: its id in style.sampled, or 0 when
+// the list is shorter (one file for all).
+inline int SampledBy(const std::vector<int>& sampled, size_t record) {
+    return record < sampled.size() ? sampled[record] : 0;
+}
+
 // The classic template at a size, its coordinates wrapped or as stored.
 TemplateStyle PlainStyle(int width, int height, WrapMode wrap);
 
