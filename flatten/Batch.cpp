@@ -1,7 +1,7 @@
 #include "flatten/Batch.h"
 
-#include "export/SheetTemplate.h"
 #include "flatten/GameTextureSource.h"
+#include "flatten/Sheet.h"
 #include "flatten/TemplateRequest.h"
 #include "flatten/Wearers.h"
 #include "game/ModelGame.h"
@@ -162,41 +162,22 @@ void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& s
         BatchEntry& e = sheets[k];
         e.sheet = true;
         e.model = order[k];
-        std::vector<WornTemplate> drawn;
-        std::vector<std::shared_ptr<const TextureImage>> pictures;
-        std::vector<SheetPage> pages;
+        std::vector<const WornFile*> textures;
         for (const size_t i : pagesOf[order[k]]) {
-            const BatchEntry& t = entries[i];
-            drawn.push_back(GatherWearers(scan, *jobs[i].texture, shelf));
-            SheetPage page;
-            // Beside the player (or model), its file name says enough on a page a few
-            // hundred pixels wide; from elsewhere, its whole game path.
-            const fs::path texture(GamePath(t.texture));
-            const bool beside = LowerCase(texture.parent_path().string()) ==
-                                    LowerCase(fs::path(order[k]).parent_path().string()) ||
-                                LowerCase(texture.parent_path().string()) == LowerCase(order[k]);
-            page.label = (beside ? texture.filename().string() : texture.string()) + "  " +
-                         std::to_string(t.width) + "x" + std::to_string(t.height);
-            page.records = drawn.back().records;
-            page.style = options.style;
-            page.style.width = t.width;
-            page.style.height = t.height;
-            page.style.underlay = nullptr;
-            page.style.runs = drawn.back().runs;
-            if (options.underlay && !jobs[i].texture->file.empty()) {
-                std::string problem;
-                if (auto picture = source.Picture(jobs[i].texture->file, problem)) {
-                    page.style.underlay = picture.get();
-                    page.style.underlayOpacity = options.underlayOpacity;
-                    pictures.push_back(std::move(picture));
-                }
-            }
-            pages.push_back(std::move(page));
-            e.pages.push_back(t.texture);
-            for (const BatchWearer& w : t.wearers)
+            textures.push_back(jobs[i].texture);
+            e.pages.push_back(entries[i].texture);
+            for (const BatchWearer& w : entries[i].wearers)
                 if (SheetOf(players, w.model) == order[k])
                     e.wearers.push_back(w);
         }
+        SheetOptions drawn;
+        drawn.style = options.style;
+        drawn.sizeFromTexture = options.sizeFromTexture;
+        drawn.underlay = options.underlay;
+        drawn.underlayOpacity = options.underlayOpacity;
+        drawn.of = order[k];
+        const SheetPlan plan = PlanSheet(scan, textures, shelf, source, drawn);
+        const std::vector<SheetPage>& pages = plan.pages;
         const Result<SheetLayout> layout = LayOutSheet(pages);
         if (layout.ok()) {
             e.width = layout.value().width;
