@@ -263,7 +263,8 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
         ShowMessageBox(this, GW_TEXT(kCannotSaveHeading), why);
         return false;
     }
-    return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
+    // The surfaces of the style's own gathering: other models' are kept alive by it.
+    return ShowOutcome(WriteTemplateFile(file, styled.surfaces, style));
 }
 
 void ExportDialog::Dragged() {
