@@ -201,10 +201,22 @@ TEST(WornByWindow, InTheGameFollowsTheScanAndTheChoiceIsRemembered) {
         ChosenSurfaces(SurfaceChoice::GameTexture, textures, selected);
     const std::vector<const Surface*> player =
         ChosenSurfaces(SurfaceChoice::PlayerTexture, textures, selected);
-    std::set<std::string> names;
+    // The surfaces the command line says wear it in the whole game, each once.
+    std::multiset<std::string> drawn, worn;
     for (const Surface* s : game)
-        names.insert(s->name);
-    EXPECT_EQ(names, (std::set<std::string>{"u_armour_light", "l_kneepads"}));
+        drawn.insert(s->name);
+    std::istringstream lines(Printed(std::string(GW_FLATTEN_TOOL) + " --game '" + kGame.string() +
+                                     "' --wearers models/players/human_base/armour"));
+    std::set<std::string> seen;
+    for (std::string line; std::getline(lines, line);) {
+        const std::string model = line.substr(0, line.find('\t'));
+        const std::string rest = line.substr(line.find('\t') + 1);
+        const std::string surface = rest.substr(0, rest.find('\t'));
+        if (seen.insert(model + "\t" + surface).second)
+            worn.insert(surface);
+    }
+    ASSERT_FALSE(worn.empty());
+    EXPECT_EQ(drawn, worn);
     EXPECT_EQ(game.size(), player.size()); // the armour is worn by this player alone
 
     GridwrightSettings().setValue("template/surfaces", "galaxy");

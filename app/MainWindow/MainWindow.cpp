@@ -369,7 +369,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     default:
         break;
     }
-    QWidget::keyPressEvent(event);
+    // Past the dialog's own keys on purpose: they would close the window.
+    QWidget::keyPressEvent(event); // NOLINT(bugprone-parent-virtual-call)
 }
 
 void MainWindow::changeEvent(QEvent* event) {

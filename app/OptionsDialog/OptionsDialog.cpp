@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -402,8 +403,8 @@ void OptionsDialog::DrawPreview() {
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
     const double scale = double(kPreviewSide) / std::max(style.width, style.height);
-    style.width = std::max(1, int(style.width * scale + 0.5));
-    style.height = std::max(1, int(style.height * scale + 0.5));
+    style.width = std::max(1, int(std::lround(style.width * scale)));
+    style.height = std::max(1, int(std::lround(style.height * scale)));
     const TemplateImage image = DrawTemplateImage(style, styled.surfaces);
     if (image.width == 0)
         return;
