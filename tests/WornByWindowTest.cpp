@@ -100,6 +100,11 @@ TEST(WornByWindow, TheTooltipsNameThePlayersWearers) {
     const int row = window->selectedSurface();
     EXPECT_EQ(window->surfaceList()->item(row)->toolTip(),
               tip.mid(tip.indexOf("Worn by:"))); // the same list on the surface's line
+    // Cut short, the list says how many it leaves out.
+    const QStringList all = WornByLines(window->textures(), row, 100).split('\n');
+    ASSERT_GE(all.size(), 3);
+    const QStringList cut = WornByLines(window->textures(), row, 1).split('\n');
+    EXPECT_EQ(cut, (QStringList{all[0], all[1], QString("and %1 more").arg(all.size() - 2)}));
 }
 
 // The dialog lists, row for row, what gridwright-flatten --wearers prints

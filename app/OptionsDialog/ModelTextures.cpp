@@ -226,8 +226,18 @@ std::shared_ptr<const WearerScan> ModelTextures::GameWearers() {
     if (!m_model || !m_files)
         return nullptr;
     if (m_gameJob) {
-        const std::lock_guard<std::mutex> lock(m_gameJob->mutex);
-        return m_gameJob->scan;
+        std::shared_ptr<WearerScan> scan;
+        {
+            const std::lock_guard<std::mutex> lock(m_gameJob->mutex);
+            scan = m_gameJob->scan;
+        }
+        // Other texture coordinates chosen while the scan ran: it wears them too.
+        if (scan && std::any_of(scan->models.begin(), scan->models.end(), [&](const auto& m) {
+                return m.model &&
+                       std::find(m_retired.begin(), m_retired.end(), m.model) != m_retired.end();
+            }))
+            RefreshOwnModel();
+        return scan;
     }
     m_gameJob = std::make_shared<GameScanJob>();
     m_gameJob->scanned = m_gameScanned;
