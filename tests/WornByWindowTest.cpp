@@ -6,6 +6,7 @@
 #include "app/OptionsDialog/OptionsDialog.h"
 #include "image/TextureImage.h"
 #include "tests/GuiHarness.h"
+#include "tests/Md3Builder.h"
 #include "tests/TestModels.h"
 
 #include <QApplication>
@@ -83,10 +84,77 @@ bool Dark(const TextureImage& image, size_t pixel) {
     return image.rgba[pixel * 4] < 128;
 }
 
+// A game of its own: a player whose legs and torso wear one texture, its
+// head another, and a crate elsewhere in the game wearing the legs' too.
+std::string WriteSmallGame(const fs::path& root) {
+    const fs::path player = root / "models/players/p";
+    fs::create_directories(player);
+    fs::create_directories(root / "models/crates");
+    auto write = [](const fs::path& file, std::vector<Md3SurfaceDesc> surfaces) {
+        Md3ModelDesc model;
+        model.surfaces = std::move(surfaces);
+        EXPECT_TRUE(WriteBytesToFile(file.string(), BuildMd3(model).bytes)) << file;
+    };
+    Md3SurfaceDesc belt = TriangleSurface("l_belt", {0, 0}, {1, 0}, {0, 1});
+    belt.shaders = {{"models/players/p/belt.tga", 0}};
+    write(player / "lower.md3", {GridSurface("l_legs", 2, "models/players/p/skin.tga"), belt});
+    Md3SurfaceDesc torso = TriangleSurface("u_torso", {0.5f, 0.5f}, {1, 0.5f}, {1, 1});
+    torso.shaders = {{"models/players/p/skin.tga", 0}};
+    write(player / "upper.md3", {torso});
+    Md3SurfaceDesc head = TriangleSurface("h_head", {0, 0}, {1, 1}, {0, 1});
+    head.shaders = {{"models/players/p/head.tga", 0}};
+    write(player / "head.md3", {head});
+    Md3SurfaceDesc box = TriangleSurface("c_box", {0, 0.5f}, {0.5f, 0.5f}, {0, 1});
+    box.shaders = {{"models/players/p/skin.tga", 0}};
+    write(root / "models/crates/crate.md3", {box});
+    return (player / "lower.md3").string();
+}
+
+std::set<std::string> NamesOf(const std::vector<const Surface*>& surfaces) {
+    std::set<std::string> names;
+    for (const Surface* s : surfaces)
+        names.insert(s->name);
+    return names;
+}
+
 } // namespace
 
+// On a game the test writes: the legs' texture is worn by the torso in the
+// player and by a crate in the game; the belt by the legs' model alone.
+TEST(WornByWindow, TheWidenedChoicesGatherThePlayersAndTheGamesWearers) {
+    TempDir dir;
+    auto window = StartMainWindow(WriteSmallGame(dir.path()));
+    QApplication::processEvents();
+    ModelTextures& textures = window->textures();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return textures.source()->textures().ScriptsRead(); }, 10000));
+    SelectRow(*window, 0); // l_legs
+    const QString tip = window->textureList()->toolTip();
+    EXPECT_TRUE(tip.contains("upper.md3 u_torso")) << tip.toStdString();
+    EXPECT_FALSE(tip.contains("crate.md3")) << tip.toStdString(); // not of the player
+    using Names = std::set<std::string>;
+    EXPECT_EQ(NamesOf(ChosenSurfaces(SurfaceChoice::SameTexture, textures, 0)), Names{"l_legs"});
+    EXPECT_EQ(NamesOf(ChosenSurfaces(SurfaceChoice::PlayerTexture, textures, 0)),
+              (Names{"l_legs", "u_torso"}));
+    // Until the game is scanned, the player's.
+    EXPECT_EQ(NamesOf(ChosenSurfaces(SurfaceChoice::GameTexture, textures, 0)),
+              (Names{"l_legs", "u_torso"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return textures.GameWearers() != nullptr; }, 30000));
+    EXPECT_EQ(NamesOf(ChosenSurfaces(SurfaceChoice::GameTexture, textures, 0)),
+              (Names{"l_legs", "u_torso", "c_box"}));
+    EXPECT_EQ(NamesOf(ChosenSurfaces(SurfaceChoice::GameTexture, textures, 1)), Names{"l_belt"});
+    // The other models' surfaces outlive the models' gathering in the style.
+    TemplateOptions game;
+    game.surfaces = SurfaceChoice::GameTexture;
+    const StyledTemplate styled = StyleFor(game, textures, 0);
+    EXPECT_EQ(styled.models.size(), 3u);
+    EXPECT_EQ(styled.style.runs.size(), 3u);
+    (void)StyleFor(game, textures, 1); // another texture gathered
+    EXPECT_EQ(NamesOf(styled.surfaces), (Names{"l_legs", "u_torso", "c_box"}));
+}
+
 // The SKIN box and the surface's line name the other part that wears the
-// legs' texture, and the legs themselves with both skins that dress them so.
+// legs' texture, and the legs themselves with the skin that dresses them so.
 TEST(WornByWindow, TheTooltipsNameThePlayersWearers) {
     NEED_GAME();
     auto window = OpenOn("lower.md3", "l_legs");
