@@ -10,6 +10,7 @@
 #include "tests/TestModels.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QSettings>
 #include <QTest>
@@ -233,6 +234,9 @@ TEST(WornByWindow, InThisPlayerTheTemplateIsTheUnionOfThePartsTemplates) {
                               QTest::mouseClick(static_cast<LaidOutDialog*>(d)->control("save"),
                                                 Qt::LeftButton);
                           }));
+    // Named after the texture the parts share, not after either part.
+    ASSERT_EQ(desktop.asked.size(), 1u);
+    EXPECT_EQ(QFileInfo(desktop.asked[0].initialName).fileName(), "base");
     TextureImage alone[2];
     const char* parts[2] = {"lower.md3", "upper.md3"};
     for (int k = 0; k < 2; ++k) {
