@@ -91,7 +91,9 @@ TEST(Languages, FrenchShowsTheFormerReleasesTextsAndEnglishIsTheSource) {
                              "Telles quelles",
                              "Surfaces",
                              "La surface choisie",
-                             "Toutes celles de sa texture",
+                             "Toutes celles de sa texture, dans ce modèle",
+                             "Toutes celles de sa texture, dans ce joueur",
+                             "Toutes celles de sa texture, dans le jeu",
                              "Toutes",
                              "Traits",
                              "Lissés",
@@ -118,7 +120,8 @@ TEST(Languages, FrenchShowsTheFormerReleasesTextsAndEnglishIsTheSource) {
 
     const Shown en = InLanguage("en");
     for (const char* text : {"Template options", "TEMPLATE OPTIONS", "Size", "The texture's size",
-                             "Repeated, as in the game", "As stored", "All of its texture",
+                             "Repeated, as in the game", "As stored",
+                             "All of its texture, in this model", "All of its texture, in the game",
                              "Smoothed", "Underneath (images and PDF)", "Reset", "Cancel"})
         EXPECT_TRUE(en.panel.contains(text)) << text;
     for (const char* text : {"&Close", "Template &options...", "&About Gridwright..."})

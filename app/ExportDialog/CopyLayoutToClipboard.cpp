@@ -12,7 +12,7 @@
 
 QImage ExportDialog::TemplatePicture() const {
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
-    const TemplateImage image = DrawTemplateImage(styled.style, Surfaces());
+    const TemplateImage image = DrawTemplateImage(styled.style, styled.surfaces);
     if (image.width == 0)
         return {};
     QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);

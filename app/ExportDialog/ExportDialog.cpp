@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSettings>
+#include <algorithm>
 
 namespace {
 
@@ -139,7 +140,15 @@ QString ExportDialog::SuggestedName() const {
         bool oneTexture = true;
         for (const Surface* r : records)
             oneTexture = oneTexture && TextureKey(r->shaderName) == key;
-        name = oneTexture ? TextureNameOf(*records.front()) : FileNameOf(m_textures.model()->path);
+        // Surfaces of other models too: they were gathered as wearers of the
+        // chosen surface's texture file, whatever their own names for it.
+        const std::vector<Surface>& own = m_textures.model()->surfaces;
+        const bool wearers = std::any_of(records.begin(), records.end(), [&](const Surface* r) {
+            return std::none_of(own.begin(), own.end(), [&](const Surface& s) { return &s == r; });
+        });
+        name = wearers      ? FileNameOf(m_textures.WornTextureName(m_selected))
+               : oneTexture ? TextureNameOf(*records.front())
+                            : FileNameOf(m_textures.model()->path);
         const auto dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0)
             name.erase(dot);
@@ -263,7 +272,8 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
         ShowMessageBox(this, GW_TEXT(kCannotSaveHeading), why);
         return false;
     }
-    return ShowOutcome(WriteTemplateFile(file, Surfaces(), style));
+    // The surfaces of the style's own gathering: other models' are kept alive by it.
+    return ShowOutcome(WriteTemplateFile(file, styled.surfaces, style));
 }
 
 void ExportDialog::Dragged() {

@@ -3,6 +3,7 @@
 // wireframe on black inside the preview frame, and nowhere else.
 #include "app/MainWindow/MainWindow.h"
 
+#include "app/MainWindow/WornByDialog.h"
 #include "app/OptionsDialog/ModelTextures.h"
 #include "model/Model.h"
 #include "platform/Desktop.h"
@@ -27,8 +28,11 @@ void MainWindow::DrawSurfacePreview() {
         return;
     }
     ShowSurfaceTexture(selected);
-    const std::vector<const Surface*> records =
-        ChosenSurfaces(m_options.surfaces, m_textures, selected);
+    TemplateOptions chosen;
+    chosen.surfaces = m_options.surfaces;
+    chosen.textureSize = false;
+    StyledTemplate gathered = StyleFor(chosen, m_textures, selected);
+    const std::vector<const Surface*> records = gathered.surfaces;
     QStringList flat;
     for (const Surface* r : records)
         if (!LayoutHasArea(*r))
@@ -86,8 +90,16 @@ void MainWindow::DrawSurfacePreview() {
     const LayoutMapping mapping{scale, scale, (L + kPreviewOriginX) * ratio - inside.left(),
                                 (T + kPreviewOriginY) * ratio - inside.top()};
     // Drawn on a worker thread; the former preview stays until this one is done.
-    m_renderer->Start({layer, inside, style, picture, model(), records, mapping});
+    m_renderer->Start(
+        {layer, inside, style, picture, model(), records, mapping, std::move(gathered.models)});
 }
+
+namespace {
+
+// The tooltip's list stops there, and says how many more.
+constexpr int kWornByLines = 12;
+
+} // namespace
 
 void MainWindow::ShowSurfaceTexture(int selected) {
     // The texture's full path, shortened in the middle when it does not fit,
@@ -113,8 +125,14 @@ void MainWindow::ShowSurfaceTexture(int selected) {
                                   .arg(picture->width)
                                   .arg(picture->height)
                             : QString::fromUtf8(problem.c_str());
+    // Who else wears it in the player: the painter paints them all at once.
+    const QString wornBy = WornByLines(m_textures, selected, kWornByLines);
+    const QString tip =
+        name + "\n" + origin + "\n" + found + (wornBy.isEmpty() ? "" : "\n" + wornBy);
     if (QListWidgetItem* item = box->item(0))
-        item->setToolTip(name + "\n" + origin + "\n" + found);
-    box->setToolTip(name.isEmpty() ? QString() : name + "\n" + origin + "\n" + found);
+        item->setToolTip(tip);
+    box->setToolTip(name.isEmpty() ? QString() : tip);
+    if (QListWidgetItem* line = m_surfaceList->item(selected))
+        line->setToolTip(wornBy);
     m_texturePath = name;
 }

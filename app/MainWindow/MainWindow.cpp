@@ -1,4 +1,5 @@
 #include "app/MainWindow/MainWindow.h"
+#include "app/MainWindow/WornByDialog.h"
 #include "app/Workspace/WorkspaceWindow.h"
 #include "game/OpenModel.h"
 #include "model/ModelFormats.h"
@@ -51,6 +52,18 @@ MainWindow::MainWindow(QWidget* parent, const std::string& startModel)
     m_renderer = std::make_unique<PreviewRenderer>(this, [this](const QImage& layer) {
         m_previewLayer = layer;
         update();
+    });
+    // Called on the scan's thread, which may end while the window goes: the
+    // window's textures go first and stop listening.
+    m_textures.SetGameScanned([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_options.surfaces == SurfaceChoice::GameTexture && m_selected != -1)
+                    DrawSurfacePreview();
+                emit gameScanned();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -166,6 +179,9 @@ void MainWindow::ShowContextMenu(QPoint globalPos) {
     if (!m_texturePath.isEmpty())
         menu.addAction(tr("Copy the texture's path"), this,
                        [this] { QGuiApplication::clipboard()->setText(m_texturePath); });
+    QAction* wornBy = menu.addAction(tr("Worn by…"), this, &MainWindow::OnWornBy);
+    wornBy->setObjectName("wornBy");
+    wornBy->setEnabled(!m_texturePath.isEmpty() && m_selected != -1);
     // The model's skins, default first; the choice applies at once.
     if (!m_textures.skins().empty()) {
         QMenu* skins = menu.addMenu(tr("Skin"));
@@ -353,7 +369,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     default:
         break;
     }
-    QWidget::keyPressEvent(event);
+    // Past the dialog's own keys on purpose: they would close the window.
+    QWidget::keyPressEvent(event); // NOLINT(bugprone-parent-virtual-call)
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -456,6 +473,14 @@ void MainWindow::OpenWorkspace() {
     m_workspace->show();
     m_workspace->raise();
     m_workspace->activateWindow();
+}
+
+void MainWindow::OnWornBy() {
+    if (m_selected == -1 || m_selected >= m_textures.SurfaceCount())
+        return;
+    WornByDialog dialog(m_textures, m_selected, this);
+    connect(this, &MainWindow::gameScanned, &dialog, &WornByDialog::Fill);
+    dialog.exec();
 }
 
 void MainWindow::SelectSurface(int index) {

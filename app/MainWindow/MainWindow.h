@@ -61,6 +61,9 @@ class MainWindow : public LaidOutDialog {
     void ShowContextMenu(QPoint globalPos);
     // Chooses a surface as a click on its line does.
     void SelectSurface(int index);
+    // "Worn by…": every model, surface and skin of the game wearing the
+    // chosen surface's texture file.
+    void OnWornBy();
 
     // A file came, went or was replaced where the model's lookup searches:
     // the skins and textures are found anew, as a new model's are, with the
@@ -92,6 +95,10 @@ class MainWindow : public LaidOutDialog {
     QStringList systemMenuEntries() const;
     // Closing the window: the selection goes with it.
     void reject() override;
+
+  signals:
+    // The game's models were looked through for who wears what.
+    void gameScanned();
 
   protected:
     void Setup() override;

@@ -25,6 +25,7 @@ struct PreviewJob {
     std::shared_ptr<const Model> model;          // kept alive for the records
     std::vector<const Surface*> records;
     LayoutMapping mapping;
+    std::vector<std::shared_ptr<const Model>> others; // other models' records kept alive
 };
 
 class PreviewRenderer {

@@ -5,6 +5,7 @@
 // texture source, kept in the window's one cache under its byte budget.
 #include "flatten/GameTextureSource.h"
 #include "flatten/TemplateRequest.h"
+#include "flatten/Wearers.h"
 #include "game/GameFiles.h"
 #include "image/TextureCache.h"
 #include "image/TextureImage.h"
@@ -14,12 +15,16 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 class ModelTextures : public TextureSource {
   public:
     ModelTextures();
+    ~ModelTextures() override;
+    ModelTextures(const ModelTextures&) = delete;
+    ModelTextures& operator=(const ModelTextures&) = delete;
 
     // A new model (or none), as a file by itself: its skins read (the .skin
     // files, then those its header names and the pictures it holds), "default"
@@ -76,6 +81,26 @@ class ModelTextures : public TextureSource {
     // look decodes it again.
     void Forget(const std::string& file);
 
+    // Who wears the textures among the model's player: the model and the
+    // other parts beside it, read once and kept, through every skin. Null
+    // while the game's shader scripts are still being read (a scan then
+    // would wait for them).
+    std::shared_ptr<const WearerScan> PlayerWearers();
+    // The model and its siblings as scans take them (the model first).
+    const std::vector<WearingModel>& PlayerModels();
+    // The same over every model of the game, the player's given as read.
+    // The scan runs on a pool thread, started by the first ask; null until
+    // it is done. `GameScanned` is called on that thread when one ends.
+    std::shared_ptr<const WearerScan> GameWearers();
+    void SetGameScanned(std::function<void()> scanned) { m_gameScanned = std::move(scanned); }
+    // The texture file the surface wears through the chosen skin, among a
+    // scan's; null when it wears none there.
+    const WornFile* WornFileOf(const WearerScan& scan, int index);
+    // The surfaces of a texture's wearers, gathered once: the models read
+    // again for it are kept until another texture is gathered.
+    const WornTemplate& Gathered(const std::shared_ptr<const WearerScan>& scan,
+                                 const WornFile& texture);
+
   private:
     void Start(std::shared_ptr<const Model> model, std::shared_ptr<const GameFiles> files,
                const std::string& modelGamePath, std::shared_ptr<TextureCache> cache);
@@ -90,4 +115,22 @@ class ModelTextures : public TextureSource {
     bool m_scriptsInBackground = false, m_waitedForScripts = false;
     std::vector<Skin> m_skins;
     int m_chosen = -1;
+
+    // The player's models and their scan; the game's scan in the background.
+    bool m_playerRead = false;
+    std::vector<WearingModel> m_player;
+    std::shared_ptr<WearerScan> m_playerScan;
+    struct GameScanJob {
+        std::mutex mutex;
+        std::shared_ptr<WearerScan> scan;
+        std::function<void()> scanned; // cleared when the model goes
+    };
+    std::shared_ptr<GameScanJob> m_gameJob;
+    std::function<void()> m_gameScanned;
+    void StopGameScan();
+    // The model in use in each scan (another set of texture coordinates).
+    void RefreshOwnModel();
+    std::shared_ptr<const WearerScan> m_gatheredScan;
+    std::string m_gatheredKey;
+    WornTemplate m_gathered;
 };

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -145,7 +146,9 @@ void OptionsDialog::BuildControls() {
     label(tr("Surfaces"));
     m_surfaces = new QComboBox(this);
     m_surfaces->setObjectName("surfaces");
-    m_surfaces->addItems({tr("The chosen surface"), tr("All of its texture"), tr("All")});
+    m_surfaces->addItems({tr("The chosen surface"), tr("All of its texture, in this model"),
+                          tr("All of its texture, in this player"),
+                          tr("All of its texture, in the game"), tr("All")});
     grid->addWidget(m_surfaces, row++, 1, 1, 3);
 
     label(tr("Lines"));
@@ -360,7 +363,8 @@ void OptionsDialog::ReadControls() {
         s.height = m_height->value();
     }
     s.wrap = m_wrap->currentIndex() == 1 ? WrapMode::Clip : WrapMode::Repeat;
-    m_options.surfaces = SurfaceChoice(std::clamp(m_surfaces->currentIndex(), 0, 2));
+    m_options.surfaces =
+        SurfaceChoice(std::clamp(m_surfaces->currentIndex(), 0, int(SurfaceChoice::All)));
     s.lineWidth = m_lineWidth->value();
     s.antialias = m_antialias->isChecked();
     s.background =
@@ -399,10 +403,9 @@ void OptionsDialog::DrawPreview() {
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
     const double scale = double(kPreviewSide) / std::max(style.width, style.height);
-    style.width = std::max(1, int(style.width * scale + 0.5));
-    style.height = std::max(1, int(style.height * scale + 0.5));
-    const TemplateImage image =
-        DrawTemplateImage(style, ChosenSurfaces(m_options.surfaces, m_textures, m_selected));
+    style.width = std::max(1, int(std::lround(style.width * scale)));
+    style.height = std::max(1, int(std::lround(style.height * scale)));
+    const TemplateImage image = DrawTemplateImage(style, styled.surfaces);
     if (image.width == 0)
         return;
     QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);

@@ -113,10 +113,13 @@ TemplateOptions TemplateOptions::Load(QStringList* reset) {
     o.underlay = read.Flag("template/underlay", false);
     o.underlayOpacity = read.Number("template/underlayOpacity", 0.5, 0.0, 1.0);
     o.textureSize = read.Flag("template/textureSize", true);
-    const QString surfaces = read.Choice("template/surfaces", {"selected", "texture", "all"});
-    o.surfaces = surfaces == "texture" ? SurfaceChoice::SameTexture
-                 : surfaces == "all"   ? SurfaceChoice::All
-                                       : SurfaceChoice::Selected;
+    const QString surfaces =
+        read.Choice("template/surfaces", {"selected", "texture", "player", "game", "all"});
+    o.surfaces = surfaces == "texture"  ? SurfaceChoice::SameTexture
+                 : surfaces == "player" ? SurfaceChoice::PlayerTexture
+                 : surfaces == "game"   ? SurfaceChoice::GameTexture
+                 : surfaces == "all"    ? SurfaceChoice::All
+                                        : SurfaceChoice::Selected;
     return o;
 }
 
@@ -150,9 +153,11 @@ void TemplateOptions::Save() const {
     s.setValue("template/underlay", underlay);
     s.setValue("template/underlayOpacity", underlayOpacity);
     s.setValue("template/textureSize", textureSize);
-    s.setValue("template/surfaces", surfaces == SurfaceChoice::SameTexture ? "texture"
-                                    : surfaces == SurfaceChoice::All       ? "all"
-                                                                           : "selected");
+    s.setValue("template/surfaces", surfaces == SurfaceChoice::SameTexture     ? "texture"
+                                    : surfaces == SurfaceChoice::PlayerTexture ? "player"
+                                    : surfaces == SurfaceChoice::GameTexture   ? "game"
+                                    : surfaces == SurfaceChoice::All           ? "all"
+                                                                               : "selected");
 }
 
 TemplateRequest RequestFor(const TemplateOptions& options, const ModelTextures& textures,
@@ -161,7 +166,7 @@ TemplateRequest RequestFor(const TemplateOptions& options, const ModelTextures& 
     const std::string worn = textures.WornTextureName(selected);
     if (options.surfaces == SurfaceChoice::All)
         request.all = true;
-    else if (options.surfaces == SurfaceChoice::SameTexture && !TextureKey(worn).empty())
+    else if (options.surfaces != SurfaceChoice::Selected && !TextureKey(worn).empty())
         request.texture = worn;
     else
         request.surfaces = {std::to_string(selected)};
@@ -174,8 +179,42 @@ TemplateRequest RequestFor(const TemplateOptions& options, const ModelTextures& 
     return request;
 }
 
+namespace {
+
+// The texture's wearers in the player or the game in place of the model's
+// own: a model with no other wearer keeps the model's template.
+void AddOtherWearers(SurfaceChoice choice, ModelTextures& textures, int selected,
+                     StyledTemplate& t) {
+    std::shared_ptr<const WearerScan> scan;
+    if (choice == SurfaceChoice::GameTexture)
+        scan = textures.GameWearers();
+    if (!scan) // the player's until the game is scanned
+        scan = textures.PlayerWearers();
+    if (!scan)
+        return;
+    const WornFile* worn = textures.WornFileOf(*scan, selected);
+    if (!worn)
+        return;
+    const bool others =
+        std::any_of(worn->wearers.begin(), worn->wearers.end(), [&](const TextureWearer& w) {
+            return scan->models[w.model].model != textures.model();
+        });
+    if (!others)
+        return;
+    const WornTemplate& gathered = textures.Gathered(scan, *worn);
+    if (gathered.records.empty())
+        return;
+    t.surfaces = gathered.records;
+    t.models = gathered.models;
+    t.style.runs = gathered.runs;
+    for (const auto& [model, why] : gathered.unread)
+        t.warnings.push_back(scan->models[model].gamePath + ": " + why);
+}
+
+} // namespace
+
 StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures, int selected) {
-    StyledTemplate t{options.style, nullptr, {}, {}, false};
+    StyledTemplate t{options.style, nullptr, {}, {}, false, {}};
     const Model* model = textures.model().get();
     if (!model || selected < 0 || selected >= model->SurfaceCount())
         return t;
@@ -193,6 +232,9 @@ StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures,
     if (!plan.sizeConflict.empty())
         t.warnings.push_back("the surfaces drawn wear textures of different sizes: " +
                              plan.sizeConflict + "; the template keeps the size chosen");
+    if (options.surfaces == SurfaceChoice::PlayerTexture ||
+        options.surfaces == SurfaceChoice::GameTexture)
+        AddOtherWearers(options.surfaces, textures, selected, t);
     return t;
 }
 

@@ -13,7 +13,9 @@
 // The program's settings file, for everything the window remembers.
 QSettings GridwrightSettings();
 
-enum class SurfaceChoice { Selected, SameTexture, All };
+// The chosen surface; every surface wearing its texture file in the model,
+// in its player (the other parts beside it) or in its whole game; every one.
+enum class SurfaceChoice { Selected, SameTexture, PlayerTexture, GameTexture, All };
 
 struct TemplateOptions {
     TemplateStyle style; // the defaults give the classic templates, at 128 x 128
@@ -40,6 +42,9 @@ struct StyledTemplate {
     std::vector<const Surface*> surfaces;
     std::vector<std::string> warnings;
     bool sizeFromTexture = false;
+    // The other models whose surfaces are drawn (the texture's wearers in
+    // the player or the game), kept alive while the style is in use.
+    std::vector<std::shared_ptr<const Model>> models;
 };
 // The request the options make for the selected surface: the same the
 // command line makes from its options.
@@ -49,6 +54,9 @@ StyledTemplate StyleFor(const TemplateOptions& options, ModelTextures& textures,
 
 // The surfaces the template holds, in file order, for the selected one; empty
 // when nothing is selected. "The same texture" means the texture worn, through
-// the chosen skin.
+// the chosen skin; in the player or the game, every surface wearing that file
+// through any skin, model by model (until the game is scanned, the player's).
+// The surfaces of other models live while `textures` keeps them, until another
+// texture is gathered: hold StyleFor's models to keep them longer.
 std::vector<const Surface*> ChosenSurfaces(SurfaceChoice choice, ModelTextures& textures,
                                            int selected);

@@ -245,6 +245,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Worn by…</source>
+        <translation>Portée par…</translation>
+    </message>
+    <message>
         <source>The model: %1.</source>
         <translation>Le modèle : %1.</translation>
     </message>
@@ -387,8 +391,16 @@
         <translation>La surface choisie</translation>
     </message>
     <message>
-        <source>All of its texture</source>
-        <translation>Toutes celles de sa texture</translation>
+        <source>All of its texture, in this model</source>
+        <translation>Toutes celles de sa texture, dans ce modèle</translation>
+    </message>
+    <message>
+        <source>All of its texture, in this player</source>
+        <translation>Toutes celles de sa texture, dans ce joueur</translation>
+    </message>
+    <message>
+        <source>All of its texture, in the game</source>
+        <translation>Toutes celles de sa texture, dans le jeu</translation>
     </message>
     <message>
         <source>All</source>
@@ -492,6 +504,61 @@
     <message>
         <source>Legs</source>
         <translation>Jambes</translation>
+    </message>
+</context>
+<context>
+    <name>WornByDialog</name>
+    <message>
+        <source>Worn by:</source>
+        <translation>Portée par :</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>et %1 de plus</translation>
+    </message>
+    <message>
+        <source>Worn by…</source>
+        <translation>Portée par…</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Modèle</translation>
+    </message>
+    <message>
+        <source>Surface</source>
+        <translation>Surface</translation>
+    </message>
+    <message>
+        <source>Skins</source>
+        <translation>Skins</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Provenance</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+    <message>
+        <source>Looking through the game&apos;s models…</source>
+        <translation>Recherche parmi les modèles du jeu…</translation>
+    </message>
+    <message>
+        <source>The surface wears no texture.</source>
+        <translation>La surface ne porte aucune texture.</translation>
+    </message>
+    <message>
+        <source>No model of the game wears %1.</source>
+        <translation>Aucun modèle du jeu ne porte %1.</translation>
+    </message>
+    <message>
+        <source>Surfaces wearing %1: %2.</source>
+        <translation>Surfaces qui portent %1 : %2.</translation>
+    </message>
+    <message>
+        <source>Models or skins that could not be looked through: %1.</source>
+        <translation>Modèles ou skins qui n’ont pas pu être parcourus : %1.</translation>
     </message>
 </context>
 </TS>
