@@ -116,12 +116,11 @@ BatchEntry EntryOf(const WearerScan& scan, const WornFile& texture) {
     return e;
 }
 
-// What a model's sheet is: its player's folder when it lies in one (a folder
-// holding a lower, upper or head model: what else lies there, a backpack,
-// a flash, is the player's too), else itself.
-std::string SheetOf(const std::set<std::string>& players, const std::string& gamePath) {
+// What a model's sheet is: its player's folder when it is a player's part
+// (lower, upper, head), else itself.
+std::string SheetOf(const std::string& gamePath) {
     const fs::path path(GamePath(gamePath));
-    if (players.count(LowerCase(path.parent_path().string())))
+    if (PlayerPartOf(gamePath) >= 0)
         return path.parent_path().string();
     return (path.parent_path() / path.stem()).string();
 }
@@ -131,10 +130,6 @@ std::string SheetOf(const std::set<std::string>& players, const std::string& gam
 void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& source,
                  const BatchOptions& options, const std::vector<Job>& jobs,
                  std::set<std::string>& taken, std::vector<BatchEntry>& entries) {
-    std::set<std::string> players;
-    for (const WearingModel& m : scan.models)
-        if (PlayerPartOf(m.gamePath) >= 0)
-            players.insert(LowerCase(fs::path(GamePath(m.gamePath)).parent_path().string()));
     std::vector<std::string> order;
     std::map<std::string, std::vector<size_t>> pagesOf; // sheet -> entries
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -142,7 +137,7 @@ void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& s
             continue;
         std::set<std::string> on;
         for (const TextureWearer& w : jobs[i].texture->wearers)
-            on.insert(SheetOf(players, scan.models[w.model].gamePath));
+            on.insert(SheetOf(scan.models[w.model].gamePath));
         for (const std::string& sheet : on) {
             if (pagesOf.find(sheet) == pagesOf.end())
                 order.push_back(sheet);
@@ -167,7 +162,7 @@ void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& s
             textures.push_back(jobs[i].texture);
             e.pages.push_back(entries[i].texture);
             for (const BatchWearer& w : entries[i].wearers)
-                if (SheetOf(players, w.model) == order[k])
+                if (SheetOf(w.model) == order[k])
                     e.wearers.push_back(w);
         }
         SheetOptions drawn;

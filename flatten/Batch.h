@@ -27,9 +27,9 @@ struct BatchOptions {
     std::string skin; // empty: the default skin; "all": every skin; else a name
     int jobs = 1;     // at most kMaxBatchJobs are used
     int uvSet = -1;   // the texture coordinates to lay out where a model has them; -1: its own
-    // Also a sheet per player (the models of a folder that holds a lower,
-    // upper or head model) and per other model: every texture it wears, each
-    // template at its own size and labelled, side by side in one file.
+    // Also a sheet per player (its lower, upper and head models) and per
+    // other model: every texture it wears, each template at its own size and
+    // labelled, side by side in one file.
     bool sheets = false;
     // Where decoded textures are kept, under its byte budget (null: a cache
     // of the usual budget): a picture goes once no template being drawn

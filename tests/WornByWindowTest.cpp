@@ -4,6 +4,7 @@
 // the torso in one template, the union of their own templates.
 #include "app/MainWindow/WornByDialog.h"
 #include "app/OptionsDialog/OptionsDialog.h"
+#include "export/SheetTemplate.h"
 #include "image/TextureImage.h"
 #include "tests/GuiHarness.h"
 #include "tests/Md3Builder.h"
@@ -316,4 +317,53 @@ TEST(WornByWindow, AModelAloneDrawsItsOwnSurfacesOfTheTexture) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return textures.GameWearers() != nullptr; }, 30000));
     EXPECT_EQ(ChosenSurfaces(SurfaceChoice::GameTexture, textures, 1), own);
     EXPECT_TRUE(StyleFor(TemplateOptions{}, textures, 1).models.empty());
+}
+
+// The window's sheet of the player: each texture its parts wear through any
+// skin, each page the very template the command line draws of that texture
+// across the game, at the place the sheet's layout gives it.
+TEST(WornByWindow, ThePlayersSheetHoldsEachTexturesTemplateAtItsPlace) {
+    NEED_GAME();
+    TempDir dir;
+    DesktopStandIn desktop;
+    auto window = OpenOn("lower.md3", "l_legs");
+    const std::shared_ptr<const WearerScan> scan = window->textures().PlayerWearers();
+    ASSERT_NE(scan, nullptr);
+    ASSERT_GE(scan->textures.size(), 5u); // legs, torso, head: each skin's textures
+    const std::string sheet = dir.File("sheet.png");
+    desktop.answers.push_back(QString::fromStdString(sheet));
+    window->OnSavePlayerSheet();
+    ASSERT_EQ(desktop.asked.size(), 1u);
+    EXPECT_EQ(desktop.asked[0].initialName, "human_base_sheet.png");
+    const TextureImage drawn = Decoded(sheet);
+
+    std::vector<TextureImage> alone;
+    std::vector<SheetPage> pages;
+    for (const WornFile& t : scan->textures) {
+        const std::string file = dir.File("page" + std::to_string(alone.size()) + ".png");
+        const std::string command = std::string(GW_FLATTEN_TOOL) + " --game '" + kGame.string() +
+                                    "' --texture '" + t.texture + "' --size texture -o '" + file +
+                                    "' > /dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        alone.push_back(Decoded(file));
+        SheetPage page;
+        page.label = fs::path(t.texture).filename().string() + "  " +
+                     std::to_string(alone.back().width) + "x" + std::to_string(alone.back().height);
+        page.style.width = alone.back().width;
+        page.style.height = alone.back().height;
+        pages.push_back(page);
+    }
+    const Result<SheetLayout> layout = LayOutSheet(pages);
+    ASSERT_TRUE(layout.ok());
+    ASSERT_EQ(drawn.width, layout.value().width);
+    ASSERT_EQ(drawn.height, layout.value().height);
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const SheetBox& at = layout.value().places[k].page;
+        size_t differ = 0;
+        for (int y = 0; y < at.height; ++y)
+            for (int x = 0; x < at.width; ++x)
+                differ += Dark(drawn, size_t(at.y + y) * size_t(drawn.width) + size_t(at.x + x)) !=
+                          Dark(alone[k], size_t(y) * size_t(at.width) + size_t(x));
+        EXPECT_EQ(differ, 0u) << scan->textures[k].texture;
+    }
 }

@@ -198,6 +198,10 @@ void MainWindow::ShowContextMenu(QPoint globalPos) {
                                        &MainWindow::OnSaveModelSkin);
     saveSkin->setObjectName("saveModelSkin");
     saveSkin->setEnabled(ModelSkinToSave() >= 0);
+    QAction* sheet =
+        menu.addAction(tr("Save the player's sheet..."), this, &MainWindow::OnSavePlayerSheet);
+    sheet->setObjectName("savePlayerSheet");
+    sheet->setEnabled(model() != nullptr);
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
         menu.addAction(entry, this, &MainWindow::OnAbout);

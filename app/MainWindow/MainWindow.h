@@ -42,6 +42,8 @@ class MainWindow : public LaidOutDialog {
     // Writes a skin the model holds as a picture, asking where: the one
     // chosen when the model holds it, else its first.
     void OnSaveModelSkin();
+    // Every texture of the model's player (or of the model alone), on one sheet.
+    void OnSavePlayerSheet();
     // The skin of the model's own that would be saved; -1 when it holds none.
     int ModelSkinToSave() const;
     // Speaks the language ("en", "fr") from now on, and remembers it.

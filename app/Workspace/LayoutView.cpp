@@ -101,7 +101,9 @@ std::optional<std::pair<int, int>> LayoutView::FaceAt(QPointF point) const {
         }
         const bool inside = (side[0] >= 0 && side[1] >= 0 && side[2] >= 0) ||
                             (side[0] <= 0 && side[1] <= 0 && side[2] <= 0);
-        if (inside && !(side[0] == 0 && side[1] == 0 && side[2] == 0))
+        // Another model's face (a texture's other wearer) is shown, not chosen.
+        if (inside && !(side[0] == 0 && side[1] == 0 && side[2] == 0) &&
+            m_indices[size_t(t.surface)] >= 0)
             found = std::pair{m_indices[size_t(t.surface)], t.triangle};
     });
     return found;

@@ -362,10 +362,18 @@ void WorkspaceWindow::ShowLayout() {
     ModelTextures& textures = m_source.textures();
     const int selected = m_source.selected();
     const StyledTemplate styled = StyleFor(m_source.options(), textures, selected);
+    // The window's own surfaces by their index; another model's (a texture's
+    // other wearers) are drawn but not the window's to choose: -1.
     std::vector<int> indices;
     const Model* model = textures.model().get();
-    for (const Surface* s : styled.surfaces)
-        indices.push_back(model ? int(s - model->surfaces.data()) : 0);
+    for (const Surface* s : styled.surfaces) {
+        int index = -1;
+        for (int i = 0; model && i < model->SurfaceCount() && index < 0; ++i)
+            if (&model->surfaces[size_t(i)] == s)
+                index = i;
+        indices.push_back(index);
+    }
+    m_layoutModels = styled.models; // the other wearers' surfaces live while the layout shows them
     std::shared_ptr<const TextureImage> texture;
     const std::string file = selected >= 0 ? textures.TextureOfSurface(selected).file : "";
     if (!file.empty()) {

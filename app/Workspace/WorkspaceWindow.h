@@ -123,6 +123,7 @@ class WorkspaceWindow : public QWidget {
     // The picture each file last showed in the 3D view.
     std::map<std::string, std::shared_ptr<const TextureImage>> m_shown;
     // The layout's underlay, and the file it is from.
+    std::vector<std::shared_ptr<const Model>> m_layoutModels; // other wearers drawn in the layout
     std::string m_layoutFile;
     std::shared_ptr<const TextureImage> m_layoutPicture;
     QString m_joinProblem, m_saveProblem;

@@ -308,6 +308,22 @@
         <source>Skin %1 saved as %2.</source>
         <translation>Skin %1 enregistrée sous %2.</translation>
     </message>
+    <message>
+        <source>Save the player&apos;s sheet...</source>
+        <translation>Enregistrer la planche du joueur...</translation>
+    </message>
+    <message>
+        <source>The model wears no texture to put on a sheet.</source>
+        <translation>Le modèle ne porte aucune texture à mettre sur une planche.</translation>
+    </message>
+    <message>
+        <source>Cannot save the sheet</source>
+        <translation>Impossible d&apos;enregistrer la planche</translation>
+    </message>
+    <message>
+        <source>The sheet of %1 textures saved as %2.</source>
+        <translation>La planche de %1 textures enregistrée sous %2.</translation>
+    </message>
 </context>
 <context>
     <name>ModelBrowser</name>
