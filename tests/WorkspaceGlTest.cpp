@@ -616,12 +616,12 @@ QPoint OnScreen(const OrbitCamera& camera, const Vec3& p, int width, int height)
     for (int r = 0; r < 4; ++r) { // column-major: element (r, c) at c * 4 + r
         eye[r] = 0;
         for (int c = 0; c < 4; ++c)
-            eye[r] += v[size_t(c * 4 + r)] * in[c];
+            eye[r] += v[size_t(c) * 4 + size_t(r)] * in[c];
     }
     for (int r = 0; r < 4; ++r) {
         clip[r] = 0;
         for (int c = 0; c < 4; ++c)
-            clip[r] += m[size_t(c * 4 + r)] * eye[c];
+            clip[r] += m[size_t(c) * 4 + size_t(r)] * eye[c];
     }
     return {int((clip[0] / clip[3] + 1) / 2 * float(width)),
             int((1 - clip[1] / clip[3]) / 2 * float(height))};
@@ -788,4 +788,52 @@ TEST(WorkspaceGl, APlayerWearingTheTextureIsOneJoinedAndTheWearersShownAreCapped
     view->update();
     EXPECT_TRUE(Within2s([&] { return CentreColours(view).substr(1, 3) == "rrb"; }))
         << CentreColours(view);
+}
+
+// Many models side by side, none large by itself, together past what turns
+// at the screen's pace: each is drawn coarse while the camera moves, whole
+// once it stops.
+TEST(WorkspaceGl, ManySmallModelsSideBySideTurnCoarseTogether) {
+    auto sheet = [](int cells) {
+        Surface s;
+        s.name = "sheet";
+        for (int y = 0; y <= cells; ++y)
+            for (int x = 0; x <= cells; ++x) {
+                s.positions.push_back(
+                    {0, float(x) / float(cells) * 10, float(y) / float(cells) * 10});
+                s.normals.push_back({1, 0, 0});
+                s.u.push_back(double(x) / cells);
+                s.v.push_back(double(y) / cells);
+            }
+        for (int32_t y = 0; y < cells; ++y)
+            for (int32_t x = 0; x < cells; ++x) {
+                const int32_t i = y * (cells + 1) + x;
+                s.triangles.push_back({i, i + 1, i + cells + 1});
+                s.triangles.push_back({i + 1, i + cells + 2, i + cells + 1});
+            }
+        auto model = std::make_shared<Model>();
+        model->surfaces.push_back(std::move(s));
+        return std::shared_ptr<const Model>(std::move(model));
+    };
+    std::vector<std::vector<ScenePart>> groups;
+    for (int i = 0; i < 16; ++i)
+        groups.push_back(SingleModel(sheet(60), 0)); // 7,200 triangles, 3,721 vertices each
+    const size_t all = 16 * 7200;
+    ModelView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.SetScene(SideBySide(std::move(groups), 2), {}, true);
+    view.camera().yaw = view.camera().pitch = 0;
+    view.grabFramebuffer();
+    EXPECT_EQ(view.drawnTriangles(), all);
+    view.camera().yaw += 0.2f;
+    view.grabFramebuffer();
+    EXPECT_LT(view.drawnTriangles(), all);
+    EXPECT_LT(view.drawnTriangles(), size_t(100000)) << "past what turns at the screen's pace";
+    EXPECT_GT(view.drawnTriangles(), 1000u);
+    EXPECT_TRUE(Within2s([&] {
+        QApplication::processEvents();
+        return view.drawnTriangles() == all;
+    }));
 }

@@ -292,7 +292,7 @@ void ModelView::Upload() {
                 // models side by side) gets its coarse stand-ins, made once,
                 // each surface its share of what turns at the screen's pace.
                 if (total > kTrianglesWhileMoving && (wide || m_wideIndices)) {
-                    const size_t target = size_t(double(cornerCount / 3) *
+                    const size_t target = size_t(double(cornerCount) / 3 *
                                                  double(kTrianglesWhileMoving) / double(total));
                     std::vector<uint32_t> narrow;
                     if (!wide)
