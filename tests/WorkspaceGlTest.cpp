@@ -837,3 +837,61 @@ TEST(WorkspaceGl, ManySmallModelsSideBySideTurnCoarseTogether) {
         return view.drawnTriangles() == all;
     }));
 }
+
+// A real player copied into three folders of a game: from one's legs, joined,
+// the other two stand beside it, joined, each surface wearing its picture.
+TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
+    const std::filesystem::path casey =
+        std::filesystem::path(GW_MODEL_CORPUS) / "md3/casey/models/players/casey";
+    if (!std::filesystem::exists(casey / "lower.md3"))
+        GTEST_SKIP() << casey << " is not here";
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path players = dir.path() / "models" / "players";
+    // The skins name models/players/casey/...: the pictures stay there, the
+    // models and skins go to three other folders too.
+    for (const char* name : {"casey", "one", "two", "three"}) {
+        std::filesystem::create_directories(players / name);
+        for (const auto& entry : std::filesystem::directory_iterator(casey)) {
+            const std::string ext = entry.path().extension().string();
+            if (std::string(name) == "casey" ? ext != ".md3" && ext != ".skin"
+                                             : ext == ".md3" || ext == ".skin")
+                std::filesystem::copy_file(entry.path(), players / name / entry.path().filename());
+        }
+    }
+    auto window = StartMainWindow((players / "one" / "lower.md3").string());
+    ASSERT_NE(window->model(), nullptr);
+    int leg = -1;
+    for (int i = 0; i < window->surfaceList()->count(); ++i)
+        if (window->model()->surfaces[size_t(i)].name == "l_leg_right")
+            leg = i;
+    ASSERT_GE(leg, 0);
+    SelectRow(*window, leg);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    workspace->SetJoinPlayer(true);
+    QElapsedTimer clock;
+    clock.start();
+    workspace->SetShowWearers(true);
+    ASSERT_TRUE(Within2s([&] { return !workspace->lookingForWearers(); }));
+    std::printf("the wearers showed after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(workspace->wearersShown(),
+              QStringList({"models/players/three", "models/players/two"}));
+    ModelView* view = workspace->modelView();
+    ASSERT_EQ(view->parts().size(), 9u);
+    const std::string roles[3] = {"lower", "upper", "head"};
+    for (size_t p = 3; p < 9; ++p)
+        EXPECT_EQ(view->parts()[p].role, roles[p % 3]);
+    // Every surface the default skin dresses wears its picture once decoded.
+    EXPECT_TRUE(Within2s([&] {
+        const auto& pictures = view->pictures();
+        size_t dressed = 0, all = 0;
+        for (size_t p = 3; p < pictures.size(); ++p)
+            for (const auto& picture : pictures[p]) {
+                ++all;
+                dressed += picture != nullptr;
+            }
+        return all > 6 && dressed == all;
+    }));
+}
