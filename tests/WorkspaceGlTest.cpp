@@ -894,4 +894,12 @@ TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
             }
         return all > 6 && dressed == all;
     }));
+
+    // The model given again (as the main window does on a skin's choice):
+    // its wearers stand beside it still.
+    workspace->OnModelChanged();
+    EXPECT_TRUE(Within2s([&] {
+        return !workspace->lookingForWearers() && workspace->wearersShown().size() == 2;
+    })) << workspace->statusText().toStdString();
+    EXPECT_EQ(view->parts().size(), 9u);
 }

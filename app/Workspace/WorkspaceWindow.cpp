@@ -350,7 +350,9 @@ bool WorkspaceWindow::showsPlayer() const {
 
 void WorkspaceWindow::OnModelChanged() {
     m_others.clear();
-    m_found.reset(); // another model's: asked anew below
+    // Another model's (or skin's) wearers: asked anew below, the game's scan kept.
+    m_found.reset();
+    m_wearerQuestion.clear();
     const std::shared_ptr<const Model>& model = m_source.textures().model();
     const int part = PlayerPartOfModel(model.get());
     m_player->setEnabled(part >= 0);
