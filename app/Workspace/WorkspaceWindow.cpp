@@ -309,7 +309,9 @@ void WorkspaceWindow::ShowStatus() {
     if (!m_saveProblem.isEmpty())
         parts << m_saveProblem;
     QString tip;
-    if (lookingForWearers()) {
+    if (m_wearers->isChecked() && m_source.textures().model() && m_source.selected() < 0) {
+        parts << tr("Choose a surface: the models wearing its texture stand beside this one.");
+    } else if (lookingForWearers()) {
         parts << tr("Looking through the game for the models wearing this texture…");
     } else if (m_found) {
         const QString texture = QFileInfo(QString::fromStdString(m_found->texture)).fileName();
@@ -671,8 +673,7 @@ void WorkspaceWindow::FindWearers(bool again) {
     m_scanner->start([self, asked, stop, scan, source, cache, files, wanted, own, join] {
         auto found = std::make_shared<Wearers>();
         found->files = files;
-        // Its own lookups, in the window's one cache: the interface's are not shared across
-        // threads.
+        // Lookups of its own, pictures in the window's one cache.
         found->source = source ? source : std::make_shared<GameTextureSource>(files, cache);
         found->scan = scan;
         if (!found->scan) {

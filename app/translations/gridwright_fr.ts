@@ -510,6 +510,10 @@
         <translation>Aucun autre modèle du jeu ne porte %1.</translation>
     </message>
     <message>
+        <source>Choose a surface: the models wearing its texture stand beside this one.</source>
+        <translation>Choisissez une surface : les modèles portant sa texture se tiennent à côté de celui-ci.</translation>
+    </message>
+    <message>
         <source>and %1 more</source>
         <translation>et %1 de plus</translation>
     </message>
