@@ -895,6 +895,18 @@ TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
         return all > 6 && dressed == all;
     }));
 
+    // They stand in the pose the sliders give the model.
+    auto* legs = workspace->findChild<QSlider*>("frame");
+    auto* torso = workspace->findChild<QSlider*>("torsoFrame");
+    ASSERT_GT(legs->maximum(), 1);
+    ASSERT_GT(torso->maximum(), 1);
+    legs->setValue(legs->maximum());
+    torso->setValue(1);
+    ASSERT_EQ(view->parts().size(), 9u);
+    for (size_t p = 0; p < 6; ++p)
+        EXPECT_EQ(view->parts()[p + 3].frame, view->parts()[p].frame) << view->parts()[p].role;
+    EXPECT_EQ(view->parts()[3].frame, legs->maximum());
+    EXPECT_EQ(view->parts()[4].frame, 1);
     // The model given again (as the main window does on a skin's choice):
     // its wearers stand beside it still.
     workspace->OnModelChanged();

@@ -602,15 +602,18 @@ void WorkspaceWindow::keyPressEvent(QKeyEvent* event) {
 
 void WorkspaceWindow::AddWearers(std::vector<std::vector<ScenePart>>& groups,
                                  std::vector<std::vector<Worn>>& worn) {
+    // In the frames the sliders show (as far as each has them): the game's
+    // players share their animations' order, so they stand in one pose.
+    const int frame = m_frame->value(), torso = m_torsoFrame->value();
     for (const Wearer& w : m_found->shown) {
         std::vector<ScenePart> group;
         if (w.parts.size() == 3) {
-            group = JoinPlayer(w.parts[0].model, w.parts[1].model, w.parts[2].model, 0, 0);
+            group = JoinPlayer(w.parts[0].model, w.parts[1].model, w.parts[2].model, frame, torso);
             // Without legs nothing joins: the part that wears it stands alone.
             if (group.empty())
-                group = SingleModel(w.parts[size_t(w.wearing)].model, 0);
+                group = SingleModel(w.parts[size_t(w.wearing)].model, frame);
         } else if (!w.parts.empty()) {
-            group = SingleModel(w.parts.front().model, 0);
+            group = SingleModel(w.parts.front().model, frame);
         }
         for (const ScenePart& part : group)
             for (const WearerPart& from : w.parts)
