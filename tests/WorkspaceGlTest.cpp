@@ -688,7 +688,12 @@ TEST(WorkspaceGl, EveryModelWearingTheTextureStandsBesideItAndFollowsItsSaves) {
     ASSERT_EQ(box, workspace->findChild<QCheckBox*>("wearers"));
     EXPECT_FALSE(box->isChecked());
     box->click();
-    // The game is looked through on a thread: the window answers meanwhile.
+    // The game is looked through on a thread: the window answers meanwhile,
+    // the model alone until the answer comes.
+    EXPECT_TRUE(workspace->lookingForWearers());
+    EXPECT_EQ(view->parts().size(), 1u);
+    EXPECT_TRUE(workspace->statusText().startsWith("Looking through the game"))
+        << workspace->statusText().toStdString();
     EXPECT_TRUE(Within2s([&] { return !workspace->lookingForWearers(); }));
     EXPECT_EQ(workspace->wearersFound(), 2);
     EXPECT_EQ(workspace->wearersShown(), QStringList({"models/b/b.md3", "models/c/c.md3"}));
