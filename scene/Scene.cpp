@@ -70,6 +70,25 @@ Bounds BoundsOf(const std::vector<ScenePart>& parts) {
     return b;
 }
 
+std::vector<ScenePart> SideBySide(std::vector<std::vector<ScenePart>> groups, float gap) {
+    std::vector<ScenePart> all;
+    bool placed = false;
+    float end = 0; // where the groups so far end along y
+    for (std::vector<ScenePart>& group : groups) {
+        const Bounds b = BoundsOf(group);
+        if (!b.Empty()) {
+            const float shift = placed ? end + gap - b.low.y : 0;
+            for (ScenePart& part : group)
+                part.placement.origin.y += shift;
+            end = b.high.y + shift;
+            placed = true;
+        }
+        for (ScenePart& part : group)
+            all.push_back(std::move(part));
+    }
+    return all;
+}
+
 std::optional<FaceHit> PickFace(const std::vector<ScenePart>& parts, const Ray& ray) {
     std::optional<FaceHit> best;
     for (size_t pi = 0; pi < parts.size(); ++pi) {

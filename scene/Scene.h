@@ -45,6 +45,13 @@ struct Bounds {
 };
 Bounds BoundsOf(const std::vector<ScenePart>& parts);
 
+// Groups of parts (a model, or a player joined) side by side along the y
+// axis, the screen's left to right when the camera looks from the front:
+// the first group stays where it is, each next one begins `gap` units past
+// where the one before ends, their parts moved together. A group with
+// nothing to show takes no room. The parts come group after group.
+std::vector<ScenePart> SideBySide(std::vector<std::vector<ScenePart>> groups, float gap);
+
 struct Ray {
     Vec3 origin, direction; // direction need not be of unit length
 };

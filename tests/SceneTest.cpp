@@ -108,6 +108,48 @@ TEST(ScenePlayer, ThePartsJoinAtTagTorsoAndTagHead) {
     EXPECT_EQ(problem, "the torso has no tag_head");
 }
 
+// Models side by side: a cube (y -1..1), a joined player whose torso hangs
+// off to -y, and a cube off-centre; each begins a gap past the one before,
+// never overlapping, the first where it was, a player's parts moved as one.
+TEST(SceneSideBySide, EachGroupBeginsAGapPastTheOneBefore) {
+    TempDir dir;
+    Md3ModelDesc box, lower, upper, shifted;
+    box.surfaces = {Cube()};
+    lower.surfaces = {Marker("l_legs", 1)};
+    lower.tags = {{"tag_torso", {0, -5, 24}}};
+    upper.surfaces = {Cube()};
+    Md3SurfaceDesc far = Cube();
+    for (auto& p : far.positions)
+        p[1] = int16_t(p[1] + 640); // y 9..11
+    shifted.surfaces = {far};
+    const auto cube = Build(box, dir, "box.md3"), l = Build(lower, dir, "lower.md3"),
+               u = Build(upper, dir, "upper.md3"), off = Build(shifted, dir, "off.md3");
+    const std::vector<ScenePart> player = JoinPlayer(l, u, nullptr, 0, 0);
+    ASSERT_EQ(player.size(), 2u);
+    const Bounds playerBefore = BoundsOf(player);
+    const std::vector<ScenePart> all =
+        SideBySide({SingleModel(cube, 0), {}, player, SingleModel(off, 0)}, 3);
+    ASSERT_EQ(all.size(), 4u);
+    auto bounds = [&](size_t from, size_t count) {
+        return BoundsOf(
+            std::vector<ScenePart>(all.begin() + long(from), all.begin() + long(from + count)));
+    };
+    const Bounds first = bounds(0, 1), joined = bounds(1, 2), last = bounds(3, 1);
+    ExpectNear(first.low, {-1, -1, -1});
+    ExpectNear(first.high, {1, 1, 1});
+    EXPECT_NEAR(joined.low.y, first.high.y + 3, 1e-4);
+    EXPECT_NEAR(last.low.y, joined.high.y + 3, 1e-4);
+    // Moved along y only, every part by the same amount: the torso stays on the legs.
+    const float moved = joined.low.y - playerBefore.low.y;
+    ExpectNear(joined.high, playerBefore.high + Vec3{0, moved, 0});
+    ExpectNear(WorldPositions(all[2], 0)[0] - WorldPositions(all[1], 0)[0],
+               WorldPositions(player[1], 0)[0] - WorldPositions(player[0], 0)[0]);
+    EXPECT_NEAR(last.high.y - last.low.y, 2, 1e-4);
+    // Nothing to place: nothing, and a lone group stays put.
+    EXPECT_TRUE(SideBySide({}, 3).empty());
+    ExpectNear(BoundsOf(SideBySide({SingleModel(off, 0)}, 3)).low, {-1, 9, -1});
+}
+
 // A camera on +x looking at a cube: the ray through the middle of the view
 // meets the +x side; one through the corner of the view meets nothing.
 TEST(ScenePicking, TheFaceUnderTheCursorIsTheOneTheRayMeetsFirst) {

@@ -604,3 +604,319 @@ TEST(WorkspaceGl, ALargeMeshTurnsCoarseAndSettlesWhole) {
         return view.drawnTriangles() == all;
     }));
 }
+
+namespace {
+
+// Where a point of the world lands in a view of this size.
+QPoint OnScreen(const OrbitCamera& camera, const Vec3& p, int width, int height) {
+    const std::array<float, 16> v = camera.View(),
+                                m = camera.Projection(float(width) / float(height));
+    float eye[4], clip[4];
+    const float in[4] = {p.x, p.y, p.z, 1};
+    for (int r = 0; r < 4; ++r) { // column-major: element (r, c) at c * 4 + r
+        eye[r] = 0;
+        for (int c = 0; c < 4; ++c)
+            eye[r] += v[size_t(c) * 4 + size_t(r)] * in[c];
+    }
+    for (int r = 0; r < 4; ++r) {
+        clip[r] = 0;
+        for (int c = 0; c < 4; ++c)
+            clip[r] += m[size_t(c) * 4 + size_t(r)] * eye[c];
+    }
+    return {int((clip[0] / clip[3] + 1) / 2 * float(width)),
+            int((1 - clip[1] / clip[3]) / 2 * float(height))};
+}
+
+// The channel leading in every pixel of a 5 x 5 patch about each part's
+// centre ("rrr": three parts all red), or '?' where they disagree.
+std::string CentreColours(ModelView* view) {
+    const QImage shown = view->grabFramebuffer();
+    std::string colours;
+    for (const ScenePart& part : view->parts()) {
+        const QPoint at =
+            OnScreen(view->camera(), BoundsOf({part}).Centre(), shown.width(), shown.height());
+        char lead = 0;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx) {
+                const QPoint q = at + QPoint(dx, dy);
+                const char c = shown.rect().contains(q) ? Leading(shown.pixel(q)) : 0;
+                lead = dy == -2 && dx == -2 ? c : lead == c ? lead : '?';
+            }
+        colours += lead ? lead : '-';
+    }
+    return colours;
+}
+
+} // namespace
+
+// Every model of the game that wears the chosen surface's texture file stands
+// beside the model: one naming it in other letters and extension, one through
+// a skin; one wearing another file stays out. A save of the file repaints all
+// three, the camera kept.
+TEST(WorkspaceGl, EveryModelWearingTheTextureStandsBesideItAndFollowsItsSaves) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path models = dir.path() / "models";
+    for (const char* folder : {"a", "b", "c", "d", "shared"})
+        std::filesystem::create_directories(models / folder);
+    auto write = [&](const char* path, const std::string& shader) {
+        Md3ModelDesc desc;
+        desc.surfaces = {Cube("cube", shader)};
+        ASSERT_TRUE(WriteBytesToFile((models / path).string(), BuildMd3(desc).bytes));
+    };
+    write("a/a.md3", "models/shared/paint.tga");
+    write("b/b.md3", "MODELS/Shared/Paint.JPG");
+    write("c/c.md3", "models/c/plain.tga");
+    WriteWholeFile((models / "c" / "c_blue.skin").string(), "cube,models/shared/paint.tga\n");
+    write("d/d.md3", "models/d/green.tga");
+    WriteWholeFile((models / "d" / "green.tga").string(), OneColourTga(30, 200, 30));
+    const std::string paint = (models / "shared" / "paint.tga").string();
+    WriteWholeFile(paint, OneColourTga(220, 30, 30));
+
+    auto window = StartMainWindow((models / "a" / "a.md3").string());
+    ASSERT_EQ(window->surfaceList()->count(), 1);
+    SelectRow(*window, 0);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    ModelView* view = workspace->modelView();
+    EXPECT_EQ(view->parts().size(), 1u);
+
+    QCheckBox* box = workspace->wearersSwitch();
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box, workspace->findChild<QCheckBox*>("wearers"));
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    // The game is looked through on a thread: the window answers meanwhile,
+    // the model alone until the answer comes.
+    EXPECT_TRUE(workspace->lookingForWearers());
+    EXPECT_EQ(view->parts().size(), 1u);
+    EXPECT_TRUE(workspace->statusText().startsWith("Looking through the game"))
+        << workspace->statusText().toStdString();
+    EXPECT_TRUE(Within2s([&] { return !workspace->lookingForWearers(); }));
+    EXPECT_EQ(workspace->wearersFound(), 2);
+    EXPECT_EQ(workspace->wearersShown(), QStringList({"models/b/b.md3", "models/c/c.md3"}));
+    ASSERT_EQ(view->parts().size(), 3u);
+    EXPECT_EQ(view->parts()[0].model, window->model()); // the model first, where it was
+    EXPECT_TRUE(workspace->statusText().contains("2 of 2"))
+        << workspace->statusText().toStdString();
+    EXPECT_TRUE(workspace->statusText().contains("models/c/c.md3"));
+
+    // From the front, three cubes in a row, each red in its middle; nothing green.
+    OrbitCamera& camera = view->camera();
+    camera.yaw = 0;
+    camera.pitch = 0;
+    view->update();
+    EXPECT_TRUE(Within2s([&] { return CentreColours(view) == "rrr"; })) << CentreColours(view);
+    EXPECT_EQ(view->uploadedTriangles(), 36u);
+    EXPECT_EQ(Share(view->grabFramebuffer(), 'g'), 0.0);
+    for (size_t i = 1; i < view->parts().size(); ++i) // apart, left to right
+        EXPECT_GT(BoundsOf({view->parts()[i]}).low.y, BoundsOf({view->parts()[i - 1]}).high.y);
+    const float distance = camera.distance;
+
+    // Saved anew, as editors save: every wearer shows the new colour.
+    const std::string aside = (models / "shared" / ".paint.tga.new").string();
+    WriteWholeFile(aside, OneColourTga(30, 30, 220));
+    ASSERT_EQ(std::rename(aside.c_str(), paint.c_str()), 0);
+    EXPECT_TRUE(Within2s([&] { return CentreColours(view) == "bbb"; })) << CentreColours(view);
+    EXPECT_EQ(camera.distance, distance);
+    EXPECT_EQ(view->parts().size(), 3u);
+
+    // Off again: the model alone.
+    box->click();
+    EXPECT_EQ(view->parts().size(), 1u);
+    EXPECT_TRUE(workspace->wearersShown().isEmpty());
+}
+
+// A player whose legs and torso wear the texture is one wearer, shown joined
+// with its head; past sixteen wearers the rest are counted, not shown, in
+// the order of their game paths.
+TEST(WorkspaceGl, APlayerWearingTheTextureIsOneJoinedAndTheWearersShownAreCapped) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path models = dir.path() / "models";
+    auto write = [&](const std::string& path, Md3ModelDesc desc) {
+        std::filesystem::create_directories((models / path).parent_path());
+        ASSERT_TRUE(WriteBytesToFile((models / path).string(), BuildMd3(desc).bytes));
+    };
+    Md3ModelDesc cube, lower, upper, head;
+    cube.surfaces = {Cube("cube", "models/paint.tga")};
+    for (int i = 0; i < 18; ++i)
+        write("x" + std::to_string(10 + i) + "/x.md3", cube);
+    lower.surfaces = {Cube("legs", "models/paint.tga")};
+    lower.tags = {{"tag_torso", {0, 0, 2}}};
+    upper.surfaces = {Cube("torso", "models/paint")};
+    upper.tags = {{"tag_head", {0, 0, 2}}};
+    head.surfaces = {Cube("face", "models/players/p/blue.tga")};
+    write("players/p/lower.md3", lower);
+    write("players/p/upper.md3", upper);
+    write("players/p/head.md3", head);
+    WriteWholeFile((models / "paint.tga").string(), OneColourTga(220, 30, 30));
+    WriteWholeFile((models / "players" / "p" / "blue.tga").string(), OneColourTga(30, 30, 220));
+
+    auto window = StartMainWindow((models / "x10" / "x.md3").string());
+    SelectRow(*window, 0);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    workspace->SetShowWearers(true);
+    EXPECT_TRUE(workspace->wearersSwitch()->isChecked());
+    ASSERT_TRUE(Within2s([&] { return !workspace->lookingForWearers(); }));
+    // The player and 17 cubes wear it besides the model; the player first
+    // (models/players sorts before models/x11), then 15 cubes.
+    EXPECT_EQ(workspace->wearersFound(), 18);
+    const QStringList shown = workspace->wearersShown();
+    ASSERT_EQ(shown.size(), 16);
+    EXPECT_EQ(shown.front(), "models/players/p");
+    EXPECT_EQ(shown[1], "models/x11/x.md3");
+    EXPECT_EQ(shown.back(), "models/x25/x.md3");
+    EXPECT_TRUE(workspace->statusText().contains("16 of 18"))
+        << workspace->statusText().toStdString();
+    ModelView* view = workspace->modelView();
+    ASSERT_EQ(view->parts().size(), 1u + 3u + 15u);
+    EXPECT_EQ(view->parts()[1].role, "lower");
+    EXPECT_EQ(view->parts()[2].role, "upper");
+    EXPECT_EQ(view->parts()[3].role, "head");
+    // Joined: the torso on the legs, the head on the torso, the player
+    // standing apart from the model.
+    const Bounds legs = BoundsOf({view->parts()[1]}), torso = BoundsOf({view->parts()[2]});
+    EXPECT_NEAR(torso.low.z, legs.low.z + 2, 1e-3);
+    EXPECT_NEAR(torso.low.y, legs.low.y, 1e-3);
+    EXPECT_GT(legs.low.y, BoundsOf({view->parts()[0]}).high.y);
+    // The head wears its own blue; legs and torso the texture's red.
+    OrbitCamera& camera = view->camera();
+    camera.target = BoundsOf({view->parts()[1], view->parts()[2], view->parts()[3]}).Centre();
+    camera.yaw = camera.pitch = 0;
+    camera.distance = 10;
+    view->update();
+    EXPECT_TRUE(Within2s([&] { return CentreColours(view).substr(1, 3) == "rrb"; }))
+        << CentreColours(view);
+}
+
+// Many models side by side, none large by itself, together past what turns
+// at the screen's pace: each is drawn coarse while the camera moves, whole
+// once it stops.
+TEST(WorkspaceGl, ManySmallModelsSideBySideTurnCoarseTogether) {
+    auto sheet = [](int cells) {
+        Surface s;
+        s.name = "sheet";
+        for (int y = 0; y <= cells; ++y)
+            for (int x = 0; x <= cells; ++x) {
+                s.positions.push_back(
+                    {0, float(x) / float(cells) * 10, float(y) / float(cells) * 10});
+                s.normals.push_back({1, 0, 0});
+                s.u.push_back(double(x) / cells);
+                s.v.push_back(double(y) / cells);
+            }
+        for (int32_t y = 0; y < cells; ++y)
+            for (int32_t x = 0; x < cells; ++x) {
+                const int32_t i = y * (cells + 1) + x;
+                s.triangles.push_back({i, i + 1, i + cells + 1});
+                s.triangles.push_back({i + 1, i + cells + 2, i + cells + 1});
+            }
+        auto model = std::make_shared<Model>();
+        model->surfaces.push_back(std::move(s));
+        return std::shared_ptr<const Model>(std::move(model));
+    };
+    std::vector<std::vector<ScenePart>> groups;
+    for (int i = 0; i < 16; ++i)
+        groups.push_back(SingleModel(sheet(60), 0)); // 7,200 triangles, 3,721 vertices each
+    const size_t all = 16 * 7200;
+    ModelView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.SetScene(SideBySide(std::move(groups), 2), {}, true);
+    view.camera().yaw = view.camera().pitch = 0;
+    view.grabFramebuffer();
+    EXPECT_EQ(view.drawnTriangles(), all);
+    view.camera().yaw += 0.2f;
+    view.grabFramebuffer();
+    EXPECT_LT(view.drawnTriangles(), all);
+    EXPECT_LT(view.drawnTriangles(), size_t(100000)) << "past what turns at the screen's pace";
+    EXPECT_GT(view.drawnTriangles(), 1000u);
+    EXPECT_TRUE(Within2s([&] {
+        QApplication::processEvents();
+        return view.drawnTriangles() == all;
+    }));
+}
+
+// A real player copied into three folders of a game: from one's legs, joined,
+// the other two stand beside it, joined, each surface wearing its picture.
+TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
+    const std::filesystem::path casey =
+        std::filesystem::path(GW_MODEL_CORPUS) / "md3/casey/models/players/casey";
+    if (!std::filesystem::exists(casey / "lower.md3"))
+        GTEST_SKIP() << casey << " is not here";
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path players = dir.path() / "models" / "players";
+    // The skins name models/players/casey/...: the pictures stay there, the
+    // models and skins go to three other folders too.
+    for (const char* name : {"casey", "one", "two", "three"}) {
+        std::filesystem::create_directories(players / name);
+        for (const auto& entry : std::filesystem::directory_iterator(casey)) {
+            const std::string ext = entry.path().extension().string();
+            if (std::string(name) == "casey" ? ext != ".md3" && ext != ".skin"
+                                             : ext == ".md3" || ext == ".skin")
+                std::filesystem::copy_file(entry.path(), players / name / entry.path().filename());
+        }
+    }
+    auto window = StartMainWindow((players / "one" / "lower.md3").string());
+    ASSERT_NE(window->model(), nullptr);
+    int leg = -1;
+    for (int i = 0; i < window->surfaceList()->count(); ++i)
+        if (window->model()->surfaces[size_t(i)].name == "l_leg_right")
+            leg = i;
+    ASSERT_GE(leg, 0);
+    SelectRow(*window, leg);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    workspace->SetJoinPlayer(true);
+    QElapsedTimer clock;
+    clock.start();
+    workspace->SetShowWearers(true);
+    ASSERT_TRUE(Within2s([&] { return !workspace->lookingForWearers(); }));
+    std::printf("the wearers showed after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(workspace->wearersShown(),
+              QStringList({"models/players/three", "models/players/two"}));
+    ModelView* view = workspace->modelView();
+    ASSERT_EQ(view->parts().size(), 9u);
+    const std::string roles[3] = {"lower", "upper", "head"};
+    for (size_t p = 3; p < 9; ++p)
+        EXPECT_EQ(view->parts()[p].role, roles[p % 3]);
+    // Every surface the default skin dresses wears its picture once decoded.
+    EXPECT_TRUE(Within2s([&] {
+        const auto& pictures = view->pictures();
+        size_t dressed = 0, all = 0;
+        for (size_t p = 3; p < pictures.size(); ++p)
+            for (const auto& picture : pictures[p]) {
+                ++all;
+                dressed += picture != nullptr;
+            }
+        return all > 6 && dressed == all;
+    }));
+
+    // They stand in the pose the sliders give the model.
+    auto* legs = workspace->findChild<QSlider*>("frame");
+    auto* torso = workspace->findChild<QSlider*>("torsoFrame");
+    ASSERT_GT(legs->maximum(), 1);
+    ASSERT_GT(torso->maximum(), 1);
+    legs->setValue(legs->maximum());
+    torso->setValue(1);
+    ASSERT_EQ(view->parts().size(), 9u);
+    for (size_t p = 0; p < 6; ++p)
+        EXPECT_EQ(view->parts()[p + 3].frame, view->parts()[p].frame) << view->parts()[p].role;
+    EXPECT_EQ(view->parts()[3].frame, legs->maximum());
+    EXPECT_EQ(view->parts()[4].frame, 1);
+    // The model given again (as the main window does on a skin's choice):
+    // its wearers stand beside it still.
+    workspace->OnModelChanged();
+    EXPECT_TRUE(Within2s([&] {
+        return !workspace->lookingForWearers() && workspace->wearersShown().size() == 2;
+    })) << workspace->statusText().toStdString();
+    EXPECT_EQ(view->parts().size(), 9u);
+}

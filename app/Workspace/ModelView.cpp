@@ -288,12 +288,17 @@ void ModelView::Upload() {
                 glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(endCount * size), ends,
                              GL_STATIC_DRAW);
                 b.lineCorners = GLsizei(endCount);
-                // A mesh too large to turn smoothly gets its coarse stand-in, made once.
-                if (wide && total > kTrianglesWhileMoving) {
-                    const size_t target = size_t(double(wideIndices.size() / 3) *
+                // A scene too large to turn smoothly (a sculpt, or many
+                // models side by side) gets its coarse stand-ins, made once,
+                // each surface its share of what turns at the screen's pace.
+                if (total > kTrianglesWhileMoving && (wide || m_wideIndices)) {
+                    const size_t target = size_t(double(cornerCount) / 3 *
                                                  double(kTrianglesWhileMoving) / double(total));
-                    const std::vector<uint32_t> coarse =
-                        CoarseTriangles(data, 8, wideIndices, std::max<size_t>(target, 1));
+                    std::vector<uint32_t> narrow;
+                    if (!wide)
+                        narrow.assign(indices.begin(), indices.end());
+                    const std::vector<uint32_t> coarse = CoarseTriangles(
+                        data, 8, wide ? wideIndices : narrow, std::max<size_t>(target, 1));
                     if (!coarse.empty()) {
                         glGenBuffers(1, &b.coarse);
                         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.coarse);

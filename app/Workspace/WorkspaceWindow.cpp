@@ -2,7 +2,10 @@
 
 #include "app/Workspace/LayoutView.h"
 #include "app/Workspace/ModelView.h"
+#include "flatten/Wearers.h"
+#include "game/GameTextures.h"
 #include "game/ModelGame.h"
+#include "game/OpenModel.h"
 #include "model/Md3Reader.h"
 #include "platform/Desktop.h"
 #include "platform/FileWatcher.h"
@@ -23,6 +26,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 // What a surface's picture in the 3D view is scaled down to at most: more
@@ -34,6 +40,56 @@ constexpr int kViewPictureSide = 2048;
 // "upper.mdl" is a model by itself.
 int PlayerPartOfModel(const Model* model) {
     return model && model->format == "MD3" ? PlayerPartOf(model->path) : -1;
+}
+
+// How many other models wearing a texture stand beside the model, and the
+// triangles they may bring: past either the rest are counted, not shown.
+// A software renderer draws that many at the screen's pace, the largest
+// turning coarse while the camera moves.
+constexpr size_t kMaxWearersShown = 16;
+constexpr size_t kMaxWearerTriangles = 2'000'000;
+
+// A game path as compared: lower case, forward slashes.
+std::string PathKey(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::transform(path.begin(), path.end(), path.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return path;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool IsMd3Path(const std::string& key) {
+    return key.size() > 4 && key.compare(key.size() - 4, 4, ".md3") == 0;
+}
+
+size_t TrianglesOf(const Model& model) {
+    size_t n = 0;
+    for (const Surface& s : model.surfaces)
+        n += s.triangles.size();
+    return n;
+}
+
+// The file each surface of a model wears for showing beside the main one,
+// through the skin of that name (the default one where it has none of that
+// name; "" names none: the surfaces' own textures).
+std::vector<std::string> Dress(GameTextureSource& source, const std::string& gamePath,
+                               const Model& model, const std::string& skinName) {
+    const std::vector<Skin> skins = GameSkins(source.files(), gamePath, &model);
+    const Skin* skin = nullptr;
+    if (!skinName.empty())
+        for (const std::string& name : {skinName, std::string("default")})
+            for (const Skin& s : skins)
+                if (!skin && s.name == name && s.problem.empty())
+                    skin = &s;
+    std::vector<std::string> files;
+    files.reserve(model.surfaces.size());
+    for (const Surface& surface : model.surfaces)
+        files.push_back(source.Locate(model, surface, skin).file);
+    return files;
 }
 
 } // namespace
@@ -63,8 +119,14 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_outline->setObjectName("outline");
     m_outline->setChecked(GridwrightSettings().value("workspace/outline", true).toBool());
     m_view->SetOutlineShown(m_outline->isChecked());
+    m_wearers = new QCheckBox(tr("Every model wearing this texture"), this);
+    m_wearers->setObjectName("wearers");
+    m_wearers->setToolTip(tr("Shows beside the model every other model of its game that wears "
+                             "the chosen surface's texture file, through any of its skins"));
+    m_wearers->setChecked(GridwrightSettings().value("workspace/wearers", false).toBool());
     m_status = new QLabel(this);
     m_status->setObjectName("status");
+    m_status->setTextFormat(Qt::PlainText); // names from the game are shown as they are
 
     auto* right = new QWidget(this);
     auto* column = new QVBoxLayout(right);
@@ -81,6 +143,7 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     // The switches one under the other, so that a small screen holds the window.
     column->addWidget(m_player);
     column->addWidget(m_outline);
+    column->addWidget(m_wearers);
     auto* split = new QSplitter(this);
     split->addWidget(m_layout);
     split->addWidget(right);
@@ -92,6 +155,9 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     // Pictures are decoded here, never on the interface thread.
     m_decoder = new QThreadPool(this);
     m_decoder->setMaxThreadCount(2);
+    // A game's hundreds of models are looked through here, one scan at a time.
+    m_scanner = new QThreadPool(this);
+    m_scanner->setMaxThreadCount(1);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     m_remember = new QTimer(this);
@@ -114,6 +180,10 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
         GridwrightSettings().setValue("workspace/joinPlayer", on);
         SetJoinPlayer(on);
     });
+    connect(m_wearers, &QCheckBox::toggled, this, [this](bool on) {
+        GridwrightSettings().setValue("workspace/wearers", on);
+        SetShowWearers(on);
+    });
     connect(m_layout, &LayoutView::surfaceClicked, this, [this](int surface, int triangle) {
         m_source.select(surface);
         m_layout->SetHighlight(surface, triangle);
@@ -134,6 +204,11 @@ WorkspaceWindow::~WorkspaceWindow() {
     // and find no window to answer.
     m_decoder->clear();
     m_decoder->waitForDone();
+    // A scan under way stops at its next model read for showing.
+    if (m_wearerStop)
+        *m_wearerStop = true;
+    m_scanner->clear();
+    m_scanner->waitForDone();
 }
 
 int WorkspaceWindow::ViewPictureSide() const {
@@ -233,7 +308,38 @@ void WorkspaceWindow::ShowStatus() {
         parts << tr("The player's parts are not all shown: %1").arg(m_joinProblem);
     if (!m_saveProblem.isEmpty())
         parts << m_saveProblem;
+    QString tip;
+    if (m_wearers->isChecked() && m_source.textures().model() && m_source.selected() < 0) {
+        parts << tr("Choose a surface: the models wearing its texture stand beside this one.");
+    } else if (lookingForWearers()) {
+        parts << tr("Looking through the game for the models wearing this texture…");
+    } else if (m_found) {
+        const QString texture = QFileInfo(QString::fromStdString(m_found->texture)).fileName();
+        const QStringList names = wearersShown();
+        if (m_found->total == 0) {
+            parts << tr("No other model of the game wears %1.").arg(texture);
+        } else {
+            // A few names here, every one in the tooltip: the line stays one line.
+            QStringList first = names.mid(0, 3);
+            if (names.size() > 3)
+                first << tr("and %1 more").arg(names.size() - 3);
+            parts << tr("%1 of %2 other models wearing %3 shown: %4.")
+                         .arg(names.size())
+                         .arg(m_found->total)
+                         .arg(texture, first.join(", "));
+            tip = names.join('\n');
+        }
+    }
     m_status->setText(parts.join(' '));
+    m_status->setToolTip(tip);
+}
+
+QStringList WorkspaceWindow::wearersShown() const {
+    QStringList names;
+    if (m_found)
+        for (const Wearer& w : m_found->shown)
+            names << QString::fromStdString(w.name);
+    return names;
 }
 
 QString WorkspaceWindow::statusText() const {
@@ -246,6 +352,9 @@ bool WorkspaceWindow::showsPlayer() const {
 
 void WorkspaceWindow::OnModelChanged() {
     m_others.clear();
+    // Another model's (or skin's) wearers: asked anew below, the game's scan kept.
+    m_found.reset();
+    m_wearerQuestion.clear();
     const std::shared_ptr<const Model>& model = m_source.textures().model();
     const int part = PlayerPartOfModel(model.get());
     m_player->setEnabled(part >= 0);
@@ -256,6 +365,7 @@ void WorkspaceWindow::OnModelChanged() {
     m_layout->SetHighlight(-1, -1);
     BuildScene(true);
     ShowLayout();
+    FindWearers(false);
 }
 
 void WorkspaceWindow::OnTexturesChanged() {
@@ -267,18 +377,29 @@ void WorkspaceWindow::OnTexturesChanged() {
     m_pending.clear();
     BuildScene(false);
     ShowLayout();
+    FindWearers(true); // other files, perhaps other wearers
 }
 
 void WorkspaceWindow::OnSelectionChanged() {
     ShowLayout();
     m_view->SetSelected(m_mainPart, m_source.selected());
+    FindWearers(false);
 }
 
 void WorkspaceWindow::SetJoinPlayer(bool join) {
     if (m_player->isChecked() != join)
         m_player->setChecked(join); // comes back here through toggled
-    else
+    else {
         BuildScene(true);
+        FindWearers(false); // a player joined is one wearer
+    }
+}
+
+void WorkspaceWindow::SetShowWearers(bool show) {
+    if (m_wearers->isChecked() != show)
+        m_wearers->setChecked(show); // comes back here through toggled
+    else
+        FindWearers(false);
 }
 
 void WorkspaceWindow::BuildScene(bool fit) {
@@ -324,19 +445,43 @@ void WorkspaceWindow::BuildScene(bool fit) {
         ShowFrames(model ? FrameCountOf(*model) : 1, 0);
         parts = SingleModel(model, m_frame->value());
     }
+    const size_t mainParts = parts.size();
+    std::vector<std::vector<Worn>> wearersWorn;
+    if (m_found && !m_found->shown.empty()) {
+        std::vector<std::vector<ScenePart>> groups;
+        groups.push_back(std::move(parts));
+        AddWearers(groups, wearersWorn);
+        // A gap of a fifth of the widest, so that each stands apart.
+        float widest = 0;
+        for (const std::vector<ScenePart>& g : groups) {
+            const Bounds b = BoundsOf(g);
+            if (!b.Empty())
+                widest = std::max(widest, b.high.y - b.low.y);
+        }
+        parts = SideBySide(std::move(groups), std::max(8.0f, widest / 5));
+    }
     m_worn.assign(parts.size(), {});
     QStringList watched;
-    for (size_t p = 0; p < parts.size(); ++p) {
+    for (size_t p = mainParts; p < parts.size(); ++p) {
+        m_worn[p] = std::move(wearersWorn[p - mainParts]);
+        for (const Worn& worn : m_worn[p]) {
+            const QString file = QString::fromStdString(worn.file);
+            if (!file.isEmpty() && QFileInfo(file).isFile())
+                watched << QFileInfo(file).absoluteFilePath();
+        }
+    }
+    for (size_t p = 0; p < mainParts; ++p) {
         ModelTextures* t =
             int(p) == m_mainPart || m_others.empty() ? &textures : m_others[p].textures.get();
         for (int s = 0; s < parts[p].model->SurfaceCount(); ++s) {
             const SurfaceTexture found = t ? t->TextureOfSurface(s) : SurfaceTexture{};
             m_worn[p].push_back({found.file, t ? t->source() : nullptr});
             const QString file = QString::fromStdString(found.file);
-            if (!file.isEmpty() && QFileInfo(file).isFile() && !watched.contains(file))
+            if (!file.isEmpty() && QFileInfo(file).isFile())
                 watched << QFileInfo(file).absoluteFilePath();
         }
     }
+    watched.removeDuplicates();
     m_watcher->Watch(watched);
     m_view->SetScene(std::move(parts), ViewPictures(), fit);
     m_view->SetSelected(m_mainPart, m_source.selected());
@@ -461,4 +606,197 @@ void WorkspaceWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void WorkspaceWindow::AddWearers(std::vector<std::vector<ScenePart>>& groups,
+                                 std::vector<std::vector<Worn>>& worn) {
+    // In the frames the sliders show (as far as each has them): the game's
+    // players share their animations' order, so they stand in one pose.
+    const int frame = m_frame->value(), torso = m_torsoFrame->value();
+    for (const Wearer& w : m_found->shown) {
+        std::vector<ScenePart> group;
+        if (w.parts.size() == 3) {
+            group = JoinPlayer(w.parts[0].model, w.parts[1].model, w.parts[2].model, frame, torso);
+            // Without legs nothing joins: the part that wears it stands alone.
+            if (group.empty())
+                group = SingleModel(w.parts[size_t(w.wearing)].model, frame);
+        } else if (!w.parts.empty()) {
+            group = SingleModel(w.parts.front().model, frame);
+        }
+        for (const ScenePart& part : group)
+            for (const WearerPart& from : w.parts)
+                if (from.model == part.model) {
+                    std::vector<Worn> files;
+                    for (const std::string& file : from.files)
+                        files.push_back({file, m_found->source});
+                    worn.push_back(std::move(files));
+                    break;
+                }
+        groups.push_back(std::move(group));
+    }
+}
+
+void WorkspaceWindow::FindWearers(bool again) {
+    ModelTextures& textures = m_source.textures();
+    const std::shared_ptr<const Model>& model = textures.model();
+    const int selected = m_source.selected();
+    if (again) {
+        m_scan.reset();
+        m_scannedFiles.reset();
+        m_wearerQuestion.clear();
+    }
+    SurfaceTexture wanted;
+    if (m_wearers->isChecked() && model && textures.files() && selected >= 0)
+        wanted = textures.TextureOfSurface(selected);
+    if (TextureKey(wanted.name).empty()) {
+        // Nothing to look for: a scan under way is let go.
+        const bool shown = m_found != nullptr;
+        if (m_wearerStop)
+            *m_wearerStop = true;
+        m_found.reset();
+        m_wearerTotal = 0;
+        m_wearerQuestion.clear();
+        m_wearerAnswered = ++m_wearerAsked; // whatever answers now is stale
+        if (shown)
+            BuildScene(true);
+        ShowStatus();
+        return;
+    }
+    const bool join = showsPlayer();
+    const std::string own = textures.modelGamePath();
+    const std::shared_ptr<const GameFiles> files = textures.files();
+    const std::string question = TextureIdentity(wanted) + '\n' + wanted.name + '\n' + own + '\n' +
+                                 (join ? "joined" : "alone") + '\n' +
+                                 std::to_string(reinterpret_cast<uintptr_t>(files.get()));
+    if (question == m_wearerQuestion)
+        return;
+    m_wearerQuestion = question;
+    if (m_wearerStop)
+        *m_wearerStop = true;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    m_wearerStop = stop;
+    const int asked = ++m_wearerAsked;
+    // The game's scan is kept: another texture of it is only looked up.
+    std::shared_ptr<const WearerScan> scan = m_scannedFiles == files ? m_scan : nullptr;
+    std::shared_ptr<GameTextureSource> source = scan ? m_scanSource : nullptr;
+    std::shared_ptr<TextureCache> cache = textures.source()->cache();
+    QPointer<WorkspaceWindow> self(this);
+    m_scanner->start([self, asked, stop, scan, source, cache, files, wanted, own, join] {
+        auto found = std::make_shared<Wearers>();
+        found->files = files;
+        // Lookups of its own, pictures in the window's one cache.
+        found->source = source ? source : std::make_shared<GameTextureSource>(files, cache);
+        found->scan = scan;
+        if (!found->scan) {
+            std::vector<WearingModel> models;
+            for (const GameFile& file : ListModels(*files))
+                models.push_back({file.gamePath, file, nullptr});
+            found->scan = std::make_shared<const WearerScan>(ScanWearers(
+                std::move(models), *found->source, SkinChoice{SkinChoice::All, ""}, -1, 2));
+        }
+        if (!*stop)
+            ReadWearers(*found, wanted, own, join, *stop);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, asked, found] {
+                if (self)
+                    self->OnWearers(asked, found);
+            },
+            Qt::QueuedConnection);
+    });
+    ShowStatus();
+}
+
+void WorkspaceWindow::ReadWearers(Wearers& found, const SurfaceTexture& wanted,
+                                  const std::string& own, bool join,
+                                  const std::atomic<bool>& stop) {
+    const WearerScan& scan = *found.scan;
+    GameTextureSource& source = *found.source;
+    found.texture = wanted.gamePath.empty() ? wanted.name : wanted.gamePath;
+    const WornFile* worn = nullptr;
+    const std::string key = TextureIdentity(wanted);
+    for (const WornFile& t : scan.textures)
+        if (t.key == key)
+            worn = &t;
+    if (!worn)
+        worn = FindWornFile(scan, source, wanted.name);
+    if (!worn)
+        return;
+    // A model is one wearer, a player's parts one together, joined; the
+    // model itself, and its player when joined, are shown already.
+    const std::string ownKey = PathKey(own);
+    const bool ownPlayer = join && IsMd3Path(ownKey) && PlayerPartOf(ownKey) >= 0;
+    struct Group {
+        std::string name;
+        size_t model = 0;
+        std::string skin;
+        bool player = false;
+    };
+    std::vector<Group> groups;
+    std::set<std::string> seen;
+    for (const TextureWearer& w : worn->wearers) {
+        const std::string& gamePath = scan.models[w.model].gamePath;
+        const std::string pathKey = PathKey(gamePath);
+        if (pathKey == ownKey)
+            continue;
+        const bool player = IsMd3Path(pathKey) && PlayerPartOf(pathKey) >= 0;
+        const std::string folder = FolderOf(pathKey);
+        if (player && ownPlayer && folder == FolderOf(ownKey))
+            continue;
+        if (!seen.insert(player ? folder : pathKey).second)
+            continue;
+        std::string name = player ? FolderOf(gamePath) : gamePath;
+        if (player && !name.empty())
+            name.pop_back();
+        groups.push_back(
+            {name, w.model, w.skins.empty() ? std::string() : w.skins.front(), player});
+    }
+    found.total = int(groups.size());
+    size_t triangles = 0;
+    auto read = [&](const GameFile& file) -> std::shared_ptr<const Model> {
+        Result<Model> model = ReadGameModel(source.files(), file);
+        return model.ok() ? std::make_shared<const Model>(std::move(model.value())) : nullptr;
+    };
+    for (const Group& g : groups) {
+        if (stop || found.shown.size() >= kMaxWearersShown || triangles >= kMaxWearerTriangles)
+            break;
+        const WearingModel& wearing = scan.models[g.model];
+        Wearer wearer;
+        wearer.name = g.name;
+        if (g.player) {
+            std::array<PlayerPart, 3> parts = FindPlayerParts(source.files(), wearing.gamePath);
+            wearer.wearing = PlayerPartOf(wearing.gamePath);
+            PlayerPart& self = parts[size_t(wearer.wearing)]; // its own slot is left empty
+            self.model = read(wearing.file);
+            self.gamePath = wearing.gamePath;
+            for (const PlayerPart& part : parts)
+                wearer.parts.push_back({part.model, part.gamePath, {}});
+        } else {
+            wearer.parts.push_back({read(wearing.file), wearing.gamePath, {}});
+        }
+        if (!wearer.parts[size_t(wearer.wearing)].model)
+            continue; // read at the scan, unreadable now: saved meanwhile
+        for (WearerPart& part : wearer.parts)
+            if (part.model) {
+                part.files = Dress(source, part.gamePath, *part.model, g.skin);
+                triangles += TrianglesOf(*part.model);
+            }
+        found.shown.push_back(std::move(wearer));
+    }
+}
+
+void WorkspaceWindow::OnWearers(int asked, std::shared_ptr<Wearers> found) {
+    // The game's scan is kept even when its answer is stale: the next
+    // question about the same game need not read it all again.
+    if (found->scan && found->files == m_source.textures().files()) {
+        m_scannedFiles = found->files;
+        m_scan = found->scan;
+        m_scanSource = found->source;
+    }
+    if (asked != m_wearerAsked)
+        return; // asked again meanwhile: its answer follows
+    m_wearerAnswered = asked;
+    m_found = std::move(found);
+    m_wearerTotal = m_found->total;
+    BuildScene(true);
 }

@@ -3,7 +3,9 @@
 // wearing its textures. It follows the main window's model, skin, options
 // and surface, and the main window follows the surface chosen here. Every
 // texture shown is watched: a save from the image editor shows within a
-// second, the camera kept.
+// second, the camera kept. On asking, every other model of the game that
+// wears the chosen surface's texture file stands beside the model, found by
+// a scan of the game on a thread of its own.
 #include "app/OptionsDialog/ModelTextures.h"
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "scene/Scene.h"
@@ -11,6 +13,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,6 +29,7 @@ class QLabel;
 class QSlider;
 class QThreadPool;
 class QTimer;
+struct WearerScan;
 
 // What the workspace shows, as the main window has it.
 struct WorkspaceSource {
@@ -46,11 +50,18 @@ class WorkspaceWindow : public QWidget {
     ModelView* modelView() const { return m_view; }
     FileWatcher* watcher() const { return m_watcher; }
     QCheckBox* outlineSwitch() const { return m_outline; }
+    QCheckBox* wearersSwitch() const { return m_wearers; }
     QString statusText() const;
     // Whether the player's three parts are shown joined.
     bool showsPlayer() const;
     // Pictures asked of the decoding threads and not yet arrived.
     int pendingPictures() const { return int(m_pending.size()); }
+    // The other models wearing the chosen texture: those shown beside the
+    // model (a player joined is one), how many wear it in all, and whether
+    // the game is still being looked through.
+    QStringList wearersShown() const;
+    int wearersFound() const { return m_wearerTotal; }
+    bool lookingForWearers() const { return m_wearerAsked != m_wearerAnswered; }
     // The largest side of a picture the 3D view is given: what the screen
     // can show of a surface (and at most what its OpenGL takes).
     int ViewPictureSide() const;
@@ -65,6 +76,9 @@ class WorkspaceWindow : public QWidget {
     void OnSelectionChanged();
     // Shows the player's parts joined (when the model is one of them).
     void SetJoinPlayer(bool join);
+    // Shows beside the model every other model of its game that wears the
+    // chosen surface's texture file.
+    void SetShowWearers(bool show);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,8 +107,14 @@ class WorkspaceWindow : public QWidget {
     // The 3D view's pictures as the cache now has them; the picture a
     // surface showed stays until its new one arrives.
     std::vector<std::vector<std::shared_ptr<const TextureImage>>> ViewPictures();
-    // The join's problem and a save's, as far as there are any.
+    // The join's problem and a save's, as far as there are any, and the
+    // models wearing the texture.
     void ShowStatus();
+    // Asks the scan for the models wearing the chosen surface's texture
+    // when what it would answer changed (or `again`: the game's files did).
+    void FindWearers(bool again);
+    struct Wearers;
+    void OnWearers(int asked, std::shared_ptr<Wearers> found);
 
     WorkspaceSource m_source;
     LayoutView* m_layout = nullptr;
@@ -136,4 +156,47 @@ class WorkspaceWindow : public QWidget {
     bool m_shownOnce = false;
     std::array<std::string, 3> m_partProblems; // why a part there is not a model
     int m_mainPart = 0; // the main model's position among the scene's parts (-1: none)
+
+    QCheckBox* m_wearers = nullptr;
+    QThreadPool* m_scanner = nullptr;
+    // One model (or a player's parts) wearing the texture, read for showing:
+    // per part its model and per surface the file it wears through the
+    // skin that wears the texture.
+    struct WearerPart {
+        std::shared_ptr<const Model> model;
+        std::string gamePath;
+        std::vector<std::string> files;
+    };
+    struct Wearer {
+        std::string name;              // the model's game path, or the player's folder
+        std::vector<WearerPart> parts; // one, or lower, upper, head (null where missing)
+        int wearing = 0;               // the part that wears the texture
+    };
+    // What a scan answered: the game's scan (kept for the next texture
+    // asked), the source its files were found through, and the wearers.
+    struct Wearers {
+        std::shared_ptr<const WearerScan> scan;
+        std::shared_ptr<GameTextureSource> source;
+        std::vector<Wearer> shown;
+        int total = 0;
+        std::string texture; // as the status names it
+        std::shared_ptr<const GameFiles> files;
+    };
+    // On the scan's thread: the wearers of `wanted` other than the model
+    // (`own`, its player when joined), the first few read for showing.
+    static void ReadWearers(Wearers& found, const SurfaceTexture& wanted, const std::string& own,
+                            bool join, const std::atomic<bool>& stop);
+    // The wearers' scene groups, each a model alone or a player joined, and
+    // per part per surface the file it wears.
+    void AddWearers(std::vector<std::vector<ScenePart>>& groups,
+                    std::vector<std::vector<Worn>>& worn);
+    std::shared_ptr<Wearers> m_found; // null: none shown
+    // The last scan of a game, kept for another texture of the same game.
+    std::shared_ptr<const GameFiles> m_scannedFiles;
+    std::shared_ptr<const WearerScan> m_scan;
+    std::shared_ptr<GameTextureSource> m_scanSource;
+    std::string m_wearerQuestion; // what was last asked
+    int m_wearerAsked = 0, m_wearerAnswered = 0;
+    int m_wearerTotal = 0;
+    std::shared_ptr<std::atomic<bool>> m_wearerStop; // the scan under way gives up
 };

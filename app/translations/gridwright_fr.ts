@@ -521,6 +521,34 @@
         <source>Legs</source>
         <translation>Jambes</translation>
     </message>
+    <message>
+        <source>Every model wearing this texture</source>
+        <translation>Tous les modèles portant cette texture</translation>
+    </message>
+    <message>
+        <source>Shows beside the model every other model of its game that wears the chosen surface&apos;s texture file, through any of its skins</source>
+        <translation>Montre à côté du modèle tous les autres modèles de son jeu qui portent le fichier de texture de la surface choisie, par l&apos;une quelconque de leurs peaux</translation>
+    </message>
+    <message>
+        <source>Looking through the game for the models wearing this texture…</source>
+        <translation>Recherche dans le jeu des modèles portant cette texture…</translation>
+    </message>
+    <message>
+        <source>No other model of the game wears %1.</source>
+        <translation>Aucun autre modèle du jeu ne porte %1.</translation>
+    </message>
+    <message>
+        <source>Choose a surface: the models wearing its texture stand beside this one.</source>
+        <translation>Choisissez une surface : les modèles portant sa texture se tiennent à côté de celui-ci.</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>et %1 de plus</translation>
+    </message>
+    <message>
+        <source>%1 of %2 other models wearing %3 shown: %4.</source>
+        <translation>%1 des %2 autres modèles portant %3 montrés : %4.</translation>
+    </message>
 </context>
 <context>
     <name>WornByDialog</name>
