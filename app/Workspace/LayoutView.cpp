@@ -114,8 +114,12 @@ void LayoutView::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, m_picture);
     const double aspect = Aspect();
     // Every drawn copy of the hovered and the highlighted face, outlined.
-    for (const auto& [face, colour] :
+    for (const auto& outlined :
          {std::pair{m_highlight, QColor(236, 132, 34)}, std::pair{m_hover, QColor(80, 200, 255)}}) {
+        // Named, not bound: a lambda below reads the face, which clang before
+        // 16 refuses of a structured binding.
+        const std::optional<std::pair<int, int>>& face = outlined.first;
+        const QColor& colour = outlined.second;
         if (!face)
             continue;
         for (size_t s = 0; s < m_surfaces.size(); ++s) {
