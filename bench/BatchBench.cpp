@@ -110,8 +110,8 @@ void BM_BatchByModel(benchmark::State& state) {
             if (!model.ok())
                 continue;
             const std::vector<Skin> skins = GameSkins(setup.files, file.gamePath, &model.value());
-            const Skin* skin = !skins.empty() && skins.front().name == "default" ? &skins.front()
-                                                                                 : nullptr;
+            const Skin* skin =
+                !skins.empty() && skins.front().name == "default" ? &skins.front() : nullptr;
             std::vector<std::string> keys;
             for (const Surface& s : model.value().surfaces) {
                 const std::string worn = WornTexture(s, skin).name;
