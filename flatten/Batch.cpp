@@ -266,13 +266,16 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
     std::map<std::string, size_t> drawnFrom;
     for (size_t i = 0; i < entries.size(); ++i) {
         BatchEntry& e = entries[i];
-        if (!jobs[i].texture || !e.error.empty())
+        if (!jobs[i].texture)
             continue;
-        if (const auto [at, added] = drawnFrom.emplace(jobs[i].inputs, i); !added) {
-            jobs[i].sameAs = at->second;
-            e.output = entries[at->second].output;
-            continue;
-        }
+        // A texture that cannot be drawn is still named: the manifest says
+        // where its template would have been.
+        if (e.error.empty())
+            if (const auto [at, added] = drawnFrom.emplace(jobs[i].inputs, i); !added) {
+                jobs[i].sameAs = at->second;
+                e.output = entries[at->second].output;
+                continue;
+            }
         const std::string first = BatchFileName(e.texture, options.format);
         const std::string dot = "." + std::string(ExtensionOf(options.format));
         const std::string stem = first.substr(0, first.size() - dot.size());

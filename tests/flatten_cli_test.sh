@@ -286,14 +286,15 @@ expect_exit 0 "$flatten" --textures "$base/pak0.pk3:models/pak/upper.md3"
 expect_exit 0 "$flatten" "$base/pak0.pk3:models/pak/upper.md3" --surface u_torso --size texture --underlay -o "$work/pak.png"
 [ "$(identify -format '%wx%h' "$work/pak.png")" = 16x8 ] || fail "template at the pak's texture size: $(identify "$work/pak.png")"
 
-# --batch: a template per texture of every model, named after the texture,
+# --batch: a template per texture file of every model, named after the file,
 # at its size, with a manifest; failures are lines, and nothing is written
 # outside OUTDIR (u_escape wears "../../../../secret").
 touch "$work/before-batch"
 expect_exit 4 "$flatten" --game "$base" --batch 'models/pak/*' -o "$work/batch" -j 2
-[ "$(identify -format '%wx%h' "$work/batch/models/pak/torso_s.png" 2>&1)" = 16x8 ] ||
+# The shader torso_s names the picture torso.tga: the template is the file's.
+[ "$(identify -format '%wx%h' "$work/batch/models/pak/torso.png" 2>&1)" = 16x8 ] ||
     fail "--batch torso: $(ls -R "$work/batch")"
-grep -q '"texture": "models/pak/torso_s", "output": "[^"]*/batch/models/pak/torso_s.png", "size": \[16, 8\], "error": null' "$work/batch/manifest.jsonl" ||
+grep -q '"texture": "models/pak/torso.tga", "output": "[^"]*/batch/models/pak/torso.png", "size": \[16, 8\], "error": null' "$work/batch/manifest.jsonl" ||
     fail "--batch manifest: $(cat "$work/batch/manifest.jsonl")"
 grep -q '"texture": "models/pak/none".*"error": "Cannot find' "$work/batch/manifest.jsonl" ||
     fail "--batch: a missing texture is not a manifest line"
