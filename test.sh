@@ -7,11 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 jobs=$(nproc)
+# Each step says when it starts, to see where the time goes.
+section() { echo "== $* == (at $SECONDS s)"; }
 
-echo "== house rules: clang-format =="
+section "house rules: clang-format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-echo "== build and test =="
+section "build and test"
 # Warnings are errors here, in every build of the test command, and nowhere else.
 werror=-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 # The build without Qt compiles the core as the first build did: one compiler
@@ -25,11 +27,11 @@ bench=ON
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_BENCH=$bench $werror > /dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
-echo "== house rules: clang-tidy over the core and the command line =="
+section "house rules: clang-tidy over the core and the command line"
 ls model/*.cpp image/*.cpp game/*.cpp render/*.cpp scene/*.cpp export/*.cpp flatten/*.cpp cli/*.cpp |
   xargs -P "$jobs" -n 4 clang-tidy -p build --quiet --extra-arg=-Wno-unknown-warning-option 2> /dev/null
 
-echo "== a packager's build: Release (-O3) with Debian's flags, free of warnings =="
+section "a packager's build: Release (-O3) with Debian's flags, free of warnings"
 # dpkg-buildflags gives what Debian builds packages with: fortify, the stack
 # protector, format-security. The package is made from this build (the
 # tests are built and run by the three other builds).
@@ -38,22 +40,25 @@ CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DGW_BENCH=OFF -DGW_TESTS=OFF $werror > /dev/null
 cmake --build build-release -j "$jobs"
 
-echo "== the Debian package: build, lintian, install, remove =="
+section "the Debian package: build, lintian, install, remove"
 status=0
 tests/package_check.sh build-release || status=$?
 [ "$status" = 0 ] || [ "$status" = 77 ] || exit "$status"
 
-echo "== the core and the command line without Qt =="
+section "the core and the command line without Qt"
 cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_GUI=OFF -DGW_BENCH=OFF $werror > /dev/null
 cmake --build build-core -j "$jobs"
 # The checks of other programs' builds and files ran on the first build.
 ctest --test-dir build-core --output-on-failure -j "$jobs" -E '^(user_build_check|layered_check)$'
 
-echo "== fuzzing: the committed corpus replayed, then a fixed exploration =="
+section "the sanitizers' build: AddressSanitizer, UndefinedBehaviorSanitizer, the fuzzers"
+# One build serves both the fuzzers and every test under the sanitizers:
+# clang, optimised (the fuzzers' speed), coverage feedback from every library.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DGW_GUI=OFF -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON $werror > /dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_md3_reader fuzz_skin fuzz_texture fuzz_archive fuzz_shader \
-  fuzz_mdl fuzz_md2 fuzz_mdc fuzz_md5 fuzz_iqm fuzz_gltf fuzz_data_uri fuzz_obj make_fuzz_seeds make_test_models
+  -DGW_BENCH=OFF -DGW_SANITIZE=ON -DGW_FUZZ=ON $werror > /dev/null
+cmake --build build-fuzz -j "$jobs"
+
+section "fuzzing: the committed corpus replayed, then a fixed exploration"
 scripts/fuzz-seeds.sh build-fuzz
 # Every input that ever made a fuzzer fail is replayed one by one (whole, at
 # any size); then each fuzzer explores from the seeds with a fixed seed and a
@@ -93,9 +98,8 @@ wait "$lane" || status=$?
 cat build-fuzz/lane-a.log build-fuzz/lane-b.log
 [ "$status" = 0 ] || { echo "a fuzzer failed"; exit "$status"; }
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGW_SANITIZE=ON -DGW_BENCH=OFF $werror > /dev/null
-cmake --build build-asan -j "$jobs"
+section "every test under AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs" -E '^user_build_check$'
+  ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -E '^user_build_check$'
+section "done"

@@ -466,8 +466,10 @@ TEST(HostileGame, AShaderOfTheNameBeatsAnImageOfTheName) {
     // Scripts read in the background answer the same.
     GameFiles again;
     again.AddFolder(dir.path().string());
-    GameTextures background(again);
+    // Declared first so that it outlives the reader, which may call back
+    // after Find has its answer.
     std::atomic<bool> told{false};
+    GameTextures background(again);
     background.ReadScriptsInBackground([&] { told = true; });
     const std::unique_ptr<GameFile> waited = background.Find("models/x/skin", script, problem);
     ASSERT_NE(waited, nullptr);
