@@ -329,8 +329,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
             return Usage("no output file given: add -o OUT for the template of the texture", io);
         return GameTextureCommand(q, io);
     }
-    const int skinWrites = int(setSkinOption->count() > 0) + int(addSkin->count() > 0) +
-                           int(pcx->count() > 0);
+    const int skinWrites =
+        int(setSkinOption->count() > 0) + int(addSkin->count() > 0) + int(pcx->count() > 0);
     if (skinWrites > 1)
         return Usage("--set-skin, --add-skin and --pcx go one at a time", io);
     if (skinWrites == 0 && (!q.palette.empty() || q.fullbright || q.dither))

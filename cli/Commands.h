@@ -36,11 +36,11 @@ struct FlattenRequest {
     int uvSet = -1;       // --uv-set N: which texture coordinates to lay out; -1: the material's
     bool sheets = false;  // --sheet: with --batch, a sheet per player and per other model too
     // Pictures written into a model's skins, or as Quake II's 8-bit PCX.
-    int setSkin = -1;         // --set-skin N PICTURE: the picture replacing skin N
-    std::string skinPicture;  // PICTURE of --set-skin, --add-skin or --pcx
-    std::string palette;      // --palette FILE: a .lmp or a .pcx whose colours are used
-    bool fullbright = false;  // the glowing colours may be chosen too
-    bool dither = false;      // Floyd–Steinberg rather than the nearest colour alone
+    int setSkin = -1;        // --set-skin N PICTURE: the picture replacing skin N
+    std::string skinPicture; // PICTURE of --set-skin, --add-skin or --pcx
+    std::string palette;     // --palette FILE: a .lmp or a .pcx whose colours are used
+    bool fullbright = false; // the glowing colours may be chosen too
+    bool dither = false;     // Floyd–Steinberg rather than the nearest colour alone
 };
 
 // The surfaces, one line each.

@@ -142,9 +142,10 @@ std::optional<MdlWrite> PrepareMdl(const FlattenRequest& q, const char* option, 
     const Model& model = opened.value().model;
     if (model.format != "MDL") {
         status = kUsage;
-        Say(io, "\"" + EscapeField(q.model) + "\" is " + model.format + ", but " + option +
-                    " writes into the skins a Quake MDL holds" +
-                    (model.format == "MD2" ? "; for an MD2 write its skin as a PCX with --pcx" : ""));
+        Say(io,
+            "\"" + EscapeField(q.model) + "\" is " + model.format + ", but " + option +
+                " writes into the skins a Quake MDL holds" +
+                (model.format == "MD2" ? "; for an MD2 write its skin as a PCX with --pcx" : ""));
         return std::nullopt;
     }
     const std::span<const uint8_t> bytes = AsSpan(*opened.value().game.bytes.bytes);
@@ -165,7 +166,7 @@ std::optional<MdlWrite> PrepareMdl(const FlattenRequest& q, const char* option, 
         return std::nullopt;
     }
     std::optional<TextureImage> picture =
-        Picture(q.skinPicture, width, height, "the model's skins", io);
+        Picture(q.skinPicture, width, height, "the model's skin", io);
     if (!picture)
         return std::nullopt;
     std::array<uint8_t, kPaletteBytes> palette{};
@@ -204,9 +205,8 @@ int WriteMdl(const FlattenRequest& q, const Result<std::string>& made, Console& 
         return kCannotLoad;
     }
     const std::string& bytes = made.value();
-    const Result<Model> again =
-        ReadModel({q.out, Bytes::Copy(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                      bytes.size())});
+    const Result<Model> again = ReadModel(
+        {q.out, Bytes::Copy(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())});
     if (!again.ok()) {
         Say(io, "the new model would not read back (" + again.error().reason +
                     "); nothing was written");
@@ -227,8 +227,8 @@ int SetSkinCommand(const FlattenRequest& q, Console& io) {
     if (!prepared)
         return status;
     const std::span<const uint8_t> bytes = AsSpan(*prepared->opened.game.bytes.bytes);
-    const int done = WriteMdl(
-        q, ReplaceMdlPicture(q.model, bytes, q.setSkin, prepared->reduced.indices), io);
+    const int done =
+        WriteMdl(q, ReplaceMdlPicture(q.model, bytes, q.setSkin, prepared->reduced.indices), io);
     if (done != kOk)
         return done;
     const ReducedPicture& r = prepared->reduced;
@@ -262,8 +262,7 @@ int PcxCommand(const FlattenRequest& q, Console& io) {
     if (q.out.empty() || !EndsWith(q.out, ".pcx"))
         return Usage("--pcx writes an 8-bit PCX: add -o OUT.pcx", io);
     if (SameFile(q.skinPicture, q.out) || (!q.model.empty() && SameFile(q.model, q.out)))
-        return Usage("the output \"" + q.out + "\" is one of the files read; choose another",
-                     io);
+        return Usage("the output \"" + q.out + "\" is one of the files read; choose another", io);
     if (q.model.empty() && q.palette.empty() && q.games.empty())
         return Usage("--pcx needs Quake II's palette: give --game DIR (the folder holding "
                      "pics/colormap.pcx, such as baseq2) or --palette FILE",
@@ -281,14 +280,13 @@ int PcxCommand(const FlattenRequest& q, Console& io) {
         if (model.format != "MD2")
             return Usage("\"" + q.model + "\" is " + model.format +
                              "; --pcx writes the 8-bit skins of Quake II's MD2 models" +
-                             (model.format == "MDL" ? " (an MDL holds its own: --set-skin N)"
-                                                    : ""),
+                             (model.format == "MDL" ? " (an MDL holds its own: --set-skin N)" : ""),
                          io);
         const Bytes& bytes = *opened.value().game.bytes.bytes;
         // The reader has taken the header, so its size words are there.
         width = DecodeI32(bytes.data() + 8);
         height = DecodeI32(bytes.data() + 12);
-        part = "the model's skins";
+        part = "the model's skin";
         files = opened.value().game.files;
     } else {
         files = std::make_shared<GameFiles>();
