@@ -2,7 +2,6 @@
 
 #include "model/LittleEndian.h"
 
-#include <climits>
 #include <cstring>
 
 namespace {
@@ -101,8 +100,12 @@ Result<std::string> AppendMdlSkin(const std::string& path, std::span<const uint8
     const MdlSkinPlaces& places = found.value();
     if (const std::string problem = SizeProblem(places, indices); !problem.empty())
         return Fail(path, problem);
-    if (places.skinCount == INT32_MAX)
-        return Fail(path, "it holds as many skins as its header can count");
+    if (places.skinCount >= kMaxQuakeSkins)
+        return Fail(path, "it holds " + std::to_string(places.skinCount) +
+                              " skins already, and Quake's OpenGL engine refuses a model of more "
+                              "than " +
+                              std::to_string(kMaxQuakeSkins) +
+                              "; replace one with --set-skin N instead");
     if (int64_t(bytes.size()) + 4 + int64_t(indices.size()) > INT32_MAX)
         return Fail(path, "with another skin it would pass the 2 GB an MDL model can address");
     std::string out;

@@ -26,6 +26,10 @@ Result<MdlSkinPlaces> FindMdlSkins(const std::string& path, std::span<const uint
 Result<std::string> ReplaceMdlPicture(const std::string& path, std::span<const uint8_t> bytes,
                                       int index, std::span<const uint8_t> indices);
 
-// The model with one more single skin, after the last one.
+// Quake's OpenGL engine stops at a model of more skins than this.
+inline constexpr int32_t kMaxQuakeSkins = 32;
+
+// The model with one more single skin, after the last one; refused past
+// kMaxQuakeSkins.
 Result<std::string> AppendMdlSkin(const std::string& path, std::span<const uint8_t> bytes,
                                   std::span<const uint8_t> indices);

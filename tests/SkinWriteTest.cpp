@@ -165,7 +165,7 @@ std::array<double, 3> Mean(const TextureImage& image) {
         for (size_t k = 0; k < 3; ++k)
             sum[k] += image.rgba[i + k];
     for (double& s : sum)
-        s /= double(image.rgba.size() / 4);
+        s /= double(image.rgba.size()) / 4;
     return sum;
 }
 
@@ -440,6 +440,18 @@ TEST(SkinWriteRefusals, SayWhyAndWriteNothing) {
     const Outcome pcxPalette =
         Cli({"--pcx", right, "-o", dir.File("x.pcx"), "--palette", shortPalette});
     EXPECT_EQ(pcxPalette.status, kCannotLoad);
+
+    // Skins added one by one up to the 32 the game takes, and no more.
+    const std::string many = dir.File("many.mdl");
+    WriteWholeFile(many, original);
+    for (int skins = 2; skins < 32; ++skins)
+        ASSERT_EQ(Cli({many, "--add-skin", right, "-o", many}).status, kOk) << skins;
+    EXPECT_EQ(ReadBack(many).skins.size(), 33u); // the group counts two pictures
+    const std::string full = ReadWholeFile(many);
+    const Outcome past = Cli({many, "--add-skin", right, "-o", many});
+    EXPECT_EQ(past.status, kCannotLoad);
+    EXPECT_NE(past.err.find("32"), std::string::npos) << past.err;
+    EXPECT_EQ(ReadWholeFile(many), full);
 
     EXPECT_EQ(Cli({model, "--set-skin", "0", right}).status, kUsage); // no -o
     EXPECT_FALSE(fs::exists(out));
