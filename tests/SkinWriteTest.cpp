@@ -458,3 +458,28 @@ TEST(SkinWriteRefusals, SayWhyAndWriteNothing) {
     EXPECT_FALSE(fs::exists(dir.File("x.pcx")));
     EXPECT_EQ(ReadWholeFile(model), original);
 }
+
+// The fast nearest colour is the exact one: over many colours of the whole
+// cube against brute force, and where the palette holds each colour twice,
+// always the lower index.
+TEST(PaletteReduce, NearestIsExactAndTiesTakeTheLowerIndex) {
+    const Palette& quake = ShippedPalette();
+    const TextureImage many = Scattered(200, 150, quake);
+    const Result<ReducedPicture> reduced = ReduceToPalette(many, quake, ReduceOptions{});
+    ASSERT_TRUE(reduced.ok());
+    EXPECT_EQ(reduced.value().indices, BruteReduce(many, quake, 256));
+
+    Palette twice{};
+    for (size_t i = 0; i < 128; ++i)
+        for (size_t k = 0; k < 3; ++k)
+            twice[i * 3 + k] = twice[(i + 128) * 3 + k] = uint8_t((i * (k + 5) * 7) % 256);
+    const Result<ReducedPicture> paired = ReduceToPalette(many, twice, ReduceOptions{});
+    ASSERT_TRUE(paired.ok());
+    EXPECT_EQ(paired.value().indices, BruteReduce(many, twice, 256));
+    for (const uint8_t i : paired.value().indices)
+        ASSERT_LT(i, 128);
+
+    ReduceOptions none;
+    none.allowed.fill(false);
+    EXPECT_FALSE(ReduceToPalette(many, quake, none).ok());
+}
