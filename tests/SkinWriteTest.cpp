@@ -7,6 +7,7 @@
 #include "image/IndexedSkin.h"
 #include "image/PaletteReduce.h"
 #include "image/TextureImage.h"
+#include "model/MdlSkinWriter.h"
 #include "model/ModelFormats.h"
 #include "tests/CliRun.h"
 #include "tests/TestModels.h"
@@ -482,4 +483,41 @@ TEST(PaletteReduce, NearestIsExactAndTiesTakeTheLowerIndex) {
     ReduceOptions none;
     none.allowed.fill(false);
     EXPECT_FALSE(ReduceToPalette(many, quake, none).ok());
+}
+
+// Cut anywhere, or with a skin count, size or group's count (at byte 152)
+// made up, the model's
+// skins are refused or found inside its bytes, never read past them.
+TEST(MdlSkinWrite, HostileHeadersStayInsideTheBytes) {
+    const std::string whole = SmallMdl(10, 6);
+    const std::vector<uint8_t> picture(60, 9);
+    for (size_t length = 0; length <= whole.size(); ++length) {
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(whole.data()),
+                                             length);
+        const Result<MdlSkinPlaces> found = FindMdlSkins("cut.mdl", bytes);
+        if (!found.ok())
+            continue;
+        for (const int64_t at : found.value().pictureAt)
+            ASSERT_LE(at + 60, int64_t(length)) << length;
+        ASSERT_LE(found.value().skinsEnd, int64_t(length));
+    }
+    for (const auto& [at, value] : std::vector<std::pair<size_t, uint32_t>>{{48, 0x7FFFFFFF},
+                                                                            {48, 0xFFFFFFFF},
+                                                                            {52, 0x7FFFFFFF},
+                                                                            {56, 0},
+                                                                            {152, 0x7FFFFFFF},
+                                                                            {152, 0},
+                                                                            {152, 0xFFFFFFFF}}) {
+        std::string hostile = whole;
+        for (size_t k = 0; k < 4; ++k)
+            hostile[at + k] = char(value >> (8 * k));
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(hostile.data()),
+                                             hostile.size());
+        const Result<std::string> set = ReplaceMdlPicture("bad.mdl", bytes, 0, picture);
+        const Result<std::string> added = AppendMdlSkin("bad.mdl", bytes, picture);
+        EXPECT_FALSE(set.ok() && added.ok()) << at << " " << value;
+        if (!set.ok()) {
+            EXPECT_EQ(set.error().path, "bad.mdl");
+        }
+    }
 }
