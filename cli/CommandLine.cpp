@@ -22,6 +22,9 @@ const char* const kExamples =
     "  gridwright-flatten --dump MODEL\n"
     "  gridwright-flatten --textures MODEL [--skin NAME|FILE.skin]\n"
     "  gridwright-flatten --extract-skin N MODEL -o SKIN.png\n"
+    "  gridwright-flatten MODEL.mdl --set-skin N PICTURE -o OUT.mdl [--dither]\n"
+    "  gridwright-flatten MODEL.mdl --add-skin PICTURE -o OUT.mdl\n"
+    "  gridwright-flatten [MODEL.md2] --pcx PICTURE -o OUT.pcx [--game DIR|--palette F]\n"
     "  gridwright-flatten --game DIR --wearers TEXTURE\n"
     "  gridwright-flatten --game DIR --texture TEXTURE [style options] -o OUT\n"
     "  gridwright-flatten --game DIR --batch GLOB [--skin all] [style options] -o OUTDIR\n"
@@ -67,6 +70,17 @@ const char* const kFooter =
     "gfx/palette.lmp or, without one, by Quake's own palette; --extract-skin N\n"
     "writes one out to paint on. An MD5 mesh's shader is looked up in the game's\n"
     "materials/*.mtr files first; an IQM's skins are MODEL.iqm_N.skin files.\n"
+    "\n"
+    "--set-skin N and --add-skin put a painted picture (PNG, TGA, JPEG or PCX of\n"
+    "the skin's size) into an MDL, every other byte of the model kept; --pcx\n"
+    "writes one as Quake II's 8-bit PCX. Each pixel takes the nearest colour of\n"
+    "the palette (red, green and blue distance; a tie takes the lower index), or\n"
+    "with --dither, Floyd-Steinberg's, rows alternating direction. The palette:\n"
+    "--palette FILE (a 768-byte .lmp or a 256-colour .pcx), else the game's\n"
+    "gfx/palette.lmp (MDL; without one, Quake's) or pics/colormap.pcx (PCX).\n"
+    "An MDL keeps clear of Quake's glowing colours 224 to 255 unless --fullbright\n"
+    "is given, and ignores transparency (the game draws skins opaque); in a PCX\n"
+    "index 255, see-through in Quake II, is kept for transparent pixels.\n"
     "\n"
     "--game takes one game folder each time it is given (base first, then mods):\n"
     "the folder that holds the game's paks and its models/, scripts/ and textures/\n"
@@ -167,6 +181,28 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                        "write skin N that the model holds (MDL) as a picture: -o FILE.png, .tga "
                        "or .bmp")
             ->type_name("N");
+    std::vector<std::string> setSkin;
+    CLI::Option* setSkinOption =
+        app.add_option("--set-skin", setSkin,
+                       "replace skin N of an MDL (numbered as --extract-skin) with PICTURE "
+                       "reduced to the palette: -o OUT.mdl")
+            ->type_name("N PICTURE")
+            ->expected(2)
+            ->allow_extra_args(false);
+    CLI::Option* addSkin =
+        app.add_option("--add-skin", q.skinPicture,
+                       "add PICTURE reduced to the palette as an MDL's last skin: -o OUT.mdl")
+            ->type_name("PICTURE");
+    CLI::Option* pcx = app.add_option("--pcx", q.skinPicture,
+                                      "write PICTURE reduced to Quake II's palette as an 8-bit "
+                                      "PCX (an MD2's skin, of its size): -o OUT.pcx")
+                           ->type_name("PICTURE");
+    app.add_option("--palette", q.palette,
+                   "the palette to reduce to: a 768-byte .lmp or a 256-colour .pcx")
+        ->type_name("FILE");
+    app.add_flag("--fullbright", q.fullbright,
+                 "let an MDL's skin take Quake's glowing colours 224 to 255 too");
+    app.add_flag("--dither", q.dither, "Floyd-Steinberg dithering, rows alternating direction");
     app.add_flag("--dump", dump, "the loaded surfaces as JSON");
     std::string wearersOf;
     CLI::Option* wearers =
@@ -293,8 +329,30 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
             return Usage("no output file given: add -o OUT for the template of the texture", io);
         return GameTextureCommand(q, io);
     }
+    const int skinWrites =
+        int(setSkinOption->count() > 0) + int(addSkin->count() > 0) + int(pcx->count() > 0);
+    if (skinWrites > 1)
+        return Usage("--set-skin, --add-skin and --pcx go one at a time", io);
+    if (skinWrites == 0 && (!q.palette.empty() || q.fullbright || q.dither))
+        return Usage("--palette, --fullbright and --dither go with --set-skin, --add-skin or --pcx",
+                     io);
+    if (pcx->count() > 0)
+        return PcxCommand(q, io);
     if (q.model.empty())
         return Usage("no model given", io);
+    if (setSkinOption->count() > 0) {
+        const std::string& n = setSkin[0];
+        if (n.empty() || n.size() > 9 || n.find_first_not_of("0123456789") != std::string::npos)
+            return Usage("--set-skin takes the skin's number (as --extract-skin N) and then the "
+                         "picture, not \"" +
+                             n + "\"",
+                         io);
+        q.setSkin = std::stoi(n);
+        q.skinPicture = setSkin[1];
+        return SetSkinCommand(q, io);
+    }
+    if (addSkin->count() > 0)
+        return AddSkinCommand(q, io);
     if (list)
         return ListCommand(q, io);
     if (extract->count() > 0)

@@ -35,6 +35,12 @@ struct FlattenRequest {
     int extractSkin = -1; // --extract-skin N: the skin the model holds, written to `out`
     int uvSet = -1;       // --uv-set N: which texture coordinates to lay out; -1: the material's
     bool sheets = false;  // --sheet: with --batch, a sheet per player and per other model too
+    // Pictures written into a model's skins, or as Quake II's 8-bit PCX.
+    int setSkin = -1;        // --set-skin N PICTURE: the picture replacing skin N
+    std::string skinPicture; // PICTURE of --set-skin, --add-skin or --pcx
+    std::string palette;     // --palette FILE: a .lmp or a .pcx whose colours are used
+    bool fullbright = false; // the glowing colours may be chosen too
+    bool dither = false;     // Floyd–Steinberg rather than the nearest colour alone
 };
 
 // The surfaces, one line each.
@@ -50,6 +56,12 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
                  Console& io);
 // A skin the model holds, written as a picture.
 int ExtractSkinCommand(const FlattenRequest& q, Console& io);
+// A picture reduced to the palette put into an MDL in place of skin N, or
+// after its last skin; and a picture reduced to Quake II's palette as an
+// 8-bit PCX.
+int SetSkinCommand(const FlattenRequest& q, Console& io);
+int AddSkinCommand(const FlattenRequest& q, Console& io);
+int PcxCommand(const FlattenRequest& q, Console& io);
 // The template of a model's surfaces.
 int FlattenCommand(const FlattenRequest& q, Console& io);
 // Every surface of the game folders' models that wears a texture (q.texture):
