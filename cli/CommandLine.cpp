@@ -25,6 +25,9 @@ const char* const kExamples =
     "  gridwright-flatten --game DIR --wearers TEXTURE\n"
     "  gridwright-flatten --game DIR --texture TEXTURE [style options] -o OUT\n"
     "  gridwright-flatten --game DIR --batch GLOB [--skin all] [style options] -o OUTDIR\n"
+    "  gridwright-flatten MODEL --check-skin [--skin NAME] [--game DIR]\n"
+    "  gridwright-flatten MODEL --pack OUT.pk3 [--skin NAME] [--full] [--game DIR]\n"
+    "  gridwright-flatten MODEL --new-skin NAME [--from default] [-o FOLDER]\n"
     "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
@@ -96,7 +99,7 @@ const char* const kFooter =
     "  gridwright-flatten --extract-skin 0 player.mdl -o player-skin.png\n"
     "\n"
     "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template or listing\n"
-    "not written.\n";
+    "not written, 5 the skin breaks the engine's rules (nothing written).\n";
 
 const char* const kGameFolder =
     "a game folder holds the game's paks and its models/, scripts/ and textures/ folders "
@@ -239,6 +242,25 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                  "fill each island with its own opaque colour (for the magic wand and masks)");
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
+    bool checkSkin = false, full = false;
+    std::string packOut, newSkin, fromSkin = "default";
+    app.add_flag("--check-skin", checkSkin,
+                 "the files the --skin needs (game path, where from, new/changed/shipped) and "
+                 "what the engine would do wrong with them");
+    CLI::Option* pack =
+        app.add_option("--pack", packOut,
+                       "the --skin's new and changed files as a pak ready to play (refused on "
+                       "any problem --check-skin finds)")
+            ->type_name("OUT.pk3");
+    app.add_flag("--full", full, "with --pack, every file the skin needs and the model too");
+    CLI::Option* newSkinOption =
+        app.add_option("--new-skin", newSkin,
+                       "make skin NAME from --from's: its .skin files and copies of its textures "
+                       "(STEM_NAME.EXT), under -o FOLDER [default: the model's game folder]")
+            ->type_name("NAME");
+    app.add_option("--from", fromSkin, "the skin --new-skin starts from")
+        ->type_name("NAME")
+        ->capture_default_str();
     try {
         // CLI11 takes the arguments last first.
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -295,6 +317,16 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     }
     if (q.model.empty())
         return Usage("no model given", io);
+    if (int(checkSkin) + int(pack->count() > 0) + int(newSkinOption->count() > 0) > 1)
+        return Usage("--check-skin, --pack and --new-skin go one at a time", io);
+    if (checkSkin)
+        return CheckSkinCommand(q, io);
+    if (pack->count() > 0)
+        return PackCommand(q, packOut, full, io);
+    if (full)
+        return Usage("--full goes with --pack OUT.pk3", io);
+    if (newSkinOption->count() > 0)
+        return NewSkinCommand(q, newSkin, fromSkin, io);
     if (list)
         return ListCommand(q, io);
     if (extract->count() > 0)
