@@ -84,9 +84,9 @@ int PackCommand(const FlattenRequest& q, const std::string& out, bool full, Cons
     // A pak written into the game would be read by the game, and by the next
     // run, which would then find the skin already shipped: refused.
     std::error_code error;
-    const fs::path outFolder = fs::absolute(out, error).parent_path();
+    const fs::path outPath = fs::absolute(out, error);
     for (const std::string& folder : game->folders)
-        if (IsInsideFolder(folder, outFolder.string()))
+        if (IsInsideFolder(folder, outPath.string()))
             return Usage("the pak \"" + out + "\" would be inside the game folder \"" + folder +
                              "\", where the game (and the next check) would read it; write it "
                              "elsewhere and copy it in to play",
