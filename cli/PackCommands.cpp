@@ -6,6 +6,7 @@
 #include "flatten/SkinPack.h"
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
+#include "model/Model.h"
 #include "model/TextureFinder.h"
 
 #include <filesystem>
@@ -168,11 +169,12 @@ int NewSkinCommand(const FlattenRequest& q, const std::string& name, const std::
         }
         std::fprintf(io.out, "wrote %s\n", TerminalText(target.string()).c_str());
     }
-    if (LowerCase(name) == "red" || LowerCase(name) == "blue")
+    // CG_FindClientModelFile (cg_players.c): a team game looks for
+    // PART_SKIN_TEAM.skin, then PART_TEAM.skin.
+    if (const std::string team = LowerCase(name); team == "red" || team == "blue")
         std::fprintf(io.out,
-                     "team games load the %s team's player from these (%s_red.skin "
-                     "before them when its skin is %s: CG_FindClientModelFile, "
-                     "cg_players.c)\n",
-                     LowerCase(name).c_str(), "PART_SKIN", "SKIN");
+                     "team games dress the %s team in these, unless a PART_SKIN_%s.skin of the "
+                     "player's own skin comes first\n",
+                     team.c_str(), team.c_str());
     return FinishOutput(io);
 }

@@ -305,3 +305,26 @@ TEST(SkinPack, TheRealGamesPlayerSkinsAreChecked) {
         EXPECT_GT(listed, 0u) << skin;
     }
 }
+
+// A model that is no player: its skin is MODELSTEM_NAME.skin, and a loose
+// model's new skin goes into its own game folder.
+TEST(SkinPack, AnotherModelsNewSkinGoesBesideItInItsGame) {
+    TempDir dir;
+    const fs::path game = dir.path() / "game";
+    Put(game / "models/x/thing.md3", Md3Of("body"));
+    Put(game / "models/x/thing_default.skin", "body,models/x/a.tga\n");
+    Put(game / "models/x/a.tga", "paint");
+    const std::string model = (game / "models/x/thing.md3").string();
+    const Outcome made = Cli({model, "--new-skin", "shiny"});
+    ASSERT_EQ(made.status, kOk) << made.err;
+    EXPECT_EQ(ReadWholeFile((game / "models/x/thing_shiny.skin").string()),
+              "body,models/x/a_shiny.tga\n");
+    EXPECT_EQ(ReadWholeFile((game / "models/x/a_shiny.tga").string()), "paint");
+    const Outcome check = Cli({model, "--check-skin", "--skin", "shiny"});
+    EXPECT_EQ(check.status, kOk) << check.err;
+    EXPECT_NE(check.out.find("models/x/a_shiny.tga"), std::string::npos) << check.out;
+    // A skin that is not there is a problem the check says, naming the file.
+    const Outcome missing = Cli({model, "--check-skin", "--skin", "gold"});
+    EXPECT_EQ(missing.status, kSkinProblem);
+    EXPECT_NE(missing.err.find("models/x/thing_gold.skin"), std::string::npos) << missing.err;
+}
