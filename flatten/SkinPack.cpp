@@ -375,8 +375,8 @@ SkinPlan PlanSkin(const GameFiles& files, const GameTextures& textures,
                     g.Add(*scriptFile, "shader script", false);
                     const Result<SourceBytes> text = files.Read(*scriptFile, kMaxShaderScriptBytes);
                     if (text.ok())
-                        for (const std::string& stage :
-                             StageImages(BytesOf(text.value()), StemOf(entry.texture))) {
+                        for (const std::string& stage : StageImages(
+                                 BytesOf(text.value()), GamePathKey(StemOf(entry.texture)))) {
                             const std::unique_ptr<GameFile> file = FindImageFile(files, stage);
                             if (!file) {
                                 g.problems.push_back(where + "is a shader of " + script +

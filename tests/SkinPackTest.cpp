@@ -323,6 +323,13 @@ TEST(SkinPack, AnotherModelsNewSkinGoesBesideItInItsGame) {
     const Outcome check = Cli({model, "--check-skin", "--skin", "shiny"});
     EXPECT_EQ(check.status, kOk) << check.err;
     EXPECT_NE(check.out.find("models/x/a_shiny.tga"), std::string::npos) << check.out;
+    // One copy's name taken: refused, naming it, and no file of the skin written.
+    Put(game / "models/x/a_matt.tga", "someone's paint");
+    const Outcome taken = Cli({model, "--new-skin", "matt"});
+    EXPECT_EQ(taken.status, kSkinProblem);
+    EXPECT_NE(taken.err.find("models/x/a_matt.tga"), std::string::npos) << taken.err;
+    EXPECT_FALSE(fs::exists(game / "models/x/thing_matt.skin"));
+    EXPECT_EQ(ReadWholeFile((game / "models/x/a_matt.tga").string()), "someone's paint");
     // A skin that is not there is a problem the check says, naming the file.
     const Outcome missing = Cli({model, "--check-skin", "--skin", "gold"});
     EXPECT_EQ(missing.status, kSkinProblem);
