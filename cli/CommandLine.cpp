@@ -28,6 +28,9 @@ const char* const kExamples =
     "  gridwright-flatten --game DIR --wearers TEXTURE\n"
     "  gridwright-flatten --game DIR --texture TEXTURE [style options] -o OUT\n"
     "  gridwright-flatten --game DIR --batch GLOB [--skin all] [style options] -o OUTDIR\n"
+    "  gridwright-flatten MODEL --check-skin [--skin NAME] [--game DIR]\n"
+    "  gridwright-flatten MODEL --pack OUT.pk3 [--skin NAME] [--full] [--game DIR]\n"
+    "  gridwright-flatten MODEL --new-skin NAME [--from default] [-o FOLDER]\n"
     "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
@@ -96,6 +99,22 @@ const char* const kFooter =
     "wears it: model, surface, skin (empty for none), where the model comes\n"
     "from; tab-separated, escaped like --list.\n"
     "\n"
+    "--check-skin lists the files the --skin needs: its .skin files (lower_NAME,\n"
+    "upper_NAME and head_NAME.skin for a player, MODEL_NAME.skin for another\n"
+    "model), every file their names resolve to (a shader's script and each\n"
+    "stage's picture) and, for a player, its icon: game path, where it comes\n"
+    "from, new, changed or shipped (in the game's paks with the same bytes), its\n"
+    "role; tab-separated, escaped like --list. Then what the engine would do\n"
+    "wrong: a game path of 64 bytes or more, a name that resolves to nothing,\n"
+    "another extension than the file that ships, names differing only in case,\n"
+    "characters the skin reader splits on (spaces, control and non-ASCII bytes,\n"
+    "',', '\"', '\\', ':', \"//\", \"/*\", \"..\"). --pack writes the new and changed\n"
+    "files (--full: all, and the model) as a .pk3, only when the check passes,\n"
+    "and never inside the game folder, where the game would read it.\n"
+    "--new-skin NAME writes PART_NAME.skin files pointing at copies of --from's\n"
+    "pictures (STEM_NAME.EXT beside each), never over an existing file; red and\n"
+    "blue are the skins team games dress their teams in.\n"
+    "\n"
     "Colours are #RRGGBB or #RRGGBBAA. With no style option the template is the\n"
     "classic one: black 1-pixel lines on white, exact to the pixel.\n"
     "\n"
@@ -110,7 +129,7 @@ const char* const kFooter =
     "  gridwright-flatten --extract-skin 0 player.mdl -o player-skin.png\n"
     "\n"
     "Exit status: 0 done, 2 bad usage, 3 model not loaded, 4 template or listing\n"
-    "not written.\n";
+    "not written, 5 the skin breaks the engine's rules (nothing written).\n";
 
 const char* const kGameFolder =
     "a game folder holds the game's paks and its models/, scripts/ and textures/ folders "
@@ -275,6 +294,25 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                  "fill each island with its own opaque colour (for the magic wand and masks)");
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
+    bool checkSkin = false, full = false;
+    std::string packOut, newSkin, fromSkin = "default";
+    app.add_flag("--check-skin", checkSkin,
+                 "the files the --skin needs (game path, where from, new/changed/shipped) and "
+                 "what the engine would do wrong with them");
+    CLI::Option* pack =
+        app.add_option("--pack", packOut,
+                       "the --skin's new and changed files as a pak ready to play (refused on "
+                       "any problem --check-skin finds)")
+            ->type_name("OUT.pk3");
+    app.add_flag("--full", full, "with --pack, every file the skin needs and the model too");
+    CLI::Option* newSkinOption =
+        app.add_option("--new-skin", newSkin,
+                       "make skin NAME from --from's: its .skin files and copies of its textures "
+                       "(STEM_NAME.EXT), under -o FOLDER [default: the model's game folder]")
+            ->type_name("NAME");
+    app.add_option("--from", fromSkin, "the skin --new-skin starts from")
+        ->type_name("NAME")
+        ->capture_default_str();
     try {
         // CLI11 takes the arguments last first.
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -353,6 +391,16 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     }
     if (addSkin->count() > 0)
         return AddSkinCommand(q, io);
+    if (int(checkSkin) + int(pack->count() > 0) + int(newSkinOption->count() > 0) > 1)
+        return Usage("--check-skin, --pack and --new-skin go one at a time", io);
+    if (checkSkin)
+        return CheckSkinCommand(q, io);
+    if (pack->count() > 0)
+        return PackCommand(q, packOut, full, io);
+    if (full)
+        return Usage("--full goes with --pack OUT.pk3", io);
+    if (newSkinOption->count() > 0)
+        return NewSkinCommand(q, newSkin, fromSkin, io);
     if (list)
         return ListCommand(q, io);
     if (extract->count() > 0)

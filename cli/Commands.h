@@ -15,7 +15,7 @@ struct Console {
     std::FILE* err = stderr;
 };
 
-enum ExitCode { kOk = 0, kUsage = 2, kCannotLoad = 3, kCannotWrite = 4 };
+enum ExitCode { kOk = 0, kUsage = 2, kCannotLoad = 3, kCannotWrite = 4, kSkinProblem = 5 };
 
 // Everything the options ask for, as given.
 struct FlattenRequest {
@@ -70,6 +70,17 @@ int GameTextureCommand(const FlattenRequest& q, Console& io);
 // The surfaces of the game folders' models that wear a texture, one line
 // each: model, surface, skin, where the model comes from.
 int WearersCommand(const FlattenRequest& q, const std::string& texture, Console& io);
+
+// What a skin needs (q.skin, default "default") and what the engine would do
+// wrong with it; kSkinProblem when anything.
+int CheckSkinCommand(const FlattenRequest& q, Console& io);
+// Those of the skin's files that are new or changed (all of them and the
+// model with `full`) as a .pk3; nothing written when the check fails.
+int PackCommand(const FlattenRequest& q, const std::string& out, bool full, Console& io);
+// Skin `name` from skin `from`: its .skin files and copies of its pictures,
+// under the folder q.out (or the model's game folder).
+int NewSkinCommand(const FlattenRequest& q, const std::string& name, const std::string& from,
+                   Console& io);
 
 // The style the options describe; a usage problem when they do not make one.
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style);

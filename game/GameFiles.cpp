@@ -217,6 +217,18 @@ std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
     return nullptr;
 }
 
+std::unique_ptr<GameFile> GameFiles::FindArchived(const std::string& gamePath) const {
+    if (!IsGamePath(gamePath))
+        return nullptr;
+    const std::string key = GamePathKey(gamePath);
+    for (auto layer = m_layers.rbegin(); layer != m_layers.rend(); ++layer)
+        if (layer->archive)
+            if (const ArchiveEntry* entry = layer->archive->Find(key))
+                return std::make_unique<GameFile>(
+                    GameFile{key, layer->archive->path() + ":" + entry->name, true});
+    return nullptr;
+}
+
 Result<SourceBytes> GameFiles::Read(const GameFile& file, int64_t limit,
                                     const std::string& tooLarge) const {
     if (!file.inArchive) {

@@ -43,6 +43,9 @@ class GameFiles {
 
     // The file a game path names in the merged view; null when none.
     std::unique_ptr<GameFile> Find(const std::string& gamePath) const;
+    // The same with loose files and .pk3dir folders set aside: what the
+    // game's archives alone ship at that path; null when none does.
+    std::unique_ptr<GameFile> FindArchived(const std::string& gamePath) const;
     // Its bytes, at most `limit` of them (else the error's reason is
     // `tooLarge`, or says the limit); what is inflated from paks counts
     // against the game's budget.
