@@ -59,6 +59,14 @@ int GameTextureCommand(const FlattenRequest& q, Console& io);
 // each: model, surface, skin, where the model comes from.
 int WearersCommand(const FlattenRequest& q, const std::string& texture, Console& io);
 
+// MODEL's layout padded into the painted texture: to q.out, or over the
+// painted file itself with inPlace.
+int PadCommand(const FlattenRequest& q, const std::string& painted, int band, bool inPlace,
+               Console& io);
+// How far the painted texture's margins fall short of the band, per mip
+// level, tab-separated; with q.out a picture of where.
+int CheckBleedCommand(const FlattenRequest& q, const std::string& painted, int band, Console& io);
+
 // The style the options describe; a usage problem when they do not make one.
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style);
 // The same for a template file (-o): its format told by its extension, and
