@@ -265,7 +265,7 @@ bool Unlike(const uint8_t* a, const uint8_t* b) {
 }
 
 // The border texels of a pyramid level (see BorderError).
-std::vector<uint8_t> BorderOf(const std::vector<uint8_t>& level, int width, int height) {
+std::vector<uint8_t> BorderOf(const std::vector<uint8_t>& level, int width, int height, bool base) {
     std::vector<uint8_t> border(level.size(), 0);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -273,6 +273,10 @@ std::vector<uint8_t> BorderOf(const std::vector<uint8_t>& level, int width, int 
             if (!(level[i] & 1))
                 continue;
             bool outside = (level[i] & 2) != 0;
+            if (!base) {
+                border[i] = outside ? 1 : 0;
+                continue;
+            }
             for (int dy = -1; dy <= 1 && !outside; ++dy)
                 for (int dx = -1; dx <= 1 && !outside; ++dx) {
                     const int nx = x + dx, ny = y + dy;
@@ -385,12 +389,12 @@ std::vector<std::vector<uint8_t>> MaskPyramid(const std::vector<uint8_t>& mask, 
 }
 
 double BorderError(const TextureImage& a, const TextureImage& reference,
-                   const std::vector<uint8_t>& pyramidLevel) {
+                   const std::vector<uint8_t>& pyramidLevel, int level) {
     const size_t n = Texels(a.width, a.height);
     if (a.width != reference.width || a.height != reference.height || pyramidLevel.size() != n ||
         a.rgba.size() != n * 4 || reference.rgba.size() != n * 4)
         return 0;
-    const std::vector<uint8_t> border = BorderOf(pyramidLevel, a.width, a.height);
+    const std::vector<uint8_t> border = BorderOf(pyramidLevel, a.width, a.height, level == 0);
     double total = 0;
     size_t count = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -421,7 +425,7 @@ BleedReport CheckBleed(const TextureImage& texture, const std::vector<uint8_t>& 
     auto mark = [&](size_t i, const uint8_t(&colour)[4]) {
         std::copy_n(colour, 4, &report.layer.rgba[i * 4]);
     };
-    const std::vector<uint8_t> border0 = BorderOf(pyramid[0], width, height);
+    const std::vector<uint8_t> border0 = BorderOf(pyramid[0], width, height, true);
     // Level 0: a band texel unlike the island texel it should repeat.
     const int64_t reach =
         int64_t(std::clamp(band, 0, kMaxPadBand)) * std::clamp(band, 0, kMaxPadBand);
@@ -459,7 +463,7 @@ BleedReport CheckBleed(const TextureImage& texture, const std::vector<uint8_t>& 
         level.width = mip.width;
         level.height = mip.height;
         const std::vector<uint8_t> border =
-            l == 0 ? border0 : BorderOf(pyramid[l], mip.width, mip.height);
+            l == 0 ? border0 : BorderOf(pyramid[l], mip.width, mip.height, false);
         const size_t m = border.size();
         std::vector<uint8_t> thin(m, 0);
         for (size_t i = 0; i < m; ++i) {

@@ -67,7 +67,7 @@ std::vector<std::vector<uint8_t>> MaskPyramid(const std::vector<uint8_t>& mask, 
 // mask texels and texels outside it. Mean absolute channel difference
 // (RGBA, 0-255) of `a` against `reference` over them; 0 when there are none.
 double BorderError(const TextureImage& a, const TextureImage& reference,
-                   const std::vector<uint8_t>& pyramidLevel);
+                   const std::vector<uint8_t>& pyramidLevel, int level);
 
 struct BleedLevel {
     int level = 0, width = 0, height = 0;
