@@ -109,41 +109,51 @@ void Rasterize(const PlacedTriangle& t, int width, int height, std::vector<uint8
 // along each column, then the lower envelope of parabolas along each row.
 struct NearestMap {
     std::vector<int32_t> nearest; // texel index; -1 where the mask is empty
-    std::vector<int64_t> squared;
+    std::vector<int32_t> squared; // at most 2 x 8192 squared
 };
 
 NearestMap Nearest(const std::vector<uint8_t>& mask, int width, int height) {
     const size_t n = Texels(width, height);
     NearestMap map;
     map.nearest.assign(n, -1);
-    map.squared.assign(n, std::numeric_limits<int64_t>::max());
+    map.squared.assign(n, std::numeric_limits<int32_t>::max());
     const size_t w = size_t(width);
-    std::vector<int32_t> rowOf(n, -1); // per texel: the row of the nearest mask texel in its column
-    for (int x = 0; x < width; ++x) {
-        int32_t seen = -1;
-        for (int y = 0; y < height; ++y) {
-            if (mask[size_t(y) * w + size_t(x)])
-                seen = y;
-            rowOf[size_t(y) * w + size_t(x)] = seen;
+    // Row by row, each column's last mask texel above, then below: the
+    // memory is read in order.
+    // Per texel: the row of the nearest mask texel in its column, kept where
+    // the nearest texel goes once each row is done.
+    std::vector<int32_t>& rowOf = map.nearest;
+    std::vector<int32_t> seen(w, -1);
+    for (int y = 0; y < height; ++y) {
+        const size_t row = size_t(y) * w;
+        for (size_t x = 0; x < w; ++x) {
+            if (mask[row + x])
+                seen[x] = y;
+            rowOf[row + x] = seen[x];
         }
-        seen = -1;
-        for (int y = height - 1; y >= 0; --y) {
-            const size_t i = size_t(y) * w + size_t(x);
-            if (mask[i])
-                seen = y;
-            // Ties go to the row above, found first.
-            if (seen >= 0 && (rowOf[i] < 0 || seen - y < y - rowOf[i]))
-                rowOf[i] = seen;
+    }
+    std::fill(seen.begin(), seen.end(), -1);
+    for (int y = height - 1; y >= 0; --y) {
+        const size_t row = size_t(y) * w;
+        for (size_t x = 0; x < w; ++x) {
+            if (mask[row + x])
+                seen[x] = y;
+            const int32_t below = seen[x], above = rowOf[row + x];
+            // Ties go to the row above.
+            if (below >= 0 && (above < 0 || below - y < y - above))
+                rowOf[row + x] = below;
         }
     }
     std::vector<int> v(w);
     std::vector<double> z(w + 1);
     std::vector<int64_t> f(w);
+    std::vector<int32_t> rows(w);
     for (int y = 0; y < height; ++y) {
         const size_t row = size_t(y) * w;
+        std::copy_n(&rowOf[row], w, rows.begin());
         int k = -1;
         for (int q = 0; q < width; ++q) {
-            const int32_t r = rowOf[row + size_t(q)];
+            const int32_t r = rows[size_t(q)];
             if (r < 0)
                 continue;
             f[size_t(q)] = int64_t(r - y) * (r - y);
@@ -169,8 +179,8 @@ NearestMap Nearest(const std::vector<uint8_t>& mask, int width, int height) {
                 ++at;
             const int p = v[size_t(at)];
             const size_t i = row + size_t(x);
-            map.nearest[i] = int32_t(size_t(rowOf[row + size_t(p)]) * w + size_t(p));
-            map.squared[i] = int64_t(x - p) * (x - p) + f[size_t(p)];
+            map.nearest[i] = int32_t(size_t(rows[size_t(p)]) * w + size_t(p));
+            map.squared[i] = int32_t(int64_t(x - p) * (x - p) + f[size_t(p)]);
         }
     }
     return map;
@@ -238,22 +248,39 @@ PaddedTexture Pad(const TextureImage& texture, const std::vector<uint8_t>& mask,
     }
     if (!rest)
         return out;
-    std::vector<float> rgb(n * 3), weight(n);
-    for (size_t i = 0; i < n; ++i) {
-        const bool known = mask[i] || near.squared[i] <= reach;
-        weight[i] = known ? 1.0f : 0.0f;
-        for (int c = 0; c < 3; ++c)
-            rgb[i * 3 + size_t(c)] = known ? float(px[i * 4 + size_t(c)]) : 0.0f;
-    }
-    PushPull(rgb, weight, texture.width, texture.height);
-    for (size_t i = 0; i < n; ++i) {
-        if (weight[i] > 0)
-            continue;
-        for (int c = 0; c < 3; ++c)
-            px[i * 4 + size_t(c)] =
-                uint8_t(std::clamp(std::lround(rgb[i * 3 + size_t(c)]), 0L, 255L));
-        px[i * 4 + 3] = texture.rgba[size_t(near.nearest[i]) * 4 + 3];
-    }
+    // The pyramid starts a level up, averaged from the known texels' bytes:
+    // no float copy of the whole texture.
+    const int width = texture.width, height = texture.height;
+    const int w2 = (width + 1) / 2, h2 = (height + 1) / 2;
+    std::vector<float> rgb(Texels(w2, h2) * 3, 0.0f), weight(Texels(w2, h2), 0.0f);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t i = size_t(y) * size_t(width) + size_t(x);
+            if (!mask[i] && near.squared[i] > reach)
+                continue;
+            const size_t j = size_t(y / 2) * size_t(w2) + size_t(x / 2);
+            weight[j] += 1;
+            for (int c = 0; c < 3; ++c)
+                rgb[j * 3 + size_t(c)] += float(px[i * 4 + size_t(c)]);
+        }
+    for (size_t j = 0; j < weight.size(); ++j)
+        if (weight[j] > 0) {
+            for (int c = 0; c < 3; ++c)
+                rgb[j * 3 + size_t(c)] /= weight[j];
+            weight[j] = std::min(weight[j], 1.0f);
+        }
+    PushPull(rgb, weight, w2, h2);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t i = size_t(y) * size_t(width) + size_t(x);
+            if (mask[i] || near.squared[i] <= reach)
+                continue;
+            const size_t j = size_t(y / 2) * size_t(w2) + size_t(x / 2);
+            for (int c = 0; c < 3; ++c)
+                px[i * 4 + size_t(c)] =
+                    uint8_t(std::clamp(std::lround(rgb[j * 3 + size_t(c)]), 0L, 255L));
+            px[i * 4 + 3] = texture.rgba[size_t(near.nearest[i]) * 4 + 3];
+        }
     return out;
 }
 
@@ -297,25 +324,30 @@ std::vector<uint8_t> IslandMask(const std::vector<const Surface*>& records, Wrap
     std::vector<uint8_t> touched(Texels(width, height), 0);
     ForEachPlacedTriangle(records, wrap,
                           [&](const PlacedTriangle& t) { Rasterize(t, width, height, touched); });
-    // Grown by one texel: what bilinear filtering reads beside the faces.
-    std::vector<uint8_t> grown(touched.size(), 0);
+    // Grown by one texel (8 neighbours, as a 3x3 square): what bilinear
+    // filtering reads beside the faces. Across, then down.
     const bool repeat = wrap == WrapMode::Repeat;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            if (!touched[size_t(y) * size_t(width) + size_t(x)])
-                continue;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    int nx = x + dx, ny = y + dy;
-                    if (repeat) {
-                        nx = (nx + width) % width;
-                        ny = (ny + height) % height;
-                    } else if (nx < 0 || ny < 0 || nx >= width || ny >= height) {
-                        continue;
-                    }
-                    grown[size_t(ny) * size_t(width) + size_t(nx)] = 1;
-                }
+    const size_t w = size_t(width);
+    std::vector<uint8_t> across(touched.size(), 0), grown(touched.size(), 0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = &touched[size_t(y) * w];
+        uint8_t* out = &across[size_t(y) * w];
+        for (size_t x = 0; x < w; ++x) {
+            const uint8_t left = x > 0 ? in[x - 1] : (repeat ? in[w - 1] : 0);
+            const uint8_t right = x + 1 < w ? in[x + 1] : (repeat ? in[0] : 0);
+            out[x] = in[x] | left | right;
         }
+    }
+    for (int y = 0; y < height; ++y) {
+        const int up = y > 0 ? y - 1 : (repeat ? height - 1 : -1);
+        const int down = y + 1 < height ? y + 1 : (repeat ? 0 : -1);
+        const uint8_t* mid = &across[size_t(y) * w];
+        const uint8_t* above = up >= 0 ? &across[size_t(up) * w] : nullptr;
+        const uint8_t* below = down >= 0 ? &across[size_t(down) * w] : nullptr;
+        uint8_t* out = &grown[size_t(y) * w];
+        for (size_t x = 0; x < w; ++x)
+            out[x] = mid[x] | (above ? above[x] : 0) | (below ? below[x] : 0);
+    }
     return grown;
 }
 
