@@ -27,6 +27,7 @@ const char* const kExamples =
     "  gridwright-flatten --game DIR --texture TEXTURE [style options] -o OUT\n"
     "  gridwright-flatten --game DIR --batch GLOB [--skin all] [style options] -o OUTDIR\n"
     "  gridwright-flatten MODEL --pad PAINTED [--pad-band N] (-o OUT | --in-place)\n"
+    "  gridwright-flatten --game DIR --batch GLOB --pad [--pad-band N] -o OUTDIR\n"
     "  gridwright-flatten MODEL --check-bleed PAINTED [-o PICTURE.png]\n"
     "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
@@ -247,7 +248,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
         app.add_option("--pad", painted,
                        "pad the painted texture's gutters from MODEL's layout, into -o OUT "
                        "(.png, .tga, .bmp)")
-            ->type_name("PAINTED");
+            ->type_name("PAINTED")
+            ->expected(0, 1);
     app.add_option("--pad-band", band,
                    "texels around the islands given their nearest island colour; beyond, a "
                    "smooth fill")
@@ -292,9 +294,15 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     }
     CLI::Option* sizeOption = app.get_option("--size");
     q.sizeGiven = sizeOption->count() > 0;
-    if ((pad->count() > 0 || bleed->count() > 0) && batch->count() > 0)
-        return Usage("--pad and --check-bleed take one MODEL and its painted texture, not --batch",
-                     io);
+    if (pad->count() > 0 && batch->count() > 0) {
+        if (!painted.empty())
+            return Usage("--batch --pad pads the textures the game's models wear: give --pad no "
+                         "file",
+                         io);
+        return PadBatchCommand(q, batchGlob, band, io);
+    }
+    if (bleed->count() > 0 && batch->count() > 0)
+        return Usage("--check-bleed takes one MODEL and its painted texture, not --batch", io);
     if (pad->count() > 0 && bleed->count() > 0)
         return Usage("--pad and --check-bleed go one at a time", io);
     if ((pad->count() > 0 || bleed->count() > 0) && q.model.empty())

@@ -63,6 +63,9 @@ int WearersCommand(const FlattenRequest& q, const std::string& texture, Console&
 // painted file itself with inPlace.
 int PadCommand(const FlattenRequest& q, const std::string& painted, int band, bool inPlace,
                Console& io);
+// Every texture file the models matching `glob` wear, padded with all its
+// wearers' layouts, under q.out at its game path.
+int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, Console& io);
 // How far the painted texture's margins fall short of the band, per mip
 // level, tab-separated; with q.out a picture of where.
 int CheckBleedCommand(const FlattenRequest& q, const std::string& painted, int band, Console& io);

@@ -6,8 +6,10 @@
 #include "export/PngTemplate.h"
 #include "export/SafeFile.h"
 #include "export/TgaTemplate.h"
+#include "flatten/Batch.h"
 #include "flatten/GameTextureSource.h"
 #include "flatten/PadLayout.h"
+#include "flatten/Wearers.h"
 #include "game/GameTextures.h"
 #include "game/ModelGame.h"
 #include "game/OpenModel.h"
@@ -15,9 +17,14 @@
 #include "model/SkinFile.h"
 #include "render/TemplateImage.h"
 
+#include <fnmatch.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -299,4 +306,161 @@ int CheckBleedCommand(const FlattenRequest& q, const std::string& painted, int b
         std::fprintf(io.out, "%d\t%d\t%d\t%zu\t%zu\t%zu\n", l.level, l.width, l.height, l.border,
                      l.thin, l.unsampled);
     return FinishOutput(io);
+}
+
+namespace {
+
+// A texture's game path as a path under OUTDIR: its folders kept, nothing
+// that climbs out or is absolute, a picture the game cannot take in place
+// (JPEG, PCX) as a .tga of the same stem. Empty when the path has no name.
+std::string PaddedGamePath(const std::string& gamePath, bool& retyped) {
+    std::string path;
+    std::string part;
+    std::vector<std::string> parts;
+    for (const char c : gamePath + "/") {
+        if (c == '/' || c == '\\') {
+            if (!part.empty() && part != "." && part != "..")
+                parts.push_back(part);
+            part.clear();
+        } else if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != ':') {
+            part += c;
+        } else {
+            part += '_';
+        }
+    }
+    if (parts.empty())
+        return {};
+    for (const std::string& p : parts)
+        path += (path.empty() ? "" : "/") + p;
+    const std::string extension = ExtensionOf(path);
+    retyped = extension != ".png" && extension != ".tga";
+    if (retyped)
+        path = (fs::path(path).replace_extension(".tga")).string();
+    return path;
+}
+
+struct PaddedFile {
+    const WornFile* texture = nullptr;
+    std::string out, bytes, line;
+};
+
+} // namespace
+
+int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, Console& io) {
+    if (q.games.empty())
+        return Usage("--batch --pad pads the textures of game folders: give them with --game DIR",
+                     io);
+    if (q.out.empty())
+        return Usage("--batch --pad needs the folder to write into: -o OUTDIR", io);
+    if (band < 0 || band > kMaxPadBand)
+        return Usage("--pad-band takes 0 to " + std::to_string(kMaxPadBand) + " texels", io);
+    GameFiles files;
+    for (const std::string& folder : q.games)
+        files.AddFolder(folder);
+    GameTextures textures(files);
+    GameTextureSource source(files, textures);
+    std::vector<WearingModel> models;
+    const std::string pattern = Lower(glob.empty() ? "*" : glob);
+    for (const GameFile& file : ListModels(files))
+        if (fnmatch(pattern.c_str(), Lower(file.gamePath).c_str(), 0) == 0)
+            models.push_back({file.gamePath, file, nullptr});
+    const WearerScan scan = ScanWearers(std::move(models), source, SkinChoice::Of(q.skin), q.uvSet,
+                                        int(std::max(1u, std::thread::hardware_concurrency())));
+    for (const std::string& p : files.problems())
+        Say(io, p);
+    for (const WearFailure& f : scan.failures)
+        Say(io, EscapeField(GamePath(scan.models[f.model].gamePath)) + ": " + f.error);
+    ModelShelf shelf(scan, files, q.uvSet);
+    std::vector<PaddedFile> padded;
+    std::map<std::string, std::string> taken; // output, lower-case -> texture
+    size_t failed = 0, refused = 0;
+    for (const WornFile& t : scan.textures) {
+        const std::string name = EscapeField(GamePath(t.texture));
+        if (t.file.empty()) {
+            Say(io, name + ": not padded, no file found: " + t.problem + ".");
+            ++failed;
+            continue;
+        }
+        std::string problem;
+        const std::shared_ptr<const TextureImage> picture = source.Picture(t.file, problem);
+        if (!picture) {
+            Say(io, name + ": not padded: " + problem + ".");
+            ++failed;
+            continue;
+        }
+        const WornTemplate gathered = GatherWearers(scan, t, shelf);
+        for (const auto& [model, why] : gathered.unread)
+            Say(io, EscapeField(GamePath(scan.models[model].gamePath)) + ": " + why);
+        const std::vector<uint8_t> mask =
+            IslandMask(gathered.records, WrapMode::Repeat, picture->width, picture->height);
+        if (std::none_of(mask.begin(), mask.end(), [](uint8_t m) { return m != 0; })) {
+            Say(io, name + ": not padded: no face of its wearers covers any of its texels.");
+            ++failed;
+            continue;
+        }
+        bool retyped = false;
+        const std::string relative = PaddedGamePath(GamePath(t.texture), retyped);
+        if (relative.empty()) {
+            Say(io, name + ": not padded: its name gives no file name under the folder.");
+            ++refused;
+            continue;
+        }
+        PaddedFile p;
+        p.texture = &t;
+        p.out = (fs::path(q.out) / relative).string();
+        if (const auto [at, added] = taken.emplace(Lower(p.out), name); !added) {
+            Say(io, name + " and " + at->second + " would both be written as \"" + p.out +
+                        "\"; pad one of them by itself.");
+            ++refused;
+            continue;
+        }
+        if (SameFile(p.out, t.file)) {
+            Say(io, name + ": \"" + p.out + "\" is the texture itself; choose another -o folder.");
+            ++refused;
+            continue;
+        }
+        const PaddedTexture result = PadTexture(*picture, mask, band);
+        p.bytes = Encoded(result.image, ExtensionOf(p.out));
+        if (p.bytes.empty()) {
+            Say(io, name + ": not padded: out of memory.");
+            ++refused;
+            continue;
+        }
+        const PadCounts& c = result.counts;
+        p.line = "padded " + TerminalText(GamePath(t.texture)) + " into " + TerminalText(p.out) +
+                 " (" + std::to_string(picture->width) + "x" + std::to_string(picture->height) +
+                 ", " + std::to_string(gathered.records.size()) + " surfaces of " +
+                 std::to_string(gathered.models.size()) + " models" +
+                 (retyped ? "; written as .tga, which the game loads in place of its name" : "") +
+                 "): " + std::to_string(c.kept) + " texels kept, " + std::to_string(c.band) +
+                 " by the band of " + std::to_string(band) + ", " + std::to_string(c.pushPull) +
+                 " by push-pull\n";
+        padded.push_back(std::move(p));
+    }
+    // Every file checked before any is written: a name that cannot be
+    // written stops the run with nothing written.
+    if (refused > 0) {
+        Say(io, "nothing written: " + std::to_string(refused) +
+                    " of the textures cannot be "
+                    "written as asked.");
+        return kCannotWrite;
+    }
+    for (const PaddedFile& p : padded) {
+        std::error_code error;
+        fs::create_directories(fs::path(p.out).parent_path(), error);
+        if (error) {
+            Say(io, "cannot make the folder \"" + fs::path(p.out).parent_path().string() +
+                        "\": " + error.message() + ".");
+            return kCannotWrite;
+        }
+        if (const Status written = WriteFileSafely(p.out, p.bytes); !written.ok()) {
+            Tell(written.error(), io);
+            return kCannotWrite;
+        }
+        std::fputs(p.line.c_str(), io.out);
+    }
+    std::fprintf(io.out, "padded %zu textures into %s (%zu not padded)\n", padded.size(),
+                 TerminalText(q.out).c_str(), failed);
+    const int status = FinishOutput(io);
+    return failed == 0 ? status : kCannotWrite;
 }

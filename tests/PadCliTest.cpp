@@ -196,3 +196,40 @@ TEST_F(PadCli, CheckBleedCountsAndMarksAnUnpaddedTexture) {
     const uint8_t* corner = &marked.rgba[size_t(8 * kSide + 8) * 4];
     EXPECT_TRUE(std::equal(corner, corner + 4, kThinColour));
 }
+
+TEST_F(PadCli, BatchPadsEachTextureOnceWithAllItsWearers) {
+    // A second model wearing body.tga on the left of the texture only.
+    Md3ModelDesc model;
+    Md3SurfaceDesc side;
+    side.name = "side";
+    side.shaders.push_back({"models/players/p/body.tga", 0});
+    side.uv = {{0.05f, 0.05f}, {0.15f, 0.05f}, {0.05f, 0.15f}};
+    side.triangles = {{0, 1, 2}};
+    model.surfaces.push_back(side);
+    fs::create_directories(root / "models/other");
+    ASSERT_TRUE(
+        WriteBytesToFile((root / "models/other/thing.md3").string(), BuildMd3(model).bytes));
+    const fs::path out = root / "padded";
+    const Outcome run = Cli({"--game", root.string(), "--batch", "*", "--pad", "-o", out.string()});
+    ASSERT_EQ(run.status, kOk) << run.err;
+    size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(out))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 2u); // body.tga and belt.tga, each once
+    EXPECT_NE(run.out.find("padded 2 textures"), std::string::npos) << run.out;
+    TextureImage body, belt;
+    ASSERT_TRUE(LoadTexture((out / "models/players/p/body.tga").string(), body).ok());
+    ASSERT_TRUE(LoadTexture((out / "models/players/p/belt.tga").string(), belt).ok());
+    // Texel (2, 2) lies under the second model's face: kept (background) on
+    // the file it wears, padded over on the one it does not.
+    const size_t corner = size_t(2 * kSide + 2) * 4;
+    const uint8_t background[4] = {255, 0, 254, 255};
+    EXPECT_TRUE(std::equal(&body.rgba[corner], &body.rgba[corner] + 4, background));
+    EXPECT_FALSE(std::equal(&belt.rgba[corner], &belt.rgba[corner] + 4, background));
+    // An output folder that is the game itself would write over its textures.
+    const Outcome over =
+        Cli({"--game", root.string(), "--batch", "*", "--pad", "-o", root.string()});
+    EXPECT_EQ(over.status, kCannotWrite);
+    EXPECT_NE(over.err.find("nothing written"), std::string::npos) << over.err;
+    EXPECT_EQ(Bytes(body_), PaintedTga());
+}
