@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <unordered_map>
 
 namespace {
@@ -108,21 +109,23 @@ void Rasterize(const PlacedTriangle& t, int width, int height, std::vector<uint8
 // the exact two-pass distance transform of Felzenszwalb and Huttenlocher:
 // along each column, then the lower envelope of parabolas along each row.
 struct NearestMap {
-    std::vector<int32_t> nearest; // texel index; -1 where the mask is empty
-    std::vector<int32_t> squared; // at most 2 x 8192 squared
+    // Left unset until written (every texel is): zeroing them would cost as
+    // much as the transform.
+    std::unique_ptr<int32_t[]> nearest; // texel index; -1 where the mask is empty
+    std::unique_ptr<int32_t[]> squared; // at most 2 x 8192 squared
 };
 
 NearestMap Nearest(const std::vector<uint8_t>& mask, int width, int height) {
     const size_t n = Texels(width, height);
     NearestMap map;
-    map.nearest.assign(n, -1);
-    map.squared.assign(n, std::numeric_limits<int32_t>::max());
+    map.nearest = std::make_unique_for_overwrite<int32_t[]>(n);
+    map.squared = std::make_unique_for_overwrite<int32_t[]>(n);
     const size_t w = size_t(width);
     // Row by row, each column's last mask texel above, then below: the
     // memory is read in order.
     // Per texel: the row of the nearest mask texel in its column, kept where
     // the nearest texel goes once each row is done.
-    std::vector<int32_t>& rowOf = map.nearest;
+    int32_t* const rowOf = map.nearest.get();
     std::vector<int32_t> seen(w, -1);
     for (int y = 0; y < height; ++y) {
         const size_t row = size_t(y) * w;
@@ -171,8 +174,11 @@ NearestMap Nearest(const std::vector<uint8_t>& mask, int width, int height) {
             z[size_t(k)] = k == 0 ? -std::numeric_limits<double>::infinity() : s;
             z[size_t(k) + 1] = std::numeric_limits<double>::infinity();
         }
-        if (k < 0)
-            continue; // no mask texel anywhere: every column is empty
+        if (k < 0) { // no mask texel anywhere: every column is empty
+            std::fill_n(&map.nearest[row], w, -1);
+            std::fill_n(&map.squared[row], w, std::numeric_limits<int32_t>::max());
+            continue;
+        }
         int at = 0;
         for (int x = 0; x < width; ++x) {
             while (z[size_t(at) + 1] < x)
