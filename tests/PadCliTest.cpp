@@ -120,7 +120,7 @@ TEST_F(PadCli, WritesKeptIslandsAndPaddedGutters) {
         size_t kept = 0, changed = 0;
         for (int y = 0; y < kSide; ++y)
             for (int x = 0; x < kSide; ++x) {
-                const size_t i = size_t(y * kSide + x) * 4;
+                const size_t i = (size_t(y) * size_t(kSide) + size_t(x)) * 4;
                 // The square spans texels 9.6..22.4, grown by one: 8..23.
                 const bool island = x >= 8 && x < 24 && y >= 8 && y < 24;
                 const bool same = std::equal(&after.rgba[i], &after.rgba[i] + 4, &before.rgba[i]);
@@ -131,13 +131,14 @@ TEST_F(PadCli, WritesKeptIslandsAndPaddedGutters) {
                     changed += !same;
                     // Beside the square, the edge texel's colour.
                     if (x == 5 && y >= 8 && y < 24) {
-                        EXPECT_TRUE(std::equal(&after.rgba[i], &after.rgba[i] + 4,
-                                               &before.rgba[size_t(y * kSide + 8) * 4]));
+                        EXPECT_TRUE(
+                            std::equal(&after.rgba[i], &after.rgba[i] + 4,
+                                       &before.rgba[(size_t(y) * size_t(kSide) + size_t(8)) * 4]));
                     }
                 }
             }
         EXPECT_EQ(kept, 256u);
-        EXPECT_EQ(changed, size_t(kSide * kSide) - 256u); // no background left
+        EXPECT_EQ(changed, (size_t(kSide) * size_t(kSide)) - 256u); // no background left
         EXPECT_NE(run.out.find("256 texels kept"), std::string::npos) << run.out;
     }
 }
@@ -193,7 +194,7 @@ TEST_F(PadCli, CheckBleedCountsAndMarksAnUnpaddedTexture) {
     TextureImage marked;
     ASSERT_TRUE(LoadTexture(picture, marked).ok());
     ASSERT_EQ(marked.width, kSide);
-    const uint8_t* corner = &marked.rgba[size_t(8 * kSide + 8) * 4];
+    const uint8_t* corner = &marked.rgba[(size_t(8) * size_t(kSide) + size_t(8)) * 4];
     EXPECT_TRUE(std::equal(corner, corner + 4, kThinColour));
 }
 
@@ -222,7 +223,7 @@ TEST_F(PadCli, BatchPadsEachTextureOnceWithAllItsWearers) {
     ASSERT_TRUE(LoadTexture((out / "models/players/p/belt.tga").string(), belt).ok());
     // Texel (2, 2) lies under the second model's face: kept (background) on
     // the file it wears, padded over on the one it does not.
-    const size_t corner = size_t(2 * kSide + 2) * 4;
+    const size_t corner = (size_t(2) * size_t(kSide) + size_t(2)) * 4;
     const uint8_t background[4] = {255, 0, 254, 255};
     EXPECT_TRUE(std::equal(&body.rgba[corner], &body.rgba[corner] + 4, background));
     EXPECT_FALSE(std::equal(&belt.rgba[corner], &belt.rgba[corner] + 4, background));

@@ -78,7 +78,7 @@ TEST(IslandMask, CoversEveryTouchedTexelAndStaysNearTheFaces) {
     const int w = 40, h = 30;
     const Surface s = TriangleSurface({{0.13, 0.21}, {0.71, 0.33}, {0.29, 0.87}});
     const std::vector<uint8_t> mask = IslandMask({&s}, WrapMode::Clip, w, h);
-    ASSERT_EQ(mask.size(), size_t(w * h));
+    ASSERT_EQ(mask.size(), size_t(w) * size_t(h));
     // Dense points inside the triangle: each one's texel is in the mask.
     for (int a = 0; a <= 200; ++a)
         for (int b = 0; a + b <= 200; ++b) {
@@ -86,12 +86,12 @@ TEST(IslandMask, CoversEveryTouchedTexelAndStaysNearTheFaces) {
             const double u = ka * s.u[0] + kb * s.u[1] + kc * s.u[2];
             const double v = ka * s.v[0] + kb * s.v[1] + kc * s.v[2];
             const int x = std::min(w - 1, int(u * w)), y = std::min(h - 1, int(v * h));
-            EXPECT_TRUE(mask[size_t(y * w + x)]) << x << "," << y;
+            EXPECT_TRUE(mask[size_t(y) * size_t(w) + size_t(x)]) << x << "," << y;
         }
     // Nothing beyond one texel (the growth) from the triangle's box.
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            if (mask[size_t(y * w + x)]) {
+            if (mask[size_t(y) * size_t(w) + size_t(x)]) {
                 EXPECT_GE(x + 1, int(0.13 * w) - 1);
                 EXPECT_LE(x, int(0.71 * w) + 1);
                 EXPECT_GE(y + 1, int(0.21 * h) - 1);
@@ -105,10 +105,10 @@ TEST(IslandMask, RepeatWrapsAcrossTheEdges) {
     const Surface s = TriangleSurface({{0.9, 0.4}, {1.2, 0.45}, {0.95, 0.6}});
     const std::vector<uint8_t> repeat = IslandMask({&s}, WrapMode::Repeat, w, h);
     const std::vector<uint8_t> clip = IslandMask({&s}, WrapMode::Clip, w, h);
-    const size_t left = size_t(int(0.44 * h) * w + 3); // u = 1.1 lands at x 3
+    const size_t left = size_t(int(0.44 * h)) * size_t(w) + size_t(3); // u = 1.1 lands at x 3
     EXPECT_TRUE(repeat[left]);
     EXPECT_FALSE(clip[left]);
-    EXPECT_TRUE(clip[size_t(int(0.44 * h) * w + 30)]);
+    EXPECT_TRUE(clip[size_t(int(0.44 * h)) * size_t(w) + size_t(30)]);
 }
 
 TEST(PadTexture, KeepsIslandsCarriesTheNearestColourAndLeavesNoBackground) {
@@ -120,7 +120,7 @@ TEST(PadTexture, KeepsIslandsCarriesTheNearestColourAndLeavesNoBackground) {
     ASSERT_EQ(padded.image.width, w);
     ASSERT_EQ(padded.image.height, h);
     ASSERT_EQ(padded.image.rgba.size(), painted.rgba.size());
-    const size_t n = size_t(w * h);
+    const size_t n = size_t(w) * size_t(h);
     size_t inMask = 0, inBand = 0;
     for (size_t i = 0; i < n; ++i) {
         const uint8_t* out = Texel(padded.image, i);
@@ -199,7 +199,7 @@ TEST(CheckBleed, PaddedIsCleanGuttersAndStrayPaintAreFound) {
     }
     // A stroke in the far corner of a padded texture: paint no face samples.
     TextureImage stray = padded;
-    const size_t corner = size_t(62 * w + 1);
+    const size_t corner = size_t(62) * size_t(w) + 1;
     ASSERT_FALSE(mask[corner]);
     const uint8_t white[4] = {255, 255, 255, 255};
     std::copy_n(white, 4, &stray.rgba[corner * 4]);
