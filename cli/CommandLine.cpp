@@ -5,6 +5,7 @@
 #include "game/GameFiles.h"
 #include "model/ModelFormats.h"
 #include "model/Version.h"
+#include "render/Padding.h"
 #include "render/TemplateStyle.h"
 
 #include <CLI/CLI.hpp>
@@ -31,6 +32,9 @@ const char* const kExamples =
     "  gridwright-flatten MODEL --check-skin [--skin NAME] [--game DIR]\n"
     "  gridwright-flatten MODEL --pack OUT.pk3 [--skin NAME] [--full] [--game DIR]\n"
     "  gridwright-flatten MODEL --new-skin NAME [--from default] [-o FOLDER]\n"
+    "  gridwright-flatten MODEL --pad PAINTED [--pad-band N] (-o OUT | --in-place)\n"
+    "  gridwright-flatten --game DIR --batch GLOB --pad [--pad-band N] -o OUTDIR\n"
+    "  gridwright-flatten MODEL --check-bleed PAINTED [-o PICTURE.png]\n"
     "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
@@ -292,6 +296,26 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
         ->capture_default_str();
     app.add_flag("--islands", q.islands,
                  "fill each island with its own opaque colour (for the magic wand and masks)");
+    std::string painted, bleedOf;
+    int band = kDefaultPadBand;
+    bool inPlace = false;
+    CLI::Option* pad =
+        app.add_option("--pad", painted,
+                       "pad the painted texture's gutters from MODEL's layout, into -o OUT "
+                       "(.png, .tga, .bmp)")
+            ->type_name("PAINTED")
+            ->expected(0, 1);
+    app.add_option("--pad-band", band,
+                   "texels around the islands given their nearest island colour; beyond, a "
+                   "smooth fill")
+        ->type_name("N")
+        ->capture_default_str();
+    app.add_flag("--in-place", inPlace, "with --pad, write over PAINTED (whole or not at all)");
+    CLI::Option* bleed =
+        app.add_option("--check-bleed", bleedOf,
+                       "per mip level, the island borders PAINTED pads thinner than --pad-band, "
+                       "and paint no face samples; -o PICTURE.png marks them")
+            ->type_name("PAINTED");
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
     bool checkSkin = false, full = false;
@@ -344,6 +368,25 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     }
     CLI::Option* sizeOption = app.get_option("--size");
     q.sizeGiven = sizeOption->count() > 0;
+    if (pad->count() > 0 && batch->count() > 0) {
+        if (!painted.empty())
+            return Usage("--batch --pad pads the textures the game's models wear: give --pad no "
+                         "file",
+                         io);
+        return PadBatchCommand(q, batchGlob, band, io);
+    }
+    if (bleed->count() > 0 && batch->count() > 0)
+        return Usage("--check-bleed takes one MODEL and its painted texture, not --batch", io);
+    if (pad->count() > 0 && bleed->count() > 0)
+        return Usage("--pad and --check-bleed go one at a time", io);
+    if ((pad->count() > 0 || bleed->count() > 0) && q.model.empty())
+        return Usage("no model given: the layout comes from MODEL", io);
+    if (pad->count() > 0)
+        return PadCommand(q, painted, band, inPlace, io);
+    if (bleed->count() > 0)
+        return CheckBleedCommand(q, bleedOf, band, io);
+    if (inPlace)
+        return Usage("--in-place goes with --pad PAINTED", io);
     if (batch->count() > 0)
         return BatchCommand(q, batchGlob, jobs, format, io);
     if (q.sheets)

@@ -81,6 +81,16 @@ int PackCommand(const FlattenRequest& q, const std::string& out, bool full, Cons
 // under the folder q.out (or the model's game folder).
 int NewSkinCommand(const FlattenRequest& q, const std::string& name, const std::string& from,
                    Console& io);
+// MODEL's layout padded into the painted texture: to q.out, or over the
+// painted file itself with inPlace.
+int PadCommand(const FlattenRequest& q, const std::string& painted, int band, bool inPlace,
+               Console& io);
+// Every texture file the models matching `glob` wear, padded with all its
+// wearers' layouts, under q.out at its game path.
+int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, Console& io);
+// How far the painted texture's margins fall short of the band, per mip
+// level, tab-separated; with q.out a picture of where.
+int CheckBleedCommand(const FlattenRequest& q, const std::string& painted, int band, Console& io);
 
 // The style the options describe; a usage problem when they do not make one.
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style);

@@ -160,3 +160,22 @@ std::string EncodePng(const TemplateImage& image) {
                       }
                   });
 }
+
+std::string EncodePng(const TextureImage& texture) {
+    if (texture.rgba.size() != size_t(texture.width) * size_t(texture.height) * 4 ||
+        texture.rgba.empty())
+        return {};
+    bool opaque = true;
+    for (size_t i = 3; i < texture.rgba.size() && opaque; i += 4)
+        opaque = texture.rgba[i] == 255;
+    const int channels = opaque ? 3 : 4;
+    const size_t width = size_t(texture.width);
+    return Encode(texture.width, texture.height, 8,
+                  opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, width * size_t(channels), 6,
+                  [&](int y, png_byte* bytes) {
+                      const uint8_t* row = &texture.rgba[size_t(y) * width * 4];
+                      for (size_t x = 0; x < width; ++x)
+                          for (int c = 0; c < channels; ++c)
+                              bytes[x * size_t(channels) + size_t(c)] = row[x * 4 + size_t(c)];
+                  });
+}

@@ -44,3 +44,15 @@ std::string EncodeTga(const TemplateImage& image) {
     }
     return out;
 }
+
+std::string EncodeTga(const TextureImage& texture) {
+    std::string out = Header(texture.width, texture.height);
+    out.reserve(out.size() + texture.rgba.size());
+    for (size_t i = 0; i + 3 < texture.rgba.size(); i += 4) {
+        out += char(texture.rgba[i + 2]);
+        out += char(texture.rgba[i + 1]);
+        out += char(texture.rgba[i]);
+        out += char(texture.rgba[i + 3]);
+    }
+    return out;
+}
