@@ -920,3 +920,159 @@ TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
     })) << workspace->statusText().toStdString();
     EXPECT_EQ(view->parts().size(), 9u);
 }
+
+namespace {
+
+// A 64 x 64 picture: a gradient on the cube's island (texels 6 to
+// 57, as Cube lays it) and plain blue around it, so that every island border
+// is painted thinner than any band. `shift` changes the gradient.
+std::string IslandTga(int shift) {
+    constexpr int kSide = 64;
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = char(kSide);
+    tga[14] = char(kSide);
+    tga[16] = 32;
+    tga[17] = 0x28;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const bool island = x >= 6 && x <= 57 && y >= 6 && y <= 57;
+            if (island)
+                tga += {char(x * 2 + shift), char(y * 3), char(200), char(255)};
+            else
+                tga += {char(220), char(20), char(20), char(255)};
+        }
+    return tga;
+}
+
+// The share of a picture's pixels that are the thin-margin mark's colour.
+double MarkedShare(const QImage& image) {
+    int marked = 0, all = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2, ++all) {
+            const QRgb c = image.pixel(x, y);
+            marked += qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) > 200;
+        }
+    return all ? double(marked) / all : 0;
+}
+
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+} // namespace
+
+// "Pad on save": the output is asked once (never the painted file itself);
+// each save of the texture is padded into it as the command line pads it.
+TEST(WorkspaceGl, PadOnSaveWritesWhatTheCommandLineWritesOnEverySave) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path folder = dir.path() / "models" / "test";
+    std::filesystem::create_directories(folder);
+    Md3ModelDesc desc;
+    desc.surfaces = {Cube("cube", "models/test/paint.tga")};
+    const std::string model = (folder / "cube.md3").string();
+    ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
+    const std::string texture = (folder / "paint.tga").string();
+    WriteWholeFile(texture, IslandTga(0));
+    const std::string out = (dir.path() / "paint_padded.png").string();
+
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 0);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    QCheckBox* pad = workspace->padSwitch();
+    ASSERT_EQ(pad, workspace->findChild<QCheckBox*>("padOnSave"));
+
+    // The painted file itself is refused, the switch left off.
+    desktop.answers = {QString::fromStdString(texture), QString::fromStdString(out)};
+    pad->click();
+    EXPECT_FALSE(pad->isChecked());
+    EXPECT_TRUE(workspace->statusText().contains("cannot be the painted texture"))
+        << workspace->statusText().toStdString();
+    EXPECT_EQ(ReadWholeFile(texture), IslandTga(0));
+    pad->click();
+    ASSERT_TRUE(pad->isChecked());
+    EXPECT_EQ(desktop.asked.size(), 2u);
+    EXPECT_EQ(workspace->padOutput(), QString::fromStdString(out));
+
+    const std::string reference = (dir.path() / "reference.png").string();
+    for (int save = 1; save <= 2; ++save) {
+        const std::string aside = (folder / ".paint.tga.new").string();
+        WriteWholeFile(aside, IslandTga(save * 5));
+        ASSERT_EQ(std::rename(aside.c_str(), texture.c_str()), 0);
+        const bool written = Within2s([&] {
+            return workspace->statusText().contains("Padded paint.tga into paint_padded.png") &&
+                   workspace->padsPending() == 0 && std::filesystem::exists(out);
+        });
+        ASSERT_TRUE(written) << workspace->statusText().toStdString();
+        const std::string command = std::string(GW_FLATTEN_TOOL) + " " + Quoted(model) + " --pad " +
+                                    Quoted(texture) + " -o " + Quoted(reference) + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const std::string padded = ReadWholeFile(out);
+        EXPECT_FALSE(padded.empty());
+        EXPECT_EQ(padded, ReadWholeFile(reference)) << "save " << save;
+        std::filesystem::remove(out);
+        // The status waits for the next pad.
+        workspace->SetPadOnSave(false);
+        workspace->SetPadOnSave(true);
+    }
+    // Remembered for the texture: not asked again.
+    EXPECT_EQ(desktop.asked.size(), 2u);
+    EXPECT_EQ(ReadWholeFile(texture), IslandTga(10)); // the painted file untouched
+}
+
+// "Show thin margins" marks the thin borders over the layout's texture, and
+// the marks follow a save: the padded picture has none.
+TEST(WorkspaceGl, ThinMarginsAreMarkedOverTheLayoutAndFollowSaves) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::filesystem::path folder = dir.path() / "models" / "test";
+    std::filesystem::create_directories(folder);
+    Md3ModelDesc desc;
+    desc.surfaces = {Cube("cube", "models/test/paint.tga")};
+    const std::string model = (folder / "cube.md3").string();
+    ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
+    const std::string texture = (folder / "paint.tga").string();
+    WriteWholeFile(texture, IslandTga(0));
+
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 0);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    LayoutView* layout = workspace->layoutView();
+    ASSERT_TRUE(Within2s([&] { return workspace->pendingPictures() == 0; }));
+    QTest::qWait(100);
+    EXPECT_EQ(MarkedShare(layout->grab().toImage()), 0.0);
+
+    workspace->marginsSwitch()->click();
+    ASSERT_TRUE(Within2s([&] { return workspace->statusText().contains("island border texels"); }))
+        << workspace->statusText().toStdString();
+    EXPECT_FALSE(workspace->statusText().startsWith("paint.tga: 0 of"))
+        << workspace->statusText().toStdString();
+    const double marked = MarkedShare(layout->grab().toImage());
+    EXPECT_GT(marked, 0.01);
+
+    // The padded picture saved over it: no thin border is left.
+    const std::string padded = (dir.path() / "padded.tga").string();
+    const std::string command = std::string(GW_FLATTEN_TOOL) + " " + Quoted(model) + " --pad " +
+                                Quoted(texture) + " -o " + Quoted(padded) + " > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string aside = (folder / ".paint.tga.new").string();
+    WriteWholeFile(aside, ReadWholeFile(padded));
+    ASSERT_EQ(std::rename(aside.c_str(), texture.c_str()), 0);
+    EXPECT_TRUE(Within2s([&] {
+        return workspace->statusText().contains("paint.tga: 0 of") &&
+               MarkedShare(layout->grab().toImage()) == 0.0;
+    })) << workspace->statusText().toStdString();
+
+    // Off: the texture alone.
+    workspace->marginsSwitch()->click();
+    EXPECT_FALSE(workspace->statusText().contains("island border texels"));
+}

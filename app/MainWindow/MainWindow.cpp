@@ -202,6 +202,9 @@ void MainWindow::ShowContextMenu(QPoint globalPos) {
         menu.addAction(tr("Save the player's sheet..."), this, &MainWindow::OnSavePlayerSheet);
     sheet->setObjectName("savePlayerSheet");
     sheet->setEnabled(model() != nullptr);
+    QAction* pack = menu.addAction(tr("Pack the skin..."), this, &MainWindow::OnPackSkin);
+    pack->setObjectName("packSkin");
+    pack->setEnabled(model() != nullptr);
     for (const QString& entry : systemMenuEntries()) {
         menu.addSeparator();
         menu.addAction(entry, this, &MainWindow::OnAbout);

@@ -44,6 +44,9 @@ class MainWindow : public LaidOutDialog {
     void OnSaveModelSkin();
     // Every texture of the model's player (or of the model alone), on one sheet.
     void OnSavePlayerSheet();
+    // The chosen skin's new and changed files in a .pk3, asking where; its
+    // problems shown instead when it has any.
+    void OnPackSkin();
     // The skin of the model's own that would be saved; -1 when it holds none.
     int ModelSkinToSave() const;
     // Speaks the language ("en", "fr") from now on, and remembers it.

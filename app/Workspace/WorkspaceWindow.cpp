@@ -124,6 +124,14 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_wearers->setToolTip(tr("Shows beside the model every other model of its game that wears "
                              "the chosen surface's texture file, through any of its skins"));
     m_wearers->setChecked(GridwrightSettings().value("workspace/wearers", false).toBool());
+    m_pad = new QCheckBox(tr("Pad on save"), this);
+    m_pad->setObjectName("padOnSave");
+    m_pad->setToolTip(tr("Each time the chosen surface's texture is saved, writes it padded "
+                         "(its islands' colours carried into the gutters) into a file of its own"));
+    m_margins = new QCheckBox(tr("Show thin margins"), this);
+    m_margins->setObjectName("thinMargins");
+    m_margins->setToolTip(tr("Marks on the layout's texture the island borders painted thinner "
+                             "than the padding band, and paint no face samples"));
     m_status = new QLabel(this);
     m_status->setObjectName("status");
     m_status->setTextFormat(Qt::PlainText); // names from the game are shown as they are
@@ -144,6 +152,8 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     column->addWidget(m_player);
     column->addWidget(m_outline);
     column->addWidget(m_wearers);
+    column->addWidget(m_pad);
+    column->addWidget(m_margins);
     auto* split = new QSplitter(this);
     split->addWidget(m_layout);
     split->addWidget(right);
@@ -158,12 +168,20 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     // A game's hundreds of models are looked through here, one scan at a time.
     m_scanner = new QThreadPool(this);
     m_scanner->setMaxThreadCount(1);
+    // Pads and bleed checks, one at a time so that saves are written in order.
+    m_padder = new QThreadPool(this);
+    m_padder->setMaxThreadCount(1);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     m_remember = new QTimer(this);
     m_remember->setSingleShot(true);
     connect(m_remember, &QTimer::timeout, this, &WorkspaceWindow::RememberPlace);
-    connect(m_watcher, &FileWatcher::changed, this, &WorkspaceWindow::OnTextureSaved);
+    connect(m_watcher, &FileWatcher::changed, this, [this](const QString& file) {
+        OnTextureSaved(file);
+        PadSaved(file, 0);
+    });
+    connect(m_pad, &QCheckBox::toggled, this, &WorkspaceWindow::SetPadOnSave);
+    connect(m_margins, &QCheckBox::toggled, this, &WorkspaceWindow::SetShowMargins);
     connect(m_retry, &QTimer::timeout, this, [this] {
         const QStringList files = m_unsettled;
         m_unsettled.clear();
@@ -209,6 +227,9 @@ WorkspaceWindow::~WorkspaceWindow() {
         *m_wearerStop = true;
     m_scanner->clear();
     m_scanner->waitForDone();
+    // A pad under way is written whole; those not begun are dropped.
+    m_padder->clear();
+    m_padder->waitForDone();
 }
 
 int WorkspaceWindow::ViewPictureSide() const {
@@ -308,6 +329,10 @@ void WorkspaceWindow::ShowStatus() {
         parts << tr("The player's parts are not all shown: %1").arg(m_joinProblem);
     if (!m_saveProblem.isEmpty())
         parts << m_saveProblem;
+    if (!m_padMessage.isEmpty())
+        parts << m_padMessage;
+    if (m_margins->isChecked() && !m_marginMessage.isEmpty())
+        parts << m_marginMessage;
     QString tip;
     if (m_wearers->isChecked() && m_source.textures().model() && m_source.selected() < 0) {
         parts << tr("Choose a surface: the models wearing its texture stand beside this one.");
@@ -366,6 +391,8 @@ void WorkspaceWindow::OnModelChanged() {
     BuildScene(true);
     ShowLayout();
     FindWearers(false);
+    if (m_margins->isChecked())
+        CheckMargins();
 }
 
 void WorkspaceWindow::OnTexturesChanged() {
@@ -378,10 +405,14 @@ void WorkspaceWindow::OnTexturesChanged() {
     BuildScene(false);
     ShowLayout();
     FindWearers(true); // other files, perhaps other wearers
+    if (m_margins->isChecked())
+        CheckMargins();
 }
 
 void WorkspaceWindow::OnSelectionChanged() {
     ShowLayout();
+    if (m_margins->isChecked())
+        CheckMargins();
     m_view->SetSelected(m_mainPart, m_source.selected());
     FindWearers(false);
 }
@@ -527,8 +558,15 @@ void WorkspaceWindow::ShowLayout() {
         if (!texture && file == m_layoutFile)
             texture = m_layoutPicture;
     }
+    if (file != m_layoutFile && m_marginLayer) {
+        m_marginLayer.reset(); // another texture's marks
+        CheckMargins();
+    }
     m_layoutFile = file;
     m_layoutPicture = texture;
+    if (texture && m_marginLayer && m_margins->isChecked() &&
+        m_marginLayer->width == texture->width && m_marginLayer->height == texture->height)
+        texture = std::make_shared<const TextureImage>(OverlayLayer(*texture, *m_marginLayer));
     m_layout->SetLayout(styled.surfaces, indices, styled.style, texture);
 }
 
@@ -542,6 +580,8 @@ void WorkspaceWindow::OnTextureSaved(const QString& file) {
         at = m_pending.erase(at);
     BuildScene(false);
     ShowLayout();
+    if (m_margins->isChecked() && QFileInfo(file).absoluteFilePath() == ChosenTextureFile())
+        CheckMargins(); // the marks follow the save
 }
 
 void WorkspaceWindow::PlaceFirst(QWidget* beside) {

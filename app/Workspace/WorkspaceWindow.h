@@ -8,6 +8,7 @@
 // a scan of the game on a thread of its own.
 #include "app/OptionsDialog/ModelTextures.h"
 #include "app/OptionsDialog/TemplateOptions.h"
+#include "flatten/PadLayout.h"
 #include "scene/Scene.h"
 
 #include <QWidget>
@@ -51,6 +52,12 @@ class WorkspaceWindow : public QWidget {
     FileWatcher* watcher() const { return m_watcher; }
     QCheckBox* outlineSwitch() const { return m_outline; }
     QCheckBox* wearersSwitch() const { return m_wearers; }
+    QCheckBox* padSwitch() const { return m_pad; }
+    QCheckBox* marginsSwitch() const { return m_margins; }
+    // Pads of saved textures asked and not yet written (or refused).
+    int padsPending() const { return m_padsAsked - m_padsDone; }
+    // Where the chosen surface's texture is padded into on save (empty: not chosen).
+    QString padOutput();
     QString statusText() const;
     // Whether the player's three parts are shown joined.
     bool showsPlayer() const;
@@ -79,6 +86,13 @@ class WorkspaceWindow : public QWidget {
     // Shows beside the model every other model of its game that wears the
     // chosen surface's texture file.
     void SetShowWearers(bool show);
+    // Writes the chosen surface's texture padded (see PadWithLayout) into an
+    // output of its own each time it is saved; the output is asked once per
+    // texture.
+    void SetPadOnSave(bool on);
+    // Lays the bleed check's marks (thin margins, unsampled paint) over the
+    // texture under the layout.
+    void SetShowMargins(bool show);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,6 +129,34 @@ class WorkspaceWindow : public QWidget {
     void FindWearers(bool again);
     struct Wearers;
     void OnWearers(int asked, std::shared_ptr<Wearers> found);
+
+    // The chosen surface's texture file, absolute (empty: none).
+    QString ChosenTextureFile();
+    // The surfaces wearing the chosen surface's texture, as the workspace
+    // shows the model (its player's parts when joined); the models they
+    // belong to are kept alive with them.
+    struct ChosenLayout {
+        std::vector<std::shared_ptr<const Model>> models;
+        PadLayout layout;
+    };
+    std::shared_ptr<const ChosenLayout> LayoutOfChosen(QString& problem);
+    // Pads `file` (a save of the chosen texture) on the padding thread.
+    void PadSaved(const QString& file, int tries);
+    void OnPadded(int asked, const QString& file, int tries, bool unreadable,
+                  const QString& message);
+    // The bleed marks of the layout's texture, from the checking thread.
+    void CheckMargins();
+    void OnMargins(int asked, std::shared_ptr<const TextureImage> layer, const QString& message);
+
+    QCheckBox* m_pad = nullptr;
+    QThreadPool* m_padder = nullptr;         // one pad at a time, in the order saved
+    std::map<QString, QString> m_padOutputs; // painted file -> output, for the session
+    QString m_padMessage;
+    int m_padsAsked = 0, m_padsDone = 0;
+    QCheckBox* m_margins = nullptr;
+    QString m_marginMessage;
+    int m_marginsAsked = 0;
+    std::shared_ptr<const TextureImage> m_marginLayer;
 
     WorkspaceSource m_source;
     LayoutView* m_layout = nullptr;
