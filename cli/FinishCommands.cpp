@@ -194,6 +194,34 @@ int LoadPainted(const std::string& painted, TextureImage& image, Console& io) {
     return kOk;
 }
 
+// The painted texture read, the model dressed in its skin (and a player's
+// other parts), and the layout of the texture it is: what --pad and
+// --check-bleed both start from.
+struct PaintedLayout {
+    TextureImage image;
+    Dressed d;
+    std::string texture;
+    std::optional<PadLayout> layout;
+};
+
+int LayOutPainted(const FlattenRequest& q, const std::string& painted, PaintedLayout& p,
+                  Console& io) {
+    if (const int status = LoadPainted(painted, p.image, io); status != kOk)
+        return status;
+    if (const int status = Dress(q, p.d, io); status != kOk)
+        return status;
+    if (const int status = ChooseTexture(q, p.d, painted, p.texture, io); status != kOk)
+        return status;
+    const Result<PadLayout> layout = LayoutOfTexture(p.d.models, p.texture, *p.d.textures);
+    if (!layout.ok()) {
+        Say(io, layout.error().reason + "; 'gridwright-flatten --textures " + q.model +
+                    "' shows the textures it wears.");
+        return kUsage;
+    }
+    p.layout = layout.value();
+    return kOk;
+}
+
 } // namespace
 
 int PadCommand(const FlattenRequest& q, const std::string& painted, int band, bool inPlace,
@@ -222,21 +250,12 @@ int PadCommand(const FlattenRequest& q, const std::string& painted, int band, bo
     if (SameFile(out, q.model))
         return Usage("the output \"" + out + "\" is the model itself; choose another file name",
                      io);
-    TextureImage image;
-    if (const int status = LoadPainted(painted, image, io); status != kOk)
+    PaintedLayout p;
+    if (const int status = LayOutPainted(q, painted, p, io); status != kOk)
         return status;
-    Dressed d;
-    if (const int status = Dress(q, d, io); status != kOk)
-        return status;
-    std::string texture;
-    if (const int status = ChooseTexture(q, d, painted, texture, io); status != kOk)
-        return status;
-    const Result<PadLayout> layout = LayoutOfTexture(d.models, texture, *d.textures);
-    if (!layout.ok()) {
-        Say(io, layout.error().reason + "; 'gridwright-flatten --textures " + q.model +
-                    "' shows the textures it wears.");
-        return kUsage;
-    }
+    const TextureImage& image = p.image;
+    const std::string& texture = p.texture;
+    const std::optional<PadLayout>& layout = p.layout;
     const Result<PaddedTexture> padded = PadWithLayout(layout.value(), image, painted, band);
     if (!padded.ok()) {
         Tell(padded.error(), io);
@@ -272,21 +291,11 @@ int CheckBleedCommand(const FlattenRequest& q, const std::string& painted, int b
         return Usage("--check-bleed writes its picture as .png, not \"" + q.out + "\"", io);
     if (!q.out.empty() && (SameFile(q.out, painted) || SameFile(q.out, q.model)))
         return Usage("the output \"" + q.out + "\" is an input; choose another file name", io);
-    TextureImage image;
-    if (const int status = LoadPainted(painted, image, io); status != kOk)
+    PaintedLayout p;
+    if (const int status = LayOutPainted(q, painted, p, io); status != kOk)
         return status;
-    Dressed d;
-    if (const int status = Dress(q, d, io); status != kOk)
-        return status;
-    std::string texture;
-    if (const int status = ChooseTexture(q, d, painted, texture, io); status != kOk)
-        return status;
-    const Result<PadLayout> layout = LayoutOfTexture(d.models, texture, *d.textures);
-    if (!layout.ok()) {
-        Say(io, layout.error().reason + "; 'gridwright-flatten --textures " + q.model +
-                    "' shows the textures it wears.");
-        return kUsage;
-    }
+    const TextureImage& image = p.image;
+    const std::optional<PadLayout>& layout = p.layout;
     const Result<BleedReport> report = CheckBleedWithLayout(layout.value(), image, painted, band);
     if (!report.ok()) {
         Tell(report.error(), io);

@@ -1,9 +1,11 @@
 // Any bytes as an MDL model: the reader must refuse or load them, and what
 // it loads must hold together: corners inside the vertices, finite
 // coordinates, every frame as long as the surface, skins as large as they
-// say, each of which paints.
+// say, each of which paints. A picture written back into what loads must
+// change that picture alone.
 #include "image/IndexedSkin.h"
 #include "model/MdlReader.h"
+#include "model/MdlSkinWriter.h"
 
 #include <cmath>
 #include <cstdint>
@@ -51,5 +53,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (PaintIndexed(skin, ShippedPalette()).rgba.size() != skin.indices.size() * 4)
             __builtin_trap();
     }
+    const Result<MdlSkinPlaces> places = FindMdlSkins("fuzz.mdl", {data, size});
+    if (!places.ok() || places.value().pictureAt.size() != model.skins.size())
+        __builtin_trap();
+    if (model.skins.empty())
+        return 0;
+    const int last = int(model.skins.size()) - 1;
+    std::vector<uint8_t> picture(model.skins[size_t(last)].indices);
+    for (uint8_t& index : picture)
+        index = uint8_t(index + 1);
+    const Result<std::string> written = ReplaceMdlPicture("fuzz.mdl", {data, size}, last, picture);
+    if (!written.ok() || written.value().size() != size)
+        __builtin_trap();
+    const Result<Model> again = ReadMdl(
+        {"fuzz.mdl", Bytes::Copy(reinterpret_cast<const uint8_t*>(written.value().data()), size)});
+    if (!again.ok() || again.value().skins.size() != model.skins.size() ||
+        again.value().skins[size_t(last)].indices != picture)
+        __builtin_trap();
+    for (int i = 0; i < last; ++i)
+        if (again.value().skins[size_t(i)].indices != model.skins[size_t(i)].indices)
+            __builtin_trap();
     return 0;
 }
