@@ -31,13 +31,7 @@ std::unique_ptr<OpenedGame> OpenGame(const FlattenRequest& q, Console& io) {
     auto game = std::make_unique<OpenedGame>();
     game->model = std::move(opened.value());
     game->textures = std::make_unique<GameTextures>(*game->model.files);
-    game->folders = q.games;
-    if (game->folders.empty()) {
-        std::string archive, entry;
-        game->folders.push_back(SplitArchivePath(q.model, archive, entry)
-                                    ? fs::absolute(archive).parent_path().string()
-                                    : GameFolderOf(q.model));
-    }
+    game->folders = SkinGameFolders(q.model, q.games);
     return game;
 }
 
@@ -84,14 +78,11 @@ int PackCommand(const FlattenRequest& q, const std::string& out, bool full, Cons
         return kCannotLoad;
     // A pak written into the game would be read by the game, and by the next
     // run, which would then find the skin already shipped: refused.
-    std::error_code error;
-    const fs::path outPath = fs::absolute(out, error);
-    for (const std::string& folder : game->folders)
-        if (IsInsideFolder(folder, outPath.string()))
-            return Usage("the pak \"" + out + "\" would be inside the game folder \"" + folder +
-                             "\", where the game (and the next check) would read it; write it "
-                             "elsewhere and copy it in to play",
-                         io);
+    if (const std::string folder = FolderHoldingPak(game->folders, out); !folder.empty())
+        return Usage("the pak \"" + out + "\" would be inside the game folder \"" + folder +
+                         "\", where the game (and the next check) would read it; write it "
+                         "elsewhere and copy it in to play",
+                     io);
     const SkinPlan plan =
         PlanSkin(*game->model.files, *game->textures, game->model.gamePath, SkinName(q));
     if (!Report(plan, io, *game)) {

@@ -595,3 +595,23 @@ NewSkinPlan PlanNewSkin(const GameFiles& files, const GameTextures& textures,
         plan.files.push_back(std::move(picture));
     return plan;
 }
+
+std::vector<std::string> SkinGameFolders(const std::string& model,
+                                         const std::vector<std::string>& games) {
+    if (!games.empty())
+        return games;
+    std::string archive, entry;
+    std::error_code error;
+    if (SplitArchivePath(model, archive, entry))
+        return {std::filesystem::absolute(archive, error).parent_path().string()};
+    return {GameFolderOf(model)};
+}
+
+std::string FolderHoldingPak(const std::vector<std::string>& folders, const std::string& out) {
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(out, error).string();
+    for (const std::string& folder : folders)
+        if (IsInsideFolder(folder, absolute))
+            return folder;
+    return {};
+}

@@ -49,6 +49,15 @@ std::vector<std::string> SkinFilesOf(const GameFiles& files, const std::string& 
 SkinPlan PlanSkin(const GameFiles& files, const GameTextures& textures,
                   const std::string& modelGamePath, const std::string& name);
 
+// The game folders a model's skin is checked against: `games` when given,
+// else the folder the model (or the pak holding it) belongs to.
+std::vector<std::string> SkinGameFolders(const std::string& model,
+                                         const std::vector<std::string>& games);
+
+// The folder of `folders` that a pak written at `out` would be inside, where
+// the game (and the next check) would read it; empty when there is none.
+std::string FolderHoldingPak(const std::vector<std::string>& folders, const std::string& out);
+
 // The .pk3 of the entries at their game paths, byte for byte the same for
 // the same files: fixed times, entries in game-path order.
 Result<std::string> Pk3Bytes(const GameFiles& files, const std::vector<const PackEntry*>& entries,

@@ -60,8 +60,9 @@ TEST(PackSkinWindow, ThePakIsTheCommandLinesAndProblemsWriteNothing) {
     const std::string written = ReadWholeFile(pak);
     EXPECT_FALSE(written.empty());
     EXPECT_EQ(written, ReadWholeFile(reference));
-    if (std::system("command -v unzip >/dev/null 2>&1") == 0)
+    if (std::system("command -v unzip >/dev/null 2>&1") == 0) {
         EXPECT_EQ(std::system(("unzip -tq '" + pak + "' >/dev/null").c_str()), 0);
+    }
 
     // A skin naming a missing picture: its problem shown, no pak written.
     WriteWholeFile((game / "models/players/bot/upper_default.skin").string(),

@@ -923,9 +923,10 @@ TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
 
 namespace {
 
-// A 64 x 64 picture: a gradient on the cube's island (texels 6 to
-// 57, as Cube lays it) and plain blue around it, so that every island border
-// is painted thinner than any band. `shift` changes the gradient.
+// A 64 x 64 picture: a gradient on the cube's island (texels 5 to 58: the
+// 6 to 57 that Cube's faces touch, grown by the texel filtering reads) and
+// plain blue around it, so that every island border is painted thinner than
+// any band. `shift` changes the gradient.
 std::string IslandTga(int shift) {
     constexpr int kSide = 64;
     std::string tga(18, '\0');
@@ -936,7 +937,7 @@ std::string IslandTga(int shift) {
     tga[17] = 0x28;
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
-            const bool island = x >= 6 && x <= 57 && y >= 6 && y <= 57;
+            const bool island = x >= 5 && x <= 58 && y >= 5 && y <= 58;
             if (island)
                 tga += {char(x * 2 + shift), char(y * 3), char(200), char(255)};
             else

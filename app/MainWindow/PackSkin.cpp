@@ -13,8 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <filesystem>
-
 namespace {
 
 QString TextOf(const std::string& message) {
@@ -47,26 +45,18 @@ void MainWindow::OnPackSkin() {
         return;
     }
     const GameModel& game = opened.value();
-    std::vector<std::string> folders = m_locationGames;
-    if (folders.empty()) {
-        std::string archive, entry;
-        folders.push_back(SplitArchivePath(m_location, archive, entry)
-                              ? std::filesystem::absolute(archive).parent_path().string()
-                              : GameFolderOf(m_location));
-    }
     // A pak inside the game would be read by the game, and by the next
     // check, which would then find the skin shipped already.
-    std::error_code error;
-    const std::string absolute = std::filesystem::absolute(out, error).string();
-    for (const std::string& folder : folders)
-        if (IsInsideFolder(folder, absolute)) {
-            ShowMessageBox(this, tr("Cannot pack the skin"),
-                           tr("The pak %1 would be inside the game folder %2, where the game "
-                              "would read it. Write it elsewhere and copy it in to play.")
-                               .arg(chosen.path, TextOf(folder)),
-                           MessageIcon::Stop);
-            return;
-        }
+    if (const std::string folder =
+            FolderHoldingPak(SkinGameFolders(m_location, m_locationGames), out);
+        !folder.empty()) {
+        ShowMessageBox(this, tr("Cannot pack the skin"),
+                       tr("The pak %1 would be inside the game folder %2, where the game "
+                          "would read it. Write it elsewhere and copy it in to play.")
+                           .arg(chosen.path, TextOf(folder)),
+                       MessageIcon::Stop);
+        return;
+    }
     const GameTextures textures(*game.files);
     const SkinPlan plan = PlanSkin(*game.files, textures, game.gamePath, skin);
     if (!plan.problems.empty()) {

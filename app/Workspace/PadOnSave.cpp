@@ -52,8 +52,8 @@ QString WorkspaceWindow::ChosenTextureFile() {
     return QFileInfo(QFile::decodeName(QByteArray::fromStdString(file))).absoluteFilePath();
 }
 
-QString WorkspaceWindow::padOutput() const {
-    const auto found = m_padOutputs.find(const_cast<WorkspaceWindow*>(this)->ChosenTextureFile());
+QString WorkspaceWindow::padOutput() {
+    const auto found = m_padOutputs.find(ChosenTextureFile());
     return found == m_padOutputs.end() ? QString() : found->second;
 }
 
@@ -188,9 +188,9 @@ void WorkspaceWindow::PadSaved(const QString& file, int tries) {
                     tr("%1 was not padded: %2").arg(inName, TextOf(written.error().Message()));
             } else {
                 const PadCounts& c = padded.value().counts;
-                message =
-                    tr("Padded %1 into %2: %3 texels padded.")
-                        .arg(inName, outName, QLocale().toString(qulonglong(c.band + c.pushPull)));
+                message = tr("Padded %1 into %2: %3 texels padded.")
+                              .arg(inName, outName,
+                                   QLocale().toString(qulonglong(c.band) + qulonglong(c.pushPull)));
             }
         }
         QMetaObject::invokeMethod(

@@ -324,6 +324,42 @@
         <source>The sheet of %1 textures saved as %2.</source>
         <translation>La planche de %1 textures enregistrée sous %2.</translation>
     </message>
+    <message>
+        <source>Pack the skin...</source>
+        <translation>Empaqueter la skin...</translation>
+    </message>
+    <message>
+        <source>Game archive (*.pk3)</source>
+        <translation>Archive de jeu (*.pk3)</translation>
+    </message>
+    <message>
+        <source>Cannot pack the skin</source>
+        <translation>Impossible d&apos;empaqueter la skin</translation>
+    </message>
+    <message>
+        <source>The pak %1 would be inside the game folder %2, where the game would read it. Write it elsewhere and copy it in to play.</source>
+        <translation>Le pak %1 serait dans le dossier du jeu %2, où le jeu le lirait. Écrivez-le ailleurs et copiez-le dans le jeu pour jouer.</translation>
+    </message>
+    <message>
+        <source>Nothing written: the skin &quot;%1&quot; has %2 problems.</source>
+        <translation>Rien n&apos;a été écrit : la skin « %1 » a %2 problèmes.</translation>
+    </message>
+    <message>
+        <source>Nothing written: the game&apos;s paks already ship every file the skin &quot;%1&quot; needs.</source>
+        <translation>Rien n&apos;a été écrit : les paks du jeu contiennent déjà tous les fichiers dont la skin « %1 » a besoin.</translation>
+    </message>
+    <message>
+        <source>%1 is %2 and not packed: the command line&apos;s --full packs the model too.</source>
+        <translation>%1 est %2 et n&apos;est pas empaqueté : l&apos;option --full de la ligne de commande empaquette aussi le modèle.</translation>
+    </message>
+    <message>
+        <source>The skin &quot;%1&quot; packed into %2: %3 files.</source>
+        <translation>La skin « %1 » est empaquetée dans %2 : %3 fichiers.</translation>
+    </message>
+    <message>
+        <source>%1 written: %2 files.</source>
+        <translation>%1 écrit : %2 fichiers.</translation>
+    </message>
 </context>
 <context>
     <name>ModelBrowser</name>
@@ -548,6 +584,82 @@
     <message>
         <source>%1 of %2 other models wearing %3 shown: %4.</source>
         <translation>%1 des %2 autres modèles portant %3 montrés : %4.</translation>
+    </message>
+    <message>
+        <source>choose a surface wearing the texture</source>
+        <translation>choisissez une surface qui porte la texture</translation>
+    </message>
+    <message>
+        <source>Pad on save: choose a surface that wears a texture file first.</source>
+        <translation>Marges à l&apos;enregistrement : choisissez d&apos;abord une surface qui porte un fichier de texture.</translation>
+    </message>
+    <message>
+        <source>PNG picture (*.png)</source>
+        <translation>Image PNG (*.png)</translation>
+    </message>
+    <message>
+        <source>TGA picture (*.tga)</source>
+        <translation>Image TGA (*.tga)</translation>
+    </message>
+    <message>
+        <source>Pad on save: the output cannot be the painted texture %1 itself; choose another file.</source>
+        <translation>Marges à l&apos;enregistrement : le fichier produit ne peut pas être la texture peinte %1 elle-même ; choisissez un autre fichier.</translation>
+    </message>
+    <message>
+        <source>Pad on save writes .png or .tga (they keep every texel and its alpha), not %1.</source>
+        <translation>Les marges à l&apos;enregistrement s&apos;écrivent en .png ou .tga (qui gardent chaque texel et son alpha), pas en %1.</translation>
+    </message>
+    <message>
+        <source>Pad on save: each save of %1 is padded into %2.</source>
+        <translation>Marges à l&apos;enregistrement : chaque enregistrement de %1 est étendu dans %2.</translation>
+    </message>
+    <message>
+        <source>%1 was saved but not padded: no output is chosen for it; turn &quot;Pad on save&quot; off and on to choose one.</source>
+        <translation>%1 a été enregistré mais pas étendu : aucun fichier produit n&apos;est choisi ; décochez puis cochez « Marges à l&apos;enregistrement » pour en choisir un.</translation>
+    </message>
+    <message>
+        <source>%1 was not padded: %2.</source>
+        <translation>%1 n&apos;a pas été étendu : %2.</translation>
+    </message>
+    <message>
+        <source>%1 was not padded: %2</source>
+        <translation>%1 n&apos;a pas été étendu : %2</translation>
+    </message>
+    <message>
+        <source>Padded %1 into %2: %3 texels padded.</source>
+        <translation>%1 étendu dans %2 : %3 texels remplis.</translation>
+    </message>
+    <message>
+        <source>Thin margins: the chosen surface wears no texture file.</source>
+        <translation>Marges minces : la surface choisie ne porte aucun fichier de texture.</translation>
+    </message>
+    <message>
+        <source>Thin margins are not shown: %1.</source>
+        <translation>Les marges minces ne sont pas montrées : %1.</translation>
+    </message>
+    <message>
+        <source>Thin margins are not shown: %1</source>
+        <translation>Les marges minces ne sont pas montrées : %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3 island border texels padded thinner than %4 texels, %5 texels of paint no face samples.</source>
+        <translation>%1 : %2 texels de bord d&apos;îlot sur %3 ont une marge de moins de %4 texels, %5 texels de peinture ne sont lus par aucune face.</translation>
+    </message>
+    <message>
+        <source>Pad on save</source>
+        <translation>Marges à l&apos;enregistrement</translation>
+    </message>
+    <message>
+        <source>Each time the chosen surface&apos;s texture is saved, writes it padded (its islands&apos; colours carried into the gutters) into a file of its own</source>
+        <translation>À chaque enregistrement de la texture de la surface choisie, l&apos;écrit étendue (les couleurs de ses îlots portées dans les marges) dans un fichier à part</translation>
+    </message>
+    <message>
+        <source>Show thin margins</source>
+        <translation>Montrer les marges minces</translation>
+    </message>
+    <message>
+        <source>Marks on the layout&apos;s texture the island borders painted thinner than the padding band, and paint no face samples</source>
+        <translation>Marque sur la texture du patron les bords d&apos;îlots peints plus minces que la bande de marge, et la peinture qu&apos;aucune face ne lit</translation>
     </message>
 </context>
 <context>
