@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -159,12 +160,24 @@ std::string GameFolderProblem(const std::string& folder) {
     return quoted + " is a file, not a game folder; " + kGameFolder;
 }
 
+// CLI11 writes "--set-skin N PICTURE x 2": the names already say it takes two.
+class HelpFormatter : public CLI::Formatter {
+  public:
+    std::string make_option_opts(const CLI::Option* option) const override {
+        std::string opts = CLI::Formatter::make_option_opts(option);
+        if (const size_t at = opts.find(" x 2"); at != std::string::npos)
+            opts.erase(at, 4);
+        return opts;
+    }
+};
+
 } // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     CLI::App app(Description(), "gridwright-flatten");
     app.footer(kFooter);
     app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
+    app.formatter(std::make_shared<HelpFormatter>());
     app.get_formatter()->column_width(34);
     FlattenRequest q;
     bool list = false, dump = false, textures = false;
@@ -353,8 +366,22 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     for (const std::string& folder : q.games)
         if (const std::string problem = GameFolderProblem(folder); !problem.empty())
             return Usage(problem, io);
-    if (int(list) + int(dump) + int(textures) > 1)
-        return Usage("--list, --dump and --textures go one at a time", io);
+    // Each of these is a command of its own: given two, one would run and the
+    // other be dropped unsaid.
+    std::vector<std::string> actions;
+    for (const char* name :
+         {"--list", "--dump", "--textures", "--models", "--wearers", "--extract-skin", "--set-skin",
+          "--add-skin", "--pcx", "--pad", "--check-bleed", "--check-skin", "--pack", "--new-skin"})
+        if (app.get_option(name)->count() > 0)
+            actions.emplace_back(name);
+    if (actions.size() > 1) {
+        std::string named = actions[0];
+        for (size_t i = 1; i < actions.size(); ++i)
+            named += (i + 1 == actions.size() ? " and " : ", ") + actions[i];
+        return Usage(named + " go one at a time", io);
+    }
+    if (batch->count() > 0 && !actions.empty() && actions[0] != "--pad")
+        return Usage(actions[0] + " takes one MODEL, not --batch (which goes with --pad)", io);
     q.seamsAsked = seamsOption->count() > 0;
     q.flippedAsked = flippedOption->count() > 0;
     // --seams and --flipped take a colour or nothing: a word after them that
@@ -375,10 +402,6 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                          io);
         return PadBatchCommand(q, batchGlob, band, io);
     }
-    if (bleed->count() > 0 && batch->count() > 0)
-        return Usage("--check-bleed takes one MODEL and its painted texture, not --batch", io);
-    if (pad->count() > 0 && bleed->count() > 0)
-        return Usage("--pad and --check-bleed go one at a time", io);
     if ((pad->count() > 0 || bleed->count() > 0) && q.model.empty())
         return Usage("no model given: the layout comes from MODEL", io);
     if (pad->count() > 0)
@@ -412,8 +435,6 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     }
     const int skinWrites =
         int(setSkinOption->count() > 0) + int(addSkin->count() > 0) + int(pcx->count() > 0);
-    if (skinWrites > 1)
-        return Usage("--set-skin, --add-skin and --pcx go one at a time", io);
     if (skinWrites == 0 && (!q.palette.empty() || q.fullbright || q.dither))
         return Usage("--palette, --fullbright and --dither go with --set-skin, --add-skin or --pcx",
                      io);
@@ -434,8 +455,6 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     }
     if (addSkin->count() > 0)
         return AddSkinCommand(q, io);
-    if (int(checkSkin) + int(pack->count() > 0) + int(newSkinOption->count() > 0) > 1)
-        return Usage("--check-skin, --pack and --new-skin go one at a time", io);
     if (checkSkin)
         return CheckSkinCommand(q, io);
     if (pack->count() > 0)

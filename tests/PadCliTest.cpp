@@ -106,6 +106,40 @@ TEST_F(PadCli, Refusals) {
     EXPECT_EQ(Bytes(body_), PaintedTga()); // never written over
 }
 
+// Two finishing commands at once, or one with --batch, are refused before
+// anything runs: neither may be dropped unsaid.
+TEST_F(PadCli, CommandsGoOneAtATime) {
+    const std::string pak = (root / "p.pk3").string(), out = (root / "o.png").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const Case cases[] = {
+        {{upper, "--pad", body_, "--check-bleed", body_, "-o", out},
+         "--pad and --check-bleed go one at a time"},
+        {{upper, "--check-skin", "--pack", pak}, "--check-skin and --pack go one at a time"},
+        {{upper, "--pad", body_, "--pack", pak, "--list", "-o", out},
+         "--list, --pad and --pack go one at a time"},
+        {{upper, "--set-skin", "0", body_, "--new-skin", "gold", "-o", out},
+         "--set-skin and --new-skin go one at a time"},
+        {{"--game", root.string(), "--batch", "models/*", "--pack", pak},
+         "--pack takes one MODEL, not --batch"},
+        {{"--game", root.string(), "--batch", "models/*", "--check-bleed", body_},
+         "--check-bleed takes one MODEL, not --batch"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = Cli(c.args);
+        EXPECT_EQ(run.status, kUsage) << c.said;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(pak) || fs::exists(out) ||
+                 fs::exists(root / "models/players/p/upper_gold.skin"));
+    // The help names --set-skin's two values once.
+    const Outcome help = Cli({"--help"});
+    EXPECT_NE(help.out.find("--set-skin N PICTURE "), std::string::npos);
+    EXPECT_EQ(help.out.find(" x 2"), std::string::npos) << help.out;
+}
+
 TEST_F(PadCli, WritesKeptIslandsAndPaddedGutters) {
     for (const char* name : {"out.tga", "out.png"}) {
         const std::string out = (root / name).string();
