@@ -334,9 +334,10 @@ SkinPlan PlanSkin(const GameFiles& files, const GameTextures& textures,
             g.Add(*icon, "icon", false);
         else
             plan.notes.push_back(folder + "icon_" + name +
-                                 ".tga: the game holds no icon for the skin; the family's player "
-                                 "code (cg_players.c) refuses a player without one, exactly .tga "
-                                 "or a .skin");
+                                 ".tga is missing: the game shows this icon on the scoreboard and "
+                                 "will not load the skin without it (cg_players.c); add it, as a "
+                                 ".tga exactly (a .png is not looked for), or an icon_" +
+                                 name + ".skin");
     } else if (std::unique_ptr<GameFile> file = files.Find(model)) {
         g.Add(*file, "model", true);
     }

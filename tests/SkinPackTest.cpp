@@ -173,6 +173,17 @@ TEST(SkinPack, TheCheckListsWhereEachFileComesFromAndWhetherThePakShipsIt) {
     EXPECT_EQ(state[kBot + "new.tga"], "new");
     EXPECT_EQ(state[kBot + "upper.md3"], "shipped");
     EXPECT_EQ(state["scripts/bot.shader"], "new");
+    EXPECT_EQ(run.err.find("icon_"), std::string::npos) << run.err;
+
+    // Without its icon the game will not load the skin: said, naming the
+    // file to add, and the pak still written (an icon may come from elsewhere).
+    g.pak.erase(kBot + "icon_default.tga");
+    g.Write();
+    const std::string out = dir.File("no-icon.pk3");
+    const Outcome pack = Cli({g.model(), "--pack", out});
+    EXPECT_EQ(pack.status, kOk) << pack.err;
+    EXPECT_NE(pack.err.find(kBot + "icon_default.tga is missing"), std::string::npos) << pack.err;
+    EXPECT_TRUE(fs::exists(out));
 }
 
 // Every rule broken at once: each said on its line, naming the file, and
