@@ -1,0 +1,39 @@
+#pragma once
+// Ambient occlusion by ray casting: for each sample point on the model, the
+// share of the hemisphere about its normal from which the model does not
+// block the sky, through a bounding-volume hierarchy of the model's faces.
+#include "scene/Geometry.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+using WorldTriangle = std::array<Vec3, 3>;
+
+// A point to shade, on a face of the model, and the face's side it looks out
+// of (unit length).
+struct OcclusionSample {
+    Vec3 position, normal;
+};
+
+struct OcclusionOptions {
+    int rays = 64;         // per sample, 1 to 4096
+    uint32_t seed = 1;     // the same seed, the same answer, whatever the threads
+    int threads = 0;       // 0: as many as the machine has (at most 16)
+    // Called now and then with the share done (0 to 1), from one thread at a
+    // time; may be empty.
+    std::function<void(double)> progress;
+    const std::atomic<bool>* cancel = nullptr; // stops early when set
+};
+
+struct OcclusionResult {
+    std::vector<float> open;       // per sample: 0 (every ray blocked) to 1 (none)
+    std::vector<uint8_t> neverSeen; // per sample: 1 where no ray gets out
+    bool cancelled = false;
+};
+
+OcclusionResult AmbientOcclusion(const std::vector<WorldTriangle>& faces,
+                                 const std::vector<OcclusionSample>& samples,
+                                 const OcclusionOptions& options);
