@@ -19,9 +19,9 @@ struct OcclusionSample {
 };
 
 struct OcclusionOptions {
-    int rays = 64;         // per sample, 1 to 4096
-    uint32_t seed = 1;     // the same seed, the same answer, whatever the threads
-    int threads = 0;       // 0: as many as the machine has (at most 16)
+    int rays = 64;     // per sample, 1 to 4096
+    uint32_t seed = 1; // the same seed, the same answer, whatever the threads
+    int threads = 0;   // 0: as many as the machine has (at most 16)
     // Called now and then with the share done (0 to 1), from one thread at a
     // time; may be empty.
     std::function<void(double)> progress;
@@ -29,7 +29,7 @@ struct OcclusionOptions {
 };
 
 struct OcclusionResult {
-    std::vector<float> open;       // per sample: 0 (every ray blocked) to 1 (none)
+    std::vector<float> open;        // per sample: 0 (every ray blocked) to 1 (none)
     std::vector<uint8_t> neverSeen; // per sample: 1 where no ray gets out
     bool cancelled = false;
 };
