@@ -1,6 +1,7 @@
 // gridwright-flatten's options, read with CLI11, and the command they ask for.
 #include "cli/Commands.h"
 
+#include "bake/Bake.h"
 #include "export/TemplateFile.h"
 #include "game/GameFiles.h"
 #include "model/ModelFormats.h"
@@ -36,6 +37,8 @@ const char* const kExamples =
     "  gridwright-flatten MODEL --pad PAINTED [--pad-band N] (-o OUT | --in-place)\n"
     "  gridwright-flatten --game DIR --batch GLOB --pad [--pad-band N] -o OUTDIR\n"
     "  gridwright-flatten MODEL --check-bleed PAINTED [-o PICTURE.png]\n"
+    "  gridwright-flatten MODEL --bake ao,light,normals,curvature,density,never-seen\n"
+    "                     [--texture NAME] [--bake-rays N] [--bake-size N] -o OUT.png\n"
     "  gridwright-flatten MODEL [--surface N|NAME]... [--texture NAME] [--all]\n"
     "                     [--size WxH] [style options] -o OUT\n";
 
@@ -329,6 +332,20 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
                        "per mip level, the island borders PAINTED pads thinner than --pad-band, "
                        "and paint no face samples; -o PICTURE.png marks them")
             ->type_name("PAINTED");
+    std::string bakeList, bakeSize;
+    int bakeRays = kDefaultOcclusionRays;
+    CLI::Option* bake =
+        app.add_option("--bake", bakeList,
+                       "shading from MODEL's faces at the texture's texels, a picture a layer "
+                       "(OUT_ao.png, ... for several): ao, light, normals, curvature, density, "
+                       "never-seen")
+            ->type_name("LAYERS");
+    app.add_option("--bake-rays", bakeRays, "rays a texel for ambient occlusion")
+        ->type_name("N")
+        ->capture_default_str();
+    app.add_option("--bake-size", bakeSize,
+                   "the bake's size [default: the texture's own, else 1024x1024]")
+        ->type_name("N|WxH");
     app.add_flag("--colour-by-surface", q.colourBySurface,
                  "each surface its own line colour, readable on white and black");
     bool checkSkin = false, full = false;
@@ -369,9 +386,9 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     // Each of these is a command of its own: given two, one would run and the
     // other be dropped unsaid.
     std::vector<std::string> actions;
-    for (const char* name :
-         {"--list", "--dump", "--textures", "--models", "--wearers", "--extract-skin", "--set-skin",
-          "--add-skin", "--pcx", "--pad", "--check-bleed", "--check-skin", "--pack", "--new-skin"})
+    for (const char* name : {"--list", "--dump", "--textures", "--models", "--wearers",
+                             "--extract-skin", "--set-skin", "--add-skin", "--pcx", "--pad",
+                             "--check-bleed", "--check-skin", "--pack", "--new-skin", "--bake"})
         if (app.get_option(name)->count() > 0)
             actions.emplace_back(name);
     if (actions.size() > 1) {
@@ -408,6 +425,11 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
         return PadCommand(q, painted, band, inPlace, io);
     if (bleed->count() > 0)
         return CheckBleedCommand(q, bleedOf, band, io);
+    if (bake->count() > 0)
+        return BakeCommand(q, bakeList, bakeRays, bakeSize, io);
+    for (const char* name : {"--bake-rays", "--bake-size"})
+        if (app.get_option(name)->count() > 0)
+            return Usage(std::string(name) + " goes with --bake LAYERS", io);
     if (inPlace)
         return Usage("--in-place goes with --pad PAINTED", io);
     if (batch->count() > 0)

@@ -92,6 +92,11 @@ int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, 
 // level, tab-separated; with q.out a picture of where.
 int CheckBleedCommand(const FlattenRequest& q, const std::string& painted, int band, Console& io);
 
+// Shading baked from MODEL at a texture's texels (ao, light, normals,
+// curvature, density, never-seen; `list` comma-separated), as pictures.
+int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, const std::string& size,
+                Console& io);
+
 // The style the options describe; a usage problem when they do not make one.
 std::string StyleOf(const FlattenRequest& q, TemplateStyle& style);
 // The same for a template file (-o): its format told by its extension, and

@@ -1,6 +1,7 @@
 // The commands that finish a painted texture: padding its gutters from the
 // model's layout, and the check of how well a texture is padded.
 #include "cli/Commands.h"
+#include "cli/Dress.h"
 
 #include "export/BmpTemplate.h"
 #include "export/PngTemplate.h"
@@ -50,18 +51,7 @@ void Tell(const Error& error, Console& io) {
     Say(io, message);
 }
 
-// A model, its game and the skins chosen for it and the player's other parts.
-struct Dressed {
-    OpenedModel opened;
-    std::unique_ptr<GameTextureSource> textures;
-    std::vector<Skin> skins;
-    Skin loaded;
-    const Skin* skin = nullptr;
-    // The player's other parts beside it, each in its skin of the same name.
-    std::vector<std::shared_ptr<const Model>> others;
-    std::vector<std::vector<Skin>> otherSkins;
-    std::vector<DressedModel> models; // the main one first
-};
+} // namespace
 
 int Dress(const FlattenRequest& q, Dressed& d, Console& io) {
     Result<OpenedModel> opened = OpenModel(q.model, q.games);
@@ -94,6 +84,7 @@ int Dress(const FlattenRequest& q, Dressed& d, Console& io) {
         return kOk;
     const std::string skinName = d.skin ? d.skin->name : std::string("default");
     const int own = PlayerPartOf(d.opened.game.gamePath);
+    d.ownPart = own;
     std::array<PlayerPart, 3> parts = FindPlayerParts(files, d.opened.game.gamePath);
     d.others.reserve(3);
     d.otherSkins.reserve(3);
@@ -102,6 +93,7 @@ int Dress(const FlattenRequest& q, Dressed& d, Console& io) {
         if (i == own || !part.model)
             continue;
         d.others.push_back(part.model);
+        d.player[size_t(i)] = part.model;
         d.otherSkins.push_back(GameSkins(files, part.gamePath, part.model.get()));
         const Skin* worn = nullptr;
         for (const Skin& s : d.otherSkins.back())
@@ -143,11 +135,15 @@ int ChooseTexture(const FlattenRequest& q, Dressed& d, const std::string& painte
     std::string list;
     for (const std::string& name : worn)
         list += (list.empty() ? "" : ", ") + EscapeField(name);
+    const std::string wornList = list.empty() ? std::string("no texture") : list;
+    if (painted.empty())
+        return Usage("which texture? Name it with --texture NAME; the model wears " + wornList, io);
     return Usage("cannot tell which texture \"" + painted +
-                     "\" is: name it with --texture NAME; the model wears " +
-                     (list.empty() ? std::string("no texture") : list),
+                     "\" is: name it with --texture NAME; the model wears " + wornList,
                  io);
 }
+
+namespace {
 
 // The picture as the output's extension wants it; empty when it cannot be
 // encoded. BMP keeps no alpha.

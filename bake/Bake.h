@@ -1,0 +1,120 @@
+#pragma once
+// Shading baked into a texture's texels through the model's own geometry, as
+// a head start on the paint: ambient occlusion, light from above, normals as
+// colours, curvature, texel density, and the mask of texels no ray reaches.
+//
+// Each texel whose centre lies on a face of the layout (or within two texels
+// of one, for the texels filtering reads at the islands' edges) is shaded at
+// the point of the 3D surface under it: the nearest point of the nearest
+// face in the layout. Texels on either side of a seam therefore shade points
+// that meet on the model, and get the same value. The rest of the texture is
+// padded from the islands as a painted texture is padded.
+#include "bake/Occlusion.h"
+#include "image/TextureImage.h"
+#include "model/Error.h"
+#include "model/Model.h"
+#include "render/TemplateStyle.h"
+#include "scene/Scene.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A bake's side: beyond 4096 texels the rays alone would take minutes.
+inline constexpr int kMaxBakeSide = 4096;
+inline constexpr int kDefaultBakeSide = 1024; // when the texture's own size is unknown
+inline constexpr int kMaxOcclusionRays = 4096;
+inline constexpr int kDefaultOcclusionRays = 64;
+
+enum class BakeLayer { Occlusion, Light, Normals, Curvature, Density, NeverSeen };
+
+// One row per layer, in the order they stack in a layered template, the
+// lowest first: how a painter names it on the command line, its title as a
+// layer, and whether it multiplies what lies under it.
+struct BakeLayerInfo {
+    BakeLayer layer;
+    const char* name;  // "ao"
+    const char* title; // "Ambient occlusion"
+    bool multiply;
+};
+const std::vector<BakeLayerInfo>& BakeLayers();
+const BakeLayerInfo& InfoOf(BakeLayer layer);
+// The layer of that name (as BakeLayers names them), if any.
+std::optional<BakeLayer> FindBakeLayer(std::string_view name);
+// "ao,light" into layers, each once, in the order given; an error naming
+// the first unknown one and the names there are.
+Result<std::vector<BakeLayer>> ParseBakeLayers(std::string_view list);
+
+struct BakeRequest {
+    // The model in its first frame or bind pose (a player's parts joined at
+    // their tags): every face shades, and occludes, every other.
+    std::vector<ScenePart> parts;
+    // The surfaces wearing the texture; a record that is none of the parts'
+    // surfaces is baked alone, at the origin.
+    std::vector<const Surface*> records;
+    WrapMode wrap = WrapMode::Repeat;
+    int width = 512, height = 512;
+    std::vector<BakeLayer> layers;
+    OcclusionOptions occlusion; // rays, seed, threads, progress, cancel
+    int padBand = 16;           // texels of nearest-island padding; the rest push-pull
+};
+
+struct BakedLayer {
+    BakeLayer layer = BakeLayer::Occlusion;
+    TextureImage image; // the request's size, opaque (never-seen: transparent but its marks)
+};
+
+struct BakeResult {
+    std::vector<BakedLayer> layers; // in the order asked
+    size_t texels = 0;              // texels shaded
+    size_t samples = 0;             // points shaded (a texel worn twice is shaded twice)
+    size_t neverSeen = 0;           // of the texels, those no ray leaves (when AO is baked)
+    // Texels per square unit of the model at its area-weighted median face,
+    // the density layer's green; 0 when no face has area.
+    double medianDensity = 0;
+    bool cancelled = false;
+};
+
+// The layers asked for. An error when the layout covers no texel, the size
+// is out of range (1 to kMaxBakeSide), or no layer is asked; cancelled
+// (with no layers) when the request's cancel flag is set.
+Result<BakeResult> Bake(const BakeRequest& request);
+
+// What the bake computes per texel before it becomes pictures; exposed for
+// tests and the workspace, which shows it on the model.
+struct TexelSample {
+    uint32_t texel = 0;     // y * width + x
+    uint32_t face = 0;      // index into BakeGeometry::faces
+    float b[3] = {1, 0, 0}; // barycentric weights of the face's corners
+};
+
+struct BakeFace {
+    WorldTriangle corner;          // world positions
+    std::array<Vec3, 3> normal;    // unit, per corner (the face's own when none are stored)
+    std::array<uint32_t, 3> point; // welded corner numbers (shared by equal positions)
+    std::array<double, 6> uv{};    // (u, v) per corner, as stored
+};
+
+struct BakeGeometry {
+    std::vector<BakeFace> faces;  // every face of every part, then of records baked alone
+    std::vector<float> curvature; // per welded point: mean signed dihedral angle (radians)
+    // Per record, per triangle: its face, or -1 when the triangle is skipped.
+    std::vector<std::vector<int32_t>> recordFaces;
+    Bounds bounds;
+};
+
+BakeGeometry GatherBakeGeometry(const std::vector<ScenePart>& parts,
+                                const std::vector<const Surface*>& records);
+
+// Every texel of a width x height grid whose centre lies within `margin`
+// texels of a face of the records' layout (copies where `wrap` repeats it),
+// with its point on each face it lies inside (faces laid over one another
+// share it; up to 8), else on the nearest face (of equals, the first in the
+// records' order). In texel order, a texel's samples together.
+std::vector<TexelSample> SampleTexels(const BakeGeometry& geometry,
+                                      const std::vector<const Surface*>& records, WrapMode wrap,
+                                      int width, int height, double margin = 2.2);
