@@ -547,3 +547,29 @@ Result<BakeResult> Bake(const BakeRequest& request) {
     }
     return result;
 }
+
+std::vector<LayerImage> BakedTemplateLayers(const BakeResult& result) {
+    std::vector<LayerImage> layers;
+    for (const BakeLayerInfo& info : kLayers)
+        for (const BakedLayer& baked : result.layers) {
+            if (baked.layer != info.layer)
+                continue;
+            LayerImage layer{TemplateLayer::Baked, {}, 1.0, info.title};
+            const TextureImage& from = baked.image;
+            layer.image.width = from.width;
+            layer.image.height = from.height;
+            layer.image.opaque = false;
+            layer.image.pixels.resize(size_t(from.width) * size_t(from.height));
+            for (size_t i = 0; i < layer.image.pixels.size(); ++i) {
+                const uint8_t* p = &from.rgba[i * 4];
+                // Premultiplied, as the template's pictures are kept.
+                auto pre = [&](uint8_t c) { return uint32_t((c * p[3] + 127) / 255); };
+                layer.image.pixels[i] =
+                    uint32_t(p[3]) << 24 | pre(p[0]) << 16 | pre(p[1]) << 8 | pre(p[2]);
+            }
+            layer.multiply = info.multiply;
+            layer.visible = info.multiply || info.layer == BakeLayer::NeverSeen;
+            layers.push_back(std::move(layer));
+        }
+    return layers;
+}

@@ -13,6 +13,7 @@
 #include "image/TextureImage.h"
 #include "model/Error.h"
 #include "model/Model.h"
+#include "render/TemplateImage.h"
 #include "render/TemplateStyle.h"
 #include "scene/Scene.h"
 
@@ -83,6 +84,14 @@ struct BakeResult {
 // is out of range (1 to kMaxBakeSide), or no layer is asked; cancelled
 // (with no layers) when the request's cancel flag is set.
 Result<BakeResult> Bake(const BakeRequest& request);
+
+// The baked layers as layers of a layered template (PSD, ORA), in the
+// table's stacking order whatever order they were asked in, each titled;
+// occlusion and light multiply. The layers a painter multiplies under the
+// paint, and the never-seen marks, are shown; the colour references
+// (normals, curvature, density) are there but hidden, as they would cover
+// the rest.
+std::vector<LayerImage> BakedTemplateLayers(const BakeResult& result);
 
 // What the bake computes per texel before it becomes pictures; exposed for
 // tests and the workspace, which shows it on the model.

@@ -4,8 +4,11 @@
 #include "bake/Bake.h"
 #include "cli/Commands.h"
 #include "cli/Dress.h"
+#include "export/OraTemplate.h"
 #include "export/PngTemplate.h"
+#include "export/PsdTemplate.h"
 #include "export/SafeFile.h"
+#include "export/TemplateFile.h"
 #include "game/ModelGame.h"
 
 #include <unistd.h>
@@ -70,11 +73,23 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
                          " texels a side, not \"" + size + "\"",
                      io);
     if (q.out.empty())
-        return Usage("no output file given: add -o OUT.png", io);
-    if (fs::path(q.out).extension().string() != ".png" &&
-        fs::path(q.out).extension().string() != ".PNG")
-        return Usage("a bake is written as .png, not \"" + q.out + "\"", io);
-    const bool several = layers.value().size() > 1;
+        return Usage("no output file given: add -o OUT.png, or a layered template .psd or .ora",
+                     io);
+    const TemplateFormat format = FormatOfPath(q.out);
+    const bool layered = format == TemplateFormat::Psd || format == TemplateFormat::Ora;
+    if (format != TemplateFormat::Png && !layered)
+        return Usage("a bake is written as pictures (.png) or into a layered template (.psd, "
+                     ".ora), not \"" +
+                         q.out + "\"",
+                     io);
+    TemplateStyle style;
+    if (layered) {
+        if (const std::string problem = TemplateOf(q, style); !problem.empty())
+            return Usage(problem, io);
+        if (q.sizeGiven && !size.empty())
+            return Usage("--size and --bake-size both set the template's size: give one", io);
+    }
+    const bool several = !layered && layers.value().size() > 1;
     for (const BakeLayer layer : layers.value())
         if (SameFile(LayerFile(q.out, layer, several), q.model))
             return Usage("the output \"" + q.out + "\" is the model itself; choose another name",
@@ -91,6 +106,10 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
         Say(io, layout.error().reason + "; 'gridwright-flatten --textures " + q.model +
                     "' shows the textures it wears.");
         return kUsage;
+    }
+    if (layered && q.sizeGiven) {
+        width = style.width;
+        height = style.height;
     }
     if (width == 0) {
         // The texture's own size, so the bake lies texel on texel over it.
@@ -134,10 +153,41 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const BakeResult& r = baked.value();
+    if (layered) {
+        // The template of the texture's layout at the bake's size, the baked
+        // layers just above its texture.
+        style.width = width;
+        style.height = height;
+        std::shared_ptr<const TextureImage> underlay;
+        if (q.underlay && !layout.value().worn.file.empty()) {
+            std::string why;
+            underlay = d.textures->Picture(layout.value().worn.file, why);
+            if (!underlay)
+                Say(io, "note: no texture under the template: " + why + ".");
+            style.underlay = underlay.get();
+        }
+        LayeredTemplate drawn = DrawLayeredTemplate(style, request.records);
+        InsertLayersAboveTexture(drawn, BakedTemplateLayers(r), style);
+        const std::string bytes = drawn.merged.width == 0         ? std::string()
+                                  : format == TemplateFormat::Psd ? EncodePsd(drawn)
+                                                                  : EncodeOra(drawn);
+        if (bytes.empty()) {
+            Say(io, "cannot make \"" + q.out + "\": out of memory.");
+            return kCannotWrite;
+        }
+        if (const Status written = WriteFileSafely(q.out, bytes); !written.ok()) {
+            Say(io, written.error().Message());
+            return kCannotWrite;
+        }
+        std::fprintf(io.out, "%s\n", TerminalText(q.out).c_str());
+    }
     // Everything encoded before anything is written: a layer that cannot be
     // leaves no others behind.
     std::vector<std::pair<std::string, std::string>> files;
-    for (const BakedLayer& layer : baked.value().layers) {
+    for (const BakedLayer& layer : r.layers) {
+        if (layered)
+            break;
         std::string bytes = EncodePng(layer.image);
         if (bytes.empty()) {
             Say(io,
@@ -151,7 +201,6 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
             Say(io, written.error().Message());
             return kCannotWrite;
         }
-    const BakeResult& r = baked.value();
     for (const auto& [path, bytes] : files)
         std::fprintf(io.out, "%s\n", TerminalText(path).c_str());
     std::fprintf(io.out,

@@ -86,7 +86,8 @@ std::string EncodeOra(const LayeredTemplate& layered) {
                 *c = '.';
         stack += "<layer name=\"" + name + "\" src=\"" + sources[i] + "\" x=\"" +
                  std::to_string(it->x) + "\" y=\"" + std::to_string(it->y) + "\" opacity=\"" +
-                 opacity + "\" visibility=\"visible\" composite-op=\"svg:src-over\"/>\n";
+                 opacity + "\" visibility=\"" + (it->visible ? "visible" : "hidden") +
+                 "\" composite-op=\"" + (it->multiply ? "svg:multiply" : "svg:src-over") + "\"/>\n";
     }
     stack += "</stack>\n</image>\n";
     add("stack.xml", std::move(stack));

@@ -175,10 +175,10 @@ std::string EncodePsd(const LayeredTemplate& layered) {
             pixels += packed[c].counts;
             pixels += packed[c].rows;
         }
-        records += "8BIMnorm";
+        records += layer.multiply ? "8BIMmul " : "8BIMnorm";
         records += char(std::lround(std::clamp(layer.opacity, 0.0, 1.0) * 255));
-        records += '\0'; // base clipping
-        records += '\0'; // flags: visible
+        records += '\0';                        // base clipping
+        records += layer.visible ? '\0' : '\2'; // flags: bit 1, hidden
         records += '\0';
         // Extra data: no mask, no blending ranges, the name padded to 4 bytes;
         // a name beyond ASCII also whole in UTF-16, as its Unicode name.

@@ -170,6 +170,7 @@ std::string BuildSvgText(const std::vector<const Surface*>& records, const Templ
         for (const TemplateLayer which : LayersOf(style)) {
             switch (which) {
             case TemplateLayer::Texture:
+            case TemplateLayer::Baked:
                 break; // pictures and PDF only
             case TemplateLayer::Islands: {
                 std::string content;

@@ -544,6 +544,8 @@ const char* LayerName(TemplateLayer layer) {
     switch (layer) {
     case TemplateLayer::Texture:
         return "texture";
+    case TemplateLayer::Baked:
+        return "baked";
     case TemplateLayer::Islands:
         return "islands";
     case TemplateLayer::Fill:
@@ -599,6 +601,8 @@ void DrawLayer(cairo_t* cr, const TemplateStyle& style, const std::vector<const 
         if (style.underlay)
             DrawUnderlay(cr, *style.underlay, style.underlayOpacity, target);
         break;
+    case TemplateLayer::Baked:
+        break; // drawn from the model, not the layout: InsertLayersAboveTexture
     case TemplateLayer::Islands:
         if (style.islands)
             DrawIslands(cr, style, records, target, searches);
@@ -788,4 +792,62 @@ LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
         }
     }
     return result;
+}
+
+void InsertLayersAboveTexture(LayeredTemplate& layered, std::vector<LayerImage> layers,
+                              const TemplateStyle& style) {
+    const int width = layered.merged.width, height = layered.merged.height;
+    if (width == 0 || layers.empty())
+        return;
+    auto at = layered.layers.begin();
+    while (at != layered.layers.end() && at->layer == TemplateLayer::Texture)
+        ++at;
+    layered.layers.insert(at, std::make_move_iterator(layers.begin()),
+                          std::make_move_iterator(layers.end()));
+    // Premultiplied compositing, channel by channel, as the painting
+    // programs do it: source over, or multiply (W3C compositing).
+    std::vector<float> rgba(size_t(width) * size_t(height) * 4, 0.0f);
+    if (style.background)
+        for (size_t i = 0; i < rgba.size(); i += 4) {
+            const float a = float(style.background->a) / 255.0f;
+            rgba[i] = float(style.background->r) / 255.0f * a;
+            rgba[i + 1] = float(style.background->g) / 255.0f * a;
+            rgba[i + 2] = float(style.background->b) / 255.0f * a;
+            rgba[i + 3] = a;
+        }
+    for (const LayerImage& layer : layered.layers) {
+        if (!layer.visible)
+            continue;
+        const float opacity = float(std::clamp(layer.opacity, 0.0, 1.0));
+        for (int y = 0; y < layer.image.height; ++y) {
+            const int ty = y + layer.y;
+            if (ty < 0 || ty >= height)
+                continue;
+            for (int x = 0; x < layer.image.width; ++x) {
+                const int tx = x + layer.x;
+                if (tx < 0 || tx >= width)
+                    continue;
+                const uint32_t p = layer.image.At(x, y);
+                const float s[4] = {float(p >> 16 & 0xFF) / 255.0f * opacity,
+                                    float(p >> 8 & 0xFF) / 255.0f * opacity,
+                                    float(p & 0xFF) / 255.0f * opacity,
+                                    float(p >> 24) / 255.0f * opacity};
+                float* d = &rgba[(size_t(ty) * size_t(width) + size_t(tx)) * 4];
+                const float da = d[3];
+                for (int c = 0; c < 3; ++c)
+                    d[c] = layer.multiply ? s[c] * (1 - da) + d[c] * (1 - s[3]) + s[c] * d[c]
+                                          : s[c] + d[c] * (1 - s[3]);
+                d[3] = s[3] + da * (1 - s[3]);
+            }
+        }
+    }
+    bool opaque = true;
+    for (size_t i = 0; i < layered.merged.pixels.size(); ++i) {
+        const float* c = &rgba[i * 4];
+        auto byte = [](float v) { return uint32_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };
+        layered.merged.pixels[i] =
+            byte(c[3]) << 24 | byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]);
+        opaque = opaque && byte(c[3]) == 255;
+    }
+    layered.merged.opaque = opaque;
 }

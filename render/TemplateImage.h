@@ -43,7 +43,8 @@ void DrawTemplate(cairo_t* cr, const TemplateStyle& style,
                   const std::vector<const Surface*>& records, const DrawTarget& target);
 
 // What a template is made of, bottom first; a layered file keeps each apart.
-enum class TemplateLayer { Texture, Islands, Fill, Overlaps, Flipped, Lines, Seams };
+// Baked: shading drawn from the model's geometry (named by LayerImage::name).
+enum class TemplateLayer { Texture, Baked, Islands, Fill, Overlaps, Flipped, Lines, Seams };
 const char* LayerName(TemplateLayer layer); // "texture", "islands", ...
 // The layers the style asks for, bottom first; the lines always.
 std::vector<TemplateLayer> LayersOf(const TemplateStyle& style);
@@ -59,6 +60,8 @@ struct LayerImage {
     // Where the image's top left corner lies on the merged picture; a layer
     // may be smaller than the picture (a sheet's page).
     int x = 0, y = 0;
+    bool multiply = false; // multiplies what lies under it rather than covering it
+    bool visible = true;   // shown when the file opens, and in the merged picture
 };
 // With named runs in the style (see SplitsRuns), the lines are one layer
 // per run, in run order.
@@ -70,3 +73,10 @@ struct LayeredTemplate {
 // (zero size) when the memory cannot be had.
 LayeredTemplate DrawLayeredTemplate(const TemplateStyle& style,
                                     const std::vector<const Surface*>& records);
+
+// Puts layers of the template's size into it just above the texture (at the
+// bottom when there is none), in the order given, and draws the merged
+// picture again from the background and every visible layer, multiplying
+// where a layer multiplies.
+void InsertLayersAboveTexture(LayeredTemplate& layered, std::vector<LayerImage> layers,
+                              const TemplateStyle& style);

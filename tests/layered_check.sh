@@ -91,5 +91,54 @@ Palette*) ;;
 esac
 same "$work/few.png" "$work/few.tga"
 
+# Baked layers in a layered template: above the texture, occlusion and light
+# multiplying, the colour references hidden; GIMP reads them so and blends
+# them to the merged picture we write.
+if [ -f "$game_model" ]; then
+    bake=(--bake ao,light,normals --texture models/players/human_base/h_base.tga --bake-rays 8
+          --bake-size 128 --underlay)
+    for ext in psd ora; do
+        "$flatten" "$game_model" "${bake[@]}" -o "$work/b.$ext" > /dev/null 2> "$work/err" ||
+            fail "baking into .$ext: $(cat "$work/err")"
+    done
+    baked="texture|Normals|Light from above|Ambient occlusion|lines"
+    names=$(identify -format "%l|" "$work/b.psd" | sed 's/^|*//; s/|*$//')
+    [ "$names" = "$baked" ] || fail "baked PSD layers '$names', not '$baked'"
+    python3 - "$work/b.ora" << 'PY' || fail "baked OpenRaster stack"
+import sys, zipfile, xml.dom.minidom as dom
+stack = dom.parseString(zipfile.ZipFile(sys.argv[1]).read("stack.xml"))
+got = [(l.getAttribute("name"), l.getAttribute("composite-op"), l.getAttribute("visibility"))
+       for l in stack.getElementsByTagName("layer")]
+want = [("lines", "svg:src-over", "visible"),
+        ("Ambient occlusion", "svg:multiply", "visible"),
+        ("Light from above", "svg:multiply", "visible"),
+        ("Normals", "svg:src-over", "hidden"),
+        ("texture", "svg:src-over", "visible")]
+assert got == want, got
+PY
+    if command -v gimp > /dev/null; then
+        script="(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE \"$work/b.psd\" \"$work/b.psd\")))
+                       (out (open-output-file \"$work/gimpb.txt\")))
+                  (for-each (lambda (l) (display (car (gimp-item-get-name l)) out) (display \"|\" out)
+                                        (display (car (gimp-layer-get-mode l)) out) (display \"|\" out)
+                                        (display (car (gimp-item-get-visible l)) out) (newline out))
+                            (vector->list (cadr (gimp-image-get-layers img))))
+                  (close-output-port out)
+                  (file-png-save-defaults RUN-NONINTERACTIVE img (car (gimp-image-flatten img))
+                                          \"$work/gimpb.png\" \"$work/gimpb.png\"))"
+        HOME=$work timeout 300 gimp -i -d -f -n -b "$script" -b '(gimp-quit 0)' > /dev/null 2>&1
+        # GIMP's modes: multiply is 30 (3 in its legacy numbering), normal 28 (0).
+        modes=$(cut -d'|' -f1,2,3 "$work/gimpb.txt" 2> /dev/null | tr '\n' ';')
+        case $modes in
+        "lines|"*"|1;Ambient occlusion|"[3]*"|1;Light from above|"[3]*"|1;Normals|"*"|0;texture|"*"|1;") ;;
+        *) fail "GIMP reads the baked layers as '$modes'" ;;
+        esac
+        grep -q "^Ambient occlusion|\(3\|30\)|" "$work/gimpb.txt" ||
+            fail "GIMP: occlusion does not multiply: $(cat "$work/gimpb.txt" 2> /dev/null)"
+        diff=$(compare -metric AE -fuzz 2% "$work/gimpb.png" "$work/b.psd[0]" null: 2>&1)
+        [ "$diff" = 0 ] || fail "GIMP's blend of the baked layers differs from the merged picture in $diff pixels"
+    fi
+fi
+
 [ "$failures" = 0 ] && echo "layered_check: all passed"
 exit "$failures"
