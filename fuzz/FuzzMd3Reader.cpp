@@ -1,6 +1,7 @@
 // Any bytes as a model file: the reader must refuse or load them, and every
 // consumer must then draw what was loaded, without a fault.
 #include "export/EpsTemplate.h"
+#include "fuzz/BakeSmall.h"
 #include "export/SvgTemplate.h"
 #include "export/TemplateFile.h"
 #include "model/Md3Reader.h"
@@ -74,5 +75,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OrbitCamera camera;
     camera.Fit(BoundsOf(parts));
     (void)PickFace(parts, camera.RayThrough(20, 20, 40, 40));
+    BakeSmall(shared);
     return 0;
 }
