@@ -12,7 +12,8 @@ constexpr uint32_t kMaxLeaf = 8;
 // Past this depth splits fall back to halving the faces, which bounds the
 // depth (and so the traversal's stack) whatever the input.
 constexpr int kSahDepth = 32;
-constexpr int kStack = 96;
+constexpr int kStack = 256; // up to three children wait per level
+constexpr float kEmpty = std::numeric_limits<float>::infinity();
 
 struct Box {
     float low[3] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
@@ -153,13 +154,15 @@ struct Bvh::Build {
 
 Bvh::Bvh(const std::vector<WorldTriangle>& faces) {
     std::vector<Face> kept;
-    Build build{{}, {}, {}, m_nodes};
+    std::vector<Node> tree;
+    Build build{{}, {}, {}, tree};
     for (const WorldTriangle& t : faces) {
         const Vec3 e1 = t[1] - t[0], e2 = t[2] - t[0], n = Cross(e1, e2);
         if (!Finite(t[0]) || !Finite(t[1]) || !Finite(t[2]) || !Finite(e1) || !Finite(e2) ||
             !Finite(n) || Dot(n, n) == 0 || !std::isfinite(Dot(n, n)))
             continue;
-        kept.push_back({{t[0].x, t[0].y, t[0].z}, {e1.x, e1.y, e1.z}, {e2.x, e2.y, e2.z}});
+        kept.push_back(
+            {{t[0].x, t[0].y, t[0].z}, {e1.x, e1.y, e1.z}, {e2.x, e2.y, e2.z}, {n.x, n.y, n.z}});
         Box b;
         for (const Vec3& v : t) {
             const float p[3] = {v.x, v.y, v.z};
@@ -174,33 +177,72 @@ Bvh::Bvh(const std::vector<WorldTriangle>& faces) {
     build.order.resize(kept.size());
     for (uint32_t k = 0; k < build.order.size(); ++k)
         build.order[k] = k;
-    m_nodes.reserve(kept.size() * 2);
-    m_nodes.emplace_back();
+    tree.reserve(kept.size() * 2);
+    tree.emplace_back();
     build.Split(0, 0, uint32_t(kept.size()), 0);
     // Faces in leaf order, so a leaf's faces lie side by side in memory.
     m_faces.reserve(kept.size());
     for (uint32_t k : build.order)
         m_faces.push_back(kept[k]);
-    m_low = {m_nodes[0].low[0], m_nodes[0].low[1], m_nodes[0].low[2]};
-    m_high = {m_nodes[0].high[0], m_nodes[0].high[1], m_nodes[0].high[2]};
+    m_low = {tree[0].low[0], tree[0].low[1], tree[0].low[2]};
+    m_high = {tree[0].high[0], tree[0].high[1], tree[0].high[2]};
+    m_nodes.reserve(tree.size() / 2 + 1);
+    Flatten(tree, 0);
 }
 
-namespace {
-
-// The slab test: where the ray enters the box, or +inf when it misses it
-// within (0, tMax).
-inline float Enter(const float low[3], const float high[3], const float o[3], const float inv[3],
-                   float tMax) {
-    float near = 0, far = tMax;
-    for (int i = 0; i < 3; ++i) {
-        const float a = (low[i] - o[i]) * inv[i], b = (high[i] - o[i]) * inv[i];
-        near = std::max(near, std::min(a, b));
-        far = std::min(far, std::max(a, b));
+// Gathers up to four children of a binary inner node, opening the largest
+// inner one among them until there are four, and so on below.
+uint32_t Bvh::Flatten(const std::vector<Node>& tree, uint32_t node) {
+    auto area = [&](uint32_t n) {
+        const Node& t = tree[n];
+        const float x = t.high[0] - t.low[0], y = t.high[1] - t.low[1], z = t.high[2] - t.low[2];
+        return x * y + y * z + z * x;
+    };
+    std::array<uint32_t, 4> children{node + 1, tree[node].index, 0, 0};
+    size_t count = 2;
+    if (tree[node].count != 0) { // the root alone, a leaf
+        children[0] = node;
+        count = 1;
     }
-    return near <= far ? near : std::numeric_limits<float>::infinity();
+    while (count < 4) {
+        int widest = -1;
+        for (size_t k = 0; k < count; ++k)
+            if (tree[children[k]].count == 0 &&
+                (widest < 0 || area(children[k]) > area(children[size_t(widest)])))
+                widest = int(k);
+        if (widest < 0)
+            break;
+        const uint32_t open = children[size_t(widest)];
+        children[size_t(widest)] = open + 1;
+        children[count++] = tree[open].index;
+    }
+    const uint32_t at = uint32_t(m_nodes.size());
+    m_nodes.emplace_back();
+    for (size_t k = 0; k < 4; ++k) {
+        Wide& w = m_nodes[at];
+        if (k >= count) {
+            w.lowX[k] = w.lowY[k] = w.lowZ[k] = kEmpty;
+            w.highX[k] = w.highY[k] = w.highZ[k] = kEmpty;
+            w.index[k] = 0;
+            w.count[k] = 0;
+            continue;
+        }
+        const Node& c = tree[children[k]];
+        w.lowX[k] = c.low[0];
+        w.lowY[k] = c.low[1];
+        w.lowZ[k] = c.low[2];
+        w.highX[k] = c.high[0];
+        w.highY[k] = c.high[1];
+        w.highZ[k] = c.high[2];
+        w.count[k] = c.count;
+        w.index[k] = c.index;
+        if (c.count == 0) {
+            const uint32_t below = Flatten(tree, children[k]);
+            m_nodes[at].index[k] = below; // m_nodes may have moved
+        }
+    }
+    return at;
 }
-
-} // namespace
 
 bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const {
     if (m_nodes.empty() || !(tMax > 0))
@@ -211,53 +253,67 @@ bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const 
     // A huge finite stand-in for 1/0 keeps the slab products free of NaN.
     for (int i = 0; i < 3; ++i)
         inv[i] = d[i] != 0 ? 1 / d[i] : std::copysign(1e30f, d[i]);
-    const Node* nodes = m_nodes.data();
-    if (Enter(nodes[0].low, nodes[0].high, o, inv, tMax) == std::numeric_limits<float>::infinity())
-        return false;
+    const Wide* nodes = m_nodes.data();
     uint32_t stack[kStack];
     int top = 0;
     uint32_t at = 0;
     for (;;) {
-        const Node& node = nodes[at];
-        if (node.count != 0) {
-            const Face* f = m_faces.data() + node.index;
-            for (uint32_t k = 0; k < node.count; ++k, ++f) {
-                // Moeller-Trumbore, either side.
-                const float p[3] = {d[1] * f->e2[2] - d[2] * f->e2[1],
-                                    d[2] * f->e2[0] - d[0] * f->e2[2],
-                                    d[0] * f->e2[1] - d[1] * f->e2[0]};
-                const float det = f->e1[0] * p[0] + f->e1[1] * p[1] + f->e1[2] * p[2];
-                if (det == 0)
-                    continue;
-                const float invDet = 1 / det;
-                const float s[3] = {o[0] - f->v0[0], o[1] - f->v0[1], o[2] - f->v0[2]};
-                const float u = (s[0] * p[0] + s[1] * p[1] + s[2] * p[2]) * invDet;
-                if (u < 0 || u > 1)
-                    continue;
-                const float q[3] = {s[1] * f->e1[2] - s[2] * f->e1[1],
-                                    s[2] * f->e1[0] - s[0] * f->e1[2],
-                                    s[0] * f->e1[1] - s[1] * f->e1[0]};
-                const float v = (d[0] * q[0] + d[1] * q[1] + d[2] * q[2]) * invDet;
-                if (v < 0 || u + v > 1)
-                    continue;
-                const float t = (f->e2[0] * q[0] + f->e2[1] * q[1] + f->e2[2] * q[2]) * invDet;
-                if (t > 0 && t < tMax)
-                    return true;
-            }
-        } else {
-            uint32_t a = at + 1, b = node.index;
-            float ta = Enter(nodes[a].low, nodes[a].high, o, inv, tMax);
-            float tb = Enter(nodes[b].low, nodes[b].high, o, inv, tMax);
-            if (tb < ta) {
-                std::swap(a, b);
-                std::swap(ta, tb);
-            }
-            if (ta != std::numeric_limits<float>::infinity()) {
-                if (tb != std::numeric_limits<float>::infinity() && top < kStack)
-                    stack[top++] = b;
-                at = a;
+        const Wide& w = nodes[at];
+        float enter[4];
+        for (int k = 0; k < 4; ++k) {
+            const float ax = (w.lowX[k] - o[0]) * inv[0], bx = (w.highX[k] - o[0]) * inv[0];
+            const float ay = (w.lowY[k] - o[1]) * inv[1], by = (w.highY[k] - o[1]) * inv[1];
+            const float az = (w.lowZ[k] - o[2]) * inv[2], bz = (w.highZ[k] - o[2]) * inv[2];
+            const float near = std::max(std::max(std::min(ax, bx), std::min(ay, by)),
+                                        std::max(std::min(az, bz), 0.0f));
+            const float far = std::min(std::min(std::max(ax, bx), std::max(ay, by)),
+                                       std::min(std::max(az, bz), tMax));
+            enter[k] = near <= far ? near : kEmpty;
+        }
+        // Leaves now (any face ends it); inner nodes wait, the nearest on top.
+        int pushed = 0;
+        for (int k = 0; k < 4; ++k) {
+            if (enter[k] == kEmpty)
+                continue;
+            if (w.count[k] == 0) {
+                if (top < kStack) {
+                    stack[top++] = w.index[k];
+                    ++pushed;
+                }
                 continue;
             }
+            const Face* f = m_faces.data() + w.index[k];
+            for (uint32_t n = 0; n < w.count[k]; ++n, ++f) {
+                // Where the ray meets the face's plane first (either side),
+                // then whether that point lies within the edges.
+                const float s[3] = {o[0] - f->v0[0], o[1] - f->v0[1], o[2] - f->v0[2]};
+                const float across = -1 / (d[0] * f->n[0] + d[1] * f->n[1] + d[2] * f->n[2]);
+                const float t = (s[0] * f->n[0] + s[1] * f->n[1] + s[2] * f->n[2]) * across;
+                if (!(t > 0 && t < tMax)) // NaN when the ray runs along the plane
+                    continue;
+                const float c[3] = {s[1] * d[2] - s[2] * d[1], s[2] * d[0] - s[0] * d[2],
+                                    s[0] * d[1] - s[1] * d[0]};
+                const float u = (f->e2[0] * c[0] + f->e2[1] * c[1] + f->e2[2] * c[2]) * across;
+                const float v = -(f->e1[0] * c[0] + f->e1[1] * c[1] + f->e1[2] * c[2]) * across;
+                if (u >= 0 && v >= 0 && u + v <= 1)
+                    return true;
+            }
+        }
+        if (pushed > 1) {
+            // The waiting children's entries, to put the nearest last.
+            float t[4];
+            for (int j = 0; j < pushed; ++j)
+                t[j] = -1;
+            int j = 0;
+            for (int k = 0; k < 4 && j < pushed; ++k)
+                if (enter[k] != kEmpty && w.count[k] == 0)
+                    t[j++] = enter[k];
+            uint32_t* waiting = stack + top - pushed;
+            for (int x = 1; x < pushed; ++x)
+                for (int y = x; y > 0 && t[y] > t[y - 1]; --y) {
+                    std::swap(t[y], t[y - 1]);
+                    std::swap(waiting[y], waiting[y - 1]);
+                }
         }
         if (top == 0)
             return false;

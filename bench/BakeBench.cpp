@@ -86,6 +86,7 @@ void BM_PlayerOcclusion(benchmark::State& state) {
     }
     OcclusionOptions options;
     options.rays = int(state.range(0));
+    options.threads = int(state.range(1));
     double open = 0;
     for (auto _ : state) {
         const OcclusionResult r = AmbientOcclusion(player->faces, player->samples, options);
@@ -101,7 +102,13 @@ void BM_PlayerOcclusion(benchmark::State& state) {
     state.counters["rays_per_s"] =
         benchmark::Counter(rays, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_PlayerOcclusion)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Rays, threads (0: all); one thread for the cost of a ray alone.
+BENCHMARK(BM_PlayerOcclusion)
+    ->Args({16, 0})
+    ->Args({64, 0})
+    ->Args({64, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
