@@ -218,4 +218,27 @@ TEST(Occlusion, HostileAndEmptyInput) {
     EXPECT_TRUE(AmbientOcclusion(faces, samples, options).cancelled);
 }
 
+// A cancel asked for on the way (here at the first progress) stops the
+// work before the end: later samples are left unshaded, and it says so.
+TEST(Occlusion, CancelOnTheWayStops) {
+    std::vector<WorldTriangle> quad;
+    AddQuad(quad, {0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0});
+    const std::vector<OcclusionSample> samples(100000, {{5, 5, 0}, {0, 0, 1}});
+    std::atomic<bool> cancel{false};
+    double last = 0;
+    OcclusionOptions options;
+    options.threads = 1;
+    options.cancel = &cancel;
+    options.progress = [&](double share) {
+        last = share;
+        cancel = true;
+    };
+    const OcclusionResult r = AmbientOcclusion(quad, samples, options);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_LT(last, 0.5);
+    EXPECT_EQ(r.open.front(), 1.0f);
+    EXPECT_EQ(r.open.back(), 0.0f);
+    EXPECT_EQ(r.neverSeen.back(), 1);
+}
+
 } // namespace
