@@ -1,11 +1,14 @@
 // Ambient occlusion on generated geometry with known answers: a lone quad,
 // the inside corner of an L, closed and lidded boxes, and hostile faces.
 #include "bake/Occlusion.h"
+#include "game/OpenModel.h"
+#include "scene/Scene.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <random>
 
@@ -239,6 +242,69 @@ TEST(Occlusion, CancelOnTheWayStops) {
     EXPECT_EQ(r.open.front(), 1.0f);
     EXPECT_EQ(r.open.back(), 0.0f);
     EXPECT_EQ(r.neverSeen.back(), 1);
+}
+
+// The shared player joined: the torso shades the top of the legs, where
+// they meet it, far more than the feet; the legs alone are lighter.
+TEST(Occlusion, TorsoShadesTheWaistOfTheSharedPlayer) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(GW_SOURCE_DIR) / "../shared/game/models/players/human_base";
+    std::array<std::shared_ptr<const Model>, 3> parts;
+    const char* names[3] = {"lower.md3", "upper.md3", "head.md3"};
+    for (size_t i = 0; i < 3; ++i) {
+        if (!fs::exists(folder / names[i]))
+            GTEST_SKIP() << "the shared player is not here";
+        Result<OpenedModel> opened = OpenModel((folder / names[i]).string(), {});
+        ASSERT_TRUE(opened.ok()) << opened.error().Message();
+        parts[i] = std::make_shared<const Model>(std::move(opened.value().model));
+    }
+    const std::vector<ScenePart> player = JoinPlayer(parts[0], parts[1], parts[2], 0, 0);
+    ASSERT_EQ(player.size(), 3u);
+    std::vector<WorldTriangle> legs, all;
+    for (size_t p = 0; p < player.size(); ++p)
+        for (size_t s = 0; s < player[p].model->surfaces.size(); ++s) {
+            const std::vector<Vec3> at = WorldPositions(player[p], s);
+            for (const Triangle& t : player[p].model->surfaces[s].triangles) {
+                const WorldTriangle f{at.at(size_t(t.a)), at.at(size_t(t.b)), at.at(size_t(t.c))};
+                all.push_back(f);
+                if (p == 0)
+                    legs.push_back(f);
+            }
+        }
+    // A point in the middle of each leg face, looking out (the game winds
+    // front faces clockwise).
+    std::vector<OcclusionSample> samples;
+    float low = 1e30f, high = -1e30f;
+    for (const WorldTriangle& f : legs) {
+        const Vec3 n = Cross(f[2] - f[0], f[1] - f[0]);
+        if (Length(n) == 0)
+            continue;
+        samples.push_back({(f[0] + f[1] + f[2]) * (1.0f / 3), Normalised(n)});
+        low = std::min(low, samples.back().position.z);
+        high = std::max(high, samples.back().position.z);
+    }
+    ASSERT_GT(samples.size(), 100u);
+    const OcclusionResult alone = Shade(legs, samples, 128);
+    const OcclusionResult joined = Shade(all, samples, 128);
+    double top = 0, bottom = 0, lighter = 0;
+    int tops = 0, bottoms = 0;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        const double darker = double(alone.open[k]) - double(joined.open[k]);
+        lighter += darker;
+        const float z = (samples[k].position.z - low) / (high - low);
+        if (z > 0.8f) {
+            top += darker;
+            ++tops;
+        } else if (z < 0.2f) {
+            bottom += darker;
+            ++bottoms;
+        }
+    }
+    ASSERT_GT(tops, 0);
+    ASSERT_GT(bottoms, 0);
+    EXPECT_GT(lighter / double(samples.size()), 0.02);
+    EXPECT_GT(top / tops, 0.15);
+    EXPECT_GT(top / tops, 4 * (bottom / bottoms));
 }
 
 } // namespace
