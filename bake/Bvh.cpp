@@ -259,7 +259,7 @@ bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const 
     uint32_t at = 0;
     for (;;) {
         const Wide& w = nodes[at];
-        float enter[4];
+        float enter[4]; // where the ray enters each child; kEmpty: it misses
         for (int k = 0; k < 4; ++k) {
             const float ax = (w.lowX[k] - o[0]) * inv[0], bx = (w.highX[k] - o[0]) * inv[0];
             const float ay = (w.lowY[k] - o[1]) * inv[1], by = (w.highY[k] - o[1]) * inv[1];
@@ -270,16 +270,14 @@ bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const 
                                        std::min(std::max(az, bz), tMax));
             enter[k] = near <= far ? near : kEmpty;
         }
-        // Leaves now (any face ends it); inner nodes wait, the nearest on top.
-        int pushed = 0;
+        // Leaves now (any face ends it); inner nodes wait. Putting the nearest
+        // on top costs more than it saves: most rays get out, through all.
         for (int k = 0; k < 4; ++k) {
             if (enter[k] == kEmpty)
                 continue;
             if (w.count[k] == 0) {
-                if (top < kStack) {
+                if (top < kStack)
                     stack[top++] = w.index[k];
-                    ++pushed;
-                }
                 continue;
             }
             const Face* f = m_faces.data() + w.index[k];
@@ -298,22 +296,6 @@ bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const 
                 if (u >= 0 && v >= 0 && u + v <= 1)
                     return true;
             }
-        }
-        if (pushed > 1) {
-            // The waiting children's entries, to put the nearest last.
-            float t[4];
-            for (int j = 0; j < pushed; ++j)
-                t[j] = -1;
-            int j = 0;
-            for (int k = 0; k < 4 && j < pushed; ++k)
-                if (enter[k] != kEmpty && w.count[k] == 0)
-                    t[j++] = enter[k];
-            uint32_t* waiting = stack + top - pushed;
-            for (int x = 1; x < pushed; ++x)
-                for (int y = x; y > 0 && t[y] > t[y - 1]; --y) {
-                    std::swap(t[y], t[y - 1]);
-                    std::swap(waiting[y], waiting[y - 1]);
-                }
         }
         if (top == 0)
             return false;
