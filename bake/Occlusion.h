@@ -31,6 +31,8 @@ struct OcclusionOptions {
 struct OcclusionResult {
     std::vector<float> open;        // per sample: 0 (every ray blocked) to 1 (none)
     std::vector<uint8_t> neverSeen; // per sample: 1 where no ray gets out
+    // A sample whose point or normal is not finite, or whose normal is zero,
+    // casts no ray: open 0, never seen; so do those left when cancelled.
     bool cancelled = false;
 };
 
