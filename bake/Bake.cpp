@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -318,53 +319,107 @@ std::vector<TexelSample> SampleTexels(const BakeGeometry& geometry,
     const size_t texels = size_t(width) * size_t(height);
     std::vector<float> best(texels, std::numeric_limits<float>::infinity());
     std::vector<uint8_t> taken(texels, 0);
-    std::vector<TexelSample> samples;
     const double reach2 = margin * margin;
-    // Two passes: the nearest face's distance per texel, then every face
-    // about as near. Faces laid over one another (a mirrored half) share a
-    // texel, and each shades it; a texel beside such islands takes them all
-    // as well, so the border is the mean its inside is.
-    for (const bool gather : {false, true})
-        ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
-            if (size_t(t.surface) >= geometry.recordFaces.size())
-                return;
-            const std::vector<int32_t>& faces = geometry.recordFaces[size_t(t.surface)];
-            if (size_t(t.triangle) >= faces.size() || faces[size_t(t.triangle)] < 0)
-                return;
-            const uint32_t face = uint32_t(faces[size_t(t.triangle)]);
-            double corner[3][2];
-            for (int c = 0; c < 3; ++c) {
-                corner[c][0] = t.u[c] * width;
-                corner[c][1] = t.v[c] * height;
-            }
-            auto span = [&](int axis, int size, int& first, int& last) {
-                const double low = std::min({corner[0][axis], corner[1][axis], corner[2][axis]});
-                const double high = std::max({corner[0][axis], corner[1][axis], corner[2][axis]});
-                first = int(std::clamp(std::ceil(low - margin - 0.5), 0.0, double(size)));
-                last = int(std::clamp(std::floor(high + margin - 0.5), -1.0, double(size - 1)));
-            };
-            int x0, x1, y0, y1;
-            span(0, width, x0, x1);
-            span(1, height, y0, y1);
-            for (int y = y0; y <= y1; ++y)
-                for (int x = x0; x <= x1; ++x) {
-                    const double q[2] = {x + 0.5, y + 0.5};
-                    float w[3] = {1, 0, 0};
-                    const double d2 = Nearest(q, corner[0], corner[1], corner[2], w);
-                    if (d2 > reach2)
-                        continue;
-                    const size_t i = size_t(y) * size_t(width) + size_t(x);
-                    if (!gather) {
-                        best[i] = std::min(best[i], float(d2));
-                    } else if (std::sqrt(d2) <= std::sqrt(double(best[i])) + kAlikeDistance &&
-                               taken[i] < kMaxOverlaps) {
-                        ++taken[i];
-                        samples.push_back(TexelSample{uint32_t(i), face, {w[0], w[1], w[2]}});
-                    }
+    // Bands of rows, one a thread, each over every triangle in the records'
+    // order: the same samples in the same order whatever the threads.
+    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const int bands = std::clamp(height / 64, 1, threads);
+    std::vector<std::vector<TexelSample>> found(static_cast<size_t>(bands));
+    auto band = [&](int b) {
+        const int top = int(int64_t(height) * b / bands),
+                  bottom = int(int64_t(height) * (b + 1) / bands);
+        std::vector<TexelSample>& out = found[size_t(b)];
+        // Two passes: the nearest face's distance per texel, then every face
+        // that near: each face a texel's centre lies inside (faces laid over
+        // one another, a mirrored half, share the texel and each shades it),
+        // or for a texel beside the islands every face about as near as the
+        // nearest, so the border is the mean its inside is.
+        for (const bool gather : {false, true})
+            ForEachPlacedTriangle(records, wrap, [&](const PlacedTriangle& t) {
+                if (size_t(t.surface) >= geometry.recordFaces.size())
+                    return;
+                const std::vector<int32_t>& faces = geometry.recordFaces[size_t(t.surface)];
+                if (size_t(t.triangle) >= faces.size() || faces[size_t(t.triangle)] < 0)
+                    return;
+                const uint32_t face = uint32_t(faces[size_t(t.triangle)]);
+                double corner[3][2];
+                for (int c = 0; c < 3; ++c) {
+                    corner[c][0] = t.u[c] * width;
+                    corner[c][1] = t.v[c] * height;
                 }
-        });
-    std::stable_sort(samples.begin(), samples.end(),
-                     [](const TexelSample& a, const TexelSample& b) { return a.texel < b.texel; });
+                auto span = [&](int axis, int low, int high, int& first, int& last) {
+                    const double a = std::min({corner[0][axis], corner[1][axis], corner[2][axis]});
+                    const double z = std::max({corner[0][axis], corner[1][axis], corner[2][axis]});
+                    first = int(std::clamp(std::ceil(a - margin - 0.5), double(low), double(high)));
+                    last = int(std::clamp(std::floor(z + margin - 0.5), double(low) - 1,
+                                          double(high) - 1));
+                };
+                int x0, x1, y0, y1;
+                span(0, 0, width, x0, x1);
+                span(1, top, bottom, y0, y1);
+                // Each edge's line, facing out of the triangle, in texels: a
+                // centre farther out than the margin from one is too far.
+                double edge[3][3];
+                const double area = (corner[1][0] - corner[0][0]) * (corner[2][1] - corner[0][1]) -
+                                    (corner[1][1] - corner[0][1]) * (corner[2][0] - corner[0][0]);
+                const bool lines = std::abs(area) > 1e-9;
+                for (int e = 0; lines && e < 3; ++e) {
+                    const double* p = corner[e];
+                    const double* q = corner[(e + 1) % 3];
+                    double nx = q[1] - p[1], ny = p[0] - q[0];
+                    if (area < 0)
+                        nx = -nx, ny = -ny;
+                    const double l = std::hypot(nx, ny);
+                    edge[e][0] = nx / l, edge[e][1] = ny / l;
+                    edge[e][2] = -(edge[e][0] * p[0] + edge[e][1] * p[1]);
+                }
+                for (int y = y0; y <= y1; ++y)
+                    for (int x = x0; x <= x1; ++x) {
+                        const double q[2] = {x + 0.5, y + 0.5};
+                        if (lines && (edge[0][0] * q[0] + edge[0][1] * q[1] + edge[0][2] > margin ||
+                                      edge[1][0] * q[0] + edge[1][1] * q[1] + edge[1][2] > margin ||
+                                      edge[2][0] * q[0] + edge[2][1] * q[1] + edge[2][2] > margin))
+                            continue;
+                        float w[3] = {1, 0, 0};
+                        const double d2 = Nearest(q, corner[0], corner[1], corner[2], w);
+                        if (d2 > reach2)
+                            continue;
+                        const size_t i = size_t(y) * size_t(width) + size_t(x);
+                        if (!gather) {
+                            best[i] = std::min(best[i], float(d2));
+                        } else if ((best[i] == 0 ? d2 == 0
+                                                 : std::sqrt(d2) <= std::sqrt(double(best[i])) +
+                                                                        kAlikeDistance) &&
+                                   taken[i] < kMaxOverlaps) {
+                            ++taken[i];
+                            out.push_back(TexelSample{uint32_t(i), face, {w[0], w[1], w[2]}});
+                        }
+                    }
+            });
+        // Into texel order, each texel's samples in the records' order: a
+        // counting sort over the band's texels.
+        const size_t from = size_t(top) * size_t(width), to = size_t(bottom) * size_t(width);
+        std::vector<uint32_t> start(to - from + 1, 0);
+        for (size_t i = from; i < to; ++i)
+            start[i - from + 1] = start[i - from] + taken[i];
+        std::vector<TexelSample> sorted(out.size());
+        for (const TexelSample& sample : out)
+            sorted[start[sample.texel - from]++] = sample;
+        out.swap(sorted);
+    };
+    std::vector<std::thread> pool;
+    for (int b = 1; b < bands; ++b)
+        pool.emplace_back(band, b);
+    band(0);
+    for (std::thread& t : pool)
+        t.join();
+    std::vector<TexelSample> samples;
+    size_t total = 0;
+    for (const std::vector<TexelSample>& f : found)
+        total += f.size();
+    samples.reserve(total);
+    for (const std::vector<TexelSample>& f : found)
+        samples.insert(samples.end(), f.begin(), f.end());
     return samples;
 }
 
@@ -406,8 +461,20 @@ Result<BakeResult> Bake(const BakeRequest& request) {
         for (const BakeFace& f : geometry.faces)
             faces.push_back(f.corner);
         std::vector<OcclusionSample> points(samples.size());
-        for (size_t s = 0; s < samples.size(); ++s)
-            points[s] = {position[s], normal[s]};
+        for (size_t first = 0; first < samples.size();) {
+            size_t last = first;
+            while (last < samples.size() && samples[last].texel == samples[first].texel)
+                ++last;
+            // A texel's rays are spent among its points, not multiplied by them.
+            for (size_t s = first; s < last; ++s) {
+                Vec3 face = FaceNormal(geometry.faces[samples[s].face].corner);
+                if (Dot(face, normal[s]) < 0)
+                    face = face * -1;
+                points[s] = {position[s], normal[s], face, uint16_t(last - first),
+                             uint16_t(s - first)};
+            }
+            first = last;
+        }
         occlusion = AmbientOcclusion(faces, points, request.occlusion);
         if (occlusion.cancelled || occlusion.open.size() != samples.size()) {
             result.cancelled = true;

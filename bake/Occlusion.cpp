@@ -109,12 +109,20 @@ OcclusionResult AmbientOcclusion(const std::vector<WorldTriangle>& faces,
                 Frame(n, t, b);
                 const Vec3 origin = s.position + n * offset;
                 const float reach = Length(origin - centre) + halfSize * 1.01f + offset;
-                int escaped = 0;
-                for (const Vec3& l : directions) {
-                    const Vec3 d = t * l.x + b * l.y + n * l.z;
+                const Vec3 face = Finite(s.face) ? s.face : Vec3{};
+                const size_t share = std::max<size_t>(1, s.share);
+                int escaped = 0, cast = 0;
+                for (size_t i = s.part % share; i < directions.size(); i += share) {
+                    const Vec3& l = directions[i];
+                    Vec3 d = t * l.x + b * l.y + n * l.z;
+                    if (const float under = Dot(d, face); under < 0)
+                        d = d - face * (2 * under);
                     escaped += bvh.Occluded(origin, d, reach) ? 0 : 1;
+                    ++cast;
                 }
-                result.open[k] = float(escaped) / float(rays);
+                if (cast == 0)
+                    continue;
+                result.open[k] = float(escaped) / float(cast);
                 result.neverSeen[k] = escaped == 0 ? 1 : 0;
             }
             if (options.progress) {

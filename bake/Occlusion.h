@@ -16,6 +16,15 @@ using WorldTriangle = std::array<Vec3, 3>;
 // of (unit length).
 struct OcclusionSample {
     Vec3 position, normal;
+    // The face's own normal on the same side (unit, or zero when unknown):
+    // directions of the hemisphere about `normal` that dive under the face
+    // are mirrored above it, so that a smooth normal never shades its own
+    // face, nor a convex neighbour.
+    Vec3 face = {};
+    // Casts only every share-th direction of the set, from the part-th: a
+    // texel shaded at several points (faces laid over one another) spends
+    // its rays among them, the set whole between them.
+    uint16_t share = 1, part = 0;
 };
 
 struct OcclusionOptions {
@@ -29,7 +38,7 @@ struct OcclusionOptions {
 };
 
 struct OcclusionResult {
-    std::vector<float> open;        // per sample: 0 (every ray blocked) to 1 (none)
+    std::vector<float> open;        // per sample: the share of its rays not blocked, 0 to 1
     std::vector<uint8_t> neverSeen; // per sample: 1 where no ray gets out
     // A sample whose point or normal is not finite, or whose normal is zero,
     // casts no ray: open 0, never seen; so do those left when cancelled.

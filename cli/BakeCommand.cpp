@@ -203,11 +203,12 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
         }
     for (const auto& [path, bytes] : files)
         std::fprintf(io.out, "%s\n", TerminalText(path).c_str());
-    std::fprintf(io.out,
-                 "baked %s (%dx%d, %zu surfaces) in %.2f s: %zu texels shaded, %zu never seen "
-                 "(%.1f%%), median density %.3g texels per square unit\n",
-                 TerminalText(texture).c_str(), width, height, request.records.size(), seconds,
-                 r.texels, r.neverSeen,
-                 r.texels ? 100.0 * double(r.neverSeen) / double(r.texels) : 0.0, r.medianDensity);
+    std::fprintf(
+        io.out,
+        "baked %s (%dx%d, %zu surfaces) in %.2f s: %zu texels shaded (%zu points), %zu never seen "
+        "(%.1f%%), median density %.3g texels per square unit\n",
+        TerminalText(texture).c_str(), width, height, request.records.size(), seconds, r.texels,
+        r.samples, r.neverSeen, r.texels ? 100.0 * double(r.neverSeen) / double(r.texels) : 0.0,
+        r.medianDensity);
     return FinishOutput(io);
 }
