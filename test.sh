@@ -35,7 +35,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DGW_BENCH=$bench $werro
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 section "house rules: clang-tidy over the core and the command line"
-ls model/*.cpp image/*.cpp game/*.cpp render/*.cpp scene/*.cpp export/*.cpp flatten/*.cpp cli/*.cpp |
+ls model/*.cpp image/*.cpp game/*.cpp render/*.cpp scene/*.cpp bake/*.cpp export/*.cpp \
+  flatten/*.cpp cli/*.cpp |
   xargs -P "$jobs" -n 4 clang-tidy -p build --quiet --extra-arg=-Wno-unknown-warning-option 2> /dev/null
 
 section "the Debian package: build, lintian, install, remove"

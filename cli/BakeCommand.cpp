@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 
@@ -141,7 +142,7 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
     if (terminal)
         request.occlusion.progress = [&io](double done) {
             std::fprintf(io.err, "\rgridwright-flatten: ambient occlusion %3d%%",
-                         int(done * 100 + 0.5));
+                         int(std::lround(done * 100)));
             std::fflush(io.err);
         };
     const Result<BakeResult> baked = Bake(request);
