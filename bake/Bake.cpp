@@ -1,10 +1,12 @@
 #include "bake/Bake.h"
 
+#include "game/ModelGame.h"
 #include "render/Padding.h"
 #include "render/PlacedTriangles.h"
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <thread>
 #include <unordered_map>
@@ -296,17 +298,9 @@ BakeGeometry GatherBakeGeometry(const std::vector<ScenePart>& parts,
             add(surface, positions, normals, faceOf);
         }
     }
-    for (size_t r = 0; r < records.size(); ++r) {
-        if (placed[r])
-            continue;
-        const Surface& surface = *records[r];
-        std::vector<Vec3> positions, normals;
-        for (const Point3& p : surface.positions)
-            positions.push_back({p[0], p[1], p[2]});
-        for (const Point3& n : surface.normals)
-            normals.push_back({n[0], n[1], n[2]});
-        add(surface, positions, normals, &g.recordFaces[r]);
-    }
+    for (size_t r = 0; r < records.size(); ++r)
+        if (!placed[r])
+            g.recordFaces[r].assign(records[r]->triangles.size(), -1);
     g.curvature = Curvature(g.faces, points.size());
     return g;
 }
@@ -433,6 +427,17 @@ Result<BakeResult> Bake(const BakeRequest& request) {
         return Error{"", "", "no layer asked to bake"};
     const int width = request.width, height = request.height;
     const BakeGeometry geometry = GatherBakeGeometry(request.parts, request.records);
+    const bool anyPlaced =
+        std::any_of(request.records.begin(), request.records.end(), [&](const Surface* record) {
+            for (const ScenePart& part : request.parts)
+                if (part.model && record >= part.model->surfaces.data() &&
+                    record < part.model->surfaces.data() + part.model->surfaces.size())
+                    return true;
+            return false;
+        });
+    if (!request.records.empty() && !anyPlaced)
+        return Error{"", "",
+                     "none of the surfaces wearing the texture is a part of the model baked"};
     const std::vector<TexelSample> samples =
         SampleTexels(geometry, request.records, request.wrap, width, height);
     if (samples.empty())
@@ -441,6 +446,11 @@ Result<BakeResult> Bake(const BakeRequest& request) {
                          std::to_string(height) + " texture"};
     BakeResult result;
     result.samples = samples.size();
+    for (size_t r = 0; r < geometry.recordFaces.size(); ++r) {
+        const std::vector<int32_t>& faces = geometry.recordFaces[r];
+        result.unplaced += !faces.empty() &&
+                           std::all_of(faces.begin(), faces.end(), [](int32_t f) { return f < 0; });
+    }
     auto cancelled = [&] { return request.occlusion.cancel && request.occlusion.cancel->load(); };
 
     std::vector<Vec3> position(samples.size()), normal(samples.size());
@@ -639,4 +649,27 @@ std::vector<LayerImage> BakedTemplateLayers(const BakeResult& result) {
             layers.push_back(std::move(layer));
         }
     return layers;
+}
+
+std::vector<ScenePart> BakeScene(const std::shared_ptr<const Model>& model,
+                                 const std::vector<std::shared_ptr<const Model>>& others,
+                                 std::string* problem) {
+    const int own = model && model->format == "MD3" ? PlayerPartOf(model->path) : -1;
+    if (own < 0)
+        return SingleModel(model, 0);
+    std::array<std::shared_ptr<const Model>, 3> parts;
+    parts[size_t(own)] = model;
+    const std::filesystem::path folder = std::filesystem::path(model->path).parent_path();
+    bool joined = false;
+    for (const std::shared_ptr<const Model>& other : others) {
+        const int role = other ? PlayerPartOf(other->path) : -1;
+        if (role >= 0 && !parts[size_t(role)] &&
+            std::filesystem::path(other->path).parent_path() == folder) {
+            parts[size_t(role)] = other;
+            joined = true;
+        }
+    }
+    if (!joined)
+        return SingleModel(model, 0);
+    return JoinPlayer(parts[0], parts[1], parts[2], 0, 0, problem);
 }

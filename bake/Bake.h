@@ -54,8 +54,9 @@ struct BakeRequest {
     // The model in its first frame or bind pose (a player's parts joined at
     // their tags): every face shades, and occludes, every other.
     std::vector<ScenePart> parts;
-    // The surfaces wearing the texture; a record that is none of the parts'
-    // surfaces is baked alone, at the origin.
+    // The surfaces wearing the texture. A record that is none of the parts'
+    // surfaces has no place among them: it is left out (BakeResult::unplaced)
+    // rather than shaded where it does not stand.
     std::vector<const Surface*> records;
     WrapMode wrap = WrapMode::Repeat;
     int width = 512, height = 512;
@@ -78,6 +79,7 @@ struct BakeResult {
     // the density layer's green; 0 when no face has area.
     double medianDensity = 0;
     bool cancelled = false;
+    size_t unplaced = 0; // records left out: none of the parts' surfaces
 };
 
 // The layers asked for. An error when the layout covers no texel, the size
@@ -111,10 +113,19 @@ struct BakeFace {
 struct BakeGeometry {
     std::vector<BakeFace> faces;  // every face of every part, then of records baked alone
     std::vector<float> curvature; // per welded point: mean signed dihedral angle (radians)
-    // Per record, per triangle: its face, or -1 when the triangle is skipped.
+    // Per record, per triangle: its face, or -1 when the triangle is skipped
+    // (all of a record that is none of the parts' surfaces).
     std::vector<std::vector<int32_t>> recordFaces;
     Bounds bounds;
 };
+
+// The scene a bake shades: the model alone, or, when it is a player's part
+// and `others` hold its other parts (told by their file names: lower, upper,
+// head), the player joined at its tags in the first frames. `problem` says
+// why parts that are there could not be joined.
+std::vector<ScenePart> BakeScene(const std::shared_ptr<const Model>& model,
+                                 const std::vector<std::shared_ptr<const Model>>& others,
+                                 std::string* problem = nullptr);
 
 BakeGeometry GatherBakeGeometry(const std::vector<ScenePart>& parts,
                                 const std::vector<const Surface*>& records);

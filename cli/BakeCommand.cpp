@@ -202,6 +202,10 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
             Say(io, written.error().Message());
             return kCannotWrite;
         }
+    if (r.unplaced)
+        Say(io, "note: " + std::to_string(r.unplaced) +
+                    " surfaces wearing the texture are not part of the model baked, and are left "
+                    "out (padded over).");
     for (const auto& [path, bytes] : files)
         std::fprintf(io.out, "%s\n", TerminalText(path).c_str());
     std::fprintf(

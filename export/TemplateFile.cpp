@@ -62,7 +62,9 @@ std::string EncodeTgaImage(const TemplateImage& i) {
 template <std::string (*Encode)(const LayeredTemplate&)>
 std::string BuildLayered(const std::vector<const Surface*>& records, const TemplateStyle& style,
                          const std::string&) {
-    const LayeredTemplate layered = DrawLayeredTemplate(style, records);
+    LayeredTemplate layered = DrawLayeredTemplate(style, records);
+    if (style.baked)
+        InsertLayersAboveTexture(layered, *style.baked, style);
     return layered.merged.width == 0 ? std::string() : Encode(layered);
 }
 
@@ -137,6 +139,10 @@ Status CheckStyle(const TemplateStyle& style, TemplateFormat format) {
                   " template has no transparency: give --background an opaque colour, or write a "
                   ".png");
     }
+    if (style.baked && !style.baked->empty() && format != TemplateFormat::Psd &&
+        format != TemplateFormat::Ora)
+        return no(std::string("baked layers go into layered templates (.psd, .ora), not .") +
+                  info->extension);
     if (style.underlay && !info->texture)
         return no(std::string("--underlay does not apply to .") + info->extension +
                   ": the texture goes under PNG, BMP and PDF templates");

@@ -1,9 +1,9 @@
 // Any bytes as a model file: the reader must refuse or load them, and every
 // consumer must then draw what was loaded, without a fault.
 #include "export/EpsTemplate.h"
-#include "fuzz/BakeSmall.h"
 #include "export/SvgTemplate.h"
 #include "export/TemplateFile.h"
+#include "fuzz/BakeSmall.h"
 #include "model/Md3Reader.h"
 #include "model/Model.h"
 #include "render/LayoutRaster.h"

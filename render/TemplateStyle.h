@@ -2,6 +2,7 @@
 // What a template shows and how: one description that every output (EPS, SVG,
 // PDF, PNG, BMP, the clipboard and the preview) draws from.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ struct TemplateStyle {
         std::string name;
     };
     std::vector<Run> runs;
+    // Layers baked from the model's geometry (shading at the texture's
+    // texels, of the template's size) that layered files put just above the
+    // texture; null: none. Other formats do not take them.
+    std::shared_ptr<const std::vector<struct LayerImage>> baked;
 
     // The look of the first templates: black 1-pixel aliased lines on white,
     // nothing else. Such templates keep their exact line rule and bytes.

@@ -334,3 +334,25 @@ TEST(BakeCli, BakesTheSharedPlayersTextureIntoPictures) {
     EXPECT_FALSE(fs::exists(o));
     fs::remove_all(out);
 }
+
+// Surfaces of another model than the one baked have no place in its scene:
+// they are left out and counted, never shaded where they do not stand.
+TEST(Bake, SurfacesOfAnotherModelAreLeftOutAndCounted) {
+    const Quad quad = Mapped({Vec3{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}, 0, 0, 0.5, 0.5);
+    auto model = std::make_shared<Model>();
+    model->surfaces = {SurfaceOf({quad})};
+    const Surface stranger = SurfaceOf({Mapped(quad.corner, 0.5, 0.5, 1, 1)});
+    BakeRequest request;
+    request.parts = SingleModel(model, 0);
+    request.records = {&model->surfaces[0], &stranger};
+    request.width = request.height = 32;
+    request.layers = {BakeLayer::Light};
+    const Result<BakeResult> baked = Bake(request);
+    ASSERT_TRUE(baked.ok());
+    EXPECT_EQ(baked.value().unplaced, 1u);
+    EXPECT_LE(baked.value().texels, 18u * 18u); // the first quad's island and its margin only
+    request.records = {&stranger};
+    const Result<BakeResult> none = Bake(request);
+    ASSERT_FALSE(none.ok());
+    EXPECT_NE(none.error().reason.find("none of the surfaces"), std::string::npos);
+}

@@ -12,6 +12,7 @@
 #include "tests/TestModels.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QSlider>
@@ -1076,4 +1077,69 @@ TEST(WorkspaceGl, ThinMarginsAreMarkedOverTheLayoutAndFollowSaves) {
     // Off: the texture alone.
     workspace->marginsSwitch()->click();
     EXPECT_FALSE(workspace->statusText().contains("island border texels"));
+}
+
+// The bake view: the cube wears its light from above, then its occlusion,
+// in place of the paint, and the paint again when asked; what the 3D view
+// draws changes with it.
+TEST(WorkspaceGl, TheModelWearsABakedLayerInPlaceOfItsPaint) {
+    TempDir dir;
+    const std::filesystem::path folder = dir.path() / "models" / "test";
+    std::filesystem::create_directories(folder);
+    Md3ModelDesc desc;
+    desc.surfaces = {Cube("cube", "models/test/paint.tga")};
+    const std::string model = (folder / "cube.md3").string();
+    ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
+    WriteWholeFile((folder / "paint.tga").string(), IslandTga(0));
+
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 0);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    ASSERT_TRUE(Within2s([&] { return workspace->pendingPictures() == 0; }));
+    ModelView* view = workspace->modelView();
+    ASSERT_EQ(view->pictures().size(), 1u);
+    const std::shared_ptr<const TextureImage> paint = view->pictures()[0][0];
+    ASSERT_NE(paint, nullptr);
+    const QImage painted = view->grabFramebuffer();
+
+    auto show = [&](BakeLayer layer) {
+        QComboBox* box = workspace->bakeSwitch();
+        for (int i = 0; i < box->count(); ++i)
+            if (box->itemText(i) == InfoOf(layer).title)
+                box->setCurrentIndex(i);
+        EXPECT_EQ(workspace->bakeShown(), layer);
+        return Within2s([&] { return !workspace->baking(); });
+    };
+    ASSERT_TRUE(show(BakeLayer::Light)) << workspace->statusText().toStdString();
+    const std::shared_ptr<const TextureImage> light = workspace->bakePicture();
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(view->pictures()[0][0], light);
+    EXPECT_EQ(light->width, 64); // the texture's own size
+    EXPECT_TRUE(workspace->statusText().contains("Light from above of paint.tga: 64×64"))
+        << workspace->statusText().toStdString();
+    // The cube's top (v 0.1) is lit more than its bottom (v 0.9).
+    const auto grey = [](const TextureImage& t, int x, int y) {
+        return t.rgba[(size_t(y) * size_t(t.width) + size_t(x)) * 4];
+    };
+    EXPECT_GT(grey(*light, 32, 8), grey(*light, 32, 56) + 100);
+    EXPECT_NE(view->grabFramebuffer(), painted);
+
+    // A convex cube is open all round.
+    ASSERT_TRUE(show(BakeLayer::Occlusion)) << workspace->statusText().toStdString();
+    const std::shared_ptr<const TextureImage> ao = workspace->bakePicture();
+    ASSERT_NE(ao, nullptr);
+    EXPECT_EQ(view->pictures()[0][0], ao);
+    EXPECT_EQ(grey(*ao, 32, 32), 255);
+    EXPECT_TRUE(workspace->statusText().contains("64 rays a texel"))
+        << workspace->statusText().toStdString();
+
+    // The paint again, and nothing said of the bake.
+    workspace->SetBakeShown(std::nullopt);
+    EXPECT_FALSE(workspace->bakeShown());
+    EXPECT_EQ(view->pictures()[0][0], paint);
+    EXPECT_FALSE(workspace->statusText().contains("rays"));
 }

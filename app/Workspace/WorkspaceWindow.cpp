@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -132,6 +133,14 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_margins->setObjectName("thinMargins");
     m_margins->setToolTip(tr("Marks on the layout's texture the island borders painted thinner "
                              "than the padding band, and paint no face samples"));
+    // The model wearing a baked layer of the chosen texture, to judge the bake.
+    m_bakeView = new QComboBox(this);
+    m_bakeView->setObjectName("bakeView");
+    m_bakeView->addItem(tr("The paint"));
+    for (const BakeLayerInfo& info : BakeLayers())
+        m_bakeView->addItem(BakeTitle(info.layer));
+    m_bakeView->setToolTip(tr("Shows on the model, in place of the chosen texture's paint, a "
+                              "layer baked from the model's own faces"));
     m_status = new QLabel(this);
     m_status->setObjectName("status");
     m_status->setTextFormat(Qt::PlainText); // names from the game are shown as they are
@@ -154,6 +163,12 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     column->addWidget(m_wearers);
     column->addWidget(m_pad);
     column->addWidget(m_margins);
+    auto* bakeRow = new QHBoxLayout;
+    auto* bakeCaption = new QLabel(tr("Show on the model:"), this);
+    bakeCaption->setBuddy(m_bakeView);
+    bakeRow->addWidget(bakeCaption);
+    bakeRow->addWidget(m_bakeView, 1);
+    column->addLayout(bakeRow);
     auto* split = new QSplitter(this);
     split->addWidget(m_layout);
     split->addWidget(right);
@@ -171,6 +186,9 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     // Pads and bleed checks, one at a time so that saves are written in order.
     m_padder = new QThreadPool(this);
     m_padder->setMaxThreadCount(1);
+    // A bake casts its rays on every core itself; one at a time here.
+    m_baker = new QThreadPool(this);
+    m_baker->setMaxThreadCount(1);
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
     m_remember = new QTimer(this);
@@ -182,6 +200,8 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     });
     connect(m_pad, &QCheckBox::toggled, this, &WorkspaceWindow::SetPadOnSave);
     connect(m_margins, &QCheckBox::toggled, this, &WorkspaceWindow::SetShowMargins);
+    connect(m_bakeView, &QComboBox::currentIndexChanged, this,
+            [this] { SetBakeShown(bakeShown()); });
     connect(m_retry, &QTimer::timeout, this, [this] {
         const QStringList files = m_unsettled;
         m_unsettled.clear();
@@ -230,6 +250,11 @@ WorkspaceWindow::~WorkspaceWindow() {
     // A pad under way is written whole; those not begun are dropped.
     m_padder->clear();
     m_padder->waitForDone();
+    // A bake under way stops at its next chunk of texels.
+    if (m_bakeCancel)
+        *m_bakeCancel = true;
+    m_baker->clear();
+    m_baker->waitForDone();
 }
 
 int WorkspaceWindow::ViewPictureSide() const {
@@ -300,7 +325,7 @@ void WorkspaceWindow::OnPicture(const std::string& file, int maxSide, int genera
         return;
     }
     m_shown[file] = std::move(picture);
-    m_view->SetPictures(ViewPictures());
+    m_view->SetPictures(WithBake(ViewPictures(), m_view->parts()));
 }
 
 std::vector<std::vector<std::shared_ptr<const TextureImage>>> WorkspaceWindow::ViewPictures() {
@@ -333,6 +358,8 @@ void WorkspaceWindow::ShowStatus() {
         parts << m_padMessage;
     if (m_margins->isChecked() && !m_marginMessage.isEmpty())
         parts << m_marginMessage;
+    if (bakeShown() && !m_bakeMessage.isEmpty())
+        parts << m_bakeMessage;
     QString tip;
     if (m_wearers->isChecked() && m_source.textures().model() && m_source.selected() < 0) {
         parts << tr("Choose a surface: the models wearing its texture stand beside this one.");
@@ -393,6 +420,8 @@ void WorkspaceWindow::OnModelChanged() {
     FindWearers(false);
     if (m_margins->isChecked())
         CheckMargins();
+    if (bakeShown())
+        BakeChosen(true);
 }
 
 void WorkspaceWindow::OnTexturesChanged() {
@@ -407,12 +436,16 @@ void WorkspaceWindow::OnTexturesChanged() {
     FindWearers(true); // other files, perhaps other wearers
     if (m_margins->isChecked())
         CheckMargins();
+    if (bakeShown())
+        BakeChosen(true);
 }
 
 void WorkspaceWindow::OnSelectionChanged() {
     ShowLayout();
     if (m_margins->isChecked())
         CheckMargins();
+    if (bakeShown())
+        BakeChosen(false);
     m_view->SetSelected(m_mainPart, m_source.selected());
     FindWearers(false);
 }
@@ -477,6 +510,7 @@ void WorkspaceWindow::BuildScene(bool fit) {
         parts = SingleModel(model, m_frame->value());
     }
     const size_t mainParts = parts.size();
+    m_mainParts = mainParts;
     std::vector<std::vector<Worn>> wearersWorn;
     if (m_found && !m_found->shown.empty()) {
         std::vector<std::vector<ScenePart>> groups;
@@ -514,7 +548,9 @@ void WorkspaceWindow::BuildScene(bool fit) {
     }
     watched.removeDuplicates();
     m_watcher->Watch(watched);
-    m_view->SetScene(std::move(parts), ViewPictures(), fit);
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures =
+        WithBake(ViewPictures(), parts);
+    m_view->SetScene(std::move(parts), std::move(pictures), fit);
     m_view->SetSelected(m_mainPart, m_source.selected());
     m_joinProblem = QString::fromStdString(problem);
     ShowStatus();

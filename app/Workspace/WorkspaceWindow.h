@@ -8,6 +8,7 @@
 // a scan of the game on a thread of its own.
 #include "app/OptionsDialog/ModelTextures.h"
 #include "app/OptionsDialog/TemplateOptions.h"
+#include "bake/Bake.h"
 #include "flatten/PadLayout.h"
 #include "scene/Scene.h"
 
@@ -18,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -26,6 +28,7 @@ class FileWatcher;
 class LayoutView;
 class ModelView;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QSlider;
 class QThreadPool;
@@ -54,6 +57,14 @@ class WorkspaceWindow : public QWidget {
     QCheckBox* wearersSwitch() const { return m_wearers; }
     QCheckBox* padSwitch() const { return m_pad; }
     QCheckBox* marginsSwitch() const { return m_margins; }
+    QComboBox* bakeSwitch() const { return m_bakeView; }
+    // The baked layer the 3D view shows on the chosen texture's surfaces in
+    // place of their paint (none: the paint), and the picture it shows now
+    // (null until the first pass is baked).
+    std::optional<BakeLayer> bakeShown() const;
+    std::shared_ptr<const TextureImage> bakePicture() const { return m_bakePicture; }
+    // Bakes asked and not yet shown (the refining pass counts until done).
+    bool baking() const { return m_bakesAsked != m_bakesShown; }
     // Pads of saved textures asked and not yet written (or refused).
     int padsPending() const { return m_padsAsked - m_padsDone; }
     // Where the chosen surface's texture is padded into on save (empty: not chosen).
@@ -93,6 +104,9 @@ class WorkspaceWindow : public QWidget {
     // Lays the bleed check's marks (thin margins, unsampled paint) over the
     // texture under the layout.
     void SetShowMargins(bool show);
+    // Shows a baked layer of the chosen texture on the model (none: the
+    // paint): a quick pass first, then the full one.
+    void SetBakeShown(std::optional<BakeLayer> layer);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -147,6 +161,29 @@ class WorkspaceWindow : public QWidget {
     // The bleed marks of the layout's texture, from the checking thread.
     void CheckMargins();
     void OnMargins(int asked, std::shared_ptr<const TextureImage> layer, const QString& message);
+
+    // The bake view (BakeView.cpp).
+    static QString BakeTitle(BakeLayer layer);
+    // Bakes the shown layer for the chosen texture; unless `again`, not
+    // when that bake is shown or under way already.
+    void BakeChosen(bool again);
+    void OnBaked(int asked, bool last, std::vector<const Surface*> records,
+                 std::shared_ptr<const TextureImage> picture, const QString& message);
+    // The pictures with the bake in place of the paint of the surfaces it
+    // was baked for.
+    std::vector<std::vector<std::shared_ptr<const TextureImage>>>
+    WithBake(std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures,
+             const std::vector<ScenePart>& parts) const;
+    QComboBox* m_bakeView = nullptr;
+    QThreadPool* m_baker = nullptr; // one bake at a time; a newer one cancels it
+    std::shared_ptr<std::atomic<bool>> m_bakeCancel;
+    int m_bakesAsked = 0, m_bakesShown = 0;
+    std::vector<const Surface*> m_bakeRecords;  // what the picture shown was baked for
+    std::vector<const Surface*> m_bakeAskedFor; // what the last bake asked was for
+    std::optional<BakeLayer> m_bakeLayerAsked;
+    std::shared_ptr<const TextureImage> m_bakePicture;
+    QString m_bakeMessage;
+    size_t m_mainParts = 0; // the scene's parts that are the model, before other wearers
 
     QCheckBox* m_pad = nullptr;
     QThreadPool* m_padder = nullptr;         // one pad at a time, in the order saved

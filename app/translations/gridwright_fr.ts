@@ -661,6 +661,62 @@
         <source>Marks on the layout&apos;s texture the island borders painted thinner than the padding band, and paint no face samples</source>
         <translation>Marque sur la texture du patron les bords d&apos;îlots peints plus minces que la bande de marge, et la peinture qu&apos;aucune face ne lit</translation>
     </message>
+    <message>
+        <source>Ambient occlusion</source>
+        <translation>Occlusion ambiante</translation>
+    </message>
+    <message>
+        <source>Light from above</source>
+        <translation>Lumière d&apos;en haut</translation>
+    </message>
+    <message>
+        <source>Normals</source>
+        <translation>Normales</translation>
+    </message>
+    <message>
+        <source>Curvature</source>
+        <translation>Courbure</translation>
+    </message>
+    <message>
+        <source>Texel density</source>
+        <translation>Densité de texels</translation>
+    </message>
+    <message>
+        <source>Never seen</source>
+        <translation>Jamais vu</translation>
+    </message>
+    <message>
+        <source>Nothing baked: %1.</source>
+        <translation>Rien n&apos;est calculé : %1.</translation>
+    </message>
+    <message>
+        <source>Baking %1 of %2…</source>
+        <translation>Calcul de %1 de %2…</translation>
+    </message>
+    <message>
+        <source>%1 of %2: %3×%4, %5 rays a texel, %6 s; %7 % of its texels never seen.</source>
+        <translation>%1 de %2 : %3×%4, %5 rayons par texel, %6 s ; %7 % de ses texels jamais vus.</translation>
+    </message>
+    <message>
+        <source>%1 of %2: %3×%4, %5 s.</source>
+        <translation>%1 de %2 : %3×%4, %5 s.</translation>
+    </message>
+    <message>
+        <source>Refining…</source>
+        <translation>Affinage…</translation>
+    </message>
+    <message>
+        <source>The paint</source>
+        <translation>La peinture</translation>
+    </message>
+    <message>
+        <source>Shows on the model, in place of the chosen texture&apos;s paint, a layer baked from the model&apos;s own faces</source>
+        <translation>Montre sur le modèle, à la place de la peinture de la texture choisie, un calque calculé à partir des faces du modèle</translation>
+    </message>
+    <message>
+        <source>Show on the model:</source>
+        <translation>Montrer sur le modèle :</translation>
+    </message>
 </context>
 <context>
     <name>WornByDialog</name>
