@@ -161,8 +161,13 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     column->addWidget(m_player);
     column->addWidget(m_outline);
     column->addWidget(m_wearers);
-    column->addWidget(m_pad);
-    column->addWidget(m_margins);
+    // Padding and its check side by side, the bake view under them: the
+    // window still fits a small screen at twice the scale.
+    auto* finishing = new QHBoxLayout;
+    finishing->addWidget(m_pad);
+    finishing->addWidget(m_margins);
+    finishing->addStretch(1);
+    column->addLayout(finishing);
     auto* bakeRow = new QHBoxLayout;
     auto* bakeCaption = new QLabel(tr("Show on the model:"), this);
     bakeCaption->setBuddy(m_bakeView);
