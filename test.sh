@@ -65,10 +65,12 @@ scripts/fuzz-seeds.sh build-fuzz
 # fixed number of runs, so that every run of this script gives one answer.
 for target in md3_reader skin texture archive shader mdl md2 mdc md5 iqm gltf data_uri obj; do
   corpus=fuzz/corpus/${target%_reader}
-  build-fuzz/bin/fuzz_$target "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
+  build-fuzz/bin/fuzz_$target -timeout=60 "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
+# An input that takes a minute is a hang: it fails then, not after
+# libFuzzer's own twenty minutes.
 explore() { # target runs max_len [libFuzzer options]
-  build-fuzz/bin/fuzz_$1 -seed=1 -runs="$2" -max_len="$3" -print_final_stats=1 "${@:4}" \
+  build-fuzz/bin/fuzz_$1 -seed=1 -runs="$2" -max_len="$3" -timeout=60 -print_final_stats=1 "${@:4}" \
     build-fuzz/work/$1 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY"
 }
 # Two at a time, one a core: each fuzzer's answer is its own seed and runs,

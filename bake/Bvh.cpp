@@ -68,7 +68,8 @@ struct Bvh::Build {
         for (int i = 1; i < 3; ++i)
             if (centreBox.high[i] - centreBox.low[i] > centreBox.high[axis] - centreBox.low[axis])
                 axis = i;
-        const float from = centreBox.low[axis], extent = centreBox.high[axis] - from;
+        // In double: a model across the range of floats overflows float's.
+        const double from = centreBox.low[axis], extent = centreBox.high[axis] - from;
         if (count <= 2 || (count <= kMaxLeaf && !(extent > 0))) {
             MakeLeaf(node, begin, count);
             return;
@@ -78,10 +79,10 @@ struct Bvh::Build {
         if (!halve) {
             std::array<Box, kBins> binBox;
             std::array<uint32_t, kBins> binCount{};
-            const float scale = kBins / extent;
+            const double scale = kBins / extent;
             auto binOf = [&](uint32_t face) {
-                const int b = int((centres[face][size_t(axis)] - from) * scale);
-                return std::clamp(b, 0, kBins - 1);
+                const double b = (centres[face][size_t(axis)] - from) * scale;
+                return int(std::clamp(b, 0.0, double(kBins - 1)));
             };
             for (uint32_t k = begin; k < end; ++k) {
                 const int b = binOf(order[k]);
@@ -169,8 +170,9 @@ Bvh::Bvh(const std::vector<WorldTriangle>& faces) {
             b.Grow(p);
         }
         build.bounds.push_back(b);
-        build.centres.push_back({(b.low[0] + b.high[0]) * 0.5f, (b.low[1] + b.high[1]) * 0.5f,
-                                 (b.low[2] + b.high[2]) * 0.5f});
+        build.centres.push_back({b.low[0] * 0.5f + b.high[0] * 0.5f,
+                                 b.low[1] * 0.5f + b.high[1] * 0.5f,
+                                 b.low[2] * 0.5f + b.high[2] * 0.5f});
     }
     if (kept.empty() || kept.size() >= std::numeric_limits<uint32_t>::max() / 2)
         return;
@@ -223,7 +225,7 @@ uint32_t Bvh::Flatten(const std::vector<Node>& tree, uint32_t node) {
         if (k >= count) {
             w.lowX[k] = w.lowY[k] = w.lowZ[k] = kEmpty;
             w.highX[k] = w.highY[k] = w.highZ[k] = kEmpty;
-            w.index[k] = 0;
+            w.index[k] = 0; // no inner child is the root: index 0 marks the slot empty
             w.count[k] = 0;
             continue;
         }
@@ -245,7 +247,8 @@ uint32_t Bvh::Flatten(const std::vector<Node>& tree, uint32_t node) {
 }
 
 bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const {
-    if (m_nodes.empty() || !(tMax > 0))
+    // A ray from nowhere meets nothing, and its slab tests would be NaN.
+    if (m_nodes.empty() || !(tMax > 0) || !Finite(origin) || !Finite(direction))
         return false;
     const float o[3] = {origin.x, origin.y, origin.z};
     const float d[3] = {direction.x, direction.y, direction.z};
@@ -276,7 +279,9 @@ bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const 
             if (enter[k] == kEmpty)
                 continue;
             if (w.count[k] == 0) {
-                if (top < kStack)
+                // An empty slot is never followed, whatever its slab test
+                // gave: it would lead back to the root, for ever.
+                if (w.index[k] != 0 && top < kStack)
                     stack[top++] = w.index[k];
                 continue;
             }

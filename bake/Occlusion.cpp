@@ -76,7 +76,9 @@ OcclusionResult AmbientOcclusion(const std::vector<WorldTriangle>& faces,
     // A ray begins a little off its face so as not to meet it; nothing beyond
     // the model's box can block it, so rays stop there.
     const Vec3 centre = (bvh.Low() + bvh.High()) * 0.5f;
-    const float halfSize = bvh.Empty() ? 0 : Length(bvh.High() - bvh.Low()) * 0.5f;
+    // Halved before the difference, which would overflow for a model across
+    // the range of floats.
+    const float halfSize = bvh.Empty() ? 0 : Length(bvh.High() * 0.5f - bvh.Low() * 0.5f);
     const float offset = std::max(halfSize * 2e-5f, 1e-6f);
 
     const size_t chunks = (samples.size() + kChunk - 1) / kChunk;
@@ -109,6 +111,9 @@ OcclusionResult AmbientOcclusion(const std::vector<WorldTriangle>& faces,
                 Frame(n, t, b);
                 const Vec3 origin = s.position + n * offset;
                 const float reach = Length(origin - centre) + halfSize * 1.01f + offset;
+                // Nor does one so far out that its ray's start overflows.
+                if (!Finite(origin) || !(reach > 0))
+                    continue;
                 const Vec3 face = Finite(s.face) ? s.face : Vec3{};
                 const size_t share = std::max<size_t>(1, s.share);
                 int escaped = 0, cast = 0;

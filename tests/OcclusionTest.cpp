@@ -1,5 +1,6 @@
 // Ambient occlusion on generated geometry with known answers: a lone quad,
 // the inside corner of an L, closed and lidded boxes, and hostile faces.
+#include "bake/Bvh.h"
 #include "bake/Occlusion.h"
 #include "game/OpenModel.h"
 #include "scene/Scene.h"
@@ -219,6 +220,30 @@ TEST(Occlusion, HostileAndEmptyInput) {
     std::atomic<bool> cancel{true};
     options.cancel = &cancel;
     EXPECT_TRUE(AmbientOcclusion(faces, samples, options).cancelled);
+}
+
+// Faces spread over the whole range of floats, so that the model's box
+// overflows, and rays from nowhere: a ray from infinity once chased the
+// tree's empty slots back to its root for ever. Each now ends at once.
+TEST(Occlusion, RaysFromTheEdgeOfFloatsEndAtOnce) {
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<WorldTriangle> floor;
+    AddQuad(floor, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+    const Bvh bvh(floor); // two faces: the root is a leaf beside three empty slots
+    EXPECT_TRUE(bvh.Occluded({0.5f, 0.5f, 1}, {0, 0, -1}, 10));
+    EXPECT_FALSE(bvh.Occluded({-inf, inf, inf}, {-0.86f, -0.3f, 0.4f}, 10));
+    EXPECT_FALSE(bvh.Occluded({0.5f, 0.5f, 1}, {0, 0, std::nanf("")}, 10));
+    EXPECT_FALSE(bvh.Occluded({0.5f, 0.5f, 1}, {0, 0, -1}, std::nanf("")));
+
+    const float big = 3e38f;
+    std::vector<WorldTriangle> faces = floor;
+    faces.push_back({Vec3{-big, 0, 0}, Vec3{-big, 1, 0}, Vec3{-big, 0, 1}});
+    faces.push_back({Vec3{big, 0, 0}, Vec3{big, 1, 0}, Vec3{big, 0, 1}});
+    // The tree is built without a float overflowing (the sanitizers' build
+    // says so) and every ray ends; what such a model shades is its own affair.
+    const OcclusionResult r = Shade(faces, {{{0.5f, 0.5f, -1}, {0, 0, -1}}}, 64, 1);
+    ASSERT_EQ(r.open.size(), 1u);
+    EXPECT_TRUE(r.open[0] >= 0 && r.open[0] <= 1);
 }
 
 // A cancel asked for on the way (here at the first progress) stops the
