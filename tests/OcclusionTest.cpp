@@ -1,7 +1,7 @@
 // Ambient occlusion on generated geometry with known answers: a lone quad,
 // the inside corner of an L, closed and lidded boxes, and hostile faces.
-#include "bake/Bvh.h"
 #include "bake/Occlusion.h"
+#include "bake/Bvh.h"
 #include "game/OpenModel.h"
 #include "scene/Scene.h"
 
