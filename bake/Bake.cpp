@@ -671,5 +671,17 @@ std::vector<ScenePart> BakeScene(const std::shared_ptr<const Model>& model,
     }
     if (!joined)
         return SingleModel(model, 0);
-    return JoinPlayer(parts[0], parts[1], parts[2], 0, 0, problem);
+    return BakePlayerScene(model, parts, problem);
+}
+
+std::vector<ScenePart> BakePlayerScene(const std::shared_ptr<const Model>& model,
+                                       const std::array<std::shared_ptr<const Model>, 3>& parts,
+                                       std::string* problem) {
+    std::vector<ScenePart> scene = JoinPlayer(parts[0], parts[1], parts[2], 0, 0, problem);
+    // The model baked stands in the scene whatever the join left out (no
+    // legs to stand on, no tag to hang from): alone, then.
+    if (std::none_of(scene.begin(), scene.end(),
+                     [&](const ScenePart& part) { return part.model == model; }))
+        return SingleModel(model, 0);
+    return scene;
 }

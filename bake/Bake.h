@@ -17,6 +17,7 @@
 #include "render/TemplateStyle.h"
 #include "scene/Scene.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -126,6 +127,12 @@ struct BakeGeometry {
 std::vector<ScenePart> BakeScene(const std::shared_ptr<const Model>& model,
                                  const std::vector<std::shared_ptr<const Model>>& others,
                                  std::string* problem = nullptr);
+// The same with the parts known (lower, upper, head; `model` among them).
+// The model stands in the scene whatever the join leaves out: alone when its
+// part cannot be placed (no legs to stand on, no tag to hang from).
+std::vector<ScenePart> BakePlayerScene(const std::shared_ptr<const Model>& model,
+                                       const std::array<std::shared_ptr<const Model>, 3>& parts,
+                                       std::string* problem = nullptr);
 
 BakeGeometry GatherBakeGeometry(const std::vector<ScenePart>& parts,
                                 const std::vector<const Surface*>& records);

@@ -30,7 +30,7 @@ std::vector<ScenePart> SceneOf(const Dressed& d, std::string& problem) {
         return SingleModel(main, 0);
     std::array<std::shared_ptr<const Model>, 3> parts = d.player;
     parts[size_t(d.ownPart)] = main;
-    return JoinPlayer(parts[0], parts[1], parts[2], 0, 0, &problem);
+    return BakePlayerScene(main, parts, &problem);
 }
 
 // "OUT.png" for one layer; "OUT_ao.png", "OUT_light.png" for several.
@@ -130,7 +130,7 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
     BakeRequest request;
     request.parts = SceneOf(d, problem);
     if (!problem.empty())
-        Say(io, "note: " + problem + "; those parts shade nothing.");
+        Say(io, "note: " + problem + "; the bake goes on without what could not be joined.");
     request.records = layout.value().records;
     request.width = width;
     request.height = height;

@@ -356,3 +356,43 @@ TEST(Bake, SurfacesOfAnotherModelAreLeftOutAndCounted) {
     ASSERT_FALSE(none.ok());
     EXPECT_NE(none.error().reason.find("none of the surfaces"), std::string::npos);
 }
+
+// A player's part whose join cannot place it (no legs to stand on, a torso
+// without tag_head for the head) is baked alone, and the reason is kept;
+// with its legs, it stands on them.
+TEST(Bake, APartTheJoinCannotPlaceIsBakedAlone) {
+    auto part = [](const char* path, const char* tag) {
+        auto m = std::make_shared<Model>();
+        m->format = "MD3";
+        m->path = path;
+        m->surfaces = {
+            SurfaceOf({Mapped({Vec3{0, 0, 0}, {4, 0, 0}, {4, 4, 0}, {0, 4, 0}}, 0, 0, 0.5, 0.5)})};
+        auto geometry = std::make_shared<StoredGeometry>();
+        SurfacePose pose;
+        pose.positions = m->surfaces[0].positions;
+        geometry->poses = {{pose}};
+        if (tag)
+            geometry->tags = {{TagPose{tag, {0, 0, 10}}}};
+        m->geometry = geometry;
+        return std::shared_ptr<const Model>(m);
+    };
+    const auto upper = part("p/upper.md3", nullptr), head = part("p/head.md3", nullptr);
+    const auto lower = part("p/lower.md3", "tag_torso");
+
+    std::string problem;
+    std::vector<ScenePart> scene = BakeScene(upper, {head}, &problem);
+    ASSERT_EQ(scene.size(), 1u);
+    EXPECT_EQ(scene[0].model, upper);
+    EXPECT_NE(problem.find("legs"), std::string::npos) << problem;
+
+    problem.clear();
+    scene = BakeScene(head, {lower, upper}, &problem); // the torso has no tag_head
+    ASSERT_EQ(scene.size(), 1u);
+    EXPECT_EQ(scene[0].model, head);
+    EXPECT_NE(problem.find("tag_head"), std::string::npos) << problem;
+
+    problem.clear();
+    scene = BakeScene(upper, {lower, head}, &problem);
+    ASSERT_EQ(scene.size(), 2u);
+    EXPECT_EQ(scene[1].model, upper);
+}

@@ -377,6 +377,8 @@ TEST(TemplateWindow, SettingsThatAreNotValidAreResetAndTheWindowSaysSo) {
         s.setValue("template/width", 0);
         s.setValue("template/antialias", "maybe");
         s.setValue("template/line", "#zzz");
+        s.setValue("template/bake", "ao,sky");
+        s.setValue("template/bakeRays", 0);
     }
     QStringList reset;
     const TemplateOptions o = TemplateOptions::Load(&reset);
@@ -386,8 +388,11 @@ TEST(TemplateWindow, SettingsThatAreNotValidAreResetAndTheWindowSaysSo) {
     EXPECT_FALSE(o.style.antialias);
     EXPECT_EQ(o.style.line, (Rgba{0, 0, 0, 255}));
     reset.sort();
-    EXPECT_EQ(reset, (QStringList{"template/antialias", "template/line", "template/lineWidth",
-                                  "template/underlayOpacity", "template/width"}));
+    EXPECT_TRUE(o.bake.empty());
+    EXPECT_EQ(o.bakeRays, kDefaultOcclusionRays);
+    EXPECT_EQ(reset, (QStringList{"template/antialias", "template/bake", "template/bakeRays",
+                                  "template/line", "template/lineWidth", "template/underlayOpacity",
+                                  "template/width"}));
     auto window = StartMainWindow({}, true);
     EXPECT_TRUE(window->statusText().contains("template/underlayOpacity"))
         << window->statusText().toStdString();
@@ -418,6 +423,8 @@ TEST_F(TemplateOptionsTest, EveryOptionSurvivesARestartAndResetsToItsDefault) {
     o.underlay = true;
     o.underlayOpacity = 0.25;
     o.textureSize = false;
+    o.bake = {BakeLayer::Light, BakeLayer::Occlusion}; // in the order chosen
+    o.bakeRays = 9;
     ChooseOptions(o);
     EXPECT_TRUE(TemplateOptions::Load() == o);
     // The panel shows them all back after the restart, and Reset clears them all.
@@ -473,4 +480,98 @@ TEST(TemplateWindow, ASkinnedTemplateFromTheWindowIsTheCommandLines) {
     EXPECT_EQ(a.convertToFormat(QImage::Format_ARGB32), b.convertToFormat(QImage::Format_ARGB32));
     // The texture really is under it, at 30 %: not the white of no underlay.
     EXPECT_NE(a.pixel(20, 2) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// Baked layers chosen in the panel: the preview shows them once its quick
+// bake ends, and switching one off brings the plain template back at once;
+// saved from the window, the layered files are the command line's, byte for
+// byte; a flat picture refuses them in the window's own words.
+TEST(TemplateWindow, BakedLayersShowInThePreviewAndGoIntoLayeredFilesAsTheCommandLineBakesThem) {
+    TempDir dir;
+    DesktopStandIn desktop;
+    const std::string model = WriteTestGame(dir.path().string());
+    auto window = StartMainWindow(model);
+    QApplication::processEvents();
+    SelectRow(*window, 2); // u_belt, which wears belt with u_own
+    TemplateOptions options;
+    options.surfaces = SurfaceChoice::SameTexture;
+    options.textureSize = false;
+    options.style.width = 64;
+    options.style.height = 48;
+    {
+        OptionsDialog panel(options, window->textures(), 2, window.get());
+        panel.Build();
+        const QImage plain = panel.previewImage();
+        ASSERT_FALSE(plain.isNull());
+        static_cast<QAbstractButton*>(panel.Control("bake_normals"))->click();
+        EXPECT_EQ(panel.options().bake, std::vector<BakeLayer>{BakeLayer::Normals});
+        EXPECT_TRUE(panel.previewBaking());
+        for (int i = 0; i < 500 && panel.previewBaking(); ++i)
+            QTest::qWait(10);
+        ASSERT_FALSE(panel.previewBaking());
+        const QImage normals = panel.previewImage();
+        EXPECT_NE(normals, plain);
+        // Normals colour the faces: some pixel is far from grey.
+        bool coloured = false;
+        for (int y = 0; y < normals.height() && !coloured; ++y)
+            for (int x = 0; x < normals.width(); ++x) {
+                const QColor c = normals.pixelColor(x, y);
+                coloured = coloured || std::max({c.red(), c.green(), c.blue()}) -
+                                               std::min({c.red(), c.green(), c.blue()}) >
+                                           60;
+            }
+        EXPECT_TRUE(coloured);
+        // The bake held every layer: another one shows without baking again.
+        static_cast<QAbstractButton*>(panel.Control("bake_ao"))->click();
+        EXPECT_FALSE(panel.previewBaking());
+        static_cast<QAbstractButton*>(panel.Control("bake_normals"))->click();
+        static_cast<QAbstractButton*>(panel.Control("bake_ao"))->click();
+        EXPECT_FALSE(panel.previewBaking());
+        EXPECT_EQ(panel.previewImage(), plain);
+    }
+    options.bake = {BakeLayer::Normals, BakeLayer::Occlusion};
+    options.bakeRays = 8;
+    ASSERT_TRUE(WithModal([&] { window->OnTemplateOptions(); },
+                          [&](QWidget* w) {
+                              auto* panel = static_cast<OptionsDialog*>(w);
+                              panel->SetOptions(options);
+                              QTest::mouseClick(panel->Control("ok"), Qt::LeftButton);
+                          }));
+    for (const std::string ext : {"psd", "ora"}) {
+        SCOPED_TRACE(ext);
+        const std::string fromWindow = dir.File("w." + ext), fromCli = dir.File("c." + ext);
+        desktop.answers.push_back(QString::fromStdString(fromWindow));
+        ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                              [](QWidget* d) {
+                                  QTest::mouseClick(static_cast<LaidOutDialog*>(d)->control("save"),
+                                                    Qt::LeftButton);
+                              }));
+        ASSERT_TRUE(desktop.messages.empty()) << desktop.messages[0].detail.toStdString();
+        const std::string command = std::string(GW_FLATTEN_TOOL) + " '" + model +
+                                    "' --texture models/players/bot/belt --bake ao,normals "
+                                    "--bake-rays 8 --size 64x48 -o '" +
+                                    fromCli + "' > /dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const std::string written = ReadWholeFile(fromWindow);
+        if (ext == "psd") { // the layer's name, as the file stores it
+            EXPECT_NE(written.find("Ambient occlusion"), std::string::npos);
+        }
+        EXPECT_EQ(written, ReadWholeFile(fromCli));
+    }
+    desktop.answers.push_back(QString::fromStdString(dir.File("flat.png")));
+    ASSERT_TRUE(WithModal([&] { window->OnFlatten(); },
+                          [](QWidget* d) {
+                              QTest::mouseClick(static_cast<LaidOutDialog*>(d)->control("save"),
+                                                Qt::LeftButton);
+                          }));
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    const QString refusal = desktop.messages[0].detail;
+    EXPECT_TRUE(refusal.contains("PNG") && refusal.contains("baked layers") &&
+                refusal.contains("PSD"))
+        << refusal.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("flat.png")));
+    // Written by hand, the list reads as the settings file's list of two.
+    GridwrightSettings().setValue("template/bake", QStringList{"light", "ao"});
+    EXPECT_EQ(TemplateOptions::Load().bake,
+              (std::vector<BakeLayer>{BakeLayer::Light, BakeLayer::Occlusion}));
 }

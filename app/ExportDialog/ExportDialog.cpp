@@ -18,9 +18,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSettings>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -95,6 +100,8 @@ void ExportDialog::ShowSize() {
         notes << tr("island borders");
     if (s.islands)
         notes << tr("island colours");
+    if (!m_options.bake.empty())
+        notes << tr("baked layers");
     if (!s.IsPlain() && s.background && !s.overlaps && !s.underlay && !s.seams && !s.flipped &&
         s.outline == Outline::All && !s.islands)
         notes << tr("styled");
@@ -208,6 +215,8 @@ void ExportDialog::OnSave() {
                                  .arg(QFileInfo(chosen.path).fileName())
                                  .arg(style.width)
                                  .arg(style.height);
+            if (!m_bakeNote.isEmpty())
+                m_confirmation += "; " + m_bakeNote;
         }
     }
     // A failed save has said why; the dialog closes either way.
@@ -255,6 +264,7 @@ bool ExportDialog::WriteTemplate(const QString& path) {
 }
 
 bool ExportDialog::WriteSized(int width, int height, const QString& path) {
+    m_bakeNote.clear();
     const StyledTemplate styled = StyleFor(m_options, m_textures, m_selected);
     TemplateStyle style = styled.style;
     style.width = width;
@@ -272,8 +282,67 @@ bool ExportDialog::WriteSized(int width, int height, const QString& path) {
         ShowMessageBox(this, GW_TEXT(kCannotSaveHeading), why);
         return false;
     }
+    if (!m_options.bake.empty()) {
+        if (format != TemplateFormat::Psd && format != TemplateFormat::Ora) {
+            const FormatInfo* info = InfoOf(format);
+            ShowMessageBox(
+                this, GW_TEXT(kCannotSaveHeading),
+                tr("A %1 template cannot hold baked layers: they go into PSD and ORA templates. "
+                   "Save it as PSD or ORA, or turn the baked layers off in the template options.")
+                    .arg(info ? QString::fromLatin1(info->extension).toUpper() : QString()));
+            return false;
+        }
+        StyledTemplate sized = styled;
+        sized.style = style;
+        const std::optional<Result<BakedForTemplate>> baked = BakeWithProgress(sized);
+        if (!baked)
+            return false; // cancelled: nothing written, nothing to say
+        if (!baked->ok()) {
+            ShowMessageBox(this, GW_TEXT(kCannotSaveHeading),
+                           tr("The layers could not be baked: %1.")
+                               .arg(QString::fromLocal8Bit(baked->error().reason.c_str())));
+            return false;
+        }
+        style.baked = baked->value().layers;
+        m_bakeNote = baked->value().unplaced == 0
+                         ? QString()
+                         : tr("%n surface(s) of other models left unshaded", "",
+                              int(baked->value().unplaced));
+    }
     // The surfaces of the style's own gathering: other models' are kept alive by it.
     return ShowOutcome(WriteTemplateFile(file, styled.surfaces, style));
+}
+
+std::optional<Result<BakedForTemplate>>
+ExportDialog::BakeWithProgress(const StyledTemplate& styled) {
+    TemplateBake bake = PrepareTemplateBake(styled, m_textures, m_options.bake, m_options.bakeRays);
+    std::atomic<bool> cancel{false}, done{false};
+    std::atomic<double> share{0};
+    bake.request.occlusion.cancel = &cancel;
+    bake.request.occlusion.progress = [&share](double d) { share = d; };
+    std::optional<Result<BakedForTemplate>> baked;
+    // A thread bakes while the window stays alive and can be told to stop.
+    std::thread worker([&] {
+        baked.emplace(RunTemplateBake(bake));
+        done = true;
+    });
+    QProgressDialog progress(tr("Baking the template's layers…"), tr("Cancel"), 0, 100, this);
+    progress.setObjectName("bakeProgress");
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    while (!done) {
+        progress.setValue(int(share * 100));
+        if (progress.wasCanceled())
+            cancel = true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    progress.reset();
+    if (cancel)
+        return std::nullopt;
+    return baked;
 }
 
 void ExportDialog::Dragged() {

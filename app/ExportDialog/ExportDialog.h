@@ -1,6 +1,7 @@
 #pragma once
 // The export dialog: template width and height, the template options, then
 // Save, Copy or Cancel. The size and options chosen are remembered.
+#include "app/OptionsDialog/TemplateBake.h"
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "export/TemplateFile.h"
 #include "model/Error.h"
@@ -8,6 +9,8 @@
 
 #include <QImage>
 #include <QString>
+
+#include <optional>
 
 int SizeFromIndex(int position);
 
@@ -58,7 +61,11 @@ class ExportDialog : public LaidOutDialog {
   private:
     std::vector<const Surface*> Surfaces() const;
     bool WriteSized(int width, int height, const QString& path);
-    void ShowSize(); // the rows and the summary line follow the options
+    // The chosen layers baked at the styled template's size, a progress
+    // dialog up while it takes long; nothing when the painter cancels.
+    std::optional<Result<BakedForTemplate>> BakeWithProgress(const StyledTemplate& styled);
+    QString m_bakeNote; // what the last bake left out, for the confirmation
+    void ShowSize();    // the rows and the summary line follow the options
     TemplateOptions m_options;
     ModelTextures& m_textures;
     int m_selected;

@@ -1,5 +1,6 @@
 #include "app/OptionsDialog/OptionsDialog.h"
 
+#include "app/OptionsDialog/TemplateBake.h"
 #include "render/LayoutRaster.h"
 #include "render/TemplateImage.h"
 #include "res/Layouts.h"
@@ -8,19 +9,24 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThreadPool>
 #include <cmath>
 #include <cstring>
 
 namespace {
 
 constexpr int kPreviewSide = 176;
+// The preview's bake is quick: as the workspace's first pass.
+constexpr int kPreviewRays = 16;
 const int kPresetSizes[] = {32, 64, 128, 256, 512, 1024, 2048, 4096, 8192};
 
 // The skin's slate and orange, so the panel looks like the rest of the program.
@@ -70,7 +76,16 @@ void ShowSwatch(QPushButton* button, const Rgba& colour) {
 OptionsDialog::OptionsDialog(const TemplateOptions& options, ModelTextures& textures, int selected,
                              QWidget* parent)
     : LaidOutDialog(OptionsDialogLayout(), parent), m_options(options), m_textures(textures),
-      m_selected(selected) {}
+      m_selected(selected) {
+    m_baker = new QThreadPool(this);
+    m_baker->setMaxThreadCount(1);
+}
+
+OptionsDialog::~OptionsDialog() {
+    if (m_bakeCancel)
+        *m_bakeCancel = true;
+    m_baker->waitForDone();
+}
 
 void OptionsDialog::Setup() {
     setStyleSheet(kPanelStyle);
@@ -208,6 +223,35 @@ void OptionsDialog::BuildControls() {
     m_underlayOpacity->setSuffix(" %");
     grid->addWidget(m_underlayOpacity, row++, 3);
 
+    // Shading baked from the model, for layered files: two rows of three
+    // switches, the rays beside the second.
+    label(tr("Baked (PSD, ORA)"));
+    const std::pair<BakeLayer, QString> bakes[] = {
+        {BakeLayer::Occlusion, tr("Occlusion")}, {BakeLayer::Light, tr("Light")},
+        {BakeLayer::Normals, tr("Normals")},     {BakeLayer::Curvature, tr("Curvature")},
+        {BakeLayer::Density, tr("Density")},     {BakeLayer::NeverSeen, tr("Never seen")}};
+    for (size_t i = 0; i < std::size(bakes); ++i) {
+        auto* box = new QCheckBox(bakes[i].second, this);
+        box->setObjectName(QString("bake_") + InfoOf(bakes[i].first).name);
+        box->setToolTip(tr("Bakes “%1” into PSD and ORA templates as a layer of its own. The "
+                           "preview shows every layer chosen, from %2 rays a texel.")
+                            .arg(bakes[i].second)
+                            .arg(kPreviewRays));
+        m_bakeBoxes.emplace_back(bakes[i].first, box);
+        if (i == 3) {
+            ++row;
+            m_bakeRays = new QSpinBox(this);
+            m_bakeRays->setObjectName("bakeRays");
+            m_bakeRays->setRange(1, kMaxOcclusionRays);
+            m_bakeRays->setSuffix(tr(" rays"));
+            m_bakeRays->setToolTip(tr("Rays a texel of ambient occlusion and the never-seen "
+                                      "mask cast: more is smoother and slower."));
+            grid->addWidget(m_bakeRays, row, 0);
+        }
+        grid->addWidget(box, row, 1 + int(i % 3));
+    }
+    ++row;
+
     m_previewLabel = new QLabel(this);
     m_previewLabel->setObjectName("preview");
     m_previewLabel->setFixedSize(kPreviewSide + 4, kPreviewSide + 4);
@@ -255,6 +299,9 @@ void OptionsDialog::BuildControls() {
         connect(box, &QSpinBox::valueChanged, this, changed);
     connect(m_lineWidth, &QDoubleSpinBox::valueChanged, this, changed);
     connect(m_underlayOpacity, &QDoubleSpinBox::valueChanged, this, changed);
+    connect(m_bakeRays, &QSpinBox::valueChanged, this, changed);
+    for (const auto& [layer, box] : m_bakeBoxes)
+        connect(box, &QCheckBox::toggled, this, changed);
     // A size typed in replaces the texture's.
     for (QSpinBox* box : {m_width, m_height})
         connect(box, &QSpinBox::valueChanged, this, [this] {
@@ -329,6 +376,10 @@ void OptionsDialog::WriteControls() {
     m_colourBySurface->setChecked(s.colourBySurface);
     m_underlay->setChecked(m_options.underlay);
     m_underlayOpacity->setValue(m_options.underlayOpacity * 100);
+    for (const auto& [layer, box] : m_bakeBoxes)
+        box->setChecked(std::find(m_options.bake.begin(), m_options.bake.end(), layer) !=
+                        m_options.bake.end());
+    m_bakeRays->setValue(m_options.bakeRays);
     ShowSwatch(m_lineColour, s.line);
     ShowSwatch(m_backgroundColour, m_backgroundPick);
     ShowSwatch(m_fillColour, m_fillPick);
@@ -378,6 +429,17 @@ void OptionsDialog::ReadControls() {
     s.colourBySurface = m_colourBySurface->isChecked();
     m_options.underlay = m_underlay->isChecked();
     m_options.underlayOpacity = m_underlayOpacity->value() / 100;
+    // Layers chosen earlier keep their place; a new one goes last.
+    std::vector<BakeLayer> bake;
+    for (const BakeLayer layer : m_options.bake)
+        for (const auto& [boxLayer, box] : m_bakeBoxes)
+            if (boxLayer == layer && box->isChecked())
+                bake.push_back(layer);
+    for (const auto& [layer, box] : m_bakeBoxes)
+        if (box->isChecked() && std::find(bake.begin(), bake.end(), layer) == bake.end())
+            bake.push_back(layer);
+    m_options.bake = bake;
+    m_options.bakeRays = m_bakeRays->value();
     // The preset follows the spin boxes.
     m_writing = true;
     m_sizes->setCurrentIndex(PresetIndex());
@@ -405,7 +467,9 @@ void OptionsDialog::DrawPreview() {
     const double scale = double(kPreviewSide) / std::max(style.width, style.height);
     style.width = std::max(1, int(std::lround(style.width * scale)));
     style.height = std::max(1, int(std::lround(style.height * scale)));
-    const TemplateImage image = DrawTemplateImage(style, styled.surfaces);
+    const TemplateImage image = m_options.bake.empty()
+                                    ? DrawTemplateImage(style, styled.surfaces)
+                                    : WithPreviewBake(style, styled.surfaces, styled);
     if (image.width == 0)
         return;
     QImage picture(image.width, image.height, QImage::Format_ARGB32_Premultiplied);
@@ -421,6 +485,59 @@ void OptionsDialog::DrawPreview() {
     p.end();
     if (m_previewLabel)
         m_previewLabel->setPixmap(QPixmap::fromImage(m_preview));
+}
+
+TemplateImage OptionsDialog::WithPreviewBake(const TemplateStyle& style,
+                                             const std::vector<const Surface*>& surfaces,
+                                             const StyledTemplate& styled) {
+    const PreviewBakeKey key{surfaces, style.wrap, style.width, style.height};
+    if (!(key == m_bakedFor) && !(m_bakeCancel && key == m_bakingFor)) {
+        if (m_bakeCancel)
+            *m_bakeCancel = true;
+        // Every layer at once, so that switching one on or off is instant.
+        StyledTemplate sized = styled;
+        sized.style = style;
+        std::vector<BakeLayer> every;
+        for (const BakeLayerInfo& info : BakeLayers())
+            every.push_back(info.layer);
+        TemplateBake bake = PrepareTemplateBake(sized, m_textures, every, kPreviewRays);
+        auto cancel = std::make_shared<std::atomic<bool>>(false);
+        bake.request.occlusion.cancel = cancel.get();
+        m_bakeCancel = cancel;
+        m_bakingFor = key;
+        QPointer<OptionsDialog> self(this);
+        m_baker->start([self, bake, cancel, key] {
+            Result<BakedForTemplate> baked = RunTemplateBake(bake);
+            if (*cancel)
+                return;
+            std::shared_ptr<const std::vector<LayerImage>> layers =
+                baked.ok() ? baked.value().layers
+                           : std::make_shared<const std::vector<LayerImage>>();
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, cancel, key, layers] {
+                    if (!self || self->m_bakeCancel != cancel)
+                        return;
+                    self->m_bakeCancel.reset();
+                    self->m_bakedFor = key;
+                    self->m_baked = layers;
+                    self->DrawPreview();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    LayeredTemplate layered = DrawLayeredTemplate(style, surfaces);
+    if (!(key == m_bakedFor) || !m_baked || layered.merged.width == 0)
+        return std::move(layered.merged);
+    std::vector<LayerImage> chosen;
+    for (const LayerImage& layer : *m_baked)
+        for (const BakeLayer wanted : m_options.bake)
+            if (layer.name == InfoOf(wanted).title) {
+                chosen.push_back(layer);
+                chosen.back().visible = true;
+            }
+    InsertLayersAboveTexture(layered, std::move(chosen), style);
+    return std::move(layered.merged);
 }
 
 QWidget* OptionsDialog::Control(const char* name) const {

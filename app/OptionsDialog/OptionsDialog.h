@@ -2,9 +2,15 @@
 // The template options panel: every option of the template engine, a live
 // preview of the template, Reset to the classic template, OK and Cancel.
 #include "app/OptionsDialog/TemplateOptions.h"
+#include "bake/Bake.h"
 #include "platform/LaidOutDialog.h"
+#include "render/TemplateImage.h"
 
 #include <QImage>
+
+#include <atomic>
+#include <memory>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -12,6 +18,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QThreadPool;
 
 class OptionsDialog : public LaidOutDialog {
     Q_OBJECT
@@ -26,8 +33,11 @@ class OptionsDialog : public LaidOutDialog {
     // As if the painter had set every control to these options.
     void SetOptions(const TemplateOptions& options);
     void OnReset();
+    ~OptionsDialog() override;
     // The live preview as last drawn.
     const QImage& previewImage() const { return m_preview; }
+    // The preview's bake is under way (its layers show when it ends).
+    bool previewBaking() const { return bool(m_bakeCancel); }
     QWidget* Control(const char* name) const;
     // OK: the options are kept.
     void accept() override;
@@ -48,6 +58,11 @@ class OptionsDialog : public LaidOutDialog {
     bool SizeFromTexture() const;
     int PresetIndex() const; // the size list's entry for the options
     void PickColour(QPushButton* button, Rgba& colour);
+    // The baked layers chosen, over the preview's template; a bake of every
+    // layer at the preview's size starts when the layout or size changed.
+    TemplateImage WithPreviewBake(const TemplateStyle& style,
+                                  const std::vector<const Surface*>& surfaces,
+                                  const StyledTemplate& styled);
 
     TemplateOptions m_options;
     ModelTextures& m_textures;
@@ -66,6 +81,20 @@ class OptionsDialog : public LaidOutDialog {
               *m_islands = nullptr;
     QDoubleSpinBox* m_underlayOpacity = nullptr;
     QLabel* m_previewLabel = nullptr;
+    std::vector<std::pair<BakeLayer, QCheckBox*>> m_bakeBoxes;
+    QSpinBox* m_bakeRays = nullptr;
+    // The preview's bake: of which layout, at which size; its layers; the
+    // one under way.
+    struct PreviewBakeKey {
+        std::vector<const Surface*> surfaces;
+        WrapMode wrap = WrapMode::Repeat;
+        int width = 0, height = 0;
+        bool operator==(const PreviewBakeKey&) const = default;
+    };
+    PreviewBakeKey m_bakedFor, m_bakingFor;
+    std::shared_ptr<const std::vector<LayerImage>> m_baked;
+    std::shared_ptr<std::atomic<bool>> m_bakeCancel;
+    QThreadPool* m_baker = nullptr;
     Rgba m_backgroundPick{255, 255, 255, 255}, m_fillPick{64, 128, 255, 64};
     Rgba m_seamsPick = kDefaultSeamColour, m_flippedPick = kDefaultFlippedColour;
 };

@@ -58,6 +58,22 @@ class SettingsReader {
         return Reset(key, choices.front());
     }
 
+    // Layer names ("ao,light"); none when the key is empty or missing.
+    std::vector<BakeLayer> BakeList(const char* key) {
+        // A hand-written "ao,light" reads as a list of two.
+        const QVariant value = m_s.value(key);
+        const std::string text =
+            (value.typeId() == QMetaType::QStringList ? value.toStringList().join(',')
+                                                      : value.toString())
+                .toStdString();
+        if (text.empty())
+            return {};
+        Result<std::vector<BakeLayer>> layers = ParseBakeLayers(text);
+        if (layers.ok())
+            return layers.value();
+        return Reset(key, std::vector<BakeLayer>{});
+    }
+
   private:
     template <typename T> T Reset(const char* key, T fallback) {
         if (m_reset)
@@ -78,7 +94,8 @@ bool TemplateOptions::operator==(const TemplateOptions& o) const {
            a.overlapColour == b.overlapColour && a.colourBySurface == b.colourBySurface &&
            a.seams == b.seams && a.flipped == b.flipped && a.outline == b.outline &&
            a.islands == b.islands && surfaces == o.surfaces && underlay == o.underlay &&
-           underlayOpacity == o.underlayOpacity && textureSize == o.textureSize;
+           underlayOpacity == o.underlayOpacity && textureSize == o.textureSize && bake == o.bake &&
+           bakeRays == o.bakeRays;
 }
 
 TemplateOptions TemplateOptions::Load(QStringList* reset) {
@@ -113,6 +130,8 @@ TemplateOptions TemplateOptions::Load(QStringList* reset) {
     o.underlay = read.Flag("template/underlay", false);
     o.underlayOpacity = read.Number("template/underlayOpacity", 0.5, 0.0, 1.0);
     o.textureSize = read.Flag("template/textureSize", true);
+    o.bake = read.BakeList("template/bake");
+    o.bakeRays = read.Whole("template/bakeRays", kDefaultOcclusionRays, 1, kMaxOcclusionRays);
     const QString surfaces =
         read.Choice("template/surfaces", {"selected", "texture", "player", "game", "all"});
     o.surfaces = surfaces == "texture"  ? SurfaceChoice::SameTexture
@@ -153,6 +172,11 @@ void TemplateOptions::Save() const {
     s.setValue("template/underlay", underlay);
     s.setValue("template/underlayOpacity", underlayOpacity);
     s.setValue("template/textureSize", textureSize);
+    QStringList names;
+    for (const BakeLayer layer : bake)
+        names << QString::fromLatin1(InfoOf(layer).name);
+    s.setValue("template/bake", names.join(','));
+    s.setValue("template/bakeRays", bakeRays);
     s.setValue("template/surfaces", surfaces == SurfaceChoice::SameTexture     ? "texture"
                                     : surfaces == SurfaceChoice::PlayerTexture ? "player"
                                     : surfaces == SurfaceChoice::GameTexture   ? "game"

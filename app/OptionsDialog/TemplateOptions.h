@@ -2,6 +2,7 @@
 // The template options a painter chose, kept across runs: the engine's style
 // (its size is the last size chosen) and which surfaces go on the template.
 #include "app/OptionsDialog/ModelTextures.h"
+#include "bake/Bake.h"
 #include "model/Model.h"
 #include "render/TemplateStyle.h"
 
@@ -23,6 +24,11 @@ struct TemplateOptions {
     bool underlay = false; // the texture under the layout
     double underlayOpacity = 0.5;
     bool textureSize = true; // the texture's size, when its picture is found
+    // Layers baked from the model into layered templates (PSD, ORA), in the
+    // order chosen (the file stacks them in its own), and the rays a texel
+    // of ambient occlusion casts.
+    std::vector<BakeLayer> bake;
+    int bakeRays = kDefaultOcclusionRays;
 
     bool operator==(const TemplateOptions& other) const;
 

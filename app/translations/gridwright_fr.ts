@@ -118,6 +118,33 @@
         <source>Saved %1, %2 × %3</source>
         <translation>Enregistré %1, %2 × %3</translation>
     </message>
+    <message>
+        <source>baked layers</source>
+        <translation>calques cuits</translation>
+    </message>
+    <message>
+        <source>A %1 template cannot hold baked layers: they go into PSD and ORA templates. Save it as PSD or ORA, or turn the baked layers off in the template options.</source>
+        <translation>Un gabarit %1 ne peut pas contenir de calques cuits : ils vont dans les gabarits PSD et ORA. Enregistrez-le en PSD ou en ORA, ou désactivez les calques cuits dans les options du gabarit.</translation>
+    </message>
+    <message>
+        <source>The layers could not be baked: %1.</source>
+        <translation>Les calques n’ont pas pu être cuits : %1.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n surface(s) of other models left unshaded</source>
+        <translation>
+            <numerusform>%n surface d’un autre modèle laissée sans ombre</numerusform>
+            <numerusform>%n surfaces d’autres modèles laissées sans ombre</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Baking the template&apos;s layers…</source>
+        <translation>Cuisson des calques du gabarit…</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
 </context>
 <context>
     <name>Gridwright</name>
@@ -521,6 +548,46 @@
     <message>
         <source>Colour</source>
         <translation>Couleur</translation>
+    </message>
+    <message>
+        <source>Baked (PSD, ORA)</source>
+        <translation>Cuits (PSD, ORA)</translation>
+    </message>
+    <message>
+        <source>Occlusion</source>
+        <translation>Occlusion ambiante</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>Lumière</translation>
+    </message>
+    <message>
+        <source>Normals</source>
+        <translation>Normales</translation>
+    </message>
+    <message>
+        <source>Curvature</source>
+        <translation>Courbure</translation>
+    </message>
+    <message>
+        <source>Density</source>
+        <translation>Densité</translation>
+    </message>
+    <message>
+        <source>Never seen</source>
+        <translation>Jamais vu</translation>
+    </message>
+    <message>
+        <source> rays</source>
+        <translation> rayons</translation>
+    </message>
+    <message>
+        <source>Rays a texel of ambient occlusion and the never-seen mask cast: more is smoother and slower.</source>
+        <translation>Rayons lancés par texel pour l’occlusion ambiante et le masque « jamais vu » : plus, c’est plus lisse et plus lent.</translation>
+    </message>
+    <message>
+        <source>Bakes “%1” into PSD and ORA templates as a layer of its own. The preview shows every layer chosen, from %2 rays a texel.</source>
+        <translation>Cuit « %1 » dans les gabarits PSD et ORA, en un calque à part. L’aperçu montre chaque calque choisi, à %2 rayons par texel.</translation>
     </message>
 </context>
 <context>
