@@ -287,18 +287,22 @@ bool Bvh::Occluded(const Vec3& origin, const Vec3& direction, float tMax) const 
             }
             const Face* f = m_faces.data() + w.index[k];
             for (uint32_t n = 0; n < w.count[k]; ++n, ++f) {
-                // Where the ray meets the face's plane first (either side),
-                // then whether that point lies within the edges.
+                // Where the ray meets the face's plane (either side), then
+                // whether that point lies within the edges; all scaled by the
+                // determinant, so no division: a ray along the plane (0) or
+                // NaN meets nothing.
                 const float s[3] = {o[0] - f->v0[0], o[1] - f->v0[1], o[2] - f->v0[2]};
-                const float across = -1 / (d[0] * f->n[0] + d[1] * f->n[1] + d[2] * f->n[2]);
-                const float t = (s[0] * f->n[0] + s[1] * f->n[1] + s[2] * f->n[2]) * across;
-                if (!(t > 0 && t < tMax)) // NaN when the ray runs along the plane
+                const float det = d[0] * f->n[0] + d[1] * f->n[1] + d[2] * f->n[2];
+                const float sign = det < 0 ? 1.0f : -1.0f;
+                const float size = std::abs(det);
+                const float t = (s[0] * f->n[0] + s[1] * f->n[1] + s[2] * f->n[2]) * sign;
+                if (!(t > 0 && t < tMax * size))
                     continue;
                 const float c[3] = {s[1] * d[2] - s[2] * d[1], s[2] * d[0] - s[0] * d[2],
                                     s[0] * d[1] - s[1] * d[0]};
-                const float u = (f->e2[0] * c[0] + f->e2[1] * c[1] + f->e2[2] * c[2]) * across;
-                const float v = -(f->e1[0] * c[0] + f->e1[1] * c[1] + f->e1[2] * c[2]) * across;
-                if (u >= 0 && v >= 0 && u + v <= 1)
+                const float u = (f->e2[0] * c[0] + f->e2[1] * c[1] + f->e2[2] * c[2]) * sign;
+                const float v = -(f->e1[0] * c[0] + f->e1[1] * c[1] + f->e1[2] * c[2]) * sign;
+                if (u >= 0 && v >= 0 && u + v <= size)
                     return true;
             }
         }
