@@ -4,9 +4,7 @@
 #include "bake/Bake.h"
 #include "cli/Commands.h"
 #include "cli/Dress.h"
-#include "export/OraTemplate.h"
 #include "export/PngTemplate.h"
-#include "export/PsdTemplate.h"
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "game/ModelGame.h"
@@ -168,16 +166,10 @@ int BakeCommand(const FlattenRequest& q, const std::string& list, int rays, cons
                 Say(io, "note: no texture under the template: " + why + ".");
             style.underlay = underlay.get();
         }
-        LayeredTemplate drawn = DrawLayeredTemplate(style, request.records);
-        InsertLayersAboveTexture(drawn, BakedTemplateLayers(r), style);
-        const std::string bytes = drawn.merged.width == 0         ? std::string()
-                                  : format == TemplateFormat::Psd ? EncodePsd(drawn)
-                                                                  : EncodeOra(drawn);
-        if (bytes.empty()) {
-            Say(io, "cannot make \"" + q.out + "\": out of memory.");
-            return kCannotWrite;
-        }
-        if (const Status written = WriteFileSafely(q.out, bytes); !written.ok()) {
+        // The same writer as any template's, the window's too.
+        style.baked = std::make_shared<const std::vector<LayerImage>>(BakedTemplateLayers(r));
+        if (const Status written = WriteTemplateFile(q.out, request.records, style);
+            !written.ok()) {
             Say(io, written.error().Message());
             return kCannotWrite;
         }
