@@ -24,6 +24,7 @@ const char* const kExamples =
     "  gridwright-flatten --list MODEL\n"
     "  gridwright-flatten --dump MODEL\n"
     "  gridwright-flatten --textures MODEL [--skin NAME|FILE.skin]\n"
+    "  gridwright-flatten --animations MODEL\n"
     "  gridwright-flatten --extract-skin N MODEL -o SKIN.png\n"
     "  gridwright-flatten MODEL.mdl --set-skin N PICTURE -o OUT.mdl [--dither]\n"
     "  gridwright-flatten MODEL.mdl --add-skin PICTURE -o OUT.mdl\n"
@@ -68,6 +69,12 @@ const char* const kFooter =
     "--list writes one line per surface: index, name, texture, vertices, triangles,\n"
     "tab-separated; in names a backslash, tab, newline, carriage return and other\n"
     "control bytes are written \\\\, \\t, \\n, \\r and \\xHH.\n"
+    "\n"
+    "--animations writes one line per named animation: name, first frame, frames\n"
+    "(negative: played backwards), looping frames (0: it holds its last), frames a\n"
+    "second; tab-separated. A player's come from the animation.cfg beside it, the\n"
+    "legs' first frames counted in lower.md3 as the game counts them; an MD2's or\n"
+    "MDL's from its frames' names (run1...run6 is run).\n"
     "\n"
     "--textures writes one line per surface: index, surface name, texture name,\n"
     "where it came from (skin:FILE or model), the image file found (empty when\n"
@@ -183,7 +190,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     app.formatter(std::make_shared<HelpFormatter>());
     app.get_formatter()->column_width(34);
     FlattenRequest q;
-    bool list = false, dump = false, textures = false;
+    bool list = false, dump = false, textures = false, animations = false;
     app.add_option("MODEL", q.model,
                    "the model: a file, ARCHIVE.pk3:PATH (or .pak), or a game path with --game");
     app.add_option("--game", q.games,
@@ -251,6 +258,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
             ->type_name("TEXTURE");
     app.add_flag("--textures", textures,
                  "the texture each surface wears, one line each (see below)");
+    app.add_flag("--animations", animations,
+                 "the model's named animations, one line each (see below)");
     app.add_option("--skin", q.skin, "the .skin to read textures from [default: default]")
         ->type_name("NAME|FILE.skin");
     app.add_flag("--underlay", q.underlay, "draw the texture under the layout (PNG, BMP, PDF)");
@@ -386,9 +395,10 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     // Each of these is a command of its own: given two, one would run and the
     // other be dropped unsaid.
     std::vector<std::string> actions;
-    for (const char* name : {"--list", "--dump", "--textures", "--models", "--wearers",
-                             "--extract-skin", "--set-skin", "--add-skin", "--pcx", "--pad",
-                             "--check-bleed", "--check-skin", "--pack", "--new-skin", "--bake"})
+    for (const char* name :
+         {"--list", "--dump", "--textures", "--animations", "--models", "--wearers",
+          "--extract-skin", "--set-skin", "--add-skin", "--pcx", "--pad", "--check-bleed",
+          "--check-skin", "--pack", "--new-skin", "--bake"})
         if (app.get_option(name)->count() > 0)
             actions.emplace_back(name);
     if (actions.size() > 1) {
@@ -493,6 +503,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& io) {
         return DumpCommand(q, io);
     if (textures)
         return TexturesCommand(q, io);
+    if (animations)
+        return AnimationsCommand(q, io);
     if (q.out.empty()) {
         const std::string all = Extensions(", "); // ".eps, .svg, ..."
         const size_t comma = all.find(", ");

@@ -49,6 +49,8 @@ int ListCommand(const FlattenRequest& q, Console& io);
 int DumpCommand(const FlattenRequest& q, Console& io);
 // The texture each surface wears and where it was found.
 int TexturesCommand(const FlattenRequest& q, Console& io);
+// MODEL's named animations, one a line, tab-separated.
+int AnimationsCommand(const FlattenRequest& q, Console& io);
 // Every model of the game folders matching a pattern.
 int ModelsCommand(const std::vector<std::string>& games, const std::string& glob, Console& io);
 // A template per texture of every model matching a pattern.

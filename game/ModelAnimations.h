@@ -1,0 +1,23 @@
+#pragma once
+// The named animations of a model in its game: a player's animation.cfg
+// beside its parts, or the frames a model names (MD2, MDL) grouped.
+#include "game/GameFiles.h"
+#include "model/Model.h"
+#include "scene/Animations.h"
+
+#include <string>
+#include <vector>
+
+struct ModelAnimations {
+    std::vector<Animation> animations;
+    std::string source; // "models/players/x/animation.cfg", "frame names"; empty: none
+    // What is wrong but not fatal (a keyword the game does not know, an
+    // animation past the model's frames), sentences without a final stop.
+    std::vector<std::string> notes;
+};
+
+// `modelGamePath` is the model's path in `files`. A player's part reads the
+// animation.cfg of its folder (the other parts' frames are counted from
+// their own files); an animation.cfg the game would refuse is an error.
+Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
+                                     const std::string& modelGamePath);

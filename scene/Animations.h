@@ -1,0 +1,68 @@
+#pragma once
+// Named animations: a player's animation.cfg read as the game reads it, and
+// the frames of models that name them (MD2, MDL: "run1" ... "run6" is "run")
+// grouped; and which frames an animation shows at a time, as the game
+// steps and blends them.
+#include "model/Error.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct Animation {
+    std::string name; // "LEGS_RUN", "run"
+    // Which of a player's models it moves: both (the deaths), the legs
+    // (lower.md3) or the torso (upper.md3); Whole for a model alone.
+    enum class Part { Whole, Both, Legs, Torso } part = Part::Whole;
+    int first = 0;         // the first frame, in the frames of the model it moves
+    int frames = 1;        // how many
+    int looping = 0;       // the last `looping` frames repeat; 0 holds the last
+    double fps = 10;       // frames a second, above 0
+    bool reversed = false; // played from its last frame to its first
+};
+
+// The game's player animations, in its fixed order.
+inline constexpr int kPlayerAnimations = 31;
+extern const std::array<const char*, kPlayerAnimations> kPlayerAnimationNames;
+// The animations the game reads from the file, before the gestures, which
+// may be left out (they are then TORSO_GESTURE's).
+inline constexpr int kRequiredPlayerAnimations = 25;
+// The game reads no longer file.
+inline constexpr size_t kMaxAnimationConfigBytes = 19999;
+
+struct PlayerAnimations {
+    std::vector<Animation> animations; // kPlayerAnimations of them, the game's order
+    // The header's keywords.
+    std::string sex = "m", footsteps = "normal";
+    std::array<double, 3> headOffset{0, 0, 0};
+    bool fixedLegs = false, fixedTorso = false;
+    // What the game would say about the file (an unknown keyword, a bad
+    // footsteps), each a sentence without its final stop.
+    std::vector<std::string> notes;
+};
+
+// An animation.cfg. Its legs' animations start where lower.md3 has them:
+// LEGS_WALKCR's first frame less TORSO_GESTURE's is taken off every LEGS_*,
+// as the torso-only frames are not in the legs' model. An error when the
+// file is too long for the game or ends before LEGS_TURN.
+Result<PlayerAnimations> ParseAnimationConfig(std::string_view text);
+
+// Frames named alike but for their trailing digits, side by side, make one
+// animation each ("stand1".."stand40" is "stand"); frames without a name
+// are left out. Played at `fps` (Quake's server steps models at 10 a second).
+std::vector<Animation> GroupFramesByName(const std::vector<std::string>& frameNames,
+                                         double fps = 10);
+
+// An animation that asks for frames past the model's `frameCount`: a
+// sentence naming it; empty when its frames are all there.
+std::string FramesPastTheModel(const Animation& animation, int frameCount);
+
+// What an animation shows `seconds` after it starts: frame `from` blended
+// towards `to` by `blend` (0: from alone), stepping as the game steps: past
+// its end it repeats its last `looping` frames, or holds the last.
+struct AnimationFrame {
+    int from = 0, to = 0;
+    double blend = 0;
+};
+AnimationFrame FrameAtTime(const Animation& animation, double seconds);

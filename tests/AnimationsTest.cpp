@@ -1,0 +1,182 @@
+// Named animations: animation.cfg read as the game reads it (one the test
+// writes with every rule, and the shared player's), frames grouped by their
+// names, the frame shown at a time, and --animations.
+#include "scene/Animations.h"
+#include "game/ModelAnimations.h"
+#include "game/OpenModel.h"
+#include "scene/Frames.h"
+#include "tests/CliRun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every required animation, BOTH_DEATH1 at frame 0 and each after the one
+// before it, `frames` long; the torso's 7 take frames 6 to 6 + 7 * frames.
+std::string Lines(int frames, int upTo = kRequiredPlayerAnimations) {
+    std::string text;
+    for (int i = 0; i < upTo; ++i)
+        text += std::to_string(i * frames) + "\t" + std::to_string(frames) + "\t0\t20\n";
+    return text;
+}
+
+const Animation& Named(const PlayerAnimations& p, const std::string& name) {
+    for (const Animation& a : p.animations)
+        if (a.name == name)
+            return a;
+    static const Animation none;
+    ADD_FAILURE() << "no " << name;
+    return none;
+}
+
+} // namespace
+
+TEST(AnimationConfig, EveryRuleOfTheGame) {
+    std::string text = "// a player\n"
+                       "sex F\nfootsteps boot\nheadoffset 1 -2 3.5\nfixedlegs\n"
+                       "boundingbox -15 -15 -24 15 15 44 /* a mod's */\n" +
+                       Lines(2);
+    // TORSO_ATTACK backwards; LEGS_RUN holds its last frame; LEGS_IDLE loops
+    // more frames than it has; TORSO_STAND at 0 fps.
+    text.replace(text.find("14\t2\t0\t20"), 9, "14\t-2\t0\t20");
+    text.replace(text.find("22\t2\t0\t20"), 9, "22\t2\t0\t0");
+    text.replace(text.find("44\t2\t0\t20"), 9, "44\t2\t9\t20");
+    const Result<PlayerAnimations> parsed = ParseAnimationConfig(text);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().reason;
+    const PlayerAnimations& p = parsed.value();
+    EXPECT_EQ(p.sex, "f");
+    EXPECT_EQ(p.footsteps, "boot");
+    EXPECT_EQ(p.headOffset, (std::array<double, 3>{1, -2, 3.5}));
+    EXPECT_TRUE(p.fixedLegs);
+    EXPECT_FALSE(p.fixedTorso);
+    ASSERT_EQ(p.animations.size(), size_t(kPlayerAnimations));
+    // The mod's line is skipped whole: its numbers are no frames.
+    ASSERT_EQ(p.notes.size(), 2u);
+    EXPECT_NE(p.notes[0].find("line 6"), std::string::npos) << p.notes[0];
+    EXPECT_NE(p.notes[1].find("LEGS_IDLE loops 9 of its 2"), std::string::npos) << p.notes[1];
+    EXPECT_EQ(Named(p, "BOTH_DEATH1").first, 0);
+    EXPECT_EQ(Named(p, "BOTH_DEATH1").part, Animation::Part::Both);
+    EXPECT_TRUE(Named(p, "TORSO_ATTACK").reversed);
+    EXPECT_EQ(Named(p, "TORSO_ATTACK").frames, 2);
+    EXPECT_EQ(Named(p, "TORSO_STAND").fps, 1);
+    // LEGS_WALKCR at 26, TORSO_GESTURE at 12: the 14 torso-only frames
+    // between them are not in the legs' model, so every LEGS_* starts 14 sooner.
+    EXPECT_EQ(Named(p, "LEGS_WALKCR").first, 12);
+    EXPECT_EQ(Named(p, "LEGS_WALKCR").part, Animation::Part::Legs);
+    EXPECT_EQ(Named(p, "LEGS_TURN").first, 48 - 14);
+    EXPECT_EQ(Named(p, "LEGS_IDLE").looping, 2);
+    // The gestures left out play TORSO_GESTURE.
+    for (const char* gesture : {"TORSO_GETFLAG", "TORSO_NEGATIVE"}) {
+        EXPECT_EQ(Named(p, gesture).first, 12) << gesture;
+        EXPECT_EQ(Named(p, gesture).part, Animation::Part::Torso) << gesture;
+    }
+    // Given, they are read, and not moved as the legs are.
+    const Result<PlayerAnimations> all = ParseAnimationConfig(Lines(2, kPlayerAnimations));
+    ASSERT_TRUE(all.ok());
+    EXPECT_EQ(Named(all.value(), "TORSO_NEGATIVE").first, 60);
+    EXPECT_TRUE(all.value().notes.empty());
+
+    // Refusals: it ends before LEGS_TURN, or in the middle of a line; too long for the game.
+    const Result<PlayerAnimations> shortFile = ParseAnimationConfig(Lines(2, 20));
+    ASSERT_FALSE(shortFile.ok());
+    EXPECT_NE(shortFile.error().reason.find("LEGS_JUMPB"), std::string::npos)
+        << shortFile.error().reason;
+    EXPECT_FALSE(ParseAnimationConfig(Lines(2, 24) + "7 7").ok());
+    EXPECT_FALSE(ParseAnimationConfig(std::string(kMaxAnimationConfigBytes + 1, ' ')).ok());
+    EXPECT_FALSE(ParseAnimationConfig("").ok());
+}
+
+TEST(AnimationConfig, TheSharedPlayersFramesAreAllThere) {
+    const fs::path lower = fs::path(GW_MODEL_CORPUS) / "md3/casey/models/players/casey/lower.md3";
+    if (!fs::exists(lower))
+        GTEST_SKIP() << "the shared players are not here";
+    const Result<OpenedModel> opened = OpenModel(lower.string(), {});
+    ASSERT_TRUE(opened.ok());
+    const Result<ModelAnimations> found = AnimationsOf(
+        opened.value().model, *opened.value().game.files, opened.value().game.gamePath);
+    ASSERT_TRUE(found.ok()) << found.error().Message();
+    const ModelAnimations& m = found.value();
+    EXPECT_EQ(m.source, "models/players/casey/animation.cfg");
+    ASSERT_EQ(m.animations.size(), size_t(kPlayerAnimations));
+    for (const std::string& note : m.notes)
+        EXPECT_EQ(note.find("asks for frames"), std::string::npos) << note;
+    const int frames = FrameCountOf(opened.value().model);
+    for (const Animation& a : m.animations)
+        if (a.part != Animation::Part::Torso) {
+            EXPECT_LE(a.first + a.frames, frames) << a.name;
+        }
+    // The legs start right after the deaths, where lower.md3 has them.
+    EXPECT_EQ(m.animations[13].name, "LEGS_WALKCR");
+    EXPECT_EQ(m.animations[13].first, m.animations[6].first);
+
+    const Outcome run = Cli({"--animations", lower.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\nLEGS_RUN\t5\t1\t0\t30\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("\"boundingbox\" is no keyword"), std::string::npos) << run.err;
+}
+
+TEST(Animations, FramesAreGroupedByTheirNames) {
+    const std::vector<Animation> g =
+        GroupFramesByName({"stand1", "stand2", "stand3", "run1", "run2", "", "pain (1 of 2)",
+                           "pain (2 of 2)", "stand4", "17"});
+    ASSERT_EQ(g.size(), 4u);
+    EXPECT_EQ(g[0].name, "stand");
+    EXPECT_EQ(g[0].frames, 3);
+    EXPECT_EQ(g[0].looping, 3); // a group repeats whole
+    EXPECT_EQ(g[1].name, "run");
+    EXPECT_EQ(g[1].first, 3);
+    EXPECT_EQ(g[2].name, "pain");
+    EXPECT_EQ(g[2].first, 6);
+    EXPECT_EQ(g[2].frames, 2);
+    EXPECT_EQ(g[3].name, "stand (2)"); // met again further on
+    EXPECT_EQ(g[3].first, 8);
+    EXPECT_EQ(g[3].fps, 10);
+    EXPECT_TRUE(GroupFramesByName({}).empty());
+
+    Animation a{"x", Animation::Part::Whole, 40, 10, 0, 10, false};
+    EXPECT_EQ(FramesPastTheModel(a, 50), "");
+    EXPECT_EQ(FramesPastTheModel(a, 45), "x asks for frames 40 to 49 of a model with 45");
+}
+
+// As the game steps: frame by frame at the file's speed (in whole
+// milliseconds), then the last `looping` frames again, or the last held.
+TEST(Animations, TheFrameShownAtATime) {
+    Animation a{"a", Animation::Part::Whole, 10, 5, 2, 10, false};
+    auto at = [&](double seconds) { return FrameAtTime(a, seconds); };
+    EXPECT_EQ(at(0).from, 10);
+    EXPECT_EQ(at(0).to, 11);
+    EXPECT_EQ(at(0).blend, 0);
+    EXPECT_EQ(at(0.25).from, 12);
+    EXPECT_NEAR(at(0.25).blend, 0.5, 1e-9);
+    // 0.4 s: the last frame, blending into the loop's first (13).
+    EXPECT_EQ(at(0.45).from, 14);
+    EXPECT_EQ(at(0.45).to, 13);
+    EXPECT_EQ(at(0.55).from, 13);
+    EXPECT_EQ(at(0.65).from, 14);
+    EXPECT_TRUE(at(1e9).from == 13 || at(1e9).from == 14);
+    a.looping = 0; // holds the last
+    EXPECT_EQ(at(0.45).from, 14);
+    EXPECT_EQ(at(0.45).to, 14);
+    EXPECT_EQ(at(0.45).blend, 0);
+    EXPECT_EQ(at(100).from, 14);
+    a.reversed = true;
+    EXPECT_EQ(at(0).from, 14);
+    EXPECT_EQ(at(0.15).from, 13);
+    EXPECT_EQ(at(5).from, 10);
+    // 15 frames a second is a frame every 66 ms, as the game counts it.
+    Animation b{"b", Animation::Part::Whole, 0, 100, 0, 15, false};
+    EXPECT_EQ(FrameAtTime(b, 0.66).from, 10);
+    EXPECT_EQ(FrameAtTime(b, 0.659).from, 9);
+    // Hostile times and speeds stay within the animation.
+    for (const double t : {-1.0, std::nan(""), -1e300})
+        EXPECT_EQ(FrameAtTime(b, t).from, 0) << t;
+    EXPECT_EQ(FrameAtTime(b, 1e300).from, 99);
+    b.fps = 0;
+    EXPECT_EQ(FrameAtTime(b, 2.5).from, 2);
+    b.frames = 0;
+    EXPECT_EQ(FrameAtTime(b, 7).from, 0);
+}
