@@ -20,6 +20,8 @@ int AnimationsCommand(const FlattenRequest& q, Console& io) {
         Say(io, found.error().Message());
         return kCannotLoad;
     }
+    for (const std::string& note : m.model.notes)
+        Say(io, "note: " + note + ".");
     for (const std::string& note : found.value().notes)
         Say(io, "note: " + note + ".");
     if (found.value().animations.empty())

@@ -47,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const SurfacePose pose = model.Pose(0, model.FrameCount() - 1);
     if (pose.positions.size() != model.surfaces[0].positions.size())
         __builtin_trap();
+    for (const Animation& a : model.animations)
+        if (a.frames < 0 || a.first < 0 || a.looping < 0 || a.looping > a.frames || !(a.fps > 0) ||
+            a.name.empty())
+            __builtin_trap();
     BakeSmall(std::make_shared<const Model>(model));
     return 0;
 }

@@ -10,9 +10,14 @@ Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
     ModelAnimations out;
     const int own = model.format == "MD3" ? PlayerPartOf(modelGamePath) : -1;
     if (own < 0) {
-        out.animations = GroupFramesByName(model.frameNames);
-        if (!out.animations.empty())
-            out.source = "frame names";
+        if (!model.animations.empty()) {
+            out.animations = model.animations;
+            out.source = "the model file";
+        } else {
+            out.animations = GroupFramesByName(model.frameNames);
+            if (!out.animations.empty())
+                out.source = "frame names";
+        }
         return out;
     }
     std::string folder = modelGamePath;

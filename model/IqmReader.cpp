@@ -154,6 +154,7 @@ class Reader {
     bool ReadText(const char* what, int mesh, uint32_t at, std::string& out, Error& error) const;
     bool CheckMesh(int index, Surface& s, Error& error) const;
     bool ReadMesh(int index, Surface& s, Error& error) const;
+    void ReadAnimations(Model& model) const;
     std::string MeshLabel(int index, const Surface& s) const {
         return "mesh " + std::to_string(index) + " (\"" + s.name + "\")";
     }
@@ -441,7 +442,43 @@ Result<Model> Reader::Run() {
     for (int i = 0; i < int(meshes); ++i)
         if (!ReadMesh(i, model.surfaces[size_t(i)], error))
             return error;
+    ReadAnimations(model);
     return model;
+}
+
+// The animations' names and frames; a flaw in one is a note, never fatal:
+// the layout does not need them.
+void Reader::ReadAnimations(Model& model) const {
+    const uint32_t count = Word(kAnimCount), frames = Word(kFrameCount);
+    constexpr uint32_t kMostAnimations = 4096;
+    if (count > kMostAnimations)
+        model.notes.push_back("it names " + std::to_string(count) + " animations; the first " +
+                              std::to_string(kMostAnimations) + " are read");
+    for (uint32_t i = 0; i < count && i < kMostAnimations; ++i) {
+        const int64_t at = int64_t(Word(kAnimsAt)) + int64_t(i) * kAnimSize;
+        Animation a;
+        Error unnamed;
+        if (!ReadText("name", 0, U32(at), a.name, unnamed) || a.name.empty()) {
+            if (!unnamed.reason.empty())
+                model.notes.push_back("animation " + std::to_string(i) +
+                                      "'s name is not in the file's text");
+            a.name = "animation " + std::to_string(i);
+        }
+        const uint32_t first = U32(at + 4), length = U32(at + 8), flags = U32(at + 16);
+        const uint32_t raw = U32(at + 12);
+        float rate;
+        std::memcpy(&rate, &raw, sizeof rate);
+        a.first = int(std::min<uint32_t>(first, INT32_MAX));
+        a.frames = int(std::min<uint32_t>(length, INT32_MAX));
+        a.looping = (flags & 1u) != 0 ? a.frames : 0; // IQM_LOOP: the whole repeats
+        a.fps = std::isfinite(rate) && rate > 0 ? double(rate) : 10;
+        if (uint64_t(first) + length > frames)
+            model.notes.push_back("animation \"" + a.name + "\" asks for frames " +
+                                  std::to_string(first) + " to " +
+                                  std::to_string(uint64_t(first) + length - 1) + " of the " +
+                                  std::to_string(frames) + " the file holds");
+        model.animations.push_back(std::move(a));
+    }
 }
 
 } // namespace

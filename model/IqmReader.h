@@ -6,7 +6,8 @@
 #include "model/Model.h"
 
 // The model held in `source`: one surface per mesh, named after it and
-// wearing its material, with the bind pose's positions and normals. The
-// skeleton and the animations are not read (the bind pose is what a layout
-// needs), but every block the header names must lie inside the file.
+// wearing its material, with the bind pose's positions and normals, and the
+// animations' names and frames. The skeleton and the frames' poses are not
+// read (the bind pose is what a layout needs), but every block the header
+// names must lie inside the file.
 Result<Model> ReadIqm(const SourceBytes& source);

@@ -5,6 +5,8 @@
 // triangles, and the model's first frame (or bind pose); every frame and the
 // tags are reached through its geometry. What only one format has stays in a
 // side record (MD3's header fields, for the dump).
+#include "model/Animation.h"
+
 #include <array>
 #include <cstdint>
 
@@ -110,7 +112,10 @@ struct Model {
     std::string path;   // where it was read from, as given
     std::string format; // the format table's name of it: "MD3", "MDL", ...
     std::vector<Surface> surfaces;
-    std::vector<std::string> frameNames;           // where the format names its frames
+    std::vector<std::string> frameNames; // where the format names its frames
+    // The animations the file names (IQM's), in its order; their frames are
+    // the file's own, which the bind pose alone may not show.
+    std::vector<Animation> animations;
     std::vector<std::string> skinNames;            // skins the file names (MD2's header), in order
     std::vector<EmbeddedSkin> skins;               // pictures the file holds (MDL, glTF)
     std::shared_ptr<const ModelGeometry> geometry; // null: no frame beyond the surfaces' own

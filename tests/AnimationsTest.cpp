@@ -180,3 +180,12 @@ TEST(Animations, TheFrameShownAtATime) {
     b.frames = 0;
     EXPECT_EQ(FrameAtTime(b, 7).from, 0);
 }
+
+TEST(Animations, AnIqmNamesItsOwn) {
+    const fs::path guy = fs::path(GW_MODEL_CORPUS) / "iqm/guy/models/iqm/guy.iqm";
+    if (!fs::exists(guy))
+        GTEST_SKIP() << "the shared IQM is not here";
+    const Outcome run = Cli({"--animations", guy.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "jump\t0\t61\t0\t24\ndance\t61\t61\t0\t24\n");
+}

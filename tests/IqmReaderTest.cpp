@@ -204,6 +204,47 @@ TEST(IqmReader, AnAnimationFileIsRefusedAsHavingNoMeshes) {
         << read.error().reason;
 }
 
+// The animations a mesh file names are read, each with its frames and
+// speed; one whose name is not in the text, or whose frames the file lacks,
+// is kept and said.
+TEST(IqmReader, TheAnimationsAreReadAndTheirFlawsSaid) {
+    IqmDesc d = TwoMeshes();
+    d.anims = 2;
+    d.frames = 4;
+    IqmFile file = BuildIqm(d);
+    const Result<Model> read = Read(file.bytes);
+    ASSERT_TRUE(read.ok()) << read.error().Message();
+    ASSERT_EQ(read.value().animations.size(), 2u);
+    const Animation& a = read.value().animations[1];
+    EXPECT_EQ(a.name, "animation 1"); // named by the empty string
+    EXPECT_EQ(a.first, 0);
+    EXPECT_EQ(a.frames, 4);
+    EXPECT_EQ(a.fps, 24);
+    EXPECT_EQ(a.looping, 0);
+    EXPECT_TRUE(read.value().notes.empty());
+
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file.bytes[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    const size_t second = file.at["animations"] + 20;
+    put(second, 0xFFFFFF00u);      // its name far past the text
+    put(second + 4, 3);            // frames 3 to 6 of the 4
+    put(second + 12, 0x7FC00000u); // a speed that is NaN
+    put(second + 16, 1);           // looping
+    const Result<Model> flawed = Read(file.bytes);
+    ASSERT_TRUE(flawed.ok()) << flawed.error().Message();
+    const Animation& b = flawed.value().animations.at(1);
+    EXPECT_EQ(b.name, "animation 1");
+    EXPECT_EQ(b.first, 3);
+    EXPECT_EQ(b.fps, 10);
+    EXPECT_EQ(b.looping, 4);
+    const std::vector<std::string>& notes = flawed.value().notes;
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_NE(notes[0].find("not in the file's text"), std::string::npos) << notes[0];
+    EXPECT_NE(notes[1].find("frames 3 to 6 of the 4"), std::string::npos) << notes[1];
+}
+
 // --- The real models ---------------------------------------------------------
 
 const std::filesystem::path kCorpus = std::filesystem::path(GW_MODEL_CORPUS);
