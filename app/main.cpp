@@ -1,6 +1,7 @@
 #include "app/Language/Language.h"
 #include "app/MainWindow/MainWindow.h"
 #include "app/OptionsDialog/TemplateOptions.h"
+#include "app/Workspace/WorkspaceWindow.h"
 #include "model/Version.h"
 
 #include <QApplication>
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption workspace(
         "workspace", "Opens the workspace too: the layout, large, beside the model in 3D.");
     parser.addOption(workspace);
+    const QCommandLineOption animation(
+        "animation", "With --workspace: the model plays this animation (LEGS_RUN, run, ...).",
+        "NAME");
+    parser.addOption(animation);
     parser.process(*app);
     const QString language = ChooseLanguage(
         parser.value(lang), GridwrightSettings().value("language").toString(), QLocale::system());
@@ -72,7 +77,24 @@ int main(int argc, char** argv) {
     // The program ends when its window does, however it was closed.
     QObject::connect(&window, &QDialog::finished, app.get(), &QCoreApplication::quit);
     window.show();
-    if (parser.isSet(workspace)) // after the model is read, which is queued first
-        QTimer::singleShot(0, &window, [&window] { window.OpenWorkspace(); });
+    if (parser.isSet(animation) && !parser.isSet(workspace)) {
+        std::fprintf(stderr, "gridwright: --animation plays in the workspace: add --workspace.\n");
+        return 2;
+    }
+    if (parser.isSet(workspace)) { // after the model is read, which is queued first
+        const QString name = parser.value(animation);
+        QTimer::singleShot(0, &window, [&window, name] {
+            window.OpenWorkspace();
+            if (name.isEmpty() || !window.workspace())
+                return;
+            if (window.workspace()->ChooseAnimation(name))
+                window.workspace()->SetPlaying(true);
+            else
+                std::fprintf(stderr,
+                             "gridwright: the model has no animation \"%s\"; "
+                             "gridwright-flatten --animations MODEL lists those it has.\n",
+                             name.toLocal8Bit().constData());
+        });
+    }
     return app->exec();
 }

@@ -1143,3 +1143,62 @@ TEST(WorkspaceGl, TheModelWearsABakedLayerInPlaceOfItsPaint) {
     EXPECT_EQ(view->pictures()[0][0], paint);
     EXPECT_FALSE(workspace->statusText().contains("rays"));
 }
+
+// A player with its animation.cfg stands (LEGS_IDLE, TORSO_STAND) when the
+// workspace opens; another animation shows other frames, and playing one
+// moves them on at the file's speed, each list on its own clock.
+TEST(WorkspaceGl, APlayerStandsThenRunsAndPlaysItsAnimations) {
+    const std::string upper =
+        std::string(GW_MODEL_CORPUS) + "/md3/casey/models/players/casey/upper.md3";
+    if (!std::filesystem::exists(upper))
+        GTEST_SKIP() << upper << " is not here";
+    DesktopStandIn desktop;
+    auto window = StartMainWindow(upper);
+    ASSERT_NE(window->model(), nullptr);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_NE(workspace, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    // Alone, the torso has one list: its own animations and the deaths.
+    EXPECT_EQ(workspace->legsAnimations()->currentText(), "TORSO_STAND");
+    EXPECT_EQ(workspace->legsAnimations()->findText("LEGS_RUN"), -1);
+    EXPECT_FALSE(workspace->torsoAnimations()->isVisibleTo(workspace));
+    workspace->SetJoinPlayer(true);
+    ASSERT_TRUE(workspace->showsPlayer());
+    auto* legs = workspace->findChild<QSlider*>("frame");
+    auto* torso = workspace->findChild<QSlider*>("torsoFrame");
+    EXPECT_EQ(workspace->legsAnimations()->currentText(), "LEGS_IDLE");
+    EXPECT_EQ(workspace->torsoAnimations()->currentText(), "TORSO_STAND");
+    EXPECT_EQ(legs->value(), 12); // LEGS_IDLE's 42, less the torso's own 30
+    EXPECT_EQ(torso->value(), 31);
+    ModelView* view = workspace->modelView();
+    view->FitView();
+    EXPECT_TRUE(Within2s([&] { return workspace->pendingPictures() == 0; }));
+    QTest::qWait(100);
+    const QImage standing = view->grabFramebuffer();
+    auto changed = [&](const QImage& from) {
+        const QImage now = view->grabFramebuffer();
+        int count = 0;
+        for (int y = 0; y < now.height(); y += 2)
+            for (int x = 0; x < now.width(); x += 2)
+                count += now.pixel(x, y) != from.pixel(x, y);
+        return count;
+    };
+    ASSERT_TRUE(workspace->ChooseAnimation("LEGS_RUN"));
+    EXPECT_EQ(legs->value(), 5);
+    EXPECT_TRUE(Within2s([&] { return changed(standing) > 100; }))
+        << changed(standing) << " pixels changed";
+    // Played: TORSO_GESTURE's ten frames at 15 a second move the torso on,
+    // and the legs hold LEGS_RUN's one frame.
+    ASSERT_TRUE(workspace->ChooseAnimation("TORSO_GESTURE"));
+    EXPECT_EQ(torso->value(), 3);
+    workspace->SetPlaying(true);
+    EXPECT_TRUE(workspace->playing());
+    EXPECT_TRUE(Within2s([&] { return torso->value() > 5; })) << torso->value();
+    EXPECT_EQ(legs->value(), 5);
+    workspace->SetPlaying(false);
+    const int paused = torso->value();
+    QTest::qWait(300);
+    EXPECT_EQ(torso->value(), paused);
+    EXPECT_FALSE(workspace->ChooseAnimation("NO_SUCH_ANIMATION"));
+}

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -112,6 +113,24 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_torsoFrame->setObjectName("torsoFrame");
     m_torsoLabel = new QLabel(this);
     m_torsoCaption = new QLabel(tr("Torso"), this);
+    // Each list's animation plays its frames on its own clock.
+    m_legsAnimation = new QComboBox(this);
+    m_legsAnimation->setObjectName("legsAnimation");
+    m_legsAnimation->setToolTip(tr("The animation these frames play, at the file's speed"));
+    m_torsoAnimation = new QComboBox(this);
+    m_torsoAnimation->setObjectName("torsoAnimation");
+    m_torsoAnimation->setToolTip(m_legsAnimation->toolTip());
+    for (QComboBox* box : {m_legsAnimation, m_torsoAnimation}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(8);
+        box->hide();
+    }
+    m_play = new QPushButton(tr("Play"), this);
+    m_play->setObjectName("play");
+    m_play->setCheckable(true);
+    m_play->hide();
+    m_clock = new QTimer(this);
+    m_clock->setInterval(16); // each step of the game's clocks as soon as it is due
     m_player = new QCheckBox(tr("Join the player's parts"), this);
     m_player->setObjectName("joinPlayer");
     m_player->setChecked(GridwrightSettings().value("workspace/joinPlayer", false).toBool());
@@ -148,12 +167,18 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     auto* right = new QWidget(this);
     auto* column = new QVBoxLayout(right);
     column->setContentsMargins(0, 0, 0, 0);
+    // Tight rows: with the animation lists the column still fits a small
+    // screen at twice the scale.
+    column->setSpacing(3);
     column->addWidget(m_view, 1);
     auto* bar = new QHBoxLayout;
+    bar->addWidget(m_play);
     bar->addWidget(m_frameCaption);
+    bar->addWidget(m_legsAnimation);
     bar->addWidget(m_frame, 1);
     bar->addWidget(m_frameLabel);
     bar->addWidget(m_torsoCaption);
+    bar->addWidget(m_torsoAnimation);
     bar->addWidget(m_torsoFrame, 1);
     bar->addWidget(m_torsoLabel);
     column->addLayout(bar);
@@ -215,6 +240,17 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     });
     for (QSlider* slider : {m_frame, m_torsoFrame})
         connect(slider, &QSlider::valueChanged, this, [this] { BuildScene(false); });
+    connect(m_legsAnimation, &QComboBox::currentIndexChanged, this,
+            [this] { AnimationChosen(false); });
+    connect(m_torsoAnimation, &QComboBox::currentIndexChanged, this,
+            [this] { AnimationChosen(true); });
+    connect(m_play, &QPushButton::toggled, this, &WorkspaceWindow::SetPlaying);
+    connect(m_clock, &QTimer::timeout, this, [this] {
+        const double seconds = double(m_tick.restart()) / 1000;
+        m_legsTime += seconds;
+        m_torsoTime += seconds;
+        ShowAnimationFrames();
+    });
     connect(m_outline, &QCheckBox::toggled, this, [this](bool on) {
         GridwrightSettings().setValue("workspace/outline", on);
         m_view->SetOutlineShown(on);
@@ -415,6 +451,7 @@ void WorkspaceWindow::OnModelChanged() {
     const std::shared_ptr<const Model>& model = m_source.textures().model();
     const int part = PlayerPartOfModel(model.get());
     m_player->setEnabled(part >= 0);
+    m_animationsOf = nullptr; // its lists anew, standing
     for (QSlider* slider : {m_frame, m_torsoFrame}) {
         const QSignalBlocker quiet(slider);
         slider->setValue(0);
@@ -506,12 +543,15 @@ void WorkspaceWindow::BuildScene(bool fit) {
             models[i] = i == own ? model : m_others[size_t(i)].model;
         ShowFrames(models[0] ? FrameCountOf(*models[0]) : 1,
                    models[1] ? FrameCountOf(*models[1]) : 0);
+        FillAnimations(model.get(), models[0] ? FrameCountOf(*models[0]) : 1,
+                       models[1] ? FrameCountOf(*models[1]) : 0);
         parts = JoinPlayer(models[0], models[1], models[2], m_frame->value(), m_torsoFrame->value(),
                            &problem, &m_partProblems);
         // The parts come lower, upper, head, as far as they join.
         m_mainPart = own < int(parts.size()) ? own : -1;
     } else {
         ShowFrames(model ? FrameCountOf(*model) : 1, 0);
+        FillAnimations(model.get(), model ? FrameCountOf(*model) : 1, 0);
         parts = SingleModel(model, m_frame->value());
     }
     const size_t mainParts = parts.size();
@@ -566,6 +606,8 @@ void WorkspaceWindow::ShowFrames(int frames, int torsoFrames) {
     m_frameCaption->setText(player ? tr("Legs") : tr("Frame"));
     for (QWidget* w : std::initializer_list<QWidget*>{m_torsoCaption, m_torsoFrame, m_torsoLabel})
         w->setVisible(player);
+    if (!player)
+        m_torsoAnimation->setVisible(false);
     for (const auto& [slider, count] :
          {std::pair{m_frame, frames}, std::pair{m_torsoFrame, torsoFrames}}) {
         const QSignalBlocker quiet(slider);

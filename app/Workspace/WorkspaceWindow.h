@@ -10,8 +10,10 @@
 #include "app/OptionsDialog/TemplateOptions.h"
 #include "bake/Bake.h"
 #include "flatten/PadLayout.h"
+#include "scene/Animations.h"
 #include "scene/Scene.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <array>
@@ -58,6 +60,16 @@ class WorkspaceWindow : public QWidget {
     QCheckBox* padSwitch() const { return m_pad; }
     QCheckBox* marginsSwitch() const { return m_margins; }
     QComboBox* bakeSwitch() const { return m_bakeView; }
+    // The named animations the legs' and the torso's frames play (one list
+    // for a model alone; entry 0 is the frames as the sliders set them),
+    // and whether their clocks run.
+    QComboBox* legsAnimations() const { return m_legsAnimation; }
+    QComboBox* torsoAnimations() const { return m_torsoAnimation; }
+    bool playing() const;
+    // Chooses the animation of that name in whichever list holds it, at its
+    // start; false when neither does.
+    bool ChooseAnimation(const QString& name);
+    void SetPlaying(bool play);
     // The baked layer the 3D view shows on the chosen texture's surfaces in
     // place of their paint (none: the paint), and the picture it shows now
     // (null until the first pass is baked).
@@ -175,6 +187,21 @@ class WorkspaceWindow : public QWidget {
     WithBake(std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures,
              const std::vector<ScenePart>& parts) const;
     QComboBox* m_bakeView = nullptr;
+    // The animations on offer in each list (after its entry 0), each list's
+    // time into its animation, and the clock that moves them.
+    QComboBox *m_legsAnimation = nullptr, *m_torsoAnimation = nullptr;
+    class QPushButton* m_play = nullptr;
+    std::vector<Animation> m_legsChoices, m_torsoChoices;
+    double m_legsTime = 0, m_torsoTime = 0;
+    class QTimer* m_clock = nullptr;
+    QElapsedTimer m_tick;
+    const Model* m_animationsOf = nullptr; // the model the lists were made for
+    bool m_animationsJoined = false;
+    // The lists for the model shown: legsFrames and torsoFrames are the
+    // frames of the models each moves (torsoFrames 0: one list).
+    void FillAnimations(const Model* model, int legsFrames, int torsoFrames);
+    void ShowAnimationFrames(); // the sliders to the animations' frames now
+    void AnimationChosen(bool torso);
     QThreadPool* m_baker = nullptr; // one bake at a time; a newer one cancels it
     std::shared_ptr<std::atomic<bool>> m_bakeCancel;
     int m_bakesAsked = 0, m_bakesShown = 0;

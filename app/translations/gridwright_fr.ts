@@ -784,6 +784,22 @@
         <source>Show on the model:</source>
         <translation>Montrer sur le modèle :</translation>
     </message>
+    <message>
+        <source>Frames</source>
+        <translation>Images</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Lecture</translation>
+    </message>
+    <message>
+        <source>The animation these frames play, at the file&apos;s speed</source>
+        <translation>L’animation que jouent ces images, à la vitesse du fichier</translation>
+    </message>
 </context>
 <context>
     <name>WornByDialog</name>
