@@ -1,13 +1,79 @@
 #include "game/ModelAnimations.h"
 
+#include "game/Archive.h"
 #include "game/ModelGame.h"
 #include "scene/Frames.h"
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <tuple>
+
+namespace {
+
+// An MD5 mesh's animations: each .md5anim file beside it, named by its file,
+// its frames and speed from its header.
+void Md5Animations(const GameFiles& files, const std::string& folder, ModelAnimations& out) {
+    constexpr size_t kMostFiles = 256;
+    for (const GameFile& file : files.List(folder)) {
+        const std::string& path = file.gamePath;
+        const std::string name = path.substr(folder.size());
+        if (name.find('/') != std::string::npos || name.size() <= 8 ||
+            GamePathKey(name.substr(name.size() - 8)) != ".md5anim")
+            continue;
+        if (out.animations.size() == kMostFiles) {
+            out.notes.push_back("more than " + std::to_string(kMostFiles) +
+                                " animation files lie beside the model; the first are listed");
+            break;
+        }
+        // The header lies at the top: no need to read the frames.
+        const Result<SourceBytes> bytes = files.Read(file, 64 * 1024 * 1024);
+        if (!bytes.ok()) {
+            out.notes.push_back(path + ": " + bytes.error().reason);
+            continue;
+        }
+        const Bytes& read = *bytes.value().bytes;
+        const std::string_view text(reinterpret_cast<const char*>(read.data()),
+                                    std::min<size_t>(read.size(), 4096));
+        Animation a;
+        a.name = name.substr(0, name.size() - 8);
+        long frames = -1;
+        double rate = 24;
+        for (const char* key : {"numFrames", "frameRate"}) {
+            const size_t at = text.find(key);
+            if (at == std::string_view::npos)
+                continue;
+            const std::string value(text.substr(at + std::strlen(key), 24));
+            if (std::string_view(key) == "numFrames")
+                frames = std::strtol(value.c_str(), nullptr, 10);
+            else
+                rate = std::strtod(value.c_str(), nullptr);
+        }
+        if (frames < 1 || frames > std::numeric_limits<int>::max()) {
+            out.notes.push_back(path + " gives no number of frames; it is left out");
+            continue;
+        }
+        a.frames = int(frames);
+        a.looping = a.frames; // the game's viewer repeats them
+        a.fps = std::isfinite(rate) && rate > 0 ? rate : 24;
+        out.animations.push_back(std::move(a));
+    }
+    if (!out.animations.empty())
+        out.source = "the .md5anim files beside it";
+}
+
+} // namespace
 
 Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
                                      const std::string& modelGamePath) {
     ModelAnimations out;
+    std::string folder = modelGamePath;
+    folder.erase(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
+    if (model.format == "MD5") {
+        Md5Animations(files, folder, out);
+        return out;
+    }
     const int own = model.format == "MD3" ? PlayerPartOf(modelGamePath) : -1;
     if (own < 0) {
         if (!model.animations.empty()) {
@@ -20,8 +86,6 @@ Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
         }
         return out;
     }
-    std::string folder = modelGamePath;
-    folder.erase(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
     const std::string config = folder + "animation.cfg";
     const std::unique_ptr<GameFile> file = files.Find(config);
     if (!file)

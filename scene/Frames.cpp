@@ -9,6 +9,20 @@ Vec3 ToVec3(const Point3& p) {
     return {p[0], p[1], p[2]};
 }
 
+Vec3 Lerp(const Vec3& a, const Vec3& b, float t) {
+    return a + (b - a) * t;
+}
+
+// Unit length again; a vector that has none (or is not finite) is kept.
+Vec3 Unit(const Vec3& v) {
+    const float length = Length(v);
+    return std::isfinite(length) && length > 0 ? v * (1 / length) : v;
+}
+
+bool Blends(int frame, int next, float blend) {
+    return next != frame && std::isfinite(blend) && blend > 0;
+}
+
 } // namespace
 
 int FrameCountOf(const Model& model) {
@@ -53,4 +67,33 @@ bool FindTag(const Model& model, int frame, const std::string& name, Placement& 
             return true;
         }
     return false;
+}
+
+SurfaceFrame FrameOf(const Model& model, size_t surface, int frame, int next, float blend) {
+    SurfaceFrame from = FrameOf(model, surface, frame);
+    if (!Blends(frame, next, blend))
+        return from;
+    SurfaceFrame to = FrameOf(model, surface, next);
+    if (from.positions.empty() || to.positions.size() != from.positions.size())
+        return from.positions.empty() ? to : from;
+    const float t = std::min(blend, 1.0f);
+    for (size_t i = 0; i < from.positions.size(); ++i) {
+        from.positions[i] = Lerp(from.positions[i], to.positions[i], t);
+        from.normals[i] = Unit(Lerp(from.normals[i], to.normals[i], t));
+    }
+    return from;
+}
+
+bool FindTag(const Model& model, int frame, int next, float blend, const std::string& name,
+             Placement& placement) {
+    Placement to;
+    if (!FindTag(model, frame, name, placement))
+        return false;
+    if (!Blends(frame, next, blend) || !FindTag(model, next, name, to))
+        return true;
+    const float t = std::min(blend, 1.0f);
+    placement.origin = Lerp(placement.origin, to.origin, t);
+    for (size_t a = 0; a < 3; ++a)
+        placement.axis[a] = Unit(Lerp(placement.axis[a], to.axis[a], t));
+    return true;
 }

@@ -21,10 +21,19 @@ struct Tag {
     std::string name;
     Placement placement;
 };
+// Between two frames, as the game draws a model on the move: positions
+// and normals `blend` of the way from `frame` to `next`, the normals made
+// unit again. Either frame alone when the other has no pose.
+SurfaceFrame FrameOf(const Model& model, size_t surface, int frame, int next, float blend);
+
 // The tags of a frame (clamped to the model's frames).
 std::vector<Tag> TagsOf(const Model& model, int frame);
 // The tag of that name in a frame; false when there is none.
 bool FindTag(const Model& model, int frame, const std::string& name, Placement& placement);
+// The same between two frames, as the game lerps a tag: origin and axes
+// blended, each axis made unit again.
+bool FindTag(const Model& model, int frame, int next, float blend, const std::string& name,
+             Placement& placement);
 
 // The number of frames that can be shown: the model's, at least one.
 int FrameCountOf(const Model& model);

@@ -6,14 +6,15 @@
 std::vector<ScenePart> SingleModel(std::shared_ptr<const Model> model, int frame) {
     std::vector<ScenePart> parts;
     if (model)
-        parts.push_back({std::move(model), "", Placement{}, frame});
+        parts.push_back({std::move(model), "", Placement{}, frame, frame, 0});
     return parts;
 }
 
 std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
                                   std::shared_ptr<const Model> upper,
-                                  std::shared_ptr<const Model> head, int lowerFrame, int upperFrame,
-                                  std::string* problem, const std::array<std::string, 3>* whyNot) {
+                                  std::shared_ptr<const Model> head, PartFrame legs,
+                                  PartFrame torso, std::string* problem,
+                                  const std::array<std::string, 3>* whyNot) {
     std::vector<ScenePart> parts;
     auto say = [problem](const std::string& text) {
         if (problem && problem->empty())
@@ -26,24 +27,24 @@ std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
         missing(0, "the legs (lower.md3) are missing");
         return parts;
     }
-    parts.push_back({lower, "lower", Placement{}, lowerFrame});
-    Placement torso;
+    parts.push_back({lower, "lower", Placement{}, legs.frame, legs.next, legs.blend});
+    Placement onLegs;
     if (!upper) {
         missing(1, "the torso (upper.md3) is missing");
         return parts;
     }
-    if (!FindTag(*lower, lowerFrame, "tag_torso", torso)) {
+    if (!FindTag(*lower, legs.frame, legs.next, legs.blend, "tag_torso", onLegs)) {
         say("the legs have no tag_torso");
         return parts;
     }
-    const Placement upperAt = OnTag(parts[0].placement, torso);
-    parts.push_back({upper, "upper", upperAt, upperFrame});
+    const Placement upperAt = OnTag(parts[0].placement, onLegs);
+    parts.push_back({upper, "upper", upperAt, torso.frame, torso.next, torso.blend});
     Placement neck;
     if (!head) {
         missing(2, "the head (head.md3) is missing");
         return parts;
     }
-    if (!FindTag(*upper, upperFrame, "tag_head", neck)) {
+    if (!FindTag(*upper, torso.frame, torso.next, torso.blend, "tag_head", neck)) {
         say("the torso has no tag_head");
         return parts;
     }
@@ -51,8 +52,18 @@ std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
     return parts;
 }
 
+std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
+                                  std::shared_ptr<const Model> upper,
+                                  std::shared_ptr<const Model> head, int lowerFrame, int upperFrame,
+                                  std::string* problem, const std::array<std::string, 3>* whyNot) {
+    return JoinPlayer(std::move(lower), std::move(upper), std::move(head),
+                      PartFrame{lowerFrame, lowerFrame, 0}, PartFrame{upperFrame, upperFrame, 0},
+                      problem, whyNot);
+}
+
 std::vector<Vec3> WorldPositions(const ScenePart& part, size_t surface) {
-    std::vector<Vec3> world = FrameOf(*part.model, surface, part.frame).positions;
+    std::vector<Vec3> world =
+        FrameOf(*part.model, surface, part.frame, part.next, part.blend).positions;
     for (Vec3& p : world)
         p = part.placement.Apply(p);
     return world;

@@ -18,6 +18,10 @@ struct ScenePart {
     std::string role; // "lower", "upper", "head", or empty for a model alone
     Placement placement;
     int frame = 0;
+    // Drawn `blend` of the way towards frame `next` (an animation between
+    // its frames); 0: the frame alone.
+    int next = 0;
+    float blend = 0;
 };
 
 // A model alone, at the origin, in a frame.
@@ -32,6 +36,17 @@ std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
                                   std::shared_ptr<const Model> upper,
                                   std::shared_ptr<const Model> head, int lowerFrame, int upperFrame,
                                   std::string* problem = nullptr,
+                                  const std::array<std::string, 3>* whyNot = nullptr);
+// The same with the legs and the torso between two frames each (the head
+// has but one), their tags blended as the game blends them.
+struct PartFrame {
+    int frame = 0, next = 0;
+    float blend = 0;
+};
+std::vector<ScenePart> JoinPlayer(std::shared_ptr<const Model> lower,
+                                  std::shared_ptr<const Model> upper,
+                                  std::shared_ptr<const Model> head, PartFrame legs,
+                                  PartFrame torso, std::string* problem = nullptr,
                                   const std::array<std::string, 3>* whyNot = nullptr);
 
 // The world positions of a part's surface in its frame; empty when none.

@@ -189,3 +189,14 @@ TEST(Animations, AnIqmNamesItsOwn) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "jump\t0\t61\t0\t24\ndance\t61\t61\t0\t24\n");
 }
+
+TEST(Animations, AnMd5MeshPlaysTheAnimationFilesBesideIt) {
+    const fs::path mesh =
+        fs::path(GW_MODEL_CORPUS) /
+        "md5/blade2/packages/models/mapmodels/svarog/blade2/tau0/mapmodel.md5mesh";
+    if (!fs::exists(mesh))
+        GTEST_SKIP() << "the shared MD5 is not here";
+    const Outcome run = Cli({"--animations", mesh.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "mapmodel\t0\t12\t12\t24\n");
+}

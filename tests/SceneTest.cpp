@@ -233,3 +233,52 @@ TEST(SceneCoarse, ALargeSheetIsCoveredByFewerTrianglesFacingTheSameWay) {
     for (const uint32_t i : CoarseTriangles(data, 8, triangles, 10000))
         ASSERT_LT(i, uint32_t(side * side));
 }
+
+// Between two frames, as the game draws a model on the move: positions
+// blended, normals blended and made unit again, and the tags a torso hangs
+// from blended too, so the torso rides the legs' motion.
+TEST(SceneFrames, AModelBetweenTwoFramesIsBlendedAsTheGameBlendsIt) {
+    auto model = std::make_shared<Model>();
+    model->format = "MD3";
+    Surface s;
+    s.u = {0, 1, 0};
+    s.v = {0, 0, 1};
+    s.triangles = {{0, 1, 2}};
+    model->surfaces = {s};
+    auto geometry = std::make_shared<StoredGeometry>();
+    SurfacePose a, b;
+    a.positions = {{0, 0, 0}, {4, 0, 0}, {0, 4, 0}};
+    a.normals = {{1, 0, 0}, {1, 0, 0}, {0, 0, 1}};
+    b.positions = {{0, 0, 8}, {4, 0, 8}, {0, 4, 8}};
+    b.normals = {{0, 1, 0}, {0, 1, 0}, {0, 0, 1}};
+    geometry->poses = {{a}, {b}};
+    TagPose low{"tag_torso", {0, 0, 10}}, high{"tag_torso", {0, 0, 20}};
+    high.axes = {Point3{0, 1, 0}, Point3{-1, 0, 0}, Point3{0, 0, 1}}; // turned a quarter
+    geometry->tags = {{low}, {high}};
+    model->geometry = geometry;
+
+    const SurfaceFrame half = FrameOf(*model, 0, 0, 1, 0.5f);
+    ASSERT_EQ(half.positions.size(), 3u);
+    ExpectNear(half.positions[1], {4, 0, 4});
+    ExpectNear(half.normals[0], {std::sqrt(0.5f), std::sqrt(0.5f), 0}); // unit again
+    ExpectNear(half.normals[2], {0, 0, 1});
+    ExpectNear(FrameOf(*model, 0, 0, 1, 0).positions[1], {4, 0, 0});
+    ExpectNear(FrameOf(*model, 0, 0, 1, 1).positions[1], {4, 0, 8});
+    ExpectNear(FrameOf(*model, 0, 0, 1, std::nanf("")).positions[1], {4, 0, 0});
+
+    Placement tag;
+    ASSERT_TRUE(FindTag(*model, 0, 1, 0.5f, "tag_torso", tag));
+    ExpectNear(tag.origin, {0, 0, 15});
+    ExpectNear(tag.axis[0], {std::sqrt(0.5f), std::sqrt(0.5f), 0});
+
+    // Joined: the torso hangs from the blended tag; the parts keep their blend.
+    const std::vector<ScenePart> parts =
+        JoinPlayer(model, model, nullptr, PartFrame{0, 1, 0.25f}, PartFrame{1, 0, 0.5f});
+    ASSERT_EQ(parts.size(), 2u);
+    ExpectNear(parts[1].placement.origin, {0, 0, 12.5f});
+    EXPECT_EQ(parts[1].frame, 1);
+    EXPECT_EQ(parts[1].next, 0);
+    EXPECT_EQ(parts[1].blend, 0.5f);
+    // The torso at its own half way, placed on the legs' quarter way.
+    ExpectNear(WorldPositions(parts[1], 0)[0], {0, 0, 12.5f + 4});
+}

@@ -1188,6 +1188,21 @@ TEST(WorkspaceGl, APlayerStandsThenRunsAndPlaysItsAnimations) {
     EXPECT_EQ(legs->value(), 5);
     EXPECT_TRUE(Within2s([&] { return changed(standing) > 100; }))
         << changed(standing) << " pixels changed";
+    // The red team's skin on every part at once; what plays goes on.
+    QComboBox* skins = workspace->skinSwitch();
+    const int red = skins->findText("red");
+    ASSERT_GE(red, 0);
+    ASSERT_TRUE(skins->isEnabled());
+    const QImage running = view->grabFramebuffer();
+    skins->setCurrentIndex(red);
+    ASSERT_NE(window->textures().ChosenSkin(), nullptr);
+    EXPECT_EQ(window->textures().ChosenSkin()->name, "red");
+    EXPECT_EQ(workspace->legsAnimations()->currentText(), "LEGS_RUN");
+    EXPECT_EQ(legs->value(), 5);
+    EXPECT_TRUE(Within2s([&] {
+        return workspace->pendingPictures() == 0 && changed(running) > 100;
+    })) << changed(running)
+        << " pixels changed";
     // Played: TORSO_GESTURE's ten frames at 15 a second move the torso on,
     // and the legs hold LEGS_RUN's one frame.
     ASSERT_TRUE(workspace->ChooseAnimation("TORSO_GESTURE"));

@@ -475,6 +475,7 @@ void MainWindow::OpenWorkspace() {
         source.options = [this]() -> const TemplateOptions& { return m_options; };
         source.selected = [this] { return SelectedRow(m_surfaceList); };
         source.select = [this](int index) { SelectSurface(index); };
+        source.chooseSkin = [this](int index) { OnChooseSkin(index); };
         m_workspace = new WorkspaceWindow(std::move(source), this);
     }
     m_workspace->show();

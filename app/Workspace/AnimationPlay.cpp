@@ -44,9 +44,10 @@ void Fill(QComboBox* box, const std::vector<Animation>& choices, const char* sta
 
 } // namespace
 
-void WorkspaceWindow::FillAnimations(const Model* model, int legsFrames, int torsoFrames) {
+void WorkspaceWindow::FillAnimations(const std::shared_ptr<const Model>& model, int legsFrames,
+                                     int torsoFrames) {
     const bool joined = torsoFrames > 0;
-    if (model == m_animationsOf && joined == m_animationsJoined)
+    if (model && m_animationsOf.lock() == model && joined == m_animationsJoined)
         return;
     m_animationsOf = model;
     m_animationsJoined = joined;
@@ -64,10 +65,13 @@ void WorkspaceWindow::FillAnimations(const Model* model, int legsFrames, int tor
     if (joined) {
         m_legsChoices = Moving(all, Animation::Part::Legs, legsFrames);
         m_torsoChoices = Moving(all, Animation::Part::Torso, torsoFrames);
+    } else if (own == 2) {
+        m_legsChoices.clear(); // the head plays no animation of its own
+        m_torsoChoices.clear();
     } else {
         m_legsChoices = Moving(all,
                                own == 0   ? Animation::Part::Legs
-                               : own >= 1 ? Animation::Part::Torso
+                               : own == 1 ? Animation::Part::Torso
                                           : Animation::Part::Whole,
                                legsFrames);
         m_torsoChoices.clear();
@@ -76,6 +80,7 @@ void WorkspaceWindow::FillAnimations(const Model* model, int legsFrames, int tor
     Fill(m_torsoAnimation, m_torsoChoices, "TORSO_STAND");
     m_torsoAnimation->setVisible(joined && !m_torsoChoices.empty());
     m_legsTime = m_torsoTime = 0;
+    m_legsBlending = m_torsoBlending = false;
     m_play->setVisible(!m_legsChoices.empty() || !m_torsoChoices.empty());
     if (m_legsChoices.empty() && m_torsoChoices.empty())
         SetPlaying(false);
@@ -95,16 +100,22 @@ void WorkspaceWindow::FillAnimations(const Model* model, int legsFrames, int tor
 
 void WorkspaceWindow::ShowAnimationFrames() {
     bool moved = false;
-    for (const auto& [box, choices, slider, time] :
-         {std::tuple{m_legsAnimation, &m_legsChoices, m_frame, m_legsTime},
-          std::tuple{m_torsoAnimation, &m_torsoChoices, m_torsoFrame, m_torsoTime}}) {
+    for (const auto& [box, choices, slider, time, at, blending] :
+         {std::tuple{m_legsAnimation, &m_legsChoices, m_frame, m_legsTime, &m_legsAt,
+                     &m_legsBlending},
+          std::tuple{m_torsoAnimation, &m_torsoChoices, m_torsoFrame, m_torsoTime, &m_torsoAt,
+                     &m_torsoBlending}}) {
         const int index = box->currentIndex();
         if (index <= 0 || index > int(choices->size()))
             continue;
-        const int frame = FrameAtTime((*choices)[size_t(index - 1)], time).from;
-        if (slider->value() != frame) {
+        const AnimationFrame f = FrameAtTime((*choices)[size_t(index - 1)], time);
+        const PartFrame now{f.from, f.to, float(f.blend)};
+        if (slider->value() != f.from || !*blending || now.next != at->next ||
+            now.blend != at->blend) {
             const QSignalBlocker quiet(slider);
-            slider->setValue(frame);
+            slider->setValue(f.from);
+            *at = now;
+            *blending = true;
             moved = true;
         }
     }
@@ -112,8 +123,23 @@ void WorkspaceWindow::ShowAnimationFrames() {
         BuildScene(false);
 }
 
+PartFrame WorkspaceWindow::LegsFrame() const {
+    const int frame = m_frame->value();
+    return m_legsBlending && m_legsAt.frame == frame ? m_legsAt : PartFrame{frame, frame, 0};
+}
+
+PartFrame WorkspaceWindow::TorsoFrame() const {
+    const int frame = m_torsoFrame->value();
+    return m_torsoBlending && m_torsoAt.frame == frame ? m_torsoAt : PartFrame{frame, frame, 0};
+}
+
 void WorkspaceWindow::AnimationChosen(bool torso) {
     (torso ? m_torsoTime : m_legsTime) = 0; // each plays from its start
+    bool& blending = torso ? m_torsoBlending : m_legsBlending;
+    if (blending) { // "Frames", or another animation: not the last one's blend
+        blending = false;
+        BuildScene(false);
+    }
     ShowAnimationFrames();
 }
 

@@ -216,7 +216,7 @@ void ModelView::Upload() {
         const ScenePart& part = m_parts[p];
         for (size_t s = 0; s < part.model->surfaces.size(); ++s) {
             const Surface& surface = part.model->surfaces[s];
-            const SurfaceFrame frame = FrameOf(*part.model, s, part.frame);
+            const SurfaceFrame frame = FrameOf(*part.model, s, part.frame, part.next, part.blend);
             if (frame.positions.empty())
                 continue;
             // Each vertex once, and the triangles as 16-bit indices (what

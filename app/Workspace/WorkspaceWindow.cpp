@@ -160,6 +160,13 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
         m_bakeView->addItem(BakeTitle(info.layer));
     m_bakeView->setToolTip(tr("Shows on the model, in place of the chosen texture's paint, a "
                               "layer baked from the model's own faces"));
+    // The team skins (and any other the model has) for every part at once.
+    m_skin = new QComboBox(this);
+    m_skin->setObjectName("skin");
+    m_skin->setToolTip(tr("The skin the model wears; a player's every part wears the one of "
+                          "that name"));
+    m_skin->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_skin->setMinimumContentsLength(6);
     m_status = new QLabel(this);
     m_status->setObjectName("status");
     m_status->setTextFormat(Qt::PlainText); // names from the game are shown as they are
@@ -183,7 +190,15 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     bar->addWidget(m_torsoLabel);
     column->addLayout(bar);
     // The switches one under the other, so that a small screen holds the window.
-    column->addWidget(m_player);
+    // The player's switch and the skin its parts wear, side by side.
+    auto* playerRow = new QHBoxLayout;
+    playerRow->addWidget(m_player);
+    playerRow->addStretch(1);
+    auto* skinCaption = new QLabel(tr("Skin:"), this);
+    skinCaption->setBuddy(m_skin);
+    playerRow->addWidget(skinCaption);
+    playerRow->addWidget(m_skin);
+    column->addLayout(playerRow);
     column->addWidget(m_outline);
     column->addWidget(m_wearers);
     // Padding and its check side by side, the bake view under them: the
@@ -238,13 +253,24 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
         for (const QString& f : files)
             OnTextureSaved(f);
     });
-    for (QSlider* slider : {m_frame, m_torsoFrame})
-        connect(slider, &QSlider::valueChanged, this, [this] { BuildScene(false); });
+    // Moved by hand, a slider shows its frame alone.
+    connect(m_frame, &QSlider::valueChanged, this, [this] {
+        m_legsBlending = false;
+        BuildScene(false);
+    });
+    connect(m_torsoFrame, &QSlider::valueChanged, this, [this] {
+        m_torsoBlending = false;
+        BuildScene(false);
+    });
     connect(m_legsAnimation, &QComboBox::currentIndexChanged, this,
             [this] { AnimationChosen(false); });
     connect(m_torsoAnimation, &QComboBox::currentIndexChanged, this,
             [this] { AnimationChosen(true); });
     connect(m_play, &QPushButton::toggled, this, &WorkspaceWindow::SetPlaying);
+    connect(m_skin, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_source.chooseSkin && index >= 0)
+            m_source.chooseSkin(index); // the main window tells every window, this one too
+    });
     connect(m_clock, &QTimer::timeout, this, [this] {
         const double seconds = double(m_tick.restart()) / 1000;
         m_legsTime += seconds;
@@ -451,10 +477,15 @@ void WorkspaceWindow::OnModelChanged() {
     const std::shared_ptr<const Model>& model = m_source.textures().model();
     const int part = PlayerPartOfModel(model.get());
     m_player->setEnabled(part >= 0);
-    m_animationsOf = nullptr; // its lists anew, standing
-    for (QSlider* slider : {m_frame, m_torsoFrame}) {
-        const QSignalBlocker quiet(slider);
-        slider->setValue(0);
+    ShowSkins();
+    // Another model: its frames from the start, its animations anew,
+    // standing. Another skin on the same model keeps what plays.
+    if (!model || m_animationsOf.lock() != model) {
+        m_animationsOf.reset();
+        for (QSlider* slider : {m_frame, m_torsoFrame}) {
+            const QSignalBlocker quiet(slider);
+            slider->setValue(0);
+        }
     }
     m_layout->SetHighlight(-1, -1);
     BuildScene(true);
@@ -543,16 +574,20 @@ void WorkspaceWindow::BuildScene(bool fit) {
             models[i] = i == own ? model : m_others[size_t(i)].model;
         ShowFrames(models[0] ? FrameCountOf(*models[0]) : 1,
                    models[1] ? FrameCountOf(*models[1]) : 0);
-        FillAnimations(model.get(), models[0] ? FrameCountOf(*models[0]) : 1,
+        FillAnimations(model, models[0] ? FrameCountOf(*models[0]) : 1,
                        models[1] ? FrameCountOf(*models[1]) : 0);
-        parts = JoinPlayer(models[0], models[1], models[2], m_frame->value(), m_torsoFrame->value(),
-                           &problem, &m_partProblems);
+        parts = JoinPlayer(models[0], models[1], models[2], LegsFrame(), TorsoFrame(), &problem,
+                           &m_partProblems);
         // The parts come lower, upper, head, as far as they join.
         m_mainPart = own < int(parts.size()) ? own : -1;
     } else {
         ShowFrames(model ? FrameCountOf(*model) : 1, 0);
-        FillAnimations(model.get(), model ? FrameCountOf(*model) : 1, 0);
+        FillAnimations(model, model ? FrameCountOf(*model) : 1, 0);
         parts = SingleModel(model, m_frame->value());
+        if (!parts.empty()) {
+            parts[0].next = LegsFrame().next;
+            parts[0].blend = LegsFrame().blend;
+        }
     }
     const size_t mainParts = parts.size();
     m_mainParts = mainParts;
@@ -599,6 +634,16 @@ void WorkspaceWindow::BuildScene(bool fit) {
     m_view->SetSelected(m_mainPart, m_source.selected());
     m_joinProblem = QString::fromStdString(problem);
     ShowStatus();
+}
+
+void WorkspaceWindow::ShowSkins() {
+    const ModelTextures& textures = m_source.textures();
+    const QSignalBlocker quiet(m_skin);
+    m_skin->clear();
+    for (const Skin& skin : textures.skins())
+        m_skin->addItem(QString::fromStdString(skin.name));
+    m_skin->setCurrentIndex(textures.chosenSkin());
+    m_skin->setEnabled(bool(m_source.chooseSkin) && m_skin->count() > 1);
 }
 
 void WorkspaceWindow::ShowFrames(int frames, int torsoFrames) {

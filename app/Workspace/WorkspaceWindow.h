@@ -43,6 +43,9 @@ struct WorkspaceSource {
     std::function<const TemplateOptions&()> options;
     std::function<int()> selected;
     std::function<void(int)> select; // chooses a surface in the main window
+    // Chooses a skin in the main window (every part of a player wears the
+    // one of its name); unset: the workspace offers no choice.
+    std::function<void(int)> chooseSkin = {};
 };
 
 class WorkspaceWindow : public QWidget {
@@ -60,6 +63,8 @@ class WorkspaceWindow : public QWidget {
     QCheckBox* padSwitch() const { return m_pad; }
     QCheckBox* marginsSwitch() const { return m_margins; }
     QComboBox* bakeSwitch() const { return m_bakeView; }
+    // The skin every part wears: default, red, blue, any the model has.
+    QComboBox* skinSwitch() const { return m_skin; }
     // The named animations the legs' and the torso's frames play (one list
     // for a model alone; entry 0 is the frames as the sliders set them),
     // and whether their clocks run.
@@ -187,19 +192,29 @@ class WorkspaceWindow : public QWidget {
     WithBake(std::vector<std::vector<std::shared_ptr<const TextureImage>>> pictures,
              const std::vector<ScenePart>& parts) const;
     QComboBox* m_bakeView = nullptr;
+    QComboBox* m_skin = nullptr;
+    void ShowSkins(); // the skin list follows the main window's
     // The animations on offer in each list (after its entry 0), each list's
     // time into its animation, and the clock that moves them.
     QComboBox *m_legsAnimation = nullptr, *m_torsoAnimation = nullptr;
     class QPushButton* m_play = nullptr;
     std::vector<Animation> m_legsChoices, m_torsoChoices;
     double m_legsTime = 0, m_torsoTime = 0;
+    // Where each animation is between its frames, while the slider shows
+    // its frame (moved by hand, the slider's frame alone).
+    PartFrame m_legsAt, m_torsoAt;
+    bool m_legsBlending = false, m_torsoBlending = false;
+    PartFrame LegsFrame() const;
+    PartFrame TorsoFrame() const;
     class QTimer* m_clock = nullptr;
     QElapsedTimer m_tick;
-    const Model* m_animationsOf = nullptr; // the model the lists were made for
+    // The model the lists were made for (a model freed and another read at
+    // its address is another model).
+    std::weak_ptr<const Model> m_animationsOf;
     bool m_animationsJoined = false;
     // The lists for the model shown: legsFrames and torsoFrames are the
     // frames of the models each moves (torsoFrames 0: one list).
-    void FillAnimations(const Model* model, int legsFrames, int torsoFrames);
+    void FillAnimations(const std::shared_ptr<const Model>& model, int legsFrames, int torsoFrames);
     void ShowAnimationFrames(); // the sliders to the animations' frames now
     void AnimationChosen(bool torso);
     QThreadPool* m_baker = nullptr; // one bake at a time; a newer one cancels it

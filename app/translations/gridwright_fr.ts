@@ -800,6 +800,14 @@
         <source>The animation these frames play, at the file&apos;s speed</source>
         <translation>L’animation que jouent ces images, à la vitesse du fichier</translation>
     </message>
+    <message>
+        <source>The skin the model wears; a player&apos;s every part wears the one of that name</source>
+        <translation>Le skin que porte le modèle ; chaque partie d’un joueur porte celui de ce nom</translation>
+    </message>
+    <message>
+        <source>Skin:</source>
+        <translation>Skin :</translation>
+    </message>
 </context>
 <context>
     <name>WornByDialog</name>

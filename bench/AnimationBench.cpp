@@ -1,0 +1,68 @@
+// One frame of an animated model on the CPU, as the workspace makes it each
+// time an animation moves on: the frames at the time, the shared player's
+// parts joined on their blended tags, every vertex blended and placed.
+//   build/bin/animation_bench
+#include "game/OpenModel.h"
+#include "scene/Animations.h"
+#include "scene/Scene.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::array<std::shared_ptr<const Model>, 3>> Player() {
+    const fs::path folder = fs::path(GW_SHARED_DIR) / "game/models/players/human_base";
+    std::array<std::shared_ptr<const Model>, 3> parts;
+    const char* names[3] = {"lower.md3", "upper.md3", "head.md3"};
+    for (size_t i = 0; i < 3; ++i) {
+        Result<OpenedModel> opened = OpenModel((folder / names[i]).string(), {});
+        if (!opened.ok())
+            return std::nullopt;
+        parts[i] = std::make_shared<const Model>(std::move(opened.value().model));
+    }
+    return parts;
+}
+
+void BM_JoinedPlayerAnimatedFrame(benchmark::State& state) {
+    static const auto player = Player();
+    if (!player) {
+        state.SkipWithError("the shared player is not here");
+        return;
+    }
+    const auto& [lower, upper, head] = *player;
+    // Every frame each part has, looping, at 15 a second.
+    const Animation legs{
+        "legs", Animation::Part::Legs, 0, FrameCountOf(*lower), FrameCountOf(*lower), 15, false};
+    const Animation torso{
+        "torso", Animation::Part::Torso, 0, FrameCountOf(*upper), FrameCountOf(*upper), 15, false};
+    double seconds = 0;
+    size_t vertices = 0;
+    for (auto _ : state) {
+        seconds += 1.0 / 60;
+        const AnimationFrame l = FrameAtTime(legs, seconds), t = FrameAtTime(torso, seconds);
+        const std::vector<ScenePart> parts =
+            JoinPlayer(lower, upper, head, PartFrame{l.from, l.to, float(l.blend)},
+                       PartFrame{t.from, t.to, float(t.blend)});
+        vertices = 0;
+        for (const ScenePart& part : parts)
+            for (size_t s = 0; s < part.model->surfaces.size(); ++s) {
+                const std::vector<Vec3> world = WorldPositions(part, s);
+                vertices += world.size();
+                benchmark::DoNotOptimize(world.data());
+            }
+    }
+    state.counters["vertices"] = double(vertices);
+    state.counters["legs_frames"] = double(FrameCountOf(*lower));
+}
+BENCHMARK(BM_JoinedPlayerAnimatedFrame)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
