@@ -2,7 +2,7 @@
 // time an animation moves on: the frames at the time, the shared player's
 // parts joined on their blended tags, every vertex blended and placed.
 //   build/bin/animation_bench
-#include "game/OpenModel.h"
+#include "bench/SharedPlayer.h"
 #include "scene/Animations.h"
 #include "scene/Scene.h"
 
@@ -15,23 +15,8 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::optional<std::array<std::shared_ptr<const Model>, 3>> Player() {
-    const fs::path folder = fs::path(GW_SHARED_DIR) / "game/models/players/human_base";
-    std::array<std::shared_ptr<const Model>, 3> parts;
-    const char* names[3] = {"lower.md3", "upper.md3", "head.md3"};
-    for (size_t i = 0; i < 3; ++i) {
-        Result<OpenedModel> opened = OpenModel((folder / names[i]).string(), {});
-        if (!opened.ok())
-            return std::nullopt;
-        parts[i] = std::make_shared<const Model>(std::move(opened.value().model));
-    }
-    return parts;
-}
-
 void BM_JoinedPlayerAnimatedFrame(benchmark::State& state) {
-    static const auto player = Player();
+    static const std::optional<PlayerParts> player = LoadSharedPlayer();
     if (!player) {
         state.SkipWithError("the shared player is not here");
         return;

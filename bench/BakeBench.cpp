@@ -3,6 +3,7 @@
 //   build/bin/bake_bench
 #include "bake/Bake.h"
 #include "bake/Occlusion.h"
+#include "bench/SharedPlayer.h"
 #include "flatten/GameTextureSource.h"
 #include "flatten/PadLayout.h"
 #include "game/ModelGame.h"
@@ -34,15 +35,10 @@ const Player* LoadPlayer() {
     if (tried)
         return player ? &*player : nullptr;
     tried = true;
-    const fs::path folder = fs::path(GW_SHARED_DIR) / "game/models/players/human_base";
-    std::array<std::shared_ptr<const Model>, 3> parts;
-    const char* names[3] = {"lower.md3", "upper.md3", "head.md3"};
-    for (size_t i = 0; i < 3; ++i) {
-        Result<OpenedModel> opened = OpenModel((folder / names[i]).string(), {});
-        if (!opened.ok())
-            return nullptr;
-        parts[i] = std::make_shared<const Model>(std::move(opened.value().model));
-    }
+    const std::optional<PlayerParts> loaded = LoadSharedPlayer();
+    if (!loaded)
+        return nullptr;
+    const PlayerParts& parts = *loaded;
     Player p;
     for (const ScenePart& part : JoinPlayer(parts[0], parts[1], parts[2], 0, 0)) {
         for (size_t s = 0; s < part.model->surfaces.size(); ++s) {
