@@ -59,6 +59,13 @@ class ModelGeometry {
     virtual SurfacePose Pose(size_t surface, int frame) const = 0;
     // The tags of `frame`, clamped likewise.
     virtual std::vector<TagPose> Tags(int /*frame*/) const { return {}; }
+    // The vertices `blend` of the way from `frame` to `next`, where the
+    // format's engine goes between frames otherwise than by lerping the
+    // vertices (a skeleton's joints are blended); empty: lerp the two poses.
+    virtual SurfacePose PoseBetween(size_t /*surface*/, int /*frame*/, int /*next*/,
+                                    float /*blend*/) const {
+        return {};
+    }
 };
 
 // Geometry held decoded, for formats read whole: poses[frame][surface].

@@ -19,6 +19,18 @@ Vec3 Unit(const Vec3& v) {
     return std::isfinite(length) && length > 0 ? v * (1 / length) : v;
 }
 
+// The first `vertices` of a pose that holds at least that many.
+SurfaceFrame FromPose(const SurfacePose& pose, size_t vertices) {
+    SurfaceFrame out;
+    out.positions.resize(vertices);
+    out.normals.resize(vertices);
+    for (size_t i = 0; i < vertices; ++i) {
+        out.positions[i] = ToVec3(pose.positions[i]);
+        out.normals[i] = ToVec3(pose.normals[i]);
+    }
+    return out;
+}
+
 bool Blends(int frame, int next, float blend) {
     return next != frame && std::isfinite(blend) && blend > 0;
 }
@@ -38,13 +50,7 @@ SurfaceFrame FrameOf(const Model& model, size_t surface, int frame) {
     // A pose that does not cover every vertex cannot be drawn with the layout.
     if (pose.positions.size() < vertices || pose.normals.size() < vertices || vertices == 0)
         return out;
-    out.positions.resize(vertices);
-    out.normals.resize(vertices);
-    for (size_t i = 0; i < vertices; ++i) {
-        out.positions[i] = ToVec3(pose.positions[i]);
-        out.normals[i] = ToVec3(pose.normals[i]);
-    }
-    return out;
+    return FromPose(pose, vertices);
 }
 
 std::vector<Tag> TagsOf(const Model& model, int frame) {
@@ -70,6 +76,16 @@ bool FindTag(const Model& model, int frame, const std::string& name, Placement& 
 }
 
 SurfaceFrame FrameOf(const Model& model, size_t surface, int frame, int next, float blend) {
+    if (Blends(frame, next, blend) && model.geometry && surface < model.surfaces.size()) {
+        // A skeleton's joints are blended, not its vertices.
+        const SurfacePose between =
+            model.geometry->PoseBetween(surface, frame, next, std::min(blend, 1.0f));
+        const size_t vertices = model.surfaces[surface].u.size();
+        if (vertices > 0 && between.positions.size() >= vertices &&
+            between.normals.size() >= vertices) {
+            return FromPose(between, vertices);
+        }
+    }
     SurfaceFrame from = FrameOf(model, surface, frame);
     if (!Blends(frame, next, blend))
         return from;
