@@ -2,13 +2,16 @@
 
 #include "model/LittleEndian.h"
 #include "model/QuantizeTexCoord.h"
+#include "model/Skeleton.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,6 +70,7 @@ constexpr int64_t kExtensionSize = 16;
 // Vertex array types this reader takes; the others (tangents, blending,
 // colours, custom) are only bounds-checked.
 constexpr uint32_t kPosition = 0, kTexCoord = 1, kNormal = 2;
+constexpr uint32_t kBlendIndices = 4, kBlendWeights = 5;
 
 // Component formats, by their number in the file.
 enum Format : uint32_t { kByte, kUByte, kShort, kUShort, kInt, kUInt, kHalf, kFloat, kDouble };
@@ -155,6 +159,12 @@ class Reader {
     bool CheckMesh(int index, Surface& s, Error& error) const;
     bool ReadMesh(int index, Surface& s, Error& error) const;
     void ReadAnimations(Model& model) const;
+    // The skeleton and its frames, when the file has frames to show: a flaw
+    // in them is a note, never fatal, and the model keeps its bind pose.
+    void ReadSkeleton(Model& model, const std::vector<int64_t>& firstVertices) const;
+    std::string ReadFrames(SkeletalGeometry& skeleton) const;
+    bool ReadInfluences(SkeletalGeometry& skeleton, const Model& model,
+                        const std::vector<int64_t>& firstVertices, std::string& flaw) const;
     std::string MeshLabel(int index, const Surface& s) const {
         return "mesh " + std::to_string(index) + " (\"" + s.name + "\")";
     }
@@ -168,6 +178,8 @@ class Reader {
     const VertexArray* m_texCoords = nullptr;
     const VertexArray* m_normals = nullptr;
     std::array<VertexArray, 3> m_used{};
+    // The arrays that bind vertices to joints (the last of each type).
+    std::optional<VertexArray> m_blendIndices, m_blendWeights;
 };
 
 // `count` records of `size` bytes from `at` lie after the header and inside
@@ -236,6 +248,10 @@ bool Reader::ReadArrays(Error& error) {
         if (!CheckBlock(("the " + std::string(TypeName(a.type)) + " of " + label).c_str(), a.offset,
                         vertices, a.Stride(), error))
             return false;
+        if (a.type == kBlendIndices)
+            m_blendIndices = a;
+        if (a.type == kBlendWeights)
+            m_blendWeights = a;
         const VertexArray** slot = a.type == kPosition   ? &m_positions
                                    : a.type == kTexCoord ? &m_texCoords
                                    : a.type == kNormal   ? &m_normals
@@ -443,6 +459,10 @@ Result<Model> Reader::Run() {
         if (!ReadMesh(i, model.surfaces[size_t(i)], error))
             return error;
     ReadAnimations(model);
+    std::vector<int64_t> firstVertices;
+    for (int64_t i = 0; i < meshes; ++i)
+        firstVertices.push_back(U32(int64_t(Word(kMeshesAt)) + i * kMeshSize + 8));
+    ReadSkeleton(model, firstVertices);
     return model;
 }
 
@@ -479,6 +499,190 @@ void Reader::ReadAnimations(Model& model) const {
                                   std::to_string(frames) + " the file holds");
         model.animations.push_back(std::move(a));
     }
+}
+
+void Reader::ReadSkeleton(Model& model, const std::vector<int64_t>& firstVertices) const {
+    const uint32_t joints = Word(kJointCount), frames = Word(kFrameCount);
+    if (frames == 0)
+        return; // the bind pose is all there is to show
+    auto skip = [&](const std::string& why) {
+        model.notes.push_back(why + "; its frames are not shown, only its bind pose");
+    };
+    if (joints == 0)
+        return; // nothing the frames could move
+    if (Word(kPoseCount) != joints)
+        return skip("it has " + Count(Word(kPoseCount), "pose") + " a frame for its " +
+                    Count(joints, "joint"));
+    if (frames > uint32_t(kMaxModelFrames) || int64_t(frames) * joints > kMaxJointTransforms)
+        return skip("its " + Count(frames, "frame") + " of " + Count(joints, "joint") +
+                    " are more than the " + std::to_string(kMaxJointTransforms) +
+                    " joint poses Gridwright holds");
+    auto skeleton = std::make_shared<SkeletalGeometry>();
+    skeleton->blend = JointBlend::Matrices;
+    skeleton->joints.resize(joints);
+    std::vector<JointMatrix> bind(joints);
+    skeleton->inverseBind.resize(joints);
+    for (uint32_t i = 0; i < joints; ++i) {
+        const int64_t at = int64_t(Word(kJointsAt)) + int64_t(i) * kJointSize;
+        Joint& joint = skeleton->joints[i];
+        Error unnamed;
+        if (!ReadText("name", 0, U32(at), joint.name, unnamed))
+            joint.name = "joint " + std::to_string(i);
+        const int32_t parent = int32_t(U32(at + 4));
+        if (parent >= int32_t(i))
+            return skip("joint " + std::to_string(i) + " (\"" + joint.name +
+                        "\") hangs from joint " + std::to_string(parent) +
+                        ", which does not come before it");
+        joint.parent = parent < 0 ? -1 : parent;
+        JointTransform t;
+        for (size_t c = 0; c < 3; ++c) {
+            t.translate[c] = DecodeF32(m_bytes + at + 8 + 4 * c);
+            t.scale[c] = DecodeF32(m_bytes + at + 36 + 4 * c);
+        }
+        for (size_t c = 0; c < 4; ++c)
+            t.rotate[c] = DecodeF32(m_bytes + at + 20 + 4 * c);
+        // As the IQM sample builds its base frame: each joint relative to
+        // the model, and its inverse, which takes a vertex into the joint.
+        bind[i] = JointMatrix::From(t);
+        if (joint.parent >= 0)
+            bind[i] = bind[size_t(joint.parent)] * bind[i];
+        skeleton->inverseBind[i] = bind[i].Inverse();
+    }
+    if (std::string flaw = ReadFrames(*skeleton); !flaw.empty())
+        return skip(flaw);
+    std::string flaw;
+    if (!ReadInfluences(*skeleton, model, firstVertices, flaw))
+        return skip(flaw);
+    if (std::string wrong = skeleton->Flaw(); !wrong.empty())
+        return skip(wrong);
+    model.geometry = std::move(skeleton);
+}
+
+// Each frame's joints, from the poses' channels: a channel the pose's mask
+// names takes the next stored number, scaled and offset; the others are
+// the offset alone.
+std::string Reader::ReadFrames(SkeletalGeometry& skeleton) const {
+    const uint32_t joints = Word(kJointCount), frames = Word(kFrameCount);
+    struct Channels {
+        uint32_t mask = 0;
+        std::array<float, 10> offset{}, scale{};
+    };
+    std::vector<Channels> poses(joints);
+    int64_t stored = 0;
+    for (uint32_t j = 0; j < joints; ++j) {
+        const int64_t at = int64_t(Word(kPosesAt)) + int64_t(j) * kPoseSize;
+        const int32_t parent = int32_t(U32(at));
+        if ((parent < 0 ? -1 : parent) != skeleton.joints[j].parent)
+            return "the pose of joint " + std::to_string(j) +
+                   " hangs from another parent than the joint";
+        poses[j].mask = U32(at + 4) & 0x3FFu;
+        for (size_t c = 0; c < 10; ++c) {
+            poses[j].offset[c] = DecodeF32(m_bytes + at + 8 + 4 * c);
+            poses[j].scale[c] = DecodeF32(m_bytes + at + 48 + 4 * c);
+        }
+        stored += std::popcount(poses[j].mask);
+    }
+    if (stored > int64_t(Word(kFrameChannels)))
+        return "its poses read " + std::to_string(stored) +
+               " numbers a frame, but its frames hold " + std::to_string(Word(kFrameChannels));
+    skeleton.frames.resize(frames);
+    for (uint32_t f = 0; f < frames; ++f) {
+        const uint8_t* data =
+            m_bytes + Word(kFramesAt) + int64_t(f) * int64_t(Word(kFrameChannels)) * 2;
+        std::vector<JointTransform>& frame = skeleton.frames[f];
+        frame.resize(joints);
+        for (uint32_t j = 0; j < joints; ++j) {
+            std::array<float, 10> value = poses[j].offset;
+            for (size_t c = 0; c < 10; ++c)
+                if (poses[j].mask & (1u << c)) {
+                    value[c] += float(uint16_t(data[0] | (data[1] << 8))) * poses[j].scale[c];
+                    data += 2;
+                }
+            frame[j].translate = {value[0], value[1], value[2]};
+            frame[j].rotate = {value[3], value[4], value[5], value[6]};
+            frame[j].scale = {value[7], value[8], value[9]};
+        }
+    }
+    return {};
+}
+
+// Which joints move each vertex, and by how much: the blend arrays' four
+// indices and weights (weights stored as integers are fractions of their
+// largest value). A vertex without them stays in its bind pose.
+bool Reader::ReadInfluences(SkeletalGeometry& skeleton, const Model& model,
+                            const std::vector<int64_t>& firstVertices, std::string& flaw) const {
+    const bool bound = m_blendIndices && m_blendWeights;
+    if (bound && m_blendIndices->format > kUInt) {
+        flaw = std::string("its blend indices are stored as ") +
+               kFormatName[m_blendIndices->format] + ", not as integers";
+        return false;
+    }
+    const uint32_t joints = Word(kJointCount);
+    skeleton.surfaces.resize(model.surfaces.size());
+    for (size_t m = 0; m < model.surfaces.size(); ++m) {
+        const Surface& s = model.surfaces[m];
+        SkinnedSurface& out = skeleton.surfaces[m];
+        const size_t n = s.u.size();
+        out.bindPositions = s.positions;
+        out.bindNormals = s.normals;
+        if (out.bindPositions.size() != n)
+            out.bindPositions.assign(n, Point3{0, 0, 0});
+        out.first.reserve(n + 1);
+        out.first.push_back(0);
+        for (size_t v = 0; v < n && bound; ++v) {
+            const int64_t vertex = firstVertices[m] + int64_t(v);
+            const VertexArray& ia = *m_blendIndices;
+            const VertexArray& wa = *m_blendWeights;
+            const uint8_t* ip = m_bytes + ia.offset + vertex * ia.Stride();
+            const uint8_t* wp = m_bytes + wa.offset + vertex * wa.Stride();
+            const uint32_t pairs = std::min(ia.size, wa.size);
+            for (uint32_t k = 0; k < pairs; ++k) {
+                const uint8_t* i = ip + k * kFormatSize[ia.format];
+                const uint8_t* w = wp + k * kFormatSize[wa.format];
+                const int64_t joint = ia.format <= kUByte ? (ia.format == kByte ? int8_t(*i) : *i)
+                                      : ia.format <= kUShort
+                                          ? (ia.format == kShort ? int16_t(i[0] | (i[1] << 8))
+                                                                 : uint16_t(i[0] | (i[1] << 8)))
+                                      : ia.format == kInt ? int64_t(int32_t(DecodeU32(i)))
+                                                          : int64_t(DecodeU32(i));
+                float weight = 0;
+                switch (wa.format) {
+                case kByte:
+                    weight = float(int8_t(*w)) / 127.0f;
+                    break;
+                case kUByte:
+                    weight = float(*w) / 255.0f;
+                    break;
+                case kShort:
+                    weight = float(int16_t(w[0] | (w[1] << 8))) / 32767.0f;
+                    break;
+                case kUShort:
+                    weight = float(uint16_t(w[0] | (w[1] << 8))) / 65535.0f;
+                    break;
+                case kInt:
+                    weight = float(double(int32_t(DecodeU32(w))) / 2147483647.0);
+                    break;
+                case kUInt:
+                    weight = float(double(DecodeU32(w)) / 4294967295.0);
+                    break;
+                default:
+                    weight = Finite(DecodeComponent(wa.format, w));
+                    break;
+                }
+                if (weight == 0)
+                    continue;
+                if (joint < 0 || joint >= int64_t(joints)) {
+                    flaw = "vertex " + std::to_string(vertex) + " is weighted to joint " +
+                           std::to_string(joint) + ", and the model has " + Count(joints, "joint");
+                    return false;
+                }
+                out.influences.push_back({int32_t(joint), weight, {0, 0, 0}});
+            }
+            out.first.push_back(uint32_t(out.influences.size()));
+        }
+        out.first.resize(n + 1, uint32_t(out.influences.size()));
+    }
+    return true;
 }
 
 } // namespace

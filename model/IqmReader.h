@@ -7,7 +7,8 @@
 
 // The model held in `source`: one surface per mesh, named after it and
 // wearing its material, with the bind pose's positions and normals, and the
-// animations' names and frames. The skeleton and the frames' poses are not
-// read (the bind pose is what a layout needs), but every block the header
-// names must lie inside the file.
+// animations' names and frames; every block the header names must lie
+// inside the file. When it has frames, its skeleton moves the vertices in
+// them (the model's geometry); a flaw there is a note, and the bind pose
+// is kept, since a layout needs no more.
 Result<Model> ReadIqm(const SourceBytes& source);

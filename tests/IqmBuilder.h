@@ -3,6 +3,7 @@
 // exporter lays them out: the header, the text, the meshes, the vertex
 // arrays and their data, the triangles, then any animations. For the reader's
 // tests and the fuzzer's seeds.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -24,6 +25,10 @@ enum IqmWord : int {
     kIqmArraysAt = 9,
     kIqmTriangleCount = 10,
     kIqmTrianglesAt = 11,
+    kIqmJointCount = 13,
+    kIqmJointsAt = 14,
+    kIqmPoseCount = 15,
+    kIqmPosesAt = 16,
     kIqmAnimCount = 17,
     kIqmAnimsAt = 18,
     kIqmFrameCount = 19,
@@ -45,6 +50,14 @@ struct IqmMeshDesc {
     uint32_t firstVertex = 0, vertexCount = 0, firstTriangle = 0, triangleCount = 0;
 };
 
+// A joint's bind pose, relative to its parent: translation, quaternion
+// (x, y, z, w), scale.
+struct IqmJointDesc {
+    std::string name;
+    int32_t parent = -1;
+    std::array<float, 10> pose{0, 0, 0, 0, 0, 0, 1, 1, 1, 1};
+};
+
 struct IqmDesc {
     std::vector<IqmMeshDesc> meshes;
     std::vector<std::array<float, 3>> positions, normals; // one per vertex, or none
@@ -52,6 +65,13 @@ struct IqmDesc {
     uint32_t texCoordFormat = kIqmFloat;                  // float, double, half or ubyte
     std::vector<std::array<uint32_t, 3>> triangles;       // indices over the whole file
     uint32_t anims = 0, frames = 0;                       // each frame of one channel
+    // A skeleton: then `framePoses[frame][joint]` (its ten channels) are the
+    // frames, stored as the exporter stores them (a channel that changes
+    // takes 16 bits a frame, from its lowest value up), and the vertices are
+    // bound to joints by four indices and weights (of 255) each.
+    std::vector<IqmJointDesc> joints;
+    std::vector<std::vector<std::array<float, 10>>> framePoses;
+    std::vector<std::array<uint8_t, 4>> blendIndices, blendWeights;
 };
 
 struct IqmFile {
@@ -127,6 +147,10 @@ inline IqmFile BuildIqm(const IqmDesc& d) {
     arrays.push_back({1, d.texCoordFormat, 2, "texture coordinates"});
     if (!d.normals.empty())
         arrays.push_back({2, kIqmFloat, 3, "normals"});
+    if (!d.blendIndices.empty()) {
+        arrays.push_back({4, kIqmUByte, 4, "blend indices"});
+        arrays.push_back({5, kIqmUByte, 4, "blend weights"});
+    }
     file.at["vertex arrays"] = uint32_t(out.size());
     const size_t arraysAt = out.size();
     for (const Array& a : arrays)
@@ -153,6 +177,9 @@ inline IqmFile BuildIqm(const IqmDesc& d) {
                         raw(&c, 4);
                     }
                 }
+        } else if (arrays[i].type >= 4) {
+            for (const auto& b : arrays[i].type == 4 ? d.blendIndices : d.blendWeights)
+                raw(b.data(), 4);
         } else {
             for (const auto& p : arrays[i].type == 0 ? d.positions : d.normals)
                 raw(p.data(), 12);
@@ -171,11 +198,66 @@ inline IqmFile BuildIqm(const IqmDesc& d) {
         for (uint32_t v : {0u, 0u, d.frames, rateBits, 0u})
             word(v);
     }
+    // The skeleton's joints and poses; each joint's name follows the text.
+    const uint32_t jointCount = uint32_t(d.joints.size());
+    uint32_t channels = d.frames ? 1u : 0u;
+    std::vector<std::array<float, 10>> low(jointCount), high(jointCount);
+    file.at["joints"] = uint32_t(out.size());
+    for (const IqmJointDesc& j : d.joints) {
+        word(uint32_t(text.size()));
+        text += j.name + '\0';
+        word(uint32_t(j.parent));
+        raw(j.pose.data(), 40);
+    }
+    file.at["poses"] = uint32_t(out.size());
+    if (jointCount > 0) {
+        channels = 0;
+        for (uint32_t j = 0; j < jointCount; ++j) {
+            low[j] = high[j] = d.joints[j].pose;
+            for (size_t c = 0; c < 10 && !d.framePoses.empty(); ++c) {
+                low[j][c] = high[j][c] = d.framePoses[0][j][c];
+                for (const auto& f : d.framePoses) {
+                    low[j][c] = std::min(low[j][c], f[j][c]);
+                    high[j][c] = std::max(high[j][c], f[j][c]);
+                }
+            }
+            uint32_t mask = 0;
+            std::array<float, 10> scale{};
+            for (size_t c = 0; c < 10; ++c)
+                if (high[j][c] > low[j][c]) {
+                    mask |= 1u << c;
+                    scale[c] = (high[j][c] - low[j][c]) / 65535.0f;
+                    ++channels;
+                }
+            word(uint32_t(d.joints[j].parent));
+            word(mask);
+            raw(low[j].data(), 40);
+            raw(scale.data(), 40);
+        }
+    }
     file.at["frames"] = uint32_t(out.size());
-    out.resize(out.size() + 2 * size_t(d.frames), 0);
+    if (jointCount == 0) {
+        out.resize(out.size() + 2 * size_t(d.frames), 0);
+    } else {
+        for (const auto& f : d.framePoses)
+            for (uint32_t j = 0; j < jointCount; ++j)
+                for (size_t c = 0; c < 10; ++c)
+                    if (high[j][c] > low[j][c]) {
+                        const uint16_t v = uint16_t(std::lround(
+                            double(f[j][c] - low[j][c]) / (high[j][c] - low[j][c]) * 65535.0));
+                        raw(&v, 2);
+                    }
+    }
     align();
+    // The joints' names lengthened the text after it was written, so all of
+    // it is written again here, and the header points here.
+    if (jointCount > 0) {
+        file.at["text"] = uint32_t(out.size());
+        raw(text.data(), text.size());
+        align();
+    }
     const uint32_t vertices = uint32_t(d.texCoords.size());
-    const std::array<std::pair<int, uint32_t>, 16> header{{
+    const std::array<std::pair<int, uint32_t>, 20> header{{
         {kIqmVersion, 2},
         {kIqmFileSize, uint32_t(out.size())},
         {kIqmTextCount, uint32_t(text.size())},
@@ -190,7 +272,11 @@ inline IqmFile BuildIqm(const IqmDesc& d) {
         {kIqmAnimCount, d.anims},
         {kIqmAnimsAt, d.anims ? file.at["animations"] : 0},
         {kIqmFrameCount, d.frames},
-        {kIqmFrameChannels, d.frames ? 1u : 0u},
+        {kIqmFrameChannels, channels},
+        {kIqmJointCount, jointCount},
+        {kIqmJointsAt, jointCount ? file.at["joints"] : 0},
+        {kIqmPoseCount, jointCount},
+        {kIqmPosesAt, jointCount ? file.at["poses"] : 0},
         {kIqmFramesAt, d.frames ? file.at["frames"] : 0},
     }};
     for (const auto& [w, v] : header)

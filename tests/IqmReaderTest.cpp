@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -421,3 +423,138 @@ TEST(IqmRealModels, EdgesLieOnThePaintOfTheirTextureWithVAsStored) {
 }
 
 } // namespace
+
+// --- Skeletons ----------------------------------------------------------------
+
+namespace {
+
+// An arm of two joints: the root at the origin, the elbow one unit along x.
+// Vertices at 0, 1 and 2 along x follow the root, the elbow and the elbow;
+// one at 1.5 is a fifth the root's and four fifths the elbow's. Frame 0 is
+// the bind pose; in frame 1 the elbow turns a quarter about z.
+IqmDesc Arm() {
+    IqmDesc d;
+    d.meshes = {{"arm", "skin", 0, 4, 0, 2}};
+    d.positions = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {1.5f, 0, 0}};
+    d.normals = {{0, 0, 1}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1}};
+    d.texCoords = {{0, 0}, {0.5f, 0}, {1, 0}, {0.75f, 1}};
+    d.triangles = {{0, 1, 3}, {1, 2, 3}};
+    d.joints = {{"root", -1, {0, 0, 0, 0, 0, 0, 1, 1, 1, 1}},
+                {"elbow", 0, {1, 0, 0, 0, 0, 0, 1, 1, 1, 1}}};
+    const float h = std::sqrt(0.5f);
+    d.framePoses = {{d.joints[0].pose, d.joints[1].pose},
+                    {d.joints[0].pose, {1, 0, 0, 0, 0, h, h, 1, 1, 1}}};
+    d.frames = 2;
+    d.anims = 1;
+    d.blendIndices = {{0, 0, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
+    d.blendWeights = {{255, 0, 0, 0}, {255, 0, 0, 0}, {255, 0, 0, 0}, {51, 204, 0, 0}};
+    return d;
+}
+
+void ExpectNear(const Point3& got, const Point3& want, const char* what) {
+    for (size_t c = 0; c < 3; ++c)
+        EXPECT_NEAR(got[c], want[c], 2e-4) << what << " [" << c << "]";
+}
+
+} // namespace
+
+// Each frame's vertices are carried by their joints, by weight; between two
+// frames the joints' matrices are blended as the IQM sample blends them, so
+// a quarter turn halfway is a lerp of the two matrices, not a slerp.
+TEST(IqmSkeleton, FramesMoveTheVerticesByTheirJointsAndBlendTheirMatrices) {
+    const Result<Model> read = Read(BuildIqm(Arm()).bytes);
+    ASSERT_TRUE(read.ok()) << read.error().Message();
+    const Model& m = read.value();
+    EXPECT_TRUE(m.notes.empty()) << m.notes.front();
+    ASSERT_EQ(m.FrameCount(), 2);
+    const SurfacePose bind = m.Pose(0, 0);
+    ASSERT_EQ(bind.positions.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        ExpectNear(bind.positions[i], m.surfaces[0].positions[i], "frame 0 is the bind pose");
+        ExpectNear(bind.normals[i], m.surfaces[0].normals[i], "and so are its normals");
+    }
+    const SurfacePose bent = m.Pose(0, 1);
+    ExpectNear(bent.positions[0], {0, 0, 0}, "the root's vertex");
+    ExpectNear(bent.positions[1], {1, 0, 0}, "the elbow's own place");
+    ExpectNear(bent.positions[2], {1, 1, 0}, "the hand, turned about the elbow");
+    ExpectNear(bent.normals[2], {0, 1, 0}, "the hand's normal, turned with it");
+    ExpectNear(bent.positions[3], {1.1f, 0.4f, 0}, "a fifth at rest, four fifths turned");
+    ExpectNear(m.Pose(0, 7).positions[2], {1, 1, 0}, "a frame past the last is the last");
+
+    ASSERT_TRUE(m.geometry);
+    const SurfacePose half = m.geometry->PoseBetween(0, 0, 1, 0.5f);
+    ASSERT_EQ(half.positions.size(), 4u);
+    ExpectNear(half.positions[2], {1.5f, 0.5f, 0}, "halfway, the matrices lerped");
+    // The normal is made unit again after its matrix is blended.
+    ExpectNear(half.normals[2], {std::sqrt(0.5f), std::sqrt(0.5f), 0}, "halfway's normal");
+}
+
+// A skeleton that cannot move the vertices leaves the bind pose and a
+// note; the layout still loads.
+TEST(IqmSkeleton, AFlawedSkeletonKeepsTheBindPoseAndSaysWhy) {
+    const std::vector<std::pair<std::function<void(IqmDesc&)>, const char*>> flaws = {
+        {[](IqmDesc& d) { d.blendIndices[2][0] = 9; }, "weighted to joint 9"},
+        {[](IqmDesc& d) { d.joints[0].parent = 1; }, "does not come before it"},
+    };
+    for (const auto& [spoil, said] : flaws) {
+        IqmDesc d = Arm();
+        spoil(d);
+        const Result<Model> read = Read(BuildIqm(d).bytes);
+        ASSERT_TRUE(read.ok()) << read.error().Message();
+        EXPECT_EQ(read.value().FrameCount(), 1) << said;
+        ASSERT_EQ(read.value().notes.size(), 1u) << said;
+        EXPECT_NE(read.value().notes[0].find(said), std::string::npos) << read.value().notes[0];
+    }
+    // Poses that read more numbers than each frame holds.
+    IqmFile file = BuildIqm(Arm());
+    SetIqmWord(file.bytes, kIqmFrameChannels, 1);
+    const Result<Model> read = Read(file.bytes);
+    ASSERT_TRUE(read.ok()) << read.error().Message();
+    EXPECT_EQ(read.value().FrameCount(), 1);
+    ASSERT_FALSE(read.value().notes.empty());
+    EXPECT_NE(read.value().notes.back().find("numbers a frame"), std::string::npos)
+        << read.value().notes.back();
+}
+
+// The shared animated model: each frame's vertices span the box its file
+// gives that frame (the exporter's own account of where the joints put
+// them), and its frames differ.
+TEST(IqmSkeleton, TheSharedModelsFramesSpanTheBoxesItsFileGivesThem) {
+    const std::filesystem::path path = kCorpus / "iqm/guy/models/iqm/guy.iqm";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "no " << path;
+    const std::vector<uint8_t> bytes = FileBytes(path);
+    const Result<Model> read = Read(bytes, path.string());
+    ASSERT_TRUE(read.ok()) << read.error().Message();
+    const Model& m = read.value();
+    const uint32_t frames = IqmU32(bytes, 16 + 4 * 19), boundsAt = IqmU32(bytes, 16 + 4 * 22);
+    ASSERT_GT(frames, 1u);
+    ASSERT_NE(boundsAt, 0u) << "the file gives no boxes";
+    ASSERT_EQ(m.FrameCount(), int(frames));
+    std::vector<SurfacePose> first;
+    for (size_t s = 0; s < m.surfaces.size(); ++s)
+        first.push_back(m.Pose(s, 0));
+    double moved = 0, worst = 0;
+    for (uint32_t f = 0; f < frames; ++f) {
+        float box[6];
+        std::memcpy(box, bytes.data() + boundsAt + 32 * f, sizeof box);
+        Point3 low{1e30f, 1e30f, 1e30f}, high{-1e30f, -1e30f, -1e30f};
+        for (size_t s = 0; s < m.surfaces.size(); ++s) {
+            const SurfacePose pose = m.Pose(s, int(f));
+            ASSERT_EQ(pose.positions.size(), m.surfaces[s].u.size());
+            for (size_t i = 0; i < pose.positions.size(); ++i)
+                for (size_t c = 0; c < 3; ++c) {
+                    low[c] = std::min(low[c], pose.positions[i][c]);
+                    high[c] = std::max(high[c], pose.positions[i][c]);
+                    moved = std::max<double>(
+                        moved, std::fabs(pose.positions[i][c] - first[s].positions[i][c]));
+                }
+        }
+        for (size_t c = 0; c < 3; ++c)
+            worst = std::max({worst, std::fabs(double(low[c]) - box[c]),
+                              std::fabs(double(high[c]) - box[3 + c])});
+    }
+    EXPECT_LT(worst, 0.01) << "the frames' extents, against the file's boxes";
+    EXPECT_GT(moved, 0.1) << "some frame should differ from the first";
+    std::cout << "largest gap to the file's boxes " << worst << ", largest move " << moved << "\n";
+}
