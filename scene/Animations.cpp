@@ -253,12 +253,26 @@ std::string FramesPastTheModel(const Animation& a, int frameCount) {
            std::to_string(frameCount);
 }
 
+namespace {
+
+// The game steps by whole milliseconds a frame: 15 fps is 66 ms.
+double FrameMilliseconds(const Animation& a) {
+    const double fps = a.fps > 0 && std::isfinite(a.fps) ? a.fps : 1;
+    return std::max(1.0, std::floor(1000 / fps));
+}
+
+} // namespace
+
+double NextFrameTime(const Animation& a, double seconds) {
+    const double lerp = FrameMilliseconds(a);
+    const double step = std::isfinite(seconds) && seconds > 0 ? seconds * 1000 / lerp : 0;
+    return (std::floor(std::min(step, 4e15)) + 1) * lerp / 1000;
+}
+
 AnimationFrame FrameAtTime(const Animation& a, double seconds) {
     const int64_t n = std::max(1, a.frames);
     const int64_t loop = std::clamp<int64_t>(a.looping, 0, n);
-    // The game steps by whole milliseconds a frame: 15 fps is 66 ms.
-    const double fps = a.fps > 0 && std::isfinite(a.fps) ? a.fps : 1;
-    const double lerp = std::max(1.0, std::floor(1000 / fps));
+    const double lerp = FrameMilliseconds(a);
     const double step = std::isfinite(seconds) && seconds > 0 ? seconds * 1000 / lerp : 0;
     // Far beyond any real time: where the loop (or the hold) has long settled.
     const double k = std::floor(std::min(step, 4e15));

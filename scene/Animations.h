@@ -55,3 +55,6 @@ struct AnimationFrame {
     double blend = 0;
 };
 AnimationFrame FrameAtTime(const Animation& animation, double seconds);
+// The time after `seconds` at which the animation's next frame is shown
+// whole: one step on, as a painter steps through it.
+double NextFrameTime(const Animation& animation, double seconds);

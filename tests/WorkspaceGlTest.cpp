@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 namespace {
 
@@ -1216,4 +1220,90 @@ TEST(WorkspaceGl, APlayerStandsThenRunsAndPlaysItsAnimations) {
     QTest::qWait(300);
     EXPECT_EQ(torso->value(), paused);
     EXPECT_FALSE(workspace->ChooseAnimation("NO_SUCH_ANIMATION"));
+}
+
+// A skeletal model plays its own animations: at the start of "jump" the
+// shared IQM is in its bind pose (its file's first frame is), the same
+// picture as the model without its frames; a step on, and two times apart,
+// the picture moves.
+TEST(WorkspaceGl, ASkeletalModelStartsInItsBindPoseAndMovesAsItPlays) {
+    const std::string iqm = std::string(GW_MODEL_CORPUS) + "/iqm/guy/models/iqm/guy.iqm";
+    if (!std::filesystem::exists(iqm))
+        GTEST_SKIP() << iqm << " is not here";
+    DesktopStandIn desktop;
+    // The bind pose alone: the same file with no frames to show.
+    TempDir dir;
+    std::vector<char> bytes;
+    {
+        std::ifstream in(iqm, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_GT(bytes.size(), 124u);
+    std::fill(bytes.begin() + 16 + 4 * 19, bytes.begin() + 16 + 4 * 20, '\0'); // no frames
+    const std::string still = dir.File("guy.iqm");
+    std::ofstream(still, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    auto picture = [&](const std::string& path, const std::function<void(WorkspaceWindow*)>& act) {
+        auto window = StartMainWindow(path);
+        EXPECT_NE(window->model(), nullptr);
+        window->OpenWorkspace();
+        WorkspaceWindow* workspace = window->workspace();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(workspace));
+        act(workspace);
+        workspace->modelView()->setFixedSize(400, 300); // the same picture whatever the bar holds
+        workspace->modelView()->FitView();
+        EXPECT_TRUE(Within2s([&] { return workspace->pendingPictures() == 0; }));
+        QTest::qWait(100);
+        return workspace->modelView()->grabFramebuffer();
+    };
+    auto differing = [](const QImage& a, const QImage& b) {
+        int count = 0;
+        for (int y = 0; y < std::min(a.height(), b.height()); ++y)
+            for (int x = 0; x < std::min(a.width(), b.width()); ++x)
+                count += a.pixel(x, y) != b.pixel(x, y);
+        return count;
+    };
+    const QImage bind = picture(still, [](WorkspaceWindow* w) {
+        EXPECT_FALSE(w->legsAnimations()->isVisibleTo(w)) << "no frames, nothing to play";
+    });
+    QImage start, stepped, later;
+    auto window = StartMainWindow(iqm);
+    window->OpenWorkspace();
+    WorkspaceWindow* workspace = window->workspace();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(workspace));
+    ASSERT_NE(workspace->legsAnimations()->findText("dance"), -1);
+    ASSERT_TRUE(workspace->ChooseAnimation("jump"));
+    auto* slider = workspace->findChild<QSlider*>("frame");
+    auto* step = workspace->findChild<QPushButton*>("step");
+    ASSERT_NE(step, nullptr);
+    EXPECT_TRUE(step->isVisibleTo(workspace));
+    EXPECT_EQ(slider->value(), 0);
+    ModelView* view = workspace->modelView();
+    view->setFixedSize(400, 300);
+    view->FitView();
+    auto settled = [&] {
+        EXPECT_TRUE(Within2s([&] { return workspace->pendingPictures() == 0; }));
+        QTest::qWait(100);
+        return view->grabFramebuffer();
+    };
+    start = settled();
+    if (const char* keep = std::getenv("GW_KEEP_PICTURES")) {
+        bind.save(QString(keep) + "/bind.png");
+        start.save(QString(keep) + "/start.png");
+    }
+    EXPECT_LT(differing(start, bind), 20) << "the first frame of jump is the bind pose";
+    for (int i = 0; i < 20; ++i)
+        step->click();
+    EXPECT_EQ(slider->value(), 20);
+    EXPECT_FALSE(workspace->playing());
+    stepped = settled();
+    EXPECT_GT(differing(stepped, start), 200) << "twenty frames on, the guy has moved";
+    workspace->SetPlaying(true);
+    EXPECT_TRUE(Within2s([&] { return slider->value() > 30; })) << slider->value();
+    workspace->SetPlaying(false);
+    later = settled();
+    EXPECT_GT(differing(later, stepped), 200) << "played on, it moves again";
+    if (const char* keep = std::getenv("GW_KEEP_PICTURES")) {
+        stepped.save(QString(keep) + "/stepped.png");
+        later.save(QString(keep) + "/later.png");
+    }
 }

@@ -82,6 +82,7 @@ void WorkspaceWindow::FillAnimations(const std::shared_ptr<const Model>& model, 
     m_legsTime = m_torsoTime = 0;
     m_legsBlending = m_torsoBlending = false;
     m_play->setVisible(!m_legsChoices.empty() || !m_torsoChoices.empty());
+    m_step->setVisible(m_play->isVisibleTo(this));
     if (m_legsChoices.empty() && m_torsoChoices.empty())
         SetPlaying(false);
     // Into the sliders before the scene is built from them.
@@ -153,6 +154,18 @@ bool WorkspaceWindow::ChooseAnimation(const QString& name) {
         }
     }
     return false;
+}
+
+void WorkspaceWindow::StepAnimations() {
+    SetPlaying(false);
+    for (const auto& [box, choices, time] :
+         {std::tuple{m_legsAnimation, &m_legsChoices, &m_legsTime},
+          std::tuple{m_torsoAnimation, &m_torsoChoices, &m_torsoTime}}) {
+        const int index = box->currentIndex();
+        if (index > 0 && index <= int(choices->size()))
+            *time = NextFrameTime((*choices)[size_t(index - 1)], *time);
+    }
+    ShowAnimationFrames();
 }
 
 bool WorkspaceWindow::playing() const {

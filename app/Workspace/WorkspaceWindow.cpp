@@ -129,6 +129,10 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     m_play->setObjectName("play");
     m_play->setCheckable(true);
     m_play->hide();
+    m_step = new QPushButton(tr("Step"), this);
+    m_step->setObjectName("step");
+    m_step->setToolTip(tr("Pause, and show the next frame of each animation"));
+    m_step->hide();
     m_clock = new QTimer(this);
     m_clock->setInterval(16); // each step of the game's clocks as soon as it is due
     m_player = new QCheckBox(tr("Join the player's parts"), this);
@@ -180,6 +184,7 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     column->addWidget(m_view, 1);
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_play);
+    bar->addWidget(m_step);
     bar->addWidget(m_frameCaption);
     bar->addWidget(m_legsAnimation);
     bar->addWidget(m_frame, 1);
@@ -267,6 +272,7 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     connect(m_torsoAnimation, &QComboBox::currentIndexChanged, this,
             [this] { AnimationChosen(true); });
     connect(m_play, &QPushButton::toggled, this, &WorkspaceWindow::SetPlaying);
+    connect(m_step, &QPushButton::clicked, this, &WorkspaceWindow::StepAnimations);
     connect(m_skin, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_source.chooseSkin && index >= 0)
             m_source.chooseSkin(index); // the main window tells every window, this one too

@@ -75,6 +75,8 @@ class WorkspaceWindow : public QWidget {
     // start; false when neither does.
     bool ChooseAnimation(const QString& name);
     void SetPlaying(bool play);
+    // Pauses, and shows each animation's next frame whole.
+    void StepAnimations();
     // The baked layer the 3D view shows on the chosen texture's surfaces in
     // place of their paint (none: the paint), and the picture it shows now
     // (null until the first pass is baked).
@@ -198,6 +200,7 @@ class WorkspaceWindow : public QWidget {
     // time into its animation, and the clock that moves them.
     QComboBox *m_legsAnimation = nullptr, *m_torsoAnimation = nullptr;
     class QPushButton* m_play = nullptr;
+    class QPushButton* m_step = nullptr;
     std::vector<Animation> m_legsChoices, m_torsoChoices;
     double m_legsTime = 0, m_torsoTime = 0;
     // Where each animation is between its frames, while the slider shows
