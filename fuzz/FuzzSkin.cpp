@@ -1,11 +1,13 @@
 // Any bytes as a .skin file: the parser must take them without a fault, and
 // every entry it gives must be a usable pair. The same bytes as a player's
 // animation.cfg: refused with a reason, or every animation the game's, its
-// frames at any time within it.
+// frames at any time within it. The same bytes as a .framegroups file: every
+// group at least a frame long, at a real speed, with a printable name.
 #include "model/SkinFile.h"
 #include "scene/Animations.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +19,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (e.surface.empty() || e.surface.find(',') != std::string::npos)
             __builtin_trap();
         (void)skin.TextureOf(e.surface);
+    }
+    const Result<FrameGroups> groups =
+        ParseFrameGroups(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!groups.ok() && groups.error().reason.empty())
+        __builtin_trap();
+    if (groups.ok()) {
+        if (groups.value().animations.size() > kMaxFrameGroups)
+            __builtin_trap();
+        for (const Animation& a : groups.value().animations) {
+            if (a.frames < 1 || a.first < 0 || int64_t(a.first) + a.frames > INT32_MAX ||
+                a.looping < 0 || a.looping > a.frames || !std::isfinite(a.fps) || !(a.fps > 0) ||
+                a.name.empty() || a.name.size() > 63 ||
+                std::any_of(a.name.begin(), a.name.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < ' ' || c == '\x7f';
+                }))
+                __builtin_trap();
+        }
     }
     const Result<PlayerAnimations> animations =
         ParseAnimationConfig(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -63,6 +63,52 @@ void Md5Animations(const GameFiles& files, const std::string& folder, ModelAnima
         out.source = "the .md5anim files beside it";
 }
 
+// MODEL.framegroups, as DarkPlaces reads it beside any model it loads: true
+// when its groups are the model's animations. One that cannot be read, or
+// holds no group, is a note, and the model keeps its own (as in the engine).
+bool FrameGroupsOf(const Model& model, const GameFiles& files, const std::string& modelGamePath,
+                   ModelAnimations& out) {
+    const std::string path = modelGamePath + ".framegroups";
+    const std::unique_ptr<GameFile> file = files.Find(path);
+    if (!file)
+        return false;
+    const std::string ownKept = "; the model's own animations are listed";
+    const Result<SourceBytes> bytes =
+        files.Read(*file, int64_t(kMaxFrameGroupsBytes),
+                   "it is longer than the " + std::to_string(kMaxFrameGroupsBytes) +
+                       " bytes a framegroups file may be");
+    if (!bytes.ok()) {
+        out.notes.push_back(path + ": " + bytes.error().reason + ownKept);
+        return false;
+    }
+    const Bytes& read = *bytes.value().bytes;
+    Result<FrameGroups> parsed =
+        ParseFrameGroups(std::string_view(reinterpret_cast<const char*>(read.data()), read.size()));
+    if (!parsed.ok()) {
+        out.notes.push_back(path + ": " + parsed.error().reason + ownKept);
+        return false;
+    }
+    for (const std::string& note : parsed.value().notes)
+        out.notes.push_back(path + ": " + note);
+    if (parsed.value().animations.empty()) {
+        out.notes.push_back(path + ": it holds no group (a first frame, a number of frames)" +
+                            ownKept);
+        return false;
+    }
+    out.animations = std::move(parsed.value().animations);
+    out.source = path;
+    // A skeleton that names its own animations (IQM) shows its bind pose
+    // alone, and its file's frames are not counted here: nothing to check
+    // the groups against.
+    if (!model.animations.empty())
+        return true;
+    const int frames = FrameCountOf(model);
+    for (const Animation& a : out.animations)
+        if (std::string past = FramesPastTheModel(a, frames); !past.empty())
+            out.notes.push_back(path + ": " + past);
+    return true;
+}
+
 } // namespace
 
 Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
@@ -70,11 +116,19 @@ Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
     ModelAnimations out;
     std::string folder = modelGamePath;
     folder.erase(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
+    const int own = model.format == "MD3" ? PlayerPartOf(modelGamePath) : -1;
+    const std::string config = folder + "animation.cfg";
+    const std::unique_ptr<GameFile> file = own >= 0 ? files.Find(config) : nullptr;
+    // A .framegroups file replaces a model's own animations, but a Quake 3
+    // player is driven by the animation.cfg beside its parts, which a part
+    // keeps; and DarkPlaces loads no MD5 mesh (its animations are the
+    // .md5anim files).
     if (model.format == "MD5") {
         Md5Animations(files, folder, out);
         return out;
     }
-    const int own = model.format == "MD3" ? PlayerPartOf(modelGamePath) : -1;
+    if (!file && FrameGroupsOf(model, files, modelGamePath, out))
+        return out;
     if (own < 0) {
         if (!model.animations.empty()) {
             out.animations = model.animations;
@@ -86,8 +140,6 @@ Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
         }
         return out;
     }
-    const std::string config = folder + "animation.cfg";
-    const std::unique_ptr<GameFile> file = files.Find(config);
     if (!file)
         return out; // a player without animations shows its frames as they are
     const Result<SourceBytes> bytes =

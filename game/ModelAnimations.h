@@ -1,6 +1,7 @@
 #pragma once
 // The named animations of a model in its game: a player's animation.cfg
-// beside its parts, or the frames a model names (MD2, MDL) grouped.
+// beside its parts, a .framegroups file beside the model, or the frames a
+// model names (MD2, MDL) grouped.
 #include "game/GameFiles.h"
 #include "model/Model.h"
 #include "scene/Animations.h"
@@ -19,5 +20,7 @@ struct ModelAnimations {
 // `modelGamePath` is the model's path in `files`. A player's part reads the
 // animation.cfg of its folder (the other parts' frames are counted from
 // their own files); an animation.cfg the game would refuse is an error.
+// Else `modelGamePath`.framegroups, when there is one that holds groups,
+// gives them all.
 Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
                                      const std::string& modelGamePath);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <system_error>
 
 const std::array<const char*, kPlayerAnimations> kPlayerAnimationNames = {
     "BOTH_DEATH1",   "BOTH_DEAD1",      "BOTH_DEATH2",  "BOTH_DEAD2",     "BOTH_DEATH3",
@@ -204,6 +206,205 @@ Result<PlayerAnimations> ParseAnimationConfig(std::string_view text) {
     if (at < tokens.size())
         out.notes.push_back("line " + std::to_string(tokens[at].line) +
                             ": what follows TORSO_NEGATIVE is not read");
+    return out;
+}
+
+namespace {
+
+// DarkPlaces' tokens in a framegroups file: words end only at a space, a tab,
+// CR or LF; each line's end is a token of its own, "\n" (LF, CR or CR LF);
+// a "quoted" string runs to the next quote, across lines; // and /* */
+// comments are left out, a /* */ one joining the lines it spans. The last
+// // comment's text is kept: Xonotic's files name their groups there.
+class LineTokens {
+  public:
+    explicit LineTokens(std::string_view text) : m_text(text) {}
+    // The next token; false at the end of the text, where the engine's
+    // pointer goes null.
+    bool Next() {
+        token.clear();
+        for (;;) {
+            while (m_at < m_text.size() && (m_text[m_at] == ' ' || m_text[m_at] == '\t'))
+                ++m_at;
+            const std::string_view rest = m_text.substr(m_at);
+            if (rest.substr(0, 2) == "//") {
+                const size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+                comment = rest.substr(2, end - 2);
+                Advance(end);
+            } else if (rest.substr(0, 2) == "/*") {
+                // Looked for from its star: "/*/" is a whole comment to the engine.
+                const size_t end = rest.find("*/", 1);
+                Advance(end == std::string_view::npos ? rest.size() : end + 2);
+            } else {
+                break;
+            }
+        }
+        line = m_lines;
+        if (m_at == m_text.size())
+            return false;
+        const char c = m_text[m_at];
+        size_t end = 0;
+        if (c == '\r' || c == '\n') {
+            token = "\n";
+            end = m_at + (m_text.substr(m_at, 2) == "\r\n" ? 2 : 1);
+        } else if (c == '"') {
+            end = std::min(m_text.find('"', m_at + 1), m_text.size());
+            token = m_text.substr(m_at + 1, end - m_at - 1);
+            end = std::min(end + 1, m_text.size());
+        } else {
+            end = std::min(m_text.find_first_of(" \t\r\n", m_at), m_text.size());
+            token = m_text.substr(m_at, end - m_at);
+        }
+        Advance(end - m_at);
+        return true;
+    }
+    std::string token;
+    std::string_view comment; // cleared by the reader where a group starts
+    int line = 1;             // the line `token` starts on
+
+  private:
+    void Advance(size_t n) {
+        for (size_t i = m_at; i < m_at + n; ++i)
+            m_lines += m_text[i] == '\n' ||
+                       (m_text[i] == '\r' && (i + 1 == m_text.size() || m_text[i + 1] != '\n'));
+        m_at += n;
+    }
+    std::string_view m_text;
+    size_t m_at = 0;
+    int m_lines = 1;
+};
+
+// As the engine's atoi, in 64 bits so that what lies beyond int is seen.
+int64_t Wide(const std::string& text) {
+    return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+// As the engine's atof, whatever the locale (the window's may write "2,5"):
+// blanks and a '+' before it skipped, 0 when no number starts the text; NaN
+// when it lies beyond a double.
+double Real(const std::string& text) {
+    size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    if (at < text.size() && text[at] == '+')
+        ++at;
+    double value = 0;
+    if (std::from_chars(text.data() + at, text.data() + text.size(), value).ec ==
+        std::errc::result_out_of_range)
+        return std::numeric_limits<double>::quiet_NaN();
+    return value;
+}
+
+// A name as listed: trimmed, control bytes as spaces, at most the 63 bytes
+// the engine keeps of one, no UTF-8 character cut in two.
+std::string ShownName(std::string_view raw) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7f'; };
+    while (!raw.empty() && blank(raw.front()))
+        raw.remove_prefix(1);
+    std::string name(raw.substr(0, 63));
+    while (!name.empty() && name.size() < raw.size() &&
+           (static_cast<unsigned char>(raw[name.size()]) & 0xC0) == 0x80)
+        name.pop_back();
+    std::replace_if(name.begin(), name.end(), blank, ' ');
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name;
+}
+
+} // namespace
+
+Result<FrameGroups> ParseFrameGroups(std::string_view text) {
+    if (text.size() > kMaxFrameGroupsBytes)
+        return Error{"", "",
+                     "it is " + std::to_string(text.size()) +
+                         " bytes long, and no framegroups file of more than " +
+                         std::to_string(kMaxFrameGroupsBytes) + " is read"};
+    FrameGroups out;
+    // The engine reads the file as a C string.
+    if (const size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        out.notes.push_back("byte " + std::to_string(nul) +
+                            " is a NUL, and the game reads nothing past it");
+        text = text.substr(0, nul);
+    }
+    // A line's notes, the first kMostNotes of them: a hostile file may have
+    // one on every line.
+    constexpr size_t kMostNotes = 100;
+    size_t unsaid = 0;
+    auto note = [&](std::string sentence) {
+        if (out.notes.size() < kMostNotes)
+            out.notes.push_back(std::move(sentence));
+        else
+            ++unsaid;
+    };
+    constexpr int64_t kMost = std::numeric_limits<int>::max();
+    LineTokens t(text);
+    while (true) {
+        t.comment = {};
+        if (!t.Next())
+            break;
+        if (t.token == "\n")
+            continue; // a blank line
+        const std::string at = "line " + std::to_string(t.line) + ": ";
+        const std::string first = t.token;
+        if (!t.Next() || t.token == "\n") {
+            note(at + "\"" + ShownName(first) +
+                 "\" is not followed by a number of frames; the line is skipped");
+            continue;
+        }
+        const std::string count = t.token;
+        // fps, loop, name; the engine eats what follows them.
+        std::vector<std::string> more;
+        bool extra = false;
+        while (t.Next() && t.token != "\n") {
+            if (more.size() < 3)
+                more.push_back(t.token);
+            else
+                extra = true;
+        }
+        if (out.animations.size() == kMaxFrameGroups) {
+            out.notes.push_back(at + "groups past the " + std::to_string(kMaxFrameGroups) +
+                                "th are not read");
+            break;
+        }
+        // The engine names a group by its name token, else by its number
+        // ("groupified_N_anim"). Xonotic's files give it only in a trailing
+        // // comment, which the engine skips but is the name a painter reads
+        // in the file: it comes next, then "group N", N counted from 0 as the
+        // engine numbers them.
+        Animation a;
+        a.name = more.size() > 2 ? ShownName(more[2]) : "";
+        if (a.name.empty())
+            a.name = ShownName(t.comment);
+        if (a.name.empty())
+            a.name = "group " + std::to_string(out.animations.size());
+        const std::string group = at + "\"" + a.name + "\" ";
+        // Clamped, never skipped: the game's code plays groups by their
+        // number, and every later one would move.
+        const int64_t start = Wide(first);
+        a.first = int(std::clamp<int64_t>(start, 0, kMost - 1));
+        if (a.first != start)
+            note(group + "starts at frame " + std::to_string(start) + "; it starts at " +
+                 std::to_string(a.first));
+        const int64_t frames = Wide(count);
+        a.frames = int(std::clamp<int64_t>(frames, 1, kMost - a.first));
+        if (a.frames != frames)
+            note(group + "has " + std::to_string(frames) + " frames; it has " +
+                 std::to_string(a.frames));
+        const double fps = more.empty() ? 20 : Real(more[0]);
+        if (!std::isfinite(fps) || fps < 0 || fps > std::numeric_limits<float>::max()) {
+            note(group + "plays at \"" + ShownName(more[0]) + "\" frames a second; it plays at 1");
+            a.fps = 1;
+        } else {
+            // The engine's: a float, and at least 1.
+            a.fps = std::max(1.0, double(static_cast<float>(fps)));
+        }
+        a.looping = more.size() < 2 || Wide(more[1]) != 0 ? a.frames : 0;
+        if (extra)
+            note(group + "is followed by more than its name, which is not read");
+        out.animations.push_back(std::move(a));
+    }
+    if (unsaid > 0)
+        out.notes.push_back(std::to_string(unsaid) + " more notes are not listed");
     return out;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// Named animations: a player's animation.cfg read as the game reads it, and
-// the frames of models that name them (MD2, MDL: "run1" ... "run6" is "run")
-// grouped; and which frames an animation shows at a time, as the game
-// steps and blends them.
+// Named animations: a player's animation.cfg read as the game reads it, a
+// model's .framegroups file as DarkPlaces reads it, and the frames of models
+// that name them (MD2, MDL: "run1" ... "run6" is "run") grouped; and which
+// frames an animation shows at a time, as the game steps and blends them.
 #include "model/Animation.h"
 #include "model/Error.h"
 
@@ -36,6 +36,25 @@ struct PlayerAnimations {
 // as the torso-only frames are not in the legs' model. An error when the
 // file is too long for the game or ends before LEGS_TURN.
 Result<PlayerAnimations> ParseAnimationConfig(std::string_view text);
+
+// A framegroups file far longer than any model's is refused, and groups past
+// this many are not read.
+inline constexpr size_t kMaxFrameGroupsBytes = size_t(1) << 20;
+inline constexpr size_t kMaxFrameGroups = 4096;
+
+struct FrameGroups {
+    std::vector<Animation> animations; // the whole model's, in the file's order
+    // What is odd but read (a line without its frame count, a negative
+    // speed), each a sentence naming its line, without its final stop.
+    std::vector<std::string> notes;
+};
+
+// The text of MODEL.framegroups, which DarkPlaces reads beside a model to
+// replace its animations: a group a line, "first frames [fps [loop
+// [name]]]", at 20 fps and looping unless told; what follows the name is
+// ignored, and a line without its frame count skipped. An error only when
+// the text is longer than kMaxFrameGroupsBytes; it may hold no group.
+Result<FrameGroups> ParseFrameGroups(std::string_view text);
 
 // Frames named alike but for their trailing digits, side by side, make one
 // animation each ("stand1".."stand40" is "stand"); frames without a name

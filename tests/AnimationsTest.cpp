@@ -1,14 +1,17 @@
 // Named animations: animation.cfg read as the game reads it (one the test
-// writes with every rule, and the shared player's), frames grouped by their
-// names, the frame shown at a time, and --animations.
+// writes with every rule, and the shared player's), .framegroups files as
+// DarkPlaces reads them, frames grouped by their names, the frame shown at a
+// time, and --animations.
 #include "scene/Animations.h"
 #include "game/ModelAnimations.h"
 #include "game/OpenModel.h"
 #include "scene/Frames.h"
 #include "tests/CliRun.h"
+#include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -199,4 +202,138 @@ TEST(Animations, AnMd5MeshPlaysTheAnimationFilesBesideIt) {
     const Outcome run = Cli({"--animations", mesh.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "mapmodel\t0\t12\t12\t24\n");
+}
+
+TEST(FrameGroups, EveryRuleOfTheEngine) {
+    const std::string text = "// a group a line, named in a comment\r\n"      // 1
+                             "0 10 // idle\r\n"                               // 2
+                             "\n"                                             // 3
+                             "10 5 15 0 walk extra words // not its name\n"   // 4
+                             "15\n"                                           // 5
+                             "/* a block\n"                                   // 6
+                             " comment */ 20 6 30 1\n"                        // 7
+                             "30 0 -4 // hostile\n"                           // 8
+                             "-7 99999999999 nan 1 \"\" //   spaced name  \n" // 9
+                             "40 2 0.5 7 \"a\x01"                             // 10
+                             "b\"\n"                                          // 10
+                             "50 3 2.5e1 1 \"two\n"                           // 11
+                             "lines\"\n"                                      // 12
+                             "60 4";                                          // 13
+    const Result<FrameGroups> parsed = ParseFrameGroups(text);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().reason;
+    const std::vector<Animation>& g = parsed.value().animations;
+    auto line = [&](const Animation& a) {
+        return a.name + " " + std::to_string(a.first) + " " + std::to_string(a.frames) + " " +
+               std::to_string(a.looping) + " " + std::to_string(a.fps);
+    };
+    std::vector<std::string> lines;
+    for (const Animation& a : g) {
+        EXPECT_EQ(a.part, Animation::Part::Whole) << a.name;
+        lines.push_back(line(a));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "idle 0 10 10 20.000000",   // fps 20 and looping by default
+                         "walk 10 5 0 15.000000",    // the name token beats the comment
+                         "group 2 20 6 6 30.000000", // the block joins its lines; unnamed
+                         "hostile 30 1 1 1.000000", "spaced name 0 2147483647 2147483647 1.000000",
+                         "a b 40 2 2 1.000000", // below 1 fps plays at 1; any loop flag but 0
+                         "two lines 50 3 3 25.000000", // a quoted name runs across lines
+                         "group 7 60 4 4 20.000000",   // the last line needs no line end
+                     }));
+    const std::vector<std::string>& notes = parsed.value().notes;
+    ASSERT_EQ(notes.size(), 7u) << ::testing::PrintToString(notes);
+    EXPECT_EQ(notes[0], "line 4: \"walk\" is followed by more than its name, which is not read");
+    EXPECT_EQ(notes[1],
+              "line 5: \"15\" is not followed by a number of frames; the line is skipped");
+    EXPECT_EQ(notes[2], "line 8: \"hostile\" has 0 frames; it has 1");
+    EXPECT_EQ(notes[3], "line 8: \"hostile\" plays at \"-4\" frames a second; it plays at 1");
+    EXPECT_EQ(notes[4], "line 9: \"spaced name\" starts at frame -7; it starts at 0");
+    EXPECT_EQ(notes[5], "line 9: \"spaced name\" has 99999999999 frames; it has 2147483647");
+    EXPECT_EQ(notes[6], "line 9: \"spaced name\" plays at \"nan\" frames a second; it plays at 1");
+
+    // Bounds: a name at most 63 bytes, no UTF-8 character cut; groups past
+    // the most read; a longer file refused; nothing read past a NUL.
+    const Result<FrameGroups> longName =
+        ParseFrameGroups("0 1 20 1 " + std::string(62, 'x') + "\xc3\xa9");
+    ASSERT_TRUE(longName.ok());
+    EXPECT_EQ(longName.value().animations.at(0).name, std::string(62, 'x'));
+    std::string many;
+    for (size_t i = 0; i <= kMaxFrameGroups; ++i)
+        many += "0 1\n";
+    const Result<FrameGroups> capped = ParseFrameGroups(many);
+    ASSERT_TRUE(capped.ok());
+    EXPECT_EQ(capped.value().animations.size(), kMaxFrameGroups);
+    ASSERT_EQ(capped.value().notes.size(), 1u);
+    EXPECT_NE(capped.value().notes[0].find("line 4097"), std::string::npos);
+    EXPECT_FALSE(ParseFrameGroups(std::string(kMaxFrameGroupsBytes + 1, '\n')).ok());
+    const Result<FrameGroups> nul = ParseFrameGroups(std::string("0 5\n\0 1\n", 8));
+    ASSERT_TRUE(nul.ok());
+    EXPECT_EQ(nul.value().animations.size(), 1u);
+    EXPECT_EQ(nul.value().notes.size(), 1u);
+    const Result<FrameGroups> empty = ParseFrameGroups("// nothing\n\n/* */");
+    ASSERT_TRUE(empty.ok());
+    EXPECT_TRUE(empty.value().animations.empty());
+    std::string countless;
+    for (int i = 0; i < 1000; ++i)
+        countless += "5\n";
+    const Result<FrameGroups> noted = ParseFrameGroups(countless + "0 1 1e39");
+    ASSERT_TRUE(noted.ok());
+    ASSERT_EQ(noted.value().animations.size(), 1u);
+    EXPECT_EQ(noted.value().animations[0].fps, 1); // beyond the engine's float
+    ASSERT_EQ(noted.value().notes.size(), 101u);
+    EXPECT_EQ(noted.value().notes.back(), "901 more notes are not listed");
+
+    // Speeds are read alike where the window's locale writes "2,5".
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
+        const Result<FrameGroups> local = ParseFrameGroups("0 1 2.5");
+        std::setlocale(LC_ALL, before.c_str());
+        ASSERT_TRUE(local.ok());
+        EXPECT_EQ(local.value().animations.at(0).fps, 2.5);
+    }
+}
+
+// MODEL.framegroups beside a model replaces what the model names, found
+// without regard to case; one that cannot be read or holds no group leaves
+// the model's own; a player's part keeps its animation.cfg.
+TEST(FrameGroups, ReplaceTheModelsOwnAnimations) {
+    const fs::path mdl = fs::path(GW_MODEL_CORPUS) / "mdl/player/progs/player.mdl";
+    const fs::path casey = fs::path(GW_MODEL_CORPUS) / "md3/casey/models/players/casey";
+    if (!fs::exists(mdl) || !fs::exists(casey / "lower.md3"))
+        GTEST_SKIP() << "the shared models are not here";
+    TempDir game;
+    fs::create_directories(game.path() / "progs");
+    const std::string model = game.File("progs/player.mdl");
+    fs::copy_file(mdl, model);
+    const std::string own = "frame\t0\t143\t143\t10\n";
+    ASSERT_EQ(Cli({"--animations", model}).out, own);
+
+    const std::string groups = game.File("progs/PLAYER.MDL.framegroups");
+    WriteWholeFile(groups, "0 6 10 1 // stand\n6 6 // run\n140 10 10 0 past\n");
+    Outcome run = Cli({"--animations", model});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "stand\t0\t6\t6\t10\nrun\t6\t6\t6\t20\npast\t140\t10\t0\t10\n");
+    EXPECT_NE(run.err.find("progs/player.mdl.framegroups: past asks for frames 140 to 149 of a "
+                           "model with 143"),
+              std::string::npos)
+        << run.err;
+
+    WriteWholeFile(groups, std::string(kMaxFrameGroupsBytes + 1, ' '));
+    run = Cli({"--animations", model});
+    EXPECT_EQ(run.out, own);
+    EXPECT_NE(run.err.find("longer than"), std::string::npos) << run.err;
+    WriteWholeFile(groups, "// no group\n12\n");
+    run = Cli({"--animations", model});
+    EXPECT_EQ(run.out, own);
+    EXPECT_NE(run.err.find("holds no group"), std::string::npos) << run.err;
+
+    const fs::path folder = game.path() / "models/players/casey";
+    fs::create_directories(folder);
+    for (const char* file : {"lower.md3", "animation.cfg"})
+        fs::copy_file(casey / file, folder / file);
+    WriteWholeFile((folder / "lower.md3.framegroups").string(), "0 1 // one\n");
+    run = Cli({"--animations", (folder / "lower.md3").string()});
+    EXPECT_NE(run.out.find("\nLEGS_RUN\t5\t1\t0\t30\n"), std::string::npos) << run.out;
+    fs::remove(folder / "animation.cfg");
+    EXPECT_EQ(Cli({"--animations", (folder / "lower.md3").string()}).out, "one\t0\t1\t1\t20\n");
 }
