@@ -97,11 +97,6 @@ bool FrameGroupsOf(const Model& model, const GameFiles& files, const std::string
     }
     out.animations = std::move(parsed.value().animations);
     out.source = path;
-    // A skeleton that names its own animations (IQM) shows its bind pose
-    // alone, and its file's frames are not counted here: nothing to check
-    // the groups against.
-    if (!model.animations.empty())
-        return true;
     const int frames = FrameCountOf(model);
     for (const Animation& a : out.animations)
         if (std::string past = FramesPastTheModel(a, frames); !past.empty())

@@ -74,8 +74,20 @@ int Whole(const std::string& text) {
                                      std::numeric_limits<int>::max()));
 }
 
-double Number(const std::string& text) {
-    return std::strtod(text.c_str(), nullptr);
+// As the engines' atof, whatever the locale (the window's may write "2,5"):
+// blanks and a '+' before it skipped, 0 when no number starts the text; NaN
+// when it lies beyond a double.
+double Real(const std::string& text) {
+    size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    if (at < text.size() && text[at] == '+')
+        ++at;
+    double value = 0;
+    if (std::from_chars(text.data() + at, text.data() + text.size(), value).ec ==
+        std::errc::result_out_of_range)
+        return std::numeric_limits<double>::quiet_NaN();
+    return value;
 }
 
 bool Same(const std::string& a, const char* b) {
@@ -127,7 +139,7 @@ Result<PlayerAnimations> ParseAnimationConfig(std::string_view text) {
         } else if (Same(t.text, "headoffset")) {
             for (double& offset : out.headOffset)
                 if (const Token* value = next())
-                    offset = Number(value->text);
+                    offset = Real(value->text);
         } else if (Same(t.text, "sex")) {
             if (const Token* sex = next()) {
                 const char first = char(std::tolower(static_cast<unsigned char>(sex->text[0])));
@@ -193,7 +205,7 @@ Result<PlayerAnimations> ParseAnimationConfig(std::string_view text) {
                                 std::to_string(std::clamp(a.looping, 0, a.frames)));
             a.looping = std::clamp(a.looping, 0, a.frames);
         }
-        a.fps = Number(fps->text);
+        a.fps = Real(fps->text);
         if (a.fps == 0) {
             a.fps = 1; // as the game takes it
         } else if (!std::isfinite(a.fps) || a.fps < 0) {
@@ -277,22 +289,6 @@ class LineTokens {
 // As the engine's atoi, in 64 bits so that what lies beyond int is seen.
 int64_t Wide(const std::string& text) {
     return std::strtoll(text.c_str(), nullptr, 10);
-}
-
-// As the engine's atof, whatever the locale (the window's may write "2,5"):
-// blanks and a '+' before it skipped, 0 when no number starts the text; NaN
-// when it lies beyond a double.
-double Real(const std::string& text) {
-    size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
-        ++at;
-    if (at < text.size() && text[at] == '+')
-        ++at;
-    double value = 0;
-    if (std::from_chars(text.data() + at, text.data() + text.size(), value).ec ==
-        std::errc::result_out_of_range)
-        return std::numeric_limits<double>::quiet_NaN();
-    return value;
 }
 
 // A name as listed: trimmed, control bytes as spaces, at most the 63 bytes

@@ -337,3 +337,17 @@ TEST(FrameGroups, ReplaceTheModelsOwnAnimations) {
     fs::remove(folder / "animation.cfg");
     EXPECT_EQ(Cli({"--animations", (folder / "lower.md3").string()}).out, "one\t0\t1\t1\t20\n");
 }
+
+// The window runs in the painter's locale, where "12.5" may not be a number
+// to strtod; the file's speeds are read as the game reads them.
+TEST(AnimationConfig, SpeedsAreReadAlikeInEveryLocale) {
+    std::string text = Lines(2);
+    text.replace(text.find("0\t2\t0\t20"), 8, "0\t2\t0\t12.5");
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+        GTEST_SKIP() << "no locale that writes a decimal comma";
+    const Result<PlayerAnimations> parsed = ParseAnimationConfig(text);
+    std::setlocale(LC_ALL, before.c_str());
+    ASSERT_TRUE(parsed.ok()) << parsed.error().reason;
+    EXPECT_EQ(parsed.value().animations.at(0).fps, 12.5);
+}
