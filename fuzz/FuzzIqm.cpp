@@ -44,9 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Meshes may not share vertices, so together they hold no more than the file.
     if (vertices * 4 > size)
         __builtin_trap();
-    const SurfacePose pose = model.Pose(0, model.FrameCount() - 1);
-    if (pose.positions.size() != model.surfaces[0].positions.size())
-        __builtin_trap();
+    // The last frame, and halfway there from the first, as the skeleton
+    // poses them: every vertex placed, finite, with a unit normal.
+    const int last = model.FrameCount() - 1;
+    for (const SurfacePose& pose :
+         {model.Pose(0, last),
+          model.geometry ? model.geometry->PoseBetween(0, 0, last, 0.5f) : model.Pose(0, last)}) {
+        if (pose.positions.size() != model.surfaces[0].positions.size())
+            __builtin_trap();
+        if (model.geometry && pose.normals.size() != pose.positions.size())
+            __builtin_trap();
+        for (const std::vector<Point3>* list : {&pose.positions, &pose.normals})
+            for (const Point3& p : *list)
+                for (const float c : p)
+                    if (!std::isfinite(c))
+                        __builtin_trap();
+    }
     for (const Animation& a : model.animations)
         if (a.frames < 0 || a.first < 0 || a.looping < 0 || a.looping > a.frames || !(a.fps > 0) ||
             a.name.empty())

@@ -47,5 +47,20 @@ int main(int argc, char** argv) {
     anim.anims = 2;
     anim.frames = 5;
     Write(dir + "/animation-only.iqm", BuildIqm(anim).bytes);
+
+    // A skeleton: two joints, a vertex on each and one shared, two frames.
+    IqmDesc arm = two;
+    arm.joints = {{"root", -1, {0, 0, 0, 0, 0, 0, 1, 1, 1, 1}},
+                  {"elbow", 0, {1, 0, 0, 0, 0, 0, 1, 1, 1, 1}}};
+    arm.framePoses = {{arm.joints[0].pose, arm.joints[1].pose},
+                      {arm.joints[0].pose, {1, 0, 0, 0, 0, 0.7071f, 0.7071f, 1, 2, 1}}};
+    arm.frames = 2;
+    arm.anims = 1;
+    for (size_t i = 0; i < arm.texCoords.size(); ++i) {
+        arm.blendIndices.push_back({uint8_t(i % 2), uint8_t(1 - i % 2), 0, 0});
+        arm.blendWeights.push_back(
+            {uint8_t(i % 3 == 0 ? 255 : 128), uint8_t(i % 3 ? 127 : 0), 0, 0});
+    }
+    Write(dir + "/skeleton.iqm", BuildIqm(arm).bytes);
     return 0;
 }

@@ -508,7 +508,7 @@ void Reader::ReadSkeleton(Model& model, const std::vector<int64_t>& firstVertice
     auto skip = [&](const std::string& why) {
         model.notes.push_back(why + "; its frames are not shown, only its bind pose");
     };
-    if (joints == 0)
+    if (joints == 0 || m_positions == nullptr)
         return; // nothing the frames could move
     if (Word(kPoseCount) != joints)
         return skip("it has " + Count(Word(kPoseCount), "pose") + " a frame for its " +
