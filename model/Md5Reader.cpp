@@ -684,8 +684,9 @@ bool Parser::ReadHierarchy(int64_t index, int64_t components, Joint& joint, uint
     if ((components > 0 && first >= components) || (used > 0 && first + used > components)) {
         m_error =
             Fail(m_last.line, "joint " + std::to_string(index) + " takes " + std::to_string(used) +
-                                  " components from component " + std::to_string(first) +
-                                  ", and a frame has " + std::to_string(components));
+                                  (used == 1 ? " component" : " components") + " from component " +
+                                  std::to_string(first) + ", and a frame has " +
+                                  std::to_string(components));
         return false;
     }
     return true;
@@ -749,8 +750,9 @@ Result<Md5Animation> Parser::RunAnim() {
             !ExpectVector(corner, 3, What{"the upper corner", "the bounds of frame", i}))
             return m_error;
     }
-    // Blender's exporter for Cube 2 writes a box more than the frames, which
-    // the game would refuse: as they are not used, more are read past.
+    // Blender's exporter (io_export_md5.py) writes a box more than the
+    // frames, which the game would refuse: they are not used, and more are
+    // read past.
     for (int64_t i = frameCount;; ++i) {
         Token t;
         if (!Next(t))

@@ -81,31 +81,6 @@ std::string Slurp(const fs::path& file) {
 
 } // namespace
 
-TEST(Md5Anim, ReadsTheHierarchyAndTurnsEachFrameAsTheGame) {
-    const Result<Md5Animation> read = ReadAnim(kMd5Bend);
-    ASSERT_TRUE(read.ok()) << read.error().reason;
-    const Md5Animation& a = read.value();
-    EXPECT_EQ(a.frameRate, 30);
-    ASSERT_EQ(a.joints.size(), 2u);
-    EXPECT_EQ(a.joints[0].name, "root");
-    EXPECT_EQ(a.joints[0].parent, -1);
-    EXPECT_EQ(a.joints[1].name, "child");
-    EXPECT_EQ(a.joints[1].parent, 0);
-    ASSERT_EQ(a.frames.size(), 2u);
-    const JointTransform& child = a.frames[1][1];
-    EXPECT_FLOAT_EQ(a.frames[1][0].translate[2], 3);
-    EXPECT_FLOAT_EQ(child.translate[0], 10); // from the base frame
-    // The conjugate of the file's turn, in Skeleton.h's terms.
-    EXPECT_NEAR(child.rotate[2], -0.70710678, 1e-6);
-    EXPECT_NEAR(child.rotate[3], 0.70710678, 1e-6);
-    // A box more than the frames (as Blender's exporter for Cube 2 writes)
-    // is read past.
-    const Result<Md5Animation> extra =
-        ReadAnim(Replace(kMd5Bend, "( 1 1 1 )\n}", "( 1 1 1 )\n  ( 0 0 0 ) ( 2 2 2 )\n}"));
-    ASSERT_TRUE(extra.ok()) << extra.error().reason;
-    EXPECT_EQ(extra.value().frames.size(), 2u);
-}
-
 TEST(Md5Anim, BendsTheChildAndSlerpsHalfway) {
     const Model model = MeshWith(kMd5Arm, {{"bend", kMd5Bend}});
     ASSERT_EQ(model.animations.size(), 1u);
@@ -147,14 +122,6 @@ TEST(Md5Anim, TheMeshKeepsItsSkeletonAndItsBindPose) {
     ASSERT_EQ(skeleton->joints.size(), 2u);
     EXPECT_EQ(skeleton->joints[1].name, "child");
     EXPECT_EQ(skeleton->joints[1].parent, 0);
-    ASSERT_EQ(skeleton->surfaces.size(), 1u);
-    const SkinnedSurface& s = skeleton->surfaces[0];
-    EXPECT_EQ(s.first, (std::vector<uint32_t>{0, 1, 2, 3, 5}));
-    ASSERT_EQ(s.influences.size(), 5u);
-    EXPECT_EQ(s.influences[4].joint, 1);
-    EXPECT_FLOAT_EQ(s.influences[4].weight, 0.5f);
-    EXPECT_FLOAT_EQ(s.influences[4].position[0], 5);
-    EXPECT_EQ(s.triangles.size(), 2u);
     EXPECT_EQ(skeleton->Flaw(), "");
     // Without frames, the model shows the surfaces' own bind pose.
     EXPECT_EQ(read.value().FrameCount(), 1);
@@ -240,7 +207,7 @@ TEST(Md5Anim, RefusesBrokenFilesByLine) {
         {Replace(kMd5Bend, "\"child\" 0 32 1", "\"child\" 0 48 1"),
          "line 9: joint 1 takes 2 components from component 1, and a frame has 2"},
         {Replace(kMd5Bend, "\"child\" 0 32 1", "\"child\" 0 32 2"),
-         "line 9: joint 1 takes 1 components from component 2, and a frame has 2"},
+         "line 9: joint 1 takes 1 component from component 2, and a frame has 2"},
         {Replace(kMd5Bend, "\"child\" 0 32 1", "\"child\" 0 64 1"),
          "line 9: the animated parts of joint 1 is \"64\", outside 0 to 63"},
         {Replace(kMd5Bend, "\"child\" 0 32 1", "\"child\" -1 32 1"),
@@ -357,9 +324,10 @@ frame 0 { }
     EXPECT_GT(bound, 1.0);
 }
 
-// The fuzzer's seeds are animations the reader takes; the chain's joints each
-// take other parts from their own first component, in the order x, y, z,
-// then the orientation's x, y, z.
+// The fuzzer's seeds are animations the reader takes (one, laid out as
+// Blender's exporter writes them, has a bounds box more than its frames,
+// which is read past); the chain's joints each take other parts from their
+// own first component, in the order x, y, z, then the orientation's x, y, z.
 TEST(Md5Anim, TheFuzzSeedsReadAndTakeTheirPartsInOrder) {
     const fs::path seeds = fs::path(GW_SOURCE_DIR) / "fuzz/corpus/md5anim";
     int read = 0;
