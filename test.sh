@@ -63,7 +63,7 @@ scripts/fuzz-seeds.sh build-fuzz
 # Every input that ever made a fuzzer fail is replayed one by one (whole, at
 # any size); then each fuzzer explores from the seeds with a fixed seed and a
 # fixed number of runs, so that every run of this script gives one answer.
-for target in md3_reader skin texture archive shader mdl md2 mdc md5 iqm gltf data_uri obj; do
+for target in md3_reader skin texture archive shader mdl md2 mdc md5 md5anim iqm gltf data_uri obj; do
   corpus=fuzz/corpus/${target%_reader}
   build-fuzz/bin/fuzz_$target -timeout=60 "$corpus"/* 2>&1 | grep -E "ERROR|SUMMARY|Executed" | tail -n 2
 done
@@ -87,6 +87,7 @@ lane_b() {
   explore md2 25000 16384 || return
   explore mdc 25000 16384 || return
   explore md5 50000 16384 -dict=fuzz/md5.dict || return
+  explore md5anim 50000 16384 -dict=fuzz/md5anim.dict || return
   explore iqm 25000 16384 || return
   explore gltf 37500 16384 -dict=fuzz/gltf.dict || return
   explore obj 50000 16384 || return

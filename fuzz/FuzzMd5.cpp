@@ -1,8 +1,10 @@
 // Any bytes as a Doom 3 mesh file: the reader must refuse them, naming a
-// line, or load a model every surface of which holds together.
+// line, or load a model every surface of which holds together, with a
+// skeleton that can be posed.
 #include "model/Md5Reader.h"
 #include "model/Model.h"
 #include "model/ModelFormats.h"
+#include "model/Skeleton.h"
 
 #include <cmath>
 #include <cstdint>
@@ -23,6 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const Model& model = loaded.value();
+    // The skeleton kept for the animations can be posed, one vertex a weight list.
+    const auto* skeleton = dynamic_cast<const SkeletalGeometry*>(model.geometry.get());
+    if (!skeleton || !skeleton->Flaw().empty() || skeleton->FrameCount() != 0 ||
+        skeleton->surfaces.size() != model.surfaces.size())
+        __builtin_trap();
+    for (size_t i = 0; i < model.surfaces.size(); ++i)
+        if (skeleton->surfaces[i].first.size() != model.surfaces[i].u.size() + 1)
+            __builtin_trap();
     for (size_t i = 0; i < model.surfaces.size(); ++i) {
         const Surface& s = model.surfaces[i];
         const size_t n = s.u.size();

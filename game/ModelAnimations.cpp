@@ -4,64 +4,76 @@
 #include "game/ModelGame.h"
 #include "scene/Frames.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <limits>
+#include "model/Md5Reader.h"
+
+#include <algorithm>
 #include <tuple>
+#include <utility>
 
-namespace {
-
-// An MD5 mesh's animations: each .md5anim file beside it, named by its file,
-// its frames and speed from its header.
-void Md5Animations(const GameFiles& files, const std::string& folder, ModelAnimations& out) {
-    constexpr size_t kMostFiles = 256;
+void AttachMd5AnimationsBeside(Model& model, const GameFiles& files,
+                               const std::string& modelGamePath) {
+    std::string folder = modelGamePath;
+    folder.erase(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/') + 1);
+    std::vector<std::pair<std::string, Md5Animation>> read;
+    int64_t filesRead = 0, bytesRead = 0, places = 0;
     for (const GameFile& file : files.List(folder)) {
         const std::string& path = file.gamePath;
         const std::string name = path.substr(folder.size());
         if (name.find('/') != std::string::npos || name.size() <= 8 ||
             GamePathKey(name.substr(name.size() - 8)) != ".md5anim")
             continue;
-        if (out.animations.size() == kMostFiles) {
-            out.notes.push_back("more than " + std::to_string(kMostFiles) +
-                                " animation files lie beside the model; the first are listed");
+        if (filesRead == kMaxMd5AnimationFiles) {
+            model.notes.push_back("more than " + std::to_string(kMaxMd5AnimationFiles) +
+                                  " animation files lie beside the model; the first are read");
             break;
         }
-        // The header lies at the top: no need to read the frames.
-        const Result<SourceBytes> bytes = files.Read(file, 64 * 1024 * 1024);
+        ++filesRead;
+        if (bytesRead >= kMaxMd5AnimationBytesInAll) {
+            model.notes.push_back(path + " is left out: the animation files before it are " +
+                                  std::to_string(kMaxMd5AnimationBytesInAll) +
+                                  " bytes in all, as many as are read");
+            continue;
+        }
+        const int64_t left = kMaxMd5AnimationBytesInAll - bytesRead;
+        const Result<SourceBytes> bytes =
+            left < kMaxMd5AnimationBytes
+                ? files.Read(file, left,
+                             "with it the animation files would be more than the " +
+                                 std::to_string(kMaxMd5AnimationBytesInAll) +
+                                 " bytes in all that are read")
+                : files.Read(file, kMaxMd5AnimationBytes,
+                             "it is larger than the " + std::to_string(kMaxMd5AnimationBytes) +
+                                 " bytes an animation file may have");
         if (!bytes.ok()) {
-            out.notes.push_back(path + ": " + bytes.error().reason);
+            model.notes.push_back(path + ": " + bytes.error().reason);
             continue;
         }
-        const Bytes& read = *bytes.value().bytes;
-        const std::string_view text(reinterpret_cast<const char*>(read.data()),
-                                    std::min<size_t>(read.size(), 4096));
-        Animation a;
-        a.name = name.substr(0, name.size() - 8);
-        long frames = -1;
-        double rate = 24;
-        for (const char* key : {"numFrames", "frameRate"}) {
-            const size_t at = text.find(key);
-            if (at == std::string_view::npos)
-                continue;
-            const std::string value(text.substr(at + std::strlen(key), 24));
-            if (std::string_view(key) == "numFrames")
-                frames = std::strtol(value.c_str(), nullptr, 10);
-            else
-                rate = std::strtod(value.c_str(), nullptr);
-        }
-        if (frames < 1 || frames > std::numeric_limits<int>::max()) {
-            out.notes.push_back(path + " gives no number of frames; it is left out");
+        bytesRead += int64_t(bytes.value().bytes->size());
+        Result<Md5Animation> anim = ReadMd5Anim(bytes.value());
+        if (!anim.ok()) {
+            model.notes.push_back(path + ": " + anim.error().reason);
             continue;
         }
-        a.frames = int(frames);
-        a.looping = a.frames; // the game's viewer repeats them
-        a.fps = std::isfinite(rate) && rate > 0 ? rate : 24;
-        out.animations.push_back(std::move(a));
+        // The frames are held until they are attached, and bounded as the
+        // attaching bounds them.
+        const int64_t more = int64_t(anim.value().frames.size() * anim.value().joints.size());
+        if (places + more > kMaxJointTransforms) {
+            model.notes.push_back(path + " is left out: with it the animations would move " +
+                                  std::to_string(places + more) +
+                                  " joint places; Gridwright holds at most " +
+                                  std::to_string(kMaxJointTransforms));
+            continue;
+        }
+        places += more;
+        read.emplace_back(name.substr(0, name.size() - 8), std::move(anim.value()));
     }
-    if (!out.animations.empty())
-        out.source = "the .md5anim files beside it";
+    if (read.empty())
+        return;
+    if (const Status attached = AttachMd5Animations(model, std::move(read)); !attached.ok())
+        model.notes.push_back(attached.error().reason);
 }
+
+namespace {
 
 // MODEL.framegroups, as DarkPlaces reads it beside any model it loads: true
 // when its groups are the model's animations. One that cannot be read, or
@@ -119,7 +131,10 @@ Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
     // keeps; and DarkPlaces loads no MD5 mesh (its animations are the
     // .md5anim files).
     if (model.format == "MD5") {
-        Md5Animations(files, folder, out);
+        // Read with the mesh (AttachMd5AnimationsBeside).
+        out.animations = model.animations;
+        if (!out.animations.empty())
+            out.source = "the .md5anim files beside it";
         return out;
     }
     if (!file && FrameGroupsOf(model, files, modelGamePath, out))

@@ -1,5 +1,6 @@
 #include "game/OpenModel.h"
 
+#include "game/ModelAnimations.h"
 #include "model/ModelFormats.h"
 #include "model/WrittenPath.h"
 
@@ -26,7 +27,10 @@ Result<Model> ReadGameModel(const GameFiles& files, const GameFile& file) {
     if (!bytes.ok())
         return bytes.error();
     bytes.value().companions = GameCompanions(files, file.gamePath);
-    return ReadModel(bytes.value());
+    Result<Model> model = ReadModel(bytes.value());
+    if (model.ok() && model.value().format == "MD5")
+        AttachMd5AnimationsBeside(model.value(), files, file.gamePath);
+    return model;
 }
 
 Result<OpenedModel> OpenModel(const std::string& location, const std::vector<std::string>& games) {
@@ -46,6 +50,8 @@ Result<OpenedModel> OpenModel(const std::string& location, const std::vector<std
                          ErrorKind::PakNotModel};
         return read.error();
     }
+    if (read.value().format == "MD5")
+        AttachMd5AnimationsBeside(read.value(), *game.files, game.gamePath);
     return OpenedModel{std::move(read.value()), std::move(opened.value())};
 }
 

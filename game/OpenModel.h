@@ -16,7 +16,8 @@ struct OpenedModel {
 
 // The model `location` names: a file, "ARCHIVE:PATH" (a .pk3, .dpk or .pak),
 // or, when no such file exists, a game path in `games`. A pak named by
-// itself is refused with how to name a model inside it.
+// itself is refused with how to name a model inside it. An MD5 mesh comes
+// with the animation files beside it.
 Result<OpenedModel> OpenModel(const std::string& location, const std::vector<std::string>& games);
 
 // Reads the files a model names beside it (OBJ's materials, glTF's buffers)
@@ -24,7 +25,7 @@ Result<OpenedModel> OpenModel(const std::string& location, const std::vector<std
 // files alive as long as the reader is kept.
 CompanionReader GameCompanions(const GameFiles& files, std::string gamePath,
                                std::shared_ptr<const void> keep = nullptr);
-// A model of a game, with the files beside it.
+// A model of a game, with the files beside it (an MD5 mesh's animations).
 Result<Model> ReadGameModel(const GameFiles& files, const GameFile& file);
 
 // Every model file of a game, of any format the readers take: under models/

@@ -2,11 +2,15 @@
 
 #include "model/QuantizeTexCoord.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +23,14 @@
 // Tokens are separated by white space or by // and /* */ comments. Each vert,
 // tri and weight line carries its own index: a list's lines may come in any
 // order, each index once, but a list's count comes before its lines.
+// An animation file, likewise:
+//   MD5Version 10  commandline "..."  numFrames F  numJoints J  frameRate R
+//   numAnimatedComponents C  hierarchy { "name" parent flags firstComponent ... }
+//   bounds { ( min ) ( max ) ... }  baseframe { ( x y z ) ( qx qy qz ) ... }
+//   frame 0 { C numbers } ... frame F-1 { ... }
+// where a joint's flags say which of its position's x, y, z (1, 2, 4) and
+// its orientation's x, y, z (8, 16, 32) each frame replaces, in that order
+// from its first component.
 namespace {
 
 // The fewest bytes a joint, vertex, triangle or weight line can take
@@ -26,10 +38,16 @@ namespace {
 // a count is checked against the bytes left before anything is sized by it.
 constexpr int64_t kJointBytes = 17, kVertBytes = 14, kTriBytes = 11, kWeightBytes = 19;
 constexpr int64_t kMeshBytes = 48; // "mesh{shader a numverts 0 numtris 0 numweights 0}"
+// An animation's least: a hierarchy line and a base frame line ("a 0 0 0",
+// "(0 0 0)(0 0 0)") a joint; a bounds line and "frame 0{}" a frame, and two
+// bytes a component of it ("0 ").
+constexpr int64_t kAnimJointBytes = 7 + 14, kAnimFrameBytes = 14 + 8, kComponentBytes = 2;
 constexpr int kVersion = 10;
 
 const char* const kNotAModel = "it does not start with \"MD5Version\", so it is not a Doom 3 "
                                "mesh; load the model's .md5mesh file instead";
+const char* const kNotAnAnimation =
+    "it does not start with \"MD5Version\", so it is not a Doom 3 animation";
 
 enum class Kind { End, Word, Text, OpenParen, CloseParen, OpenBrace, CloseBrace };
 
@@ -39,7 +57,9 @@ struct Token {
     int64_t line = 1;
 };
 
-struct Joint {
+struct BindJoint {
+    std::string name;
+    int32_t parent = -1;
     std::array<double, 3> origin{};
     std::array<std::array<double, 3>, 3> rotation{}; // applied as rotation * offset
 };
@@ -102,7 +122,8 @@ class Parser {
         : m_path(source.path), m_at(reinterpret_cast<const char*>(source.bytes->data())),
           m_end(m_at + source.bytes->size()) {}
 
-    Result<Model> Run();
+    Result<Model> RunMesh();
+    Result<Md5Animation> RunAnim();
 
   private:
     Error Fail(int64_t line, const std::string& why) const {
@@ -125,8 +146,12 @@ class Parser {
         m_error = Fail(found.line, "expected " + what + ", found " + Quote(found));
         return false;
     }
-    bool ReadJoint(int64_t index, Joint& joint);
-    bool ReadMesh(int64_t index, Surface& surface);
+    // "MD5Version 10 commandline "..."", or false with m_error set.
+    bool ReadHeader();
+    bool ReadJoint(int64_t index, BindJoint& joint);
+    bool ReadMesh(int64_t index, Surface& surface, SkinnedSurface& skinned);
+    bool ReadHierarchy(int64_t index, int64_t components, Joint& joint, uint8_t& flags,
+                       int64_t& first);
 
     std::string m_path;
     const char* m_at;
@@ -134,7 +159,7 @@ class Parser {
     int64_t m_line = 1;
     Token m_last; // the token read last, named in what is expected after it
     Error m_error;
-    std::vector<Joint> m_joints;
+    std::vector<BindJoint> m_joints;
     int64_t m_modelVertices = 0, m_modelWeights = 0;
 };
 
@@ -323,15 +348,15 @@ bool Parser::ExpectCount(int64_t& count, const char* word, int64_t limit, const 
     return true;
 }
 
-bool Parser::ReadJoint(int64_t index, Joint& joint) {
-    std::string name;
-    if (!ExpectName(name, What{"the name", "joint", index}))
+bool Parser::ReadJoint(int64_t index, BindJoint& joint) {
+    if (!ExpectName(joint.name, What{"the name", "joint", index}))
         return false;
     // The game takes any negative parent as none; a parent must come before
     // its joint, as the animations compute them in file order.
     int64_t parent = 0;
     if (!ExpectInt(parent, INT32_MIN, index - 1, What{"the parent", "joint", index}))
         return false;
+    joint.parent = parent < 0 ? -1 : int32_t(parent);
     double origin[3], q[3];
     if (!ExpectVector(origin, 3, What{"the position", "joint", index}) ||
         !ExpectVector(q, 3, What{"the orientation", "joint", index}))
@@ -355,7 +380,7 @@ bool Parser::ReadJoint(int64_t index, Joint& joint) {
     return true;
 }
 
-bool Parser::ReadMesh(int64_t index, Surface& s) {
+bool Parser::ReadMesh(int64_t index, Surface& s, SkinnedSurface& skinned) {
     const std::string label = "mesh " + std::to_string(index);
     if (!Expect(Kind::OpenBrace, "{", "to open", What{"", "mesh", index}))
         return false;
@@ -540,14 +565,21 @@ bool Parser::ReadMesh(int64_t index, Surface& s) {
     }
     m_modelWeights += used;
     // The bind pose: each weight's offset turned and moved by its joint,
-    // scaled by its bias, summed over the vertex's weights.
+    // scaled by its bias, summed over the vertex's weights. The weights are
+    // kept, vertex by vertex, for the animations to move.
     s.positions.resize(vertices.size());
+    skinned.first.resize(vertices.size() + 1);
+    skinned.influences.reserve(size_t(used));
     for (size_t i = 0; i < vertices.size(); ++i) {
         const VertexWeights& vw = vertices[i];
         double sum[3] = {0, 0, 0};
+        skinned.first[i] = uint32_t(skinned.influences.size());
         for (int32_t k = vw.first; k < vw.first + vw.count; ++k) {
             const Weight& w = weights[size_t(k)];
-            const Joint& j = m_joints[size_t(w.joint)];
+            skinned.influences.push_back(
+                {w.joint, float(w.bias),
+                 Point3{float(w.offset[0]), float(w.offset[1]), float(w.offset[2])}});
+            const BindJoint& j = m_joints[size_t(w.joint)];
             for (size_t r = 0; r < 3; ++r)
                 sum[r] +=
                     w.bias * (j.rotation[r][0] * w.offset[0] + j.rotation[r][1] * w.offset[1] +
@@ -564,49 +596,34 @@ bool Parser::ReadMesh(int64_t index, Surface& s) {
         }
         s.positions[i] = {float(sum[0]), float(sum[1]), float(sum[2])};
     }
-    // The file holds no normals: each vertex gets the sum of its triangles'
-    // normals, weighted by area, turned as the game's face planes are
-    // ((c - a) x (b - a), its front faces wound clockwise). A vertex on no
-    // triangle with area gets +z, so every normal is a unit vector.
-    std::vector<std::array<double, 3>> sums(vertices.size(), {0, 0, 0});
-    for (const Triangle& tri : s.triangles) {
-        const Point3& a = s.positions[size_t(tri.a)];
-        const Point3& b = s.positions[size_t(tri.b)];
-        const Point3& c = s.positions[size_t(tri.c)];
-        const double d1[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
-        const double d2[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
-        const double n[3] = {d2[1] * d1[2] - d2[2] * d1[1], d2[2] * d1[0] - d2[0] * d1[2],
-                             d2[0] * d1[1] - d2[1] * d1[0]};
-        for (const int32_t corner : {tri.a, tri.b, tri.c})
-            for (size_t r = 0; r < 3; ++r)
-                sums[size_t(corner)][r] += n[r];
-    }
-    s.normals.resize(vertices.size());
-    for (size_t i = 0; i < sums.size(); ++i) {
-        const double length =
-            std::sqrt(sums[i][0] * sums[i][0] + sums[i][1] * sums[i][1] + sums[i][2] * sums[i][2]);
-        s.normals[i] = length > 0 && std::isfinite(length)
-                           ? Point3{float(sums[i][0] / length), float(sums[i][1] / length),
-                                    float(sums[i][2] / length)}
-                           : Point3{0, 0, 1};
-    }
+    skinned.first.back() = uint32_t(skinned.influences.size());
+    // The file holds no normals: each vertex gets those of the triangles
+    // about it, as the game makes them in every frame.
+    s.normals = FaceNormals(s.positions, s.triangles);
+    skinned.triangles = s.triangles;
     return true;
 }
 
-Result<Model> Parser::Run() {
-    if (m_end - m_at < 10 || std::memcmp(m_at, "MD5Version", 10) != 0)
-        return Error{"", m_path, kNotAModel};
-    int64_t version = 0, jointCount = 0, meshCount = 0;
+bool Parser::ReadHeader() {
+    int64_t version = 0;
     if (!ExpectWord("MD5Version", "") ||
         !ExpectInt(version, INT64_MIN, INT64_MAX, What{"the version"}))
-        return m_error;
-    if (version != kVersion)
-        return Fail(m_last.line, "it is MD5 version " + std::to_string(version) +
-                                     "; Gridwright reads version " + std::to_string(kVersion));
+        return false;
+    if (version != kVersion) {
+        m_error = Fail(m_last.line, "it is MD5 version " + std::to_string(version) +
+                                        "; Gridwright reads version " + std::to_string(kVersion));
+        return false;
+    }
     std::string commandLine;
-    if (!ExpectWord("commandline", "after the version") ||
-        !ExpectName(commandLine, What{"the exporter's command line"}) ||
-        !ExpectWord("numJoints", "after the command line") ||
+    return ExpectWord("commandline", "after the version") &&
+           ExpectName(commandLine, What{"the exporter's command line"});
+}
+
+Result<Model> Parser::RunMesh() {
+    if (m_end - m_at < 10 || std::memcmp(m_at, "MD5Version", 10) != 0)
+        return Error{"", m_path, kNotAModel};
+    int64_t jointCount = 0, meshCount = 0;
+    if (!ReadHeader() || !ExpectWord("numJoints", "after the command line") ||
         !ExpectCount(jointCount, "numJoints", kMaxMd5Joints, "joints", kJointBytes) ||
         !ExpectWord("numMeshes", "after the joint count") ||
         !ExpectCount(meshCount, "numMeshes", kMaxModelSurfaces, "meshes", kMeshBytes) ||
@@ -623,17 +640,216 @@ Result<Model> Parser::Run() {
     Model model;
     model.path = m_path;
     model.surfaces.resize(size_t(meshCount));
+    auto skeleton = std::make_shared<SkeletalGeometry>();
+    skeleton->blend = JointBlend::Rotations;
+    skeleton->surfaces.resize(size_t(meshCount));
     for (int64_t i = 0; i < meshCount; ++i) {
         if (!ExpectWord("mesh",
                         "(mesh " + std::to_string(i) + " of " + std::to_string(meshCount) + ")") ||
-            !ReadMesh(i, model.surfaces[size_t(i)]))
+            !ReadMesh(i, model.surfaces[size_t(i)], skeleton->surfaces[size_t(i)]))
             return m_error;
         // Meshes are numbered: their shaders often repeat ("Material"), and
         // the file's optional names are not kept by the game either.
         model.surfaces[size_t(i)].name = "mesh " + std::to_string(i);
     }
     // What follows the last mesh is not read, as the game does not read it.
+    skeleton->joints.reserve(m_joints.size());
+    for (BindJoint& joint : m_joints)
+        skeleton->joints.push_back({std::move(joint.name), joint.parent});
+    model.geometry = std::move(skeleton);
     return model;
+}
+
+bool Parser::ReadHierarchy(int64_t index, int64_t components, Joint& joint, uint8_t& flags,
+                           int64_t& first) {
+    int64_t parent = 0, bits = 0;
+    if (!ExpectName(joint.name, What{"the name", "joint", index}) ||
+        !ExpectInt(parent, INT32_MIN, index - 1, What{"the parent", "joint", index}))
+        return false;
+    // As the game: one root, the first; any negative parent is none.
+    if (index > 0 && parent < 0) {
+        m_error = Fail(m_last.line, "joint " + std::to_string(index) +
+                                        " has no parent, and only joint 0 of an animation may "
+                                        "be a root");
+        return false;
+    }
+    joint.parent = parent < 0 ? -1 : int32_t(parent);
+    if (!ExpectInt(bits, 0, 63, What{"the animated parts", "joint", index}) ||
+        !ExpectInt(first, 0, INT32_MAX, What{"the first component", "joint", index}))
+        return false;
+    flags = uint8_t(bits);
+    // The game checks where the components start; where they end is
+    // checked here too, since it reads them without looking.
+    const int64_t used = std::popcount(unsigned(flags));
+    if ((components > 0 && first >= components) || (used > 0 && first + used > components)) {
+        m_error =
+            Fail(m_last.line, "joint " + std::to_string(index) + " takes " + std::to_string(used) +
+                                  (used == 1 ? " component" : " components") + " from component " +
+                                  std::to_string(first) + ", and a frame has " +
+                                  std::to_string(components));
+        return false;
+    }
+    return true;
+}
+
+Result<Md5Animation> Parser::RunAnim() {
+    if (m_end - m_at < 10 || std::memcmp(m_at, "MD5Version", 10) != 0)
+        return Error{"", m_path, kNotAnAnimation};
+    int64_t frameCount = 0, jointCount = 0, rate = 0, components = 0;
+    if (!ReadHeader() || !ExpectWord("numFrames", "after the command line") ||
+        !ExpectCount(frameCount, "numFrames", kMaxModelFrames, "frames", kAnimFrameBytes))
+        return m_error;
+    if (frameCount == 0)
+        return Fail(m_last.line, "\"numFrames\" says 0 frames; an animation has at least one");
+    if (!ExpectWord("numJoints", "after the frame count") ||
+        !ExpectCount(jointCount, "numJoints", kMaxMd5Joints, "joints", kAnimJointBytes))
+        return m_error;
+    if (jointCount == 0)
+        return Fail(m_last.line, "\"numJoints\" says 0 joints; an animation moves at least one");
+    if (jointCount * frameCount > kMaxJointTransforms)
+        return Fail(m_last.line, std::to_string(jointCount) + " joints in " +
+                                     std::to_string(frameCount) + " frames are " +
+                                     std::to_string(jointCount * frameCount) +
+                                     " joint places; Gridwright holds at most " +
+                                     std::to_string(kMaxJointTransforms));
+    if (!ExpectWord("frameRate", "after the joint count") ||
+        !ExpectInt(rate, 1, kMaxMd5FrameRate, What{"the frame rate"}) ||
+        !ExpectWord("numAnimatedComponents", "after the frame rate") ||
+        !ExpectInt(components, 0, 6 * jointCount, What{"the number of animated components"}))
+        return m_error;
+    // Every line that follows, at its fewest bytes, against the bytes left.
+    const int64_t least = jointCount * kAnimJointBytes +
+                          frameCount * (kAnimFrameBytes + components * kComponentBytes);
+    if (least > m_end - m_at)
+        return Fail(m_last.line, std::to_string(frameCount) + " frames of " +
+                                     std::to_string(components) + " components and " +
+                                     std::to_string(jointCount) + " joints take at least " +
+                                     std::to_string(least) + " bytes, more than the " +
+                                     std::to_string(m_end - m_at) + " bytes after it");
+    Md5Animation anim;
+    anim.frameRate = int(rate);
+    anim.joints.resize(size_t(jointCount));
+    std::vector<uint8_t> flags(static_cast<size_t>(jointCount));
+    std::vector<int64_t> first(static_cast<size_t>(jointCount));
+    if (!ExpectWord("hierarchy", "after the number of animated components") ||
+        !Expect(Kind::OpenBrace, "{", "after", What{"\"hierarchy\""}))
+        return m_error;
+    for (int64_t i = 0; i < jointCount; ++i)
+        if (!ReadHierarchy(i, components, anim.joints[size_t(i)], flags[size_t(i)],
+                           first[size_t(i)]))
+            return m_error;
+    if (!Expect(Kind::CloseBrace, "}", "to close",
+                What{"the hierarchy (as many joints as \"numJoints\" says)"}) ||
+        !ExpectWord("bounds", "after the hierarchy") ||
+        !Expect(Kind::OpenBrace, "{", "after", What{"\"bounds\""}))
+        return m_error;
+    // The bounds are the game's for culling: read, not kept.
+    for (int64_t i = 0; i < frameCount; ++i) {
+        double corner[3];
+        if (!ExpectVector(corner, 3, What{"the lower corner", "the bounds of frame", i}) ||
+            !ExpectVector(corner, 3, What{"the upper corner", "the bounds of frame", i}))
+            return m_error;
+    }
+    // Blender's exporter (io_export_md5.py) writes a box more than the
+    // frames, which the game would refuse: they are not used, and more are
+    // read past.
+    for (int64_t i = frameCount;; ++i) {
+        Token t;
+        if (!Next(t))
+            return m_error;
+        if (t.kind == Kind::CloseBrace)
+            break;
+        if (t.kind != Kind::OpenParen)
+            return Fail(t.line,
+                        "expected \"(\" or the \"}\" that closes the bounds, found " + Quote(t));
+        double corner[3];
+        static const char* const kAxes[] = {" x", " y", " z"};
+        for (size_t k = 0; k < 3; ++k)
+            if (!ExpectFloat(corner[k],
+                             What{"the lower corner", "the bounds of frame", i, kAxes[k]}))
+                return m_error;
+        if (!Expect(Kind::CloseParen, ")", "after",
+                    What{"the lower corner", "the bounds of frame", i}) ||
+            !ExpectVector(corner, 3, What{"the upper corner", "the bounds of frame", i}))
+            return m_error;
+    }
+    if (!ExpectWord("baseframe", "after the bounds") ||
+        !Expect(Kind::OpenBrace, "{", "after", What{"\"baseframe\""}))
+        return m_error;
+    // A joint's six parts as the frames replace them: x, y, z, then the
+    // orientation's x, y, z.
+    std::vector<std::array<float, 6>> base(static_cast<size_t>(jointCount));
+    for (int64_t i = 0; i < jointCount; ++i) {
+        double t[3], q[3];
+        if (!ExpectVector(t, 3, What{"the position", "base joint", i}) ||
+            !ExpectVector(q, 3, What{"the orientation", "base joint", i}))
+            return m_error;
+        base[size_t(i)] = {float(t[0]), float(t[1]), float(t[2]),
+                           float(q[0]), float(q[1]), float(q[2])};
+    }
+    if (!Expect(Kind::CloseBrace, "}", "to close",
+                What{"the base frame (as many joints as \"numJoints\" says)"}))
+        return m_error;
+    anim.frames.resize(size_t(frameCount));
+    std::vector<double> values(static_cast<size_t>(components));
+    for (int64_t f = 0; f < frameCount; ++f) {
+        int64_t number = 0;
+        if (!ExpectWord("frame", "(frame " + std::to_string(f) + " of " +
+                                     std::to_string(frameCount) + ")") ||
+            !ExpectInt(number, INT64_MIN, INT64_MAX, What{"the frame number"}))
+            return m_error;
+        if (number != f)
+            return Fail(m_last.line, "frame " + std::to_string(number) + " comes where frame " +
+                                         std::to_string(f) +
+                                         " was expected; the frames are numbered in order");
+        if (!Expect(Kind::OpenBrace, "{", "to open", What{"", "frame", f}))
+            return m_error;
+        for (int64_t c = 0; c < components; ++c)
+            if (!ExpectFloat(values[size_t(c)], What{"a component", "frame", f}))
+                return m_error;
+        if (!Expect(
+                Kind::CloseBrace, "}", "to close",
+                What{"", "frame", f, " (as many components as \"numAnimatedComponents\" says)"}))
+            return m_error;
+        std::vector<JointTransform>& joints = anim.frames[size_t(f)];
+        joints.resize(size_t(jointCount));
+        for (size_t j = 0; j < joints.size(); ++j) {
+            std::array<float, 6> parts = base[j];
+            size_t next = size_t(first[j]);
+            for (size_t k = 0; k < 6; ++k)
+                if (flags[j] & (1u << k))
+                    parts[k] = float(values[next++]);
+            // The game's w (idQuat::CalcW). Its joint matrices hold the
+            // transpose of the quaternion's matrix: a joint turns by the
+            // conjugate, which is what Skeleton.h is given.
+            const double x = parts[3], y = parts[4], z = parts[5];
+            const double w = std::sqrt(std::fabs(1.0 - (x * x + y * y + z * z)));
+            joints[j].translate = {parts[0], parts[1], parts[2]};
+            joints[j].rotate = {-parts[3], -parts[4], -parts[5], float(w)};
+        }
+    }
+    // What follows the last frame is not read, as the game does not read it.
+    return anim;
+}
+
+// Why an animation's joints are not the mesh's, as the game compares them;
+// empty when they are.
+std::string Mismatch(const std::vector<Joint>& mesh, const std::vector<Joint>& anim) {
+    if (mesh.size() != anim.size())
+        return "it moves " + std::to_string(anim.size()) + " joints, and the mesh has " +
+               std::to_string(mesh.size());
+    auto parent = [](int32_t p) {
+        return p < 0 ? std::string("none") : "joint " + std::to_string(p);
+    };
+    for (size_t j = 0; j < mesh.size(); ++j) {
+        if (mesh[j].name != anim[j].name)
+            return "its joint " + std::to_string(j) + " is \"" + anim[j].name +
+                   "\", and the mesh's is \"" + mesh[j].name + "\"";
+        if (mesh[j].parent != anim[j].parent)
+            return "its joint " + std::to_string(j) + " (\"" + anim[j].name + "\") hangs from " +
+                   parent(anim[j].parent) + ", and the mesh's from " + parent(mesh[j].parent);
+    }
+    return {};
 }
 
 } // namespace
@@ -641,5 +857,62 @@ Result<Model> Parser::Run() {
 Result<Model> ReadMd5(const SourceBytes& source) {
     if (!source.bytes)
         return Error{"", source.path, kNotAModel};
-    return Parser(source).Run();
+    return Parser(source).RunMesh();
+}
+
+Result<Md5Animation> ReadMd5Anim(const SourceBytes& source) {
+    if (!source.bytes)
+        return Error{"", source.path, kNotAnAnimation};
+    return Parser(source).RunAnim();
+}
+
+Status AttachMd5Animations(Model& mesh,
+                           std::vector<std::pair<std::string, Md5Animation>> animations) {
+    const auto* own = dynamic_cast<const SkeletalGeometry*>(mesh.geometry.get());
+    if (!own || own->blend != JointBlend::Rotations || !own->inverseBind.empty())
+        return Error{"", mesh.path, "it holds no Doom 3 skeleton for animations to move"};
+    auto moved = std::make_shared<SkeletalGeometry>(*own);
+    moved->frames.clear();
+    const int64_t joints = int64_t(own->joints.size());
+    std::vector<Animation> named;
+    for (auto& entry : animations) {
+        const std::string& name = entry.first;
+        Md5Animation& anim = entry.second;
+        const auto leftOut = [&mesh, &name](const std::string& why) {
+            mesh.notes.push_back("the animation \"" + name + "\" is left out: " + why);
+        };
+        if (std::string why = Mismatch(own->joints, anim.joints); !why.empty()) {
+            leftOut(why);
+            continue;
+        }
+        const int64_t frames = int64_t(anim.frames.size());
+        const int64_t total = int64_t(moved->frames.size()) + frames;
+        if (frames == 0 ||
+            std::any_of(anim.frames.begin(), anim.frames.end(),
+                        [&](const auto& frame) { return int64_t(frame.size()) != joints; })) {
+            leftOut("its frames do not each move every joint");
+            continue;
+        }
+        if (total > kMaxModelFrames || total * joints > kMaxJointTransforms) {
+            leftOut("with it the animations would have " + std::to_string(total) + " frames of " +
+                    std::to_string(joints) + " joints; Gridwright holds at most " +
+                    std::to_string(kMaxModelFrames) + " frames and " +
+                    std::to_string(kMaxJointTransforms) + " joint places");
+            continue;
+        }
+        Animation a;
+        a.name = name;
+        a.first = int(moved->frames.size());
+        a.frames = int(frames);
+        a.looping = a.frames; // the game's viewer plays them round
+        a.fps = anim.frameRate > 0 ? anim.frameRate : 24;
+        named.push_back(std::move(a));
+        std::move(anim.frames.begin(), anim.frames.end(), std::back_inserter(moved->frames));
+        anim.frames.clear();
+    }
+    if (std::string flaw = moved->Flaw(); !flaw.empty())
+        return Error{"", mesh.path, "its skeleton cannot be posed: " + flaw};
+    mesh.geometry = std::move(moved);
+    mesh.animations = std::move(named);
+    return Success();
 }

@@ -8,7 +8,7 @@ build=${1:-build-fuzz}
 rm -rf "$build/work" "$build/seeds"
 mkdir -p "$build/work/md3_reader" "$build/work/skin" "$build/work/texture" "$build/work/archive" \
   "$build/work/shader" "$build/work/mdl" "$build/work/md2" "$build/work/mdc" "$build/work/md5" \
-  "$build/work/iqm" "$build/work/gltf" "$build/work/data_uri" "$build/work/obj" "$build/seeds"
+  "$build/work/md5anim" "$build/work/iqm" "$build/work/gltf" "$build/work/data_uri" "$build/work/obj" "$build/seeds"
 "$build/bin/make_fuzz_seeds" "$build/work/md3_reader"
 cp res/samples/*.md3 fuzz/corpus/md3/* "$build/work/md3_reader/"
 "$build/bin/make_test_models" "$build/seeds" > /dev/null
@@ -19,7 +19,7 @@ cp "$game"/*.tga "$game"/*.jpg "$game"/*.png "$build/work/texture/"
 find fuzz/corpus/texture -size -16k -type f -exec cp {} "$build/work/texture/" \;
 cp fuzz/corpus/archive/* "$build/work/archive/"
 cp fuzz/corpus/shader/* "$build/work/shader/"
-for format in mdl md2 mdc md5 iqm gltf data_uri obj; do
+for format in mdl md2 mdc md5 md5anim iqm gltf data_uri obj; do
   cp fuzz/corpus/$format/* "$build/work/$format/"
 done
 # The IQM seeds are written by make_iqm_seeds (run by hand when they change).
@@ -38,6 +38,7 @@ if [ -d "$models/md2" ]; then
 fi
 if [ -d "$models" ]; then
   find "$models" -name '*.md5mesh' -type f -exec cp {} "$build/work/md5/" \;
+  find "$models" -name '*.md5anim' -type f -size -512k -exec cp {} "$build/work/md5anim/" \;
 fi
 # glTF: the .glb files and the .gltf texts (their buffers beside them are the
 # fuzzer's own small buffer).

@@ -7,12 +7,14 @@
 #include "game/OpenModel.h"
 #include "scene/Frames.h"
 #include "tests/CliRun.h"
+#include "tests/Md5Samples.h"
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -350,4 +352,63 @@ TEST(AnimationConfig, SpeedsAreReadAlikeInEveryLocale) {
     std::setlocale(LC_ALL, before.c_str());
     ASSERT_TRUE(parsed.ok()) << parsed.error().reason;
     EXPECT_EQ(parsed.value().animations.at(0).fps, 12.5);
+}
+
+// A mesh opened by itself reads the animation files beside it: what fits
+// its joints plays, what does not (another skeleton, a file cut short, one
+// that is no animation) is a note, and the model opens all the same.
+TEST(Animations, AnMd5MeshReadsTheAnimationFilesBesideIt) {
+    const TempDir dir;
+    const fs::path folder = dir.path() / "base/models/arm";
+    fs::create_directories(folder);
+    const std::string bend = kMd5Bend;
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(folder / name, std::ios::binary) << text;
+    };
+    write("arm.md5mesh", kMd5Arm);
+    write("bend.md5anim", bend);
+    write("Wave.MD5ANIM", bend); // found in any case, named as the game lists it
+    write("cut.md5anim", bend.substr(0, bend.size() / 2));
+    write("other.md5anim", std::string(bend).replace(bend.find("\"child\""), 7, "\"hand\""));
+    write("empty.md5anim", "");
+    fs::create_directories(folder / "more");
+    write("more/deeper.md5anim", bend); // not beside it
+    const std::string mesh = (folder / "arm.md5mesh").string();
+
+    const Result<OpenedModel> opened = OpenModel(mesh, {});
+    ASSERT_TRUE(opened.ok()) << opened.error().Message();
+    const Model& model = opened.value().model;
+    ASSERT_EQ(model.animations.size(), 2u);
+    EXPECT_EQ(model.animations[0].name, "bend");
+    EXPECT_EQ(model.animations[1].name, "wave");
+    EXPECT_EQ(model.animations[1].first, 2);
+    EXPECT_EQ(FrameCountOf(model), 4);
+    // Frame 1 of the second: the root risen 3, the child's (5 0 0) at (0 -5 0).
+    const SurfaceFrame bent = FrameOf(model, 0, 3);
+    ASSERT_EQ(bent.positions.size(), 4u);
+    EXPECT_NEAR(bent.positions[1][0], 10, 1e-5);
+    EXPECT_NEAR(bent.positions[1][1], -5, 1e-5);
+    EXPECT_NEAR(bent.positions[1][2], 3, 1e-5);
+    std::string notes;
+    for (const std::string& note : model.notes)
+        notes += note + "\n";
+    // Cut in half, its counts ask for more than is left.
+    EXPECT_EQ(notes, "models/arm/cut.md5anim: line 6: 2 frames of 2 components and 2 joints "
+                     "take at least 94 bytes, more than the 70 bytes after it\n"
+                     "models/arm/empty.md5anim: it does not start with \"MD5Version\", so it "
+                     "is not a Doom 3 animation\n"
+                     "the animation \"other\" is left out: its joint 1 is \"hand\", and the "
+                     "mesh's is \"child\"\n");
+
+    const Result<ModelAnimations> found =
+        AnimationsOf(model, *opened.value().game.files, opened.value().game.gamePath);
+    ASSERT_TRUE(found.ok());
+    EXPECT_EQ(found.value().source, "the .md5anim files beside it");
+    EXPECT_EQ(found.value().animations.size(), 2u);
+
+    const Outcome run = Cli({"--animations", mesh});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "bend\t0\t2\t2\t30\nwave\t2\t2\t2\t30\n");
+    EXPECT_NE(run.err.find("note: the animation \"other\" is left out"), std::string::npos)
+        << run.err;
 }
