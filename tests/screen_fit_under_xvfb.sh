@@ -36,9 +36,13 @@ place() { # window id -> "x y w h"
 }
 for scale in 1 2; do
     rm -rf "$work/.config"
-    QT_SCALE_FACTOR=$scale "$gridwright" --lang en --workspace "$sample" > "$work/app.log" 2>&1 &
+    if [ -n "${GW_SCREEN_JOINED:-}" ]; then # the player joined: two lists, two sliders
+      mkdir -p "$work/.config/Gridwright"
+      printf "[workspace]\njoinPlayer=true\n" > "$work/.config/Gridwright/Gridwright.ini"
+    fi
+    QT_SCALE_FACTOR=$scale "$gridwright" --lang "${GW_SCREEN_LANG:-en}" --workspace "$sample" > "$work/app.log" 2>&1 &
     app=$!
-    workspace=$(timeout 20 xdotool search --sync --onlyvisible --name '^Workspace — Gridwright$' | head -n 1)
+    workspace=$(timeout 20 xdotool search --sync --onlyvisible --name "^${GW_SCREEN_TITLE:-Workspace} — Gridwright$" | head -n 1)
     check; if [ -z "$workspace" ]; then
         fail "scale $scale: no workspace window ($(cat "$work/app.log"))"
     else

@@ -65,7 +65,7 @@ template <typename Index> void KeepEachEdgeOnce(std::vector<Index>& ends) {
 
 ModelView::ModelView(QWidget* parent) : QOpenGLWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
-    setMinimumSize(200, 200);
+    setMinimumSize(200, 150); // low enough for every row under it on a small screen
     m_settle = new QTimer(this);
     m_settle->setSingleShot(true);
     m_settle->setInterval(150);

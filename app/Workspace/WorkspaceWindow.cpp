@@ -189,11 +189,15 @@ WorkspaceWindow::WorkspaceWindow(WorkspaceSource source, QWidget* parent)
     bar->addWidget(m_legsAnimation);
     bar->addWidget(m_frame, 1);
     bar->addWidget(m_frameLabel);
-    bar->addWidget(m_torsoCaption);
-    bar->addWidget(m_torsoAnimation);
-    bar->addWidget(m_torsoFrame, 1);
-    bar->addWidget(m_torsoLabel);
     column->addLayout(bar);
+    // The torso's own row: beside the legs' it would push a joined player's
+    // window past a small screen at twice the scale.
+    auto* torsoBar = new QHBoxLayout;
+    torsoBar->addWidget(m_torsoCaption);
+    torsoBar->addWidget(m_torsoAnimation);
+    torsoBar->addWidget(m_torsoFrame, 1);
+    torsoBar->addWidget(m_torsoLabel);
+    column->addLayout(torsoBar);
     // The switches one under the other, so that a small screen holds the window.
     // The player's switch and the skin its parts wear, side by side.
     auto* playerRow = new QHBoxLayout;

@@ -808,6 +808,14 @@
         <source>Skin:</source>
         <translation>Skin :</translation>
     </message>
+    <message>
+        <source>Step</source>
+        <translation>Pas à pas</translation>
+    </message>
+    <message>
+        <source>Pause, and show the next frame of each animation</source>
+        <translation>Met en pause et montre l’image suivante de chaque animation</translation>
+    </message>
 </context>
 <context>
     <name>WornByDialog</name>
