@@ -5,6 +5,7 @@
 #include "export/TemplateFile.h"
 #include "game/GameFiles.h"
 #include "model/ModelFormats.h"
+#include "model/NativeFile.h"
 #include "model/Version.h"
 #include "render/Padding.h"
 #include "render/TemplateStyle.h"
@@ -155,7 +156,7 @@ const char* const kGameFolder =
 std::string GameFolderProblem(const std::string& folder) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::file_status status = fs::status(folder, error);
+    const fs::file_status status = fs::status(native::PathOf(folder), error);
     const std::string quoted = "--game \"" + folder + "\"";
     if (status.type() == fs::file_type::directory)
         return {};
