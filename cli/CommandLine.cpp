@@ -188,6 +188,9 @@ class HelpFormatter : public CLI::Formatter {
 int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     CLI::App app(Description(), "gridwright-flatten");
     app.footer(kFooter);
+    // CLI11 reads "/x" as an option on Windows; there, as on Linux, options
+    // begin with '-' and "/models/a.md3" is a path (the current drive's).
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
     app.formatter(std::make_shared<HelpFormatter>());
     app.get_formatter()->column_width(34);

@@ -19,10 +19,12 @@ bool IsInsideFolder(const std::string& folder, const std::string& path) {
     const fs::path real = fs::weakly_canonical(native::PathOf(path), error);
     if (error)
         return false;
-    std::string b = native::Utf8Of(base);
+    // '/' between the parts on every system, so that the prefix test below
+    // means the same on Windows (where the native separator is '\\').
+    std::string b = native::GenericUtf8Of(base);
     if (b.empty() || b.back() != '/')
         b += '/';
-    return native::Utf8Of(real).rfind(b, 0) == 0;
+    return native::GenericUtf8Of(real).rfind(b, 0) == 0;
 }
 
 std::string GameFolderOf(const std::string& modelPath) {

@@ -7,7 +7,7 @@
 # zlib comes from Debian's libz-mingw-w64-dev. When PREFIX already holds a
 # build of exactly these versions (its stamp says so), returns at once.
 # Needs deb-src lines for bookworm, dpkg-dev, mingw-w64, cmake, ninja, nasm,
-# make, libcli11-dev and nlohmann-json3-dev (scripts/build-windows.sh installs them).
+# make, libcli11-dev, nlohmann-json3-dev and libstb-dev (the tests' pictures) (scripts/build-windows.sh installs them).
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -36,7 +36,7 @@ STAMP_TEXT=$(
     echo "recipe 2"
     echo "compiler $HOST-gcc-posix $GCC_VERSION"
     printf '%s\n' "${PACKAGES[@]}"
-    dpkg-query -W -f '${Package}=${Version}\n' libcli11-dev nlohmann-json3-dev
+    dpkg-query -W -f '${Package}=${Version}\n' libcli11-dev nlohmann-json3-dev libstb-dev
 )
 STAMP="$PREFIX/gridwright-deps.stamp"
 if [[ -f "$STAMP" && "$(cat "$STAMP")" == "$STAMP_TEXT" ]]; then
@@ -44,6 +44,11 @@ if [[ -f "$STAMP" && "$(cat "$STAMP")" == "$STAMP_TEXT" ]]; then
     exit 0
 fi
 
+# Only a prefix of ours (or an empty folder) is cleared for a new build.
+if [[ -n "$(ls -A "$PREFIX")" && ! -f "$STAMP" ]]; then
+    echo "build-windows-deps: $PREFIX holds other files and no $(basename "$STAMP"); not clearing it" >&2
+    exit 1
+fi
 WORK="$PREFIX.work"
 rm -rf "$WORK" "$PREFIX"
 mkdir -p "$WORK" "$PREFIX"
@@ -77,15 +82,16 @@ autotools() { # folder, configure arguments...
     local src=$1
     shift
     (cd "$src" && CFLAGS="$CFLAGS_COMMON" CPPFLAGS="-I$PREFIX/include" LDFLAGS="-L$PREFIX/lib" \
-        ./configure -q --host=$HOST --prefix="$PREFIX" --disable-shared --enable-static "$@")
+        ./configure -q --host=$HOST --prefix="$PREFIX" --disable-shared --enable-static "$@" \
+        >"$src/configure.log" 2>&1) || { tail -n 30 "$src/configure.log" >&2; exit 1; }
 }
 cmake_build() { # folder, cmake arguments...
     local src=$1
     shift
     cmake -S "$src" -B "$src/build-win" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DGW_WINDOWS_PREFIX="$PREFIX" \
-        -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_C_FLAGS="$CFLAGS_COMMON" "$@" >"$src/cmake.log"
-    ninja -C "$src/build-win" -j"$JOBS" install >"$src/ninja.log"
+        -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_C_FLAGS="$CFLAGS_COMMON" "$@" >"$src/cmake.log" 2>&1
+    ninja -C "$src/build-win" -j"$JOBS" install >"$src/ninja.log" 2>&1
 }
 
 echo "build-windows-deps: libpng"
@@ -152,7 +158,7 @@ done
 # The header-only libraries, from Debian's own packages, where the cross
 # build looks (it never looks in the build machine's /usr/include).
 mkdir -p "$PREFIX/include" "$PREFIX/share/cmake"
-cp -r /usr/include/CLI /usr/include/nlohmann "$PREFIX/include/"
+cp -r /usr/include/CLI /usr/include/nlohmann /usr/include/stb "$PREFIX/include/"
 cp -r /usr/share/cmake/CLI11 "$PREFIX/share/cmake/"
 
 echo "$STAMP_TEXT" >"$STAMP"

@@ -48,7 +48,7 @@ class GameDir {
 
 void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& files) {
     int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(path.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : files) {
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);

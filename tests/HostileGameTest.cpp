@@ -9,7 +9,9 @@
 #include "tests/TestModels.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <unistd.h>
 #include <zlib.h>
 
@@ -306,6 +308,10 @@ TEST(HostileGame, SkinsStopInflatingAtTheirLimit) {
 }
 
 TEST(HostileGame, LinksLeadingOutOfTheGameAreNotFollowed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need an administrator's privilege on Windows, and links "
+                    "leading out are what this test is about";
+#else
     TempDir dir;
     const fs::path base = dir.path() / "base", outside = dir.path() / "home";
     fs::create_directories(base / "models");
@@ -342,9 +348,13 @@ TEST(HostileGame, LinksLeadingOutOfTheGameAreNotFollowed) {
         << AllOf(game.problems());
     EXPECT_TRUE(Says(game.problems(), "away.pk3\" is a link that leads out of the game"))
         << AllOf(game.problems());
+#endif
 }
 
 TEST(HostileGame, FourHundredPaksFitUnderTwoHundredFiftySixDescriptors) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the descriptor limit is set with setrlimit, which Windows lacks";
+#else
     TempDir dir;
     const fs::path base = dir.path() / "base";
     fs::create_directories(base);
@@ -377,9 +387,13 @@ TEST(HostileGame, FourHundredPaksFitUnderTwoHundredFiftySixDescriptors) {
     EXPECT_EQ(read, 800);
     EXPECT_LE(open, kOpenArchives);
     EXPECT_EQ(Archive::OpenCount(), 0u);
+#endif
 }
 
 TEST(HostileGame, AFolderThatCannotBeListedIsNamedAndTheRestListed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a folder is made unreadable with POSIX permission bits";
+#else
     TempDir dir;
     const fs::path base = dir.path() / "base";
     for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
@@ -408,6 +422,7 @@ TEST(HostileGame, AFolderThatCannotBeListedIsNamedAndTheRestListed) {
         EXPECT_EQ(file.gamePath.find("models/c/"), std::string::npos);
     EXPECT_TRUE(Says(game.problems(), "cannot list the folder \"" + (base / "models/c").string()))
         << AllOf(game.problems());
+#endif
 }
 
 TEST(HostileGame, ANameStoredTwiceIsReadFromItsLastEntryEverywhere) {

@@ -78,7 +78,7 @@ void Write(const fs::path& path, const std::string& bytes) {
 
 void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& files) {
     int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(path.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : files) {
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
@@ -109,6 +109,10 @@ std::string ProblemWith(const GameFiles& game, const std::string& needle) {
 } // namespace
 
 TEST(Pak, NumberedPaksThenPk3sThenLooseFilesWin) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need an administrator's privilege on Windows, and links "
+                    "leading out are what this test is about";
+#else
     PakDir dir;
     const fs::path base = dir.path() / "id1";
     fs::create_directories(base);
@@ -153,6 +157,7 @@ TEST(Pak, NumberedPaksThenPk3sThenLooseFilesWin) {
     EXPECT_EQ(Text(linked, "progs/z.mdl"), "(none)");
     EXPECT_NE(ProblemWith(linked, "pak3.pak").find("leads out of the game folder"),
               std::string::npos);
+#endif
 }
 
 TEST(Pak, ANameStoredTwiceIsReadFromItsFirstEntryAsTheEngineSearches) {

@@ -105,9 +105,9 @@ std::string WriteTestGame(const std::string& root) {
     Write(bot / torsoRed.file, Tga(torsoRed, true, false));
     Write(bot / belt.file, Tga(belt, true, true));
     std::vector<uint8_t> rgba = Pixels(arm);
-    stbi_write_jpg((bot / arm.file).c_str(), arm.width, arm.height, 4, rgba.data(), 100);
+    stbi_write_jpg((bot / arm.file).string().c_str(), arm.width, arm.height, 4, rgba.data(), 100);
     rgba = Pixels(pack);
-    stbi_write_png((bot / pack.file).c_str(), pack.width, pack.height, 4, rgba.data(),
+    stbi_write_png((bot / pack.file).string().c_str(), pack.width, pack.height, 4, rgba.data(),
                    pack.width * 4);
     Write(bot / "bad.tga", "this is not a picture at all, though it is called one");
     Write(fs::path(root) / "secret.tga", Tga(torso, false, false));

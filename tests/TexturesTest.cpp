@@ -167,6 +167,10 @@ TEST(Textures, TheUnderlayShowsTheTextureAtItsOpacityAwayFromTheLines) {
 // A mod unpacked anywhere may name any file: nothing outside its game folder
 // is read, however the name or a link tries to get there.
 TEST(Textures, NamesAndSkinsNeverLeaveTheGameFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need an administrator's privilege on Windows, and links "
+                    "leading out are what this test is about";
+#else
     TempDir dir;
     // ~/Downloads/mod/models/players/bot/upper.md3 beside ~/Pictures/holiday.png.
     const fs::path home = dir.path(), mod = home / "Downloads/mod";
@@ -205,6 +209,7 @@ TEST(Textures, NamesAndSkinsNeverLeaveTheGameFolder) {
     ASSERT_FALSE(leak.ok());
     EXPECT_NE(leak.error().Message().find("upper_leak.skin"), std::string::npos)
         << leak.error().Message();
+#endif
 }
 
 // As the game searches: the name as given, then .tga before .jpg, .jpeg and
