@@ -329,6 +329,10 @@ TEST(CliBatch, AHugeJobCountIsClampedAndSaid) {
 }
 
 TEST(CliBatch, TheManifestIsStrictJsonAndTheTerminalSeesNoRawBytes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses control bytes and bytes that are not UTF-8 in file names, "
+                    "which this test's folders hold";
+#else
     TempDir dir;
     const fs::path game = dir.path() / "game", out = dir.path() / "out";
     // A model whose folder's name retitles a terminal, one whose name is
@@ -349,6 +353,7 @@ TEST(CliBatch, TheManifestIsStrictJsonAndTheTerminalSeesNoRawBytes) {
     EXPECT_NE(manifest.find("\"models/\\u001B]2;owned\\u0007/m.md3\""), std::string::npos)
         << manifest;
     EXPECT_NE(manifest.find("\"models/\xc3\xa9t\\u00E9/m.md3\""), std::string::npos) << manifest;
+#endif
 }
 
 TEST(CliBatch, AnOutdirThatIsAFileFailsBeforeAnyTemplateIsDrawn) {
