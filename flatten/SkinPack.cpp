@@ -60,7 +60,8 @@ std::string SpelledPath(const GameFile& file) {
         if (SplitArchivePath(file.origin, archive, spelled))
             std::replace(spelled.begin(), spelled.end(), '\\', '/');
     } else if (file.origin.size() >= file.gamePath.size()) {
-        spelled = file.origin.substr(file.origin.size() - file.gamePath.size());
+        spelled =
+            native::SlashedPart(file.origin.substr(file.origin.size() - file.gamePath.size()));
     }
     return GamePathKey(spelled) == file.gamePath ? spelled : file.gamePath;
 }

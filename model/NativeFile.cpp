@@ -30,6 +30,10 @@ std::string GenericUtf8Of(const std::filesystem::path& path) {
     return path.generic_string();
 }
 
+std::string SlashedPart(std::string part) {
+    return part;
+}
+
 namespace {
 
 void Fill(const struct stat& info, FileStatus& status) {
@@ -143,6 +147,13 @@ std::string Utf8Of(const std::filesystem::path& path) {
 std::string GenericUtf8Of(const std::filesystem::path& path) {
     const std::u8string text = path.generic_u8string();
     return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+std::string SlashedPart(std::string part) {
+    for (char& c : part)
+        if (c == '\\')
+            c = '/';
+    return part;
 }
 
 int ErrnoOf(unsigned long windowsError) {

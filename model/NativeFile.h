@@ -17,6 +17,9 @@ std::filesystem::path PathOf(const std::string& utf8);
 std::string Utf8Of(const std::filesystem::path& path);
 // The same with '/' between the parts on every system.
 std::string GenericUtf8Of(const std::filesystem::path& path);
+// A piece of a native path string with '/' between its parts: on Windows
+// '\\' becomes '/'; on Linux '\\' is a byte of a name and stays.
+std::string SlashedPart(std::string part);
 
 struct FileStatus {
     bool regular = false, folder = false;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -145,22 +146,33 @@ TEST(NativeFileWindows, ReadOnlyFilesFoldersAndMissingFoldersAreRefused) {
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"folder.eps", "locked.bmp"}));
 }
 
-TEST(NativeFileWindows, TheReaderSeesAFileReplacedUnderIt) {
+TEST(NativeFileWindows, AFileTheReaderHoldsIsKeptUntilItIsClosed) {
     TempDir dir;
     const std::string path = dir.File("model.md3");
     ASSERT_TRUE(WriteFileSafely(path, std::string(100, 'a')).ok());
-    FileReader reader;
-    ASSERT_TRUE(reader.Open(path)) << reader.error();
-    EXPECT_TRUE(reader.Unchanged());
-    // The reader shares delete and rename, so another program can save over it.
+    auto reader = std::make_unique<FileReader>();
+    ASSERT_TRUE(reader->Open(path)) << reader->error();
+    EXPECT_TRUE(reader->Unchanged());
+    // Windows replaces no name that an open file holds: the write is refused
+    // as for any other program's hold, and the file read stays whole.
+    const Status held = WriteFileSafely(path, std::string(10, 'b'));
+    ASSERT_FALSE(held.ok());
+    EXPECT_NE(held.error().Message().find("another program has the file open"), std::string::npos)
+        << held.error().Message();
+    EXPECT_EQ(Slurp(path), std::string(100, 'a'));
+    EXPECT_TRUE(reader->Unchanged());
+    const FileReader::Identity before = reader->identity();
+    char byte = 0;
+    EXPECT_FALSE(reader->ReadAt(100, &byte, 1));
+    EXPECT_NE(reader->error().find("out of bounds"), std::string::npos);
+    reader.reset();
+    // Closed, the file is replaced: another file, of the new size.
     ASSERT_TRUE(WriteFileSafely(path, std::string(10, 'b')).ok());
     FileReader again;
     ASSERT_TRUE(again.Open(path)) << again.error();
     EXPECT_EQ(again.size(), 10);
-    EXPECT_FALSE(reader.identity() == again.identity());
-    char byte = 0;
-    EXPECT_FALSE(reader.ReadAt(100, &byte, 1));
-    EXPECT_NE(reader.error().find("out of bounds"), std::string::npos);
+    EXPECT_FALSE(again.identity() == before);
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"model.md3"});
     FileReader folder;
     EXPECT_FALSE(folder.Open(native::Utf8Of(dir.path())));
     EXPECT_EQ(folder.error(), "it is a folder, not a file");
