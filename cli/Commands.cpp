@@ -34,7 +34,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -610,8 +609,8 @@ int FlattenCommand(const FlattenRequest& q, Console& io) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    // The volume and the file's number there: Windows' stat() gives no inode.
+    native::FileStatus sa, sb;
+    return native::StatusOf(a, sa) && native::StatusOf(b, sb) && sa.device == sb.device &&
+           sa.inode == sb.inode;
 }
