@@ -57,7 +57,8 @@ TEST(GameFiles, PaksLooseFilesAndModsWinAsInTheEngine) {
     game.AddFolder(base.string());
     EXPECT_EQ(Text(game, "models/a.txt"), "pak2");       // the pak whose name sorts last
     EXPECT_EQ(Text(game, "MODELS\\Only0.TXT"), "only0"); // any case, either slash
-    EXPECT_EQ(game.Find("models/a.txt")->origin, (base / "PAK2.pk3").string() + ":models/a.txt");
+    EXPECT_EQ(game.Find("models/a.txt")->origin,
+              (base / "PAK2.pk3").make_preferred().string() + ":models/a.txt");
 
     // A .pk3dir folder beats the paks; a loose file beats both.
     fs::create_directories(base / "z.pk3dir/models");

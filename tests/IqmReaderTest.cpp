@@ -408,7 +408,7 @@ TEST(IqmRealModels, EdgesLieOnThePaintOfTheirTextureWithVAsStored) {
         const Result<Model> read = Read(FileBytes(kCorpus / modelPath), modelPath);
         ASSERT_TRUE(read.ok()) << read.error().Message();
         TextureImage image;
-        const Status loaded = LoadTexture((kCorpus / texturePath).string(), image);
+        const Status loaded = LoadTexture((kCorpus / texturePath).make_preferred().string(), image);
         ASSERT_TRUE(loaded.ok()) << loaded.error().Message();
         // Lines placed at random land on paint as often as the texture is
         // painted; the layout's own must miss it at most 30% as often.
