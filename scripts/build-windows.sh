@@ -40,11 +40,12 @@ fi
 JOBS=2 "$HERE/scripts/build-windows-deps.sh" "$DEPS"
 
 export CCACHE_BASEDIR=$HERE CCACHE_NOHASHDIR=1
+mkdir -p "$BUILD"
 cmake -S "$HERE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$HERE/cmake/mingw-w64-x86_64.cmake" -DGW_WINDOWS_PREFIX="$DEPS" \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
-    -DGW_GUI=OFF -DGW_BENCH=OFF >"$BUILD.configure.log" 2>&1 ||
-    { tail -n 40 "$BUILD.configure.log" >&2; exit 1; }
+    -DGW_GUI=OFF -DGW_BENCH=OFF >"$BUILD/configure.log" 2>&1 ||
+    { tail -n 40 "$BUILD/configure.log" >&2; exit 1; }
 ninja -C "$BUILD" -j2 gridwright-flatten core_tests reader_tests make_test_models
 echo "build-windows: $BUILD/bin/gridwright-flatten.exe"
 [[ $TESTS == 1 ]] || exit 0
