@@ -1,6 +1,7 @@
 #include "bake/Bake.h"
 
 #include "game/ModelGame.h"
+#include "model/NativeFile.h"
 #include "render/Padding.h"
 #include "render/PlacedTriangles.h"
 
@@ -659,12 +660,12 @@ std::vector<ScenePart> BakeScene(const std::shared_ptr<const Model>& model,
         return SingleModel(model, 0);
     std::array<std::shared_ptr<const Model>, 3> parts;
     parts[size_t(own)] = model;
-    const std::filesystem::path folder = std::filesystem::path(model->path).parent_path();
+    const std::filesystem::path folder = native::PathOf(model->path).parent_path();
     bool joined = false;
     for (const std::shared_ptr<const Model>& other : others) {
         const int role = other ? PlayerPartOf(other->path) : -1;
         if (role >= 0 && !parts[size_t(role)] &&
-            std::filesystem::path(other->path).parent_path() == folder) {
+            native::PathOf(other->path).parent_path() == folder) {
             parts[size_t(role)] = other;
             joined = true;
         }

@@ -8,6 +8,7 @@
 #include "export/SafeFile.h"
 #include "export/TemplateFile.h"
 #include "game/ModelGame.h"
+#include "model/NativeFile.h"
 
 #include <unistd.h>
 
@@ -35,9 +36,9 @@ std::vector<ScenePart> SceneOf(const Dressed& d, std::string& problem) {
 std::string LayerFile(const std::string& out, BakeLayer layer, bool several) {
     if (!several)
         return out;
-    const fs::path path(out);
-    return (path.parent_path() / (path.stem().string() + "_" + InfoOf(layer).name + ".png"))
-        .string();
+    const fs::path path = native::PathOf(out);
+    return native::Utf8Of(path.parent_path() / native::PathOf(native::Utf8Of(path.stem()) + "_" +
+                                                              InfoOf(layer).name + ".png"));
 }
 
 bool ParseSide(const std::string& text, int& width, int& height) {

@@ -5,6 +5,7 @@
 #include "export/TemplateFile.h"
 #include "game/GameFiles.h"
 #include "model/ModelFormats.h"
+#include "model/NativeFile.h"
 #include "model/Version.h"
 #include "render/Padding.h"
 #include "render/TemplateStyle.h"
@@ -155,7 +156,7 @@ const char* const kGameFolder =
 std::string GameFolderProblem(const std::string& folder) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::file_status status = fs::status(folder, error);
+    const fs::file_status status = fs::status(native::PathOf(folder), error);
     const std::string quoted = "--game \"" + folder + "\"";
     if (status.type() == fs::file_type::directory)
         return {};
@@ -187,6 +188,9 @@ class HelpFormatter : public CLI::Formatter {
 int RunCommandLine(const std::vector<std::string>& args, Console& io) {
     CLI::App app(Description(), "gridwright-flatten");
     app.footer(kFooter);
+    // CLI11 reads "/x" as an option on Windows; there, as on Linux, options
+    // begin with '-' and "/models/a.md3" is a path (the current drive's).
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("gridwright-flatten ") + kGridwrightVersion);
     app.formatter(std::make_shared<HelpFormatter>());
     app.get_formatter()->column_width(34);

@@ -15,12 +15,12 @@
 #include "image/TextureImage.h"
 #include "model/Model.h"
 #include "model/ModelFormats.h"
+#include "model/NativeFile.h"
 #include "model/SkinFile.h"
 #include "model/TextureFinder.h"
 #include "render/LayoutRaster.h"
 
 #include <filesystem>
-#include <fnmatch.h>
 #include <thread>
 #include <unistd.h>
 
@@ -34,7 +34,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -75,8 +74,8 @@ std::string NormalPath(const std::string& file) {
         return file;
     std::string archive, entry;
     if (SplitArchivePath(file, archive, entry))
-        return std::filesystem::path(archive).lexically_normal().string() + ":" + entry;
-    return std::filesystem::path(file).lexically_normal().string();
+        return native::Utf8Of(native::PathOf(archive).lexically_normal()) + ":" + entry;
+    return native::Utf8Of(native::PathOf(file).lexically_normal());
 }
 
 // Words bound for the terminal, their control bytes written as --list
@@ -170,7 +169,7 @@ int ModelsCommand(const std::vector<std::string>& games, const std::string& glob
     const std::string pattern = LowerCase(glob.empty() ? "*" : glob);
     for (const GameFile& file : listed) {
         const std::string lower = LowerCase(file.gamePath);
-        if (fnmatch(pattern.c_str(), lower.c_str(), 0) != 0)
+        if (!native::MatchesPattern(pattern, lower))
             continue;
         std::fprintf(io.out, "%s\t%s\n", EscapeField(file.gamePath).c_str(),
                      EscapeField(NormalPath(file.origin)).c_str());
@@ -469,8 +468,8 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
     // OUTDIR, made before any template is drawn: a file in its place or a
     // folder that refuses it fails the run at once, saying why.
     std::error_code error;
-    std::filesystem::create_directories(q.out, error);
-    if (!error && !std::filesystem::is_directory(q.out, error) && !error)
+    std::filesystem::create_directories(native::PathOf(q.out), error);
+    if (!error && !std::filesystem::is_directory(native::PathOf(q.out), error) && !error)
         error = std::make_error_code(std::errc::not_a_directory);
     if (error) {
         Say(io, "cannot make the folder \"" + q.out + "\": " + error.message() + ".");
@@ -504,7 +503,7 @@ int BatchCommand(const FlattenRequest& q, const std::string& glob, int jobs, con
                         EscapeField(GamePath(e.texture)) + ": " + e.error);
         }
     }
-    const std::string manifestPath = (std::filesystem::path(q.out) / "manifest.jsonl").string();
+    const std::string manifestPath = native::Utf8Of((native::PathOf(q.out) / "manifest.jsonl"));
     if (const Status written = WriteFileSafely(manifestPath, manifest); !written.ok()) {
         Report(written.error(), io);
         return kCannotWrite;
@@ -610,8 +609,8 @@ int FlattenCommand(const FlattenRequest& q, Console& io) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    // The volume and the file's number there: Windows' stat() gives no inode.
+    native::FileStatus sa, sb;
+    return native::StatusOf(a, sa) && native::StatusOf(b, sb) && sa.device == sb.device &&
+           sa.inode == sb.inode;
 }

@@ -2,6 +2,7 @@
 // model's layout, and the check of how well a texture is padded.
 #include "cli/Commands.h"
 #include "cli/Dress.h"
+#include "model/NativeFile.h"
 
 #include "export/BmpTemplate.h"
 #include "export/PngTemplate.h"
@@ -17,8 +18,6 @@
 #include "image/TextureImage.h"
 #include "model/SkinFile.h"
 #include "render/TemplateImage.h"
-
-#include <fnmatch.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -39,7 +38,7 @@ std::string Lower(std::string text) {
 }
 
 std::string ExtensionOf(const std::string& path) {
-    return Lower(fs::path(path).extension().string());
+    return Lower(native::Utf8Of(native::PathOf(path).extension()));
 }
 
 void Tell(const Error& error, Console& io) {
@@ -115,13 +114,13 @@ int ChooseTexture(const FlattenRequest& q, Dressed& d, const std::string& painte
     const Model& model = d.opened.model;
     std::vector<std::string> worn;
     std::set<std::string> seen;
-    const std::string stem = Lower(fs::path(painted).stem().string());
+    const std::string stem = Lower(native::Utf8Of(native::PathOf(painted).stem()));
     for (const Surface& surface : model.surfaces) {
         const SurfaceTexture t = d.textures->Locate(model, surface, d.skin);
         if (t.name.empty())
             continue;
         if ((!t.file.empty() && SameFile(t.file, painted)) ||
-            Lower(fs::path(t.name).stem().string()) == stem) {
+            Lower(native::Utf8Of(native::PathOf(t.name).stem())) == stem) {
             texture = t.name;
             return kOk;
         }
@@ -237,8 +236,8 @@ int PadCommand(const FlattenRequest& q, const std::string& painted, int band, bo
                      io);
     if (const std::string problem = OutputProblem(out); !problem.empty())
         return Usage(problem, io);
-    if (!inPlace && (SameFile(out, painted) ||
-                     fs::path(out).lexically_normal() == fs::path(painted).lexically_normal()))
+    if (!inPlace && (SameFile(out, painted) || native::PathOf(out).lexically_normal() ==
+                                                   native::PathOf(painted).lexically_normal()))
         return Usage("the output \"" + out +
                          "\" is the painted texture itself; choose another "
                          "file name, or give --in-place to write over it",
@@ -340,7 +339,7 @@ std::string PaddedGamePath(const std::string& gamePath, bool& retyped) {
     const std::string extension = ExtensionOf(path);
     retyped = extension != ".png" && extension != ".tga";
     if (retyped)
-        path = (fs::path(path).replace_extension(".tga")).string();
+        path = native::Utf8Of((native::PathOf(path).replace_extension(".tga")));
     return path;
 }
 
@@ -367,7 +366,7 @@ int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, 
     std::vector<WearingModel> models;
     const std::string pattern = Lower(glob.empty() ? "*" : glob);
     for (const GameFile& file : ListModels(files))
-        if (fnmatch(pattern.c_str(), Lower(file.gamePath).c_str(), 0) == 0)
+        if (native::MatchesPattern(pattern, Lower(file.gamePath)))
             models.push_back({file.gamePath, file, nullptr});
     const WearerScan scan = ScanWearers(std::move(models), source, SkinChoice::Of(q.skin), q.uvSet,
                                         int(std::max(1u, std::thread::hardware_concurrency())));
@@ -412,7 +411,7 @@ int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, 
         }
         PaddedFile p;
         p.texture = &t;
-        p.out = (fs::path(q.out) / relative).string();
+        p.out = native::Utf8Of((native::PathOf(q.out) / native::PathOf(relative)));
         if (const auto [at, added] = taken.emplace(Lower(p.out), name); !added) {
             Say(io, name + " and " + at->second + " would both be written as \"" + p.out +
                         "\"; pad one of them by itself.");
@@ -452,9 +451,10 @@ int PadBatchCommand(const FlattenRequest& q, const std::string& glob, int band, 
     }
     for (const PaddedFile& p : padded) {
         std::error_code error;
-        fs::create_directories(fs::path(p.out).parent_path(), error);
+        fs::create_directories(native::PathOf(p.out).parent_path(), error);
         if (error) {
-            Say(io, "cannot make the folder \"" + fs::path(p.out).parent_path().string() +
+            Say(io, "cannot make the folder \"" +
+                        native::Utf8Of(native::PathOf(p.out).parent_path()) +
                         "\": " + error.message() + ".");
             return kCannotWrite;
         }

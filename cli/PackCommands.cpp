@@ -7,6 +7,7 @@
 #include "game/GameFiles.h"
 #include "game/GameTextures.h"
 #include "model/Model.h"
+#include "model/NativeFile.h"
 #include "model/TextureFinder.h"
 
 #include <filesystem>
@@ -136,9 +137,9 @@ int NewSkinCommand(const FlattenRequest& q, const std::string& name, const std::
         if (const std::string bad = GameNameProblem(file.gamePath); !bad.empty())
             plan.problems.push_back(file.gamePath + " " + bad);
         std::error_code error;
-        const fs::path target = fs::path(folder) / file.gamePath;
+        const fs::path target = native::PathOf(folder) / native::PathOf(file.gamePath);
         if (fs::exists(fs::symlink_status(target, error)))
-            plan.problems.push_back(target.string() +
+            plan.problems.push_back(native::Utf8Of(target) +
                                     " exists already; it is never overwritten: choose another "
                                     "skin name");
     }
@@ -151,14 +152,15 @@ int NewSkinCommand(const FlattenRequest& q, const std::string& name, const std::
         return kSkinProblem;
     }
     for (const NewSkinFile& file : plan.files) {
-        const fs::path target = fs::path(folder) / file.gamePath;
+        const fs::path target = native::PathOf(folder) / native::PathOf(file.gamePath);
         std::error_code error;
         fs::create_directories(target.parent_path(), error);
-        if (const Status written = WriteFileSafely(target.string(), file.bytes); !written.ok()) {
+        if (const Status written = WriteFileSafely(native::Utf8Of(target), file.bytes);
+            !written.ok()) {
             Say(io, written.error().Message());
             return kCannotWrite;
         }
-        std::fprintf(io.out, "wrote %s\n", TerminalText(target.string()).c_str());
+        std::fprintf(io.out, "wrote %s\n", TerminalText(native::Utf8Of(target)).c_str());
     }
     // CG_FindClientModelFile (cg_players.c): a team game looks for
     // PART_SKIN_TEAM.skin, then PART_TEAM.skin.

@@ -1,6 +1,7 @@
 #include "export/EpsTemplate.h"
 
 #include "export/SafeFile.h"
+#include "model/NativeFile.h"
 #include "model/Version.h"
 #include "render/LineRaster.h"
 #include "render/OverlapCoverage.h"
@@ -197,5 +198,5 @@ std::string BuildEpsText(const std::vector<const Surface*>& records, const Templ
 
 std::tm* LocalTimeNow(std::tm& local) {
     const std::time_t now = std::time(nullptr);
-    return now != std::time_t(-1) && localtime_r(&now, &local) != nullptr ? &local : nullptr;
+    return now != std::time_t(-1) && native::LocalTime(now, local) ? &local : nullptr;
 }

@@ -9,11 +9,11 @@
 #include "model/JsonText.h"
 #include "model/Md3Reader.h"
 #include "model/ModelFormats.h"
+#include "model/NativeFile.h"
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fnmatch.h>
 #include <map>
 #include <mutex>
 #include <set>
@@ -91,10 +91,11 @@ void WriteOne(const WearerScan& scan, const Job& job, ModelShelf& shelf, GameTex
         style.underlayOpacity = options.underlayOpacity;
     }
     std::error_code error;
-    const fs::path folder = fs::path(e.output).parent_path();
+    const fs::path folder = native::PathOf(e.output).parent_path();
     fs::create_directories(folder, error);
     if (error) {
-        e.error = "Cannot make the folder \"" + folder.string() + "\": " + error.message() + ".";
+        e.error =
+            "Cannot make the folder \"" + native::Utf8Of(folder) + "\": " + error.message() + ".";
         return;
     }
     if (const Status written = WriteTemplateFile(e.output, gathered.records, style); !written.ok())
@@ -119,10 +120,10 @@ BatchEntry EntryOf(const WearerScan& scan, const WornFile& texture) {
 // What a model's sheet is: its player's folder when it is a player's part
 // (lower, upper, head), else itself.
 std::string SheetOf(const std::string& gamePath) {
-    const fs::path path(GamePath(gamePath));
+    const fs::path path = native::PathOf(GamePath(gamePath));
     if (PlayerPartOf(gamePath) >= 0)
-        return path.parent_path().string();
-    return (path.parent_path() / path.stem()).string();
+        return native::Utf8Of(path.parent_path());
+    return native::Utf8Of((path.parent_path() / path.stem()));
 }
 
 // A sheet per player and per other model, of every texture they wear that
@@ -151,7 +152,7 @@ void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& s
         std::string name = first;
         for (int n = 2; !taken.insert(LowerCase(name)).second; ++n)
             name = first.substr(0, first.size() - dot.size()) + "_" + std::to_string(n) + dot;
-        sheets[k].output = (fs::path(options.outDir) / name).string();
+        sheets[k].output = native::Utf8Of((native::PathOf(options.outDir) / native::PathOf(name)));
     }
     InParallel(order.size(), options.jobs, [&](size_t k) {
         BatchEntry& e = sheets[k];
@@ -179,7 +180,7 @@ void WriteSheets(const WearerScan& scan, ModelShelf& shelf, GameTextureSource& s
             e.height = layout.value().height;
         }
         std::error_code error;
-        fs::create_directories(fs::path(e.output).parent_path(), error);
+        fs::create_directories(native::PathOf(e.output).parent_path(), error);
         if (const Status written = WriteSheetFile(e.output, pages); !written.ok())
             e.error = written.error().Message();
     });
@@ -225,7 +226,7 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
     std::vector<WearingModel> models;
     const std::string pattern = LowerCase(options.glob.empty() ? "*" : options.glob);
     for (const GameFile& file : ListModels(files))
-        if (fnmatch(pattern.c_str(), LowerCase(file.gamePath).c_str(), 0) == 0)
+        if (native::MatchesPattern(pattern, LowerCase(file.gamePath)))
             models.push_back({file.gamePath, file, nullptr});
     GameTextureSource source(files, textures, options.cache);
     const WearerScan scan = ScanWearers(std::move(models), source, SkinChoice::Of(options.skin),
@@ -279,14 +280,15 @@ std::vector<BatchEntry> RunBatch(const GameFiles& files, const GameTextures& tex
         const std::string first = BatchFileName(e.texture, options.format);
         const std::string dot = "." + std::string(ExtensionOf(options.format));
         const std::string stem = first.substr(0, first.size() - dot.size());
-        const std::string own = BatchFileName(fs::path(GamePath(e.model)).stem().string() +
-                                                  (e.skin.empty() ? "" : "_" + e.skin),
-                                              options.format);
+        const std::string own =
+            BatchFileName(native::Utf8Of(native::PathOf(GamePath(e.model)).stem()) +
+                              (e.skin.empty() ? "" : "_" + e.skin),
+                          options.format);
         std::string name = first;
         for (int n = 1; !taken.insert(LowerCase(name)).second; ++n)
             name = stem + "__" + own.substr(0, own.size() - dot.size()) +
                    (n > 1 ? "_" + std::to_string(n) : "") + dot;
-        e.output = (fs::path(options.outDir) / name).string();
+        e.output = native::Utf8Of((native::PathOf(options.outDir) / native::PathOf(name)));
     }
     ModelShelf shelf(scan, files, options.uvSet);
     std::atomic<size_t> done{0};

@@ -1,6 +1,7 @@
 #include "flatten/GameTextureSource.h"
 
 #include "image/IndexedSkin.h"
+#include "model/NativeFile.h"
 #include "model/WrittenPath.h"
 
 #include <filesystem>
@@ -71,7 +72,7 @@ SurfaceTexture GameTextureSource::Named(const Model& model, SurfaceTexture worn)
     const std::string written = worn.name;
     worn.origin = "material";
     std::error_code error;
-    const bool onDisk = std::filesystem::is_regular_file(model.path, error);
+    const bool onDisk = std::filesystem::is_regular_file(native::PathOf(model.path), error);
     // Beside a model file on disk, where the material's own folder is, even
     // above the model's; in a game, beside its game path and never above the game.
     std::vector<std::string> tries;
@@ -83,7 +84,7 @@ SurfaceTexture GameTextureSource::Named(const Model& model, SurfaceTexture worn)
         if (at.empty())
             continue;
         if (onDisk) {
-            if (std::filesystem::is_regular_file(at, error)) {
+            if (std::filesystem::is_regular_file(native::PathOf(at), error)) {
                 worn.file = at;
                 worn.problem.clear();
                 return worn;

@@ -1,5 +1,7 @@
 #include "flatten/Sheet.h"
 
+#include "model/NativeFile.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -15,13 +17,14 @@ std::string Slashed(std::string path) {
 // Beside the sheet's player (or model) a file name says enough on a page a
 // few hundred pixels wide; from elsewhere, the whole game path.
 std::string Label(const std::string& texture, const std::string& of, int width, int height) {
-    const fs::path file(Slashed(texture));
-    const std::string folder = LowerCase(file.parent_path().string());
+    const fs::path file = native::PathOf(Slashed(texture));
+    const std::string folder = LowerCase(native::Utf8Of(file.parent_path()));
     const bool beside =
-        !of.empty() && (folder == LowerCase(Slashed(of)) ||
-                        folder == LowerCase(fs::path(Slashed(of)).parent_path().string()));
-    return (beside ? file.filename().string() : file.string()) + "  " + std::to_string(width) +
-           "x" + std::to_string(height);
+        !of.empty() &&
+        (folder == LowerCase(Slashed(of)) ||
+         folder == LowerCase(native::Utf8Of(native::PathOf(Slashed(of)).parent_path())));
+    return (beside ? native::Utf8Of(file.filename()) : native::Utf8Of(file)) + "  " +
+           std::to_string(width) + "x" + std::to_string(height);
 }
 
 } // namespace

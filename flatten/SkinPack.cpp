@@ -2,6 +2,7 @@
 
 #include "game/ModelGame.h"
 #include "model/Model.h"
+#include "model/NativeFile.h"
 #include "model/SkinFile.h"
 
 #include <zip.h>
@@ -59,7 +60,8 @@ std::string SpelledPath(const GameFile& file) {
         if (SplitArchivePath(file.origin, archive, spelled))
             std::replace(spelled.begin(), spelled.end(), '\\', '/');
     } else if (file.origin.size() >= file.gamePath.size()) {
-        spelled = file.origin.substr(file.origin.size() - file.gamePath.size());
+        spelled =
+            native::SlashedPart(file.origin.substr(file.origin.size() - file.gamePath.size()));
     }
     return GamePathKey(spelled) == file.gamePath ? spelled : file.gamePath;
 }
@@ -228,10 +230,10 @@ bool IsPlayerPart(const std::string& modelGamePath) {
 // other one, or empty.
 std::string CaseTwin(const std::string& path) {
     std::error_code error;
-    const fs::path file(path);
-    const std::string name = file.filename().string(), lower = LowerCase(name);
+    const fs::path file = native::PathOf(path);
+    const std::string name = native::Utf8Of(file.filename()), lower = LowerCase(name);
     for (const fs::directory_entry& entry : fs::directory_iterator(file.parent_path(), error)) {
-        const std::string other = entry.path().filename().string();
+        const std::string other = native::Utf8Of(entry.path().filename());
         if (other != name && LowerCase(other) == lower)
             return other;
     }
@@ -604,13 +606,15 @@ std::vector<std::string> SkinGameFolders(const std::string& model,
     std::string archive, entry;
     std::error_code error;
     if (SplitArchivePath(model, archive, entry))
-        return {std::filesystem::absolute(archive, error).parent_path().string()};
+        return {native::Utf8Of(
+            std::filesystem::absolute(native::PathOf(archive), error).parent_path())};
     return {GameFolderOf(model)};
 }
 
 std::string FolderHoldingPak(const std::vector<std::string>& folders, const std::string& out) {
     std::error_code error;
-    const std::string absolute = std::filesystem::absolute(out, error).string();
+    const std::string absolute =
+        native::Utf8Of(std::filesystem::absolute(native::PathOf(out), error));
     for (const std::string& folder : folders)
         if (IsInsideFolder(folder, absolute))
             return folder;

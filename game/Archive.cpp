@@ -1,14 +1,12 @@
 #include "game/Archive.h"
 
 #include "model/Model.h"
+#include "model/NativeFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <list>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 std::string GamePathKey(std::string name) {
@@ -89,7 +87,7 @@ uint64_t Little(const uint8_t* p, int bytes) {
 bool ReadAt(int fd, uint64_t offset, size_t size, uint8_t* out) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::pread(fd, out + done, size - done, off_t(offset + done));
+        const int64_t got = native::ReadAt(fd, out + done, size - done, int64_t(offset + done));
         if (got <= 0)
             return false;
         done += size_t(got);
@@ -219,7 +217,7 @@ Result<zip_t*> ZipOfDescriptor(int fd, const std::string& path) {
     zip_t* zip = zip_fdopen(fd, ZIP_RDONLY, &error);
     if (zip)
         return zip;
-    ::close(fd);
+    native::Close(fd);
     zip_error_t e;
     zip_error_init_with_code(&e, error);
     Error failure{"Cannot open the archive", path, zip_error_strerror(&e)};
@@ -247,18 +245,16 @@ constexpr const char* kSpent =
 
 Status Archive::Reopen() const {
     // Never a pipe or a device, which could block or act.
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = native::OpenForReading(m_path);
     if (fd < 0)
         return Error{"Cannot open the archive", m_path, std::strerror(errno)};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_dev) != m_device ||
-        uint64_t(st.st_ino) != m_inode || int64_t(st.st_size) != m_size ||
-        int64_t(st.st_mtime) != m_modified) {
-        ::close(fd);
+    native::FileStatus st;
+    if (!native::StatusOf(fd, st) || !st.regular || st.device != m_device || st.inode != m_inode ||
+        st.size != m_size || st.modifiedSeconds != m_modified) {
+        native::Close(fd);
         return Error{"Cannot read the archive", m_path,
                      "it changed on disk since it was opened; open the model again"};
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (m_pak) {
         m_fd = fd; // its directory was read when it was first opened
         return Success();
@@ -275,7 +271,7 @@ void Archive::Close() const {
         zip_discard(m_zip);
     m_zip = nullptr;
     if (m_fd >= 0)
-        ::close(m_fd);
+        native::Close(m_fd);
     m_fd = -1;
 }
 
@@ -367,21 +363,20 @@ Status Archive::IndexPak(int fd) {
 }
 
 Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = native::OpenForReading(path);
     if (fd < 0)
         return Error{"Cannot open the archive", path, std::strerror(errno)};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    native::FileStatus st;
+    if (!native::StatusOf(fd, st) || !st.regular) {
+        native::Close(fd);
         return Error{"Cannot open the archive", path, "it is not a file"};
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::shared_ptr<Archive> archive(new Archive);
     archive->m_path = path;
-    archive->m_device = uint64_t(st.st_dev);
-    archive->m_inode = uint64_t(st.st_ino);
-    archive->m_size = int64_t(st.st_size);
-    archive->m_modified = int64_t(st.st_mtime);
+    archive->m_device = st.device;
+    archive->m_inode = st.inode;
+    archive->m_size = st.size;
+    archive->m_modified = st.modifiedSeconds;
     {
         // Room for this one before it opens.
         const std::lock_guard<std::mutex> lock(ArchivePool::Mutex());
@@ -400,7 +395,7 @@ Result<std::shared_ptr<Archive>> Archive::Open(const std::string& path) {
         return archive;
     }
     std::vector<Span> spans;
-    const bool directory = ReadDirectory(fd, int64_t(st.st_size), spans);
+    const bool directory = ReadDirectory(fd, st.size, spans);
     Result<zip_t*> opened = ZipOfDescriptor(fd, path);
     if (!opened.ok())
         return opened.error();

@@ -1,6 +1,7 @@
 #include "game/GameFiles.h"
 
 #include "model/Model.h"
+#include "model/NativeFile.h"
 #include "model/TextureFinder.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ struct ArchiveRank {
 
 ArchiveRank RankOf(const fs::path& path) {
     ArchiveRank rank;
-    rank.lower = Lower(path.filename().string());
+    rank.lower = Lower(native::Utf8Of(path.filename()));
     if (!EndsWith(rank.lower, ".pak"))
         return rank;
     rank.group = 1;
@@ -81,7 +82,7 @@ bool SplitArchivePath(const std::string& location, std::string& archive, std::st
     for (size_t at = 0; (at = lower.find(':', at)) != std::string::npos; ++at) {
         const std::string head = location.substr(0, at);
         std::error_code error;
-        if (IsArchiveName(head) && fs::is_regular_file(head, error)) {
+        if (IsArchiveName(head) && fs::is_regular_file(native::PathOf(head), error)) {
             archive = head;
             path = location.substr(at + 1);
             return true;
@@ -106,20 +107,20 @@ std::vector<std::string> GameFiles::problems() const {
 void GameFiles::AddFolder(const std::string& folder) {
     std::error_code error;
     std::vector<fs::path> paks, dirs;
-    fs::directory_iterator it(folder, error);
+    fs::directory_iterator it(native::PathOf(folder), error);
     if (error)
         Note("cannot list the game folder \"" + folder + "\": " + error.message());
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         const fs::directory_entry& entry = *it;
-        const std::string name = entry.path().filename().string();
+        const std::string name = native::Utf8Of(entry.path().filename());
         std::error_code kind;
         const bool dir = entry.is_directory(kind) && EndsWith(Lower(name), ".pk3dir");
         const bool pak = !dir && entry.is_regular_file(kind) && IsArchiveName(name);
         if (!dir && !pak)
             continue;
         // A link may lead anywhere: only what lies inside the game is the game's.
-        if (entry.is_symlink(kind) && !IsInsideFolder(folder, entry.path().string())) {
-            Note("\"" + entry.path().string() +
+        if (entry.is_symlink(kind) && !IsInsideFolder(folder, native::Utf8Of(entry.path()))) {
+            Note("\"" + native::Utf8Of(entry.path()) +
                  "\" is a link that leads out of the game folder \"" + folder +
                  "\"; it was not read");
             continue;
@@ -129,17 +130,17 @@ void GameFiles::AddFolder(const std::string& folder) {
     if (error)
         Note("cannot list the game folder \"" + folder + "\": " + error.message());
     auto byName = [](const fs::path& a, const fs::path& b) {
-        return Lower(a.filename().string()) < Lower(b.filename().string());
+        return Lower(native::Utf8Of(a.filename())) < Lower(native::Utf8Of(b.filename()));
     };
     // Lowest first: the archive ranked last is searched first.
     std::sort(paks.begin(), paks.end(),
               [](const fs::path& a, const fs::path& b) { return RankOf(a) < RankOf(b); });
     std::sort(dirs.begin(), dirs.end(), byName);
     for (const fs::path& pak : paks)
-        if (const Status added = AddArchive(pak.string()); !added.ok())
+        if (const Status added = AddArchive(native::Utf8Of(pak)); !added.ok())
             Note(added.error().Message());
     for (const fs::path& dir : dirs)
-        m_layers.push_back({dir.string(), nullptr});
+        m_layers.push_back({native::Utf8Of(dir), nullptr});
     m_layers.push_back({folder, nullptr});
 }
 
@@ -166,7 +167,7 @@ Status GameFiles::AddArchive(const std::string& path) {
 std::string GameFiles::FindLoose(const std::string& folder, const std::string& gamePath) {
     if (!IsGamePath(gamePath))
         return {};
-    fs::path at = folder;
+    fs::path at = native::PathOf(folder);
     std::error_code error;
     std::string rest = gamePath;
     for (char& c : rest)
@@ -180,14 +181,14 @@ std::string GameFiles::FindLoose(const std::string& folder, const std::string& g
         start = slash == std::string::npos ? rest.size() : slash + 1;
         if (part.empty() || part == ".")
             continue;
-        if (fs::exists(at / part, error)) {
-            at /= part;
+        if (fs::exists(at / native::PathOf(part), error)) {
+            at /= native::PathOf(part);
             continue;
         }
         // Not as written: any letter case.
         fs::path match;
         for (const fs::directory_entry& entry : fs::directory_iterator(at, error))
-            if (Lower(entry.path().filename().string()) == Lower(part)) {
+            if (Lower(native::Utf8Of(entry.path().filename())) == Lower(part)) {
                 match = entry.path();
                 break;
             }
@@ -196,9 +197,9 @@ std::string GameFiles::FindLoose(const std::string& folder, const std::string& g
         at = match;
     }
     // Regular files only, and only inside the folder once links are followed.
-    if (!fs::is_regular_file(at, error) || !IsInsideFolder(folder, at.string()))
+    if (!fs::is_regular_file(at, error) || !IsInsideFolder(folder, native::Utf8Of(at)))
         return {};
-    return at.string();
+    return native::Utf8Of(at);
 }
 
 std::unique_ptr<GameFile> GameFiles::Find(const std::string& gamePath) const {
@@ -263,25 +264,27 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
             continue;
         }
         std::error_code error;
-        const fs::path root = layer.folder;
+        const fs::path root = native::PathOf(layer.folder);
         // The folder's own letter case may differ ("Models/").
         fs::path start = root;
-        for (const fs::path& part : fs::path(prefix)) {
+        for (const fs::path& part : native::PathOf(prefix)) {
             if (part.empty() || part == ".")
                 continue;
             fs::path match = start / part;
             if (!fs::is_directory(match, error))
                 for (const fs::directory_entry& entry : fs::directory_iterator(start, error))
                     if (entry.is_directory(error) &&
-                        Lower(entry.path().filename().string()) == Lower(part.string()))
+                        Lower(native::Utf8Of(entry.path().filename())) ==
+                            Lower(native::Utf8Of(part)))
                         match = entry.path();
             start = match;
         }
         if (!fs::is_directory(start, error))
             continue;
-        if (!IsInsideFolder(root.string(), start.string())) {
-            Note("\"" + start.string() + "\" is a link that leads out of the game folder \"" +
-                 root.string() + "\"; it was not read");
+        if (!IsInsideFolder(native::Utf8Of(root), native::Utf8Of(start))) {
+            Note("\"" + native::Utf8Of(start) +
+                 "\" is a link that leads out of the game folder \"" + native::Utf8Of(root) +
+                 "\"; it was not read");
             continue;
         }
         // Folder by folder: one that cannot be listed is named and skipped,
@@ -302,13 +305,14 @@ std::vector<GameFile> GameFiles::List(const std::string& folder) const {
                     continue;
                 // Named as listed, a link too: Read refuses one that leads
                 // out, so that it is shown with its problem, never read.
-                const std::string relative = it->path().lexically_relative(root).generic_string();
+                const std::string relative =
+                    native::GenericUtf8Of(it->path().lexically_relative(root));
                 if (IsGamePath(relative))
-                    merged[GamePathKey(relative)] = {GamePathKey(relative), it->path().string(),
-                                                     false};
+                    merged[GamePathKey(relative)] = {GamePathKey(relative),
+                                                     native::Utf8Of(it->path()), false};
             }
             if (error)
-                Note("cannot list the folder \"" + dir.string() + "\" (" + error.message() +
+                Note("cannot list the folder \"" + native::Utf8Of(dir) + "\" (" + error.message() +
                      "); its files were left out");
         }
     }
@@ -339,8 +343,9 @@ Result<GameModel> OpenGameModel(const std::string& location,
         m.gamePath = key;
         m.inGame = true;
         if (games.empty())
-            m.files->AddFolder(fs::absolute(archivePath, error).parent_path().string());
-    } else if (!games.empty() && !fs::exists(location, error)) {
+            m.files->AddFolder(
+                native::Utf8Of(fs::absolute(native::PathOf(archivePath), error).parent_path()));
+    } else if (!games.empty() && !fs::exists(native::PathOf(location), error)) {
         for (const std::string& folder : games)
             m.files->AddFolder(folder);
         const std::unique_ptr<GameFile> file = m.files->Find(location);
@@ -361,11 +366,12 @@ Result<GameModel> OpenGameModel(const std::string& location,
             return bytes.error();
         m.bytes = bytes.value();
         const std::string root = GameFolderOf(location);
-        m.gamePath = fs::relative(fs::absolute(location, error), root, error).generic_string();
+        m.gamePath = native::GenericUtf8Of(fs::relative(
+            fs::absolute(native::PathOf(location), error), native::PathOf(root), error));
         // The model's own game is searched below the folders given, so that
         // its skins and textures are found as when it is opened by itself.
         const bool given = std::any_of(games.begin(), games.end(), [&](const std::string& g) {
-            return fs::equivalent(g, root, error);
+            return fs::equivalent(native::PathOf(g), native::PathOf(root), error);
         });
         if (!given)
             m.files->AddFolder(root);

@@ -3,6 +3,7 @@
 #include "game/GameTextures.h"
 #include "model/Md3Reader.h"
 #include "model/ModelFormats.h"
+#include "model/NativeFile.h"
 
 #include <filesystem>
 
@@ -12,13 +13,14 @@ std::shared_ptr<GameFiles> GameOfModelFile(const std::string& modelPath, std::st
     auto files = std::make_shared<GameFiles>();
     const std::string root = GameFolderOf(modelPath);
     std::error_code error;
-    gamePath = fs::relative(fs::absolute(modelPath, error), root, error).generic_string();
+    gamePath = native::GenericUtf8Of(
+        fs::relative(fs::absolute(native::PathOf(modelPath), error), native::PathOf(root), error));
     files->AddFolder(root);
     return files;
 }
 
 int PlayerPartOf(const std::string& path) {
-    const std::string stem = LowerCase(fs::path(path).stem().string());
+    const std::string stem = LowerCase(native::Utf8Of(native::PathOf(path).stem()));
     for (int i = 0; i < 3; ++i)
         if (stem == kPlayerPartNames[i])
             return i;

@@ -1,10 +1,11 @@
 #include "model/Bytes.h"
 
+#include "model/NativeFile.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <sys/mman.h>
 #include <vector>
 
 namespace {
@@ -53,7 +54,7 @@ void GiveBack(void* at, size_t length) {
             length = oldest.length;
         }
     }
-    ::munmap(at, length);
+    native::UnmapPages(at, length);
 }
 
 } // namespace
@@ -66,13 +67,9 @@ std::shared_ptr<Bytes> Bytes::Allocate(size_t size) {
     if (size >= kLargePage) {
         const size_t length = (size + kLargePage - 1) / kLargePage * kLargePage;
         void* at = TakeKept(length);
-        if (!at) {
-            at =
-                ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (at != MAP_FAILED)
-                ::madvise(at, length, MADV_HUGEPAGE); // a hint: ordinary pages otherwise
-        }
-        if (at != MAP_FAILED) {
+        if (!at)
+            at = native::MapPages(length);
+        if (at) {
             bytes->m_data = static_cast<uint8_t*>(at);
             bytes->m_mapped = length;
             return bytes;

@@ -1,25 +1,23 @@
 #include "model/FileReader.h"
 
+#include "model/NativeFile.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 FileReader::~FileReader() {
     if (m_fd >= 0)
-        ::close(m_fd);
+        native::Close(m_fd);
 }
 
 namespace {
 
-FileReader::Identity IdentityOf(const struct stat& info) {
-    return {uint64_t(info.st_dev), uint64_t(info.st_ino), int64_t(info.st_size),
-            int64_t(info.st_mtim.tv_sec), int64_t(info.st_mtim.tv_nsec)};
+FileReader::Identity IdentityOf(const native::FileStatus& info) {
+    return {info.device, info.inode, info.size, info.modifiedSeconds, info.modifiedNanoseconds};
 }
 
-const char* NotAFileReason(mode_t mode) {
-    return S_ISDIR(mode) ? "it is a folder, not a file" : "it is not a regular file";
+const char* NotAFileReason(const native::FileStatus& info) {
+    return info.folder ? "it is a folder, not a file" : "it is not a regular file";
 }
 
 } // namespace
@@ -27,32 +25,31 @@ const char* NotAFileReason(mode_t mode) {
 bool FileReader::Open(const std::string& path) {
     // A pipe, a socket or a device is refused before it is opened: opening
     // some of them waits for a writer or acts on the device.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        m_error = NotAFileReason(info.st_mode);
+    native::FileStatus info;
+    if (native::StatusOf(path, info) && !info.regular) {
+        m_error = NotAFileReason(info);
         return false;
     }
-    // O_NONBLOCK: were it replaced by a pipe meanwhile, opening still returns at once.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // Were it replaced by a pipe meanwhile, opening still returns at once.
+    const int fd = native::OpenForReading(path);
     if (fd < 0) {
         m_error = std::strerror(errno);
         return false;
     }
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        m_error = NotAFileReason(info.st_mode);
-        ::close(fd);
+    if (!native::StatusOf(fd, info) || !info.regular) {
+        m_error = NotAFileReason(info);
+        native::Close(fd);
         return false;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd;
-    m_size = info.st_size;
+    m_size = info.size;
     m_identity = IdentityOf(info);
     return true;
 }
 
 bool FileReader::Unchanged() const {
-    struct stat info {};
-    return m_fd >= 0 && ::fstat(m_fd, &info) == 0 && IdentityOf(info) == m_identity;
+    native::FileStatus info;
+    return m_fd >= 0 && native::StatusOf(m_fd, info) && IdentityOf(info) == m_identity;
 }
 
 bool FileReader::Contains(int64_t position, int64_t length) const {
@@ -66,7 +63,7 @@ bool FileReader::ReadAt(int64_t position, void* destination, size_t length) {
     }
     auto* out = static_cast<char*>(destination);
     while (length > 0) {
-        const ssize_t got = ::pread(m_fd, out, length, position);
+        const int64_t got = native::ReadAt(m_fd, out, length, position);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {

@@ -1,5 +1,6 @@
 #include "model/GltfReader.h"
 
+#include "model/NativeFile.h"
 #include "model/QuantizeTexCoord.h"
 #include "model/WrittenPath.h"
 
@@ -12,7 +13,6 @@
 #include <map>
 #include <optional>
 #include <span>
-#include <sys/mman.h>
 #include <type_traits>
 
 namespace {
@@ -258,7 +258,7 @@ template <typename T> void Room(std::vector<T>& values, size_t count) {
         const uintptr_t from = (start + kLargePage - 1) & ~(kLargePage - 1);
         const uintptr_t to = (start + bytes) & ~(kLargePage - 1);
         if (to > from)
-            ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE); // a hint
+            native::HugePageHint(reinterpret_cast<void*>(from), to - from);
     }
 }
 

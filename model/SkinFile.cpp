@@ -2,6 +2,7 @@
 
 #include "model/ByteSource.h"
 #include "model/Model.h"
+#include "model/NativeFile.h"
 #include "model/TextureFinder.h"
 
 #include <algorithm>
@@ -70,13 +71,14 @@ Result<const Skin*> ChooseSkin(const std::vector<Skin>& skins, const std::string
                 return Error{"cannot use the skin file", s.path, s.problem};
             return &s;
         }
-    if (LowerCase(fs::path(wanted).extension().string()) == ".skin") {
+    if (LowerCase(native::Utf8Of(native::PathOf(wanted).extension())) == ".skin") {
         // Named by the painter on the command line: read wherever it is.
         std::string problem;
         const std::string text = ReadSkinText(wanted, problem);
         if (!problem.empty())
             return Error{"cannot read the skin file", wanted, problem};
-        loaded = {LowerCase(fs::path(wanted).stem().string()), wanted, ParseSkin(text), {}};
+        loaded = {
+            LowerCase(native::Utf8Of(native::PathOf(wanted).stem())), wanted, ParseSkin(text), {}};
         return &loaded;
     }
     std::string names;

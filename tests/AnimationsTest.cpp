@@ -333,11 +333,12 @@ TEST(FrameGroups, ReplaceTheModelsOwnAnimations) {
     fs::create_directories(folder);
     for (const char* file : {"lower.md3", "animation.cfg"})
         fs::copy_file(casey / file, folder / file);
-    WriteWholeFile((folder / "lower.md3.framegroups").string(), "0 1 // one\n");
-    run = Cli({"--animations", (folder / "lower.md3").string()});
+    WriteWholeFile((folder / "lower.md3.framegroups").make_preferred().string(), "0 1 // one\n");
+    run = Cli({"--animations", (folder / "lower.md3").make_preferred().string()});
     EXPECT_NE(run.out.find("\nLEGS_RUN\t5\t1\t0\t30\n"), std::string::npos) << run.out;
     fs::remove(folder / "animation.cfg");
-    EXPECT_EQ(Cli({"--animations", (folder / "lower.md3").string()}).out, "one\t0\t1\t1\t20\n");
+    EXPECT_EQ(Cli({"--animations", (folder / "lower.md3").make_preferred().string()}).out,
+              "one\t0\t1\t1\t20\n");
 }
 
 // The window runs in the painter's locale, where "12.5" may not be a number
@@ -373,7 +374,7 @@ TEST(Animations, AnMd5MeshReadsTheAnimationFilesBesideIt) {
     write("empty.md5anim", "");
     fs::create_directories(folder / "more");
     write("more/deeper.md5anim", bend); // not beside it
-    const std::string mesh = (folder / "arm.md5mesh").string();
+    const std::string mesh = (folder / "arm.md5mesh").make_preferred().string();
 
     const Result<OpenedModel> opened = OpenModel(mesh, {});
     ASSERT_TRUE(opened.ok()) << opened.error().Message();

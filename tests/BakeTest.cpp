@@ -298,10 +298,10 @@ TEST(BakeCli, BakesTheSharedPlayersTextureIntoPictures) {
         GTEST_SKIP() << "the shared player is not here";
     const fs::path out = fs::temp_directory_path() / ("gw_bake_" + std::to_string(::getpid()));
     fs::create_directories(out);
-    const std::string upper = (folder / "upper.md3").string();
+    const std::string upper = (folder / "upper.md3").make_preferred().string();
     const Outcome run = Cli({upper, "--texture", "models/players/human_base/base.tga", "--bake",
                              "light,curvature,ao", "--bake-rays", "4", "--bake-size", "128", "-o",
-                             (out / "torso.png").string()});
+                             (out / "torso.png").make_preferred().string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("(128x128, 2 surfaces)"), std::string::npos) << run.out;
     for (const char* name : {"light", "curvature", "ao"}) {
@@ -315,16 +315,17 @@ TEST(BakeCli, BakesTheSharedPlayersTextureIntoPictures) {
     }
     // The torso stands on the legs: the light over it is no flat grey.
     TextureImage light;
-    ASSERT_TRUE(LoadTexture((out / "torso_light.png").string(), light).ok());
+    ASSERT_TRUE(LoadTexture((out / "torso_light.png").make_preferred().string(), light).ok());
     const auto [lo, hi] = std::minmax_element(light.rgba.begin(), light.rgba.end());
     EXPECT_GT(int(*hi) - int(*lo), 60);
 
     // Refusals: each says what to do.
-    const std::string o = (out / "x.png").string();
+    const std::string o = (out / "x.png").make_preferred().string();
     EXPECT_EQ(Cli({upper, "--bake", "ao,shine", "-o", o}).status, 2);
     EXPECT_EQ(Cli({upper, "--bake", "ao", "--bake-rays", "0", "-o", o}).status, 2);
     EXPECT_EQ(Cli({upper, "--bake", "ao", "--bake-size", "9000", "-o", o}).status, 2);
-    EXPECT_EQ(Cli({upper, "--bake", "ao", "-o", (out / "x.tga").string()}).status, 2);
+    EXPECT_EQ(Cli({upper, "--bake", "ao", "-o", (out / "x.tga").make_preferred().string()}).status,
+              2);
     const Outcome which = Cli({upper, "--bake", "light", "-o", o});
     EXPECT_EQ(which.status, 2);
     EXPECT_NE(which.err.find("--texture NAME"), std::string::npos) << which.err;

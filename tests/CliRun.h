@@ -13,6 +13,28 @@ struct Outcome {
     std::string out, err;
 };
 
+#ifdef _WIN32
+// No open_memstream on Windows: the streams go to temporary files, read back.
+inline std::string ReadBack(std::FILE* f) {
+    std::string text;
+    std::fflush(f);
+    std::rewind(f);
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+        text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+inline Outcome Cli(const std::vector<std::string>& args) {
+    Console io{std::tmpfile(), std::tmpfile()};
+    Outcome run;
+    run.status = RunCommandLine(args, io);
+    run.out = ReadBack(io.out);
+    run.err = ReadBack(io.err);
+    return run;
+}
+#else
 inline Outcome Cli(const std::vector<std::string>& args) {
     char *outText = nullptr, *errText = nullptr;
     size_t outSize = 0, errSize = 0;
@@ -27,3 +49,4 @@ inline Outcome Cli(const std::vector<std::string>& args) {
     std::free(errText);
     return run;
 }
+#endif

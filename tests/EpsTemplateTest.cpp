@@ -125,12 +125,15 @@ TEST(EpsFile, WritesTheTextWithTheNameWithoutItsFolder) {
 
 namespace {
 // An EPS template written safely, whatever the file's name.
-Status WriteEps(const std::string& path) {
+[[maybe_unused]] Status WriteEps(const std::string& path) {
     return WriteFileSafely(path, PlainEps(nullptr, 32, 32, "t.eps", nullptr));
 }
 } // namespace
 
 TEST(EpsFile, FailureShowsTheReasonAndKeepsTheFormerContent) {
+#ifdef _WIN32
+    GTEST_SKIP() << "/dev/full and POSIX permission bits";
+#else
     TempDir dir;
     std::vector<std::string> shown;
     auto show = [&shown](const Status& outcome) {
@@ -160,4 +163,5 @@ TEST(EpsFile, FailureShowsTheReasonAndKeepsTheFormerContent) {
     EXPECT_EQ(shown.size(), 4u);
     // Nothing but the read-only file was left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+#endif
 }

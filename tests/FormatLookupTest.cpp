@@ -48,7 +48,7 @@ class GameDir {
 
 void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& files) {
     int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(path.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : files) {
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
@@ -167,7 +167,7 @@ TEST(FormatLookup, HeaderSkinsAreChoicesBesideTheSkinFiles) {
     // The .skin file first; the header's "default" renamed, as a file took it.
     ASSERT_EQ(skins.size(), 5u);
     EXPECT_EQ(skins[0].name, "default");
-    EXPECT_EQ(skins[0].path, (dir.path() / "models/m/tris_default.skin").string());
+    EXPECT_EQ(skins[0].path, (dir.path() / "models/m/tris_default.skin").make_preferred().string());
     EXPECT_EQ(skins[1].name, "grunt");
     EXPECT_EQ(skins[3].name.rfind("default_", 0), 0u) << skins[3].name;
     // The window's lookup: the header skin's picture is its Quake II stand-in.
@@ -328,9 +328,10 @@ TEST(FormatLookup, AGamesMaterialsLeadToTheirImages) {
 
     // The folder's own image, through the model's game as the window looks.
     dir.Put("models/m/m.md5mesh", "x");
-    const SurfaceTexture t = FindSurfaceTexture((dir.path() / "models/m/m.md5mesh").string(), "s",
-                                                "models/m/body", nullptr);
-    EXPECT_EQ(t.file, (dir.path() / "models/m/body_d.jpg").string());
+    const SurfaceTexture t =
+        FindSurfaceTexture((dir.path() / "models/m/m.md5mesh").make_preferred().string(), "s",
+                           "models/m/body", nullptr);
+    EXPECT_EQ(t.file, (dir.path() / "models/m/body_d.jpg").make_preferred().string());
     EXPECT_EQ(t.origin, "shader:materials/loose.mtr");
 }
 
@@ -362,7 +363,8 @@ TEST(FormatLookup, MaterialFilesCountAgainstTheScriptsBudget) {
     EXPECT_NE(AllOf(textures.problems())
                   .find("more shader scripts and material files than Gridwright reads (1024 "
                         "files, 32 MB in all); \"" +
-                        (dir.path() / "pak0.pk3").string() + ":materials/m2.mtr\""),
+                        (dir.path() / "pak0.pk3").make_preferred().string() +
+                        ":materials/m2.mtr\""),
               std::string::npos)
         << AllOf(textures.problems());
 }
@@ -393,8 +395,9 @@ TEST(FormatLookup, NumberedSkinsAreFoundInNumberOrder) {
     ASSERT_EQ(skins.size(), 14u);
     for (size_t i = 1; i <= 11; ++i) {
         EXPECT_EQ(skins[i].problem, "") << skins[i].name;
-        EXPECT_EQ(skins[i].path,
-                  (dir.path() / ("models/b/body.iqm_" + skins[i].name + ".skin")).string());
+        EXPECT_EQ(skins[i].path, (dir.path() / ("models/b/body.iqm_" + skins[i].name + ".skin"))
+                                     .make_preferred()
+                                     .string());
     }
     EXPECT_EQ(skins[1].TextureOf("mesh"), "models/b/skin0.tga");
     EXPECT_EQ(skins[11].TextureOf("mesh"), "models/b/skin10.tga");
@@ -417,7 +420,8 @@ TEST(FormatLookup, NumberedSkinsAreFoundInNumberOrder) {
     const std::vector<Skin> md2 = GameSkins(paked, "models/q/tris.md2");
     ASSERT_EQ(md2.size(), 1u);
     EXPECT_EQ(md2[0].name, "0");
-    EXPECT_EQ(md2[0].path, (dir.path() / "pak0.pk3").string() + ":models/q/tris.md2_0.skin");
+    EXPECT_EQ(md2[0].path,
+              (dir.path() / "pak0.pk3").make_preferred().string() + ":models/q/tris.md2_0.skin");
     EXPECT_EQ(md2[0].TextureOf("tris"), "models/q/a.pcx");
     EXPECT_EQ(NamesOf(GameSkins(paked, "models/q/upper.md3")), (std::vector<std::string>{"0"}));
 }
@@ -449,7 +453,7 @@ TEST(FormatLookup, ThePaletteIsTheGamesOwnOrTheReasonWhyNot) {
         wrong.AddFolder(dir.path().string());
         const auto refused = GamePalette(wrong);
         ASSERT_FALSE(refused.ok()) << size;
-        EXPECT_EQ(refused.error().path, (dir.path() / "gfx/palette.lmp").string());
+        EXPECT_EQ(refused.error().path, (dir.path() / "gfx/palette.lmp").make_preferred().string());
         if (size < 65536) {
             EXPECT_NE(refused.error().reason.find("holds " + std::to_string(size) + " bytes"),
                       std::string::npos)

@@ -153,8 +153,8 @@ TEST(HeldSkins, AreTexturesAndArePicturesInTheGamesColours) {
     std::string palette(kPaletteBytes, char(77));
     std::ofstream(game / "gfx/palette.lmp", std::ios::binary) << palette;
     const std::string grey = dir.File("grey.tga");
-    const Outcome own =
-        Cli({"--extract-skin", "0", (game / "progs/armor.mdl").string(), "-o", grey});
+    const Outcome own = Cli(
+        {"--extract-skin", "0", (game / "progs/armor.mdl").make_preferred().string(), "-o", grey});
     ASSERT_EQ(own.status, kOk) << own.err;
     EXPECT_EQ(own.err, "");
     const TextureImage greyImage = Decoded(grey);
@@ -179,7 +179,8 @@ TEST(HeldSkins, ModelsInIdPaksAndByTheirMagic) {
     const fs::path game = dir.path() / "id1";
     fs::create_directories(game);
     std::ofstream(game / "pak0.pak", std::ios::binary) << PakBytes({{"progs/armor.mdl", mdl}});
-    const Outcome inPak = Cli({"--list", (game / "pak0.pak").string() + ":progs/armor.mdl"});
+    const Outcome inPak =
+        Cli({"--list", (game / "pak0.pak").make_preferred().string() + ":progs/armor.mdl"});
     ASSERT_EQ(inPak.status, kOk) << inPak.err;
     EXPECT_EQ(inPak.out, "0\tarmor\tskin 0\t141\t148\n");
     const Outcome models = Cli({"--game", game.string(), "--models"});

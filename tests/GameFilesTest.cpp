@@ -20,7 +20,7 @@ namespace {
 void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& files,
               const char* password = nullptr) {
     int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(path.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : files) {
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
@@ -57,7 +57,8 @@ TEST(GameFiles, PaksLooseFilesAndModsWinAsInTheEngine) {
     game.AddFolder(base.string());
     EXPECT_EQ(Text(game, "models/a.txt"), "pak2");       // the pak whose name sorts last
     EXPECT_EQ(Text(game, "MODELS\\Only0.TXT"), "only0"); // any case, either slash
-    EXPECT_EQ(game.Find("models/a.txt")->origin, (base / "PAK2.pk3").string() + ":models/a.txt");
+    EXPECT_EQ(game.Find("models/a.txt")->origin,
+              (base / "PAK2.pk3").make_preferred().string() + ":models/a.txt");
 
     // A .pk3dir folder beats the paks; a loose file beats both.
     fs::create_directories(base / "z.pk3dir/models");

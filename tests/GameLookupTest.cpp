@@ -20,7 +20,7 @@ namespace {
 
 void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& files) {
     int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(path.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : files) {
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
@@ -98,11 +98,11 @@ TEST(PlayerParts, APlayersPartsAreFoundInsideAPakAndOneThatIsNoModelSaysWhy) {
     // The same from a folder; a part that is not there is missing, with no reason.
     const fs::path folder = dir.path() / "loose/models/players/p";
     fs::create_directories(folder);
-    WriteWholeFile((folder / "upper.md3").string(), upper);
-    WriteWholeFile((folder / "head.md3").string(), upper);
+    WriteWholeFile((folder / "upper.md3").make_preferred().string(), upper);
+    WriteWholeFile((folder / "head.md3").make_preferred().string(), upper);
     std::string gamePath;
     const std::shared_ptr<GameFiles> game =
-        GameOfModelFile((folder / "head.md3").string(), gamePath);
+        GameOfModelFile((folder / "head.md3").make_preferred().string(), gamePath);
     EXPECT_EQ(gamePath, "models/players/p/head.md3");
     const std::array<PlayerPart, 3> loose = FindPlayerParts(*game, gamePath);
     EXPECT_EQ(loose[0].model, nullptr);
@@ -118,9 +118,9 @@ TEST(ModelGame, AShaderWhoseImageIsMissingIsNamedWithItsScript) {
     const fs::path game = dir.path() / "mod", bot = game / "models/bot";
     fs::create_directories(bot);
     fs::create_directories(game / "scripts");
-    const std::string model = (bot / "bot.md3").string();
+    const std::string model = (bot / "bot.md3").make_preferred().string();
     WriteWholeFile(model, PartMd3("models/bot/gone", {}));
-    WriteWholeFile((game / "scripts/bot.shader").string(),
+    WriteWholeFile((game / "scripts/bot.shader").make_preferred().string(),
                    "models/bot/gone\n{\n{\nmap models/bot/nowhere.tga\n}\n}\n");
     const SurfaceTexture byFile = FindSurfaceTexture(model, "s", "models/bot/gone", nullptr);
     EXPECT_EQ(byFile.file, "");
@@ -141,10 +141,11 @@ TEST(ModelGame, ALooseModelIsAGameOfItsFolderItsPaksIncluded) {
     TempDir dir;
     const fs::path game = dir.path() / "mod", bot = game / "models/players/bot";
     fs::create_directories(bot);
-    const std::string model = (bot / "upper.md3").string();
+    const std::string model = (bot / "upper.md3").make_preferred().string();
     WriteWholeFile(model, PartMd3("models/players/bot/own", {}));
-    WriteWholeFile((bot / "upper_default.skin").string(), "s,models/players/bot/torso\n");
-    WriteWholeFile((bot / "torso.tga").string(), GreyTga(4, 2, 90));
+    WriteWholeFile((bot / "upper_default.skin").make_preferred().string(),
+                   "s,models/players/bot/torso\n");
+    WriteWholeFile((bot / "torso.tga").make_preferred().string(), GreyTga(4, 2, 90));
     // A skin and its shader and texture only in the folder's pak.
     WriteZip(game / "pak0.pk3",
              {{"models/players/bot/upper_blue.skin", "s,models/players/bot/s\n"},
@@ -155,10 +156,12 @@ TEST(ModelGame, ALooseModelIsAGameOfItsFolderItsPaksIncluded) {
     ASSERT_EQ(skins.size(), 2u);
     EXPECT_EQ(skins[0].name, "default");
     EXPECT_EQ(skins[1].name, "blue");
-    EXPECT_EQ(skins[1].path, (game / "pak0.pk3").string() + ":models/players/bot/upper_blue.skin");
+    EXPECT_EQ(skins[1].path, (game / "pak0.pk3").make_preferred().string() +
+                                 ":models/players/bot/upper_blue.skin");
     const SurfaceTexture blue = FindSurfaceTexture(model, "s", "", &skins[1]);
     EXPECT_EQ(blue.origin, "shader:scripts/bot.shader");
-    EXPECT_EQ(blue.file, (game / "pak0.pk3").string() + ":models/players/bot/blue.tga");
+    EXPECT_EQ(blue.file,
+              (game / "pak0.pk3").make_preferred().string() + ":models/players/bot/blue.tga");
 
     // The window's, the command line's and the batch's one source reads it
     // from the pak and the loose one from disk.
@@ -172,7 +175,7 @@ TEST(ModelGame, ALooseModelIsAGameOfItsFolderItsPaksIncluded) {
     EXPECT_EQ(picture->width, 8);
     EXPECT_EQ(picture->rgba[0], 30);
     const SurfaceTexture loose = source.Locate(m, m.surfaces[0], &skins[0]);
-    EXPECT_EQ(loose.file, (bot / "torso.tga").string());
+    EXPECT_EQ(loose.file, (bot / "torso.tga").make_preferred().string());
     ASSERT_NE(source.Picture(loose.file, problem), nullptr) << problem;
 }
 
@@ -295,14 +298,16 @@ TEST(TextureCache, ABatchKeepsItsDecodedTexturesUnderTheBudget) {
     fs::create_directories(folder);
     for (int i = 0; i < 6; ++i) {
         const std::string n = std::to_string(i);
-        WriteWholeFile((folder / ("m" + n + ".md3")).string(), PartMd3("models/m/t" + n, {}));
-        WriteWholeFile((folder / ("t" + n + ".tga")).string(), GreyTga(32, 32, uint8_t(20 * i)));
+        WriteWholeFile((folder / ("m" + n + ".md3")).make_preferred().string(),
+                       PartMd3("models/m/t" + n, {}));
+        WriteWholeFile((folder / ("t" + n + ".tga")).make_preferred().string(),
+                       GreyTga(32, 32, uint8_t(20 * i)));
     }
     GameFiles files;
     files.AddFolder(game.string());
     GameTextures textures(files);
     BatchOptions options;
-    options.outDir = (dir.path() / "out").string();
+    options.outDir = (dir.path() / "out").make_preferred().string();
     options.jobs = 2;
     const size_t picture = 32 * 32 * 4;
     options.cache = std::make_shared<TextureCache>(2 * picture);

@@ -96,7 +96,7 @@ TEST(InterchangeModels, TheirMaterialsPicturesAreFoundAndRead) {
          {"obj/spider/spider.obj", "obj/neverball_grow/data/obj/editor/grow.obj",
           "obj/neverball_rift/data/ball/rift/rift.obj", "gltf/BoxTextured/glTF/BoxTextured.gltf",
           "gltf/BoxTextured/glTF-Binary/BoxTextured.glb", "gltf/Stip/glTF/stip.gltf"}) {
-        const Outcome run = Cli({(kModels / model).string(), "--textures"});
+        const Outcome run = Cli({(kModels / model).make_preferred().string(), "--textures"});
         EXPECT_EQ(run.status, 0) << model << ": " << run.err;
         EXPECT_EQ(run.err, "") << model;
         const auto rows = Rows(run.out);
@@ -109,14 +109,17 @@ TEST(InterchangeModels, TheirMaterialsPicturesAreFoundAndRead) {
         }
     }
     const Outcome grow =
-        Cli({(kModels / "obj/neverball_grow/data/obj/editor/grow.obj").string(), "--textures"});
+        Cli({(kModels / "obj/neverball_grow/data/obj/editor/grow.obj").make_preferred().string(),
+             "--textures"});
     EXPECT_NE(grow.out.find("data/textures/mtrl/"), std::string::npos) << grow.out;
     const Outcome box =
-        Cli({(kModels / "gltf/BoxTextured/glTF-Binary/BoxTextured.glb").string(), "--textures"});
+        Cli({(kModels / "gltf/BoxTextured/glTF-Binary/BoxTextured.glb").make_preferred().string(),
+             "--textures"});
     EXPECT_NE(box.out.find("BoxTextured.glb#image 0"), std::string::npos) << box.out;
 
     const Outcome armor =
-        Cli({(kModels / "obj/armor/packages/models/armor/tris.obj").string(), "--list"});
+        Cli({(kModels / "obj/armor/packages/models/armor/tris.obj").make_preferred().string(),
+             "--list"});
     EXPECT_EQ(armor.status, 0) << armor.err;
     EXPECT_NE(armor.err.find("\"amor.mtl\""), std::string::npos) << armor.err;
 }
@@ -149,7 +152,7 @@ TEST(InterchangeModels, TheChosenSetOfTextureCoordinatesIsLaidOut) {
     TempDir dir;
     const fs::path model = dir.path() / "card.glb";
     WriteBytes(model, TwoSets().Glb());
-    const std::string out = (dir.path() / "t.png").string();
+    const std::string out = (dir.path() / "t.png").make_preferred().string();
     const Outcome first = Cli({model.string(), "--all", "--size", "64x64", "-o", out});
     ASSERT_EQ(first.status, 0) << first.err;
     auto [left, right] = InkByHalf(Decoded(out));
@@ -184,7 +187,7 @@ TEST(InterchangeModels, AModelInAPakReadsItsBufferFromThePak) {
                          {"models/card/above.gltf", above.dump()},
                          {"models/card/card data.bin", bin}});
     }
-    const std::string pak = (dir.path() / "pak0.pak").string();
+    const std::string pak = (dir.path() / "pak0.pak").make_preferred().string();
     const Outcome read = Cli({pak + ":models/card/card.gltf", "--list"});
     EXPECT_EQ(read.status, 0) << read.err;
     EXPECT_NE(read.out.find("card"), std::string::npos) << read.out;

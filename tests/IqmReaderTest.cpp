@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -275,8 +276,8 @@ std::map<std::string, Stats> ReadStats() {
         } else if (!current.empty() && line.find("magic INTERQUAKEMODEL") != std::string::npos) {
             Stats& s = out[current];
             std::sscanf(line.c_str() + line.find("meshes"),
-                        "meshes %d, vertices %ld, triangles %ld", &s.meshes, &s.vertices,
-                        &s.triangles);
+                        "meshes %d, vertices %" SCNd64 ", triangles %" SCNd64, &s.meshes,
+                        &s.vertices, &s.triangles);
         } else if (!current.empty() && line.find("-   mesh \"") != std::string::npos) {
             // -   mesh "NAME": material "MAT", verts V, tris T
             const size_t n0 = line.find('"') + 1, n1 = line.find("\": material \"", n0);
@@ -407,7 +408,7 @@ TEST(IqmRealModels, EdgesLieOnThePaintOfTheirTextureWithVAsStored) {
         const Result<Model> read = Read(FileBytes(kCorpus / modelPath), modelPath);
         ASSERT_TRUE(read.ok()) << read.error().Message();
         TextureImage image;
-        const Status loaded = LoadTexture((kCorpus / texturePath).string(), image);
+        const Status loaded = LoadTexture((kCorpus / texturePath).make_preferred().string(), image);
         ASSERT_TRUE(loaded.ok()) << loaded.error().Message();
         // Lines placed at random land on paint as often as the texture is
         // painted; the layout's own must miss it at most 30% as often.

@@ -123,9 +123,10 @@ TEST(MaterialPictures, InAPakNothingAboveTheGameIsRead) {
                                           {"textures/stone.png", Png(7, 7, 7)}}));
     folder.Put("secret.png", Png(6, 6, 6)); // beside the game, never read from it
     auto files = std::make_shared<GameFiles>();
-    files->AddFolder((folder.path() / "game").string());
+    files->AddFolder((folder.path() / "game").make_preferred().string());
     GameTextureSource source(files);
-    const std::string inPak = (folder.path() / "game/pak0.pak").string() + ":models/box/box.obj";
+    const std::string inPak =
+        (folder.path() / "game/pak0.pak").make_preferred().string() + ":models/box/box.obj";
     EXPECT_EQ(WornColour(source, OneSurface(inPak, "wood.png")), "090807");
     EXPECT_EQ(WornColour(source, OneSurface(inPak, "../../textures/stone.png")), "070707");
     EXPECT_EQ(WornColour(source, OneSurface(inPak, "../../../secret.png")).rfind("none: ", 0), 0u);

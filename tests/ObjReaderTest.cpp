@@ -400,7 +400,8 @@ TEST(ObjReader, RealModelsMaterials) {
     if (!fs::exists(obj / "spider/spider.obj"))
         GTEST_SKIP() << obj << " is absent";
     {
-        const Result<Model> read = LoadModelFile((obj / "spider/spider.obj").string());
+        const Result<Model> read =
+            LoadModelFile((obj / "spider/spider.obj").make_preferred().string());
         ASSERT_TRUE(read.ok()) << read.error().Message();
         const Model& model = read.value();
         EXPECT_EQ(model.surfaces.size(), 19u);
@@ -411,8 +412,8 @@ TEST(ObjReader, RealModelsMaterials) {
         EXPECT_EQ(leg->texture, "drkwood2.jpg"); // ".\drkwood2.jpg" in the library
     }
     {
-        const Result<Model> read =
-            LoadModelFile((obj / "neverball_grow/data/obj/editor/grow.obj").string());
+        const Result<Model> read = LoadModelFile(
+            (obj / "neverball_grow/data/obj/editor/grow.obj").make_preferred().string());
         ASSERT_TRUE(read.ok()) << read.error().Message();
         bool black = false;
         for (const Surface& s : read.value().surfaces)
@@ -424,7 +425,7 @@ TEST(ObjReader, RealModelsMaterials) {
     }
     {
         const Result<Model> read =
-            LoadModelFile((obj / "armor/packages/models/armor/tris.obj").string());
+            LoadModelFile((obj / "armor/packages/models/armor/tris.obj").make_preferred().string());
         ASSERT_TRUE(read.ok()) << read.error().Message();
         EXPECT_TRUE(Noted(read.value(), "\"amor.mtl\" is not beside it; \"tris.mtl\""))
             << AllNotes(read.value());

@@ -27,10 +27,10 @@ std::string WriteBot(const fs::path& root, const std::string& skin) {
     s.uv = {{0.1f, 0.1f}, {0.9f, 0.1f}, {0.5f, 0.9f}};
     s.triangles = {{0, 1, 2}};
     model.surfaces.push_back(s);
-    const std::string path = (bot / "upper.md3").string();
+    const std::string path = (bot / "upper.md3").make_preferred().string();
     EXPECT_TRUE(WriteBytesToFile(path, BuildMd3(model).bytes));
-    WriteWholeFile((bot / "upper_default.skin").string(), skin);
-    WriteWholeFile((bot / "torso.tga").string(), "painted torso");
+    WriteWholeFile((bot / "upper_default.skin").make_preferred().string(), skin);
+    WriteWholeFile((bot / "torso.tga").make_preferred().string(), "painted torso");
     return path;
 }
 
@@ -65,7 +65,7 @@ TEST(PackSkinWindow, ThePakIsTheCommandLinesAndProblemsWriteNothing) {
     }
 
     // A skin naming a missing picture: its problem shown, no pak written.
-    WriteWholeFile((game / "models/players/bot/upper_default.skin").string(),
+    WriteWholeFile((game / "models/players/bot/upper_default.skin").make_preferred().string(),
                    "u_torso,models/players/bot/missing.tga\n");
     const std::string refused = dir.File("refused.pk3");
     desktop.answers = {QString::fromStdString(refused)};
@@ -78,7 +78,7 @@ TEST(PackSkinWindow, ThePakIsTheCommandLinesAndProblemsWriteNothing) {
     EXPECT_FALSE(fs::exists(refused));
 
     // Inside the game folder the pak is refused: the game would read it.
-    desktop.answers = {QString::fromStdString((game / "zz.pk3").string())};
+    desktop.answers = {QString::fromStdString((game / "zz.pk3").make_preferred().string())};
     window->OnPackSkin();
     ASSERT_EQ(desktop.messages.size(), 3u);
     EXPECT_TRUE(desktop.messages[2].detail.contains("inside the game folder"));

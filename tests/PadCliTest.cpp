@@ -60,12 +60,12 @@ class PadCli : public ::testing::Test {
         belt.name = "belt";
         belt.shaders = {{"models/players/p/belt.tga", 0}};
         model.surfaces.push_back(belt);
-        upper = (folder / "upper.md3").string();
+        upper = (folder / "upper.md3").make_preferred().string();
         ASSERT_TRUE(WriteBytesToFile(upper, BuildMd3(model).bytes));
-        body_ = (folder / "body.tga").string();
+        body_ = (folder / "body.tga").make_preferred().string();
         std::ofstream(body_, std::ios::binary) << PaintedTga();
         std::ofstream(folder / "belt.tga", std::ios::binary) << PaintedTga();
-        painted = (root / "paint.tga").string();
+        painted = (root / "paint.tga").make_preferred().string();
         std::ofstream(painted, std::ios::binary) << PaintedTga();
     }
     void TearDown() override { fs::remove_all(root); }
@@ -85,12 +85,13 @@ class PadCli : public ::testing::Test {
 
 TEST_F(PadCli, Refusals) {
     // paint.tga is neither worn nor named like a worn texture, and two are worn.
-    Outcome run = Cli({upper, "--pad", painted, "-o", (root / "out.tga").string()});
+    Outcome run =
+        Cli({upper, "--pad", painted, "-o", (root / "out.tga").make_preferred().string()});
     EXPECT_EQ(run.status, kUsage);
     EXPECT_NE(run.err.find("--texture NAME"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("models/players/p/body.tga"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("models/players/p/belt.tga"), std::string::npos) << run.err;
-    run = Cli({upper, "--pad", body_, "-o", (root / "out.jpg").string()});
+    run = Cli({upper, "--pad", body_, "-o", (root / "out.jpg").make_preferred().string()});
     EXPECT_EQ(run.status, kUsage);
     EXPECT_NE(run.err.find("JPEG would change the texels"), std::string::npos) << run.err;
     run = Cli({upper, "--pad", body_, "-o", body_});
@@ -99,7 +100,8 @@ TEST_F(PadCli, Refusals) {
     run = Cli({upper, "--pad", body_});
     EXPECT_EQ(run.status, kUsage);
     EXPECT_NE(run.err.find("no output file given"), std::string::npos) << run.err;
-    run = Cli({upper, "--pad", body_, "--pad-band", "-1", "-o", (root / "o.png").string()});
+    run = Cli({upper, "--pad", body_, "--pad-band", "-1", "-o",
+               (root / "o.png").make_preferred().string()});
     EXPECT_EQ(run.status, kUsage);
     EXPECT_FALSE(fs::exists(root / "out.tga") || fs::exists(root / "out.jpg") ||
                  fs::exists(root / "o.png"));
@@ -109,7 +111,8 @@ TEST_F(PadCli, Refusals) {
 // Two finishing commands at once, or one with --batch, are refused before
 // anything runs: neither may be dropped unsaid.
 TEST_F(PadCli, CommandsGoOneAtATime) {
-    const std::string pak = (root / "p.pk3").string(), out = (root / "o.png").string();
+    const std::string pak = (root / "p.pk3").make_preferred().string(),
+                      out = (root / "o.png").make_preferred().string();
     struct Case {
         std::vector<std::string> args;
         std::string said;
@@ -142,7 +145,7 @@ TEST_F(PadCli, CommandsGoOneAtATime) {
 
 TEST_F(PadCli, WritesKeptIslandsAndPaddedGutters) {
     for (const char* name : {"out.tga", "out.png"}) {
-        const std::string out = (root / name).string();
+        const std::string out = (root / name).make_preferred().string();
         const Outcome run = Cli({upper, "--pad", painted, "--texture", "models/players/p/body",
                                  "--pad-band", "4", "-o", out});
         ASSERT_EQ(run.status, kOk) << run.err;
@@ -209,7 +212,7 @@ TEST_F(PadCli, InPlaceLeavesTheFileWholeAndPadded) {
 }
 
 TEST_F(PadCli, CheckBleedCountsAndMarksAnUnpaddedTexture) {
-    const std::string picture = (root / "bleed.png").string();
+    const std::string picture = (root / "bleed.png").make_preferred().string();
     const Outcome run = Cli({upper, "--check-bleed", body_, "-o", picture});
     ASSERT_EQ(run.status, kOk) << run.err;
     std::istringstream lines(run.out);
@@ -242,8 +245,8 @@ TEST_F(PadCli, BatchPadsEachTextureOnceWithAllItsWearers) {
     side.triangles = {{0, 1, 2}};
     model.surfaces.push_back(side);
     fs::create_directories(root / "models/other");
-    ASSERT_TRUE(
-        WriteBytesToFile((root / "models/other/thing.md3").string(), BuildMd3(model).bytes));
+    ASSERT_TRUE(WriteBytesToFile((root / "models/other/thing.md3").make_preferred().string(),
+                                 BuildMd3(model).bytes));
     const fs::path out = root / "padded";
     const Outcome run = Cli({"--game", root.string(), "--batch", "*", "--pad", "-o", out.string()});
     ASSERT_EQ(run.status, kOk) << run.err;
@@ -253,8 +256,10 @@ TEST_F(PadCli, BatchPadsEachTextureOnceWithAllItsWearers) {
     EXPECT_EQ(files, 2u); // body.tga and belt.tga, each once
     EXPECT_NE(run.out.find("padded 2 textures"), std::string::npos) << run.out;
     TextureImage body, belt;
-    ASSERT_TRUE(LoadTexture((out / "models/players/p/body.tga").string(), body).ok());
-    ASSERT_TRUE(LoadTexture((out / "models/players/p/belt.tga").string(), belt).ok());
+    ASSERT_TRUE(
+        LoadTexture((out / "models/players/p/body.tga").make_preferred().string(), body).ok());
+    ASSERT_TRUE(
+        LoadTexture((out / "models/players/p/belt.tga").make_preferred().string(), belt).ok());
     // Texel (2, 2) lies under the second model's face: kept (background) on
     // the file it wears, padded over on the one it does not.
     const size_t corner = (size_t(2) * size_t(kSide) + size_t(2)) * 4;

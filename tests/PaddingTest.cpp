@@ -227,9 +227,9 @@ TEST(PadTexture, RealTorsoTextureBordersSurviveTheMips) {
         !fs::exists(folder / "lower.md3"))
         GTEST_SKIP() << "the shared player is not here";
     TextureImage original;
-    ASSERT_TRUE(LoadTexture((folder / "base.png").string(), original).ok());
-    Result<OpenedModel> upper = OpenModel((folder / "upper.md3").string(), {});
-    Result<OpenedModel> lower = OpenModel((folder / "lower.md3").string(), {});
+    ASSERT_TRUE(LoadTexture((folder / "base.png").make_preferred().string(), original).ok());
+    Result<OpenedModel> upper = OpenModel((folder / "upper.md3").make_preferred().string(), {});
+    Result<OpenedModel> lower = OpenModel((folder / "lower.md3").make_preferred().string(), {});
     ASSERT_TRUE(upper.ok() && lower.ok());
     GameTextureSource source(upper.value().game.files);
     const std::vector<Skin> upperSkins =

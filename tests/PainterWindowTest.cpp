@@ -294,12 +294,13 @@ TEST(Following, ATextureASkinAndALooseOverrideThatComeLaterAreFoundWithoutReopen
     auto window = StartMainWindow(model);
     SelectRow(*window, 0); // b_head wears models/players/test/head_skin.tga
     EXPECT_FALSE(window->textureList()->toolTip().contains("(8 × 8)"));
-    WriteWholeFile((folder / "head_skin.tga").string(), OneColourTga(200, 40, 40));
+    WriteWholeFile((folder / "head_skin.tga").make_preferred().string(), OneColourTga(200, 40, 40));
     EXPECT_TRUE(Within2s([&] { return window->textureList()->toolTip().contains("(8 × 8)"); }))
         << "the new texture was not found: " << window->textureList()->toolTip().toStdString();
 
     // A new skin is offered, and choosing it applies at once.
-    WriteWholeFile((folder / "head_blue.skin").string(), "b_head,models/other/blue.tga\n");
+    WriteWholeFile((folder / "head_blue.skin").make_preferred().string(),
+                   "b_head,models/other/blue.tga\n");
     EXPECT_TRUE(Within2s([&] {
         for (const Skin& s : window->textures().skins())
             if (s.name == "blue")
@@ -315,8 +316,9 @@ TEST(Following, ATextureASkinAndALooseOverrideThatComeLaterAreFoundWithoutReopen
     EXPECT_EQ(window->texturePath(), "models/other/blue.tga");
     EXPECT_FALSE(window->textureList()->toolTip().contains("(8 × 8)"));
     std::filesystem::create_directories(dir.path() / "game" / "models" / "other");
-    WriteWholeFile((dir.path() / "game" / "models" / "other" / "blue.tga").string(),
-                   OneColourTga(40, 40, 200));
+    WriteWholeFile(
+        (dir.path() / "game" / "models" / "other" / "blue.tga").make_preferred().string(),
+        OneColourTga(40, 40, 200));
     EXPECT_TRUE(Within2s([&] { return window->textureList()->toolTip().contains("(8 × 8)"); }))
         << "the chosen skin's new texture was not found: "
         << window->textureList()->toolTip().toStdString();

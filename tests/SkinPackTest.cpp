@@ -43,7 +43,7 @@ void Put(const fs::path& path, const std::string& bytes) {
 
 void PutZip(const fs::path& path, const Files& files) {
     int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(path.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr);
     for (const auto& [name, content] : files) {
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
@@ -58,7 +58,9 @@ void PutZip(const fs::path& path, const Files& files) {
 struct BotGame {
     fs::path root;
     Files pak, loose;
-    std::string model() const { return (root / "pak0.pk3").string() + ":" + kBot + "upper.md3"; }
+    std::string model() const {
+        return (root / "pak0.pk3").make_preferred().string() + ":" + kBot + "upper.md3";
+    }
     void Write() const {
         for (const auto& [path, bytes] : loose)
             Put(root / path, bytes);
@@ -291,7 +293,8 @@ TEST(SkinPack, TheRealGamesPlayerSkinsAreChecked) {
     }
     ASSERT_FALSE(skins.empty());
     for (const std::string& skin : skins) {
-        const Outcome run = Cli({(folder / "upper.md3").string(), "--check-skin", "--skin", skin});
+        const Outcome run =
+            Cli({(folder / "upper.md3").make_preferred().string(), "--check-skin", "--skin", skin});
         EXPECT_TRUE(run.status == kOk || run.status == kSkinProblem) << run.err;
         EXPECT_EQ(run.status == kSkinProblem,
                   run.err.find("problems with the skin") != std::string::npos);
@@ -325,12 +328,12 @@ TEST(SkinPack, AnotherModelsNewSkinGoesBesideItInItsGame) {
     Put(game / "models/x/thing.md3", Md3Of("body"));
     Put(game / "models/x/thing_default.skin", "body,models/x/a.tga\n");
     Put(game / "models/x/a.tga", "paint");
-    const std::string model = (game / "models/x/thing.md3").string();
+    const std::string model = (game / "models/x/thing.md3").make_preferred().string();
     const Outcome made = Cli({model, "--new-skin", "shiny"});
     ASSERT_EQ(made.status, kOk) << made.err;
-    EXPECT_EQ(ReadWholeFile((game / "models/x/thing_shiny.skin").string()),
+    EXPECT_EQ(ReadWholeFile((game / "models/x/thing_shiny.skin").make_preferred().string()),
               "body,models/x/a_shiny.tga\n");
-    EXPECT_EQ(ReadWholeFile((game / "models/x/a_shiny.tga").string()), "paint");
+    EXPECT_EQ(ReadWholeFile((game / "models/x/a_shiny.tga").make_preferred().string()), "paint");
     const Outcome check = Cli({model, "--check-skin", "--skin", "shiny"});
     EXPECT_EQ(check.status, kOk) << check.err;
     EXPECT_NE(check.out.find("models/x/a_shiny.tga"), std::string::npos) << check.out;
@@ -340,7 +343,8 @@ TEST(SkinPack, AnotherModelsNewSkinGoesBesideItInItsGame) {
     EXPECT_EQ(taken.status, kSkinProblem);
     EXPECT_NE(taken.err.find("models/x/a_matt.tga"), std::string::npos) << taken.err;
     EXPECT_FALSE(fs::exists(game / "models/x/thing_matt.skin"));
-    EXPECT_EQ(ReadWholeFile((game / "models/x/a_matt.tga").string()), "someone's paint");
+    EXPECT_EQ(ReadWholeFile((game / "models/x/a_matt.tga").make_preferred().string()),
+              "someone's paint");
     // A skin that is not there is a problem the check says, naming the file.
     const Outcome missing = Cli({model, "--check-skin", "--skin", "gold"});
     EXPECT_EQ(missing.status, kSkinProblem);

@@ -105,10 +105,11 @@ std::string WriteTestGame(const std::string& root) {
     Write(bot / torsoRed.file, Tga(torsoRed, true, false));
     Write(bot / belt.file, Tga(belt, true, true));
     std::vector<uint8_t> rgba = Pixels(arm);
-    stbi_write_jpg((bot / arm.file).c_str(), arm.width, arm.height, 4, rgba.data(), 100);
+    stbi_write_jpg((bot / arm.file).make_preferred().string().c_str(), arm.width, arm.height, 4,
+                   rgba.data(), 100);
     rgba = Pixels(pack);
-    stbi_write_png((bot / pack.file).c_str(), pack.width, pack.height, 4, rgba.data(),
-                   pack.width * 4);
+    stbi_write_png((bot / pack.file).make_preferred().string().c_str(), pack.width, pack.height, 4,
+                   rgba.data(), pack.width * 4);
     Write(bot / "bad.tga", "this is not a picture at all, though it is called one");
     Write(fs::path(root) / "secret.tga", Tga(torso, false, false));
 
@@ -121,7 +122,7 @@ std::string WriteTestGame(const std::string& root) {
                       Surface("u_bad", ""),
                       Surface("u_own", "models/players/bot/belt"),
                       Surface("u_escape", "../../../../secret")};
-    const std::string modelPath = (bot / "upper.md3").string();
+    const std::string modelPath = (bot / "upper.md3").make_preferred().string();
     WriteBytesToFile(modelPath, BuildMd3(model).bytes);
     Write(bot / "upper_default.skin", "// the default skin\r\n"
                                       "tag_head,\r\n"

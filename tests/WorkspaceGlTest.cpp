@@ -135,9 +135,9 @@ TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
     cube.triangles = {{1, 3, 7}, {1, 7, 5}, {0, 4, 6}, {0, 6, 2}, {2, 6, 7}, {2, 7, 3},
                       {0, 1, 5}, {0, 5, 4}, {4, 5, 7}, {4, 7, 6}, {0, 2, 3}, {0, 3, 1}};
     desc.surfaces = {marker, cube};
-    const std::string model = (folder / "cube.md3").string();
+    const std::string model = (folder / "cube.md3").make_preferred().string();
     ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
-    const std::string texture = (folder / "paint.tga").string();
+    const std::string texture = (folder / "paint.tga").make_preferred().string();
     WriteWholeFile(texture, OneColourTga(220, 30, 30));
 
     auto window = StartMainWindow(model);
@@ -166,7 +166,7 @@ TEST(WorkspaceGl, TheModelWearsItsTextureAndFollowsItsSavesAndClicks) {
     // Saved as editors save: written aside, renamed over.
     QElapsedTimer clock;
     clock.start();
-    const std::string aside = (folder / ".paint.tga.new").string();
+    const std::string aside = (folder / ".paint.tga.new").make_preferred().string();
     WriteWholeFile(aside, OneColourTga(30, 200, 30));
     ASSERT_EQ(std::rename(aside.c_str(), texture.c_str()), 0);
     bool green = false;
@@ -242,7 +242,7 @@ TEST(WorkspaceGl, TheChosenSurfacesOutlineIsThinAndTurnsOffByKeyAndCheckBox) {
     cube.triangles = {{1, 3, 7}, {1, 7, 5}, {0, 4, 6}, {0, 6, 2}, {2, 6, 7}, {2, 7, 3},
                       {0, 1, 5}, {0, 5, 4}, {4, 5, 7}, {4, 7, 6}, {0, 2, 3}, {0, 3, 1}};
     desc.surfaces = {cube};
-    const std::string model = (folder / "cube.md3").string();
+    const std::string model = (folder / "cube.md3").make_preferred().string();
     ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
 
     // Its texture is painted after the model is opened: the view wears it
@@ -255,7 +255,7 @@ TEST(WorkspaceGl, TheChosenSurfacesOutlineIsThinAndTurnsOffByKeyAndCheckBox) {
     view->camera().distance = 4;
     view->update();
     EXPECT_LT(Share(view->grabFramebuffer(), 'b'), 0.05);
-    WriteWholeFile((folder / "paint.tga").string(), OneColourTga(30, 30, 220));
+    WriteWholeFile((folder / "paint.tga").make_preferred().string(), OneColourTga(30, 30, 220));
     QElapsedTimer clock;
     clock.start();
     bool painted = false;
@@ -373,9 +373,9 @@ TEST(WorkspaceGl, PicturesComeFromTheirDecoderScaledToWhatTheViewShows) {
     std::filesystem::create_directories(folder);
     Md3ModelDesc desc;
     desc.surfaces = {Cube("cube", "models/test/wide.tga")};
-    const std::string model = (folder / "cube.md3").string();
+    const std::string model = (folder / "cube.md3").make_preferred().string();
     ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
-    const std::string texture = (folder / "wide.tga").string();
+    const std::string texture = (folder / "wide.tga").make_preferred().string();
     WriteWholeFile(texture, OneColourTga(220, 30, 30, 4096, 16));
     auto window = StartMainWindow(model);
     window->OpenWorkspace(); // no events run until the checks below
@@ -667,18 +667,21 @@ TEST(WorkspaceGl, EveryModelWearingTheTextureStandsBesideItAndFollowsItsSaves) {
     auto write = [&](const char* path, const std::string& shader) {
         Md3ModelDesc desc;
         desc.surfaces = {Cube("cube", shader)};
-        ASSERT_TRUE(WriteBytesToFile((models / path).string(), BuildMd3(desc).bytes));
+        ASSERT_TRUE(
+            WriteBytesToFile((models / path).make_preferred().string(), BuildMd3(desc).bytes));
     };
     write("a/a.md3", "models/shared/paint.tga");
     write("b/b.md3", "MODELS/Shared/Paint.JPG");
     write("c/c.md3", "models/c/plain.tga");
-    WriteWholeFile((models / "c" / "c_blue.skin").string(), "cube,models/shared/paint.tga\n");
+    WriteWholeFile((models / "c" / "c_blue.skin").make_preferred().string(),
+                   "cube,models/shared/paint.tga\n");
     write("d/d.md3", "models/d/green.tga");
-    WriteWholeFile((models / "d" / "green.tga").string(), OneColourTga(30, 200, 30));
-    const std::string paint = (models / "shared" / "paint.tga").string();
+    WriteWholeFile((models / "d" / "green.tga").make_preferred().string(),
+                   OneColourTga(30, 200, 30));
+    const std::string paint = (models / "shared" / "paint.tga").make_preferred().string();
     WriteWholeFile(paint, OneColourTga(220, 30, 30));
 
-    auto window = StartMainWindow((models / "a" / "a.md3").string());
+    auto window = StartMainWindow((models / "a" / "a.md3").make_preferred().string());
     ASSERT_EQ(window->surfaceList()->count(), 1);
     SelectRow(*window, 0);
     window->OpenWorkspace();
@@ -721,7 +724,7 @@ TEST(WorkspaceGl, EveryModelWearingTheTextureStandsBesideItAndFollowsItsSaves) {
     const float distance = camera.distance;
 
     // Saved anew, as editors save: every wearer shows the new colour.
-    const std::string aside = (models / "shared" / ".paint.tga.new").string();
+    const std::string aside = (models / "shared" / ".paint.tga.new").make_preferred().string();
     WriteWholeFile(aside, OneColourTga(30, 30, 220));
     ASSERT_EQ(std::rename(aside.c_str(), paint.c_str()), 0);
     EXPECT_TRUE(Within2s([&] { return CentreColours(view) == "bbb"; })) << CentreColours(view);
@@ -743,7 +746,8 @@ TEST(WorkspaceGl, APlayerWearingTheTextureIsOneJoinedAndTheWearersShownAreCapped
     const std::filesystem::path models = dir.path() / "models";
     auto write = [&](const std::string& path, Md3ModelDesc desc) {
         std::filesystem::create_directories((models / path).parent_path());
-        ASSERT_TRUE(WriteBytesToFile((models / path).string(), BuildMd3(desc).bytes));
+        ASSERT_TRUE(
+            WriteBytesToFile((models / path).make_preferred().string(), BuildMd3(desc).bytes));
     };
     Md3ModelDesc cube, lower, upper, head;
     cube.surfaces = {Cube("cube", "models/paint.tga")};
@@ -757,10 +761,11 @@ TEST(WorkspaceGl, APlayerWearingTheTextureIsOneJoinedAndTheWearersShownAreCapped
     write("players/p/lower.md3", lower);
     write("players/p/upper.md3", upper);
     write("players/p/head.md3", head);
-    WriteWholeFile((models / "paint.tga").string(), OneColourTga(220, 30, 30));
-    WriteWholeFile((models / "players" / "p" / "blue.tga").string(), OneColourTga(30, 30, 220));
+    WriteWholeFile((models / "paint.tga").make_preferred().string(), OneColourTga(220, 30, 30));
+    WriteWholeFile((models / "players" / "p" / "blue.tga").make_preferred().string(),
+                   OneColourTga(30, 30, 220));
 
-    auto window = StartMainWindow((models / "x10" / "x.md3").string());
+    auto window = StartMainWindow((models / "x10" / "x.md3").make_preferred().string());
     SelectRow(*window, 0);
     window->OpenWorkspace();
     WorkspaceWindow* workspace = window->workspace();
@@ -869,7 +874,7 @@ TEST(WorkspaceGl, RealPlayersWearingTheLegsTextureStandJoinedBesideIt) {
                 std::filesystem::copy_file(entry.path(), players / name / entry.path().filename());
         }
     }
-    auto window = StartMainWindow((players / "one" / "lower.md3").string());
+    auto window = StartMainWindow((players / "one" / "lower.md3").make_preferred().string());
     ASSERT_NE(window->model(), nullptr);
     int leg = -1;
     for (int i = 0; i < window->surfaceList()->count(); ++i)
@@ -977,11 +982,11 @@ TEST(WorkspaceGl, PadOnSaveWritesWhatTheCommandLineWritesOnEverySave) {
     std::filesystem::create_directories(folder);
     Md3ModelDesc desc;
     desc.surfaces = {Cube("cube", "models/test/paint.tga")};
-    const std::string model = (folder / "cube.md3").string();
+    const std::string model = (folder / "cube.md3").make_preferred().string();
     ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
-    const std::string texture = (folder / "paint.tga").string();
+    const std::string texture = (folder / "paint.tga").make_preferred().string();
     WriteWholeFile(texture, IslandTga(0));
-    const std::string out = (dir.path() / "paint_padded.png").string();
+    const std::string out = (dir.path() / "paint_padded.png").make_preferred().string();
 
     auto window = StartMainWindow(model);
     QApplication::processEvents();
@@ -1005,9 +1010,9 @@ TEST(WorkspaceGl, PadOnSaveWritesWhatTheCommandLineWritesOnEverySave) {
     EXPECT_EQ(desktop.asked.size(), 2u);
     EXPECT_EQ(workspace->padOutput(), QString::fromStdString(out));
 
-    const std::string reference = (dir.path() / "reference.png").string();
+    const std::string reference = (dir.path() / "reference.png").make_preferred().string();
     for (int save = 1; save <= 2; ++save) {
-        const std::string aside = (folder / ".paint.tga.new").string();
+        const std::string aside = (folder / ".paint.tga.new").make_preferred().string();
         WriteWholeFile(aside, IslandTga(save * 5));
         ASSERT_EQ(std::rename(aside.c_str(), texture.c_str()), 0);
         const bool written = Within2s([&] {
@@ -1040,9 +1045,9 @@ TEST(WorkspaceGl, ThinMarginsAreMarkedOverTheLayoutAndFollowSaves) {
     std::filesystem::create_directories(folder);
     Md3ModelDesc desc;
     desc.surfaces = {Cube("cube", "models/test/paint.tga")};
-    const std::string model = (folder / "cube.md3").string();
+    const std::string model = (folder / "cube.md3").make_preferred().string();
     ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
-    const std::string texture = (folder / "paint.tga").string();
+    const std::string texture = (folder / "paint.tga").make_preferred().string();
     WriteWholeFile(texture, IslandTga(0));
 
     auto window = StartMainWindow(model);
@@ -1066,11 +1071,11 @@ TEST(WorkspaceGl, ThinMarginsAreMarkedOverTheLayoutAndFollowSaves) {
     EXPECT_GT(marked, 0.01);
 
     // The padded picture saved over it: no thin border is left.
-    const std::string padded = (dir.path() / "padded.tga").string();
+    const std::string padded = (dir.path() / "padded.tga").make_preferred().string();
     const std::string command = std::string(GW_FLATTEN_TOOL) + " " + Quoted(model) + " --pad " +
                                 Quoted(texture) + " -o " + Quoted(padded) + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string aside = (folder / ".paint.tga.new").string();
+    const std::string aside = (folder / ".paint.tga.new").make_preferred().string();
     WriteWholeFile(aside, ReadWholeFile(padded));
     ASSERT_EQ(std::rename(aside.c_str(), texture.c_str()), 0);
     EXPECT_TRUE(Within2s([&] {
@@ -1092,9 +1097,9 @@ TEST(WorkspaceGl, TheModelWearsABakedLayerInPlaceOfItsPaint) {
     std::filesystem::create_directories(folder);
     Md3ModelDesc desc;
     desc.surfaces = {Cube("cube", "models/test/paint.tga")};
-    const std::string model = (folder / "cube.md3").string();
+    const std::string model = (folder / "cube.md3").make_preferred().string();
     ASSERT_TRUE(WriteBytesToFile(model, BuildMd3(desc).bytes));
-    WriteWholeFile((folder / "paint.tga").string(), IslandTga(0));
+    WriteWholeFile((folder / "paint.tga").make_preferred().string(), IslandTga(0));
 
     auto window = StartMainWindow(model);
     QApplication::processEvents();

@@ -39,7 +39,7 @@ const char* const kBase = "models/players/human_base/base";
 // The window on a model of the shared game, its scripts read, the surface
 // named chosen.
 std::unique_ptr<MainWindow> OpenOn(const std::string& part, const char* surface) {
-    auto window = StartMainWindow((kGame / kPlayer / part).string());
+    auto window = StartMainWindow((kGame / kPlayer / part).make_preferred().string());
     QApplication::processEvents();
     const std::shared_ptr<GameTextureSource>& source = window->textures().source();
     EXPECT_TRUE(QTest::qWaitFor([&] { return source->textures().ScriptsRead(); }, 10000));
@@ -109,7 +109,7 @@ std::string WriteSmallGame(const fs::path& root) {
     Md3SurfaceDesc box = TriangleSurface("c_box", {0, 0.5f}, {0.5f, 0.5f}, {0, 1});
     box.shaders = {{"models/players/p/skin.tga", 0}};
     write(root / "models/crates/crate.md3", {box});
-    return (player / "lower.md3").string();
+    return (player / "lower.md3").make_preferred().string();
 }
 
 std::set<std::string> NamesOf(const std::vector<const Surface*>& surfaces) {

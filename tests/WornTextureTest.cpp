@@ -89,7 +89,7 @@ TEST(WornTexture, ATextureWornByTwoModelsIsOneTemplateOfBoth) {
     EXPECT_GT(onlyLegs, 1000u); // each model brings faces of its own
     EXPECT_GT(onlyTorso, 1000u);
 
-    const std::string manifest = ReadWholeFile((out / "manifest.jsonl").string());
+    const std::string manifest = ReadWholeFile((out / "manifest.jsonl").make_preferred().string());
     std::string line;
     for (const std::string& l : Split(manifest, '\n'))
         if (l.find("\"texture\": \"models/players/human_base/base.png\"") != std::string::npos)
@@ -132,7 +132,7 @@ TEST(WornTexture, EverySkinWritesNoTwoIdenticalFiles) {
         EXPECT_TRUE(added) << entry.path() << " is " << at->second;
     }
     EXPECT_GT(files, 20u);
-    const std::string manifest = ReadWholeFile((out / "manifest.jsonl").string());
+    const std::string manifest = ReadWholeFile((out / "manifest.jsonl").make_preferred().string());
     EXPECT_NE(manifest.find("{\"model\": \"models/players/human_base/lower.md3\", \"surface\": "
                             "\"l_kneepads\", \"skins\": [\"default\", \"light\"]}"),
               std::string::npos);
@@ -203,7 +203,8 @@ TEST(WornTexture, APlayersSheetHoldsEachOfItsTemplatesAtItsPlace) {
     EXPECT_NE(batch.out.find(" and 4 sheets"), std::string::npos) << batch.out; // 3 models beside
     nlohmann::json sheet;
     std::map<std::string, std::string> templateOf; // texture -> file
-    for (const std::string& line : Split(ReadWholeFile((out / "manifest.jsonl").string()), '\n')) {
+    for (const std::string& line :
+         Split(ReadWholeFile((out / "manifest.jsonl").make_preferred().string()), '\n')) {
         const nlohmann::json entry = nlohmann::json::parse(line);
         if (entry.contains("sheet") && entry["sheet"] == kPlayer)
             sheet = entry;
