@@ -78,6 +78,10 @@ std::string NormalPath(const std::string& file) {
     return native::Utf8Of(native::PathOf(file).lexically_normal());
 }
 
+std::string ListedPath(const std::string& file) {
+    return native::SlashedPart(NormalPath(file));
+}
+
 // Words bound for the terminal, their control bytes written as --list
 // writes them: a NUL would cut the message short, an escape sequence would
 // retitle or clear the terminal.
@@ -172,7 +176,7 @@ int ModelsCommand(const std::vector<std::string>& games, const std::string& glob
         if (!native::MatchesPattern(pattern, lower))
             continue;
         std::fprintf(io.out, "%s\t%s\n", EscapeField(file.gamePath).c_str(),
-                     EscapeField(NormalPath(file.origin)).c_str());
+                     EscapeField(ListedPath(file.origin)).c_str());
     }
     return FinishOutput(io);
 }
@@ -311,7 +315,7 @@ int TexturesCommand(const FlattenRequest& q, Console& io) {
         }
         std::fprintf(io.out, "%d\t%s\t%s\t%s\t%s\t%s\n", i, EscapeField(m.surfaces[i].name).c_str(),
                      EscapeField(t.name).c_str(), EscapeField(t.origin).c_str(),
-                     EscapeField(NormalPath(t.file)).c_str(), size.c_str());
+                     EscapeField(ListedPath(t.file)).c_str(), size.c_str());
     }
     return FinishOutput(io);
 }

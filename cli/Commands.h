@@ -126,3 +126,7 @@ bool SameFile(const std::string& a, const std::string& b);
 // A file as found, its ".." and "." parts resolved by their names:
 // "out/../paks/a.tga" is "paks/a.tga"; an archive's entry keeps its path.
 std::string NormalPath(const std::string& file);
+// NormalPath as a listing's field: '/' between the parts on every system, so
+// that one reader reads every listing (Windows opens such a path as it is),
+// and no path separator is doubled by EscapeField.
+std::string ListedPath(const std::string& file);

@@ -61,7 +61,7 @@ int CheckSkinCommand(const FlattenRequest& q, Console& io) {
         PlanSkin(*game->model.files, *game->textures, game->model.gamePath, SkinName(q));
     for (const PackEntry& e : plan.needed)
         std::fprintf(io.out, "%s\t%s\t%s\t%s\n", EscapeField(e.gamePath).c_str(),
-                     EscapeField(NormalPath(e.file.origin)).c_str(), PackStateName(e.state),
+                     EscapeField(ListedPath(e.file.origin)).c_str(), PackStateName(e.state),
                      e.role.c_str());
     const bool fine = Report(plan, io, *game);
     if (!fine) {

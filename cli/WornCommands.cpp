@@ -71,7 +71,7 @@ int WearersCommand(const FlattenRequest& q, const std::string& texture, Console&
         for (const std::string& skin : w.skins)
             std::fprintf(io.out, "%s\t%s\t%s\t%s\n", EscapeField(GamePath(m.gamePath)).c_str(),
                          EscapeField(w.surfaceName).c_str(), EscapeField(skin).c_str(),
-                         EscapeField(NormalPath(m.file.origin)).c_str());
+                         EscapeField(ListedPath(m.file.origin)).c_str());
     }
     return FinishOutput(io);
 }

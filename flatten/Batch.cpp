@@ -321,19 +321,21 @@ std::string ManifestLine(const BatchEntry& e) {
                    ", \"surface\": " + JsonString(w.surface) + ", \"skins\": " + skins + "]}";
     }
     wearers += "]";
+    // '/' between the parts on every system, as in the listings: one reader
+    // reads every manifest, and Windows opens such a path as it is.
+    const std::string output = JsonString(native::SlashedPart(e.output));
     if (e.sheet) {
         std::string pages = "[";
         for (size_t i = 0; i < e.pages.size(); ++i)
             pages += (i ? ", " : "") + JsonString(GamePath(e.pages[i]));
         return "{\"sheet\": " + JsonString(GamePath(e.model)) + ", \"pages\": " + pages +
-               "], \"wearers\": " + wearers + ", \"output\": " + JsonString(e.output) +
-               ", \"size\": [" + std::to_string(e.width) + ", " + std::to_string(e.height) +
+               "], \"wearers\": " + wearers + ", \"output\": " + output + ", \"size\": [" +
+               std::to_string(e.width) + ", " + std::to_string(e.height) +
                "], \"error\": " + (e.error.empty() ? "null" : JsonString(e.error)) + "}";
     }
     return "{\"model\": " + JsonString(GamePath(e.model)) + ", \"skin\": " + JsonString(e.skin) +
            ", \"surfaces\": " + surfaces + ", \"wearers\": " + wearers +
-           ", \"texture\": " + JsonString(GamePath(e.texture)) +
-           ", \"output\": " + JsonString(e.output) + ", \"size\": [" + std::to_string(e.width) +
-           ", " + std::to_string(e.height) +
+           ", \"texture\": " + JsonString(GamePath(e.texture)) + ", \"output\": " + output +
+           ", \"size\": [" + std::to_string(e.width) + ", " + std::to_string(e.height) +
            "], \"error\": " + (e.error.empty() ? "null" : JsonString(e.error)) + "}";
 }

@@ -331,8 +331,12 @@ TEST(FrameGroups, ReplaceTheModelsOwnAnimations) {
 
     const fs::path folder = game.path() / "models/players/casey";
     fs::create_directories(folder);
-    for (const char* file : {"lower.md3", "animation.cfg"})
+    for (const char* file : {"lower.md3", "animation.cfg"}) {
         fs::copy_file(casey / file, folder / file);
+        // The shared files are read-only, and on Windows a copy keeps that
+        // and cannot be removed.
+        fs::permissions(folder / file, fs::perms::owner_write, fs::perm_options::add);
+    }
     WriteWholeFile((folder / "lower.md3.framegroups").make_preferred().string(), "0 1 // one\n");
     run = Cli({"--animations", (folder / "lower.md3").make_preferred().string()});
     EXPECT_NE(run.out.find("\nLEGS_RUN\t5\t1\t0\t30\n"), std::string::npos) << run.out;

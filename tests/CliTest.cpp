@@ -217,13 +217,12 @@ TEST(CliTextures, FilesFoundArePrintedWithoutDotDot) {
     ASSERT_EQ(run.status, kOk) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 2u) << run.out;
-    EXPECT_NE(
-        lines[0].find("\t" + (game / "models/x/skin.tga").make_preferred().string() + "\t8x4"),
-        std::string::npos)
-        << lines[0];
-    EXPECT_NE(lines[1].find("\t" + (game / "pak0.pk3").make_preferred().string() +
-                            ":models/x/head.tga\t4x4"),
+    EXPECT_NE(lines[0].find("\t" + (game / "models/x/skin.tga").generic_string() + "\t8x4"),
               std::string::npos)
+        << lines[0];
+    EXPECT_NE(
+        lines[1].find("\t" + (game / "pak0.pk3").generic_string() + ":models/x/head.tga\t4x4"),
+        std::string::npos)
         << lines[1];
     EXPECT_EQ(run.out.find(".."), std::string::npos) << run.out;
 }
@@ -289,8 +288,7 @@ TEST(CliGameTexture, WearersAreListedAndTheirTemplateKeepsThePaint) {
     ASSERT_EQ(listed.status, kOk) << listed.err;
     const std::vector<std::string> lines = Lines(listed.out);
     ASSERT_EQ(lines.size(), 4u) << listed.out;
-    EXPECT_EQ(lines[3],
-              "models/d/y.md3\tbody\t\t" + (game / "models/d/y.md3").make_preferred().string());
+    EXPECT_EQ(lines[3], "models/d/y.md3\tbody\t\t" + (game / "models/d/y.md3").generic_string());
 
     const fs::path texture = game / "models/shared/skin.tga";
     const std::string paint = ReadWholeFile(texture.string());

@@ -26,8 +26,14 @@ void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std
         zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
         const zip_int64_t index = zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_RAW);
         ASSERT_GE(index, 0) << zip_strerror(zip);
-        if (password)
-            zip_file_set_encryption(zip, zip_uint64_t(index), ZIP_EM_AES_256, password);
+        // AES needs a crypto library, which a libzip may be built without.
+        const zip_uint16_t method = zip_encryption_method_supported(ZIP_EM_AES_256, 1)
+                                        ? ZIP_EM_AES_256
+                                        : ZIP_EM_TRAD_PKWARE;
+        if (password) {
+            ASSERT_EQ(zip_file_set_encryption(zip, zip_uint64_t(index), method, password), 0)
+                << zip_strerror(zip);
+        }
     }
     ASSERT_EQ(zip_close(zip), 0);
 }

@@ -300,7 +300,8 @@ TEST(IqmRealModels, AgreeWithTheirHeadersAndTheStats) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(kCorpus / "iqm")) {
         if (entry.path().extension() != ".iqm")
             continue;
-        const std::string relative = std::filesystem::relative(entry.path(), kCorpus).string();
+        const std::string relative =
+            std::filesystem::relative(entry.path(), kCorpus).generic_string();
         SCOPED_TRACE(relative);
         const std::vector<uint8_t> bytes = FileBytes(entry.path());
         const Result<Model> read = Read(bytes, entry.path().string());

@@ -56,7 +56,7 @@ TEST(RealModels, LoadListAndFlattenAsAnotherParserSawThem) {
         if (entry.path().extension() != ".md3")
             continue;
         ++models;
-        const std::string key = fs::relative(entry.path(), corpus).string();
+        const std::string key = fs::relative(entry.path(), corpus).generic_string();
         SCOPED_TRACE(key);
         const RecordingView view = LoadPath(entry.path().string());
         ASSERT_TRUE(view.failures.empty()) << view.failures[0];

@@ -170,9 +170,9 @@ TEST(WornTexture, WearersAreWhatTheSkinsSay) {
                     if (LowerCase(e.surface) == LowerCase(s.name))
                         texture = e.texture;
                 if (!TextureKey(texture).empty())
-                    expected[TextureKey(texture)].insert(gamePath + "\t" + s.name + "\t" + skin +
-                                                         "\t" +
-                                                         entry.path().lexically_normal().string());
+                    expected[TextureKey(texture)].insert(
+                        gamePath + "\t" + s.name + "\t" + skin + "\t" +
+                        entry.path().lexically_normal().generic_string());
             }
     }
     ASSERT_GE(expected.size(), 8u);

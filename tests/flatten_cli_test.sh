@@ -4,12 +4,17 @@ set -u
 flatten=$1 sample=$2 make_models=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A cross build's program runs under Wine, where Linux's / is the drive Z:
+# and a path made absolute starts with "Z:/"; its listings are compared
+# with that drive taken off.
+windows=${GW_TARGET_WINDOWS:-}
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect_exit() { # code, command...
     local want=$1; shift
     "$@" > "$work/out" 2> "$work/err"
     local got=$?
+    [ -z "$windows" ] || sed -i 's#Z:/#/#g' "$work/out"
     [ "$got" = "$want" ] || fail "'$*' exited $got, not $want ($(cat "$work/err"))"
 }
 
@@ -303,7 +308,9 @@ outside=$(find "$work" -newer "$work/before-batch" -type f -not -path "$work/bat
 grep -q '"output": "[^"]*/batch/secret.png"' "$work/batch/manifest.jsonl" || fail "the climbing name was not kept inside OUTDIR: $(grep secret "$work/batch/manifest.jsonl")"
 expect_exit 2 "$flatten" --batch '*' -o "$work/batch"   # no --game
 # The manifest is strict JSON, read by a strict reader, whatever bytes the
-# names hold; nothing raw reaches the terminal.
+# names hold; nothing raw reaches the terminal. (Windows' names cannot hold
+# such bytes.)
+if [ -z "$windows" ]; then
 odd="$work/oddgame/models/"$'\xff\x1b]2;x\x07'
 mkdir -p "$odd" && cp "$sample" "$odd/m.md3"
 expect_exit 4 "$flatten" --game "$work/oddgame" --batch '*' -o "$work/oddout"
@@ -316,6 +323,7 @@ PY
 fi
 grep -q $'\x1b' "$work/err" && fail "a raw escape reached the terminal: $(cat -v "$work/err")"
 LC_ALL=C grep -q 'models/.\\x1b]2;x\\x07/m.md3' "$work/err" || fail "the name is not escaped as --list does: $(cat -v "$work/err")"
+fi
 # --game takes one folder, before or after the model.
 expect_exit 0 "$flatten" --game "$base" models/pak/upper.md3 --surface 0 -o "$work/g.png"
 expect_exit 2 "$flatten" --game "$base/pak0.pk3" --models
