@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the packager's build
 # (Release with Debian's flags) and its Debian package (built, linted,
-# installed and removed, when root), the core built and tested without Qt, a
+# installed and removed, when root), the core built and tested without Qt,
+# the core and the command line cross-built for Windows and tested under
+# Wine (with the release archive and installer), a
 # short run of each fuzzer, and the core's tests again under AddressSanitizer
 # and UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -49,6 +51,16 @@ cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=Release -DGW_GUI=OFF -DGW_B
 cmake --build build-core -j "$jobs"
 # The checks of other programs' builds and files ran on the first build.
 ctest --test-dir build-core --output-on-failure -j "$jobs" -E '^(user_build_check|layered_check)$'
+
+section "Windows: the core and the command line cross-built, tested under Wine, packaged"
+# Its own compilers and flags (Debian's Linux flags are not mingw's); the
+# libraries are built once into build-windows-deps/ and kept there.
+env -u CXXFLAGS -u LDFLAGS scripts/build-windows.sh
+# The .exe writes the Linux program's template bytes, and its archive and
+# installer hold what they should and work as unpacked or installed.
+tests/windows_same_bytes.sh build-core/bin/gridwright-flatten build-windows/bin/gridwright-flatten.exe
+tests/windows_package_check.sh build-windows/gridwright-flatten-*-windows-x86_64.zip \
+  build-windows/bin/gridwright-flatten.exe
 
 section "the sanitizers' build: AddressSanitizer, UndefinedBehaviorSanitizer, the fuzzers"
 # One build serves both the fuzzers and the core's tests under the sanitizers:

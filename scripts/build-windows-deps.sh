@@ -33,7 +33,7 @@ PACKAGES=(
 )
 GCC_VERSION=$($HOST-gcc-posix -dumpfullversion)
 STAMP_TEXT=$(
-    echo "recipe 2"
+    echo "recipe 3"
     echo "compiler $HOST-gcc-posix $GCC_VERSION"
     printf '%s\n' "${PACKAGES[@]}"
     dpkg-query -W -f '${Package}=${Version}\n' libcli11-dev nlohmann-json3-dev libstb-dev
@@ -160,6 +160,27 @@ done
 mkdir -p "$PREFIX/include" "$PREFIX/share/cmake"
 cp -r /usr/include/CLI /usr/include/nlohmann /usr/include/stb "$PREFIX/include/"
 cp -r /usr/share/cmake/CLI11 "$PREFIX/share/cmake/"
+
+# The licences of everything the .exe links in, for the release archive:
+# each source package's own copyright file (the upstream one where Debian's
+# changes were not served), and those of Debian's packages used as they are.
+LICENCES="$PREFIX/share/licenses"
+mkdir -p "$LICENCES"
+for pin in "${PACKAGES[@]}"; do
+    name=${pin%%=*}
+    src=$(folder "$name")
+    for file in debian/copyright COPYING LICENSE; do
+        if [[ -f "$src/$file" ]]; then
+            cp "$src/$file" "$LICENCES/$name.txt"
+            break
+        fi
+    done
+    [[ -f "$LICENCES/$name.txt" ]] || { echo "build-windows-deps: no licence found for $name" >&2; exit 1; }
+done
+for package in libz-mingw-w64-dev mingw-w64-x86-64-dev gcc-mingw-w64-x86-64-posix-runtime \
+    libcli11-dev nlohmann-json3-dev; do
+    cp "/usr/share/doc/$package/copyright" "$LICENCES/$package.txt"
+done
 
 echo "$STAMP_TEXT" >"$STAMP"
 rm -rf "$WORK"

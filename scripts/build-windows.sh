@@ -6,7 +6,8 @@
 # Installs what it needs (as root), builds the libraries once into
 # build-windows-deps/ (GW_WINDOWS_DEPS to put them elsewhere), then builds
 # into build-windows/, leaving build-windows/bin/gridwright-flatten.exe, a
-# static program that needs nothing installed beside it.
+# static program that needs nothing installed beside it, and its release
+# archive and installer (scripts/package-windows.sh).
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")/.." && pwd)
 DEPS=${GW_WINDOWS_DEPS:-$HERE/build-windows-deps}
@@ -15,7 +16,7 @@ TESTS=1
 [[ "${1:-}" == --no-tests ]] && TESTS=0
 
 PACKAGES=(mingw-w64 wine wine64 libz-mingw-w64-dev googletest dpkg-dev cmake ninja-build make
-    pkg-config nasm python3 xz-utils libcli11-dev nlohmann-json3-dev libstb-dev ccache)
+    pkg-config nasm python3 xz-utils libcli11-dev nlohmann-json3-dev libstb-dev ccache nsis)
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f '${Status}\n' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
@@ -48,6 +49,7 @@ cmake -S "$HERE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     { tail -n 40 "$BUILD/configure.log" >&2; exit 1; }
 ninja -C "$BUILD" -j2 gridwright-flatten core_tests reader_tests make_test_models
 echo "build-windows: $BUILD/bin/gridwright-flatten.exe"
+"$HERE/scripts/package-windows.sh" "$BUILD" "$DEPS"
 [[ $TESTS == 1 ]] || exit 0
 
 # Wine of its own under the build folder, without a display: console
