@@ -62,6 +62,15 @@ for pin in "${PACKAGES[@]}"; do
     # Some mirrors lack a package's Debian diff (pixman's .diff.gz); its
     # upstream tarball of the same version is then built as it is.
     orig=$(find "$WORK" -maxdepth 1 -name "${name}_*.orig.tar.*" | head -n1)
+    # A point release or a security update takes a version off the mirrors:
+    # the one served now is built, saying so, and the stamp names it, so
+    # that the cache is rebuilt until the pin is moved.
+    if [[ -z "$orig" ]] && apt-get source --only-source -qq "$name" >"$WORK/source-$name.log" 2>&1; then
+        served=$(find "$WORK" -maxdepth 1 -name "${name}_*.dsc" | head -n1 | sed 's/.*_\(.*\)\.dsc$/\1/')
+        echo "build-windows-deps: $pin is no longer served; building $name $served instead (move the pin)"
+        echo "served instead: $name=$served" >>"$WORK/served"
+        continue
+    fi
     if [[ -z "$orig" ]]; then
         cat "$WORK/source-$name.log" >&2
         echo "build-windows-deps: cannot fetch the source of $pin (deb-src lines missing, or the pin is gone)" >&2
@@ -182,6 +191,9 @@ for package in libz-mingw-w64-dev mingw-w64-x86-64-dev gcc-mingw-w64-x86-64-posi
     cp "/usr/share/doc/$package/copyright" "$LICENCES/$package.txt"
 done
 
-echo "$STAMP_TEXT" >"$STAMP"
+{
+    echo "$STAMP_TEXT"
+    if [[ -f "$WORK/served" ]]; then cat "$WORK/served"; fi
+} >"$STAMP"
 rm -rf "$WORK"
 echo "build-windows-deps: done, into $PREFIX"
