@@ -38,7 +38,10 @@ if [[ ${#missing[@]} -gt 0 || -n "${NEED_UPDATE:-}" ]]; then
     [[ ${#missing[@]} -gt 0 ]] && DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
 
+# Where the time goes (a fresh machine pays for these and the libraries once).
+echo "build-windows: its packages ready at $SECONDS s"
 JOBS=2 "$HERE/scripts/build-windows-deps.sh" "$DEPS"
+echo "build-windows: the libraries ready at $SECONDS s"
 
 export CCACHE_BASEDIR=$HERE CCACHE_NOHASHDIR=1
 mkdir -p "$BUILD"
@@ -48,6 +51,7 @@ cmake -S "$HERE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DGW_GUI=OFF -DGW_BENCH=OFF >"$BUILD/configure.log" 2>&1 ||
     { tail -n 40 "$BUILD/configure.log" >&2; exit 1; }
 ninja -C "$BUILD" -j2 gridwright-flatten core_tests reader_tests make_test_models
+echo "build-windows: the cross build done at $SECONDS s"
 echo "build-windows: $BUILD/bin/gridwright-flatten.exe"
 "$HERE/scripts/package-windows.sh" "$BUILD" "$DEPS"
 [[ $TESTS == 1 ]] || exit 0
@@ -61,4 +65,5 @@ wineserver -p 60 2>/dev/null || true
 status=0
 ctest --test-dir "$BUILD" -j2 --output-on-failure --timeout 300 || status=$?
 wineserver -k 2>/dev/null || true
+echo "build-windows: the tests under Wine done at $SECONDS s"
 exit $status
