@@ -33,9 +33,9 @@ sed -e "s/@VERSION@/$VERSION/" -e 's/$/\r/' "$HERE/res/windows/README.txt" >"$ST
     sed -n 's/^Copyright: /Copyright /p' "$HERE/res/desktop/copyright" | head -n 1
     echo
     sed -n '/^License: MIT$/,$p' "$HERE/res/desktop/copyright" | sed -e '1d' -e 's/^ //' -e 's/^\.$//'
-} | sed -e 's/$/\r/' >"$STAGE/licenses/Gridwright.txt"
+} | sed -e 's/\r*$/\r/' >"$STAGE/licenses/Gridwright.txt"
 for licence in "$DEPS"/share/licenses/*.txt; do
-    sed -e 's/$/\r/' "$licence" >"$STAGE/licenses/$(basename "$licence")"
+    sed -e 's/\r*$/\r/' "$licence" >"$STAGE/licenses/$(basename "$licence")"
 done
 python3 - "$BUILD/package" "$NAME" "$BUILD/$NAME.zip" <<'PY'
 import os, sys, zipfile

@@ -47,6 +47,7 @@ grep -q "Gridwright $version for Windows" "$folder/README.txt" || fail "the READ
 for text in "$folder/README.txt" "$folder"/licenses/*.txt; do
     # Every line ends in CR LF: no line without its CR.
     if grep -q -v $'\r$' "$text"; then fail "$(basename "$text") has lines without CR LF"; fi
+    if grep -q $'\r\r' "$text"; then fail "$(basename "$text") has a CR doubled"; fi
 done
 dlls=$(x86_64-w64-mingw32-objdump -p "$folder/gridwright-flatten.exe" | sed -n 's/^\s*DLL Name: //p' |
     tr 'A-Z' 'a-z' | grep -v -E '^(kernel32|msvcrt|user32|gdi32|advapi32|shell32|ole32|msimg32|ws2_32|bcrypt|api-ms-win-.*)\.dll$')
