@@ -139,6 +139,9 @@ Result<ModelAnimations> AnimationsOf(const Model& model, const GameFiles& files,
     }
     if (!file && FrameGroupsOf(model, files, modelGamePath, out))
         return out;
+    if (file && files.Find(modelGamePath + ".framegroups"))
+        out.notes.push_back(modelGamePath + ".framegroups is not read: a player's part follows " +
+                            config);
     if (own < 0) {
         if (!model.animations.empty()) {
             out.animations = model.animations;

@@ -121,6 +121,7 @@ TEST(AnimationConfig, TheSharedPlayersFramesAreAllThere) {
     const Outcome run = Cli({"--animations", lower.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\nLEGS_RUN\t5\t1\t0\t30\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find("framegroups"), std::string::npos) << run.err; // there is none
     EXPECT_NE(run.err.find("\"boundingbox\" is no keyword"), std::string::npos) << run.err;
 }
 
@@ -340,6 +341,10 @@ TEST(FrameGroups, ReplaceTheModelsOwnAnimations) {
     WriteWholeFile((folder / "lower.md3.framegroups").make_preferred().string(), "0 1 // one\n");
     run = Cli({"--animations", (folder / "lower.md3").make_preferred().string()});
     EXPECT_NE(run.out.find("\nLEGS_RUN\t5\t1\t0\t30\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("lower.md3.framegroups is not read: a player's part follows "
+                           "models/players/casey/animation.cfg"),
+              std::string::npos)
+        << run.err;
     fs::remove(folder / "animation.cfg");
     EXPECT_EQ(Cli({"--animations", (folder / "lower.md3").make_preferred().string()}).out,
               "one\t0\t1\t1\t20\n");
