@@ -1,6 +1,7 @@
 #include "export/PsdTemplate.h"
 
 #include "export/ByteOrder.h"
+#include "model/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -104,28 +105,13 @@ std::string PascalName(const std::string& name) {
 std::vector<uint16_t> Utf16Of(const std::string& text) {
     std::vector<uint16_t> out;
     for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const size_t length = c < 0x80         ? 1
-                              : (c >> 5) == 6  ? 2
-                              : (c >> 4) == 14 ? 3
-                              : (c >> 3) == 30 ? 4
-                                               : 0;
-        bool valid = length > 0 && i + length <= text.size();
-        uint32_t code = length == 1   ? c
-                        : length == 2 ? c & 0x1Fu
-                        : length == 3 ? c & 0x0Fu
-                                      : c & 0x07u;
-        for (size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3Fu);
-        }
-        valid = valid && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-        if (!valid) {
+        const Utf8Char ch = Utf8At(text, i);
+        if (ch.length == 0) {
             out.push_back(0xFFFD);
             ++i;
             continue;
         }
+        uint32_t code = ch.code;
         if (code >= 0x10000) {
             code -= 0x10000;
             out.push_back(uint16_t(0xD800 | (code >> 10)));
@@ -133,7 +119,7 @@ std::vector<uint16_t> Utf16Of(const std::string& text) {
         } else {
             out.push_back(uint16_t(code));
         }
-        i += length;
+        i += ch.length;
     }
     return out;
 }

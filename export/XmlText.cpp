@@ -1,33 +1,22 @@
 #include "export/XmlText.h"
 
+#include "model/Utf8.h"
+
 #include <cstdint>
 
 std::string XmlAttributeText(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80         ? 1
-                        : (c >> 5) == 6  ? 2
-                        : (c >> 4) == 14 ? 3
-                        : (c >> 3) == 30 ? 4
-                                         : 0;
-        bool valid = length > 0 && i + length <= text.size();
-        uint32_t code = length == 1   ? c
-                        : length == 2 ? c & 0x1Fu
-                        : length == 3 ? c & 0x0Fu
-                                      : c & 0x07u;
-        for (size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3Fu);
-        }
-        static constexpr uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && code >= kLeast[length] && code <= 0x10FFFF &&
-                !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF &&
-                (code >= 0x20 || code == '\t');
+        const Utf8Char ch = Utf8At(text, i);
+        const size_t length = ch.length;
+        // What XML 1.0 cannot hold goes, a character at a time; a byte that
+        // is not UTF-8 goes alone, so that nothing after it is lost.
+        const bool valid = length > 0 && ch.code != 0xFFFE && ch.code != 0xFFFF &&
+                           (ch.code >= 0x20 || ch.code == '\t');
         if (!valid) {
             out += "\xEF\xBF\xBD";
-            i += length > 0 && i + length <= text.size() ? length : 1;
+            i += length > 0 ? length : 1;
             continue;
         }
         switch (c) {

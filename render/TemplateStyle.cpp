@@ -1,5 +1,7 @@
 #include "render/TemplateStyle.h"
 
+#include "model/Utf8.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -36,27 +38,11 @@ std::string CleanRunName(const std::string& name) {
     static constexpr char kReplacement[] = "\xEF\xBF\xBD";
     std::string out;
     for (size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const size_t length = c < 0x80         ? 1
-                              : (c >> 5) == 6  ? 2
-                              : (c >> 4) == 14 ? 3
-                              : (c >> 3) == 30 ? 4
-                                               : 0;
-        bool valid = length > 0 && i + length <= name.size();
-        uint32_t code = length == 1   ? c
-                        : length == 2 ? c & 0x1Fu
-                        : length == 3 ? c & 0x0Fu
-                                      : c & 0x07u;
-        for (size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(name[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3Fu);
-        }
-        static constexpr uint32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+        const Utf8Char ch = Utf8At(name, i);
+        const size_t length = ch.length;
         // Controls (C0, DEL and C1) and what XML 1.0 cannot hold go too.
-        valid = valid && code >= kLeast[length] && code <= 0x10FFFF &&
-                !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF &&
-                code >= 0x20 && !(code >= 0x7F && code <= 0x9F);
+        const bool valid = length > 0 && ch.code != 0xFFFE && ch.code != 0xFFFF &&
+                           ch.code >= 0x20 && !(ch.code >= 0x7F && ch.code <= 0x9F);
         // A broken sequence is replaced byte by byte, so nothing after it is lost.
         const size_t taken = valid ? length : 1;
         const size_t adding = valid ? length : sizeof kReplacement - 1;
