@@ -6,6 +6,12 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <atomic>
+#include <filesystem>
+#include <process.h>
+#include <random>
+#endif
 
 // What a command line printed and returned.
 struct Outcome {
@@ -15,6 +21,25 @@ struct Outcome {
 
 #ifdef _WIN32
 // No open_memstream on Windows: the streams go to temporary files, read back.
+// Not tmpfile(): with two test programs at once it has returned no file
+// (seen under Wine), and a test then crashed writing to it. These are made
+// by a name of their own in the temporary folder, and a failure says so.
+inline std::FILE* CaughtStream() {
+    static std::atomic<unsigned> made{0};
+    static const unsigned salt = std::random_device{}();
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("gridwright-cli-" + std::to_string(_getpid()) + "-" + std::to_string(salt) + "-" +
+         std::to_string(made++) + ".txt");
+    // D: removed when closed.
+    std::FILE* f = _wfopen(path.c_str(), L"w+bD");
+    if (!f) {
+        std::fprintf(stderr, "cannot make %ls to catch the command line's output\n", path.c_str());
+        std::abort();
+    }
+    return f;
+}
+
 inline std::string ReadBack(std::FILE* f) {
     std::string text;
     std::fflush(f);
@@ -27,7 +52,7 @@ inline std::string ReadBack(std::FILE* f) {
 }
 
 inline Outcome Cli(const std::vector<std::string>& args) {
-    Console io{std::tmpfile(), std::tmpfile()};
+    Console io{CaughtStream(), CaughtStream()};
     Outcome run;
     run.status = RunCommandLine(args, io);
     run.out = ReadBack(io.out);

@@ -18,8 +18,18 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
+    namespace fs = std::filesystem;
+    std::error_code removing;
+    fs::remove_all(m_path, removing);
+    if (!removing)
+        return;
+    // Windows removes no read-only file, and a copy of a shared (read-only)
+    // file is one: made writable, everything goes.
+    std::error_code walking, ignored;
+    for (fs::recursive_directory_iterator it(m_path, walking), end; !walking && it != end;
+         it.increment(walking))
+        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    fs::remove_all(m_path, ignored);
 }
 
 RecordingView LoadPath(const std::string& path) {
