@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program under Wine and the Linux one write the same template
 # bytes: EPS, PNG and PSD of the bundled sample and of three shared models
-# (skipped, saying so, when /work/shared's models are absent).
+# (skipped, saying so, when /work/shared's models are absent), and names
+# beyond ASCII given to the program as arguments.
 #   tests/windows_same_bytes.sh LINUX_BIN EXE
 # Exits non-zero on any difference. The EPS's %%CreationDate line holds the
 # minute and second it was written and is left out of the comparison; every
@@ -53,5 +54,22 @@ for model in "${models[@]}"; do
         fi
     done
 done
+# Names beyond ASCII reach the program whole, through its UTF-16 arguments:
+# a model in a folder named in French, written as a Windows path (drive
+# letter and backslashes) into a folder named with a symbol outside the BMP.
+uni="$work/modèle été" out_dir="$work/sortie 🎨"
+mkdir -p "$uni" "$out_dir"
+cp "$here/res/samples/gridbot.md3" "$uni/gabarit €.md3"
+"$linux" "$here/res/samples/gridbot.md3" -o "$work/linux/names.png" >/dev/null 2>&1
+windows_out="Z:$(printf '%s' "$out_dir" | tr / '\\')\\peint été.png"
+if wine "$exe" "$uni/gabarit €.md3" -o "$windows_out" >/dev/null 2>"$work/err.windows" &&
+    cmp -s "$work/linux/names.png" "$out_dir/peint été.png"; then
+    echo "same: a model and an output named beyond ASCII, the output given as $windows_out"
+    passed=$((passed + 1))
+else
+    echo "FAIL: names beyond ASCII: $(cat "$work/err.windows"); written: $(ls "$out_dir")"
+    differ=$((differ + 1))
+fi
+
 echo "$passed passed, $differ failed"
 [ "$differ" -eq 0 ]
