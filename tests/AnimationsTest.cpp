@@ -7,6 +7,7 @@
 #include "game/OpenModel.h"
 #include "scene/Frames.h"
 #include "tests/CliRun.h"
+#include "tests/DecimalCommaLocale.h"
 #include "tests/Md5Samples.h"
 #include "tests/TestModels.h"
 
@@ -288,7 +289,7 @@ TEST(FrameGroups, EveryRuleOfTheEngine) {
 
     // Speeds are read alike where the window's locale writes "2,5".
     const std::string before = std::setlocale(LC_ALL, nullptr);
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
+    if (SetDecimalCommaLocale()) {
         const Result<FrameGroups> local = ParseFrameGroups("0 1 2.5");
         std::setlocale(LC_ALL, before.c_str());
         ASSERT_TRUE(local.ok());
@@ -356,7 +357,7 @@ TEST(AnimationConfig, SpeedsAreReadAlikeInEveryLocale) {
     std::string text = Lines(2);
     text.replace(text.find("0\t2\t0\t20"), 8, "0\t2\t0\t12.5");
     const std::string before = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+    if (!SetDecimalCommaLocale())
         GTEST_SKIP() << "no locale that writes a decimal comma";
     const Result<PlayerAnimations> parsed = ParseAnimationConfig(text);
     std::setlocale(LC_ALL, before.c_str());

@@ -1,6 +1,7 @@
 #include "model/QuantizeTexCoord.h"
 #include "cli/ModelJson.h"
 #include "model/Model.h"
+#include "tests/DecimalCommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -87,7 +88,7 @@ TEST(QuantizeTexCoord, MatchesTheDecimalTextRoundTripAcrossTheFloats) {
 // The window runs under French and German locales, where "%f" writes a comma.
 TEST(QuantizeTexCoord, NumbersDoNotDependOnTheLocale) {
     const std::string before = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+    if (!SetDecimalCommaLocale())
         GTEST_SKIP() << "no locale with a decimal comma is installed";
     char probe[16];
     std::snprintf(probe, sizeof probe, "%f", 0.5);
