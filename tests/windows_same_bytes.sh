@@ -55,15 +55,16 @@ for model in "${models[@]}"; do
     done
 done
 # Names beyond ASCII reach the program whole, through its UTF-16 arguments:
-# a model in a folder named in French, written as a Windows path (drive
-# letter and backslashes) into a folder named with a symbol outside the BMP.
+# the sample copied into a folder named in French, and its template written
+# into a folder named with a symbol outside the BMP, given as a Windows path
+# (drive letter and backslashes). It must be the Linux PNG of the sample
+# written above.
 uni="$work/modèle été" out_dir="$work/sortie 🎨"
 mkdir -p "$uni" "$out_dir"
 cp "$here/res/samples/gridbot.md3" "$uni/gabarit €.md3"
-"$linux" "$here/res/samples/gridbot.md3" -o "$work/linux/names.png" >/dev/null 2>&1
 windows_out="Z:$(printf '%s' "$out_dir" | tr / '\\')\\peint été.png"
 if wine "$exe" "$uni/gabarit €.md3" -o "$windows_out" >/dev/null 2>"$work/err.windows" &&
-    cmp -s "$work/linux/names.png" "$out_dir/peint été.png"; then
+    cmp -s "$work/linux/gridbot.png" "$out_dir/peint été.png"; then
     echo "same: a model and an output named beyond ASCII, the output given as $windows_out"
     passed=$((passed + 1))
 else
